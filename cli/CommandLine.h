@@ -1,0 +1,53 @@
+#pragma once
+
+#include "engine/ZoneRun.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace kelmo::cli {
+
+// Exit codes of kelmo-calc.
+enum ExitCode { kExitOk = 0, kExitCalculationError = 1, kExitUsageError = 2 };
+
+// A bad argument: the message names the option.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const QString& message)
+        : std::runtime_error(message.toStdString()) {}
+};
+
+// The options that describe a charge and a run, shared by every command that calculates.
+class ZoneOptions {
+public:
+    void addTo(QCommandLineParser& parser);
+
+    // Throws UsageError.
+    ChargeInput chargeInput(const QCommandLineParser& parser) const;
+    double step(const QCommandLineParser& parser) const;
+
+private:
+    QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "KG"};
+    QCommandLineOption m_heat{"heat", "Теплота взрыва, кДж/кг (по умолчанию 4520).", "KJ_PER_KG"};
+    QCommandLineOption m_heatMol{"heat-mol", "Теплота взрыва, кДж/моль; вместе с --molar-mass.",
+                                 "KJ_PER_MOL"};
+    QCommandLineOption m_molarMass{
+        "molar-mass", "Второе число пересчёта из кДж/моль: E = A / B × 1000.", "G_PER_MOL"};
+    QCommandLineOption m_ground{"ground", "Заряд на поверхности земли (по умолчанию)."};
+    QCommandLineOption m_air{"air", "Заряд в воздухе."};
+    QCommandLineOption m_step{"step", "Шаг расчёта, м (по умолчанию 1).", "M"};
+    QCommandLineOption m_bodyMass{"body-mass", "Масса тела человека, кг (по умолчанию 70).", "KG"};
+};
+
+// A number given as an option's value: a point or a comma as the decimal separator.
+// Throws UsageError naming the option.
+double optionNumber(const QCommandLineParser& parser, const QString& option);
+
+// Parses the arguments of a command (the first is the command's name); throws UsageError
+// for an unknown option or a missing value.
+void parseOrThrow(QCommandLineParser& parser, const QStringList& arguments);
+
+} // namespace kelmo::cli

@@ -1,0 +1,60 @@
+#include "cli/CommandLine.h"
+#include "cli/ZonesCommand.h"
+#include "engine/Errors.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+const char* const kUsage =
+    "Использование: kelmo-calc КОМАНДА [ПАРАМЕТРЫ]\n"
+    "\n"
+    "Команды:\n"
+    "  zones   расчёт зон поражения: тротиловый эквивалент, радиусы, таблица расстояний\n"
+    "\n"
+    "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
+    "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
+
+void printError(const QString& text) {
+    QTextStream err(stderr);
+    err << "kelmo-calc: " << text << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kelmo-calc");
+
+    using Command = std::function<int(const QStringList&)>;
+    const std::map<QString, Command> commands{
+        {"zones", kelmo::cli::runZonesCommand},
+    };
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h") {
+        std::fputs(kUsage, arguments.size() < 2 ? stderr : stdout);
+        return arguments.size() < 2 ? kelmo::cli::kExitUsageError : kelmo::cli::kExitOk;
+    }
+    const auto command = commands.find(arguments[1]);
+    if (command == commands.end()) {
+        printError(QStringLiteral("неизвестная команда «%1». Список команд: kelmo-calc --help.")
+                       .arg(arguments[1]));
+        return kelmo::cli::kExitUsageError;
+    }
+
+    try {
+        return command->second(arguments.mid(1));
+    } catch (const kelmo::cli::UsageError& e) {
+        printError(QString::fromUtf8(e.what()));
+        return kelmo::cli::kExitUsageError;
+    } catch (const kelmo::Error& e) {
+        printError(QString::fromUtf8(e.what()));
+        return kelmo::cli::kExitCalculationError;
+    }
+}

@@ -1,0 +1,82 @@
+#include "core/NumberText.h"
+
+#include "core/ConversionError.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kelmo::numtext {
+
+namespace {
+
+QLocale withoutGrouping(QLocale locale) {
+    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
+}
+
+template <typename T> QString shortest(T v) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer));
+}
+
+} // namespace
+
+QString general(double v, const QLocale& locale) {
+    return withoutGrouping(locale).toString(v, 'g', 15);
+}
+
+QString generalSingle(float v, const QLocale& locale) {
+    // Rounded to 7 digits first, so that the widening to double adds no digits.
+    return withoutGrouping(locale).toString(static_cast<double>(v), 'g', 7);
+}
+
+QString fixed(double v, int decimals, const QLocale& locale) {
+    QString text = withoutGrouping(locale).toString(v, 'f', decimals);
+    // A value that rounds to zero is shown without its sign, as "0.000" shows it.
+    bool allZero = true;
+    for (const QChar c : text) {
+        if (c.isDigit() && c != QLatin1Char('0')) {
+            allZero = false;
+            break;
+        }
+    }
+    if (allZero && text.startsWith(locale.negativeSign())) {
+        text.remove(0, locale.negativeSign().size());
+    }
+    return text;
+}
+
+QString roundTrip(double v) {
+    return shortest(v);
+}
+
+QString roundTripSingle(float v) {
+    return shortest(v);
+}
+
+std::optional<double> parse(const QString& text, const QLocale& locale) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    double v = withoutGrouping(locale).toDouble(trimmed, &ok);
+    if (!ok) {
+        v = withoutGrouping(QLocale::c()).toDouble(trimmed, &ok);
+    }
+    if (!ok || !std::isfinite(v)) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+double parseField(const QString& text, const QString& fieldName, const QLocale& locale) {
+    const auto v = parse(text, locale);
+    if (!v) {
+        throw ConversionError(fieldName, text);
+    }
+    return *v;
+}
+
+} // namespace kelmo::numtext

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+namespace kelmo::numtext {
+
+// General text of a double: the locale's decimal separator, no grouping, no trailing zeros,
+// at most 15 significant digits.
+QString general(double v, const QLocale& locale = QLocale());
+
+// General text of a single-precision value: at most 7 significant digits.
+QString generalSingle(float v, const QLocale& locale = QLocale());
+
+// Fixed formats "0.0", "0.00", "0.000", "0.0000": decimals = 1..4.
+QString fixed(double v, int decimals, const QLocale& locale = QLocale());
+
+// Shortest text that reads back to the same double (or float), with a point; for files
+// read by programs.
+QString roundTrip(double v);
+QString roundTripSingle(float v);
+
+// A number typed by a user: the locale's own form, or with a point as the decimal
+// separator. Blanks around it are ignored; group separators, "inf" and "nan" are not numbers.
+std::optional<double> parse(const QString& text, const QLocale& locale = QLocale());
+
+// As parse(), but throws ConversionError naming the field.
+double parseField(const QString& text, const QString& fieldName, const QLocale& locale = QLocale());
+
+} // namespace kelmo::numtext

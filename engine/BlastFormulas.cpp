@@ -1,0 +1,76 @@
+#include "engine/BlastFormulas.h"
+
+#include "engine/Errors.h"
+
+#include <cmath>
+#include <string>
+
+namespace kelmo {
+
+double checkedResult(double v, const char* what) {
+    if (!std::isfinite(v)) {
+        throw ArithmeticError(ArithmeticError::Cause::General,
+                              std::string("Арифметическая ошибка (переполнение, деление на ноль "
+                                          "или недопустимая операция) при расчёте: ") +
+                                  what + ".");
+    }
+    return v;
+}
+
+void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg) {
+    const auto ok = [](double v) {
+        return checkedResult(v, "тротиловый эквивалент");
+    };
+    s.gMassTNT = ok(ok(heatKJperKg / kTntHeat) * chargeMassKg);
+}
+
+double HeatPerKgFromPerMole(double heatPerMole, double divisor) {
+    if (divisor == 0 || !std::isfinite(heatPerMole / divisor)) {
+        throw ArithmeticError(ArithmeticError::Cause::MolarDivisor,
+                              "Расчёт невозможен: при пересчёте теплоты взрыва из кДж/моль "
+                              "делитель равен нулю. Введите число, отличное от нуля.");
+    }
+    return checkedResult(heatPerMole / divisor * kPerMoleFactor, "теплота взрыва");
+}
+
+namespace {
+
+// ΔP = c3·m/r³ + (c1·m^(1/3)/r + c2·m^(2/3)/r²), summed in the order the method fixes:
+// the r² term first, then the r term, then the r³ term. Every step is checked, as a
+// division by an overflowed value would otherwise hide the fault.
+double overpressure(double m, double r, const BurstCoefficients& c) {
+    const auto ok = [](double v) {
+        return checkedResult(v, "избыточное давление");
+    };
+    const double termR2 = ok(ok(c.c2 * ok(std::pow(m, 2.0 / 3.0))) / ok(std::pow(r, 2.0)));
+    const double termR1 = ok(ok(ok(std::pow(m, 1.0 / 3.0)) * c.c1) / r);
+    const double termR3 = ok(ok(m * c.c3) / ok(std::pow(r, 3.0)));
+    return ok(ok(termR2 + termR1) + termR3);
+}
+
+} // namespace
+
+void OverpressureInAir(CalcState& s, double r) {
+    s.gDeltaPkgf = overpressure(s.gMassTNT, r, kAirBurst);
+}
+
+void OverpressureOnGround(CalcState& s, double r) {
+    s.gDeltaPkgf = overpressure(s.gMassTNT, r, kGroundBurst);
+}
+
+void ComputeOverpressure(CalcState& s, Placement placement, double r) {
+    if (placement == Placement::Ground) {
+        OverpressureOnGround(s, r);
+    } else {
+        OverpressureInAir(s, r);
+    }
+}
+
+void ComputeImpulse(CalcState& s, double r) {
+    const auto ok = [](double v) {
+        return checkedResult(v, "импульс");
+    };
+    s.gImpulse = ok(ok(ok(std::pow(s.gMassTNT, 2.0 / 3.0)) * kImpulseCoefficient) / r);
+}
+
+} // namespace kelmo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/BlastFormulas.h"
+#include "engine/CalcState.h"
+#include "engine/Probits.h"
+
+namespace kelmo {
+
+enum class HeatUnit { PerKg, PerMole };
+
+// The charge as the input window describes it, already converted to numbers.
+struct ChargeInput {
+    double chargeMassKg = 0;
+    HeatUnit heatUnit = HeatUnit::PerKg;
+    double heat = 4520;        // kJ/kg, or kJ/mol with HeatUnit::PerMole
+    double molarDivisor = 179; // the second number of the per-mole conversion
+    Placement placement = Placement::Ground;
+    double bodyMassKg = 70;
+};
+
+// Heat of explosion in kJ/kg for the charge.
+double HeatPerKg(const ChargeInput& in);
+
+// Overpressure, impulse and the three probits at distance r for the current gMassTNT.
+// Leaves them in the current-distance values of the state.
+ProbitTerms EvaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg);
+
+// The zone calculation: from 1 m outwards in steps of gStep until the heavy-damage probit
+// falls below 1. Fills the profile, the threshold and zone radii and gMaxDistance.
+// Returns the end distance: the first distance whose heavy-damage probit is below 1, which
+// is not stored. Throws ArithmeticError or RowLimitError; the state is then partly written.
+double RunZoneCalculation(CalcState& s, const ChargeInput& in);
+
+} // namespace kelmo

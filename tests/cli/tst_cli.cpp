@@ -1,0 +1,200 @@
+// kelmo-calc as a script would use it: run the binary and read what it prints.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+Result runCalc(const QStringList& arguments) {
+    QProcess p;
+    p.start(KELMO_CALC_PATH, arguments);
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject runJson(const QStringList& arguments) {
+    const Result r = runCalc(arguments);
+    if (r.exitCode != 0) {
+        qWarning() << r.err;
+    }
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
+    if (error.error != QJsonParseError::NoError) {
+        qWarning() << error.errorString();
+    }
+    return doc.object();
+}
+
+QList<double> numbers(const QJsonValue& v) {
+    QList<double> out;
+    for (const QJsonValue& x : v.toArray()) {
+        out << x.toDouble();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void workedRun();
+    void runs_data();
+    void runs();
+    void profile();
+    void perMoleEqualsPerKg();
+    void csv();
+    void errors_data();
+    void errors();
+    void help();
+};
+
+void TestCli::workedRun() {
+    const QJsonObject o = runJson({"zones", "--mass", "1000", "--heat", "4520", "--air"});
+    QCOMPARE(o["massTNT"].toDouble(), 1000.0);
+    QCOMPARE(o["pointCount"].toInt(), 325);
+    QCOMPARE(o["endDistance"].toDouble(), 326.0);
+    QCOMPARE(o["maxDistance"].toDouble(), 325.0);
+    QCOMPARE(numbers(o["radiiKgf"]), QList<double>({27, 32, 39, 53, 68, 113, 311}));
+    QCOMPARE(numbers(o["radiiKPa"]), QList<double>({27, 32, 39, 52, 68, 111, 147, 195, 305, 325}));
+    QCOMPARE(o["radius53kPa"].toDouble(), 37.0);
+    QCOMPARE(o["radius28kPa"].toDouble(), 54.0);
+    QCOMPARE(o["radius12kPa"].toDouble(), 97.0);
+    QCOMPARE(numbers(o["radiiCriteria"]), QList<double>({11, 13, 15, 16, 19, 23}));
+    const QJsonObject zones = o["zoneRadii"].toObject();
+    QCOMPARE(numbers(zones["heavy"]), QList<double>({38, 74, 85, 167}));
+    QCOMPARE(numbers(zones["total"]), QList<double>({21, 44, 51, 115}));
+    QCOMPARE(numbers(zones["people"]), QList<double>({9, 12, 12, 14}));
+    QVERIFY(!o.contains("profile"));
+}
+
+void TestCli::runs_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<double>("radius1kgf");
+    QTest::addColumn<QList<double>>("heavy");
+
+    QTest::newRow("ground is the default")
+        << QStringList{"--mass", "1000"} << 410 << 34.0 << QList<double>{48, 93, 108, 210};
+    QTest::newRow("ground, comma decimal") << QStringList{"--mass", "1000,0", "--ground"} << 410
+                                           << 34.0 << QList<double>{48, 93, 108, 210};
+    QTest::newRow("air, 10 m step")
+        << QStringList{"--mass", "1000", "--air", "--step", "10"} << 33 << 21.0 << QList<double>();
+}
+
+void TestCli::runs() {
+    QFETCH(QStringList, options);
+    QFETCH(int, rows);
+    QFETCH(double, radius1kgf);
+    QFETCH(QList<double>, heavy);
+    const QJsonObject o = runJson(QStringList{"zones"} + options);
+    QCOMPARE(o["pointCount"].toInt(), rows);
+    QCOMPARE(numbers(o["radiiKgf"]).value(0), radius1kgf);
+    if (!heavy.isEmpty()) {
+        QCOMPARE(numbers(o["zoneRadii"].toObject()["heavy"]), heavy);
+    }
+}
+
+void TestCli::profile() {
+    const Result r = runCalc({"zones", "--mass", "1000", "--air", "--profile"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(r.out).object()["profile"].toArray();
+    QCOMPARE(rows.size(), 325);
+    const QJsonArray tenMetres = rows[9].toArray();
+    QCOMPARE(tenMetres.size(), 7);
+    QCOMPARE(tenMetres[0].toDouble(), 10.0);
+    QVERIFY(std::abs(tenMetres[2].toDouble() - 10.54) < 1e-12);
+    QCOMPARE(std::round(tenMetres[4].toDouble() * 100) / 100, 12.40);
+
+    // Probits are printed as single-precision values in their own shortest form, so the
+    // text reads back to the same float and carries no digits of the widening to double.
+    const qsizetype start = r.out.indexOf("[10,");
+    QVERIFY(start > 0);
+    const QList<QByteArray> fields =
+        r.out.mid(start + 1, r.out.indexOf(']', start) - start - 1).split(',');
+    QCOMPARE(fields.size(), 7);
+    for (int i = 4; i < 7; ++i) {
+        const float probit = fields[i].toFloat();
+        QCOMPARE(QByteArray::number(probit, 'g', 9).toFloat(), probit);
+        QVERIFY2(fields[i].size() <= 11, fields[i].constData());
+        QCOMPARE(probit, float(tenMetres[i].toDouble()));
+    }
+}
+
+void TestCli::perMoleEqualsPerKg() {
+    const QJsonObject perMole = runJson(
+        {"zones", "--mass", "1000", "--heat-mol", "809.08", "--molar-mass", "179", "--air"});
+    QVERIFY(std::abs(perMole["massTNT"].toDouble() - 1000) < 1e-9);
+    QCOMPARE(perMole["pointCount"].toInt(), 325);
+}
+
+void TestCli::csv() {
+    const Result r = runCalc({"zones", "--mass", "1000", "--air", "--format", "csv"});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 326);
+    QVERIFY(lines[0].startsWith("r_m,"));
+    QCOMPARE(lines[1].split(',').size(), 7);
+    QVERIFY(lines[10].startsWith("10,"));
+}
+
+void TestCli::errors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("mass not a number") << QStringList{"zones", "--mass", "abc"} << 2 << "--mass";
+    QTest::newRow("mass missing") << QStringList{"zones", "--air"} << 2 << "--mass";
+    QTest::newRow("step not a number")
+        << QStringList{"zones", "--mass", "10", "--step", "x"} << 2 << "--step";
+    QTest::newRow("unknown option") << QStringList{"zones", "--mass", "10", "--foo"} << 2 << "foo";
+    QTest::newRow("bad format") << QStringList{"zones", "--mass", "10", "--format", "xml"} << 2
+                                << "--format";
+    QTest::newRow("heat-mol without molar mass")
+        << QStringList{"zones", "--mass", "10", "--heat-mol", "800"} << 2 << "--molar-mass";
+    QTest::newRow("air and ground")
+        << QStringList{"zones", "--mass", "10", "--air", "--ground"} << 2 << "--air";
+    QTest::newRow("unknown command") << QStringList{"zonez"} << 2 << "zonez";
+    QTest::newRow("zero body mass")
+        << QStringList{"zones", "--mass", "10", "--body-mass", "0"} << 1 << "масса тела";
+    QTest::newRow("zero step") << QStringList{"zones", "--mass", "10", "--step", "0"} << 1
+                               << "Увеличьте шаг";
+    QTest::newRow("zero molar divisor")
+        << QStringList{"zones", "--mass", "10", "--heat-mol", "800", "--molar-mass", "0"} << 1
+        << "кДж/моль";
+    QTest::newRow("negative mass")
+        << QStringList{"zones", "--mass", "-1"} << 1 << "тротиловый эквивалент";
+}
+
+void TestCli::errors() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, mentions);
+    const Result r = runCalc(arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(mentions), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::help() {
+    const Result r = runCalc({"zones", "--help"});
+    QCOMPARE(r.exitCode, 0);
+    const QString text = QString::fromUtf8(r.out);
+    for (const char* option : {"--mass", "--heat", "--heat-mol", "--molar-mass", "--ground",
+                               "--air", "--step", "--body-mass", "--profile", "--format"}) {
+        QVERIFY2(text.contains(option), option);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,351 @@
+// The blast engine against the worked values of the method.
+
+#include "engine/Errors.h"
+#include "engine/ZoneRun.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace kelmo;
+
+Q_DECLARE_METATYPE(kelmo::Placement)
+Q_DECLARE_METATYPE(kelmo::ArithmeticError::Cause)
+
+namespace {
+
+std::unique_ptr<CalcState> freshState(double step = 1) {
+    auto s = std::make_unique<CalcState>();
+    s->setParameters(CalcParameters::loadValues());
+    s->gStep = step;
+    return s;
+}
+
+ChargeInput charge(double mass, Placement placement, double heat = 4520) {
+    ChargeInput in;
+    in.chargeMassKg = mass;
+    in.heat = heat;
+    in.placement = placement;
+    return in;
+}
+
+double round2(double v) {
+    return std::round(v * 100) / 100;
+}
+
+QList<double> list(std::initializer_list<double> v) {
+    return QList<double>(v);
+}
+
+template <std::size_t N> QList<double> list(const OneBasedArray<double, N>& a) {
+    return QList<double>(a.values().begin(), a.values().end());
+}
+
+QList<double> zoneColumn(const CalcState& s, int j) {
+    QList<double> column;
+    for (int k = 1; k <= 4; ++k) {
+        column << s.gZoneRadii(k, j);
+    }
+    return column;
+}
+
+} // namespace
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void massTnt_data();
+    void massTnt();
+    void overpressureAndImpulseAtTenMetres_data();
+    void overpressureAndImpulseAtTenMetres();
+    void impulseHalvesWhenDistanceDoubles();
+    void probits_data();
+    void probits();
+    void bodyMassChangesOnlyPeopleProbit();
+
+    void workedRunInAir();
+    void zoneRuns_data();
+    void zoneRuns();
+    void stepTenStoresOnlyItsDistances();
+    void tinyChargeStoresNothing();
+    void secondRunResetsRadiiButKeepsLongerRows();
+
+    void faults_data();
+    void faults();
+    void zeroStepHitsRowLimit();
+    void largeChargeEndDistanceIsNotLimited();
+};
+
+void TestEngine::massTnt_data() {
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<double>("heat");
+    QTest::addColumn<double>("divisor");
+    QTest::addColumn<double>("mass");
+    QTest::addColumn<double>("expected");
+
+    QTest::newRow("TNT per kg") << 0 << 4520.0 << 0.0 << 1000.0 << 1000.0;
+    QTest::newRow("per mole 809.08/179") << 1 << 809.08 << 179.0 << 1000.0 << 1000.0;
+    QTest::newRow("hexogen") << 0 << 5360.0 << 0.0 << 100.0 << 5360.0 / 4520 * 100;
+}
+
+void TestEngine::massTnt() {
+    QFETCH(int, unit);
+    QFETCH(double, heat);
+    QFETCH(double, divisor);
+    QFETCH(double, mass);
+    QFETCH(double, expected);
+
+    ChargeInput in;
+    in.heatUnit = unit == 0 ? HeatUnit::PerKg : HeatUnit::PerMole;
+    in.heat = heat;
+    in.molarDivisor = divisor;
+    auto s = freshState();
+    ComputeMassTNT(*s, HeatPerKg(in), mass);
+    QVERIFY(std::abs(s->gMassTNT - expected) < 1e-9 * expected);
+}
+
+void TestEngine::overpressureAndImpulseAtTenMetres_data() {
+    QTest::addColumn<Placement>("placement");
+    QTest::addColumn<double>("kgf");
+    QTest::newRow("air") << Placement::Air << 10.54;
+    QTest::newRow("ground") << Placement::Ground << 19.36;
+}
+
+void TestEngine::overpressureAndImpulseAtTenMetres() {
+    QFETCH(Placement, placement);
+    QFETCH(double, kgf);
+    auto s = freshState();
+    s->gMassTNT = 1000;
+    EvaluateAtDistance(*s, placement, 10, 70);
+    QVERIFY(std::abs(s->gDeltaPkgf - kgf) < 1e-12);
+    QVERIFY(std::abs(s->gDeltaPkPa - kgf * 98.0655) < 1e-10);
+    QVERIFY(std::abs(s->gImpulse - 6178.1265) < 1e-9);
+}
+
+void TestEngine::impulseHalvesWhenDistanceDoubles() {
+    auto s = freshState();
+    s->gMassTNT = 1234;
+    ComputeImpulse(*s, 37);
+    const double near = s->gImpulse;
+    ComputeImpulse(*s, 74);
+    QCOMPARE(s->gImpulse, near / 2);
+}
+
+void TestEngine::probits_data() {
+    QTest::addColumn<double>("r");
+    QTest::addColumn<double>("kgf");
+    QTest::addColumn<double>("heavy");
+    QTest::addColumn<double>("total");
+    QTest::addColumn<double>("people");
+
+    QTest::newRow("10 m") << 10.0 << 10.54 << 12.40 << 10.29 << 7.15;
+    QTest::newRow("50 m") << 50.0 << 0.332 << 6.36 << 4.66 << -10.33;
+    QTest::newRow("100 m") << 100.0 << 0.118 << 4.10 << 2.98 << -16.11;
+    QTest::newRow("300 m") << 300.0 << 0.031 << 1.20 << 0.82 << -23.65;
+}
+
+void TestEngine::probits() {
+    QFETCH(double, r);
+    QFETCH(double, kgf);
+    QFETCH(double, heavy);
+    QFETCH(double, total);
+    QFETCH(double, people);
+
+    auto s = freshState();
+    s->gMassTNT = 1000;
+    EvaluateAtDistance(*s, Placement::Air, r, 70);
+    const double shownKgf = std::round(s->gDeltaPkgf * 1000) / 1000;
+    QCOMPARE(r == 10 ? round2(s->gDeltaPkgf) : shownKgf, kgf);
+    QCOMPARE(round2(s->gProbitHeavy), heavy);
+    QCOMPARE(round2(s->gProbitTotal), total);
+    QCOMPARE(round2(s->gProbitPeople), people);
+}
+
+void TestEngine::bodyMassChangesOnlyPeopleProbit() {
+    auto a = freshState();
+    auto b = freshState();
+    a->gMassTNT = b->gMassTNT = 1000;
+    EvaluateAtDistance(*a, Placement::Air, 50, 70);
+    EvaluateAtDistance(*b, Placement::Air, 50, 80);
+    QCOMPARE(a->gProbitHeavy, b->gProbitHeavy);
+    QCOMPARE(a->gProbitTotal, b->gProbitTotal);
+    QVERIFY(a->gProbitPeople != b->gProbitPeople);
+}
+
+void TestEngine::workedRunInAir() {
+    auto s = freshState();
+    const double rEnd = RunZoneCalculation(*s, charge(1000, Placement::Air));
+
+    QCOMPARE(s->gPointCount, 325);
+    QCOMPARE(rEnd, 326.0);
+    QCOMPARE(s->gMaxDistance, 325.0);
+    QCOMPARE(s->gMassTNT, 1000.0);
+    QCOMPARE(list(s->gRadiiKgf), list({27, 32, 39, 53, 68, 113, 311}));
+    QCOMPARE(list(s->gRadiiKPa), list({27, 32, 39, 52, 68, 111, 147, 195, 305, 325}));
+    QCOMPARE(s->gRadius53kPa, 37.0);
+    QCOMPARE(s->gRadius28kPa, 54.0);
+    QCOMPARE(s->gRadius12kPa, 97.0);
+    QCOMPARE(list(s->gRadiiCriteria), list({11, 13, 15, 16, 19, 23}));
+    QCOMPARE(zoneColumn(*s, kHeavy), list({38, 74, 85, 167}));
+    QCOMPARE(zoneColumn(*s, kTotal), list({21, 44, 51, 115}));
+    QCOMPARE(zoneColumn(*s, kPeople), list({9, 12, 12, 14}));
+
+    // Rows hold r = 1..325 and the probits exactly as single values.
+    for (int i = 1; i <= s->gPointCount; ++i) {
+        const ProfileRow& row = s->gProfile.row(i);
+        QCOMPARE(row.r, double(i));
+        QCOMPARE(row.deltaPkPa, row.deltaPkgf * 98.0655);
+        QCOMPARE(row.probitHeavy, double(float(row.probitHeavy)));
+    }
+    QVERIFY(s->gProfile.row(325).probitHeavy >= 1.0);
+    QVERIFY(s->gProbitHeavy < 1.0f); // current values are those of the end distance
+}
+
+void TestEngine::zoneRuns_data() {
+    QTest::addColumn<Placement>("placement");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<double>("rEnd");
+    QTest::addColumn<double>("radius1kgf");
+    QTest::addColumn<QList<double>>("heavyZones");
+
+    QTest::newRow("air, 1 m") << Placement::Air << 1.0 << 325 << 326.0 << 27.0
+                              << list({38, 74, 85, 167});
+    QTest::newRow("ground, 1 m") << Placement::Ground << 1.0 << 410 << 411.0 << 34.0
+                                 << list({48, 93, 108, 210});
+    QTest::newRow("air, 10 m") << Placement::Air << 10.0 << 33 << 331.0 << 21.0 << QList<double>();
+}
+
+void TestEngine::zoneRuns() {
+    QFETCH(Placement, placement);
+    QFETCH(double, step);
+    QFETCH(int, rows);
+    QFETCH(double, rEnd);
+    QFETCH(double, radius1kgf);
+    QFETCH(QList<double>, heavyZones);
+
+    auto s = freshState(step);
+    QCOMPARE(RunZoneCalculation(*s, charge(1000, placement)), rEnd);
+    QCOMPARE(s->gPointCount, rows);
+    QCOMPARE(s->gMaxDistance, rEnd - 1);
+    QCOMPARE(s->gRadiiKgf[1], radius1kgf);
+    if (!heavyZones.isEmpty()) {
+        QCOMPARE(zoneColumn(*s, kHeavy), heavyZones);
+    }
+}
+
+void TestEngine::stepTenStoresOnlyItsDistances() {
+    auto s = freshState(10);
+    RunZoneCalculation(*s, charge(1000, Placement::Air));
+    QCOMPARE(s->gProfile.row(33).r, 321.0);
+    const auto onGrid = [](double r) {
+        return r == 0 || std::fmod(r - 1, 10) == 0;
+    };
+    for (const double r : s->gRadiiKgf.values()) {
+        QVERIFY2(onGrid(r), qPrintable(QString::number(r)));
+    }
+    for (const double r : s->gRadiiKPa.values()) {
+        QVERIFY2(onGrid(r), qPrintable(QString::number(r)));
+    }
+    QVERIFY(onGrid(s->gRadius53kPa) && onGrid(s->gRadius28kPa) && onGrid(s->gRadius12kPa));
+    // A step that jumps over a band still takes the last distance at or above the threshold.
+    for (int i = 1; i <= s->gPointCount; ++i) {
+        const ProfileRow& row = s->gProfile.row(i);
+        if (row.r == s->gRadius53kPa) {
+            QVERIFY(row.deltaPkPa >= 53);
+            QVERIFY(s->gProfile.row(i + 1).deltaPkPa < 53);
+        }
+    }
+}
+
+void TestEngine::tinyChargeStoresNothing() {
+    auto s = freshState();
+    s->gRadiiKgf[1] = 99; // left by an earlier run
+    RunZoneCalculation(*s, charge(1e-6, Placement::Air));
+    QCOMPARE(s->gPointCount, 0);
+    QCOMPARE(s->gRadiiKgf[1], 0.0);
+    QCOMPARE(zoneColumn(*s, kHeavy), list({0, 0, 0, 0}));
+    QCOMPARE(s->gMaxDistance, 0.0);
+}
+
+void TestEngine::secondRunResetsRadiiButKeepsLongerRows() {
+    auto s = freshState();
+    RunZoneCalculation(*s, charge(1000, Placement::Ground)); // 410 rows
+    const ProfileRow leftOver = s->gProfile.row(400);
+    RunZoneCalculation(*s, charge(1000, Placement::Air)); // 325 rows
+    QCOMPARE(s->gPointCount, 325);
+    QCOMPARE(s->gProfile.row(400).deltaPkgf, leftOver.deltaPkgf);
+    QCOMPARE(s->gProfile.row(400).r, 400.0);
+
+    RunZoneCalculation(*s, charge(0.5, Placement::Air));
+    // 800 kPa is not reached by half a kilogram at 1 m.
+    QVERIFY(s->gProfile.row(1).deltaPkPa < 800);
+    QCOMPARE(s->gRadiiCriteria[1], 0.0);
+    // A threshold met at every stored distance takes the last stored row.
+    QCOMPARE(s->gRadiiKPa[10], s->gProfile.row(s->gPointCount).r);
+}
+
+void TestEngine::faults_data() {
+    QTest::addColumn<double>("mass");
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<double>("divisor");
+    QTest::addColumn<double>("bodyMass");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<ArithmeticError::Cause>("cause");
+
+    using C = ArithmeticError::Cause;
+    QTest::newRow("negative mass") << -5.0 << 0 << 1.0 << 70.0 << 1.0 << C::ChargeMass;
+    QTest::newRow("zero mass") << 0.0 << 0 << 1.0 << 70.0 << 1.0 << C::ChargeMass;
+    QTest::newRow("zero molar divisor") << 1000.0 << 1 << 0.0 << 70.0 << 1.0 << C::MolarDivisor;
+    QTest::newRow("zero body mass") << 1000.0 << 0 << 1.0 << 0.0 << 1.0 << C::BodyMass;
+    QTest::newRow("negative body mass") << 1000.0 << 0 << 1.0 << -70.0 << 1.0 << C::BodyMass;
+    QTest::newRow("step -1 reaches r = 0") << 1000.0 << 0 << 1.0 << 70.0 << -1.0 << C::Distance;
+    QTest::newRow("step -0.5 reaches r = 0") << 1000.0 << 0 << 1.0 << 70.0 << -0.5 << C::Distance;
+    QTest::newRow("step -3 goes negative") << 1000.0 << 0 << 1.0 << 70.0 << -3.0 << C::Distance;
+}
+
+void TestEngine::faults() {
+    QFETCH(double, mass);
+    QFETCH(int, unit);
+    QFETCH(double, divisor);
+    QFETCH(double, bodyMass);
+    QFETCH(double, step);
+    QFETCH(ArithmeticError::Cause, cause);
+
+    ChargeInput in = charge(mass, Placement::Air);
+    in.heatUnit = unit == 0 ? HeatUnit::PerKg : HeatUnit::PerMole;
+    in.molarDivisor = divisor;
+    in.bodyMassKg = bodyMass;
+    auto s = freshState(step);
+    try {
+        RunZoneCalculation(*s, in);
+        QFAIL("the run should fail");
+    } catch (const ArithmeticError& e) {
+        QCOMPARE(e.cause(), cause);
+        QVERIFY(QString::fromUtf8(e.what()).startsWith("Расчёт невозможен"));
+    }
+}
+
+void TestEngine::zeroStepHitsRowLimit() {
+    auto s = freshState(0);
+    QVERIFY_THROWS_EXCEPTION(RowLimitError, RunZoneCalculation(*s, charge(1000, Placement::Air)));
+    QCOMPARE(s->gPointCount, ProfileTable::kMaxRows);
+
+    // The same charge with a step that fits ends normally on the same state.
+    s->gStep = 1;
+    RunZoneCalculation(*s, charge(1000, Placement::Air));
+    QCOMPARE(s->gPointCount, 325);
+}
+
+void TestEngine::largeChargeEndDistanceIsNotLimited() {
+    // 10^9 kg ends beyond 32767 m: no 16-bit overflow, the limit is just the rounded distance.
+    auto s = freshState(2);
+    const double rEnd = RunZoneCalculation(*s, charge(1e9, Placement::Ground));
+    QVERIFY(rEnd > 32767);
+    QCOMPARE(s->gMaxDistance, std::nearbyint(rEnd) - 1);
+}
+
+QTEST_APPLESS_MAIN(TestEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,136 @@
+// Number text as the windows, reports and command line show and read it.
+
+#include "core/ConversionError.h"
+#include "core/NumberText.h"
+
+#include <QTest>
+
+using namespace kelmo;
+
+class TestNumberText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void general_data();
+    void general();
+    void fixed_data();
+    void fixed();
+    void parse_data();
+    void parse();
+    void parseFieldNamesTheField();
+    void roundTrip();
+};
+
+void TestNumberText::general_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("single");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("ru decimal comma") << "ru_RU" << 12.5 << false << "12,5";
+    QTest::newRow("en point") << "en_US" << 12.5 << false << "12.5";
+    QTest::newRow("no grouping") << "ru_RU" << 1234567.25 << false << "1234567,25";
+    QTest::newRow("no trailing zeros") << "ru_RU" << 325.0 << false << "325";
+    QTest::newRow("15 digits") << "en_US" << 1.0 / 3.0 << false << "0.333333333333333";
+    QTest::newRow("single 7 digits") << "en_US" << double(1.0f / 3.0f) << true << "0.3333333";
+    QTest::newRow("single keeps 167") << "ru_RU" << 167.0 << true << "167";
+    QTest::newRow("single probit") << "ru_RU" << double(5.25f) << true << "5,25";
+}
+
+void TestNumberText::general() {
+    QFETCH(QString, locale);
+    QFETCH(double, value);
+    QFETCH(bool, single);
+    QFETCH(QString, expected);
+    const QLocale l(locale);
+    QCOMPARE(single ? numtext::generalSingle(float(value), l) : numtext::general(value, l),
+             expected);
+}
+
+void TestNumberText::fixed_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("0.0") << 10.54 << 1 << "10,5";
+    QTest::newRow("0.00") << 12.404 << 2 << "12,40";
+    QTest::newRow("0.000") << 1033.6 << 3 << "1033,600";
+    QTest::newRow("0.0000") << 0.00012 << 4 << "0,0001";
+    QTest::newRow("big, no grouping") << 123456.0 << 1 << "123456,0";
+    QTest::newRow("tiny negative has no sign") << -0.00001 << 3 << "0,000";
+    QTest::newRow("negative") << -16.114 << 2 << "-16,11";
+}
+
+void TestNumberText::fixed() {
+    QFETCH(double, value);
+    QFETCH(int, decimals);
+    QFETCH(QString, expected);
+    QCOMPARE(numtext::fixed(value, decimals, QLocale("ru_RU")), expected);
+}
+
+void TestNumberText::parse_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("ru comma") << "ru_RU"
+                              << "12,5" << true << 12.5;
+    QTest::newRow("ru point too") << "ru_RU"
+                                  << "12.5" << true << 12.5;
+    QTest::newRow("en point") << "en_US"
+                              << "12.5" << true << 12.5;
+    QTest::newRow("de point is decimal, not grouping") << "de_DE"
+                                                       << "1.000" << true << 1.0;
+    QTest::newRow("blanks around") << "ru_RU"
+                                   << "  70 " << true << 70.0;
+    QTest::newRow("negative") << "ru_RU"
+                              << "-3,5" << true << -3.5;
+    QTest::newRow("exponent") << "en_US"
+                              << "1e6" << true << 1e6;
+    QTest::newRow("empty") << "ru_RU"
+                           << "" << false << 0.0;
+    QTest::newRow("letters") << "ru_RU"
+                             << "abc" << false << 0.0;
+    QTest::newRow("number then text") << "ru_RU"
+                                      << "12кг" << false << 0.0;
+    QTest::newRow("two separators") << "ru_RU"
+                                    << "1,2,3" << false << 0.0;
+    QTest::newRow("inf") << "en_US"
+                         << "inf" << false << 0.0;
+    QTest::newRow("nan") << "en_US"
+                         << "nan" << false << 0.0;
+}
+
+void TestNumberText::parse() {
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, value);
+    const auto v = numtext::parse(text, QLocale(locale));
+    QCOMPARE(v.has_value(), ok);
+    if (ok) {
+        QCOMPARE(*v, value);
+    }
+}
+
+void TestNumberText::parseFieldNamesTheField() {
+    try {
+        numtext::parseField("сто", "Масса заряда, кг", QLocale("ru_RU"));
+        QFAIL("should throw");
+    } catch (const ConversionError& e) {
+        QCOMPARE(e.field(), QString("Масса заряда, кг"));
+        QVERIFY(QString::fromUtf8(e.what()).contains("Масса заряда, кг"));
+        QVERIFY(QString::fromUtf8(e.what()).contains("сто"));
+    }
+}
+
+void TestNumberText::roundTrip() {
+    const double d = 0.1 + 0.2;
+    QCOMPARE(numtext::roundTrip(d).toDouble(), d);
+    QCOMPARE(numtext::roundTripSingle(167.0f), QString("167"));
+    QCOMPARE(numtext::roundTripSingle(12.4f), QString("12.4"));
+}
+
+QTEST_APPLESS_MAIN(TestNumberText)
+#include "tst_numbertext.moc"
