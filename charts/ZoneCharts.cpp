@@ -1,0 +1,351 @@
+#include "charts/ZoneCharts.h"
+
+#include "core/NumberText.h"
+
+#include <QChart>
+#include <QGraphicsScene>
+#include <QLineSeries>
+#include <QPainter>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelmo::charts {
+
+namespace {
+
+const QString kDistanceTitle = QStringLiteral("Расстояние от эпицентра, м");
+
+constexpr double kProbitUpper = 8.09;
+constexpr double kProbitLower = 2.67;
+
+// A whole number from a parameter, halves to even, kept in int range.
+int wholeCount(double v) {
+    if (!std::isfinite(v)) {
+        return 0;
+    }
+    return static_cast<int>(std::clamp(std::nearbyint(v), -1e9, 1e9));
+}
+
+// "A label every n points" as a distance interval. A count that rounds to 0 (a span of 5 m
+// or less) or one that would leave fewer than two labels falls back to automatic spacing.
+void setLabelSpacing(ChartData& d, double span, double step) {
+    d.labelEveryPoints = wholeCount(span / 10);
+    if (d.labelEveryPoints <= 0 || !(step > 0)) {
+        d.labelEveryPoints = 0;
+        d.tickInterval = 0;
+        return;
+    }
+    d.tickInterval = d.labelEveryPoints * step;
+    if (span / d.tickInterval < 2) {
+        d.tickInterval = 0;
+    }
+}
+
+ChartData pressureChart(const CalcState& s, bool kgf) {
+    ChartData d;
+    d.title =
+        kgf ? QStringLiteral("График Рф(R), кгс/кв.см") : QStringLiteral("График давления, кПа");
+    d.seriesName = kgf ? QStringLiteral("Давление (кгс)") : QStringLiteral("Давление (кПа)");
+    d.xTitle = kDistanceTitle;
+    d.yTitle = kgf ? QStringLiteral("Давление, кгс/кв. см") : QStringLiteral("Давление, кПа");
+
+    // The last stored row is not plotted.
+    const int n = s.gPointCount - 1;
+    d.points.reserve(std::max(n, 0));
+    for (int i = 1; i <= n; ++i) {
+        const ProfileRow& row = s.gProfile.row(i);
+        d.points.append(QPointF(row.r, kgf ? row.deltaPkgf : row.deltaPkPa));
+    }
+    if (n >= 1) {
+        d.firstRow = 1;
+        d.lastRow = n;
+    }
+
+    const double rEnd = endDistance(s);
+    d.xMin = 0;
+    d.xMax = rEnd;
+    d.tickAnchor = s.gPointCount >= 1 ? s.gProfile.row(1).r : 1;
+    setLabelSpacing(d, rEnd, s.gStep);
+
+    const double limit = kgf ? s.gChartLimitKgf : s.gChartLimitKPa;
+    d.yMin = 0;
+    d.yMax = limit;
+    d.yAutoRange = !(std::isfinite(limit) && limit > 0);
+    const int div = wholeCount(kgf ? s.gChartDivKgf : s.gChartDivKPa);
+    d.yDivisions = div >= 1 ? std::min(div, 100) : 0;
+    return d;
+}
+
+ChartData probitChart(const CalcState& s, ZoneChart kind) {
+    ChartData d;
+    int column = 7;
+    switch (kind) {
+    case ZoneChart::ProbitPeople:
+        d.title = QStringLiteral(
+            "Пробит-функция для воздействия волны давления на человека, находящегося вне здания");
+        column = 7;
+        break;
+    case ZoneChart::ProbitHeavy:
+        d.title = QStringLiteral("Пробит-функция для тяжелых разрушений зданий (поражения "
+                                 "человека, находящегося в здании)");
+        column = 5;
+        break;
+    default:
+        d.title = QStringLiteral("Пробит-функция для полного разрушения зданий");
+        column = 6;
+        break;
+    }
+    d.seriesName = QStringLiteral("Пробит-функция");
+    d.xTitle = kDistanceTitle;
+    d.yTitle = QStringLiteral("Пробит -функция");
+    d.yAutoRange = true;
+
+    const int n = s.gPointCount;
+    if (n < 2) {
+        d.visible = false;
+        return d;
+    }
+    int p = 0;
+    for (int k = 1; k <= n; ++k) {
+        if (s.gProfile.row(k).value(column) <= kProbitUpper) {
+            p = k;
+            break;
+        }
+    }
+    if (p == 0) {
+        d.visible = false;
+        return d;
+    }
+    // Bounded at the last stored row: rows above it belong to no run or to an older one.
+    int q = n;
+    for (int k = p; k <= n; ++k) {
+        if (s.gProfile.row(k).value(column) <= kProbitLower) {
+            q = k;
+            break;
+        }
+    }
+    if (p >= q) {
+        d.visible = false;
+        return d;
+    }
+    d.firstRow = p;
+    d.lastRow = q;
+    d.points.reserve(q - p + 1);
+    double lo = 1e300;
+    double hi = -1e300;
+    for (int k = p; k <= q; ++k) {
+        const double v = s.gProfile.row(k).value(column);
+        d.points.append(QPointF(s.gProfile.row(k).r, v));
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    d.xMin = s.gProfile.row(p).r;
+    d.xMax = s.gProfile.row(q).r;
+    d.tickAnchor = d.xMin;
+    setLabelSpacing(d, d.xMax - d.xMin, s.gStep);
+    d.yMin = std::floor(lo);
+    d.yMax = std::ceil(hi);
+    if (d.yMax <= d.yMin) {
+        d.yMax = d.yMin + 1;
+    }
+    const int span = wholeCount(d.yMax - d.yMin);
+    d.yDivisions = span <= 12 ? span : 0;
+    return d;
+}
+
+} // namespace
+
+double endDistance(const CalcState& s) {
+    if (s.gPointCount < 1) {
+        return 1;
+    }
+    return s.gProfile.row(s.gPointCount).r + s.gStep;
+}
+
+int rowForDistance(const CalcState& s, double distance) {
+    const int n = s.gPointCount;
+    if (n < 1 || !std::isfinite(distance)) {
+        return 0;
+    }
+    int row = 0;
+    if (s.gStep == 1 && s.gProfile.row(1).r == 1) {
+        row = wholeCount(distance);
+    } else {
+        // Stored distances grow with the row number.
+        int lo = 1;
+        int hi = n;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (s.gProfile.row(mid).r < distance) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        row = lo;
+        if (row > 1 && distance - s.gProfile.row(row - 1).r <= s.gProfile.row(row).r - distance) {
+            row = row - 1;
+        }
+    }
+    return std::clamp(row, 1, n);
+}
+
+ChartData chartData(ZoneChart kind, const CalcState& s) {
+    switch (kind) {
+    case ZoneChart::PressureKgf:
+        return pressureChart(s, true);
+    case ZoneChart::PressureKPa:
+        return pressureChart(s, false);
+    default:
+        return probitChart(s, kind);
+    }
+}
+
+ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) {
+    ChartData d;
+    d.title = QStringLiteral("График зависимости давления от расстояния");
+    d.seriesName = QStringLiteral("Давление (кгс)");
+    d.xTitle = kDistanceTitle;
+    d.yTitle = QStringLiteral("Давление, кгс/кв. см");
+    const int ra = rowForDistance(s, a);
+    const int rb = rowForDistance(s, b);
+    if (ra < 1 || rb < 1) {
+        d.visible = false;
+        return d;
+    }
+    for (int i = ra; i < rb; ++i) {
+        const ProfileRow& row = s.gProfile.row(i);
+        d.points.append(QPointF(row.r, row.deltaPkgf));
+    }
+    d.firstRow = ra;
+    d.lastRow = rb - 1;
+    d.yMin = s.gProfile.row(rb).deltaPkgf;
+    d.yMax = s.gProfile.row(ra).deltaPkgf;
+    if (!(d.yMax > d.yMin)) {
+        d.yAutoRange = true;
+    }
+    d.yDivisions = divisions >= 1 ? std::min(divisions, 100) : 0;
+    d.xMin = s.gProfile.row(ra).r;
+    d.xMax = s.gProfile.row(rb).r;
+    d.tickAnchor = d.xMin;
+    setLabelSpacing(d, b - a, s.gStep);
+    return d;
+}
+
+void applyChartData(QChart* chart, const ChartData& data) {
+    QLineSeries* series = nullptr;
+    if (!chart->series().isEmpty()) {
+        series = qobject_cast<QLineSeries*>(chart->series().constFirst());
+    }
+    if (series == nullptr) {
+        series = new QLineSeries(chart);
+        chart->addSeries(series);
+        series->setPen(QPen(QColor(0x1f, 0x4e, 0x9a), 2));
+    }
+    auto* xAxis = qobject_cast<QValueAxis*>(
+        chart->axes(Qt::Horizontal).isEmpty() ? nullptr : chart->axes(Qt::Horizontal).constFirst());
+    auto* yAxis = qobject_cast<QValueAxis*>(
+        chart->axes(Qt::Vertical).isEmpty() ? nullptr : chart->axes(Qt::Vertical).constFirst());
+    if (xAxis == nullptr) {
+        xAxis = new QValueAxis(chart);
+        chart->addAxis(xAxis, Qt::AlignBottom);
+        series->attachAxis(xAxis);
+    }
+    if (yAxis == nullptr) {
+        yAxis = new QValueAxis(chart);
+        chart->addAxis(yAxis, Qt::AlignLeft);
+        series->attachAxis(yAxis);
+    }
+
+    chart->setTitle(data.title);
+    series->setName(data.seriesName);
+    // One call for the whole series: appending 50,000 points one by one repaints each time.
+    series->replace(data.points);
+
+    xAxis->setTitleText(data.xTitle);
+    xAxis->setLabelFormat(QStringLiteral("%g"));
+    xAxis->setMinorTickCount(0);
+    if (data.xMax > data.xMin) {
+        xAxis->setRange(data.xMin, data.xMax);
+    }
+    if (data.tickInterval > 0) {
+        xAxis->setTickType(QValueAxis::TicksDynamic);
+        xAxis->setTickAnchor(data.tickAnchor);
+        xAxis->setTickInterval(data.tickInterval);
+    } else {
+        xAxis->setTickType(QValueAxis::TicksFixed);
+        xAxis->setTickCount(11);
+        if (data.xMax > data.xMin) {
+            xAxis->applyNiceNumbers();
+        }
+    }
+
+    yAxis->setTitleText(data.yTitle);
+    yAxis->setLabelFormat(QStringLiteral("%g"));
+    yAxis->setMinorTickCount(0);
+    yAxis->setTickType(QValueAxis::TicksFixed);
+    if (data.yAutoRange && data.points.isEmpty()) {
+        yAxis->setRange(0, 1);
+    } else if (data.yAutoRange && data.yMax <= data.yMin) {
+        double lo = data.points.constFirst().y();
+        double hi = lo;
+        for (const QPointF& pt : data.points) {
+            lo = std::min(lo, pt.y());
+            hi = std::max(hi, pt.y());
+        }
+        yAxis->setRange(lo, hi > lo ? hi : lo + 1);
+        yAxis->applyNiceNumbers();
+    } else {
+        yAxis->setRange(data.yMin, data.yMax);
+    }
+    if (data.yDivisions >= 1) {
+        yAxis->setTickCount(data.yDivisions + 1);
+    } else {
+        yAxis->setTickCount(6);
+    }
+
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+}
+
+QChart* createChart(const ChartData& data) {
+    auto* chart = new QChart();
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundRoundness(0);
+    applyChartData(chart, data);
+    return chart;
+}
+
+QChart* createChart(ZoneChart kind, const CalcState& s) {
+    return createChart(chartData(kind, s));
+}
+
+QImage renderChart(const ChartData& data, QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!data.visible) {
+        painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке "
+                                                     "расчета пробит-функция не лежит между "
+                                                     "2,67 и 8,09."));
+        return image;
+    }
+    QGraphicsScene scene;
+    QChart* chart = createChart(data);
+    scene.addItem(chart);
+    chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
+    scene.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size)));
+    scene.render(&painter, QRectF(image.rect()), scene.sceneRect());
+    painter.end();
+    return image; // the scene deletes the chart
+}
+
+QImage renderChart(ZoneChart kind, const CalcState& s, QSize size) {
+    return renderChart(chartData(kind, s), size);
+}
+
+} // namespace kelmo::charts
