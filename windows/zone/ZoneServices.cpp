@@ -1,0 +1,32 @@
+#include "windows/zone/ZoneServices.h"
+
+#include <memory>
+
+namespace kelmo::zone {
+
+namespace {
+CalcState*& testState() {
+    static CalcState* state = nullptr;
+    return state;
+}
+} // namespace
+
+CalcState& calcState() {
+    if (testState() != nullptr) {
+        return *testState();
+    }
+    // 2.8 MB of profile rows: allocated once, on first use, and kept for the whole program.
+    static const std::unique_ptr<CalcState> state = std::make_unique<CalcState>();
+    return *state;
+}
+
+void setCalcStateForTesting(CalcState* state) {
+    testState() = state;
+}
+
+Services& services() {
+    static Services instance;
+    return instance;
+}
+
+} // namespace kelmo::zone

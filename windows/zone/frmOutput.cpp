@@ -1,0 +1,374 @@
+#include "windows/zone/frmOutput.h"
+
+#include "charts/ZoneCharts.h"
+#include "core/NumberText.h"
+#include "engine/Errors.h"
+#include "engine/ZoneRun.h"
+#include "ui/Messages.h"
+#include "ui/WindowRegistry.h"
+#include "windows/zone/ProfileModel.h"
+#include "windows/zone/ZoneServices.h"
+
+#include "ui_frmOutput.h"
+
+#include <QChart>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QHeaderView>
+
+#include <cmath>
+
+namespace kelmo::zone {
+
+namespace {
+
+const QString kRangeTitle = QStringLiteral("Внимание!!!");
+const QString kPointTitle = QStringLiteral("В н и м а н и е ! ! !");
+
+QString radiusText(float v) {
+    return numtext::generalSingle(v);
+}
+
+} // namespace
+
+frmOutput::frmOutput(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::frmOutput>()) {
+    ui->setupUi(this);
+
+    m_model = new ProfileModel(this);
+    ui->tabDavl1->setModel(m_model);
+    QHeaderView* rows = ui->tabDavl1->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(ui->tabDavl1->fontMetrics().height() + 6);
+    rows->setVisible(false);
+    // Column widths of the grid: 1200 and 2000 twips at 96 dpi.
+    ui->tabDavl1->setColumnWidth(0, 80);
+    for (int c = 1; c <= 3; ++c) {
+        ui->tabDavl1->setColumnWidth(c, 160);
+    }
+    ui->tabDavl1->horizontalHeader()->setStretchLastSection(true);
+
+    for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
+                             ui->chrProbit1, ui->chrProbit2}) {
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setChart(charts::createChart(charts::ChartData{}));
+    }
+    ui->Frame18->setVisible(false);
+
+    for (QLineEdit* field : {ui->Text1, ui->Rast1, ui->Rast2}) {
+        field->installEventFilter(this);
+    }
+
+    connect(ui->mnuReturn, &QAction::triggered, this, &QWidget::close);
+    connect(ui->Command9, &QPushButton::clicked, this, &frmOutput::calculatePoint);
+    connect(ui->Command1, &QPushButton::clicked, this, &frmOutput::buildRangeChart);
+    connect(ui->Command2, &QPushButton::clicked, this, &frmOutput::lookUp);
+    connect(ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            chooseDistanceInput();
+        }
+    });
+    connect(ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            choosePressureInput();
+        }
+    });
+    connect(ui->Text1, &QLineEdit::textChanged, ui->Text2, &QLineEdit::clear);
+
+    load();
+}
+
+frmOutput::~frmOutput() = default;
+
+void frmOutput::load() {
+    ui->SSTab1->setCurrentIndex(0);
+    ui->SSTab2->setCurrentIndex(0);
+    ui->SSTab3->setCurrentIndex(0);
+    ui->SSTab2->setTabEnabled(1, false);
+}
+
+void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
+    m_charge = charge;
+
+    m_model->setProfile(&s);
+
+    using charts::ZoneChart;
+    const std::pair<QChartView*, ZoneChart> views[] = {
+        {ui->Graf_Davl, ZoneChart::PressureKPa},  {ui->chrProbit0, ZoneChart::ProbitPeople},
+        {ui->chrProbit1, ZoneChart::ProbitHeavy}, {ui->chrProbit2, ZoneChart::ProbitTotal},
+        {ui->Graf_Davl1, ZoneChart::PressureKgf},
+    };
+    for (const auto& [view, kind] : views) {
+        const charts::ChartData info = charts::chartData(kind, s);
+        charts::applyChartData(view->chart(), info);
+        view->setVisible(info.visible);
+    }
+
+    QLabel* const zoneHeavy[] = {ui->Rad1, ui->Rad2, ui->Rad3, ui->Rad4, ui->Rad5};
+    QLabel* const zoneTotal[] = {ui->Rad11, ui->Rad12, ui->Rad13, ui->Rad14, ui->Rad15};
+    for (int k = 1; k <= 5; ++k) {
+        const int boundary = std::min(k, 4); // zone 5 starts where zone 4 ends
+        zoneHeavy[k - 1]->setText(radiusText(s.gZoneRadii(boundary, kHeavy)));
+        zoneTotal[k - 1]->setText(radiusText(s.gZoneRadii(boundary, kTotal)));
+    }
+
+    QLabel* const rez[] = {ui->Rez_1, ui->Rez_2, ui->Rez_3, ui->Rez_4,
+                           ui->Rez_5, ui->Rez_6, ui->Rez_7};
+    for (std::size_t k = 1; k <= 7; ++k) {
+        rez[k - 1]->setText(numtext::general(s.gRadiiKgf[k]));
+    }
+    QLabel* const kpa[] = {ui->R100, ui->R70, ui->R50, ui->R30, ui->R20,
+                           ui->R10,  ui->R7,  ui->R5,  ui->R3,  ui->R1};
+    for (std::size_t k = 1; k <= 10; ++k) {
+        kpa[k - 1]->setText(numtext::general(s.gRadiiKPa[k]));
+    }
+    ui->R53->setText(numtext::general(s.gRadius53kPa));
+    ui->R28->setText(numtext::general(s.gRadius28kPa));
+    ui->R12->setText(numtext::general(s.gRadius12kPa));
+
+    ui->Rast2->setText(numtext::general(s.gMaxDistance));
+    ui->Text8->setText(numtext::general(s.gChartDivKgf));
+
+    ui->Label15->setText(charge.massText);
+    ui->Label11->setText(charge.name);
+    ui->Lab1->setText(charge.energyCaption);
+    ui->Lab2->setText(charge.energyText);
+    ui->Label12->setText(charge.placementText);
+}
+
+bool frmOutput::blockedByRefusal() const {
+    return m_refused != nullptr || m_validating;
+}
+
+// ---- point calculation
+
+bool frmOutput::calculatePoint() {
+    if (blockedByRefusal()) {
+        return false;
+    }
+    CalcState& s = calcState();
+    const std::optional<double> parsed = numtext::parse(ui->GOX->text());
+    if (!parsed) {
+        ui::Messages::warning(this, kPointTitle,
+                              QStringLiteral("Расстояние от эпицентра «%1» не является числом. "
+                                             "Введите расстояние в метрах, например 12,5.")
+                                  .arg(ui->GOX->text()));
+        ui->GOX->setFocus();
+        return false;
+    }
+    const double d = *parsed;
+    // The bounds are the first row and the last row the pressure charts show.
+    const bool inRange =
+        s.gPointCount >= 2 && d >= s.gProfile.row(1).r && d <= s.gProfile.row(s.gPointCount - 1).r;
+    if (!inRange) {
+        ui::Messages::warning(this, kPointTitle,
+                              QStringLiteral("Указанное расстояние выходит за границы расчета!"));
+        return false;
+    }
+
+    std::array<double, 3> percent{};
+    try {
+        const ProbitTerms terms = EvaluateAtDistance(s, m_charge.placement, d, m_charge.bodyMassKg);
+        m_point = {terms.vHeavy, terms.vTotal, terms.pBar, terms.iBar, terms.sPeople};
+        if (!services().probitsToPercent) {
+            throw Error("Таблица вероятностей поражения недоступна: база данных не подключена.");
+        }
+        percent = services().probitsToPercent({s.gProbitHeavy, s.gProbitTotal, s.gProbitPeople});
+    } catch (const ArithmeticError& e) {
+        ui::Messages::warning(this, kPointTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kPointTitle,
+                               QStringLiteral("Не удалось определить вероятности поражения по "
+                                              "базе данных.\n") +
+                                   QString::fromStdString(e.what()));
+        return false;
+    }
+    ui->Label62->setText(numtext::fixed(percent[0], 1));
+    ui->Label22->setText(numtext::fixed(percent[1], 1));
+    ui->Label25->setText(numtext::fixed(percent[2], 1));
+    ui->Label61->setText(numtext::fixed(s.gDeltaPkPa, 3));
+    ui->Frame18->setVisible(true);
+    return true;
+}
+
+// ---- range chart and lookup
+
+double frmOutput::pressureAtDistance(double distance) const {
+    const CalcState& s = calcState();
+    const int row = charts::rowForDistance(s, distance);
+    return row >= 1 ? s.gProfile.row(row).deltaPkgf : 0;
+}
+
+bool frmOutput::buildRangeChart() {
+    if (blockedByRefusal()) {
+        return false;
+    }
+    const auto a = numtext::parse(ui->Rast1->text());
+    const auto b = numtext::parse(ui->Rast2->text());
+    if (!a || !b) {
+        ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
+        (a ? ui->Rast2 : ui->Rast1)->setFocus();
+        return false;
+    }
+    if (*b <= *a) {
+        ui::Messages::plain(this, QStringLiteral("Внимание!"),
+                            QStringLiteral("Значение слева должно быть меньше значения справа!!!"));
+        return false;
+    }
+    const auto divisions = numtext::parse(ui->Text8->text());
+    if (!divisions || !(*divisions >= 1) || *divisions > 100) {
+        ui::Messages::warning(this, kRangeTitle,
+                              QStringLiteral("Число разбиений по шкале давления должно быть целым "
+                                             "числом от 1 до 100."));
+        ui->Text8->setFocus();
+        return false;
+    }
+    const charts::ChartData info =
+        charts::rangeChartData(calcState(), *a, *b, static_cast<int>(std::nearbyint(*divisions)));
+    charts::applyChartData(ui->Graf_Davl_Diap->chart(), info);
+    ui->SSTab2->setTabEnabled(1, true);
+    ui->SSTab2->setCurrentIndex(1);
+    ui->Label5->setText(QStringLiteral("График зависимости давления от расстояния (от ") +
+                        ui->Rast1->text() + QStringLiteral(" м до ") + ui->Rast2->text() +
+                        QStringLiteral(" м)"));
+    return true;
+}
+
+bool frmOutput::lookUp() {
+    if (blockedByRefusal()) {
+        return false;
+    }
+    const CalcState& s = calcState();
+    const auto value = numtext::parse(ui->Text1->text());
+    if (!value) {
+        ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
+        ui->Text1->setFocus();
+        return false;
+    }
+    if (s.gPointCount < 1) {
+        return false;
+    }
+    if (ui->Option1->isChecked()) {
+        ui->Text2->setText(numtext::fixed(pressureAtDistance(*value), 4));
+        return true;
+    }
+    // The pressure falls with the distance: the first row at or below the value.
+    int row = s.gPointCount;
+    for (int i = 1; i <= s.gPointCount; ++i) {
+        if (s.gProfile.row(i).deltaPkgf <= *value) {
+            row = i;
+            break;
+        }
+    }
+    ui->Text2->setText(numtext::general(s.gProfile.row(row).r));
+    return true;
+}
+
+void frmOutput::chooseDistanceInput() {
+    ui->Label9->setText(QStringLiteral("Расстояние, м"));
+    ui->Label10->setText(QStringLiteral("Давление, кгс/кв. см"));
+}
+
+void frmOutput::choosePressureInput() {
+    ui->Label10->setText(QStringLiteral("Расстояние, м"));
+    ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
+    ui->Text1->setText(numtext::fixed(pressureAtDistance(calcState().gMaxDistance), 4));
+    ui->Text2->clear();
+}
+
+// ---- validation on focus loss
+
+bool frmOutput::validateDistanceField(QLineEdit* field) {
+    const double maxDistance = calcState().gMaxDistance;
+    const auto value = numtext::parse(field->text());
+    if (!value) {
+        ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
+        return false;
+    }
+    if (*value < 1) {
+        ui::Messages::plain(this, kRangeTitle, QStringLiteral("Значение должно быть >= 1 м!"));
+        field->setText(QStringLiteral("1"));
+        return false;
+    }
+    if (*value > maxDistance) {
+        const QString text = numtext::general(maxDistance);
+        ui::Messages::plain(this, kRangeTitle,
+                            QStringLiteral("Значение должно быть <= ") + text +
+                                QStringLiteral(" м!"));
+        field->setText(text);
+        return false;
+    }
+    return true;
+}
+
+bool frmOutput::validatePressureField(QLineEdit* field) {
+    const CalcState& s = calcState();
+    const auto value = numtext::parse(field->text());
+    if (!value) {
+        ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
+        return false;
+    }
+    const double pMin = pressureAtDistance(s.gMaxDistance);
+    const double pMax = s.gPointCount >= 1 ? s.gProfile.row(1).deltaPkgf : 0;
+    if (*value < pMin) {
+        const QString text = numtext::fixed(pMin, 4);
+        ui::Messages::plain(this, kRangeTitle,
+                            QStringLiteral("Значение должно быть >= ") + text +
+                                QStringLiteral(" кгс/кв. см!"));
+        field->setText(text);
+        return false;
+    }
+    if (*value > pMax) {
+        const QString text = numtext::fixed(pMax, 4);
+        ui::Messages::plain(this, kRangeTitle,
+                            QStringLiteral("Значение должно быть <= ") + text +
+                                QStringLiteral(" кгс/кв. см!"));
+        field->setText(text);
+        return false;
+    }
+    return true;
+}
+
+bool frmOutput::validate(QLineEdit* field) {
+    if (field == ui->Text1 && ui->Option2->isChecked()) {
+        return validatePressureField(field);
+    }
+    return validateDistanceField(field);
+}
+
+bool frmOutput::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && !m_validating) {
+        auto* field = qobject_cast<QLineEdit*>(watched);
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Switching to another window or opening a menu is not leaving the field.
+        if (field != nullptr && isVisible() && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason) {
+            m_validating = true;
+            const bool ok = validate(field);
+            m_validating = false;
+            if (ok) {
+                if (m_refused == field) {
+                    m_refused = nullptr;
+                }
+            } else {
+                m_refused = field;
+                field->setFocus();
+            }
+        }
+    } else if (event->type() == QEvent::FocusIn && watched == m_refused) {
+        // Back in the refused field: the next focus loss checks it again.
+        m_refused = nullptr;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmOutput::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (auto* input = ui::WindowRegistry::find<frmZone>()) {
+        input->show();
+    }
+}
+
+} // namespace kelmo::zone

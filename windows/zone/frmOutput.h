@@ -1,0 +1,72 @@
+#pragma once
+
+#include "windows/zone/frmZone.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class frmOutput;
+}
+class QLineEdit;
+
+namespace kelmo {
+struct CalcState;
+}
+
+namespace kelmo::zone {
+
+class ProfileModel;
+
+// Intermediate values of the last point calculation; the expert report prints them.
+struct PointState {
+    double ptArgHeavy = 0;
+    double ptArgTotal = 0;
+    double ptRelPressure = 0;
+    double ptRelImpulse = 0;
+    double ptArgPeople = 0;
+};
+
+// The results window: tables, grid and charts of the last run, with its tools.
+class frmOutput : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit frmOutput(QWidget* parent = nullptr);
+    ~frmOutput() override;
+
+    // Fills the window from the state of a finished run.
+    void present(const CalcState& s, const ChargeDescription& charge);
+
+    const ChargeDescription& charge() const { return m_charge; }
+    const PointState& pointState() const { return m_point; }
+
+    // The actions, also reachable from tests.
+    bool calculatePoint();
+    bool buildRangeChart();
+    bool lookUp();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void load();
+    void chooseDistanceInput();
+    void choosePressureInput();
+    bool validateDistanceField(QLineEdit* field);
+    bool validatePressureField(QLineEdit* field);
+    bool validate(QLineEdit* field);
+    double pressureAtDistance(double distance) const;
+    bool blockedByRefusal() const;
+
+    std::unique_ptr<Ui::frmOutput> ui;
+    ProfileModel* m_model = nullptr;
+    ChargeDescription m_charge;
+    PointState m_point;
+    QLineEdit* m_refused = nullptr; // a field whose value was refused; it keeps the focus
+    bool m_validating = false;
+};
+
+} // namespace kelmo::zone
