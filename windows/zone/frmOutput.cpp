@@ -357,9 +357,6 @@ bool frmOutput::eventFilter(QObject* watched, QEvent* event) {
                 field->setFocus();
             }
         }
-    } else if (event->type() == QEvent::FocusIn && watched == m_refused) {
-        // Back in the refused field: the next focus loss checks it again.
-        m_refused = nullptr;
     }
     return QMainWindow::eventFilter(watched, event);
 }

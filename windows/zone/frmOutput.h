@@ -65,7 +65,9 @@ private:
     ProfileModel* m_model = nullptr;
     ChargeDescription m_charge;
     PointState m_point;
-    QLineEdit* m_refused = nullptr; // a field whose value was refused; it keeps the focus
+    // A field whose value was refused keeps the focus; until it passes its check on the next
+    // focus loss, the buttons that took the focus from it do nothing.
+    QLineEdit* m_refused = nullptr;
     bool m_validating = false;
 };
 

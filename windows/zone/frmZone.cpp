@@ -242,6 +242,7 @@ bool frmZone::runCalculation() {
     // A fresh results window for every run.
     if (auto* old = ui::WindowRegistry::find<frmOutput>()) {
         old->close();
+        delete old; // not later: the registry would hand it out again
     }
     auto* output = ui::WindowRegistry::instance<frmOutput>();
     output->present(calcState(), describeCharge(in.placement, in.bodyMassKg));
