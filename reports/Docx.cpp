@@ -1,0 +1,721 @@
+#include "reports/Docx.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <zip.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+namespace kelmo::docx {
+
+namespace {
+
+// A4 portrait, in twentieths of a point.
+constexpr int kPageWidthTw = 11906;
+constexpr int kPageHeightTw = 16838;
+constexpr double kEmuPerPx = 9525; // at 96 dots per inch
+constexpr double kEmuPerPt = 12700;
+
+const char* const kNsW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+const char* const kNsR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+const char* const kNsWp = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
+const char* const kNsA = "http://schemas.openxmlformats.org/drawingml/2006/main";
+const char* const kNsPic = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+
+int twips(double pt) {
+    return static_cast<int>(std::lround(pt * 20));
+}
+QString num(long long v) {
+    return QString::number(v);
+}
+QString halfPoints(double pt) {
+    return num(std::lround(pt * 2));
+}
+QString eighths(double pt) {
+    return num(std::lround(pt * 8));
+}
+
+void writeRunProps(QXmlStreamWriter& w, const ParaFormat& f) {
+    w.writeStartElement("w:rPr");
+    if (f.bold) {
+        w.writeEmptyElement("w:b");
+        w.writeEmptyElement("w:bCs");
+    }
+    w.writeEmptyElement("w:sz");
+    w.writeAttribute("w:val", halfPoints(f.sizePt));
+    w.writeEmptyElement("w:szCs");
+    w.writeAttribute("w:val", halfPoints(f.sizePt));
+    w.writeEndElement();
+}
+
+void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f) {
+    w.writeStartElement("w:r");
+    if (f)
+        writeRunProps(w, *f);
+    w.writeStartElement("w:t");
+    w.writeAttribute("xml:space", "preserve");
+    w.writeCharacters(text);
+    w.writeEndElement();
+    w.writeEndElement();
+}
+
+void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
+    w.writeStartElement("w:sectPr");
+    w.writeEmptyElement("w:pgSz");
+    w.writeAttribute("w:w", num(kPageWidthTw));
+    w.writeAttribute("w:h", num(kPageHeightTw));
+    w.writeEmptyElement("w:pgMar");
+    w.writeAttribute("w:top", num(twips(page.topPt)));
+    w.writeAttribute("w:right", num(twips(page.rightPt)));
+    w.writeAttribute("w:bottom", num(twips(page.bottomPt)));
+    w.writeAttribute("w:left", num(twips(page.leftPt)));
+    w.writeAttribute("w:header", "708");
+    w.writeAttribute("w:footer", "708");
+    w.writeAttribute("w:gutter", "0");
+    w.writeEndElement();
+}
+
+QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument("1.0", true);
+    w.writeStartElement("w:styles");
+    w.writeAttribute("xmlns:w", kNsW);
+    w.writeStartElement("w:docDefaults");
+    w.writeStartElement("w:rPrDefault");
+    w.writeStartElement("w:rPr");
+    w.writeEmptyElement("w:rFonts");
+    for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
+        w.writeAttribute(a, "Times New Roman");
+    w.writeEmptyElement("w:sz");
+    w.writeAttribute("w:val", "24");
+    w.writeEmptyElement("w:szCs");
+    w.writeAttribute("w:val", "24");
+    w.writeEmptyElement("w:lang");
+    w.writeAttribute("w:val", "ru-RU");
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeStartElement("w:pPrDefault");
+    w.writeStartElement("w:pPr");
+    w.writeEmptyElement("w:spacing");
+    w.writeAttribute("w:after", "0");
+    w.writeAttribute("w:line", "240");
+    w.writeAttribute("w:lineRule", "auto");
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement(); // docDefaults
+
+    w.writeStartElement("w:style");
+    w.writeAttribute("w:type", "paragraph");
+    w.writeAttribute("w:default", "1");
+    w.writeAttribute("w:styleId", "Normal");
+    w.writeEmptyElement("w:name");
+    w.writeAttribute("w:val", "Normal");
+    w.writeEndElement();
+    for (std::size_t i = 0; i < cellFormats.size(); ++i) {
+        const ParaFormat& f = cellFormats[i];
+        w.writeStartElement("w:style");
+        w.writeAttribute("w:type", "paragraph");
+        w.writeAttribute("w:customStyle", "1");
+        w.writeAttribute("w:styleId", QStringLiteral("Cell%1").arg(i + 1));
+        w.writeEmptyElement("w:name");
+        w.writeAttribute("w:val", QStringLiteral("Ячейка таблицы %1").arg(i + 1));
+        w.writeEmptyElement("w:basedOn");
+        w.writeAttribute("w:val", "Normal");
+        w.writeStartElement("w:pPr");
+        w.writeEmptyElement("w:jc");
+        w.writeAttribute("w:val", f.align == Align::Center ? "center" : "left");
+        w.writeEndElement();
+        writeRunProps(w, f);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+const char* const kContentTypes =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+    R"(<Default Extension="xml" ContentType="application/xml"/>)"
+    R"(<Default Extension="png" ContentType="image/png"/>)"
+    R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
+    R"(<Override PartName="/word/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"/>)"
+    R"(</Types>)";
+
+const char* const kPackageRels =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>)"
+    R"(</Relationships>)";
+
+struct ZipCloser {
+    void operator()(zip_t* z) const { zip_discard(z); }
+};
+
+} // namespace
+
+// Serialises a document; one instance per save.
+class Writer {
+public:
+    explicit Writer(const Document& doc)
+        : m_doc(doc) {}
+
+    QByteArray documentXml() {
+        QByteArray out;
+        out.reserve(1 << 20);
+        QXmlStreamWriter w(&out);
+        w.writeStartDocument("1.0", true);
+        w.writeStartElement("w:document");
+        w.writeAttribute("xmlns:w", kNsW);
+        w.writeAttribute("xmlns:r", kNsR);
+        w.writeAttribute("xmlns:wp", kNsWp);
+        w.writeAttribute("xmlns:a", kNsA);
+        w.writeAttribute("xmlns:pic", kNsPic);
+        w.writeStartElement("w:body");
+        for (const auto& block : m_doc.m_blocks) {
+            if (const auto* p = std::get_if<Paragraph>(&block))
+                writeParagraph(w, *p);
+            else
+                writeTable(w, std::get<Table>(block));
+        }
+        writeSectionProps(w, m_doc.m_page);
+        w.writeEndElement();
+        w.writeEndElement();
+        w.writeEndDocument();
+        return out;
+    }
+
+    const std::vector<ParaFormat>& cellFormats() const { return m_cellFormats; }
+
+private:
+    int textWidthTw() const {
+        return kPageWidthTw - twips(m_doc.m_page.leftPt) - twips(m_doc.m_page.rightPt);
+    }
+
+    void writeParagraph(QXmlStreamWriter& w, const Paragraph& p) {
+        w.writeStartElement("w:p");
+        w.writeStartElement("w:pPr");
+        if (p.format.align == Align::Center) {
+            w.writeEmptyElement("w:jc");
+            w.writeAttribute("w:val", "center");
+        }
+        writeRunProps(w, p.format);
+        w.writeEndElement();
+        for (const Run& run : p.runs) {
+            if (!run.bookmark.isEmpty()) {
+                w.writeEmptyElement("w:bookmarkStart");
+                w.writeAttribute("w:id", num(m_bookmarkId));
+                w.writeAttribute("w:name", run.bookmark);
+            }
+            if (run.image >= 0)
+                writePicture(w, run.image);
+            else
+                writeTextRun(w, run.text, &p.format);
+            if (!run.bookmark.isEmpty()) {
+                w.writeEmptyElement("w:bookmarkEnd");
+                w.writeAttribute("w:id", num(m_bookmarkId++));
+            }
+        }
+        w.writeEndElement();
+    }
+
+    void writePicture(QXmlStreamWriter& w, int index) {
+        const QSize px = m_doc.m_pictureSizes[static_cast<std::size_t>(index)];
+        double cx = px.width() * kEmuPerPx;
+        double cy = px.height() * kEmuPerPx;
+        const double maxCx = textWidthTw() / 20.0 * kEmuPerPt;
+        if (cx > maxCx) { // keep the picture inside the text width
+            cy = cy * maxCx / cx;
+            cx = maxCx;
+        }
+        const QString cxs = num(std::llround(cx)), cys = num(std::llround(cy));
+        const QString id = num(index + 1);
+        w.writeStartElement("w:r");
+        w.writeStartElement("w:drawing");
+        w.writeStartElement("wp:inline");
+        for (const char* a : {"distT", "distB", "distL", "distR"})
+            w.writeAttribute(a, "0");
+        w.writeEmptyElement("wp:extent");
+        w.writeAttribute("cx", cxs);
+        w.writeAttribute("cy", cys);
+        w.writeEmptyElement("wp:docPr");
+        w.writeAttribute("id", id);
+        w.writeAttribute("name", QStringLiteral("Рисунок %1").arg(id));
+        w.writeStartElement("wp:cNvGraphicFramePr");
+        w.writeEmptyElement("a:graphicFrameLocks");
+        w.writeAttribute("noChangeAspect", "1");
+        w.writeEndElement();
+        w.writeStartElement("a:graphic");
+        w.writeStartElement("a:graphicData");
+        w.writeAttribute("uri", "http://schemas.openxmlformats.org/drawingml/2006/picture");
+        w.writeStartElement("pic:pic");
+        w.writeStartElement("pic:nvPicPr");
+        w.writeEmptyElement("pic:cNvPr");
+        w.writeAttribute("id", "0");
+        w.writeAttribute("name", QStringLiteral("image%1.png").arg(id));
+        w.writeEmptyElement("pic:cNvPicPr");
+        w.writeEndElement();
+        w.writeStartElement("pic:blipFill");
+        w.writeEmptyElement("a:blip");
+        w.writeAttribute("r:embed", "rIdImg" + id);
+        w.writeStartElement("a:stretch");
+        w.writeEmptyElement("a:fillRect");
+        w.writeEndElement();
+        w.writeEndElement();
+        w.writeStartElement("pic:spPr");
+        w.writeStartElement("a:xfrm");
+        w.writeEmptyElement("a:off");
+        w.writeAttribute("x", "0");
+        w.writeAttribute("y", "0");
+        w.writeEmptyElement("a:ext");
+        w.writeAttribute("cx", cxs);
+        w.writeAttribute("cy", cys);
+        w.writeEndElement();
+        w.writeStartElement("a:prstGeom");
+        w.writeAttribute("prst", "rect");
+        w.writeEmptyElement("a:avLst");
+        w.writeEndElement();
+        w.writeEndElement(); // spPr
+        w.writeEndElement(); // pic
+        w.writeEndElement(); // graphicData
+        w.writeEndElement(); // graphic
+        w.writeEndElement(); // inline
+        w.writeEndElement(); // drawing
+        w.writeEndElement(); // r
+    }
+
+    static void writeBorder(QXmlStreamWriter& w, const char* name, const BorderLine& b,
+                            bool shadow) {
+        w.writeEmptyElement(name);
+        if (!b.single) {
+            w.writeAttribute("w:val", "nil");
+            return;
+        }
+        w.writeAttribute("w:val", "single");
+        w.writeAttribute("w:sz", eighths(b.widthPt));
+        w.writeAttribute("w:space", "0");
+        w.writeAttribute("w:color", "auto");
+        if (shadow)
+            w.writeAttribute("w:shadow", "1");
+    }
+
+    QString cellStyle(const ParaFormat& f) {
+        for (std::size_t i = 0; i < m_cellFormats.size(); ++i)
+            if (m_cellFormats[i] == f)
+                return QStringLiteral("Cell%1").arg(i + 1);
+        m_cellFormats.push_back(f);
+        return QStringLiteral("Cell%1").arg(m_cellFormats.size());
+    }
+
+    void writeTable(QXmlStreamWriter& w, const Table& t) {
+        const TableBorders& b = t.borders;
+        w.writeStartElement("w:tbl");
+        w.writeStartElement("w:tblPr");
+        w.writeEmptyElement("w:tblW");
+        w.writeAttribute("w:w", "0");
+        w.writeAttribute("w:type", "auto");
+        w.writeStartElement("w:tblBorders");
+        writeBorder(w, "w:top", b.top, b.shadow);
+        writeBorder(w, "w:left", b.left, b.shadow);
+        writeBorder(w, "w:bottom", b.bottom, b.shadow);
+        writeBorder(w, "w:right", b.right, b.shadow);
+        writeBorder(w, "w:insideH", b.insideH, b.shadow);
+        writeBorder(w, "w:insideV", b.insideV, b.shadow);
+        w.writeEndElement();
+        w.writeEmptyElement("w:tblLayout");
+        w.writeAttribute("w:type", t.autoFit ? "autofit" : "fixed");
+        w.writeEmptyElement("w:tblLook");
+        w.writeAttribute("w:val", "0000");
+        w.writeEndElement(); // tblPr
+
+        QStringList widths;
+        for (int c = 0; c < t.cols; ++c) {
+            const int tw = t.widthsPt.size() == t.cols ? twips(t.widthsPt[c])
+                                                       : textWidthTw() / std::max(1, t.cols);
+            widths << num(tw);
+        }
+        w.writeStartElement("w:tblGrid");
+        for (const QString& tw : widths) {
+            w.writeEmptyElement("w:gridCol");
+            w.writeAttribute("w:w", tw);
+        }
+        w.writeEndElement();
+
+        const bool diagonals = b.diagonalDown.single || b.diagonalUp.single;
+        const QString style = cellStyle(t.cellFormat);
+        for (int r = 0; r < t.rows; ++r) {
+            w.writeStartElement("w:tr");
+            for (int c = 0; c < t.cols; ++c) {
+                w.writeStartElement("w:tc");
+                w.writeStartElement("w:tcPr");
+                w.writeEmptyElement("w:tcW");
+                w.writeAttribute("w:w", widths[c]);
+                w.writeAttribute("w:type", "dxa");
+                if (diagonals) {
+                    w.writeStartElement("w:tcBorders");
+                    writeBorder(w, "w:tl2br", b.diagonalDown, b.shadow);
+                    writeBorder(w, "w:tr2bl", b.diagonalUp, b.shadow);
+                    w.writeEndElement();
+                }
+                w.writeEndElement();
+                w.writeStartElement("w:p");
+                w.writeStartElement("w:pPr");
+                w.writeEmptyElement("w:pStyle");
+                w.writeAttribute("w:val", style);
+                w.writeEndElement();
+                const QString& text = t.cells[r * t.cols + c];
+                if (!text.isEmpty())
+                    writeTextRun(w, text, nullptr);
+                w.writeEndElement(); // p
+                w.writeEndElement(); // tc
+            }
+            w.writeEndElement(); // tr
+        }
+        w.writeEndElement(); // tbl
+    }
+
+    const Document& m_doc;
+    std::vector<ParaFormat> m_cellFormats;
+    int m_bookmarkId = 0;
+};
+
+Document::Document() {
+    m_blocks.emplace_back(Paragraph{});
+}
+
+int Document::paragraphCount() const {
+    int n = 0;
+    for (const auto& b : m_blocks)
+        n += std::holds_alternative<Paragraph>(b) ? 1 : 0;
+    return n;
+}
+
+void Document::startRange() {
+    m_rangeStart = m_blocks.size() - 1;
+}
+
+namespace {
+template <typename F>
+void forRange(std::vector<std::variant<Paragraph, Table>>& blocks, std::size_t start, F f) {
+    for (std::size_t i = start; i < blocks.size(); ++i)
+        if (auto* p = std::get_if<Paragraph>(&blocks[i]))
+            f(p->format);
+}
+} // namespace
+
+void Document::setRangeSize(double sizePt) {
+    forRange(m_blocks, m_rangeStart, [&](ParaFormat& f) { f.sizePt = sizePt; });
+}
+void Document::setRangeBold(bool bold) {
+    forRange(m_blocks, m_rangeStart, [&](ParaFormat& f) { f.bold = bold; });
+}
+void Document::setRangeAlign(Align align) {
+    forRange(m_blocks, m_rangeStart, [&](ParaFormat& f) { f.align = align; });
+}
+
+void Document::append(const QString& text) {
+    const QStringList parts = text.split(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            m_blocks.emplace_back(Paragraph{last().format, {}});
+        if (!parts[i].isEmpty())
+            last().runs.append(Run{parts[i], -1, {}});
+    }
+}
+
+void Document::appendBookmark(const QString& name, const QString& text) {
+    last().runs.append(Run{text, -1, name});
+}
+
+void Document::appendPicture(const QImage& image) {
+    if (image.isNull())
+        throw DocumentError(QStringLiteral("Рисунок для отчета не построен."));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        throw DocumentError(QStringLiteral("Рисунок для отчета не удалось сохранить в PNG."));
+    m_pictures.push_back(png);
+    m_pictureSizes.push_back(image.size());
+    last().runs.append(Run{{}, static_cast<int>(m_pictures.size() - 1), {}});
+}
+
+Table& Document::addTable(int rows, int cols) {
+    Table t;
+    t.rows = rows;
+    t.cols = cols;
+    t.cells.resize(static_cast<qsizetype>(rows) * cols);
+    t.cellFormat = last().format;
+    const std::size_t pos = m_blocks.size() - 1;
+    m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(pos), std::move(t));
+    if (m_rangeStart >= pos)
+        ++m_rangeStart;
+    return std::get<Table>(m_blocks[pos]);
+}
+
+QByteArray Document::toBytes() const {
+    Writer writer(*this);
+    const QByteArray document = writer.documentXml();
+    QByteArray rels =
+        R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rIdStyles" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)";
+    QList<QPair<QString, QByteArray>> entries{
+        {"[Content_Types].xml", kContentTypes},
+        {"_rels/.rels", kPackageRels},
+        {"word/document.xml", document},
+        {"word/styles.xml", stylesXml(writer.cellFormats())},
+    };
+    for (std::size_t i = 0; i < m_pictures.size(); ++i) {
+        const QString n = QString::number(i + 1);
+        rels += QStringLiteral("<Relationship Id=\"rIdImg%1\" "
+                               "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                               "relationships/image\" Target=\"media/image%1.png\"/>")
+                    .arg(n)
+                    .toUtf8();
+        entries.append({"word/media/image" + n + ".png", m_pictures[i]});
+    }
+    rels += "</Relationships>";
+    entries.append({"word/_rels/document.xml.rels", rels});
+    return writePackage(entries);
+}
+
+void Document::save(const QString& path) const {
+    writeFile(path, toBytes());
+}
+
+QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!source)
+        throw DocumentError(QStringLiteral("Не удалось создать архив документа."));
+    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+    if (!archive) {
+        zip_source_free(source);
+        throw DocumentError(QStringLiteral("Не удалось создать архив документа."));
+    }
+    zip_source_keep(source);
+    std::unique_ptr<zip_t, ZipCloser> guard(archive);
+    for (const auto& [name, data] : entries) {
+        zip_source_t* part =
+            zip_source_buffer(archive, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
+        const zip_int64_t index =
+            part ? zip_file_add(archive, name.toUtf8().constData(), part, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            if (part)
+                zip_source_free(part);
+            zip_source_free(source);
+            throw DocumentError(
+                QStringLiteral("Не удалось добавить в архив часть «%1».").arg(name));
+        }
+        // Fast deflate: the parts are large and repetitive, level 1 shrinks them well enough.
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
+    }
+    if (zip_close(guard.release()) < 0) {
+        zip_source_free(source);
+        throw DocumentError(QStringLiteral("Не удалось записать архив документа."));
+    }
+    QByteArray out;
+    if (zip_source_open(source) == 0) {
+        zip_source_seek(source, 0, SEEK_END);
+        const zip_int64_t size = zip_source_tell(source);
+        zip_source_seek(source, 0, SEEK_SET);
+        out.resize(static_cast<qsizetype>(size));
+        const zip_int64_t got =
+            zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
+        zip_source_close(source);
+        if (got != size)
+            out.clear();
+    }
+    zip_source_free(source);
+    if (out.isEmpty())
+        throw DocumentError(QStringLiteral("Не удалось прочитать собранный архив документа."));
+    return out;
+}
+
+QHash<QString, QByteArray> readPackage(const QByteArray& data) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(
+        data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &error);
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (!archive) {
+        if (source)
+            zip_source_free(source);
+        throw DocumentError(QStringLiteral("Файл не является документом Word (.docx)."));
+    }
+    std::unique_ptr<zip_t, ZipCloser> guard(archive);
+    QHash<QString, QByteArray> parts;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0)
+            continue;
+        QByteArray content(static_cast<qsizetype>(st.size), Qt::Uninitialized);
+        zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        const zip_int64_t got =
+            f ? zip_fread(f, content.data(), static_cast<zip_uint64_t>(content.size())) : -1;
+        if (f)
+            zip_fclose(f);
+        if (got != content.size())
+            throw DocumentError(QStringLiteral("Документ Word поврежден: не читается часть «%1».")
+                                    .arg(QString::fromUtf8(st.name)));
+        parts.insert(QString::fromUtf8(st.name), content);
+    }
+    return parts;
+}
+
+QHash<QString, QByteArray> readPackage(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        throw DocumentError(
+            QStringLiteral("Не найден файл «%1».").arg(QDir::toNativeSeparators(path)));
+    if (!file.open(QIODevice::ReadOnly))
+        throw DocumentError(QStringLiteral("Не удалось открыть файл «%1»: %2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return readPackage(file.readAll());
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        throw DocumentError(QStringLiteral("Не удалось записать файл «%1»: %2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+namespace {
+
+// Copies the current element of the reader, with all it holds, to the writer.
+void copyElement(QXmlStreamReader& r, QXmlStreamWriter& w) {
+    int depth = 0;
+    do {
+        w.writeCurrentToken(r);
+        if (r.isStartElement())
+            ++depth;
+        else if (r.isEndElement())
+            --depth;
+        if (depth == 0)
+            break;
+        r.readNext();
+    } while (!r.atEnd());
+}
+
+} // namespace
+
+QStringList bookmarkNames(const QByteArray& documentXml) {
+    QStringList names;
+    QXmlStreamReader r(documentXml);
+    r.setNamespaceProcessing(false);
+    while (!r.atEnd()) {
+        if (r.readNext() == QXmlStreamReader::StartElement &&
+            r.qualifiedName() == u"w:bookmarkStart")
+            names << r.attributes().value("w:name").toString();
+    }
+    return names;
+}
+
+QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSetup& page,
+                        const QList<QPair<QString, QString>>& bookmarks) {
+    const QByteArray source = package.value("word/document.xml");
+    if (source.isEmpty())
+        throw DocumentError(QStringLiteral("В шаблоне нет основного текста документа."));
+
+    std::map<QString, QString> texts;
+    for (const auto& [name, text] : bookmarks)
+        texts[name] = text;
+    QStringList missing;
+    const QStringList present = bookmarkNames(source);
+    for (const auto& [name, text] : bookmarks)
+        if (!present.contains(name) && !missing.contains(name))
+            missing << name;
+    if (!missing.isEmpty())
+        throw DocumentError(QStringLiteral("В шаблоне нет закладок: %1.").arg(missing.join(", ")));
+
+    QByteArray out;
+    out.reserve(source.size() + 4096);
+    QXmlStreamReader r(source);
+    r.setNamespaceProcessing(false);
+    QXmlStreamWriter w(&out);
+    QString activeId; // id of the bookmark being filled
+    QString activeText;
+    bool inserted = false;
+    int bodyDepth = -1, depth = 0;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (r.hasError())
+            break;
+        if (r.isStartElement()) {
+            const auto name = r.qualifiedName();
+            if (name == u"w:body")
+                bodyDepth = depth + 1;
+            if (name == u"w:sectPr" && depth == bodyDepth) {
+                r.skipCurrentElement();
+                writeSectionProps(w, page);
+                continue;
+            }
+            if (!activeId.isEmpty() && name == u"w:r") {
+                if (inserted) {
+                    r.skipCurrentElement();
+                    continue;
+                }
+                // The first run keeps its formatting and takes the new text.
+                w.writeStartElement("w:r");
+                while (r.readNextStartElement()) {
+                    if (r.qualifiedName() == u"w:rPr")
+                        copyElement(r, w);
+                    else
+                        r.skipCurrentElement();
+                }
+                w.writeStartElement("w:t");
+                w.writeAttribute("xml:space", "preserve");
+                w.writeCharacters(activeText);
+                w.writeEndElement();
+                w.writeEndElement();
+                inserted = true;
+                continue;
+            }
+            if (name == u"w:bookmarkEnd" && !activeId.isEmpty() &&
+                r.attributes().value("w:id") == activeId) {
+                if (!inserted)
+                    writeTextRun(w, activeText, nullptr);
+                activeId.clear();
+            }
+            if (name == u"w:bookmarkStart") {
+                const auto it = texts.find(r.attributes().value("w:name").toString());
+                if (it != texts.end()) {
+                    activeId = r.attributes().value("w:id").toString();
+                    activeText = it->second;
+                    inserted = false;
+                }
+            }
+            ++depth;
+        } else if (r.isEndElement()) {
+            --depth;
+        }
+        w.writeCurrentToken(r);
+    }
+    if (r.hasError())
+        throw DocumentError(QStringLiteral("Шаблон поврежден: %1").arg(r.errorString()));
+
+    QList<QPair<QString, QByteArray>> entries;
+    entries.append({"[Content_Types].xml", package.value("[Content_Types].xml")});
+    for (auto it = package.begin(); it != package.end(); ++it) {
+        if (it.key() == "[Content_Types].xml")
+            continue;
+        entries.append({it.key(), it.key() == "word/document.xml" ? out : it.value()});
+    }
+    return writePackage(entries);
+}
+
+} // namespace kelmo::docx

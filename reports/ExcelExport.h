@@ -1,0 +1,20 @@
+#pragma once
+
+#include "engine/CalcState.h"
+
+#include <QLocale>
+#include <QString>
+
+namespace kelmo::reports {
+
+inline constexpr const char* kWorkbookSheetName = "Исходные данные";
+inline constexpr const char* kWorkbookTitle = "Числовые результаты расчета на заданом удалении";
+inline constexpr const char* kWorkbookFilter = "Книга Microsoft Excel (*.xlsx)";
+
+// The first three columns of the profile grid as a one-sheet workbook, every row of the run.
+// Cells hold the numbers the grid shows (rounded as shown) with the grid's number format.
+// Writes through a temporary file, so a failure leaves no half workbook. Throws DocumentError.
+void writeProfileWorkbook(const CalcState& s, const QString& path,
+                          const QLocale& locale = QLocale());
+
+} // namespace kelmo::reports

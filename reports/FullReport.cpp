@@ -1,0 +1,287 @@
+#include "reports/FullReport.h"
+
+#include "core/NumberText.h"
+#include "reports/ProfileText.h"
+
+namespace kelmo::reports {
+
+namespace {
+
+using docx::Align;
+using docx::Document;
+using docx::Table;
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString radiusCell(double v, const QLocale& locale) {
+    return v == 0 ? QStringLiteral("-") : numtext::general(v, locale);
+}
+
+QString zoneCell(float v, const QLocale& locale) {
+    return v == 0.0f ? QStringLiteral("-") : numtext::generalSingle(v, locale);
+}
+
+void headingBlock(Document& d, double size, const QStringList& texts) {
+    d.startRange();
+    d.setRangeSize(size);
+    d.setRangeAlign(Align::Center);
+    d.setRangeBold(true);
+    for (const QString& t : texts)
+        d.append(t);
+}
+
+void textBlock(Document& d, const QStringList& lines) {
+    d.startRange();
+    d.setRangeSize(14);
+    d.setRangeAlign(Align::Left);
+    d.setRangeBold(false);
+    for (const QString& t : lines)
+        d.append(t);
+}
+
+// A table in the last paragraph, with the default border line all round and inside.
+Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<double>& widths,
+                  bool sizeTwelve = false) {
+    d.startRange();
+    if (sizeTwelve)
+        d.setRangeSize(12);
+    d.setRangeBold(false);
+    const int cols = static_cast<int>(rows.first().size());
+    Table& t = d.addTable(static_cast<int>(rows.size()), cols);
+    t.autoFit = true;
+    for (int r = 0; r < t.rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            t.cell(r, c) = rows[r][c];
+    t.widthsPt = widths;
+    return t;
+}
+
+QStringList depthColumn(const CalcState& s, int function, const QLocale& locale) {
+    QStringList out;
+    for (int row = 1; row <= 5; ++row)
+        out << zoneDepthText(s, row, function, locale);
+    return out;
+}
+
+void chartSection(Document& d, const QString& caption, const QImage& image) {
+    d.startRange();
+    d.setRangeSize(14);
+    d.append(kCrLf + kCrLf);
+    d.append(caption + kCrLf);
+    d.setRangeAlign(Align::Center);
+    d.setRangeBold(true);
+
+    d.startRange();
+    d.setRangeSize(14);
+    d.setRangeAlign(Align::Center);
+    d.setRangeBold(true);
+    d.appendPicture(image);
+}
+
+} // namespace
+
+QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale) {
+    const auto& z = s.gZoneRadii;
+    switch (zoneRow) {
+    case 1: { // the safe zone lies beyond the last boundary
+        const float v = z(4, function);
+        return v == 0.0f ? QStringLiteral("-") : ">" + numtext::generalSingle(v, locale);
+    }
+    case 2:
+        return zoneCell(z(4, function), locale);
+    case 3:
+        return zoneCell(z(3, function), locale);
+    case 4:
+        return zoneCell(z(2, function), locale);
+    default:
+        return zoneCell(z(1, function), locale);
+    }
+}
+
+docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
+                               const ReportCharts& charts, const QLocale& locale,
+                               const Progress& progress) {
+    Document d;
+    d.pageSetup() = {50, 50, 60, 60};
+    auto rc = [&](double v) {
+        return radiusCell(v, locale);
+    };
+    auto gen = [&](double v) {
+        return numtext::general(v, locale);
+    };
+
+    headingBlock(d, 14, {"Результаты расчета при взрыве КВВ" + kCrLf + kCrLf});
+    textBlock(d, {"Наименование КВВ:     " + charge.name + kCrLf,
+                  "Масса конденсированного ВВ (кг):     " + charge.massText + kCrLf,
+                  charge.energyCaption + charge.energyText + kCrLf,
+                  "Условие размещения сосредоточенного заряда:     " + charge.placementText + kCrLf,
+                  kCrLf + kCrLf});
+
+    // A: heavy damage of buildings and people inside.
+    headingBlock(d, 14,
+                 {"Результаты расчета зон тяжелых разрушений зданий  и поражения человека, "
+                  "находящегося в здании" +
+                  kCrLf + kCrLf});
+    {
+        const QStringList depth = depthColumn(s, kHeavy, locale);
+        tableBlock(d,
+                   {{"Характеристика зоны поражения", "Вероятность поражения человека, Рпор",
+                     "Глубина зоны, м"},
+                    {"Зона безопасности", "Рпор<=0,01", depth[0]},
+                    {"Зона возможного слабого поражения", "0,01<Рпор<=0,33", depth[1]},
+                    {"Зона возможного среднего поражения", "0,33<Рпор<=0,5", depth[2]},
+                    {"Зона возможного сильного поражения", "0,5<Рпор<=0,99", depth[3]},
+                    {"Зона безусловного поражения", "Рпор>0,99", depth[4]}},
+                   {235, 155, 110});
+    }
+
+    // B: radii in kgf/cm².
+    headingBlock(d, 14,
+                 {kCrLf + kCrLf, "Радиусы избыточного давления (кгс/кв.см), м" + kCrLf + kCrLf});
+    {
+        QStringList values{"Радиус зоны, м"};
+        for (int k = 1; k <= 7; ++k)
+            values << rc(s.gRadiiKgf[k]);
+        tableBlock(
+            d, {{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2", "0.1", "0.03"}, values},
+            {100, 50, 50, 50, 50, 50, 50, 50});
+    }
+
+    // C: radii in kPa, with the three extra thresholds in their places.
+    headingBlock(d, 12, {kCrLf + kCrLf, "Радиусы избыточного давления (кПа), м" + kCrLf + kCrLf});
+    {
+        const auto& k = s.gRadiiKPa;
+        tableBlock(d,
+                   {{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20", "12", "10", "7",
+                     "5", "3", "1"},
+                    {"Радиус зоны, м", rc(k[1]), rc(k[2]), rc(s.gRadius53kPa), rc(k[3]), rc(k[4]),
+                     rc(s.gRadius28kPa), rc(k[5]), rc(s.gRadius12kPa), rc(k[6]), rc(k[7]), rc(k[8]),
+                     rc(k[9]), rc(k[10])}},
+                   {}, true);
+    }
+
+    // D: deterministic criteria for buildings.
+    headingBlock(
+        d, 14,
+        {kCrLf + kCrLf,
+         "Детерминированные критерии разрушения зданий избыточным давлением при взрыве КВВ "
+         "на открытом пространстве" +
+             kCrLf + kCrLf});
+    tableBlock(d,
+               {{"Степень поражения", "Давление, кПа", "Радиус зоны, м"},
+                {"Полное разрушение зданий", "100", rc(s.gRadiiKPa[1])},
+                {"50% разрушение зданий", "53", rc(s.gRadius53kPa)},
+                {"Средние повреждения зданий", "28", rc(s.gRadius28kPa)},
+                {"Умеренные повреждения зданий (повреждение внутренних перегородок, рам, дверей и "
+                 "т.п.)",
+                 "12", rc(s.gRadius12kPa)},
+                {"Нижний порог повреждения человека волной давления", "5", rc(s.gRadiiKPa[8])},
+                {"Малые повреждения (разбита часть остекления)", "3", rc(s.gRadiiKPa[9])},
+                {"Нижний порог безопасной зоны", "1", rc(s.gRadiiKPa[10])}},
+               {});
+
+    // E: deterministic criteria for people; ranges without a zero test.
+    headingBlock(
+        d, 14,
+        {kCrLf + kCrLf,
+         "Детерминированные критерии поражения людей избыточным давлением при взрыве КВВ на "
+         "открытом пространстве" +
+             kCrLf + kCrLf});
+    {
+        const auto& c = s.gRadiiCriteria; // 800, 500, 350, 300, 200, 133 kPa
+        auto span = [&](double a, double b) {
+            return gen(a) + "..." + gen(b);
+        };
+        tableBlock(d,
+                   {{"Уровень поражения", "Давление, кПа", "Радиус зоны, м"},
+                    {"Безусловно смертельные поражения", "500…800", span(c[2], c[1])},
+                    {"Летальный исход 50%", "350…500", span(c[3], c[2])},
+                    {"Порог смертельного поражения", "200…300", span(c[5], c[4])},
+                    {"Тяжелая степень поражения легких", "133…200", span(c[6], c[5])},
+                    {"Разрыв барабанных перепонок", "100…133", span(s.gRadiiKgf[1], c[6])}},
+                   {});
+    }
+
+    // F, G, H: zone depths of each damage function.
+    struct DepthTable {
+        QString heading;
+        int function;
+        QStringList labels;
+    };
+    const DepthTable depthTables[] = {
+        {"Результаты расчета зон для тяжелых разрушений зданий (поражения человека, находящегося "
+         "в здании)",
+         kHeavy,
+         {"Вероятность, P", "Р<=0,01", "0,01<Р<=0,33", "0,33<Р<=0,5", "0,5<Р<=0,99", "Р>0,99"}},
+        {"Результаты расчета зон полного разрушения промышленных зданий ",
+         kTotal,
+         {"Вероятность разрушения здания, Рраз", "Рпор<=0,01", "0,01<Рраз<=0,33", "0,33<Рраз<=0,5",
+          "0,5<Рраз<=0,99", "Рраз>0,99"}},
+        {"Результаты расчета зон для воздействия волны давления на человека, находящегося вне "
+         "здания",
+         kPeople,
+         {"Вероятность, P", "Р<=0,01", "0,01<Р<=0,33", "0,33<Р<=0,5", "0,5<Р<=0,99", "Р>0,99"}},
+    };
+    for (const DepthTable& t : depthTables) {
+        headingBlock(d, 14, {kCrLf + kCrLf, t.heading + kCrLf + kCrLf});
+        const QStringList depth = depthColumn(s, t.function, locale);
+        QList<QStringList> rows{{t.labels[0], "Глубина зоны, м"}};
+        for (int i = 0; i < 5; ++i)
+            rows.append({t.labels[i + 1], depth[i]});
+        tableBlock(d, rows, {335, 155});
+    }
+
+    // Charts.
+    chartSection(d,
+                 "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
+                 "взрыва)",
+                 charts.pressureKgf);
+    if (charts.range)
+        chartSection(d,
+                     "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
+                     "взрыва) по заданному диапазону (от " +
+                         charts.range->fromText + " м до " + charts.range->toText + " м)",
+                     charts.range->image);
+    chartSection(d, "График зависимости давления (кПа) от расстояния", charts.pressureKPa);
+    chartSection(d,
+                 "График пробит-функции для воздействия волны давления на человека, находящегося "
+                 "вне здания",
+                 charts.probitPeople);
+    chartSection(d,
+                 "График пробит-функции для тяжелых разрушений зданий (поражения человека, "
+                 "находящегося в здании)",
+                 charts.probitHeavy);
+    chartSection(d, "График пробит-функции для полных разрушений зданий", charts.probitTotal);
+
+    // Numeric table: the grid's header and every row of the profile.
+    d.startRange();
+    d.setRangeSize(12);
+    d.setRangeBold(false);
+    d.setRangeAlign(Align::Left);
+    d.append("Таблица  ___ - Числовых результатов расчета на заданом удалении" + kCrLf);
+    d.startRange();
+    d.setRangeBold(false);
+    d.setRangeSize(12);
+    const QStringList header = profileHeader();
+    const int rows = std::max(0, s.gPointCount);
+    Table& t = d.addTable(rows + 1, static_cast<int>(header.size()));
+    t.autoFit = true;
+    t.borders.top = t.borders.left = t.borders.bottom = t.borders.right = {true, 0.5};
+    t.borders.insideH = t.borders.insideV = {true, 0.75};
+    t.borders.diagonalDown = t.borders.diagonalUp = {false, 0};
+    t.borders.shadow = false;
+    for (int c = 0; c < t.cols; ++c)
+        t.cell(0, c) = header[c];
+    for (int i = 1; i <= rows; ++i) {
+        const QStringList cells = profileRowTexts(s, i, locale);
+        for (int c = 0; c < t.cols; ++c)
+            t.cell(i, c) = cells[c];
+        if (progress && i % 2000 == 0)
+            progress(i, rows);
+    }
+    if (progress)
+        progress(rows, rows);
+    return d;
+}
+
+} // namespace kelmo::reports

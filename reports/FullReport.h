@@ -1,0 +1,25 @@
+#pragma once
+
+#include "engine/CalcState.h"
+#include "reports/Docx.h"
+#include "reports/ReportData.h"
+
+#include <QLocale>
+
+#include <functional>
+
+namespace kelmo::reports {
+
+// Called now and then while the numeric table is filled: rows done, rows in all.
+using Progress = std::function<void(int done, int total)>;
+
+// The full results report: title, charge, the eight result tables, the charts and the
+// numeric table with every row of the profile. Throws DocumentError.
+docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
+                               const ReportCharts& charts, const QLocale& locale = QLocale(),
+                               const Progress& progress = {});
+
+// Texts of the result tables, exposed for the tests.
+QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale);
+
+} // namespace kelmo::reports

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+namespace kelmo::reports {
+
+// The charge as the results window describes it: the texts of its labels, as shown.
+struct ReportCharge {
+    QString name;          // Label11: the explosive
+    QString massText;      // Label15: the mass as typed, kg
+    QString energyCaption; // Lab1: "Энергия взрыва, кДж/кг:" or "Энергия взрыва, кДж/моль:"
+    QString energyText;    // Lab2: the energy as typed
+    QString placementText; // Label12: "в воздухе" or "на поверхности земли"
+};
+
+// The range chart, present only when the user has built one.
+struct RangeChartPicture {
+    QImage image;
+    QString fromText; // the range fields as they read when the report is made
+    QString toText;
+};
+
+// Pictures of the results window's charts, in the order the report places them.
+struct ReportCharts {
+    QImage pressureKgf;                     // Graf_Davl1
+    std::optional<RangeChartPicture> range; // Graf_Davl_Diap
+    QImage pressureKPa;                     // Graf_Davl
+    QImage probitPeople;                    // chrProbit0
+    QImage probitHeavy;                     // chrProbit1
+    QImage probitTotal;                     // chrProbit2
+};
+
+} // namespace kelmo::reports
