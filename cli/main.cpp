@@ -1,14 +1,18 @@
 #include "cli/CommandLine.h"
 #include "cli/DataCommands.h"
+#include "cli/ReportCommands.h"
 #include "cli/ZonesCommand.h"
 #include "engine/Errors.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -19,6 +23,9 @@ const char* const kUsage =
     "  zones   расчёт зон поражения: тротиловый эквивалент, радиусы, таблица расстояний\n"
     "  point   расчёт на заданном удалении: давление, импульс, вероятности поражения\n"
     "  init-db создание новой базы данных со справочными данными\n"
+    "  report  полный отчет о результатах расчета (Word, .docx)\n"
+    "  expert  частный отчет для эксперта по расчету на заданном удалении (Word, .docx)\n"
+    "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -31,14 +38,21 @@ void printError(const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // The full report draws the charts, which needs a GUI application; without a display it
+    // draws offscreen.
+    const bool drawsCharts = argc > 1 && std::string_view(argv[1]) == "report";
+    if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = drawsCharts
+                                                ? std::make_unique<QApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
-        {"zones", kelmo::cli::runZonesCommand},
-        {"point", kelmo::cli::runPointCommand},
-        {"init-db", kelmo::cli::runInitDbCommand},
+        {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
+        {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
+        {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();

@@ -596,11 +596,48 @@ void writeFile(const QString& path, const QByteArray& data) {
 
 namespace {
 
+// Copies one token keeping the prefixes as written: the documents use fixed prefixes and
+// Word expects them.
+void copyToken(QXmlStreamReader& r, QXmlStreamWriter& w) {
+    switch (r.tokenType()) {
+    case QXmlStreamReader::StartDocument:
+        w.writeStartDocument(QStringLiteral("1.0"), true);
+        break;
+    case QXmlStreamReader::StartElement: {
+        w.writeStartElement(r.qualifiedName().toString());
+        QStringList written;
+        for (const auto& ns : r.namespaceDeclarations()) {
+            const QString name = ns.prefix().isEmpty() ? QStringLiteral("xmlns")
+                                                       : "xmlns:" + ns.prefix().toString();
+            w.writeAttribute(name, ns.namespaceUri().toString());
+            written << name;
+        }
+        for (const auto& a : r.attributes()) {
+            const QString name = a.qualifiedName().toString();
+            if (!written.contains(name))
+                w.writeAttribute(name, a.value().toString());
+        }
+        break;
+    }
+    case QXmlStreamReader::EndElement:
+        w.writeEndElement();
+        break;
+    case QXmlStreamReader::Characters:
+        w.writeCharacters(r.text().toString());
+        break;
+    case QXmlStreamReader::EndDocument:
+        w.writeEndDocument();
+        break;
+    default:
+        break;
+    }
+}
+
 // Copies the current element of the reader, with all it holds, to the writer.
 void copyElement(QXmlStreamReader& r, QXmlStreamWriter& w) {
     int depth = 0;
     do {
-        w.writeCurrentToken(r);
+        copyToken(r, w);
         if (r.isStartElement())
             ++depth;
         else if (r.isEndElement())
@@ -703,7 +740,7 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
         } else if (r.isEndElement()) {
             --depth;
         }
-        w.writeCurrentToken(r);
+        copyToken(r, w);
     }
     if (r.hasError())
         throw DocumentError(QStringLiteral("Шаблон поврежден: %1").arg(r.errorString()));
