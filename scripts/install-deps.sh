@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   python3
+  python3-docx python3-openpyxl libreoffice-writer-nogui poppler-utils
 )
 
 missing=()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Runs one of the Python readers (python-docx, openpyxl) on a file and returns what it saw.
+inline QJsonObject readWithPython(const QString& script, const QString& file,
+                                  const QStringList& extra = {}) {
+    QProcess p;
+    p.start(QStringLiteral(KELMO_PYTHON),
+            QStringList{QStringLiteral(KELMO_TEST_SCRIPTS "/") + script, file} + extra);
+    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+        qWarning("%s", p.readAllStandardError().constData());
+        return {};
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}

@@ -1,0 +1,25 @@
+"""Dumps what a workbook holds, as JSON, read with openpyxl (not our code)."""
+import json
+import sys
+
+import openpyxl
+
+wb = openpyxl.load_workbook(sys.argv[1])
+ws = wb.worksheets[0]
+
+
+def cell(c):
+    return {"value": c.value, "bold": bool(c.font.b), "size": c.font.sz,
+            "format": c.number_format, "numeric": c.data_type == "n"}
+
+
+out = {
+    "sheets": wb.sheetnames,
+    "widths": [ws.column_dimensions[k].width for k in "ABC"],
+    "maxRow": ws.max_row,
+    "maxColumn": ws.max_column,
+    "cells": {},
+}
+for ref in sys.argv[2:]:
+    out["cells"][ref] = cell(ws[ref])
+json.dump(out, sys.stdout, ensure_ascii=False)

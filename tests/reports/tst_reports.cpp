@@ -1,0 +1,476 @@
+#include "ReaderProcess.h"
+
+#include "core/NumberText.h"
+#include "core/ProgramFolder.h"
+#include "engine/ZoneRun.h"
+#include "reports/Docx.h"
+#include "reports/ExcelExport.h"
+#include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
+#include "reports/ReportHandover.h"
+#include "ui/Messages.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kelmo;
+using namespace kelmo::reports;
+
+namespace {
+
+const QLocale kRu(QLocale::Russian, QLocale::Russia);
+
+std::unique_ptr<CalcState> workedRun(double step = 1) {
+    auto s = std::make_unique<CalcState>();
+    s->setParameters(CalcParameters::loadValues());
+    s->gStep = step;
+    ChargeInput in;
+    in.chargeMassKg = 1000;
+    in.heat = 4520;
+    in.placement = Placement::Air;
+    RunZoneCalculation(*s, in);
+    return s;
+}
+
+ReportCharge workedCharge() {
+    return {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"};
+}
+
+ReportCharts plainCharts() {
+    QImage img(64, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    return {img, std::nullopt, img, img, img, img};
+}
+
+QStringList row(const QJsonArray& table, int r) {
+    QStringList out;
+    for (const auto& v : table[r].toArray())
+        out << v.toString();
+    return out;
+}
+
+QStringList column(const QJsonArray& table, int c) {
+    QStringList out;
+    for (const auto& r : table)
+        out << r.toArray()[c].toString();
+    return out;
+}
+
+QStringList paragraphTexts(const QJsonObject& doc) {
+    QStringList out;
+    for (const auto& p : doc["paragraphs"].toArray())
+        out << p.toObject()["text"].toString();
+    return out;
+}
+
+} // namespace
+
+class TestReports : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(m_dir.isValid());
+        setProgramFolderForTesting(m_dir.path());
+    }
+
+    // The worked run: 1000 kg of TNT in the air, read back with python-docx.
+    void fullReportTablesAndLayout() {
+        const auto s = workedRun();
+        const QString path = m_dir.filePath("full.docx");
+        buildFullReport(*s, workedCharge(), plainCharts(), kRu).save(path);
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        QVERIFY(!doc.isEmpty());
+
+        const QJsonArray margins = doc["margins"].toArray();
+        QCOMPARE(margins[0].toDouble(), 50.0);
+        QCOMPARE(margins[1].toDouble(), 50.0);
+        QCOMPARE(margins[2].toDouble(), 60.0);
+        QCOMPARE(margins[3].toDouble(), 60.0);
+        QVERIFY(doc["portrait"].toBool());
+
+        const QJsonArray tables = doc["tables"].toArray();
+        QCOMPARE(tables.size(), 9); // A–H and the numeric table
+
+        const QJsonArray a = tables[0].toArray();
+        QCOMPARE(row(a, 0),
+                 (QStringList{"Характеристика зоны поражения",
+                              "Вероятность поражения человека, Рпор", "Глубина зоны, м"}));
+        QCOMPARE(column(a, 1),
+                 (QStringList{"Вероятность поражения человека, Рпор", "Рпор<=0,01",
+                              "0,01<Рпор<=0,33", "0,33<Рпор<=0,5", "0,5<Рпор<=0,99", "Рпор>0,99"}));
+        // Rad4 of the worked run is 167 m: the safe zone begins beyond it.
+        QCOMPARE(a[1].toArray()[2].toString(), QString(">167"));
+        QCOMPARE(a[2].toArray()[2].toString(), QString("167"));
+        QCOMPARE(column(a, 2).mid(1),
+                 (QStringList{">167", "167", numtext::generalSingle(s->gZoneRadii(3, 1), kRu),
+                              numtext::generalSingle(s->gZoneRadii(2, 1), kRu),
+                              numtext::generalSingle(s->gZoneRadii(1, 1), kRu)}));
+
+        const QJsonArray b = tables[1].toArray();
+        QCOMPARE(row(b, 0), (QStringList{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2",
+                                         "0.1", "0.03"}));
+        for (int k = 1; k <= 7; ++k)
+            QCOMPARE(b[1].toArray()[k].toString(), numtext::general(s->gRadiiKgf[k], kRu));
+
+        const QJsonArray c = tables[2].toArray();
+        QCOMPARE(row(c, 0), (QStringList{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20",
+                                         "12", "10", "7", "5", "3", "1"}));
+        QCOMPARE(c[1].toArray()[3].toString(), numtext::general(s->gRadius53kPa, kRu));
+        QCOMPARE(c[1].toArray()[8].toString(), numtext::general(s->gRadius12kPa, kRu));
+        QCOMPARE(c[1].toArray()[13].toString(), numtext::general(s->gRadiiKPa[10], kRu));
+
+        const QJsonArray d = tables[3].toArray();
+        QCOMPARE(d.size(), 8);
+        QCOMPARE(column(d, 1),
+                 (QStringList{"Давление, кПа", "100", "53", "28", "12", "5", "3", "1"}));
+
+        const QJsonArray e = tables[4].toArray();
+        QCOMPARE(column(e, 1), (QStringList{"Давление, кПа", "500…800", "350…500", "200…300",
+                                            "133…200", "100…133"}));
+        QCOMPARE(e[5].toArray()[2].toString(), numtext::general(s->gRadiiKgf[1], kRu) + "..." +
+                                                   numtext::general(s->gRadiiCriteria[6], kRu));
+
+        // F, G, H: the Latin P of "Вероятность, P" and the heading labels.
+        QCOMPARE(row(tables[5].toArray(), 0), (QStringList{"Вероятность, P", "Глубина зоны, м"}));
+        QCOMPARE(row(tables[6].toArray(), 0),
+                 (QStringList{"Вероятность разрушения здания, Рраз", "Глубина зоны, м"}));
+        QCOMPARE(row(tables[6].toArray(), 1)[0], QString("Рпор<=0,01"));
+        QCOMPARE(column(tables[7].toArray(), 1).mid(1).first(),
+                 ">" + numtext::generalSingle(s->gZoneRadii(4, 3), kRu));
+
+        // Column widths in points where they are set.
+        const QJsonArray widths = doc["widths"].toArray();
+        QCOMPARE(widths[0].toArray(), (QJsonArray{235, 155, 110}));
+        QCOMPARE(widths[1].toArray()[0].toDouble(), 100.0);
+        QCOMPARE(widths[1].toArray()[7].toDouble(), 50.0);
+        QCOMPARE(widths[5].toArray(), (QJsonArray{335, 155}));
+
+        // Numeric table: the grid's header, then every row as the grid shows it.
+        const QJsonArray n = tables[8].toArray();
+        QCOMPARE(n.size(), s->gPointCount + 1);
+        QCOMPARE(n.size(), 326);
+        QCOMPARE(row(n, 0), (QStringList{"Расстояние", "Давление, кгс/кв.см", "Давление, кПа",
+                                         "Импульс, Па с", "Пробит"}));
+        QCOMPARE(row(n, 25)[0], QString("25"));
+        QCOMPARE(row(n, 25)[2], numtext::fixed(s->gProfile.row(25).deltaPkPa, 3, kRu));
+        QCOMPARE(row(n, 325)[4], numtext::fixed(s->gProfile.row(325).probitHeavy, 2, kRu));
+
+        // Title and input block, in order, with the captions joined as stated.
+        const QStringList texts = paragraphTexts(doc);
+        QCOMPARE(texts.mid(0, 6),
+                 (QStringList{
+                     "Результаты расчета при взрыве КВВ", "", "Наименование КВВ:     Тротил",
+                     "Масса конденсированного ВВ (кг):     1000", "Энергия взрыва, кДж/кг:4520",
+                     "Условие размещения сосредоточенного заряда:     в воздухе"}));
+        const QJsonObject title = doc["paragraphs"].toArray()[0].toObject();
+        QVERIFY(title["bold"].toBool());
+        QVERIFY(title["center"].toBool());
+        QCOMPARE(title["size"].toDouble(), 14.0);
+        QVERIFY(texts.contains("Результаты расчета зон тяжелых разрушений зданий  и поражения "
+                               "человека, находящегося в здании"));
+        QVERIFY(texts.contains("Результаты расчета зон полного разрушения промышленных зданий "));
+        const int caption =
+            int(texts.indexOf("Таблица  ___ - Числовых результатов расчета на заданом "
+                              "удалении"));
+        QVERIFY(caption > 0);
+        const QJsonObject cap = doc["paragraphs"].toArray()[caption].toObject();
+        QCOMPARE(cap["size"].toDouble(), 12.0);
+        QVERIFY(!cap["bold"].toBool());
+        QVERIFY(!cap["center"].toBool());
+    }
+
+    // Without a range chart there are five chart sections; with one, six, its caption carrying
+    // the range fields' texts.
+    void chartSections_data() {
+        QTest::addColumn<bool>("withRange");
+        QTest::newRow("no range chart") << false;
+        QTest::newRow("range 1 to 500") << true;
+    }
+    void chartSections() {
+        QFETCH(bool, withRange);
+        const auto s = workedRun();
+        ReportCharts charts = plainCharts();
+        if (withRange)
+            charts.range = RangeChartPicture{charts.pressureKgf, "1", "500"};
+        const QString path = m_dir.filePath("charts.docx");
+        buildFullReport(*s, workedCharge(), charts, kRu).save(path);
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        QCOMPARE(doc["pictures"].toInt(), withRange ? 6 : 5);
+        const QStringList texts = paragraphTexts(doc);
+        const QString rangeCaption =
+            "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
+            "взрыва) по заданному диапазону (от 1 м до 500 м)";
+        QCOMPARE(texts.contains(rangeCaption), withRange);
+        // Each picture sits, centred, in the paragraph after its caption.
+        const QJsonArray paras = doc["paragraphs"].toArray();
+        const int first =
+            int(texts.indexOf("График зависимости давления (кгс/кв.см) от расстояния (м) "
+                              "(удаления от места взрыва)"));
+        QVERIFY(first > 0);
+        QVERIFY(paras[first]["bold"].toBool());
+        QVERIFY(paras[first + 1]["picture"].toBool());
+        QVERIFY(paras[first + 1]["center"].toBool());
+        const int last = int(texts.indexOf("График пробит-функции для полных разрушений зданий"));
+        QVERIFY(last > first);
+        QVERIFY(paras[last + 1]["picture"].toBool());
+    }
+
+    // Zero radii: "-" in radius cells and all five depth rows, "0" around "..." in table E.
+    void zeroRadii() {
+        CalcState s;
+        s.gRadiiKgf[3] = 12.5;
+        s.gZoneRadii(1, kTotal) = 0;
+        QCOMPARE(zoneDepthText(s, 1, kTotal, kRu), QString("-"));
+        for (int r = 2; r <= 5; ++r)
+            QCOMPARE(zoneDepthText(s, r, kTotal, kRu), QString("-"));
+
+        const QString path = m_dir.filePath("zero.docx");
+        buildFullReport(s, workedCharge(), plainCharts(), kRu).save(path);
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        const QJsonArray tables = doc["tables"].toArray();
+        QCOMPARE(row(tables[1].toArray(), 1),
+                 (QStringList{"Радиус зоны, м", "-", "-", "12,5", "-", "-", "-", "-"}));
+        QCOMPARE(column(tables[4].toArray(), 2).mid(1),
+                 (QStringList{"0...0", "0...0", "0...0", "0...0", "0...0"}));
+        QCOMPARE(column(tables[6].toArray(), 1).mid(1), (QStringList{"-", "-", "-", "-", "-"}));
+        QCOMPARE(tables[8].toArray().size(), 1); // header only
+    }
+
+    // Every row of a profile beyond the old 16-bit limit reaches the numeric table.
+    void numericTableHasAllRows() {
+        const auto s = workedRun(0.009); // about 36,000 rows
+        QVERIFY(s->gPointCount > 32767);
+        int lastReported = 0;
+        const auto doc = buildFullReport(*s, workedCharge(), plainCharts(), kRu,
+                                         [&](int done, int) { lastReported = done; });
+        QCOMPARE(lastReported, s->gPointCount);
+        const QString path = m_dir.filePath("big.docx");
+        doc.save(path);
+        const auto parts = docx::readPackage(path);
+        const QByteArray xml = parts.value("word/document.xml");
+        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->gPointCount + 1);
+    }
+
+    void expertBookmarksFilled_data() {
+        QTest::addColumn<int>("placement");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("ground") << int(Placement::Ground)
+                                << ", так как взрыв происходит на поверхности земли применяется "
+                                   "формула Ф-1";
+        QTest::newRow("air") << int(Placement::Air)
+                             << ", так как взрыв происходит в воздухе применяется формула Ф-1";
+    }
+    void expertBookmarksFilled() {
+        QFETCH(int, placement);
+        QFETCH(QString, sentence);
+        const QString templ = m_dir.filePath(kExpertTemplateName);
+        buildExpertTemplate().save(templ);
+        QFile tf(templ);
+        QVERIFY(tf.open(QIODevice::ReadOnly));
+        const QByteArray templateBytes = tf.readAll();
+        tf.close();
+
+        ExpertInput in;
+        in.distanceText = "25";
+        in.bodyMassText = "70";
+        in.placement = static_cast<Placement>(placement);
+        in.massTNT = 1000;
+        in.point.deltaPkPa = 119.24761;
+        in.point.impulse = 2471.25;
+        in.point.probitPeople = 5.3f;
+        in.point.probitHeavy = 9.2f;
+        in.point.probitTotal = 6.81f;
+        in.point.ptArgHeavy = 0.0001234;
+        in.point.ptArgTotal = 0.0002;
+        in.point.ptRelPressure = 1.177;
+        in.point.ptRelImpulse = 1.94;
+        in.point.ptArgPeople = 4.2578;
+        in.percentPeopleText = "61,8";
+        in.percentHeavyText = "100,0";
+        in.percentTotalText = "96,2";
+        const QString out = m_dir.filePath("expert.docx");
+        docx::writeFile(out, buildExpertReport(templ, in, kRu));
+
+        const QJsonObject doc = readWithPython("read_docx.py", out);
+        const QJsonObject b = doc["bookmarks"].toObject();
+        QCOMPARE(b.size(), 21);
+        QCOMPARE(b["mr1"].toString(), QString("25"));
+        QCOMPARE(b["mr2"].toString(), QString("25"));
+        for (const char* name : {"mdeltP", "mdeltP1", "mdeltP2", "mdeltP3"})
+            QCOMPARE(b[name].toString(), QString("119247,6"));
+        for (const char* name : {"mImp", "mImp1", "mImp2", "mImp3"})
+            QCOMPARE(b[name].toString(), QString("2471,3"));
+        QCOMPARE(b["mF"].toString(), sentence);
+        QCOMPARE(b["mM1"].toString(), QString("70"));
+        QCOMPARE(b["mMassaVV"].toString(), QString("1000,0"));
+        QCOMPARE(b["mProbit0"].toString(), QString("5,3, что соответствует 61,8%."));
+        QCOMPARE(b["mProbit1"].toString(), QString("9,2, что соответствует 100,0%."));
+        QCOMPARE(b["mProbit2"].toString(), QString("6,8, что соответствует 96,2%."));
+        QCOMPARE(b["mPch"].toString(), QString("1,2"));
+        QCOMPARE(b["mIch"].toString(), QString("1,9"));
+        QCOMPARE(b["mV"].toString(), QString("0,000"));
+        QCOMPARE(b["mV1"].toString(), QString("4,258"));
+        QCOMPARE(b["mS"].toString(), QString("0,000"));
+        const QJsonArray margins = doc["margins"].toArray();
+        for (const auto& m : margins)
+            QVERIFY(qAbs(m.toDouble() - 42.525) < 0.05);
+        // The sentence of mF continues the template's own sentence.
+        QVERIFY(
+            paragraphTexts(doc).join('\n').contains("тротиловому эквиваленту" + sentence + "."));
+        // The template itself is only read.
+        QVERIFY(tf.open(QIODevice::ReadOnly));
+        QCOMPARE(tf.readAll(), templateBytes);
+    }
+
+    // A missing template or bookmark is a clear message, not a broken document.
+    void expertTemplateFaults() {
+        ExpertInput in;
+        const QString missing = m_dir.filePath("nowhere/otchet.docx");
+        try {
+            buildExpertReport(missing, in, kRu);
+            QFAIL("no error for a missing template");
+        } catch (const DocumentError& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains("Не найден шаблон"));
+        }
+        // A template without two of the bookmarks.
+        docx::Document d;
+        d.append("Отчет ");
+        d.appendBookmark("mr1", "___");
+        const QString partial = m_dir.filePath("partial.docx");
+        d.save(partial);
+        try {
+            buildExpertReport(partial, in, kRu);
+            QFAIL("no error for missing bookmarks");
+        } catch (const DocumentError& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY(text.contains("нет закладок"));
+            QVERIFY(text.contains("mdeltP"));
+            QVERIFY(text.contains("mS"));
+            QVERIFY(!text.contains("mr1,"));
+        }
+        QFile junk(m_dir.filePath("junk.docx"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a zip");
+        junk.close();
+        QVERIFY_THROWS_EXCEPTION(DocumentError, buildExpertReport(junk.fileName(), in, kRu));
+    }
+
+    void workbook_data() {
+        QTest::addColumn<double>("step");
+        QTest::newRow("worked run, 325 rows") << 1.0;
+        QTest::newRow("beyond the 16-bit row counter") << 0.009;
+    }
+    void workbook() {
+        QFETCH(double, step);
+        const auto s = workedRun(step);
+        const QString path = m_dir.filePath("table.xlsx");
+        writeProfileWorkbook(*s, path, kRu);
+        const int last = s->gPointCount + 2;
+        const QJsonObject wb =
+            readWithPython("read_xlsx.py", path,
+                           {"A1", "A2", "B2", "C2", "A3", "B3", "C3", "A27", "C27",
+                            QString("A%1").arg(last), QString("C%1").arg(last), "D3"});
+        QVERIFY(!wb.isEmpty());
+        QCOMPARE(wb["sheets"].toArray(), (QJsonArray{"Исходные данные"}));
+        QCOMPARE(wb["maxRow"].toInt(), last);
+        QCOMPARE(wb["maxColumn"].toInt(), 3); // impulse and probit never reach the sheet
+        const QJsonObject c = wb["cells"].toObject();
+        QCOMPARE(c["A1"]["value"].toString(),
+                 QString("Числовые результаты расчета на заданом удалении"));
+        QVERIFY(c["A1"]["bold"].toBool());
+        QCOMPARE(c["A1"]["size"].toDouble(), 12.0);
+        const QStringList heads{"Расстояние", "Давление, кгс/кв.см", "Давление, кПа"};
+        const char* refs[] = {"A2", "B2", "C2"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(c[refs[i]]["value"].toString(), heads[i]);
+            QVERIFY(c[refs[i]]["bold"].toBool());
+            QCOMPARE(c[refs[i]]["size"].toDouble(), 10.0);
+        }
+        QVERIFY(!c["A3"]["bold"].toBool());
+        QVERIFY(c["B3"]["numeric"].toBool());
+        QCOMPARE(c["B3"]["format"].toString(), QString("0.000"));
+        QCOMPARE(c["A3"]["value"].toDouble(), s->gProfile.row(1).r);
+        // The value stored is the number shown, as if the grid's text had been typed.
+        QCOMPARE(c["C3"]["value"].toDouble(),
+                 QString::number(s->gProfile.row(1).deltaPkPa, 'f', 3).toDouble());
+        QCOMPARE(c[QString("A%1").arg(last)]["value"].toDouble(),
+                 s->gProfile.row(s->gPointCount).r);
+        QVERIFY(c["D3"]["value"].isNull());
+    }
+
+    // The widths are Excel's character widths as stated, whatever openpyxl adds.
+    void workbookColumnWidths() {
+        const auto s = workedRun();
+        const QString path = m_dir.filePath("w.xlsx");
+        writeProfileWorkbook(*s, path, kRu);
+        const QJsonObject wb = readWithPython("read_xlsx.py", path);
+        const QJsonArray w = wb["widths"].toArray();
+        // libxlsxwriter stores the width with the standard padding of the default font.
+        QVERIFY(qAbs(w[0].toDouble() - 15) < 1);
+        QVERIFY(qAbs(w[1].toDouble() - 29) < 1);
+        QVERIFY(qAbs(w[2].toDouble() - 38) < 1);
+    }
+
+    void workbookIntoMissingFolderFails() {
+        const auto s = workedRun();
+        QVERIFY_THROWS_EXCEPTION(DocumentError,
+                                 writeProfileWorkbook(*s, m_dir.filePath("no/such/t.xlsx"), kRu));
+    }
+
+    // Hand-over: Cancel writes nothing; saving writes and opens; a failure is a message.
+    void handover() {
+        QString opened;
+        setOpenerForTesting([&](const QString& p) { opened = p; });
+        QString offered;
+        QString answer;
+        setSaveDialogForTesting([&](const QString& def, const QString& filter) {
+            offered = def + "|" + filter;
+            return answer;
+        });
+        const auto s = workedRun();
+        auto write = [&](const QString& p) {
+            writeProfileWorkbook(*s, p, kRu);
+        };
+
+        answer.clear();
+        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(offered.endsWith("Таблица.xlsx|Книга Microsoft Excel (*.xlsx)"));
+        QVERIFY(opened.isEmpty());
+
+        answer = m_dir.filePath("saved.xlsx");
+        QVERIFY(saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(QFile::exists(answer));
+        QCOMPARE(opened, answer);
+
+        ui::MessageRecorder messages;
+        opened.clear();
+        answer = m_dir.filePath("missing/saved.xlsx");
+        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.last().text.contains("не существует"));
+        QVERIFY(opened.isEmpty());
+        setOpenerForTesting({});
+        setSaveDialogForTesting({});
+    }
+
+    // The charts drawn for the report are real pictures of the window's size.
+    void renderedChartPictures() {
+        const auto s = workedRun();
+        const ReportCharts c = renderReportCharts(*s);
+        for (const QImage* img :
+             {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal})
+            QCOMPARE(img->size(), kReportChartSize);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"

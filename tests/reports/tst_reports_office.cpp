@@ -1,0 +1,90 @@
+// The reports as LibreOffice renders them: converted to PDF and read back with pdftotext.
+#include "ReaderProcess.h"
+
+#include "engine/ZoneRun.h"
+#include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
+#include "reports/ReportHandover.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kelmo;
+using namespace kelmo::reports;
+
+class TestReportsOffice : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable("soffice").isEmpty() ||
+            QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("LibreOffice or pdftotext is not installed");
+        QVERIFY(m_dir.isValid());
+    }
+
+    void bothReportsOpenAndRender() {
+        auto s = std::make_unique<CalcState>();
+        s->setParameters(CalcParameters::loadValues());
+        ChargeInput in;
+        in.chargeMassKg = 1000;
+        in.placement = Placement::Air;
+        RunZoneCalculation(*s, in);
+        const QLocale ru(QLocale::Russian, QLocale::Russia);
+        const QString full = m_dir.filePath("full.docx");
+        buildFullReport(*s, {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"},
+                        renderReportCharts(*s), ru)
+            .save(full);
+
+        const QString templ = m_dir.filePath("otchet.docx");
+        buildExpertTemplate().save(templ);
+        ExpertInput e;
+        e.distanceText = "25";
+        e.bodyMassText = "70";
+        e.placement = Placement::Ground;
+        e.massTNT = 1000;
+        e.point.probitPeople = 5.3f;
+        e.percentPeopleText = "61,8";
+        e.percentHeavyText = "100,0";
+        e.percentTotalText = "96,2";
+        const QString expert = m_dir.filePath("expert.docx");
+        docx::writeFile(expert, buildExpertReport(templ, e, ru));
+
+        QProcess lo;
+        lo.setWorkingDirectory(m_dir.path());
+        lo.start("soffice", {"--headless", "-env:UserInstallation=file://" + m_dir.filePath("lo"),
+                             "--convert-to", "pdf", "full.docx", "expert.docx"});
+        QVERIFY(lo.waitForFinished(240000));
+        QCOMPARE(lo.exitCode(), 0);
+
+        const QString fullText = pdfText(m_dir.filePath("full.pdf"));
+        for (const char* t : {"Результаты расчета при взрыве КВВ", "Энергия взрыва, кДж/кг:4520",
+                              "Радиусы избыточного давления (кПа), м", "500…800",
+                              "График пробит-функции для полных разрушений зданий",
+                              "Числовых результатов расчета на заданом удалении", "Импульс, Па с"})
+            QVERIFY2(fullText.contains(QString::fromUtf8(t)), t);
+        // The last row of the profile made it to the last page.
+        QVERIFY(fullText.contains(QStringLiteral("\n325\n")));
+
+        const QString expertText = pdfText(m_dir.filePath("expert.pdf"));
+        QVERIFY(expertText.contains("Частный отчет для эксперта"));
+        QVERIFY(expertText.contains("5,3, что соответствует 61,8%."));
+        QVERIFY(expertText.simplified().contains(
+            "так как взрыв происходит на поверхности земли применяется формула Ф-1"));
+        QVERIFY(!expertText.contains("___"));
+    }
+
+private:
+    static QString pdfText(const QString& pdf) {
+        QProcess p;
+        p.start("pdftotext", {pdf, "-"});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestReportsOffice)
+#include "tst_reports_office.moc"
