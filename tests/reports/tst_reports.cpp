@@ -163,11 +163,11 @@ private slots:
 
         // Title and input block, in order, with the captions joined as stated.
         const QStringList texts = paragraphTexts(doc);
-        QCOMPARE(texts.mid(0, 6),
-                 (QStringList{
-                     "Результаты расчета при взрыве КВВ", "", "Наименование КВВ:     Тротил",
-                     "Масса конденсированного ВВ (кг):     1000", "Энергия взрыва, кДж/кг:4520",
-                     "Условие размещения сосредоточенного заряда:     в воздухе"}));
+        QCOMPARE(
+            texts.mid(0, 6),
+            (QStringList{"Результаты расчета при взрыве КВВ", "", "Наименование КВВ:     Тротил",
+                         "Масса конденсированного ВВ (кг):     1000", "Энергия взрыва, кДж/кг:4520",
+                         "Условие размещения сосредоточенного заряда:     в воздухе"}));
         const QJsonObject title = doc["paragraphs"].toArray()[0].toObject();
         QVERIFY(title["bold"].toBool());
         QVERIFY(title["center"].toBool());

@@ -2,8 +2,13 @@
 
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
+#include "core/ProgramFolder.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
+#include "reports/ExcelExport.h"
+#include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
+#include "reports/ReportHandover.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ProfileModel.h"
@@ -64,6 +69,9 @@ frmOutput::frmOutput(QWidget* parent)
     connect(ui->Command9, &QPushButton::clicked, this, &frmOutput::calculatePoint);
     connect(ui->Command1, &QPushButton::clicked, this, &frmOutput::buildRangeChart);
     connect(ui->Command2, &QPushButton::clicked, this, &frmOutput::lookUp);
+    connect(ui->mnuWord, &QAction::triggered, this, &frmOutput::writeWordReport);
+    connect(ui->Command10, &QPushButton::clicked, this, &frmOutput::writeExpertReport);
+    connect(ui->Command3, &QPushButton::clicked, this, &frmOutput::exportTable);
     connect(ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             chooseDistanceInput();
@@ -189,6 +197,7 @@ bool frmOutput::calculatePoint() {
     ui->Label22->setText(numtext::fixed(percent[1], 1));
     ui->Label25->setText(numtext::fixed(percent[2], 1));
     ui->Label61->setText(numtext::fixed(s.gDeltaPkPa, 3));
+    m_pointDistanceText = ui->GOX->text();
     ui->Frame18->setVisible(true);
     return true;
 }
@@ -228,6 +237,7 @@ bool frmOutput::buildRangeChart() {
     const charts::ChartData info =
         charts::rangeChartData(calcState(), *a, *b, static_cast<int>(std::nearbyint(*divisions)));
     charts::applyChartData(ui->Graf_Davl_Diap->chart(), info);
+    m_rangeChart = info;
     ui->SSTab2->setTabEnabled(1, true);
     ui->SSTab2->setCurrentIndex(1);
     ui->Label5->setText(QStringLiteral("График зависимости давления от расстояния (от ") +
@@ -366,6 +376,78 @@ void frmOutput::closeEvent(QCloseEvent* event) {
     if (auto* input = ui::WindowRegistry::find<frmZone>()) {
         input->show();
     }
+}
+
+// ---- reports
+
+bool frmOutput::writeWordReport() {
+    const CalcState& s = calcState();
+    try {
+        reports::ReportCharts pictures = reports::renderReportCharts(s);
+        if (m_rangeChart && ui->SSTab2->isTabEnabled(1)) {
+            // The caption reads the range fields as they are now; the picture is as drawn.
+            pictures.range = reports::RangeChartPicture{
+                charts::renderChart(*m_rangeChart, reports::kReportChartSize), ui->Rast1->text(),
+                ui->Rast2->text()};
+        }
+        const reports::ReportCharge charge{m_charge.name, m_charge.massText, m_charge.energyCaption,
+                                           m_charge.energyText, m_charge.placementText};
+        reports::ReportProgress progress(this, QStringLiteral("Подготовка отчета..."));
+        const docx::Document doc =
+            reports::buildFullReport(s, charge, pictures, QLocale(),
+                                     [&](int done, int total) { progress.update(done, total); });
+        return reports::saveAndOpen(this, QStringLiteral("Результаты расчета.docx"),
+                                    QString::fromUtf8(reports::kWordFilter),
+                                    [&](const QString& path) { doc.save(path); });
+    } catch (const Error& e) {
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет не построен.\n") +
+                                   QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool frmOutput::writeExpertReport() {
+    const CalcState& s = calcState();
+    reports::ExpertInput in;
+    in.distanceText = m_pointDistanceText;
+    in.bodyMassText = numtext::general(m_charge.bodyMassKg);
+    in.placement = m_charge.placement;
+    in.massTNT = s.gMassTNT;
+    in.point.deltaPkPa = s.gDeltaPkPa;
+    in.point.deltaPkgf = s.gDeltaPkgf;
+    in.point.impulse = s.gImpulse;
+    in.point.probitHeavy = s.gProbitHeavy;
+    in.point.probitTotal = s.gProbitTotal;
+    in.point.probitPeople = s.gProbitPeople;
+    in.point.ptArgHeavy = m_point.ptArgHeavy;
+    in.point.ptArgTotal = m_point.ptArgTotal;
+    in.point.ptRelPressure = m_point.ptRelPressure;
+    in.point.ptRelImpulse = m_point.ptRelImpulse;
+    in.point.ptArgPeople = m_point.ptArgPeople;
+    in.percentHeavyText = ui->Label62->text();
+    in.percentTotalText = ui->Label22->text();
+    in.percentPeopleText = ui->Label25->text();
+    try {
+        const QByteArray bytes = reports::buildExpertReport(
+            programFile(QLatin1String(reports::kExpertTemplateName)), in);
+        return reports::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
+                                    QString::fromUtf8(reports::kWordFilter),
+                                    [&](const QString& path) { docx::writeFile(path, bytes); });
+    } catch (const Error& e) {
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет для эксперта не построен.\n") +
+                                   QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool frmOutput::exportTable() {
+    const CalcState& s = calcState();
+    return reports::saveAndOpen(this, QStringLiteral("Числовые результаты расчета.xlsx"),
+                                QString::fromUtf8(reports::kWorkbookFilter), [&](const QString& path) {
+                                    reports::writeProfileWorkbook(s, path);
+                                });
 }
 
 } // namespace kelmo::zone

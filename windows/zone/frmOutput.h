@@ -1,10 +1,12 @@
 #pragma once
 
+#include "charts/ZoneCharts.h"
 #include "windows/zone/frmZone.h"
 
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class frmOutput;
@@ -46,6 +48,11 @@ public:
     bool calculatePoint();
     bool buildRangeChart();
     bool lookUp();
+    // The reports: each asks where to save and opens the saved file; false when nothing
+    // was written (Cancel or a failure, which is shown).
+    bool writeWordReport();
+    bool writeExpertReport();
+    bool exportTable();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +72,11 @@ private:
     ProfileModel* m_model = nullptr;
     ChargeDescription m_charge;
     PointState m_point;
+    // The distance of the last point calculation as it was typed, for the expert report.
+    QString m_pointDistanceText;
+    // The range chart as drawn, for the full report; empty until one is built.
+    std::optional<charts::ChartData> m_rangeChart;
+    QString m_rangeFromText, m_rangeToText;
     // A field whose value was refused keeps the focus; until it passes its check on the next
     // focus loss, the buttons that took the focus from it do nothing.
     QLineEdit* m_refused = nullptr;
