@@ -1,0 +1,142 @@
+// Speed of the reports: the full Word report of a 32,767-row profile and the Excel table of
+// 50,000 rows, with python-docx and openpyxl writing the same tables for comparison.
+#include "engine/ZoneRun.h"
+#include "reports/Docx.h"
+#include "reports/ExcelExport.h"
+#include "reports/FullReport.h"
+#include "reports/ProfileText.h"
+#include "reports/ReportHandover.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+using namespace kelmo;
+
+namespace {
+
+// A run of the worked charge with a step fine enough to fill the rows asked for.
+std::unique_ptr<CalcState> profileOf(int rows) {
+    auto s = std::make_unique<CalcState>();
+    s->setParameters(CalcParameters::loadValues());
+    s->gStep = 330.0 / rows; // a little coarse, so the run never hits the row limit
+    ChargeInput in;
+    in.chargeMassKg = 1000;
+    in.placement = Placement::Air;
+    RunZoneCalculation(*s, in);
+    // Top up to the exact count with rows further out.
+    for (int i = s->gPointCount + 1; i <= rows; ++i) {
+        s->gProfile.row(i) = s->gProfile.row(i - 1);
+        s->gProfile.row(i).r += s->gStep;
+    }
+    s->gPointCount = rows;
+    return s;
+}
+
+const reports::ReportCharge kCharge{"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520",
+                                    "в воздухе"};
+
+QTemporaryDir& scratch() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+void fullReport(const CalcState& s) {
+    const auto doc = reports::buildFullReport(s, kCharge, reports::renderReportCharts(s));
+    doc.save(scratch().filePath("full.docx"));
+}
+
+// The numeric table alone, as the python-docx comparison writes it.
+void tableOnly(const CalcState& s) {
+    docx::Document d;
+    auto& t = d.addTable(s.gPointCount, 5);
+    for (int i = 1; i <= s.gPointCount; ++i) {
+        const QStringList cells = reports::profileRowTexts(s, i);
+        for (int c = 0; c < 5; ++c)
+            t.cell(i - 1, c) = cells[c];
+    }
+    d.save(scratch().filePath("table.docx"));
+}
+
+void BM_FullReport32767(benchmark::State& state) {
+    const auto s = profileOf(32767);
+    for (auto _ : state)
+        fullReport(*s);
+    state.counters["rows"] = s->gPointCount;
+}
+BENCHMARK(BM_FullReport32767)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Workbook50000(benchmark::State& state) {
+    const auto s = profileOf(50000);
+    for (auto _ : state)
+        reports::writeProfileWorkbook(*s, scratch().filePath("t.xlsx"));
+    state.counters["rows"] = s->gPointCount;
+}
+BENCHMARK(BM_Workbook50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+template <typename F> double bestSeconds(F f, int times = 3) {
+    double best = 1e9;
+    for (int i = 0; i < times; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    return best;
+}
+
+double pythonSeconds(const char* kind, int rows) {
+    QProcess p;
+    p.start(KELMO_PYTHON, {KELMO_BENCH_DIR "/python_writers.py", kind, QString::number(rows),
+                           scratch().filePath(QString("py.") + kind)});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        return -1;
+    return p.readAllStandardOutput().trimmed().toDouble();
+}
+
+void comparisons() {
+    // python-docx grows quadratically with the rows of one table (32,767 rows take hours),
+    // so the comparison is made on a table both can write in a few seconds.
+    constexpr int kDocxRows = 500;
+    const auto small = profileOf(kDocxRows);
+    const auto big = profileOf(32767);
+    const auto wide = profileOf(50000);
+
+    const double report = bestSeconds([&] { fullReport(*big); });
+    const double ourTable = bestSeconds([&] { tableOnly(*small); });
+    const double pyDocx = pythonSeconds("docx", kDocxRows);
+    const double book =
+        bestSeconds([&] { reports::writeProfileWorkbook(*wide, scratch().filePath("w.xlsx")); });
+    const double pyXlsx = pythonSeconds("xlsx", 50000);
+    const double pyXlsxNormal = pythonSeconds("xlsx-normal", 50000);
+
+    std::printf("\nReports against the Python writers (best of 3):\n");
+    std::printf("  full report, %d rows, charts included: %.3f s (goal < 2 s)\n", big->gPointCount,
+                report);
+    std::printf(
+        "  numeric table of %d rows: ours %.4f s, python-docx %.3f s, ratio %.0fx (goal >= 10x)\n",
+        small->gPointCount, ourTable, pyDocx, pyDocx / ourTable);
+    std::printf("  workbook of %d rows: ours %.3f s (goal < 0.5 s), openpyxl (write-only) %.3f s, "
+                "ratio %.1fx (goal >= 5x)\n",
+                wide->gPointCount, book, pyXlsx, pyXlsx / book);
+    std::printf("  openpyxl with an ordinary workbook: %.3f s, ratio %.1fx\n", pyXlsxNormal,
+                pyXlsxNormal / book);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    comparisons();
+    return 0;
+}
