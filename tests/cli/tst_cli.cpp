@@ -1,9 +1,11 @@
 // kelmo-calc as a script would use it: run the binary and read what it prints.
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -57,6 +59,7 @@ private slots:
     void errors_data();
     void errors();
     void help();
+    void reportFiles();
 };
 
 void TestCli::workedRun() {
@@ -172,6 +175,15 @@ void TestCli::errors_data() {
     QTest::newRow("zero molar divisor")
         << QStringList{"zones", "--mass", "10", "--heat-mol", "800", "--molar-mass", "0"} << 1
         << "кДж/моль";
+    QTest::newRow("report without a file")
+        << QStringList{"report", "--mass", "10"} << 2 << "--docx";
+    QTest::newRow("table without a file") << QStringList{"table", "--mass", "10"} << 2 << "--xlsx";
+    QTest::newRow("expert without a distance")
+        << QStringList{"expert", "--mass", "10", "--docx", "x.docx"} << 2 << "--at";
+    QTest::newRow("expert without its template")
+        << QStringList{"expert", "--mass", "1000",   "--air",      "--at",
+                       "25",     "--docx", "x.docx", "--template", "/nonexistent/otchet.docx"}
+        << 1 << "Не найден шаблон";
     QTest::newRow("negative mass")
         << QStringList{"zones", "--mass", "-1"} << 1 << "тротиловый эквивалент";
 }
@@ -193,6 +205,29 @@ void TestCli::help() {
     for (const char* option : {"--mass", "--heat", "--heat-mol", "--molar-mass", "--ground",
                                "--air", "--step", "--body-mass", "--profile", "--format"}) {
         QVERIFY2(text.contains(option), option);
+    }
+}
+
+// The three documents of the worked run, written without a display.
+void TestCli::reportFiles() {
+    QTemporaryDir dir;
+    const QStringList charge{"--mass", "1000", "--air"};
+    const struct {
+        QStringList command;
+        QString file;
+    } cases[] = {
+        {{"report", "--docx"}, "full.docx"},
+        {{"expert", "--at", "25", "--docx"}, "expert.docx"},
+        {{"table", "--xlsx"}, "table.xlsx"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.file);
+        const QJsonObject json = runJson(c.command + QStringList{path} + charge);
+        QCOMPARE(json["rows"].toInt(), 325);
+        QCOMPARE(json["file"].toString(), path);
+        QFile f(path);
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(c.file));
+        QCOMPARE(f.read(2), QByteArray("PK"));
     }
 }
 
