@@ -56,13 +56,29 @@ void writeRunProps(QXmlStreamWriter& w, const ParaFormat& f) {
     w.writeEndElement();
 }
 
+// XML cannot hold control characters other than tab and line breaks; a typed text that has
+// one would make the whole document unreadable, so they are dropped.
+QString xmlSafe(const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() < 0x20 && ch != u'\t') {
+            QString clean;
+            clean.reserve(text.size());
+            for (const QChar c : text)
+                if (c.unicode() >= 0x20 || c == u'\t')
+                    clean += c;
+            return clean;
+        }
+    }
+    return text;
+}
+
 void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f) {
     w.writeStartElement("w:r");
     if (f)
         writeRunProps(w, *f);
     w.writeStartElement("w:t");
     w.writeAttribute("xml:space", "preserve");
-    w.writeCharacters(text);
+    w.writeCharacters(xmlSafe(text));
     w.writeEndElement();
     w.writeEndElement();
 }
@@ -607,8 +623,8 @@ void copyToken(QXmlStreamReader& r, QXmlStreamWriter& w) {
         w.writeStartElement(r.qualifiedName().toString());
         QStringList written;
         for (const auto& ns : r.namespaceDeclarations()) {
-            const QString name = ns.prefix().isEmpty() ? QStringLiteral("xmlns")
-                                                       : "xmlns:" + ns.prefix().toString();
+            const QString name =
+                ns.prefix().isEmpty() ? QStringLiteral("xmlns") : "xmlns:" + ns.prefix().toString();
             w.writeAttribute(name, ns.namespaceUri().toString());
             written << name;
         }
@@ -716,7 +732,7 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                 }
                 w.writeStartElement("w:t");
                 w.writeAttribute("xml:space", "preserve");
-                w.writeCharacters(activeText);
+                w.writeCharacters(xmlSafe(activeText));
                 w.writeEndElement();
                 w.writeEndElement();
                 inserted = true;

@@ -242,6 +242,17 @@ private slots:
         QCOMPARE(tables[8].toArray().size(), 1); // header only
     }
 
+    // A typed name with a control character still gives a readable document.
+    void controlCharactersDropped() {
+        CalcState s;
+        ReportCharge charge = workedCharge();
+        charge.name = QStringLiteral("Тро\x01тил\tА");
+        const QString path = m_dir.filePath("ctrl.docx");
+        buildFullReport(s, charge, plainCharts(), kRu).save(path);
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        QVERIFY(paragraphTexts(doc).contains("Наименование КВВ:     Тротил\tА"));
+    }
+
     // Every row of a profile beyond the old 16-bit limit reaches the numeric table.
     void numericTableHasAllRows() {
         const auto s = workedRun(0.009); // about 36,000 rows
