@@ -259,13 +259,16 @@ void applyChartData(QChart* chart, const ChartData& data) {
         series->attachAxis(yAxis);
     }
 
+    // Axis labels with the user's decimal separator.
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(QLocale());
     chart->setTitle(data.title);
     series->setName(data.seriesName);
     // One call for the whole series: appending 50,000 points one by one repaints each time.
     series->replace(data.points);
 
     xAxis->setTitleText(data.xTitle);
-    xAxis->setLabelFormat(QStringLiteral("%g"));
+    xAxis->setLabelFormat(QStringLiteral("%.6g"));
     xAxis->setMinorTickCount(0);
     if (data.xMax > data.xMin) {
         xAxis->setRange(data.xMin, data.xMax);
@@ -283,7 +286,7 @@ void applyChartData(QChart* chart, const ChartData& data) {
     }
 
     yAxis->setTitleText(data.yTitle);
-    yAxis->setLabelFormat(QStringLiteral("%g"));
+    yAxis->setLabelFormat(QStringLiteral("%.4g"));
     yAxis->setMinorTickCount(0);
     yAxis->setTickType(QValueAxis::TicksFixed);
     if (data.yAutoRange && data.points.isEmpty()) {

@@ -47,7 +47,7 @@ frmOutput::frmOutput(QWidget* parent)
     for (int c = 1; c <= 3; ++c) {
         ui->tabDavl1->setColumnWidth(c, 160);
     }
-    ui->tabDavl1->horizontalHeader()->setStretchLastSection(true);
+    ui->tabDavl1->setColumnWidth(4, 100);
 
     for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
                              ui->chrProbit1, ui->chrProbit2}) {
