@@ -9,6 +9,7 @@
 #include "data/ExplosiveCatalogue.h"
 #include "data/ProbitTable.h"
 #include "shell/Startup.h"
+#include "shell/Translations.h"
 #include "shell/frmAbout.h"
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
@@ -299,7 +300,9 @@ private slots:
         QVERIFY(zone->isEnabled());
         zone->trigger();
         flushDeletes();
-        QVERIFY(opened && opened->isVisible());
+        QWidget* work = opened.data();
+        QVERIFY(work != nullptr);
+        QVERIFY(work->isVisible());
         QVERIFY(!WindowRegistry::find<frmMain>());
     }
 
@@ -350,6 +353,11 @@ private slots:
         QVERIFY(menu->isVisible());
         writeFile(m_dir->filePath("Инструкция пользователя.docx"), "x");
         QCOMPARE(shell::userManualPath(), m_dir->filePath("Инструкция пользователя.docx"));
+    }
+
+    void qtSpeaksRussian() {
+        QVERIFY(shell::installQtTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
     }
 
     void exitClosesEverything() {
