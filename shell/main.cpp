@@ -13,8 +13,9 @@ int main(int argc, char* argv[]) {
     kelmo::shell::installQtTranslations();
 
     // The work windows are wired here as they are built; until then their items stay disabled.
-    // kelmo::shell::frmMain::setWorkWindow(kelmo::shell::frmMain::WorkWindow::Zone, [] {
-    //     return kelmo::ui::WindowRegistry::show<kelmo::zone::frmZone>(); });
+    // A window opens through frmMain::setWorkWindow(WorkWindow::..., [] { return
+    // WindowRegistry::show<TheWindow>(); }) and reaches the catalogue (FillExplosiveList,
+    // ShowExplosiveEnergy), the probit table (ProbitsToPercent) and showMainMenu() from here.
 
     kelmo::shell::Main();
     return QApplication::exec();
