@@ -18,9 +18,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Until the main window exists, run the worked example through the command line.
+# The program on the embedded database in its program folder.
 run: build
-	$(BUILD_DIR)/bin/kelmo-calc zones --mass 1000 --heat 4520 --air
+	$(BUILD_DIR)/bin/kelmo
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

@@ -1,4 +1,5 @@
 #include "cli/CommandLine.h"
+#include "cli/DataCommands.h"
 #include "cli/ZonesCommand.h"
 #include "engine/Errors.h"
 
@@ -16,6 +17,8 @@ const char* const kUsage =
     "\n"
     "Команды:\n"
     "  zones   расчёт зон поражения: тротиловый эквивалент, радиусы, таблица расстояний\n"
+    "  point   расчёт на заданном удалении: давление, импульс, вероятности поражения\n"
+    "  init-db создание новой базы данных со справочными данными\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -34,6 +37,8 @@ int main(int argc, char* argv[]) {
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
         {"zones", kelmo::cli::runZonesCommand},
+        {"point", kelmo::cli::runPointCommand},
+        {"init-db", kelmo::cli::runInitDbCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();

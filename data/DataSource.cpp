@@ -1,0 +1,85 @@
+#include "data/DataSource.h"
+
+#include "core/ProgramFolder.h"
+#include "data/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace kelmo {
+
+namespace {
+
+const char* const kPrefix =
+    "Provider=MSDASQL.1;Password=5926;Persist Security Info=True;User ID=Admin;Data Source=";
+
+QString databasePath() {
+    return QDir::toNativeSeparators(programFolder()) + QDir::separator() +
+           QLatin1String(db::kDatabaseFileName);
+}
+
+} // namespace
+
+QString readDataSourceName() {
+    QFile f(programFile(QLatin1String(kDataSourceFileName)));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = f.readAll();
+    qsizetype end = bytes.indexOf('\n');
+    QByteArray line = end < 0 ? bytes : bytes.left(end);
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    // The system's 8-bit code page, as the file has always been written.
+    QStringDecoder decode(QStringDecoder::System);
+    return decode(line);
+}
+
+bool writeDataSourceName(const QString& name) {
+    QSaveFile f(programFile(QLatin1String(kDataSourceFileName)));
+    if (!f.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    QStringEncoder encode(QStringEncoder::System);
+    const QByteArray bytes = encode(name);
+    if (encode.hasError() || f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+QString defaultConnectionString() {
+    return QLatin1String(kPrefix) + QLatin1String("MS Access Database;Initial Catalog=") +
+           databasePath();
+}
+
+QString namedConnectionString(const QString& name) {
+    return QLatin1String(kPrefix) + u'\'' + name +
+           QLatin1String("';Mode=ReadWrite ;Initial Catalog=") + databasePath();
+}
+
+QString namedConnectionStringNoMode(const QString& name) {
+    return QLatin1String(kPrefix) + u'\'' + name + QLatin1String("';Initial Catalog=") +
+           databasePath();
+}
+
+bool testConnectionString(const QString& connectionString) {
+    gConnectionString = connectionString;
+    try {
+        db::Connection connection;
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+bool TestDataSource(const QString& name) {
+    return testConnectionString(namedConnectionString(name));
+}
+
+} // namespace kelmo

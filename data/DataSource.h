@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace kelmo {
+
+// The file in the program folder that names the ODBC data source.
+inline constexpr const char* kDataSourceFileName = "Data Source.txt";
+
+// The first line of "Data Source.txt"; empty when the file is missing, unreadable or empty.
+QString readDataSourceName();
+
+// Replaces "Data Source.txt" with the bare name. Returns false when it cannot be written; the
+// old file is then left as it was.
+bool writeDataSourceName(const QString& name);
+
+// The three connection strings of start-up, built literally.
+QString defaultConnectionString();                        // the standard source
+QString namedConnectionString(const QString& name);       // with Mode=ReadWrite
+QString namedConnectionStringNoMode(const QString& name); // without a mode
+
+// Stores the string in gConnectionString, opens a connection with it and closes it again.
+// Any failure counts as false; nothing is reported.
+bool testConnectionString(const QString& connectionString);
+
+// Tests the named form with write mode for the data source name.
+bool TestDataSource(const QString& name);
+
+} // namespace kelmo

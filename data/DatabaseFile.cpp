@@ -1,0 +1,211 @@
+#include "data/DatabaseFile.h"
+
+#include "data/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUuid>
+
+#include <cmath>
+#include <vector>
+
+namespace kelmo::db {
+
+namespace {
+
+QString resourceText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        throw DatabaseError(QStringLiteral("Нет встроенного файла «%1».").arg(path));
+    }
+    return QString::fromUtf8(f.readAll());
+}
+
+// A small CSV reader: comma separated, fields may be quoted with doubled quotes inside.
+QList<QStringList> readCsv(const QString& text) {
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"') {
+                if (i + 1 < text.size() && text[i + 1] == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\n' || c == u'\r') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+                ++i;
+            }
+            row << field;
+            field.clear();
+            if (!(row.size() == 1 && row[0].isEmpty())) {
+                rows << row;
+            }
+            row.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty()) {
+        row << field;
+        rows << row;
+    }
+    return rows;
+}
+
+// The rows of a seed file as maps from the header's names.
+QList<QMap<QString, QString>> seedRows(const QString& path) {
+    QList<QStringList> rows = readCsv(resourceText(path));
+    QList<QMap<QString, QString>> out;
+    if (rows.isEmpty()) {
+        return out;
+    }
+    const QStringList header = rows.takeFirst();
+    for (const QStringList& r : rows) {
+        if (r.size() != header.size()) {
+            throw DatabaseError(QStringLiteral("Повреждён файл исходных данных «%1».").arg(path));
+        }
+        QMap<QString, QString> m;
+        for (qsizetype i = 0; i < header.size(); ++i) {
+            m.insert(header[i], r[i]);
+        }
+        out << m;
+    }
+    return out;
+}
+
+double seedNumber(const QString& text) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok) {
+        throw DatabaseError(QStringLiteral("Число «%1» в исходных данных не читается.").arg(text));
+    }
+    return v;
+}
+
+QString fileConnectionString(const QString& path) {
+    return QStringLiteral("Data Source=%1;Initial Catalog=%2")
+        .arg(QLatin1String(kStandardDataSource), path);
+}
+
+void fill(const QString& path) {
+    Connection c(fileConnectionString(path));
+    Transaction t(c);
+
+    // The schema file holds plain statements separated by semicolons.
+    QString schema = resourceText(QStringLiteral(":/kelmo/data/schema.sql"));
+    schema.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
+    for (const QString& statement : schema.split(u';', Qt::SkipEmptyParts)) {
+        if (!statement.trimmed().isEmpty()) {
+            c.exec(statement.trimmed());
+        }
+    }
+
+    for (const auto& r : seedRows(QStringLiteral(":/kelmo/data/seed/explosives.csv"))) {
+        c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values (?, ?)"),
+               {r.value("VVName"), seedNumber(r.value("VVPower"))});
+    }
+
+    QMap<int, QString> types;
+    const auto structures = seedRows(QStringLiteral(":/kelmo/data/seed/structures.csv"));
+    for (const auto& r : structures) {
+        types.insert(static_cast<int>(seedNumber(r.value("TNum"))), r.value("TName"));
+    }
+    for (auto it = types.cbegin(); it != types.cend(); ++it) {
+        c.exec(QStringLiteral("insert into BTypes (TNum, TName) values (?, ?)"),
+               {it.key(), it.value()});
+    }
+    for (const auto& r : structures) {
+        QVariantList values{static_cast<int>(seedNumber(r.value("TNum"))), r.value("STName")};
+        for (const char* name :
+             {"Slamin", "Slamax", "Sremin", "Sremax", "Sulmin", "Sulmax", "Polmin", "Polmax"}) {
+            values << seedNumber(r.value(QLatin1String(name)));
+        }
+        c.exec(QStringLiteral("insert into BSubTypes (Type, STName, Slamin, Slamax, Sremin, "
+                              "Sremax, Sulmin, Sulmax, Polmin, Polmax) values "
+                              "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               values);
+    }
+
+    for (const ProbitRow& row : standardProbitTable()) {
+        c.exec(QStringLiteral("insert into TProbit (Zn_Probit, Zn_Procent) values (?, ?)"),
+               {row.probit, row.percent});
+    }
+    t.commit();
+}
+
+} // namespace
+
+std::vector<ProbitRow> standardProbitTable() {
+    std::vector<ProbitRow> rows;
+    // Whole hundredths, so that each probit is the double nearest its two-decimal text.
+    for (int hundredths = 267; hundredths <= 809; ++hundredths) {
+        const double y = hundredths / 100.0;
+        const double percent = 50.0 * std::erfc(-(hundredths - 500) / 100.0 / std::sqrt(2.0));
+        rows.push_back({y, percent});
+    }
+    return rows;
+}
+
+void createDatabaseFile(const QString& path, bool force) {
+    const QFileInfo target(path);
+    if (target.exists() && !force) {
+        throw DatabaseError(QStringLiteral("Файл «%1» уже существует. Чтобы заменить его, "
+                                           "укажите --force.")
+                                .arg(QDir::toNativeSeparators(path)));
+    }
+    if (target.exists() && !target.isFile()) {
+        throw DatabaseError(
+            QStringLiteral("«%1» — это не файл.").arg(QDir::toNativeSeparators(path)));
+    }
+    QDir folder = target.absoluteDir();
+    if (!folder.exists() && !folder.mkpath(QStringLiteral("."))) {
+        throw DatabaseError(QStringLiteral("Не удалось создать папку «%1».")
+                                .arg(QDir::toNativeSeparators(folder.path())));
+    }
+    // Built beside the target and moved into place only when complete.
+    const QString temp = folder.filePath(
+        QStringLiteral(".%1.%2.tmp")
+            .arg(target.fileName(), QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    {
+        QFile touch(temp);
+        if (!touch.open(QIODevice::WriteOnly)) {
+            throw DatabaseError(QStringLiteral("Не удалось создать файл в папке «%1».")
+                                    .arg(QDir::toNativeSeparators(folder.path())),
+                                touch.errorString());
+        }
+    }
+    try {
+        fill(temp);
+    } catch (...) {
+        QFile::remove(temp);
+        throw;
+    }
+    if (target.exists() && !QFile::remove(path)) {
+        QFile::remove(temp);
+        throw DatabaseError(
+            QStringLiteral("Не удалось заменить файл «%1».").arg(QDir::toNativeSeparators(path)));
+    }
+    if (!QFile::rename(temp, path)) {
+        QFile::remove(temp);
+        throw DatabaseError(
+            QStringLiteral("Не удалось записать файл «%1».").arg(QDir::toNativeSeparators(path)));
+    }
+}
+
+} // namespace kelmo::db

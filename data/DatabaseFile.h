@@ -1,0 +1,23 @@
+#pragma once
+
+#include "data/DatabaseError.h"
+
+#include <vector>
+
+#include <QString>
+
+namespace kelmo::db {
+
+// Creates a database file with the six tables and the reference data delivered with the
+// program (explosives, structure types and kinds, the probit table). An existing file is
+// replaced only with force; otherwise DatabaseError. The new file appears only when complete.
+void createDatabaseFile(const QString& path, bool force);
+
+// The rows of TProbit: probits 2.67 … 8.09 in steps of 0.01 against 100·Φ(Y − 5).
+struct ProbitRow {
+    double probit;
+    double percent;
+};
+std::vector<ProbitRow> standardProbitTable();
+
+} // namespace kelmo::db

@@ -1,0 +1,47 @@
+#include "data/PointCalculation.h"
+
+#include "data/ProbitTable.h"
+#include "engine/ZoneRun.h"
+
+#include <cmath>
+
+namespace kelmo {
+
+PointRangeError::PointRangeError()
+    : Error(kPointRangeMessage) {}
+
+bool PointInRange(const CalcState& s, double distance) {
+    // The charts show rows 1 … gPointCount − 1; a run shorter than that has no range.
+    if (s.gPointCount < 2 || std::isnan(distance)) {
+        return false;
+    }
+    return distance >= s.gProfile.row(1).r && distance <= s.gProfile.row(s.gPointCount - 1).r;
+}
+
+PointResult CalculatePoint(CalcState& s, const PointInput& in) {
+    if (!PointInRange(s, in.distance)) {
+        throw PointRangeError();
+    }
+    const ProbitTerms terms = EvaluateAtDistance(s, in.placement, in.distance, in.bodyMassKg);
+
+    PointResult r;
+    r.deltaPkgf = s.gDeltaPkgf;
+    r.deltaPkPa = s.gDeltaPkPa;
+    r.impulse = s.gImpulse;
+    r.probitHeavy = s.gProbitHeavy;
+    r.probitTotal = s.gProbitTotal;
+    r.probitPeople = s.gProbitPeople;
+    r.ptArgHeavy = terms.vHeavy;
+    r.ptArgTotal = terms.vTotal;
+    r.ptRelPressure = terms.pBar;
+    r.ptRelImpulse = terms.iBar;
+    r.ptArgPeople = terms.sPeople;
+
+    const auto percents = ProbitsToPercent({r.probitHeavy, r.probitTotal, r.probitPeople});
+    r.percentHeavy = percents[0];
+    r.percentTotal = percents[1];
+    r.percentPeople = percents[2];
+    return r;
+}
+
+} // namespace kelmo

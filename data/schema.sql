@@ -1,0 +1,54 @@
+-- The reference database of the program. SQLite dialect; the same six tables serve on a
+-- server reached through ODBC. The program never creates or alters tables at run time.
+
+CREATE TABLE Explosives (
+    VVName  TEXT NOT NULL UNIQUE,
+    VVPower REAL NOT NULL
+);
+
+CREATE TABLE BTypes (
+    TNum  INTEGER NOT NULL UNIQUE CHECK (TNum BETWEEN -32768 AND 32767),
+    TName TEXT NOT NULL
+);
+
+CREATE TABLE BSubTypes (
+    Type   INTEGER NOT NULL,
+    STName TEXT NOT NULL,
+    Slamin REAL, Slamax REAL,
+    Sremin REAL, Sremax REAL,
+    Sulmin REAL, Sulmax REAL,
+    Polmin REAL, Polmax REAL
+);
+
+-- NumPM is handed out by the database; AUTOINCREMENT never reuses a deleted plan's number.
+CREATE TABLE MnuPM (
+    NumPM INTEGER PRIMARY KEY AUTOINCREMENT CHECK (NumPM BETWEEN 1 AND 32767),
+    MnuPM TEXT NOT NULL UNIQUE
+);
+
+CREATE TABLE IDPM (
+    NumPrim INTEGER NOT NULL,
+    NumSoor INTEGER NOT NULL,
+    Combo2  TEXT,
+    Combo3  TEXT,
+    Text1   TEXT,
+    Text2   TEXT,
+    optSla  INTEGER NOT NULL DEFAULT 0,
+    optSre  INTEGER NOT NULL DEFAULT 0,
+    optSul  INTEGER NOT NULL DEFAULT 0,
+    optPol  INTEGER NOT NULL DEFAULT 0,
+    txtSla  INTEGER,
+    txtSre  INTEGER,
+    txtSul  INTEGER,
+    txtPol  INTEGER,
+    txtX1 TEXT, txtY1 TEXT,
+    txtX2 TEXT, txtY2 TEXT,
+    txtX3 TEXT, txtY3 TEXT,
+    txtX4 TEXT, txtY4 TEXT
+);
+CREATE INDEX IDPM_Plan ON IDPM (NumPrim, NumSoor);
+
+CREATE TABLE TProbit (
+    Zn_Probit  REAL NOT NULL UNIQUE,
+    Zn_Procent REAL NOT NULL
+);

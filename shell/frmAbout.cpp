@@ -1,0 +1,72 @@
+#include "shell/frmAbout.h"
+#include "ui_frmAbout.h"
+
+#include "shell/Pictures.h"
+#include "ui/Messages.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSettings>
+
+namespace kelmo::shell {
+
+namespace {
+
+#ifdef Q_OS_WIN
+// A string value of a key under HKEY_LOCAL_MACHINE, or an empty string.
+QString machineValue(const QString& key, const QString& name) {
+    const QSettings settings(QStringLiteral("HKEY_LOCAL_MACHINE\\") + key, QSettings::NativeFormat);
+    return settings.value(name).toString();
+}
+#endif
+
+// The system information program, or an empty string when there is none.
+QString systemInfoProgram() {
+#ifdef Q_OS_WIN
+    const QString path =
+        machineValue(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), "PATH");
+    if (!path.isEmpty()) {
+        return path;
+    }
+    const QString folder =
+        machineValue(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"), "MSINFO");
+    if (!folder.isEmpty()) {
+        const QString program = folder + QStringLiteral("\\MSINFO32.EXE");
+        if (QFileInfo::exists(program)) {
+            return program;
+        }
+    }
+#endif
+    return {};
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::frmAbout>()) {
+    ui->setupUi(this);
+
+    ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
+    setWindowTitle(QStringLiteral("О программе"));
+    ui->lblTitle->setText(QStringLiteral("Келмо"));
+    ui->lblVersion->setText(
+        QStringLiteral("Версия %1.%2").arg(KELMO_VERSION_MAJOR).arg(KELMO_VERSION_MINOR));
+
+    connect(ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+}
+
+frmAbout::~frmAbout() = default;
+
+void frmAbout::StartSysInfo() {
+    const QString program = systemInfoProgram();
+    if (program.isEmpty() || !QProcess::startDetached(program, {})) {
+        ui::Messages::show(this, {QGuiApplication::applicationDisplayName(),
+                                  QString::fromLatin1(kSysInfoUnavailable), QMessageBox::NoIcon,
+                                  QMessageBox::Ok});
+    }
+}
+
+} // namespace kelmo::shell

@@ -1,0 +1,65 @@
+#include "shell/frmDataSourse.h"
+#include "ui_frmDataSourse.h"
+
+#include "data/DataSource.h"
+#include "shell/Startup.h"
+#include "ui/Messages.h"
+
+#include <QApplication>
+
+namespace kelmo::shell {
+
+frmDataSourse::frmDataSourse(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::frmDataSourse>()) {
+    ui->setupUi(this);
+
+    connect(ui->Command1, &QPushButton::clicked, this, &frmDataSourse::connectDataSource);
+    connect(ui->Command2, &QPushButton::clicked, this, &QDialog::close);
+
+    setDataSourceName(readDataSourceName());
+}
+
+frmDataSourse::~frmDataSourse() = default;
+
+void frmDataSourse::setDataSourceName(const QString& name) {
+    // Without a stored name the field keeps its example text.
+    if (!name.isEmpty()) {
+        ui->txtDataSourse->setText(name);
+    }
+}
+
+void frmDataSourse::connectDataSource() {
+    const QString name = ui->txtDataSourse->text();
+    const bool testA = testConnectionString(namedConnectionStringNoMode(name));
+    const bool testB = TestDataSource(name);
+    if (!testA && !testB) {
+        ui::Messages::critical(
+            this, QStringLiteral("В н и м а н и е!!!"),
+            QStringLiteral(
+                "Не возможно подключиться к базе данных, измените имя источника данных ODBC!"));
+        return;
+    }
+    if (!writeDataSourceName(name)) {
+        // The connection works, but the name could not be kept for the next start.
+        ui::Messages::warning(this, QStringLiteral("В н и м а н и е!!!"),
+                              QStringLiteral("Не удалось записать имя источника данных в файл "
+                                             "«%1» в папке программы. При следующем запуске его "
+                                             "придётся ввести снова.")
+                                  .arg(QLatin1String(kDataSourceFileName)));
+    }
+    ui->txtDataSourse->setText(name);
+    ui::Messages::plain(this, QStringLiteral("В н и м а н и е!!!"),
+                        QStringLiteral("База успешно подключена!"));
+    // The main menu opens before this dialog closes, so the program never runs out of windows.
+    const bool quitOnClose = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    hide();
+    const bool opened = Main();
+    QApplication::setQuitOnLastWindowClosed(quitOnClose);
+    if (opened) {
+        close();
+    }
+}
+
+} // namespace kelmo::shell
