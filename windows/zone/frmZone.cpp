@@ -87,14 +87,21 @@ frmZone::frmZone(QWidget* parent)
 frmZone::~frmZone() = default;
 
 void frmZone::load() {
-    if (services().fillExplosiveList) {
-        services().fillExplosiveList(ui->Combo4);
-    }
-    if (ui->Combo4->count() > 0) {
-        ui->Combo4->setCurrentIndex(0);
-        showSelectedEnergy();
-    }
     calcState().setParameters(CalcParameters::loadValues());
+    try {
+        if (services().fillExplosiveList) {
+            services().fillExplosiveList(ui->Combo4);
+        }
+        if (ui->Combo4->count() > 0) {
+            ui->Combo4->setCurrentIndex(0);
+            showSelectedEnergy();
+        }
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kTitle,
+                               QStringLiteral("Не удалось прочитать список ВВ из базы данных. "
+                                              "Данные ВВ можно ввести с клавиатуры.\n") +
+                                   QString::fromStdString(e.what()));
+    }
 }
 
 void frmZone::setListMode() {
@@ -128,8 +135,16 @@ void frmZone::setPerMole() {
 }
 
 void frmZone::showSelectedEnergy() {
-    if (services().showExplosiveEnergy && ui->Combo4->currentIndex() >= 0) {
+    if (!services().showExplosiveEnergy || ui->Combo4->currentIndex() < 0) {
+        return;
+    }
+    try {
         services().showExplosiveEnergy(ui->Combo4, ui->Text12);
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kTitle,
+                               QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы "
+                                              "данных.\n") +
+                                   QString::fromStdString(e.what()));
     }
 }
 

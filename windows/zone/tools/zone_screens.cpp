@@ -1,6 +1,7 @@
 // Screenshots of the zone windows after the worked run (1000 kg, 4520 kJ/kg, in the air),
 // for looking at the layout and for the README. Usage: kelmo-zone-screens <folder>.
 
+#include "data/DataSource.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
@@ -38,13 +39,10 @@ int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
 
-    if (!services().fillExplosiveList) {
-        services().fillExplosiveList = [](QComboBox* combo) {
-            combo->addItem(QStringLiteral("Тротил"));
-        };
-        services().showExplosiveEnergy = [](QComboBox*, QLineEdit* field) {
-            field->setText(QStringLiteral("4520"));
-        };
+    // The database beside the program, as the start-up finds it.
+    if (!kelmo::testConnectionString(kelmo::defaultConnectionString())) {
+        std::fprintf(stderr, "the database in the program folder cannot be opened\n");
+        return 1;
     }
 
     // Messages are printed, not shown: nothing may wait for a click here.
@@ -54,6 +52,17 @@ int main(int argc, char** argv) {
     });
 
     auto* zone = kelmo::ui::WindowRegistry::show<frmZone>();
+    // The worked charge: 1000 kg of TNT (4520 kJ/kg) in the air.
+    auto* combo = zone->findChild<QComboBox*>(QStringLiteral("Combo4"));
+    const int tnt = combo->findText(QStringLiteral("Тротил"), Qt::MatchStartsWith);
+    if (tnt >= 0) {
+        combo->setCurrentIndex(tnt);
+    }
+    if (zone->findChild<QLineEdit*>(QStringLiteral("Text12"))->text() != QStringLiteral("4520")) {
+        zone->findChild<QRadioButton*>(QStringLiteral("Option9"))->setChecked(true);
+        zone->findChild<QLineEdit*>(QStringLiteral("Text14"))->setText(QStringLiteral("Тротил"));
+        zone->findChild<QLineEdit*>(QStringLiteral("Text12"))->setText(QStringLiteral("4520"));
+    }
     zone->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
     QTest::qWait(200);
     save(zone, folder, QStringLiteral("01-input"));
