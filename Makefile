@@ -27,6 +27,7 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-engine
+	$(BUILD_DIR)/bench/kelmo-bench-zone
 
 clean:
 	rm -rf $(BUILD_DIR)
