@@ -177,6 +177,12 @@ void TestCharts::probitSearchStopsAtLastStoredRow() {
     QCOMPARE(d.firstRow, 2);
     QCOMPARE(d.lastRow, 4);
     QCOMPARE(d.points.size(), 3);
+
+    // A people-outside probit already at or below 2,67 in row 1 hides its chart.
+    for (int i = 1; i <= 4; ++i) {
+        s->gProfile.row(i).probitPeople = 2.5 - i * 0.1;
+    }
+    QVERIFY(!chartData(ZoneChart::ProbitPeople, *s).visible);
 }
 
 void TestCharts::rowForDistance_data() {
