@@ -78,7 +78,11 @@ frmZone::frmZone(QWidget* parent)
     connect(ui->Combo4, &QComboBox::currentIndexChanged, this, &frmZone::showSelectedEnergy);
     connect(ui->cmdRasch, &QPushButton::clicked, this, &frmZone::runCalculation);
     connect(ui->cmdNazad, &QPushButton::clicked, this, &frmZone::backToMenu);
-    connect(ui->cmdVihod, &QPushButton::clicked, qApp, &QApplication::quit);
+    connect(ui->cmdVihod, &QPushButton::clicked, this, [] {
+        // Ends the program at once, without a question.
+        ui::WindowRegistry::closeAll();
+        QCoreApplication::quit();
+    });
     connect(ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
 
     load();
