@@ -255,6 +255,7 @@ void TestZoneWindows::workedRun() {
     QCOMPARE(seriesCount(out, "chrProbit2"), 99);
     for (const char* name : {"chrProbit0", "chrProbit1", "chrProbit2"}) {
         QVERIFY(!child<QChartView>(out, name)->isHidden());
+        QVERIFY(child<QLabel>(out, QByteArray(name).append("Note").constData())->isHidden());
     }
 
     QCOMPARE(child<QTabWidget>(out, "SSTab1")->currentIndex(), 0);
@@ -289,6 +290,7 @@ void TestZoneWindows::oneStoredRow() {
     QCOMPARE(child<QTableView>(out, "tabDavl1")->model()->rowCount(), 1);
     for (const char* name : {"chrProbit0", "chrProbit1", "chrProbit2"}) {
         QVERIFY(child<QChartView>(out, name)->isHidden());
+        QVERIFY(!child<QLabel>(out, QByteArray(name).append("Note").constData())->isHidden());
     }
     QCOMPARE(seriesCount(out, "Graf_Davl"), 0);
     // No distance lies between row 1 and row N − 1: every point is refused.

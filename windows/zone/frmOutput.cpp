@@ -55,6 +55,10 @@ frmOutput::frmOutput(QWidget* parent)
         view->setChart(charts::createChart(charts::ChartData{}));
     }
     ui->Frame18->setVisible(false);
+    for (QLabel* note : {ui->chrProbit0Note, ui->chrProbit1Note, ui->chrProbit2Note}) {
+        note->setVisible(false);
+        note->setAlignment(Qt::AlignCenter);
+    }
 
     for (QLineEdit* field : {ui->Text1, ui->Rast1, ui->Rast2}) {
         field->installEventFilter(this);
@@ -104,6 +108,10 @@ void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
         charts::applyChartData(view->chart(), info);
         view->setVisible(info.visible);
     }
+    // A hidden probit chart leaves its page with a note instead of a blank area.
+    ui->chrProbit0Note->setVisible(ui->chrProbit0->isHidden());
+    ui->chrProbit1Note->setVisible(ui->chrProbit1->isHidden());
+    ui->chrProbit2Note->setVisible(ui->chrProbit2->isHidden());
 
     QLabel* const zoneHeavy[] = {ui->Rad1, ui->Rad2, ui->Rad3, ui->Rad4, ui->Rad5};
     QLabel* const zoneTotal[] = {ui->Rad11, ui->Rad12, ui->Rad13, ui->Rad14, ui->Rad15};
