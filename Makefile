@@ -28,6 +28,7 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-engine
 	$(BUILD_DIR)/bench/kelmo-bench-reports
+	$(BUILD_DIR)/bench/kelmo-bench-zone
 
 clean:
 	rm -rf $(BUILD_DIR)

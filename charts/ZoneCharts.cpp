@@ -28,17 +28,14 @@ int wholeCount(double v) {
     return static_cast<int>(std::clamp(std::nearbyint(v), -1e9, 1e9));
 }
 
-// "A label every n points" as a distance interval. A count that rounds to 0 (a span of 5 m
-// or less) or one that would leave fewer than two labels falls back to automatic spacing.
-void setLabelSpacing(ChartData& d, double span, double step) {
+// "A label every n points", n = span / 10 rounded half to even. With the default step of 1 m
+// n points are n metres; with another step the interval stays n metres, so that the axis keeps
+// about ten labels (n × step would give a thousand labels at a step of 1 cm, one at 100 m).
+// A count that rounds to 0 (a span of 5 m or less) gives automatic spacing.
+void setLabelSpacing(ChartData& d, double span) {
     d.labelEveryPoints = wholeCount(span / 10);
-    if (d.labelEveryPoints <= 0 || !(step > 0)) {
-        d.labelEveryPoints = 0;
-        d.tickInterval = 0;
-        return;
-    }
-    d.tickInterval = d.labelEveryPoints * step;
-    if (span / d.tickInterval < 2) {
+    d.tickInterval = d.labelEveryPoints > 0 ? d.labelEveryPoints : 0;
+    if (d.tickInterval > 0 && (span / d.tickInterval < 2 || span / d.tickInterval > 100)) {
         d.tickInterval = 0;
     }
 }
@@ -67,7 +64,7 @@ ChartData pressureChart(const CalcState& s, bool kgf) {
     d.xMin = 0;
     d.xMax = rEnd;
     d.tickAnchor = s.gPointCount >= 1 ? s.gProfile.row(1).r : 1;
-    setLabelSpacing(d, rEnd, s.gStep);
+    setLabelSpacing(d, rEnd);
 
     const double limit = kgf ? s.gChartLimitKgf : s.gChartLimitKPa;
     d.yMin = 0;
@@ -144,7 +141,7 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     d.xMin = s.gProfile.row(p).r;
     d.xMax = s.gProfile.row(q).r;
     d.tickAnchor = d.xMin;
-    setLabelSpacing(d, d.xMax - d.xMin, s.gStep);
+    setLabelSpacing(d, d.xMax - d.xMin);
     d.yMin = std::floor(lo);
     d.yMax = std::ceil(hi);
     if (d.yMax <= d.yMin) {
@@ -230,7 +227,7 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     d.xMin = s.gProfile.row(ra).r;
     d.xMax = s.gProfile.row(rb).r;
     d.tickAnchor = d.xMin;
-    setLabelSpacing(d, b - a, s.gStep);
+    setLabelSpacing(d, b - a);
     return d;
 }
 
@@ -259,13 +256,16 @@ void applyChartData(QChart* chart, const ChartData& data) {
         series->attachAxis(yAxis);
     }
 
+    // Axis labels with the user's decimal separator.
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(QLocale());
     chart->setTitle(data.title);
     series->setName(data.seriesName);
     // One call for the whole series: appending 50,000 points one by one repaints each time.
     series->replace(data.points);
 
     xAxis->setTitleText(data.xTitle);
-    xAxis->setLabelFormat(QStringLiteral("%g"));
+    xAxis->setLabelFormat(QStringLiteral("%.6g"));
     xAxis->setMinorTickCount(0);
     if (data.xMax > data.xMin) {
         xAxis->setRange(data.xMin, data.xMax);
@@ -283,7 +283,7 @@ void applyChartData(QChart* chart, const ChartData& data) {
     }
 
     yAxis->setTitleText(data.yTitle);
-    yAxis->setLabelFormat(QStringLiteral("%g"));
+    yAxis->setLabelFormat(QStringLiteral("%.4g"));
     yAxis->setMinorTickCount(0);
     yAxis->setTickType(QValueAxis::TicksFixed);
     if (data.yAutoRange && data.points.isEmpty()) {

@@ -41,8 +41,8 @@ struct ChartData {
     double yMax = 0;
     bool yAutoRange = false;  // probit charts: the value range follows the points
     int yDivisions = 0;       // major divisions of the value axis; 0 = automatic
-    int labelEveryPoints = 0; // a label and tick every n points; 0 = automatic spacing
-    double tickInterval = 0;  // the same in metres (n × step); 0 = automatic
+    int labelEveryPoints = 0; // n of "a label and tick every n points"
+    double tickInterval = 0;  // n metres between labels; 0 = automatic spacing
     double tickAnchor = 0;
 };
 

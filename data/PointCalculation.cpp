@@ -1,6 +1,5 @@
 #include "data/PointCalculation.h"
 
-#include "data/Database.h"
 #include "data/ProbitTable.h"
 #include "engine/ZoneRun.h"
 
@@ -38,10 +37,10 @@ PointResult CalculatePoint(CalcState& s, const PointInput& in) {
     r.ptRelImpulse = terms.iBar;
     r.ptArgPeople = terms.sPeople;
 
-    db::Connection connection;
-    r.percentHeavy = ProbitToPercent(r.probitHeavy, connection);
-    r.percentTotal = ProbitToPercent(r.probitTotal, connection);
-    r.percentPeople = ProbitToPercent(r.probitPeople, connection);
+    const auto percents = ProbitsToPercent({r.probitHeavy, r.probitTotal, r.probitPeople});
+    r.percentHeavy = percents[0];
+    r.percentTotal = percents[1];
+    r.percentPeople = percents[2];
     return r;
 }
 

@@ -2,6 +2,8 @@
 
 #include "data/Database.h"
 
+#include <array>
+
 namespace kelmo {
 
 // Probability in percent of a probit, from the table TProbit on an open connection: 100 at
@@ -9,6 +11,10 @@ namespace kelmo {
 // linear interpolation between the rows at or below and at or above. Throws DatabaseError
 // when the table does not cover the probit or cannot be read.
 double ProbitToPercent(float probit, db::Connection& connection);
+
+// The three percentages of a point calculation (heavy damage, complete destruction, person
+// outside), in that order, on one connection made with gConnectionString.
+std::array<double, 3> ProbitsToPercent(const std::array<float, 3>& probits);
 
 // The probit as the SQL literal of the look-ups: shortest single-precision text with a point.
 QString probitLiteral(float probit);

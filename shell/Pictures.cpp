@@ -68,15 +68,32 @@ QPixmap explosionDrawing(const QSize& size) {
 
     // Blast wave fronts: half circles around the charge.
     for (int i = 1; i <= 3; ++i) {
-        const double r = h * 0.22 * i;
+        const double r = w * 0.14 * i;
         QPen pen(QColor(200, 60, 30, 200 - i * 50), std::max(1.5, h / 120), Qt::DashLine);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(ground.x() - r, ground.y() - r, 2 * r, 2 * r), 0, 180 * 16);
     }
 
-    // Fireball with a star of flames.
+    // Smoke column and cap above the fireball.
     const double R = h * 0.2;
+    const QPointF top(ground.x(), ground.y() - R * 3.2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(95, 85, 80, 200));
+    p.drawRect(QRectF(ground.x() - R * 0.35, top.y(), R * 0.7, R * 2.2));
+    QRandomGenerator random(107);
+    for (int i = 0; i < 9; ++i) {
+        const double angle = std::numbers::pi * i / 8;
+        const QPointF c(top.x() + R * 1.1 * std::cos(angle), top.y() - R * 0.35 * std::sin(angle));
+        const double r = R * (0.45 + 0.15 * random.generateDouble());
+        QRadialGradient smoke(c - QPointF(0, r * 0.3), r);
+        smoke.setColorAt(0, QColor(150, 140, 135, 230));
+        smoke.setColorAt(1, QColor(80, 70, 65, 210));
+        p.setBrush(smoke);
+        p.drawEllipse(c, r, r * 0.8);
+    }
+
+    // Fireball with a star of flames.
     QPainterPath star;
     const int rays = 14;
     for (int i = 0; i <= 2 * rays; ++i) {

@@ -8,10 +8,14 @@
 
 namespace kelmo::shell {
 
+void showMainMenu() {
+    ui::WindowRegistry::show<frmMain>();
+}
+
 bool Main() {
     const QString name = readDataSourceName();
     if (testConnectionString(defaultConnectionString()) || TestDataSource(name)) {
-        ui::WindowRegistry::show<frmMain>();
+        showMainMenu();
         return true;
     }
     ui::Messages::critical(

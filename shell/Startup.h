@@ -6,4 +6,7 @@ namespace kelmo::shell {
 // and opens the data-source dialog. Returns true when the main menu opened.
 bool Main();
 
+// Shows the main menu (creating it if needed); the work windows' back buttons call it.
+void showMainMenu();
+
 } // namespace kelmo::shell

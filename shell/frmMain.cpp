@@ -49,7 +49,9 @@ frmMain::frmMain(QWidget* parent)
     , ui(std::make_unique<Ui::frmMain>()) {
     ui->setupUi(this);
 
+    // The caption "-" means a separator line; as text it would show beside the line.
     ui->dd->setSeparator(true);
+    ui->dd->setText(QString());
     QFont subtitle = ui->Label2->font();
     subtitle.setPointSizeF(9.75);
     ui->Label2->setFont(subtitle);

@@ -35,6 +35,7 @@ private slots:
     void workedRun_data();
     void workedRun();
     void divisionsFollowParameters();
+    void labelsStayReadableWithAnyStep();
     void oneStoredRowHidesProbitCharts();
     void probitSearchStopsAtLastStoredRow();
     void rowForDistance_data();
@@ -122,6 +123,23 @@ void TestCharts::divisionsFollowParameters() {
     QVERIFY(qobject_cast<QValueAxis*>(c->axes(Qt::Vertical).constFirst())->tickCount() >= 2);
 }
 
+void TestCharts::labelsStayReadableWithAnyStep() {
+    // n = span / 10 points; the interval stays n metres so that the axis keeps about ten
+    // labels whatever the step (n × 1 cm would be a thousand labels).
+    for (double step : {0.01, 0.5, 10.0}) {
+        const auto s = run(1000, Placement::Air, step);
+        for (ZoneChart kind : kAllZoneCharts) {
+            const ChartData d = chartData(kind, *s);
+            if (!d.visible || d.tickInterval == 0) {
+                continue;
+            }
+            const double labels = (d.xMax - d.xMin) / d.tickInterval;
+            QVERIFY2(labels >= 2 && labels <= 100, qPrintable(QString::number(labels)));
+            QCOMPARE(d.tickInterval, double(d.labelEveryPoints));
+        }
+    }
+}
+
 void TestCharts::oneStoredRowHidesProbitCharts() {
     // Find a charge that stores exactly one row.
     auto s = std::make_unique<CalcState>();
@@ -159,6 +177,12 @@ void TestCharts::probitSearchStopsAtLastStoredRow() {
     QCOMPARE(d.firstRow, 2);
     QCOMPARE(d.lastRow, 4);
     QCOMPARE(d.points.size(), 3);
+
+    // A people-outside probit already at or below 2,67 in row 1 hides its chart.
+    for (int i = 1; i <= 4; ++i) {
+        s->gProfile.row(i).probitPeople = 2.5 - i * 0.1;
+    }
+    QVERIFY(!chartData(ZoneChart::ProbitPeople, *s).visible);
 }
 
 void TestCharts::rowForDistance_data() {

@@ -1,6 +1,7 @@
 // kelmo-calc as a script would use it: run the binary and read what it prints.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +61,11 @@ private slots:
     void errors();
     void help();
     void reportFiles();
+    void point();
+    void pointRange_data();
+    void pointRange();
+    void pointDatabase();
+    void initDb();
 };
 
 void TestCli::workedRun() {
@@ -229,6 +235,86 @@ void TestCli::reportFiles() {
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(c.file));
         QCOMPARE(f.read(2), QByteArray("PK"));
     }
+}
+
+void TestCli::point() {
+    // The point calculation gives exactly the run's values at a stored distance, with the
+    // probabilities from the program folder's database.
+    const QJsonObject run = runJson({"zones", "--mass", "1000", "--air", "--profile"});
+    const QJsonArray row = run["profile"].toArray()[49].toArray();
+    const QJsonObject o = runJson({"point", "--at", "50", "--mass", "1000", "--air"});
+    QCOMPARE(row[0].toDouble(), 50.0);
+    QCOMPARE(o["deltaPkPa"].toDouble(), row[1].toDouble());
+    QCOMPARE(o["deltaPkgf"].toDouble(), row[2].toDouble());
+    QCOMPARE(o["impulse"].toDouble(), row[3].toDouble());
+    QCOMPARE(o["probitHeavy"].toDouble(), row[4].toDouble());
+    QCOMPARE(o["probitTotal"].toDouble(), row[5].toDouble());
+    QCOMPARE(o["probitPeople"].toDouble(), row[6].toDouble());
+    QCOMPARE(std::round(o["percentHeavy"].toDouble() * 10) / 10, 91.2);
+    QCOMPARE(std::round(o["percentTotal"].toDouble() * 10) / 10, 36.9);
+    QCOMPARE(o["percentPeople"].toDouble(), 0.0);
+    for (const char* key : {"argHeavy", "argTotal", "relPressure", "relImpulse", "argPeople"}) {
+        QVERIFY2(o[key].toDouble() > 0, key);
+    }
+    QCOMPARE(o["relPressure"].toDouble(), o["deltaPkPa"].toDouble() * 1000 / 101315);
+
+    const QJsonObject close = runJson({"point", "--at", "2", "--mass", "1000"});
+    QCOMPARE(close["percentHeavy"].toDouble(), 100.0);
+    QCOMPARE(close["percentTotal"].toDouble(), 100.0);
+}
+
+void TestCli::pointRange_data() {
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<int>("exitCode");
+    // The air run of 1000 kg stores 325 rows; the last one is beyond the charts.
+    QTest::newRow("first row") << "1" << 0;
+    QTest::newRow("before the first row") << "0,5" << 1;
+    QTest::newRow("row before the last") << "324" << 0;
+    QTest::newRow("last row") << "325" << 1;
+    QTest::newRow("not a number") << "abc" << 2;
+}
+
+void TestCli::pointRange() {
+    QFETCH(QString, at);
+    QFETCH(int, exitCode);
+    const Result r = runCalc({"point", "--at", at, "--mass", "1000", "--air"});
+    QCOMPARE(r.exitCode, exitCode);
+    if (exitCode == 1) {
+        QVERIFY(r.err.contains("Указанное расстояние выходит за границы расчета!"));
+        QVERIFY(r.out.isEmpty());
+    }
+}
+
+void TestCli::pointDatabase() {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("none.db");
+    const Result r = runCalc({"point", "--at", "50", "--mass", "1000", "--db", missing});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("не найден"));
+    QVERIFY(!QFile::exists(missing));
+}
+
+void TestCli::initDb() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("new/bdKelmo.db");
+    QCOMPARE(runCalc({"init-db", path}).exitCode, 0);
+    QVERIFY(QFile::exists(path));
+    const QJsonObject o = runJson({"point", "--at", "50", "--mass", "1000", "--air", "--db", path});
+    QCOMPARE(std::round(o["percentHeavy"].toDouble() * 10) / 10, 91.2);
+
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("user data");
+    f.close();
+    const Result refused = runCalc({"init-db", path});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.err.contains("--force"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("user data"));
+    f.close();
+    QCOMPARE(runCalc({"init-db", "--force", path}).exitCode, 0);
+    QVERIFY(QFileInfo(path).size() > 10000);
+    QCOMPARE(runCalc({"init-db"}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

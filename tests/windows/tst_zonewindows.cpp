@@ -87,6 +87,7 @@ private slots:
     void modes();
     void workedRun();
     void perMoleDescription();
+    void oneStoredRow();
     void runFailures_data();
     void runFailures();
     void parameters();
@@ -252,6 +253,10 @@ void TestZoneWindows::workedRun() {
     QCOMPARE(seriesCount(out, "chrProbit0"), 6);
     QCOMPARE(seriesCount(out, "chrProbit1"), 136);
     QCOMPARE(seriesCount(out, "chrProbit2"), 99);
+    for (const char* name : {"chrProbit0", "chrProbit1", "chrProbit2"}) {
+        QVERIFY(!child<QChartView>(out, name)->isHidden());
+        QVERIFY(child<QLabel>(out, QByteArray(name).append("Note").constData())->isHidden());
+    }
 
     QCOMPARE(child<QTabWidget>(out, "SSTab1")->currentIndex(), 0);
     QCOMPARE(child<QTabWidget>(out, "SSTab2")->currentIndex(), 0);
@@ -275,6 +280,24 @@ void TestZoneWindows::perMoleDescription() {
     QCOMPARE(text(out, "Lab2"), QStringLiteral("179"));
     // 809000 / 179 × 1000 kJ/kg.
     QCOMPARE(m_state->gMassTNT, 809000.0 / 179 * 1000 / 4520 * 1000);
+}
+
+void TestZoneWindows::oneStoredRow() {
+    frmZone* zone = openZone();
+    m_state->gStep = 1000;
+    frmOutput* out = runWorked(zone);
+    QCOMPARE(m_state->gPointCount, 1);
+    QCOMPARE(child<QTableView>(out, "tabDavl1")->model()->rowCount(), 1);
+    for (const char* name : {"chrProbit0", "chrProbit1", "chrProbit2"}) {
+        QVERIFY(child<QChartView>(out, name)->isHidden());
+        QVERIFY(!child<QLabel>(out, QByteArray(name).append("Note").constData())->isHidden());
+    }
+    QCOMPARE(seriesCount(out, "Graf_Davl"), 0);
+    // No distance lies between row 1 and row N − 1: every point is refused.
+    MessageRecorder messages;
+    setText(out, "GOX", QStringLiteral("1"));
+    QVERIFY(!out->calculatePoint());
+    QCOMPARE(messages.count(), 1);
 }
 
 void TestZoneWindows::runFailures_data() {

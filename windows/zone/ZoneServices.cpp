@@ -1,5 +1,11 @@
 #include "windows/zone/ZoneServices.h"
 
+#include "data/ExplosiveCatalogue.h"
+#include "data/ProbitTable.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
 #include <memory>
 
 namespace kelmo::zone {
@@ -24,8 +30,22 @@ void setCalcStateForTesting(CalcState* state) {
     testState() = state;
 }
 
+Services Services::defaults() {
+    Services s;
+    s.fillExplosiveList = [](QComboBox* combo) {
+        FillExplosiveList(combo->window());
+    };
+    s.showExplosiveEnergy = [](QComboBox* combo, QLineEdit*) {
+        ShowExplosiveEnergy(combo->window());
+    };
+    s.probitsToPercent = [](const std::array<float, 3>& probits) {
+        return ProbitsToPercent(probits);
+    };
+    return s;
+}
+
 Services& services() {
-    static Services instance;
+    static Services instance = Services::defaults();
     return instance;
 }
 

@@ -16,8 +16,7 @@ namespace kelmo::zone {
 CalcState& calcState();
 void setCalcStateForTesting(CalcState* state);
 
-// What the zone windows need from the layers that are wired in by the program's start-up:
-// the explosive catalogue, the probit table of the database and the main menu.
+// What the zone windows take from the database and the shell, replaceable in tests.
 struct Services {
     // Fills the list with the catalogue's names in ascending order and selects the first.
     std::function<void(QComboBox*)> fillExplosiveList;
@@ -28,6 +27,9 @@ struct Services {
     std::function<std::array<double, 3>(const std::array<float, 3>&)> probitsToPercent;
     // Shows the main menu window.
     std::function<void()> showMainMenu;
+
+    // The catalogue and the probit table of the database; the main menu is set by the shell.
+    static Services defaults();
 };
 
 Services& services();

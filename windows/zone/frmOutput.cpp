@@ -52,7 +52,7 @@ frmOutput::frmOutput(QWidget* parent)
     for (int c = 1; c <= 3; ++c) {
         ui->tabDavl1->setColumnWidth(c, 160);
     }
-    ui->tabDavl1->horizontalHeader()->setStretchLastSection(true);
+    ui->tabDavl1->setColumnWidth(4, 100);
 
     for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
                              ui->chrProbit1, ui->chrProbit2}) {
@@ -60,6 +60,10 @@ frmOutput::frmOutput(QWidget* parent)
         view->setChart(charts::createChart(charts::ChartData{}));
     }
     ui->Frame18->setVisible(false);
+    for (QLabel* note : {ui->chrProbit0Note, ui->chrProbit1Note, ui->chrProbit2Note}) {
+        note->setVisible(false);
+        note->setAlignment(Qt::AlignCenter);
+    }
 
     for (QLineEdit* field : {ui->Text1, ui->Rast1, ui->Rast2}) {
         field->installEventFilter(this);
@@ -112,6 +116,10 @@ void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
         charts::applyChartData(view->chart(), info);
         view->setVisible(info.visible);
     }
+    // A hidden probit chart leaves its page with a note instead of a blank area.
+    ui->chrProbit0Note->setVisible(ui->chrProbit0->isHidden());
+    ui->chrProbit1Note->setVisible(ui->chrProbit1->isHidden());
+    ui->chrProbit2Note->setVisible(ui->chrProbit2->isHidden());
 
     QLabel* const zoneHeavy[] = {ui->Rad1, ui->Rad2, ui->Rad3, ui->Rad4, ui->Rad5};
     QLabel* const zoneTotal[] = {ui->Rad11, ui->Rad12, ui->Rad13, ui->Rad14, ui->Rad15};

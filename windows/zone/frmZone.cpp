@@ -78,7 +78,11 @@ frmZone::frmZone(QWidget* parent)
     connect(ui->Combo4, &QComboBox::currentIndexChanged, this, &frmZone::showSelectedEnergy);
     connect(ui->cmdRasch, &QPushButton::clicked, this, &frmZone::runCalculation);
     connect(ui->cmdNazad, &QPushButton::clicked, this, &frmZone::backToMenu);
-    connect(ui->cmdVihod, &QPushButton::clicked, qApp, &QApplication::quit);
+    connect(ui->cmdVihod, &QPushButton::clicked, this, [] {
+        // Ends the program at once, without a question.
+        ui::WindowRegistry::closeAll();
+        QCoreApplication::quit();
+    });
     connect(ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
 
     load();
@@ -87,14 +91,21 @@ frmZone::frmZone(QWidget* parent)
 frmZone::~frmZone() = default;
 
 void frmZone::load() {
-    if (services().fillExplosiveList) {
-        services().fillExplosiveList(ui->Combo4);
-    }
-    if (ui->Combo4->count() > 0) {
-        ui->Combo4->setCurrentIndex(0);
-        showSelectedEnergy();
-    }
     calcState().setParameters(CalcParameters::loadValues());
+    try {
+        if (services().fillExplosiveList) {
+            services().fillExplosiveList(ui->Combo4);
+        }
+        if (ui->Combo4->count() > 0) {
+            ui->Combo4->setCurrentIndex(0);
+            showSelectedEnergy();
+        }
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kTitle,
+                               QStringLiteral("Не удалось прочитать список ВВ из базы данных. "
+                                              "Данные ВВ можно ввести с клавиатуры.\n") +
+                                   QString::fromStdString(e.what()));
+    }
 }
 
 void frmZone::setListMode() {
@@ -128,8 +139,16 @@ void frmZone::setPerMole() {
 }
 
 void frmZone::showSelectedEnergy() {
-    if (services().showExplosiveEnergy && ui->Combo4->currentIndex() >= 0) {
+    if (!services().showExplosiveEnergy || ui->Combo4->currentIndex() < 0) {
+        return;
+    }
+    try {
         services().showExplosiveEnergy(ui->Combo4, ui->Text12);
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kTitle,
+                               QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы "
+                                              "данных.\n") +
+                                   QString::fromStdString(e.what()));
     }
 }
 

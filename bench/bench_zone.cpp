@@ -1,0 +1,119 @@
+// Speed of the results presentation: "РАСЧЕТ" until the results window is filled and shown
+// (run, grid model, five charts, labels). Goal: under 0.3 s for a 50,000-row run.
+
+#include "charts/ZoneCharts.h"
+#include "engine/ZoneRun.h"
+#include "ui/Messages.h"
+#include "ui/WindowRegistry.h"
+#include "windows/zone/ZoneServices.h"
+#include "windows/zone/frmOutput.h"
+#include "windows/zone/frmZone.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kelmo;
+
+namespace {
+
+// Worked charge in the air; the 50,000-row case is 3000 kg walked in steps of 9.37 mm
+// (49,955 rows).
+void pressCalculate(benchmark::State& bench, double massKg, double step) {
+    auto state = std::make_unique<CalcState>();
+    zone::setCalcStateForTesting(state.get());
+    zone::services() = zone::Services{}; // no database: the catalogue is not timed
+    ui::Messages::setInterceptor([](const ui::Message&) { return QMessageBox::Ok; });
+
+    auto* input = ui::WindowRegistry::show<zone::frmZone>();
+    input->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QString::number(massKg));
+    input->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
+    state->gStep = step;
+
+    for (auto _ : bench) {
+        if (!input->runCalculation()) {
+            bench.SkipWithError("the run failed");
+            break;
+        }
+        QApplication::processEvents(); // layout and first paint of the shown page
+        bench.PauseTiming();
+        input->show();
+        QApplication::processEvents();
+        bench.ResumeTiming();
+    }
+    bench.counters["rows"] = state->gPointCount;
+    ui::WindowRegistry::closeAll();
+    zone::setCalcStateForTesting(nullptr);
+}
+
+void WorkedRunToResults(benchmark::State& bench) {
+    pressCalculate(bench, 1000, 1);
+}
+void FiftyThousandRowsToResults(benchmark::State& bench) {
+    pressCalculate(bench, 3000, 0.00937);
+}
+
+// The presentation alone on a finished 50,000-row run.
+void PresentFiftyThousandRows(benchmark::State& bench) {
+    auto state = std::make_unique<CalcState>();
+    state->setParameters(CalcParameters::loadValues());
+    state->gStep = 0.00937;
+    ChargeInput in;
+    in.chargeMassKg = 3000;
+    in.placement = Placement::Air;
+    RunZoneCalculation(*state, in);
+    zone::setCalcStateForTesting(state.get());
+    auto* out = ui::WindowRegistry::instance<zone::frmOutput>();
+    for (auto _ : bench) {
+        out->present(*state, {});
+    }
+    bench.counters["rows"] = state->gPointCount;
+    ui::WindowRegistry::closeAll();
+    zone::setCalcStateForTesting(nullptr);
+}
+
+// Drawing the kPa chart of 50,000 points, as when its page is opened or a report asks for it.
+void RenderChartFiftyThousandRows(benchmark::State& bench) {
+    auto state = std::make_unique<CalcState>();
+    state->setParameters(CalcParameters::loadValues());
+    state->gStep = 0.00937;
+    ChargeInput in;
+    in.chargeMassKg = 3000;
+    in.placement = Placement::Air;
+    RunZoneCalculation(*state, in);
+    for (auto _ : bench) {
+        benchmark::DoNotOptimize(
+            charts::renderChart(charts::ZoneChart::PressureKPa, *state, QSize(1200, 600)));
+    }
+    bench.counters["rows"] = state->gPointCount;
+}
+
+} // namespace
+
+BENCHMARK(WorkedRunToResults)->Unit(benchmark::kMillisecond);
+BENCHMARK(FiftyThousandRowsToResults)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(PresentFiftyThousandRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(RenderChartFiftyThousandRows)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    // The offscreen platform warns about every raise(); keep the table readable.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type != QtDebugMsg && type != QtWarningMsg) {
+            std::fprintf(stderr, "%s\n", qPrintable(msg));
+        }
+    });
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
