@@ -452,10 +452,10 @@ bool frmOutput::writeExpertReport() {
 
 bool frmOutput::exportTable() {
     const CalcState& s = calcState();
-    return reports::saveAndOpen(this, QStringLiteral("Числовые результаты расчета.xlsx"),
-                                QString::fromUtf8(reports::kWorkbookFilter), [&](const QString& path) {
-                                    reports::writeProfileWorkbook(s, path);
-                                });
+    return reports::saveAndOpen(
+        this, QStringLiteral("Числовые результаты расчета.xlsx"),
+        QString::fromUtf8(reports::kWorkbookFilter),
+        [&](const QString& path) { reports::writeProfileWorkbook(s, path); });
 }
 
 } // namespace kelmo::zone
