@@ -2,6 +2,8 @@
 
 #include "core/NumberText.h"
 
+#include <QFile>
+
 namespace kelmo::cli {
 
 double optionNumber(const QCommandLineParser& parser, const QString& option) {
@@ -11,6 +13,13 @@ double optionNumber(const QCommandLineParser& parser, const QString& option) {
         throw UsageError(QStringLiteral("--%1: «%2» не является числом.").arg(option, text));
     }
     return *v;
+}
+
+void writeOut(const QByteArray& text) {
+    QFile out;
+    if (out.open(stdout, QIODevice::WriteOnly)) {
+        out.write(text);
+    }
 }
 
 void parseOrThrow(QCommandLineParser& parser, const QStringList& arguments) {

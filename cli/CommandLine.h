@@ -46,6 +46,9 @@ private:
 // Throws UsageError naming the option.
 double optionNumber(const QCommandLineParser& parser, const QString& option);
 
+// Writes text to standard output as it is (UTF-8 bytes, no conversion).
+void writeOut(const QByteArray& text);
+
 // Parses the arguments of a command (the first is the command's name); throws UsageError
 // for an unknown option or a missing value.
 void parseOrThrow(QCommandLineParser& parser, const QStringList& arguments);

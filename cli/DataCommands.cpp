@@ -16,17 +16,6 @@
 
 namespace kelmo::cli {
 
-namespace {
-
-void writeOut(const QByteArray& text) {
-    QFile out;
-    if (out.open(stdout, QIODevice::WriteOnly)) {
-        out.write(text);
-    }
-}
-
-} // namespace
-
 int runInitDbCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -41,7 +41,7 @@ struct Command {
     bool parse(const QStringList& arguments) {
         parseOrThrow(parser, arguments);
         if (parser.isSet("help")) {
-            std::fputs(parser.helpText().toUtf8().constData(), stdout);
+            writeOut(parser.helpText().toUtf8());
             return false;
         }
         if (!parser.isSet(output))
@@ -86,7 +86,7 @@ void printResult(const QString& path, int rows) {
     json.string("file", path);
     json.integer("rows", rows);
     json.endObject();
-    std::fputs((json.text() + '\n').constData(), stdout);
+    writeOut(json.text() + '\n');
 }
 
 } // namespace

@@ -27,13 +27,6 @@ std::vector<float> zoneColumn(const CalcState& s, int j) {
     return column;
 }
 
-void writeOut(const QByteArray& text) {
-    QFile out;
-    if (out.open(stdout, QIODevice::WriteOnly)) {
-        out.write(text);
-    }
-}
-
 } // namespace
 
 void writeZoneResults(JsonWriter& json, const CalcState& s, double endDistance, bool withProfile) {
