@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "reports/ExpertReport.h"
 #include "reports/ReportHandover.h"
+#include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
@@ -30,14 +31,9 @@ using namespace kelmo::zone;
 using kelmo::ui::MessageRecorder;
 using kelmo::ui::WindowRegistry;
 
-namespace {
+using kelmo::test::child;
 
-template <typename T> T* child(QWidget* w, const char* name) {
-    T* found = w->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
+namespace {
 
 void click(QWidget* w, const char* name) {
     QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);

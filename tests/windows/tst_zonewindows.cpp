@@ -8,6 +8,7 @@
 #include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
 
+#include "tests/support/WidgetLookup.h"
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QChartView>
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
+
 #include <QTest>
 #include <QValueAxis>
 
@@ -31,15 +33,9 @@ using namespace kelmo::zone;
 using kelmo::ui::MessageRecorder;
 using kelmo::ui::WindowRegistry;
 
-namespace {
+using kelmo::test::child;
 
-template <typename T> T* child(QWidget* w, const char* name) {
-    T* found = w->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return found;
-}
+namespace {
 
 QString text(QWidget* w, const char* name) {
     if (auto* label = w->findChild<QLabel*>(QString::fromLatin1(name))) {
