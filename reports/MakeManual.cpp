@@ -31,7 +31,10 @@ public:
         line(QString(), {kBodyPt, false, Align::Left});
         line(text, {kChapterPt, true, Align::Left});
     }
-    void section(const QString& text) { line(text, {kBodyPt, true, Align::Left}); }
+    void section(const QString& text) {
+        line(QString(), {6, false, Align::Left}); // a little air above the heading
+        line(text, {kBodyPt, true, Align::Left});
+    }
     void text(const QString& text) { line(text, {kBodyPt, false, Align::Left}); }
     void items(const QStringList& list) {
         for (const QString& item : list) {
@@ -57,9 +60,9 @@ public:
         }
     }
 
-    // A screenshot of a window, scaled to the text width; left out when the file is missing,
-    // so that the manual still builds from a tree without pictures.
-    void picture(const QString& fileName, const QString& caption) {
+    // A screenshot of a window, scaled to a share of the text width; left out when the file is
+    // missing, so that the manual still builds from a tree without pictures.
+    void picture(const QString& fileName, const QString& caption, double widthShare) {
         if (m_pictures.isEmpty()) {
             return;
         }
@@ -67,7 +70,7 @@ public:
         if (image.isNull()) {
             return;
         }
-        const int widthPx = static_cast<int>(kTextWidthPt * 96 / 72);
+        const int widthPx = static_cast<int>(kTextWidthPt * widthShare * 96 / 72);
         if (image.width() > widthPx) {
             image = image.scaledToWidth(widthPx, Qt::SmoothTransformation);
         }
@@ -131,7 +134,7 @@ void purpose(Manual& m) {
     m.items({
         QStringLiteral("1-ая зона — безусловного поражения (вероятность больше 0,99);"),
         QStringLiteral("2-ая зона — возможного сильного поражения (от 0,5 до 0,99);"),
-        QStringLiteral("3-ья зона — возможного среднего поражения (от 0,33 до 0,5);"),
+        QStringLiteral("3-ая зона — возможного среднего поражения (от 0,33 до 0,5);"),
         QStringLiteral("4-ая зона — возможного слабого поражения (от 0,01 до 0,33);"),
         QStringLiteral("5-ая зона — безопасности (0,01 и меньше), начинается за границей 4-ой "
                        "зоны."),
@@ -190,7 +193,8 @@ void inputWindow(Manual& m) {
     m.text(QStringLiteral(
         "Окно «Расчет зон поражения при взрыве конденсированных ВВ» служит для описания заряда. "
         "Числа можно вводить и с запятой, и с точкой: 12,5 и 12.5 — одно и то же."));
-    m.picture(QStringLiteral("zone-input.png"), QStringLiteral("Рисунок 1. Окно исходных данных"));
+    m.picture(QStringLiteral("zone-input.png"), QStringLiteral("Рисунок 1. Окно исходных данных"),
+              0.6);
     m.section(QStringLiteral("4.1. Вещество: из списка или с клавиатуры"));
     m.text(QStringLiteral(
         "В режиме «выбор ВВ из списка» вещество выбирается в списке «Вид конденсированного ВВ», "
@@ -242,7 +246,7 @@ void resultsWindow(Manual& m) {
         "исходных данных с прежними значениями; меню «Вывод результатов в Word» строит полный "
         "отчет (раздел 6)."));
     m.picture(QStringLiteral("zone-results.png"),
-              QStringLiteral("Рисунок 2. Окно результатов: 1000 кг тротила в воздухе"));
+              QStringLiteral("Рисунок 2. Окно результатов: 1000 кг тротила в воздухе"), 0.7);
     m.section(QStringLiteral("5.1. Страница «Результаты расчета»"));
     m.text(QStringLiteral(
         "Вверху повторены исходные данные заряда. Ниже — радиусы пяти зон для тяжелых разрушений "
@@ -331,7 +335,8 @@ void commandLine(Manual& m) {
                        "Г_НА_МОЛЬ] [--ground | --air] [--step М] [--body-mass КГ] [--profile] "
                        "[--format json|csv] — расчет зон; по умолчанию 4520 кДж/кг, заряд на "
                        "поверхности земли, шаг 1 м, масса тела 70 кг;"),
-        QStringLiteral("point — расчет на заданном удалении: давление, импульс, вероятности;"),
+        QStringLiteral("point --at М — расчет на заданном удалении: давление, импульс, "
+                       "вероятности (параметры заряда те же, что у zones);"),
         QStringLiteral("report --docx ФАЙЛ — полный отчет; expert --docx ФАЙЛ --at М — отчет "
                        "для эксперта; table --xlsx ФАЙЛ — таблица Excel (параметры заряда те "
                        "же, что у zones);"),
