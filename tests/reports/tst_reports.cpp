@@ -11,6 +11,7 @@
 #include "ui/Messages.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -477,6 +478,56 @@ private slots:
         for (const QImage* img :
              {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal})
             QCOMPARE(img->size(), kReportChartSize);
+    }
+
+    // The manual the build writes into the program folder for the main menu's "Инструкция":
+    // a .docx that Word's readers open, with every chapter as a bold heading and 12 pt text.
+    void builtUserManual() {
+        const QString path = QStringLiteral(KELMO_USER_MANUAL);
+        QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        QVERIFY(!doc.isEmpty());
+        const QStringList chapters{
+            "Инструкция пользователя",
+            "1. Назначение программы и метод расчета",
+            "2. Запуск программы и источник данных",
+            "3. Главное меню",
+            "4. Окно исходных данных",
+            "5. Окно результатов",
+            "6. Отчеты",
+            "7. Расчет из командной строки: kelmo-calc",
+            "8. Сообщения программы",
+        };
+        QStringList bold;
+        int body = 0;
+        for (const auto& v : doc["paragraphs"].toArray()) {
+            const QJsonObject p = v.toObject();
+            if (p["text"].toString().isEmpty())
+                continue;
+            if (p["bold"].toBool()) {
+                bold << p["text"].toString();
+            } else {
+                QCOMPARE(p["size"].toDouble(), 12.0);
+                ++body;
+            }
+        }
+        for (const QString& chapter : chapters)
+            QVERIFY2(bold.contains(chapter), qPrintable(chapter));
+        // Chapters in reading order.
+        qsizetype at = -1;
+        for (const QString& chapter : chapters) {
+            const qsizetype next = bold.indexOf(chapter);
+            QVERIFY2(next > at, qPrintable(chapter));
+            at = next;
+        }
+        QVERIFY(body > 40);
+        QCOMPARE(doc["pictures"].toInt(), 2);
+        // The table of messages quotes what the program says, word for word.
+        const QJsonArray tables = doc["tables"].toArray();
+        QCOMPARE(tables.size(), 1);
+        const QStringList said = column(tables[0].toArray(), 0);
+        QVERIFY(said.contains("Указанное расстояние выходит за границы расчета!"));
+        QVERIFY(said.contains("Значение слева должно быть меньше значения справа!!!"));
     }
 
 private:

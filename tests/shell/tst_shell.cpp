@@ -19,12 +19,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -64,6 +66,14 @@ QByteArray readFile(const QString& path) {
 void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// Stands in for the desktop's document viewer.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+    Q_INVOKABLE void open(const QUrl& url) { urls.append(url); }
+};
 
 } // namespace
 
@@ -353,6 +363,22 @@ private slots:
         QVERIFY(menu->isVisible());
         writeFile(m_dir->filePath("Инструкция пользователя.docx"), "x");
         QCOMPARE(shell::userManualPath(), m_dir->filePath("Инструкция пользователя.docx"));
+    }
+
+    // With the manual the build writes, "Инструкция" hands that file to the desktop and says
+    // nothing.
+    void builtManualOpens() {
+        const QString manual = m_dir->filePath("Инструкция пользователя.docx");
+        QVERIFY(QFile::copy(QStringLiteral(KELMO_USER_MANUAL), manual));
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        auto* menu = WindowRegistry::show<frmMain>();
+        MessageRecorder messages;
+        menu->findChild<QAction*>("He")->trigger();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(manual)});
+        QVERIFY(menu->isVisible());
     }
 
     void qtSpeaksRussian() {
