@@ -91,7 +91,8 @@ void frmMain::openManual() {
     if (path.isEmpty()) {
         ui::Messages::warning(this, QStringLiteral("Внимание!"),
                               QStringLiteral("Инструкция пользователя не найдена: в папке "
-                                             "программы «%1» нет файла «%2.doc».")
+                                             "программы «%1» нет файла «%2.docx» (подойдёт также "
+                                             ".doc, .odt или .pdf).")
                                   .arg(QDir::toNativeSeparators(programFolder()),
                                        QString::fromUtf8(kManualBaseName)));
         return;

@@ -359,7 +359,7 @@ private slots:
         menu->findChild<QAction*>("He")->trigger();
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().title, QString("Внимание!"));
-        QVERIFY(messages.last().text.contains("Инструкция пользователя.doc"));
+        QVERIFY(messages.last().text.contains("Инструкция пользователя.docx"));
         QVERIFY(menu->isVisible());
         writeFile(m_dir->filePath("Инструкция пользователя.docx"), "x");
         QCOMPARE(shell::userManualPath(), m_dir->filePath("Инструкция пользователя.docx"));
