@@ -6,6 +6,7 @@
 #include "reports/FullReport.h"
 #include "reports/ProfileText.h"
 #include "reports/ReportHandover.h"
+#include "tests/support/Runs.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -23,13 +24,8 @@ namespace {
 
 // A run of the worked charge with a step fine enough to fill the rows asked for.
 std::unique_ptr<CalcState> profileOf(int rows) {
-    auto s = std::make_unique<CalcState>();
-    s->setParameters(CalcParameters::loadValues());
-    s->gStep = 330.0 / rows; // a little coarse, so the run never hits the row limit
-    ChargeInput in;
-    in.chargeMassKg = 1000;
-    in.placement = Placement::Air;
-    RunZoneCalculation(*s, in);
+    // A step a little coarse, so the run never hits the row limit.
+    auto s = test::stateAfterRun(1000, 330.0 / rows);
     // Top up to the exact count with rows further out.
     for (int i = s->gPointCount + 1; i <= rows; ++i) {
         s->gProfile.row(i) = s->gProfile.row(i - 1);

@@ -3,6 +3,7 @@
 
 #include "charts/ZoneCharts.h"
 #include "engine/ZoneRun.h"
+#include "tests/support/Runs.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
@@ -61,13 +62,7 @@ void FiftyThousandRowsToResults(benchmark::State& bench) {
 
 // The presentation alone on a finished 50,000-row run.
 void PresentFiftyThousandRows(benchmark::State& bench) {
-    auto state = std::make_unique<CalcState>();
-    state->setParameters(CalcParameters::loadValues());
-    state->gStep = 0.00937;
-    ChargeInput in;
-    in.chargeMassKg = 3000;
-    in.placement = Placement::Air;
-    RunZoneCalculation(*state, in);
+    auto state = test::stateAfterRun(3000, 0.00937);
     zone::setCalcStateForTesting(state.get());
     auto* out = ui::WindowRegistry::instance<zone::frmOutput>();
     for (auto _ : bench) {
@@ -80,13 +75,7 @@ void PresentFiftyThousandRows(benchmark::State& bench) {
 
 // Drawing the kPa chart of 50,000 points, as when its page is opened or a report asks for it.
 void RenderChartFiftyThousandRows(benchmark::State& bench) {
-    auto state = std::make_unique<CalcState>();
-    state->setParameters(CalcParameters::loadValues());
-    state->gStep = 0.00937;
-    ChargeInput in;
-    in.chargeMassKg = 3000;
-    in.placement = Placement::Air;
-    RunZoneCalculation(*state, in);
+    auto state = test::stateAfterRun(3000, 0.00937);
     for (auto _ : bench) {
         benchmark::DoNotOptimize(
             charts::renderChart(charts::ZoneChart::PressureKPa, *state, QSize(1200, 600)));

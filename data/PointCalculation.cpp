@@ -18,7 +18,13 @@ bool PointInRange(const CalcState& s, double distance) {
     return distance >= s.gProfile.row(1).r && distance <= s.gProfile.row(s.gPointCount - 1).r;
 }
 
-PointResult CalculatePoint(CalcState& s, const PointInput& in) {
+PercentLookup ProbitsToPercentLookup() {
+    return [](const std::array<float, 3>& probits) {
+        return ProbitsToPercent(probits);
+    };
+}
+
+PointResult CalculatePoint(CalcState& s, const PointInput& in, const PercentLookup& percents) {
     if (!PointInRange(s, in.distance)) {
         throw PointRangeError();
     }
@@ -37,10 +43,10 @@ PointResult CalculatePoint(CalcState& s, const PointInput& in) {
     r.ptRelImpulse = terms.iBar;
     r.ptArgPeople = terms.sPeople;
 
-    const auto percents = ProbitsToPercent({r.probitHeavy, r.probitTotal, r.probitPeople});
-    r.percentHeavy = percents[0];
-    r.percentTotal = percents[1];
-    r.percentPeople = percents[2];
+    const auto p = percents({r.probitHeavy, r.probitTotal, r.probitPeople});
+    r.percentHeavy = p[0];
+    r.percentTotal = p[1];
+    r.percentPeople = p[2];
     return r;
 }
 

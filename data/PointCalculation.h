@@ -4,6 +4,9 @@
 #include "engine/CalcState.h"
 #include "engine/Errors.h"
 
+#include <array>
+#include <functional>
+
 namespace kelmo {
 
 // The distance asked for lies outside the rows of the last run.
@@ -46,10 +49,18 @@ struct PointResult {
 // its last one, both included.
 bool PointInRange(const CalcState& s, double distance);
 
+// Percentages of the three probits (heavy, total, people), in that order.
+using PercentLookup = std::function<std::array<double, 3>(const std::array<float, 3>&)>;
+
+// The probit table of the database as a PercentLookup.
+PercentLookup ProbitsToPercentLookup();
+
 // The calculation at one distance after a run: range check (PointRangeError, nothing
 // changed), overpressure, impulse and probits into the state, then the three percentages
-// on one connection made with gConnectionString. Throws ArithmeticError or DatabaseError;
+// from the lookup; by default from the probit table on one connection made with
+// gConnectionString. Throws ArithmeticError, or what the lookup throws (DatabaseError);
 // by then the state's current-distance values are already overwritten.
-PointResult CalculatePoint(CalcState& s, const PointInput& in);
+PointResult CalculatePoint(CalcState& s, const PointInput& in,
+                           const PercentLookup& percents = ProbitsToPercentLookup());
 
 } // namespace kelmo

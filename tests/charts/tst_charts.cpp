@@ -1,5 +1,6 @@
 #include "charts/ZoneCharts.h"
 #include "engine/ZoneRun.h"
+#include "tests/support/Runs.h"
 
 #include <QApplication>
 #include <QChart>
@@ -142,13 +143,7 @@ void TestCharts::labelsStayReadableWithAnyStep() {
 
 void TestCharts::oneStoredRowHidesProbitCharts() {
     // Find a charge that stores exactly one row.
-    auto s = std::make_unique<CalcState>();
-    s->setParameters(CalcParameters::loadValues());
-    s->gStep = 1000;
-    ChargeInput in;
-    in.chargeMassKg = 1000;
-    in.placement = Placement::Air;
-    RunZoneCalculation(*s, in);
+    auto s = test::stateAfterRun(1000, 1000);
     QCOMPARE(s->gPointCount, 1);
     for (ZoneChart kind :
          {ZoneChart::ProbitPeople, ZoneChart::ProbitHeavy, ZoneChart::ProbitTotal}) {

@@ -9,6 +9,7 @@
 #include "data/PointCalculation.h"
 #include "data/ProbitTable.h"
 #include "engine/ZoneRun.h"
+#include "tests/support/Runs.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -384,12 +385,7 @@ private slots:
     }
 
     void pointCalculation() {
-        auto s = std::make_unique<CalcState>();
-        s->setParameters(CalcParameters::loadValues());
-        ChargeInput in;
-        in.chargeMassKg = 1000;
-        in.placement = Placement::Air;
-        RunZoneCalculation(*s, in);
+        auto s = test::stateAfterRun(1000);
         QVERIFY(s->gPointCount > 2);
 
         const double last = s->gProfile.row(s->gPointCount - 1).r;

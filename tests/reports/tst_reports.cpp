@@ -8,6 +8,7 @@
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
 #include "reports/ReportHandover.h"
+#include "tests/support/Runs.h"
 #include "ui/Messages.h"
 
 #include <QFile>
@@ -27,15 +28,7 @@ namespace {
 const QLocale kRu(QLocale::Russian, QLocale::Russia);
 
 std::unique_ptr<CalcState> workedRun(double step = 1) {
-    auto s = std::make_unique<CalcState>();
-    s->setParameters(CalcParameters::loadValues());
-    s->gStep = step;
-    ChargeInput in;
-    in.chargeMassKg = 1000;
-    in.heat = 4520;
-    in.placement = Placement::Air;
-    RunZoneCalculation(*s, in);
-    return s;
+    return test::stateAfterRun(1000, step);
 }
 
 ReportCharge workedCharge() {

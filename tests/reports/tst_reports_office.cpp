@@ -5,6 +5,7 @@
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
 #include "reports/ReportHandover.h"
+#include "tests/support/Runs.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,12 +26,7 @@ private slots:
     }
 
     void bothReportsOpenAndRender() {
-        auto s = std::make_unique<CalcState>();
-        s->setParameters(CalcParameters::loadValues());
-        ChargeInput in;
-        in.chargeMassKg = 1000;
-        in.placement = Placement::Air;
-        RunZoneCalculation(*s, in);
+        auto s = test::stateAfterRun(1000);
         const QLocale ru(QLocale::Russian, QLocale::Russia);
         const QString full = m_dir.filePath("full.docx");
         buildFullReport(*s, {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"},

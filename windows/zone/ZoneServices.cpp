@@ -1,7 +1,7 @@
 #include "windows/zone/ZoneServices.h"
 
 #include "data/ExplosiveCatalogue.h"
-#include "data/ProbitTable.h"
+#include "data/PointCalculation.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -38,9 +38,7 @@ Services Services::defaults() {
     s.showExplosiveEnergy = [](QComboBox* combo, QLineEdit*) {
         ShowExplosiveEnergy(combo->window());
     };
-    s.probitsToPercent = [](const std::array<float, 3>& probits) {
-        return ProbitsToPercent(probits);
-    };
+    s.probitsToPercent = ProbitsToPercentLookup();
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "data/PointCalculation.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
 #include "reports/ExcelExport.h"
@@ -28,7 +29,7 @@ namespace kelmo::zone {
 namespace {
 
 const QString kRangeTitle = QStringLiteral("Внимание!!!");
-const QString kPointTitle = QStringLiteral("В н и м а н и е ! ! !");
+const QString kPointTitle = QString::fromUtf8(kPointRangeTitle);
 
 QString radiusText(float v) {
     return numtext::generalSingle(v);
@@ -174,23 +175,18 @@ bool frmOutput::calculatePoint() {
         return false;
     }
     const double d = *parsed;
-    // The bounds are the first row and the last row the pressure charts show.
-    const bool inRange =
-        s.gPointCount >= 2 && d >= s.gProfile.row(1).r && d <= s.gProfile.row(s.gPointCount - 1).r;
-    if (!inRange) {
-        ui::Messages::warning(this, kPointTitle,
-                              QStringLiteral("Указанное расстояние выходит за границы расчета!"));
+    if (!PointInRange(s, d)) {
+        ui::Messages::warning(this, kPointTitle, QString::fromUtf8(kPointRangeMessage));
         return false;
     }
 
-    std::array<double, 3> percent{};
+    PointResult result;
     try {
-        const ProbitTerms terms = EvaluateAtDistance(s, m_charge.placement, d, m_charge.bodyMassKg);
-        m_point = {terms.vHeavy, terms.vTotal, terms.pBar, terms.iBar, terms.sPeople};
         if (!services().probitsToPercent) {
             throw Error("Таблица вероятностей поражения недоступна: база данных не подключена.");
         }
-        percent = services().probitsToPercent({s.gProbitHeavy, s.gProbitTotal, s.gProbitPeople});
+        result = CalculatePoint(s, {d, m_charge.placement, m_charge.bodyMassKg},
+                                services().probitsToPercent);
     } catch (const ArithmeticError& e) {
         ui::Messages::warning(this, kPointTitle, QString::fromStdString(e.what()));
         return false;
@@ -201,6 +197,10 @@ bool frmOutput::calculatePoint() {
                                    QString::fromStdString(e.what()));
         return false;
     }
+    m_point = {result.ptArgHeavy, result.ptArgTotal, result.ptRelPressure, result.ptRelImpulse,
+               result.ptArgPeople};
+    const std::array<double, 3> percent{result.percentHeavy, result.percentTotal,
+                                        result.percentPeople};
     ui->Label62->setText(numtext::fixed(percent[0], 1));
     ui->Label22->setText(numtext::fixed(percent[1], 1));
     ui->Label25->setText(numtext::fixed(percent[2], 1));
