@@ -54,24 +54,27 @@ void tableOnly(const CalcState& s) {
     auto& t = d.addTable(s.gPointCount, 5);
     for (int i = 1; i <= s.gPointCount; ++i) {
         const QStringList cells = profile::rowTexts(s, i);
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < 5; ++c) {
             t.cell(i - 1, c) = cells[c];
+        }
     }
     d.save(scratch().filePath("table.docx"));
 }
 
 void BM_FullReport32767(benchmark::State& state) {
     const auto s = profileOf(32767);
-    for (auto _ : state)
+    for (auto _ : state) {
         fullReport(*s);
+    }
     state.counters["rows"] = s->gPointCount;
 }
 BENCHMARK(BM_FullReport32767)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Workbook50000(benchmark::State& state) {
     const auto s = profileOf(50000);
-    for (auto _ : state)
+    for (auto _ : state) {
         reports::writeProfileWorkbook(*s, scratch().filePath("t.xlsx"));
+    }
     state.counters["rows"] = s->gPointCount;
 }
 BENCHMARK(BM_Workbook50000)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -91,8 +94,9 @@ double pythonSeconds(const char* kind, int rows) {
     QProcess p;
     p.start(KELMO_PYTHON, {KELMO_BENCH_DIR "/python_writers.py", kind, QString::number(rows),
                            scratch().filePath(QString("py.") + kind)});
-    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
         return -1;
+    }
     return p.readAllStandardOutput().trimmed().toDouble();
 }
 

@@ -42,9 +42,10 @@ struct Command {
             writeOut(parser.helpText().toUtf8());
             return false;
         }
-        if (!parser.isSet(output))
+        if (!parser.isSet(output)) {
             throw UsageError(
                 QStringLiteral("--%1: укажите файл для записи.").arg(output.names()[0]));
+        }
         return true;
     }
 
@@ -92,8 +93,9 @@ void printResult(const QString& path, int rows) {
 int runReportCommand(const QStringList& arguments) {
     Command cmd(QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
-    if (!cmd.parse(arguments))
+    if (!cmd.parse(arguments)) {
         return kExitOk;
+    }
     const auto session = cmd.run();
     session->fullReport(session->reportCharts()).save(cmd.outputPath());
     printResult(cmd.outputPath(), session->state().gPointCount);
@@ -112,10 +114,12 @@ int runExpertCommand(const QStringList& arguments) {
     cmd.parser.addOption(at);
     cmd.parser.addOption(dbOption);
     cmd.parser.addOption(templ);
-    if (!cmd.parse(arguments))
+    if (!cmd.parse(arguments)) {
         return kExitOk;
-    if (!cmd.parser.isSet(at))
+    }
+    if (!cmd.parser.isSet(at)) {
         throw UsageError(QStringLiteral("--at: укажите расстояние от эпицентра, м."));
+    }
     const double distance = optionNumber(cmd.parser, "at");
     const QString dbPath = cmd.parser.isSet(dbOption)
                                ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
@@ -135,8 +139,9 @@ int runExpertCommand(const QStringList& arguments) {
 int runTableCommand(const QStringList& arguments) {
     Command cmd(QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
                 QStringLiteral("Файл книги .xlsx (обязательно)."));
-    if (!cmd.parse(arguments))
+    if (!cmd.parse(arguments)) {
         return kExitOk;
+    }
     const auto session = cmd.run();
     session->writeTable(cmd.outputPath());
     printResult(cmd.outputPath(), session->state().gPointCount);

@@ -41,8 +41,9 @@ int main(int argc, char* argv[]) {
     // The full report draws the charts, which needs a GUI application; without a display it
     // draws offscreen.
     const bool drawsCharts = argc > 1 && std::string_view(argv[1]) == "report";
-    if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     std::unique_ptr<QCoreApplication> app = drawsCharts
                                                 ? std::make_unique<QApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);

@@ -24,10 +24,11 @@ double shownValue(double v, int decimals) {
 }
 
 void check(lxw_error e, const QString& path) {
-    if (e != LXW_NO_ERROR)
+    if (e != LXW_NO_ERROR) {
         throw DocumentError(
             QStringLiteral("Не удалось записать книгу Excel «%1»: %2")
                 .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(e))));
+    }
 }
 
 } // namespace
@@ -35,9 +36,10 @@ void check(lxw_error e, const QString& path) {
 void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale& locale) {
     (void)locale; // the cells are numbers; Excel shows them in the reader's own locale
     const QFileInfo target(path);
-    if (!target.dir().exists())
+    if (!target.dir().exists()) {
         throw DocumentError(QStringLiteral("Папка «%1» не существует.")
                                 .arg(QDir::toNativeSeparators(target.absolutePath())));
+    }
     const QString temp = target.absoluteFilePath() + QStringLiteral(".tmp-kelmo");
     const QByteArray tempName = QFile::encodeName(temp);
 
@@ -47,9 +49,10 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     options.constant_memory = LXW_TRUE;
     options.tmpdir = scratch.isValid() ? const_cast<char*>(scratchName.constData()) : nullptr;
     lxw_workbook* wb = workbook_new_opt(tempName.constData(), &options);
-    if (!wb)
+    if (!wb) {
         throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
                                 .arg(QDir::toNativeSeparators(path)));
+    }
     lxw_worksheet* ws = workbook_add_worksheet(wb, kWorkbookSheetName);
     lxw_format* title = workbook_add_format(wb);
     format_set_bold(title);
@@ -87,8 +90,9 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
         }
     }
     const lxw_error e = workbook_close(wb);
-    if (e != LXW_NO_ERROR)
+    if (e != LXW_NO_ERROR) {
         QFile::remove(temp);
+    }
     check(e, path);
     QFile::remove(path);
     if (!QFile::rename(temp, path)) {

@@ -20,13 +20,15 @@ void templateParagraph(docx::Document& d, const QString& text, double size = 12,
     qsizetype pos = 0;
     for (auto it = mark.globalMatch(text); it.hasNext();) {
         const auto m = it.next();
-        if (m.capturedStart() > pos)
+        if (m.capturedStart() > pos) {
             d.append(text.mid(pos, m.capturedStart() - pos));
+        }
         d.appendBookmark(m.captured(1), QStringLiteral("___"));
         pos = m.capturedEnd();
     }
-    if (pos < text.size())
+    if (pos < text.size()) {
         d.append(text.mid(pos));
+    }
     d.append(QStringLiteral("\r\n"));
 }
 
@@ -133,10 +135,11 @@ docx::Document buildExpertTemplate() {
 
 QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
                              const QLocale& locale) {
-    if (!QFileInfo::exists(templatePath))
+    if (!QFileInfo::exists(templatePath)) {
         throw DocumentError(QStringLiteral("Не найден шаблон отчета для эксперта «%1». Файл должен "
                                            "лежать в папке программы.")
                                 .arg(QDir::toNativeSeparators(templatePath)));
+    }
     const auto package = docx::readPackage(templatePath);
     return docx::fillTemplate(package, {42.525, 42.525, 42.525, 42.525},
                               expertBookmarks(in, locale));

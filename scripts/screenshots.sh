@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Screenshots of the zone input window and of every results page after the worked run
-# (1000 kg, 4520 kJ/kg, in the air), made under a virtual X server at 1366×768.
+# Screenshots of the zone input window, the parameters dialog and every results page after the
+# worked run (1000 kg, 4520 kJ/kg, in the air), made under a virtual X server at 1366×768. The
+# windows are opened through the shell, as the program opens them.
 # Usage: scripts/screenshots.sh [output folder, default build/screenshots]
+# The README's pictures are made with: scripts/screenshots.sh docs/screens
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-build/screenshots}"

@@ -44,22 +44,25 @@ ReportCharts plainCharts() {
 
 QStringList row(const QJsonArray& table, int r) {
     QStringList out;
-    for (const auto& v : table[r].toArray())
+    for (const auto& v : table[r].toArray()) {
         out << v.toString();
+    }
     return out;
 }
 
 QStringList column(const QJsonArray& table, int c) {
     QStringList out;
-    for (const auto& r : table)
+    for (const auto& r : table) {
         out << r.toArray()[c].toString();
+    }
     return out;
 }
 
 QStringList paragraphTexts(const QJsonObject& doc) {
     QStringList out;
-    for (const auto& p : doc["paragraphs"].toArray())
+    for (const auto& p : doc["paragraphs"].toArray()) {
         out << p.toObject()["text"].toString();
+    }
     return out;
 }
 
@@ -110,8 +113,9 @@ private slots:
         const QJsonArray b = tables[1].toArray();
         QCOMPARE(row(b, 0), (QStringList{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2",
                                          "0.1", "0.03"}));
-        for (int k = 1; k <= 7; ++k)
+        for (int k = 1; k <= 7; ++k) {
             QCOMPARE(b[1].toArray()[k].toString(), numtext::general(s->gRadiiKgf[k], kRu));
+        }
 
         const QJsonArray c = tables[2].toArray();
         QCOMPARE(row(c, 0), (QStringList{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20",
@@ -191,8 +195,9 @@ private slots:
         QFETCH(bool, withRange);
         const auto s = workedRun();
         ReportCharts charts = plainCharts();
-        if (withRange)
+        if (withRange) {
             charts.range = RangeChartPicture{charts.pressureKgf, "1", "500"};
+        }
         const QString path = m_dir.filePath("charts.docx");
         buildFullReport(*s, workedCharge(), charts, kRu).save(path);
         const QJsonObject doc = readWithPython("read_docx.py", path);
@@ -222,8 +227,9 @@ private slots:
         s.gRadiiKgf[3] = 12.5;
         s.gZoneRadii(1, kTotal) = 0;
         QCOMPARE(zoneDepthText(s, 1, kTotal, kRu), QString("-"));
-        for (int r = 2; r <= 5; ++r)
+        for (int r = 2; r <= 5; ++r) {
             QCOMPARE(zoneDepthText(s, r, kTotal, kRu), QString("-"));
+        }
 
         const QString path = m_dir.filePath("zero.docx");
         buildFullReport(s, workedCharge(), plainCharts(), kRu).save(path);
@@ -308,10 +314,12 @@ private slots:
         QCOMPARE(b.size(), 21);
         QCOMPARE(b["mr1"].toString(), QString("25"));
         QCOMPARE(b["mr2"].toString(), QString("25"));
-        for (const char* name : {"mdeltP", "mdeltP1", "mdeltP2", "mdeltP3"})
+        for (const char* name : {"mdeltP", "mdeltP1", "mdeltP2", "mdeltP3"}) {
             QCOMPARE(b[name].toString(), QString("119247,6"));
-        for (const char* name : {"mImp", "mImp1", "mImp2", "mImp3"})
+        }
+        for (const char* name : {"mImp", "mImp1", "mImp2", "mImp3"}) {
             QCOMPARE(b[name].toString(), QString("2471,3"));
+        }
         QCOMPARE(b["mF"].toString(), sentence);
         QCOMPARE(b["mM1"].toString(), QString("70"));
         QCOMPARE(b["mMassaVV"].toString(), QString("1000,0"));
@@ -324,8 +332,9 @@ private slots:
         QCOMPARE(b["mV1"].toString(), QString("4,258"));
         QCOMPARE(b["mS"].toString(), QString("0,000"));
         const QJsonArray margins = doc["margins"].toArray();
-        for (const auto& m : margins)
+        for (const auto& m : margins) {
             QVERIFY(qAbs(m.toDouble() - 42.525) < 0.05);
+        }
         // The sentence of mF continues the template's own sentence.
         QVERIFY(
             paragraphTexts(doc).join('\n').contains("тротиловому эквиваленту" + sentence + "."));
@@ -470,8 +479,9 @@ private slots:
         const auto s = workedRun();
         const ReportCharts c = charts::renderReportCharts(*s);
         for (const QImage* img :
-             {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal})
+             {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal}) {
             QCOMPARE(img->size(), charts::kReportChartSize);
+        }
     }
 
     // The manual the build writes into the program folder for the main menu's "Инструкция":
@@ -496,8 +506,9 @@ private slots:
         int body = 0;
         for (const auto& v : doc["paragraphs"].toArray()) {
             const QJsonObject p = v.toObject();
-            if (p["text"].toString().isEmpty())
+            if (p["text"].toString().isEmpty()) {
                 continue;
+            }
             if (p["bold"].toBool()) {
                 bold << p["text"].toString();
             } else {
@@ -505,8 +516,9 @@ private slots:
                 ++body;
             }
         }
-        for (const QString& chapter : chapters)
+        for (const QString& chapter : chapters) {
             QVERIFY2(bold.contains(chapter), qPrintable(chapter));
+        }
         // Chapters in reading order.
         qsizetype at = -1;
         for (const QString& chapter : chapters) {

@@ -106,8 +106,9 @@ private slots:
         QCOMPARE(doc["pictures"].toInt(), 6);
         QCOMPARE(doc["tables"].toArray()[8].toArray().size(), 326);
         bool caption = false;
-        for (const auto& p : doc["paragraphs"].toArray())
+        for (const auto& p : doc["paragraphs"].toArray()) {
             caption |= p.toObject()["text"].toString().endsWith("(от 1 м до 500 м)");
+        }
         QVERIFY(caption);
     }
 
@@ -205,8 +206,9 @@ private:
         child<QRadioButton>(zone, "Option5")->setChecked(true);
         click(zone, "cmdRasch");
         auto* out = m_navigator->zoneResults();
-        if (!out)
+        if (!out) {
             qFatal("the worked run did not open the results window");
+        }
         return out;
     }
 

@@ -298,8 +298,9 @@ private slots:
         trigger(menu, "mnuZone");
         flushDeletes();
         QCOMPARE(messages().count(), 0);
-        QVERIFY(m_navigator->zoneInput() != nullptr);
-        QVERIFY(m_navigator->zoneInput()->isVisible());
+        zone::frmZone* input = m_navigator->zoneInput();
+        QVERIFY(input != nullptr);
+        QVERIFY(input->isVisible());
         QVERIFY(!m_navigator->mainMenu());
     }
 

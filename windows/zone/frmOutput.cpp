@@ -13,6 +13,8 @@
 #include "ui/Messages.h"
 #include "windows/zone/ProfileModel.h"
 
+#include "windows/zone/OutputPages.h"
+
 #include "ui_frmOutput.h"
 
 #include <QChart>
@@ -35,12 +37,41 @@ QString radiusText(float v) {
 
 } // namespace
 
+// The main form takes the page widgets from its .ui; the pages' controls are reached as if the
+// form were one.
+struct frmOutput::Form : Ui::frmOutput,
+                         Ui::ResultsPage,
+                         Ui::PressureKgfPage,
+                         Ui::PressureKPaPage,
+                         Ui::GridPage,
+                         Ui::ProbitPage {
+    void setupUi(QMainWindow* window) {
+        Ui::frmOutput::setupUi(window);
+        static_cast<Ui::ResultsPage&>(*this) = tabResults->form();
+        static_cast<Ui::PressureKgfPage&>(*this) = tabKgf->form();
+        static_cast<Ui::PressureKPaPage&>(*this) = tabKPa->form();
+        static_cast<Ui::GridPage&>(*this) = tabGrid->form();
+        static_cast<Ui::ProbitPage&>(*this) = tabProbit->form();
+    }
+};
+
 frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
     : QMainWindow(parent)
-    , m_ui(std::make_unique<Ui::frmOutput>())
+    , m_ui(std::make_unique<Form>())
     , m_session(session)
     , m_percents(std::move(percents)) {
     m_ui->setupUi(this);
+    m_pointDistance = m_ui->GOX;
+    m_pointResults = m_ui->Frame18;
+    m_pointPressure = m_ui->Label61;
+    m_heavyPercent = m_ui->Label62;
+    m_totalPercent = m_ui->Label22;
+    m_peoplePercent = m_ui->Label25;
+    m_rangeFrom = m_ui->Rast1;
+    m_rangeTo = m_ui->Rast2;
+    m_rangeDivisions = m_ui->Text8;
+    m_lookupValue = m_ui->Text1;
+    m_lookupResult = m_ui->Text2;
 
     m_model = new ProfileModel(this);
     m_ui->tabDavl1->setModel(m_model);
@@ -196,11 +227,11 @@ bool frmOutput::calculatePoint() {
                                    QString::fromStdString(e.what()));
         return false;
     }
-    m_ui->Label62->setText(percentText(result.percentHeavy));
-    m_ui->Label22->setText(percentText(result.percentTotal));
-    m_ui->Label25->setText(percentText(result.percentPeople));
-    m_ui->Label61->setText(numtext::fixed(result.deltaPkPa, 3));
-    m_ui->Frame18->setVisible(true);
+    m_heavyPercent->setText(percentText(result.percentHeavy));
+    m_totalPercent->setText(percentText(result.percentTotal));
+    m_peoplePercent->setText(percentText(result.percentPeople));
+    m_pointPressure->setText(numtext::fixed(result.deltaPkPa, 3));
+    m_pointResults->setVisible(true);
     return true;
 }
 

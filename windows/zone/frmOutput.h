@@ -8,9 +8,8 @@
 #include <memory>
 #include <optional>
 
-namespace Ui {
-class frmOutput;
-}
+class QGroupBox;
+class QLabel;
 class QLineEdit;
 
 namespace kelmo::zone {
@@ -59,7 +58,21 @@ private:
     double pressureAtDistance(double distance) const;
     bool blockedByRefusal() const;
 
-    std::unique_ptr<Ui::frmOutput> m_ui;
+    // The main form and the forms of its pages, each control by its objectName.
+    struct Form;
+    std::unique_ptr<Form> m_ui;
+    // Readable names of the controls whose objectNames say nothing, set after setupUi.
+    QLineEdit* m_pointDistance = nullptr;  // GOX, m from the epicentre
+    QGroupBox* m_pointResults = nullptr;   // Frame18
+    QLabel* m_pointPressure = nullptr;     // Label61, overpressure at the point, kPa
+    QLabel* m_heavyPercent = nullptr;      // Label62, heavy damage of buildings, %
+    QLabel* m_totalPercent = nullptr;      // Label22, complete destruction of buildings, %
+    QLabel* m_peoplePercent = nullptr;     // Label25, people outside buildings, %
+    QLineEdit* m_rangeFrom = nullptr;      // Rast1, m
+    QLineEdit* m_rangeTo = nullptr;        // Rast2, m
+    QLineEdit* m_rangeDivisions = nullptr; // Text8, of the pressure axis
+    QLineEdit* m_lookupValue = nullptr;    // Text1, distance or pressure as chosen
+    QLineEdit* m_lookupResult = nullptr;   // Text2
     Session& m_session;
     PercentLookup m_percents;
     ProfileModel* m_model = nullptr;
