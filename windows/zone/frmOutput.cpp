@@ -412,6 +412,12 @@ bool frmOutput::writeWordReport() {
                                QStringLiteral("Отчет не построен.\n") +
                                    QString::fromUtf8(e.what()));
         return false;
+    } catch (const std::exception& e) {
+        // A damaged picture or no memory: the results on screen stay.
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет не построен: внутренняя ошибка (%1).")
+                                   .arg(QString::fromLocal8Bit(e.what())));
+        return false;
     }
 }
 
@@ -446,6 +452,13 @@ bool frmOutput::writeExpertReport() {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет для эксперта не построен.\n") +
                                    QString::fromUtf8(e.what()));
+        return false;
+    } catch (const std::exception& e) {
+        // A hostile template or no memory: the results on screen stay.
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет для эксперта не построен: внутренняя "
+                                              "ошибка (%1).")
+                                   .arg(QString::fromLocal8Bit(e.what())));
         return false;
     }
 }
