@@ -23,6 +23,7 @@
 #include <QHeaderView>
 
 #include <cmath>
+#include <memory>
 
 namespace kelmo::zone {
 
@@ -58,6 +59,8 @@ frmOutput::frmOutput(QWidget* parent)
     for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
                              ui->chrProbit1, ui->chrProbit2}) {
         view->setRenderHint(QPainter::Antialiasing);
+        // The view lets go of its own first chart without deleting it.
+        std::unique_ptr<QChart> first(view->chart());
         view->setChart(charts::createChart(charts::ChartData{}));
     }
     ui->Frame18->setVisible(false);
