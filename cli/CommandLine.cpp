@@ -1,8 +1,11 @@
 #include "cli/CommandLine.h"
 
+#include "core/FileError.h"
 #include "core/NumberText.h"
 
-#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace kelmo::cli {
 
@@ -16,9 +19,14 @@ double optionNumber(const QCommandLineParser& parser, const QString& option) {
 }
 
 void writeOut(const QByteArray& text) {
-    QFile out;
-    if (out.open(stdout, QIODevice::WriteOnly)) {
-        out.write(text);
+    errno = 0;
+    const auto size = static_cast<std::size_t>(text.size());
+    if (std::fwrite(text.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0 ||
+        std::ferror(stdout)) {
+        const int error = errno;
+        std::clearerr(stdout);
+        throw FileError(QStringLiteral("не удалось записать результат в стандартный вывод."),
+                        error ? QString::fromLocal8Bit(std::strerror(error)) : QString());
     }
 }
 

@@ -50,7 +50,8 @@ private:
 // Throws UsageError naming the option.
 double optionNumber(const QCommandLineParser& parser, const QString& option);
 
-// Writes text to standard output as it is (UTF-8 bytes, no conversion).
+// Writes text to standard output as it is (UTF-8 bytes, no conversion) and flushes it.
+// Throws FileError when the output cannot take it (a full disk, a closed pipe).
 void writeOut(const QByteArray& text);
 
 // Parses the arguments of a command (the first is the command's name); throws UsageError

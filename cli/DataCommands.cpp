@@ -36,6 +36,13 @@ int runInitDbCommand(const QStringList& arguments) {
         throw UsageError(QStringLiteral("укажите один путь к файлу базы данных."));
     }
     const QString path = parser.positionalArguments().first();
+    if (path.isEmpty()) {
+        throw UsageError(QStringLiteral("PATH: путь к файлу базы данных пуст."));
+    }
+    if (QFileInfo(path).fileName().isEmpty()) {
+        throw UsageError(
+            QStringLiteral("PATH: «%1» — это папка; укажите имя файла базы данных.").arg(path));
+    }
     db::createDatabaseFile(path, parser.isSet(force));
     writeOut(QStringLiteral("Создана база данных %1\n")
                  .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()))

@@ -4,6 +4,7 @@
 #include "cli/JsonWriter.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "core/SafeFile.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
@@ -46,6 +47,9 @@ struct Command {
             throw UsageError(
                 QStringLiteral("--%1: укажите файл для записи.").arg(output.names()[0]));
         }
+        // A path no file can be written to is refused before the long work; the writer
+        // checks again when it writes.
+        writeTarget(outputPath());
         return true;
     }
 

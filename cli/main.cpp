@@ -4,6 +4,8 @@
 #include "cli/ZonesCommand.h"
 #include "engine/Errors.h"
 
+#include <QStringDecoder>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -35,9 +38,48 @@ void printError(const QString& text) {
     err << "kelmo-calc: " << text << Qt::endl;
 }
 
+// File names reach the program as bytes; bytes that are not UTF-8 would be silently replaced
+// and another file written or read than the one given.
+int firstArgumentNotUtf8(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decode(QByteArrayView(argv[i]));
+        if (decode.hasError()) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+int run(int argc, char* argv[]);
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Every failure ends with a message and an exit code, never with an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        printError(QStringLiteral("не хватает памяти; расчёт прерван."));
+    } catch (const std::exception& e) {
+        printError(QStringLiteral("внутренняя ошибка: %1").arg(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        printError(QStringLiteral("внутренняя ошибка."));
+    }
+    return kelmo::cli::kExitCalculationError;
+}
+
+namespace {
+
+int run(int argc, char* argv[]) {
+#ifndef Q_OS_WIN
+    if (const int bad = firstArgumentNotUtf8(argc, argv)) {
+        printError(QStringLiteral("параметр №%1 не в кодировке UTF-8. Имена файлов и тексты "
+                                  "задавайте в UTF-8.")
+                       .arg(bad));
+        return kelmo::cli::kExitUsageError;
+    }
+#endif
     // The full report draws the charts, which needs a GUI application; without a display it
     // draws offscreen.
     const bool drawsCharts = argc > 1 && std::string_view(argv[1]) == "report";
@@ -58,8 +100,17 @@ int main(int argc, char* argv[]) {
 
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h") {
-        std::fputs(kUsage, arguments.size() < 2 ? stderr : stdout);
-        return arguments.size() < 2 ? kelmo::cli::kExitUsageError : kelmo::cli::kExitOk;
+        if (arguments.size() < 2) {
+            std::fputs(kUsage, stderr);
+            return kelmo::cli::kExitUsageError;
+        }
+        try {
+            kelmo::cli::writeOut(kUsage);
+        } catch (const kelmo::Error& e) {
+            printError(QString::fromUtf8(e.what()));
+            return kelmo::cli::kExitCalculationError;
+        }
+        return kelmo::cli::kExitOk;
     }
     const auto command = commands.find(arguments[1]);
     if (command == commands.end()) {
@@ -78,3 +129,5 @@ int main(int argc, char* argv[]) {
         return kelmo::cli::kExitCalculationError;
     }
 }
+
+} // namespace

@@ -1,11 +1,11 @@
 #include "data/DataSource.h"
 
 #include "core/ProgramFolder.h"
+#include "core/SafeFile.h"
 #include "data/Database.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -40,17 +40,17 @@ QString readDataSourceName() {
 }
 
 bool writeDataSourceName(const QString& name) {
-    QSaveFile f(programFile(QLatin1String(kDataSourceFileName)));
-    if (!f.open(QIODevice::WriteOnly)) {
-        return false;
-    }
     QStringEncoder encode(QStringEncoder::System);
     const QByteArray bytes = encode(name);
-    if (encode.hasError() || f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
+    if (encode.hasError()) {
         return false;
     }
-    return f.commit();
+    try {
+        writeFileSafely(programFile(QLatin1String(kDataSourceFileName)), bytes);
+    } catch (const FileError&) {
+        return false;
+    }
+    return true;
 }
 
 QString defaultConnectionString() {

@@ -1,11 +1,14 @@
 #include "data/DatabaseFile.h"
 
+#include "core/SafeFile.h"
 #include "data/Database.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QUuid>
 
 #include <cmath>
@@ -162,49 +165,117 @@ std::vector<ProbitRow> standardProbitTable() {
     return rows;
 }
 
+namespace {
+
+// SQLite's own exclusive lock on the database about to be replaced. While another program
+// reads or writes it, the lock is refused, and so is the replacement: rows that program is
+// about to commit would otherwise go into a file that no longer has a name.
+class ExclusiveLock final {
+public:
+    explicit ExclusiveLock(const QString& path)
+        : m_name(QStringLiteral("kelmo-replace-%1")
+                     .arg(QUuid::createUuid().toString(QUuid::WithoutBraces))) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+            if (!db.open()) {
+                return; // not readable as a database: nothing can be using it as one
+            }
+            QSqlQuery begin(db);
+            if (begin.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+                m_locked = true;
+                return;
+            }
+            const QString code = begin.lastError().nativeErrorCode();
+            // 5 and 6: SQLITE_BUSY and SQLITE_LOCKED. Anything else (26: not a database)
+            // means the file is no database that anyone could be using.
+            if (code == QLatin1String("5") || code == QLatin1String("6")) {
+                m_busy = true;
+            }
+        }
+        if (m_busy || QFileInfo::exists(path + QStringLiteral("-wal"))) {
+            release();
+            throw DatabaseError(QStringLiteral("База данных «%1» сейчас используется другой "
+                                               "программой; она не заменена. Закройте "
+                                               "программы, работающие с ней, и повторите.")
+                                    .arg(QDir::toNativeSeparators(path)));
+        }
+    }
+    ~ExclusiveLock() { release(); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    void release() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isValid()) {
+                if (m_locked) {
+                    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                }
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(m_name);
+        m_locked = false;
+    }
+
+    QString m_name;
+    bool m_locked = false;
+    bool m_busy = false;
+};
+
+// The folders of `folder` that do not exist yet, the outermost first.
+QStringList missingFolders(const QString& folder) {
+    QStringList missing;
+    for (QDir d(folder); !d.exists();) {
+        missing.prepend(d.absolutePath());
+        if (!d.cdUp()) {
+            break;
+        }
+    }
+    return missing;
+}
+
+} // namespace
+
 void createDatabaseFile(const QString& path, bool force) {
-    const QFileInfo target(path);
-    if (target.exists() && !force) {
+    if (path.isEmpty()) {
+        throw DatabaseError(QStringLiteral("Не задано имя файла базы данных."));
+    }
+    const QFileInfo given(path);
+    if (given.fileName().isEmpty() || given.isDir()) {
+        throw DatabaseError(QStringLiteral("«%1» — это папка; укажите имя файла базы данных.")
+                                .arg(QDir::toNativeSeparators(path)));
+    }
+    if (given.exists() && !force) {
         throw DatabaseError(QStringLiteral("Файл «%1» уже существует. Чтобы заменить его, "
                                            "укажите --force.")
                                 .arg(QDir::toNativeSeparators(path)));
     }
-    if (target.exists() && !target.isFile()) {
-        throw DatabaseError(
-            QStringLiteral("«%1» — это не файл.").arg(QDir::toNativeSeparators(path)));
-    }
-    QDir folder = target.absoluteDir();
-    if (!folder.exists() && !folder.mkpath(QStringLiteral("."))) {
+    const QStringList created = missingFolders(given.absolutePath());
+    if (!created.isEmpty() && !QDir().mkpath(given.absolutePath())) {
         throw DatabaseError(QStringLiteral("Не удалось создать папку «%1».")
-                                .arg(QDir::toNativeSeparators(folder.path())));
-    }
-    // Built beside the target and moved into place only when complete.
-    const QString temp = folder.filePath(
-        QStringLiteral(".%1.%2.tmp")
-            .arg(target.fileName(), QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    {
-        QFile touch(temp);
-        if (!touch.open(QIODevice::WriteOnly)) {
-            throw DatabaseError(QStringLiteral("Не удалось создать файл в папке «%1».")
-                                    .arg(QDir::toNativeSeparators(folder.path())),
-                                touch.errorString());
-        }
+                                .arg(QDir::toNativeSeparators(given.absolutePath())));
     }
     try {
-        fill(temp);
+        // Built beside the target and put in place by one rename only when complete.
+        SafeFile file(path);
+        fill(file.tempPath());
+        const QString target = file.targetPath();
+        if (QFileInfo::exists(target)) {
+            const ExclusiveLock lock(target);
+            file.commit();
+        } else {
+            file.commit();
+        }
     } catch (...) {
-        QFile::remove(temp);
+        // Leave no folder behind that was made for a file that never came.
+        for (auto it = created.crbegin(); it != created.crend(); ++it) {
+            QDir().rmdir(*it);
+        }
         throw;
-    }
-    if (target.exists() && !QFile::remove(path)) {
-        QFile::remove(temp);
-        throw DatabaseError(
-            QStringLiteral("Не удалось заменить файл «%1».").arg(QDir::toNativeSeparators(path)));
-    }
-    if (!QFile::rename(temp, path)) {
-        QFile::remove(temp);
-        throw DatabaseError(
-            QStringLiteral("Не удалось записать файл «%1».").arg(QDir::toNativeSeparators(path)));
     }
 }
 

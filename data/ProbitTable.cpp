@@ -32,6 +32,12 @@ TableRow firstRow(db::Connection& connection, const QString& sql, float probit) 
         throw DatabaseError(QStringLiteral("В таблице TProbit базы данных есть пустое или "
                                            "нечисловое значение."));
     }
+    // A percentage outside 0..100 would reach the user as a probability.
+    if (!(row.percent >= 0 && row.percent <= 100)) {
+        throw DatabaseError(QStringLiteral("В таблице TProbit базы данных для пробит-функции %1 "
+                                           "записана вероятность %2 %: допустимо от 0 до 100.")
+                                .arg(numtext::general(row.probit), numtext::general(row.percent)));
+    }
     return row;
 }
 

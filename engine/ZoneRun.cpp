@@ -2,8 +2,10 @@
 
 #include "engine/Errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace kelmo {
@@ -59,6 +61,21 @@ std::string numberText(double v) {
                           std::string(e.what()) + " Расстояние " + numberText(r) + " м.");
 }
 
+// True when the heavy-damage probit at the current distance is certainly below 1, judged in
+// logarithms so that it holds where the probit's own sum overflows: a charge so small that
+// (290 / I)^9.3 exceeds the double range damages nothing, like any other tiny charge.
+bool heavyProbitSurelyBelowOne(const CalcState& s) {
+    const double pressurePa = s.gDeltaPkPa * 1000;
+    if (!(s.gMassTNT > 0) || !(pressurePa > 0) || !(s.gImpulse > 0) || !std::isfinite(pressurePa) ||
+        !std::isfinite(s.gImpulse)) {
+        return false;
+    }
+    // ln V ≥ ln of either term; probit = 5 − 0.26·ln V < 1 once ln V > 4 / 0.26.
+    const double lnV =
+        std::max(8.4 * std::log(17500 / pressurePa), 9.3 * std::log(290 / s.gImpulse));
+    return std::isfinite(lnV) ? lnV > 4 / 0.26 + 1 : lnV > 0;
+}
+
 bool reaches(double value, double threshold) {
     return value >= threshold;
 }
@@ -85,6 +102,12 @@ double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
         try {
             evaluateAtDistance(s, in.placement, r, in.bodyMassKg);
         } catch (const ArithmeticError& e) {
+            if (heavyProbitSurelyBelowOne(s)) {
+                // The walk ends here, as it does wherever the probit falls below 1.
+                s.gProbitHeavy = s.gProbitTotal = s.gProbitPeople =
+                    std::numeric_limits<float>::lowest();
+                return;
+            }
             rethrowWithCause(e, s, r, in);
         }
     };

@@ -1,10 +1,11 @@
 #include "reports/Docx.h"
 
+#include "core/SafeFile.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -597,48 +598,78 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
         throw DocumentError(QStringLiteral("Файл не является документом Word (.docx)."));
     }
     std::unique_ptr<zip_t, ZipCloser> guard(archive);
-    QHash<QString, QByteArray> parts;
+    const auto damaged = [](const QString& why) {
+        return DocumentError(QStringLiteral("Документ Word поврежден: %1").arg(why));
+    };
     const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count < 0 || count > kMaxPackageEntries)
+        throw damaged(QStringLiteral("в архиве %1 частей, допустимо не более %2.")
+                          .arg(count)
+                          .arg(kMaxPackageEntries));
+    QHash<QString, QByteArray> parts;
+    qint64 total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
-        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0) {
-            continue;
-        }
+        zip_stat_init(&st);
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+            !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE))
+            throw damaged(QStringLiteral("не читается оглавление архива."));
+        const QString name = QString::fromUtf8(st.name);
+        // The sizes in the archive's directory are only claims: they are checked against
+        // what a report can sensibly hold before any memory is taken for them.
+        if (st.size > static_cast<zip_uint64_t>(kMaxPartBytes) ||
+            total + static_cast<qint64>(st.size) > kMaxPackageUnpackedBytes)
+            throw damaged(
+                QStringLiteral("часть «%1» слишком велика (%2 байт).").arg(name).arg(st.size));
+        total += static_cast<qint64>(st.size);
         QByteArray content(static_cast<qsizetype>(st.size), Qt::Uninitialized);
         zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        const zip_int64_t got =
-            f ? zip_fread(f, content.data(), static_cast<zip_uint64_t>(content.size())) : -1;
-        if (f) {
+        zip_int64_t got = f ? 0 : -1;
+        while (f && got < content.size()) {
+            const zip_int64_t n =
+                zip_fread(f, content.data() + got, static_cast<zip_uint64_t>(content.size() - got));
+            if (n <= 0) {
+                got = n < 0 ? -1 : got;
+                break;
+            }
+            got += n;
+        }
+        // The part must end where the directory says it does.
+        char extra = 0;
+        const bool longer = f && got == content.size() && zip_fread(f, &extra, 1) > 0;
+        if (f)
             zip_fclose(f);
-        }
-        if (got != content.size()) {
-            throw DocumentError(QStringLiteral("Документ Word поврежден: не читается часть «%1».")
-                                    .arg(QString::fromUtf8(st.name)));
-        }
-        parts.insert(QString::fromUtf8(st.name), content);
+        if (got != content.size() || longer)
+            throw damaged(QStringLiteral("не читается часть «%1».").arg(name));
+        parts.insert(name, content);
     }
     return parts;
 }
 
 QHash<QString, QByteArray> readPackage(const QString& path) {
+    checkReadableFile(path);
     QFile file(path);
-    if (!file.exists()) {
-        throw DocumentError(
-            QStringLiteral("Не найден файл «%1».").arg(QDir::toNativeSeparators(path)));
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly))
         throw DocumentError(QStringLiteral("Не удалось открыть файл «%1»: %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
-    return readPackage(file.readAll());
+    if (file.size() > kMaxPackageBytes)
+        throw DocumentError(QStringLiteral("Файл «%1» больше %2 МБ: это не шаблон отчета.")
+                                .arg(QDir::toNativeSeparators(path))
+                                .arg(kMaxPackageBytes >> 20));
+    // Read no more than a document may hold, even if the file grows meanwhile.
+    const QByteArray data = file.read(kMaxPackageBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw DocumentError(QStringLiteral("Не удалось прочитать файл «%1»: %2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (data.size() > kMaxPackageBytes)
+        throw DocumentError(QStringLiteral("Файл «%1» больше %2 МБ: это не шаблон отчета.")
+                                .arg(QDir::toNativeSeparators(path))
+                                .arg(kMaxPackageBytes >> 20));
+    return readPackage(data);
 }
 
 void writeFile(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        throw DocumentError(QStringLiteral("Не удалось записать файл «%1»: %2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+    writeFileSafely(path, data);
 }
 
 namespace {

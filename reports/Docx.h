@@ -113,7 +113,15 @@ private:
     PageSetup m_page;
 };
 
-// Entries of a zip package, by name. Throws DocumentError.
+// Bounds of a package the program reads: a report template is a few hundred kilobytes, so
+// anything far above these is damaged or hostile.
+inline constexpr qint64 kMaxPackageBytes = 64 << 20;          // the file itself
+inline constexpr qint64 kMaxPartBytes = 64 << 20;             // one part, unpacked
+inline constexpr qint64 kMaxPackageUnpackedBytes = 256 << 20; // all parts, unpacked
+inline constexpr qint64 kMaxPackageEntries = 10000;
+
+// Entries of a zip package, by name. Throws DocumentError, or FileError for a path that is
+// not a regular file.
 QHash<QString, QByteArray> readPackage(const QString& path);
 QHash<QString, QByteArray> readPackage(const QByteArray& data);
 QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries);
@@ -127,7 +135,8 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
 // Names of the bookmarks of a document's body, in order.
 QStringList bookmarkNames(const QByteArray& documentXml);
 
-// Writes bytes to a file through a temporary file, so a failed write leaves no half file.
+// Writes bytes to a file through a temporary file and one rename, so a failed write leaves
+// the old file as it was. Throws FileError.
 void writeFile(const QString& path, const QByteArray& data);
 
 } // namespace kelmo::docx

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "core/ProfileText.h"
+#include "core/SafeFile.h"
 #include "reports/DocumentError.h"
 
 #include <QDir>
@@ -12,6 +13,12 @@
 #include <xlsxwriter.h>
 
 #include <cmath>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace kelmo::reports {
 
@@ -23,31 +30,76 @@ double shownValue(double v, int decimals) {
     return QString::number(v, 'f', decimals).toDouble();
 }
 
-void check(lxw_error e, const QString& path) {
-    if (e != LXW_NO_ERROR) {
-        throw DocumentError(
-            QStringLiteral("Не удалось записать книгу Excel «%1»: %2")
-                .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(e))));
+QString errorText(lxw_error e) {
+    switch (e) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("не хватает памяти");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return QStringLiteral("не удалось создать файл");
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("не удалось записать или прочитать временный файл");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("ошибка записи файла (возможно, на диске нет места)");
+    default:
+        return QStringLiteral("внутренняя ошибка библиотеки записи книг (код %1)")
+            .arg(static_cast<int>(e));
     }
 }
+
+void check(lxw_error e, const QString& path) {
+    if (e != LXW_NO_ERROR)
+        throw DocumentError(QStringLiteral("Не удалось записать книгу Excel «%1»: %2.")
+                                .arg(QDir::toNativeSeparators(path), errorText(e)));
+}
+
+// The workbook writer prints its own English "[ERROR]" lines on the standard error before
+// it returns an error code; the user gets our message instead, so they are held back while
+// it works.
+class QuietStderr final {
+public:
+    QuietStderr() {
+#ifdef Q_OS_UNIX
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_saved >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+#endif
+    }
+    ~QuietStderr() {
+#ifdef Q_OS_UNIX
+        std::fflush(stderr);
+        if (m_saved >= 0) {
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+        }
+#endif
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int m_saved = -1;
+};
 
 } // namespace
 
 void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale& locale) {
-    (void)locale; // the cells are numbers; Excel shows them in the reader's own locale
-    const QFileInfo target(path);
-    if (!target.dir().exists()) {
-        throw DocumentError(QStringLiteral("Папка «%1» не существует.")
-                                .arg(QDir::toNativeSeparators(target.absolutePath())));
-    }
-    const QString temp = target.absoluteFilePath() + QStringLiteral(".tmp-kelmo");
-    const QByteArray tempName = QFile::encodeName(temp);
+    (void)locale;        // the cells are numbers; Excel shows them in the reader's own locale
+    SafeFile file(path); // refuses a device or a pipe, follows a link to its file
+    const QByteArray tempName = QFile::encodeName(file.tempPath());
 
     QTemporaryDir scratch; // row storage of the constant-memory mode
     const QByteArray scratchName = QFile::encodeName(scratch.path());
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = scratch.isValid() ? const_cast<char*>(scratchName.constData()) : nullptr;
+    QuietStderr quiet;
     lxw_workbook* wb = workbook_new_opt(tempName.constData(), &options);
     if (!wb) {
         throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
@@ -89,18 +141,8 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
                                    formats[c]);
         }
     }
-    const lxw_error e = workbook_close(wb);
-    if (e != LXW_NO_ERROR) {
-        QFile::remove(temp);
-    }
-    check(e, path);
-    QFile::remove(path);
-    if (!QFile::rename(temp, path)) {
-        QFile::remove(temp);
-        throw DocumentError(QStringLiteral("Не удалось сохранить книгу Excel «%1». Возможно, файл "
-                                           "открыт в другой программе.")
-                                .arg(QDir::toNativeSeparators(path)));
-    }
+    check(workbook_close(wb), path);
+    file.commit();
 }
 
 } // namespace kelmo::reports

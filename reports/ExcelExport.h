@@ -13,7 +13,8 @@ inline constexpr const char* kWorkbookFilter = "Книга Microsoft Excel (*.xl
 
 // The first three columns of the profile grid as a one-sheet workbook, every row of the run.
 // Cells hold the numbers the grid shows (rounded as shown) with the grid's number format.
-// Writes through a temporary file, so a failure leaves no half workbook. Throws DocumentError.
+// Writes through a temporary file and one rename, so a failure leaves the old file as it was.
+// Throws DocumentError or FileError.
 void writeProfileWorkbook(const CalcState& s, const QString& path,
                           const QLocale& locale = QLocale());
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need.
-# Safe to run again: only missing packages are installed.
+# Safe to run again: only missing packages are installed. With --fuzz, also what the fuzz
+# targets need (clang and its libFuzzer).
 set -euo pipefail
 
 packages=(
@@ -11,9 +12,15 @@ packages=(
   libxlsxwriter-dev libzip-dev zipcmp zipmerge ziptool
   libbenchmark-dev
   xvfb xauth fonts-dejavu-core
+  fonts-liberation
   python3
   python3-docx python3-openpyxl libreoffice-writer-nogui poppler-utils
 )
+
+# make fuzz: libFuzzer comes with clang's runtime libraries.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,13 +1,20 @@
 // kelmo-calc as a script would use it: run the binary and read what it prints.
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -17,11 +24,26 @@ struct Result {
     QString err;
 };
 
-Result runCalc(const QStringList& arguments) {
+Result runCalc(const QStringList& arguments, const QString& outputFile = {}) {
     QProcess p;
+    if (!outputFile.isEmpty()) {
+        p.setStandardOutputFile(outputFile);
+    }
     p.start(KELMO_CALC_PATH, arguments);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-2, {}, QStringLiteral("kelmo-calc did not finish within a minute")};
+    }
+    // A crash is no exit code at all.
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Everything in a folder, hidden files included.
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QJsonObject runJson(const QStringList& arguments) {
@@ -66,6 +88,19 @@ private slots:
     void pointRange();
     void pointDatabase();
     void initDb();
+    void initDbBadPaths_data();
+    void initDbBadPaths();
+    void initDbOverDatabaseInUse();
+    void fullStandardOutput_data();
+    void fullStandardOutput();
+    void specialOutputPaths_data();
+    void specialOutputPaths();
+    void hostileTemplates_data();
+    void hostileTemplates();
+    void argumentsNotUtf8();
+    void fullDisk();
+    void tinyCharges_data();
+    void tinyCharges();
 };
 
 void TestCli::workedRun() {
@@ -315,6 +350,227 @@ void TestCli::initDb() {
     QCOMPARE(runCalc({"init-db", "--force", path}).exitCode, 0);
     QVERIFY(QFileInfo(path).size() > 10000);
     QCOMPARE(runCalc({"init-db"}).exitCode, 2);
+}
+
+void TestCli::initDbBadPaths_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty") << "";
+    QTest::newRow("folder name with a separator") << "newdir/";
+}
+
+// Paths that name no file are bad arguments: nothing is built, no folder is left.
+void TestCli::initDbBadPaths() {
+    QFETCH(QString, path);
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(KELMO_CALC_PATH, {"init-db", path});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(!p.readAllStandardError().isEmpty());
+    QCOMPARE(entries(dir.path()), QStringList{});
+}
+
+void TestCli::initDbOverDatabaseInUse() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bdKelmo.db");
+    QCOMPARE(runCalc({"init-db", path}).exitCode, 0);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+        other.setDatabaseName(path);
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QVERIFY(q.exec("BEGIN IMMEDIATE"));
+        QVERIFY(q.exec("insert into Explosives (VVName, VVPower) values ('Новое ВВ', 1234)"));
+        const Result r = runCalc({"init-db", "--force", path});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("используется"), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(q.exec("COMMIT"));
+        QVERIFY(q.exec("select count(*) from Explosives where VVName = 'Новое ВВ'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+    }
+    QSqlDatabase::removeDatabase("other-program");
+    // The committed row is in the file the path names.
+    QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
+    check.setDatabaseName(path);
+    QVERIFY(check.open());
+    {
+        QSqlQuery q(check);
+        QVERIFY(q.exec("select count(*) from Explosives where VVName = 'Новое ВВ'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+    }
+    check.close();
+    check = QSqlDatabase();
+    QSqlDatabase::removeDatabase("check");
+    QCOMPARE(entries(dir.path()), QStringList{"bdKelmo.db"});
+}
+
+void TestCli::fullStandardOutput_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("zones json") << QStringList{"zones", "--mass", "1000"};
+    QTest::newRow("zones csv") << QStringList{"zones", "--mass", "1000", "--format", "csv"};
+    QTest::newRow("point") << QStringList{"point", "--at", "50", "--mass", "1000"};
+    QTest::newRow("program help") << QStringList{"--help"};
+    QTest::newRow("command help") << QStringList{"zones", "--help"};
+    QTest::newRow("init-db") << QStringList{"init-db", "DB"};
+}
+
+// Output that cannot be written is a failure, never a silent success.
+void TestCli::fullStandardOutput() {
+#ifndef Q_OS_LINUX
+    QSKIP("/dev/full is a Linux device");
+#endif
+    QFETCH(QStringList, arguments);
+    QTemporaryDir dir;
+    arguments.replaceInStrings(QRegularExpression("^DB$"), dir.filePath("new.db"));
+    const Result r = runCalc(arguments, "/dev/full");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("стандартный вывод"), qPrintable(r.err));
+}
+
+void TestCli::specialOutputPaths_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("target");
+    const QList<QPair<const char*, QStringList>> commands{
+        {"table", {"table", "--xlsx"}},
+        {"report", {"report", "--docx"}},
+        {"expert", {"expert", "--at", "25", "--docx"}},
+    };
+    for (const auto& [name, command] : commands) {
+        QTest::addRow("%s into a pipe", name) << command << "fifo";
+        QTest::addRow("%s into a folder", name) << command << "folder";
+        QTest::addRow("%s through a link", name) << command << "link";
+    }
+}
+
+// A pipe or a folder is refused and stays what it was; a link to a file is written through
+// and stays a link, the same for every writer.
+void TestCli::specialOutputPaths() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, target);
+    QTemporaryDir dir;
+    QString path;
+    if (target == "fifo") {
+        path = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (target == "folder") {
+        path = dir.filePath("folder");
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+    } else {
+        path = dir.filePath("link");
+        QVERIFY(QFile::link(dir.filePath("real"), path));
+    }
+    const QStringList before = entries(dir.path());
+    const Result r = runCalc(command + QStringList{path, "--mass", "1000", "--air"});
+    if (target == "link") {
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(QFileInfo(path).isSymLink());
+        QVERIFY(QFileInfo(dir.filePath("real")).size() > 1000);
+        QCOMPARE(entries(dir.path()), (QStringList{"link", "real"}));
+    } else {
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(!r.err.contains("[ERROR]"), qPrintable(r.err));
+        QCOMPARE(entries(dir.path()), before);
+        QVERIFY(!QFileInfo(path).isFile());
+    }
+}
+
+void TestCli::hostileTemplates_data() {
+    QTest::addColumn<QString>("templ");
+    QTest::newRow("part claiming 2^61 bytes") << QStringLiteral(KELMO_FIXTURES "/huge-part.docx");
+    QTest::newRow("endless device") << "/dev/zero";
+    QTest::newRow("pipe") << "FIFO";
+}
+
+// A template that would exhaust memory, never end or hang ends with a message.
+void TestCli::hostileTemplates() {
+    QFETCH(QString, templ);
+    QTemporaryDir dir;
+    if (templ == "FIFO") {
+        templ = dir.filePath("otchet.docx");
+        QCOMPARE(::mkfifo(QFile::encodeName(templ).constData(), 0600), 0);
+    }
+    const QString out = dir.filePath("expert.docx");
+    const Result r =
+        runCalc({"expert", "--mass", "1000", "--at", "25", "--template", templ, "--docx", out});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(!r.err.isEmpty());
+    QVERIFY(!QFile::exists(out));
+}
+
+// File names arrive as bytes; bytes that are not UTF-8 are refused, not replaced.
+void TestCli::argumentsNotUtf8() {
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start("/bin/sh", {"-c", "exec \"$0\" table --mass 10 --xlsx \"$(printf 'a\\377.xlsx')\"",
+                        KELMO_CALC_PATH});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("UTF-8"));
+    QCOMPARE(entries(dir.path()), QStringList{});
+}
+
+// A real, nearly full file system: a small tmpfs in a namespace of its own. Each writer fails
+// with exit 1, the old file stays, and no temporary file is left.
+void TestCli::fullDisk() {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    if (unshare.isEmpty()) {
+        QSKIP("unshare is not installed");
+    }
+    QTemporaryDir dir;
+    const QString script = QStringLiteral(R"sh(
+set -u
+mount -t tmpfs -o size=256k none "$1" || exit 77
+cd "$1"
+for f in table.xlsx report.docx expert.docx; do printf 'old %s' "$f" > "$f"; done
+cat /dev/zero > fill 2>/dev/null
+"$2" table --mass 1000 --xlsx table.xlsx; echo "table=$?"
+"$2" report --mass 1000 --docx report.docx; echo "report=$?"
+"$2" expert --mass 1000 --at 25 --docx expert.docx --template "$3"; echo "expert=$?"
+for f in table.xlsx report.docx expert.docx; do echo "$f:$(cat "$f")"; done
+ls -A | tr '\n' ' '; echo
+)sh");
+    // The template lies outside the small file system.
+    const QString templ = dir.filePath("otchet.docx");
+    QVERIFY(QFile::copy(QStringLiteral(KELMO_PROGRAM_DIR "/otchet.docx"), templ));
+    QVERIFY(QDir(dir.path()).mkdir("small"));
+    QProcess p;
+    p.start(unshare,
+            {"-rm", "sh", "-c", script, "sh", dir.filePath("small"), KELMO_CALC_PATH, templ});
+    QVERIFY(p.waitForFinished(120000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (p.exitCode() == 77 || out.isEmpty()) {
+        QSKIP(qPrintable("no user namespace with a tmpfs here: " + err));
+    }
+    for (const char* line : {"table=1", "report=1", "expert=1", "table.xlsx:old table.xlsx",
+                             "report.docx:old report.docx", "expert.docx:old expert.docx",
+                             "expert.docx fill report.docx table.xlsx "}) {
+        QVERIFY2(out.contains(line), qPrintable(line + ("\n" + out + err)));
+    }
+    QVERIFY2(!err.contains("[ERROR]"), qPrintable(err));
+    QVERIFY2(err.contains("Ошибка файла") || err.contains("нет места"), qPrintable(err));
+}
+
+void TestCli::tinyCharges_data() {
+    QTest::addColumn<QString>("mass");
+    QTest::newRow("1e-12 kg") << "1e-12";
+    QTest::newRow("smallest double, 4.9e-324 kg") << "4.9e-324";
+}
+
+// A charge too small to damage anything at 1 m gives an empty result, however small.
+void TestCli::tinyCharges() {
+    QFETCH(QString, mass);
+    const Result r = runCalc({"zones", "--mass", mass});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(o["pointCount"].toInt(), 0);
+    QCOMPARE(o["maxDistance"].toDouble(), 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -2,6 +2,7 @@
 // source file, the probit table, the explosives catalogue and the point calculation.
 
 #include "core/ProgramFolder.h"
+#include "core/SafeFile.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
@@ -12,6 +13,8 @@
 #include "tests/support/Runs.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -219,6 +222,59 @@ private slots:
         QVERIFY(QDir(m_dir->path()).entryList(QDir::Hidden | QDir::Files).filter(".tmp").isEmpty());
     }
 
+    // Another program holds a write transaction on the database: replacing the file would
+    // let it commit into a file that no longer has a name. The replacement is refused and
+    // the other program's rows land in the file.
+    void replacingDatabaseInUse() {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+        other.setDatabaseName(m_db);
+        QVERIFY(other.open());
+        {
+            QSqlQuery q(other);
+            QVERIFY(q.exec("BEGIN IMMEDIATE"));
+            QVERIFY(q.exec("insert into Explosives (VVName, VVPower) values ('Новое ВВ', 1234)"));
+            try {
+                db::createDatabaseFile(m_db, true);
+                QFAIL("a database in use must not be replaced");
+            } catch (const DatabaseError& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains("используется"), e.what());
+            }
+            QVERIFY(q.exec("COMMIT"));
+        }
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other-program");
+        {
+            db::Connection c(m_cs);
+            QSqlQuery q = c.select("select VVPower from Explosives where VVName = 'Новое ВВ'");
+            QVERIFY(q.next());
+        }
+        // Free again: replaced, and the new file has the delivered rows only.
+        db::createDatabaseFile(m_db, true);
+        db::Connection c(m_cs);
+        QSqlQuery q = c.select("select count(*) from Explosives");
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 19);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Hidden | QDir::Files),
+                 QStringList{"bdKelmo.db"});
+    }
+
+    // A file that is no database is replaced when forced; a path that names no file is not.
+    void replacingDatabaseFileKinds() {
+        const QString junk = m_dir->filePath("junk.db");
+        QFile f(junk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(5000, 'j'));
+        f.close();
+        db::createDatabaseFile(junk, true);
+        QVERIFY(QFileInfo(junk).size() > 10000);
+
+        for (const QString& bad : {QString(), m_dir->filePath("sub/")}) {
+            QVERIFY_THROWS_EXCEPTION(Error, db::createDatabaseFile(bad, true));
+        }
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("sub")));
+    }
+
     void standardProbitTable() {
         const auto rows = db::standardProbitTable();
         QCOMPARE(rows.size(), std::size_t(543));
@@ -260,6 +316,17 @@ private slots:
         QFile f(programFile("Data Source.txt"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QString("Новый DSN").toUtf8());
+    }
+
+    void dataSourceOnFullDisk() {
+        QVERIFY(writeDataSourceName("Старый DSN"));
+        setDiskSpaceForTesting(3);
+        const bool written = writeDataSourceName("Новый DSN");
+        setDiskSpaceForTesting(-1);
+        QVERIFY(!written);
+        QCOMPARE(readDataSourceName(), QString("Старый DSN"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Hidden | QDir::Files, QDir::Name),
+                 (QStringList{"Data Source.txt", "bdKelmo.db"}));
     }
 
     void probitToPercent_data() {
@@ -308,6 +375,24 @@ private slots:
         QCOMPARE(ProbitToPercent(5.15f, c), 40.0 + 20.0 * (double(5.15f) - 5.1) / (5.2 - 5.1));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, ProbitToPercent(5.5f, c));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, ProbitToPercent(4.9f, c));
+    }
+
+    // A table edited to hold impossible percentages is refused, never passed on.
+    void probitPercentOutsideRange_data() {
+        QTest::addColumn<double>("percent");
+        QTest::newRow("above 100") << 112.0;
+        QTest::newRow("below 0") << -3.0;
+    }
+    void probitPercentOutsideRange() {
+        QFETCH(double, percent);
+        db::Connection c(fileConnection(probitFixture({{5.0, 40.0}, {5.2, percent}})));
+        try {
+            ProbitToPercent(5.1f, c);
+            QFAIL("a percentage outside 0..100 must be refused");
+        } catch (const DatabaseError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains("от 0 до 100"), e.what());
+        }
+        QCOMPARE(ProbitToPercent(5.0f, c), 40.0); // a sound row still reads
     }
 
     void probitLiteralIgnoresLocale() {

@@ -69,6 +69,7 @@ private slots:
     void zoneRuns_data();
     void zoneRuns();
     void stepTenStoresOnlyItsDistances();
+    void tinyChargeStoresNothing_data();
     void tinyChargeStoresNothing();
     void secondRunResetsRadiiButKeepsLongerRows();
 
@@ -260,10 +261,23 @@ void TestEngine::stepTenStoresOnlyItsDistances() {
     }
 }
 
+void TestEngine::tinyChargeStoresNothing_data() {
+    QTest::addColumn<double>("mass");
+    QTest::addColumn<Placement>("placement");
+    QTest::newRow("1 mg in the air") << 1e-6 << Placement::Air;
+    QTest::newRow("1e-12 kg on the ground") << 1e-12 << Placement::Ground;
+    // So small that the probit's sum overflows: still nothing is damaged.
+    QTest::newRow("smallest double in the air") << 4.9e-324 << Placement::Air;
+    QTest::newRow("smallest double on the ground") << 4.9e-324 << Placement::Ground;
+    QTest::newRow("1e-300 kg") << 1e-300 << Placement::Air;
+}
+
 void TestEngine::tinyChargeStoresNothing() {
+    QFETCH(double, mass);
+    QFETCH(Placement, placement);
     auto s = freshState();
     s->gRadiiKgf[1] = 99; // left by an earlier run
-    RunZoneCalculation(*s, charge(1e-6, Placement::Air));
+    RunZoneCalculation(*s, charge(mass, placement));
     QCOMPARE(s->gPointCount, 0);
     QCOMPARE(s->gRadiiKgf[1], 0.0);
     QCOMPARE(zoneColumn(*s, kHeavy), list({0, 0, 0, 0}));

@@ -3,6 +3,7 @@
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "core/SafeFile.h"
 #include "engine/ZoneRun.h"
 #include "reports/Docx.h"
 #include "reports/ExcelExport.h"
@@ -20,6 +21,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace kelmo;
 using namespace kelmo::reports;
@@ -434,8 +437,134 @@ private slots:
 
     void workbookIntoMissingFolderFails() {
         const auto s = workedRun();
-        QVERIFY_THROWS_EXCEPTION(DocumentError,
+        QVERIFY_THROWS_EXCEPTION(kelmo::Error,
                                  writeProfileWorkbook(*s, m_dir.filePath("no/such/t.xlsx"), kRu));
+    }
+
+    // Templates that claim or are more than a report holds end with a message: no crash, no
+    // endless read, no hang.
+    void hostileTemplates_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("part claiming 2^61 bytes") << "huge"
+                                                  << "слишком велика";
+        QTest::newRow("folder") << "folder"
+                                << "не обычный файл";
+#ifdef Q_OS_UNIX
+        QTest::newRow("endless device") << "/dev/zero"
+                                        << "не обычный файл";
+        QTest::newRow("pipe") << "fifo"
+                              << "не обычный файл";
+#endif
+    }
+    void hostileTemplates() {
+        QFETCH(QString, kind);
+        QFETCH(QString, mentions);
+        QString path = kind;
+        if (kind == "huge") {
+            path = QStringLiteral(KELMO_TEST_SCRIPTS "/fixtures/huge-part.docx");
+        } else if (kind == "folder") {
+            path = m_dir.path();
+        } else if (kind == "fifo") {
+            path = m_dir.filePath("otchet.docx");
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        ExpertInput in;
+        try {
+            buildExpertReport(path, in, kRu);
+            QFAIL("a hostile template must be refused");
+        } catch (const kelmo::Error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(mentions), e.what());
+        }
+        if (kind == "fifo")
+            QFile::remove(path);
+    }
+
+    // A disk that fills up while a report is written: the report the user had stays, no
+    // temporary file is left, and the failure is an error, not a success.
+    void fullDiskKeepsOldReport_data() {
+        QTest::addColumn<QString>("writer");
+        QTest::newRow("full report") << "full";
+        QTest::newRow("expert report") << "expert";
+    }
+    void fullDiskKeepsOldReport() {
+        QFETCH(QString, writer);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("report.docx");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the report the user had");
+        old.close();
+        const auto s = workedRun();
+        const auto write = [&] {
+            if (writer == "full")
+                buildFullReport(*s, workedCharge(), plainCharts(), kRu).save(path);
+            else
+                docx::writeFile(path, buildExpertTemplate().toBytes());
+        };
+        for (const qint64 space : {qint64(0), qint64(1000)}) {
+            setDiskSpaceForTesting(space);
+            QVERIFY_THROWS_EXCEPTION(FileError, write());
+            setDiskSpaceForTesting(-1);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("the report the user had"));
+            old.close();
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{"report.docx"});
+        }
+        write();
+        QVERIFY(QFileInfo(path).size() > 1000);
+    }
+
+    // Every writer treats special paths alike: a pipe (or a link to one) is refused and stays
+    // a pipe; a link to a file is written through and stays a link.
+    void specialTargets_data() {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("target");
+        for (const char* writer : {"docx", "xlsx"}) {
+            QTest::addRow("%s into a pipe", writer) << writer << "fifo";
+            QTest::addRow("%s into a link to a pipe", writer) << writer << "link-to-fifo";
+            QTest::addRow("%s through a link", writer) << writer << "link-to-file";
+        }
+    }
+    void specialTargets() {
+        QFETCH(QString, writer);
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe");
+        const QString file = dir.filePath("real");
+        const QString link = dir.filePath("link");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QFile real(file);
+        QVERIFY(real.open(QIODevice::WriteOnly));
+        real.close();
+        const QString path = target == "fifo" ? fifo : link;
+        if (target != "fifo")
+            QVERIFY(QFile::link(target == "link-to-fifo" ? fifo : file, link));
+
+        const auto s = workedRun();
+        const auto write = [&] {
+            if (writer == "docx")
+                docx::writeFile(path, buildExpertTemplate().toBytes());
+            else
+                writeProfileWorkbook(*s, path, kRu);
+        };
+        if (target == "link-to-file") {
+            write();
+            QVERIFY(QFileInfo(link).isSymLink());
+            QVERIFY(QFileInfo(file).size() > 1000);
+        } else {
+            try {
+                write();
+                QFAIL("a pipe must be refused");
+            } catch (const FileError& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains("не обычный файл"), e.what());
+            }
+            QVERIFY(!QFileInfo(fifo).isFile() && QFileInfo::exists(fifo));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 target == "fifo" ? 2 : 3);
     }
 
     // Hand-over: Cancel writes nothing; saving writes and opens; a failure is a message.

@@ -56,24 +56,31 @@ private slots:
         QVERIFY(lo.waitForFinished(240000));
         QCOMPARE(lo.exitCode(), 0);
 
+        // Where a line breaks depends on the fonts of the machine, so texts are compared
+        // without their white space.
         const QString fullText = pdfText(m_dir.filePath("full.pdf"));
         for (const char* t : {"Результаты расчета при взрыве КВВ", "Энергия взрыва, кДж/кг:4520",
                               "Радиусы избыточного давления (кПа), м", "500…800",
                               "График пробит-функции для полных разрушений зданий",
                               "Числовых результатов расчета на заданом удалении", "Импульс, Па с"})
-            QVERIFY2(fullText.contains(QString::fromUtf8(t)), t);
+            QVERIFY2(withoutSpace(fullText).contains(withoutSpace(QString::fromUtf8(t))), t);
         // The last row of the profile made it to the last page.
         QVERIFY(fullText.contains(QStringLiteral("\n325\n")));
 
         const QString expertText = pdfText(m_dir.filePath("expert.pdf"));
-        QVERIFY(expertText.contains("Частный отчет для эксперта"));
-        QVERIFY(expertText.contains("5,3, что соответствует 61,8%."));
-        QVERIFY(expertText.simplified().contains(
-            "так как взрыв происходит на поверхности земли применяется формула Ф-1"));
+        for (const char* t : {"Частный отчет для эксперта", "5,3, что соответствует 61,8%.",
+                              "так как взрыв происходит на поверхности земли применяется "
+                              "формула Ф-1"})
+            QVERIFY2(withoutSpace(expertText).contains(withoutSpace(QString::fromUtf8(t))), t);
         QVERIFY(!expertText.contains("___"));
     }
 
 private:
+    static QString withoutSpace(QString text) {
+        text.removeIf([](QChar c) { return c.isSpace(); });
+        return text;
+    }
+
     static QString pdfText(const QString& pdf) {
         QProcess p;
         p.start("pdftotext", {pdf, "-"});

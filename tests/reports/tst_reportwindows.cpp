@@ -199,6 +199,25 @@ private slots:
         QCOMPARE(fromWindow["mM1"].toString(), QString("80"));
     }
 
+    // A template that claims a part of 2^61 bytes ends the action with a message; the results
+    // window and its values stay.
+    void expertFromHostileTemplate() {
+        frmOutput* out = runWorked();
+        child<QLineEdit>(out, "GOX")->setText("25");
+        click(out, "Command9");
+        QFile::remove(programFile(reports::kExpertTemplateName));
+        QVERIFY(QFile::copy(QStringLiteral(KELMO_TEST_SCRIPTS "/fixtures/huge-part.docx"),
+                            programFile(reports::kExpertTemplateName)));
+        m_answer = m_dir.filePath("hostile.docx");
+        MessageRecorder messages;
+        click(out, "Command10");
+        QCOMPARE(messages.count(), 1);
+        QVERIFY2(messages.last().text.contains("слишком велика"), qPrintable(messages.last().text));
+        QVERIFY(!QFile::exists(m_answer));
+        QCOMPARE(m_navigator->zoneResults(), out);
+        QVERIFY(!child<QLabel>(out, "Label62")->text().isEmpty());
+    }
+
 private:
     frmOutput* runWorked() {
         auto* zone = m_navigator->showZoneInput();

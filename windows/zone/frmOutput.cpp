@@ -23,6 +23,7 @@
 #include <QHeaderView>
 
 #include <cmath>
+#include <memory>
 
 namespace kelmo::zone {
 
@@ -89,6 +90,8 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
     for (QChartView* view : {m_ui->Graf_Davl1, m_ui->Graf_Davl, m_ui->Graf_Davl_Diap,
                              m_ui->chrProbit0, m_ui->chrProbit1, m_ui->chrProbit2}) {
         view->setRenderHint(QPainter::Antialiasing);
+        // The view lets go of its own first chart without deleting it.
+        std::unique_ptr<QChart> first(view->chart());
         view->setChart(charts::createChart(charts::ChartData{}));
     }
     m_ui->Frame18->setVisible(false);
@@ -432,6 +435,12 @@ bool frmOutput::writeWordReport() {
                                QStringLiteral("Отчет не построен.\n") +
                                    QString::fromUtf8(e.what()));
         return false;
+    } catch (const std::exception& e) {
+        // A damaged picture or no memory: the results on screen stay.
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет не построен: внутренняя ошибка (%1).")
+                                   .arg(QString::fromLocal8Bit(e.what())));
+        return false;
     }
 }
 
@@ -446,6 +455,13 @@ bool frmOutput::writeExpertReport() {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет для эксперта не построен.\n") +
                                    QString::fromUtf8(e.what()));
+        return false;
+    } catch (const std::exception& e) {
+        // A hostile template or no memory: the results on screen stay.
+        ui::Messages::critical(this, QStringLiteral("Внимание!"),
+                               QStringLiteral("Отчет для эксперта не построен: внутренняя "
+                                              "ошибка (%1).")
+                                   .arg(QString::fromLocal8Bit(e.what())));
         return false;
     }
 }
