@@ -111,9 +111,9 @@ int runExpertCommand(const QStringList& arguments) {
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).", "PATH");
     const QCommandLineOption templ(
-        "template", "Шаблон отчета (по умолчанию otchet.docx в папке программы).", "PATH");
+        "template", "Шаблон отчета (по умолчанию otchet.docx среди файлов программы).", "PATH");
     cmd.parser.addOption(at);
     cmd.parser.addOption(dbOption);
     cmd.parser.addOption(templ);
@@ -124,7 +124,7 @@ int runExpertCommand(const QStringList& arguments) {
     const double distance = optionNumber(cmd.parser, "at");
     const QString dbPath = cmd.parser.isSet(dbOption)
                                ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
-                               : programFile(QLatin1String(db::kDatabaseFileName));
+                               : db::prepareWorkingDatabase();
     gConnectionString = QStringLiteral("Data Source=%1;Initial Catalog=%2")
                             .arg(QLatin1String(db::kStandardDataSource), dbPath);
 
@@ -144,7 +144,7 @@ int runExpertCommand(const QStringList& arguments) {
     in.percentPeopleText = numtext::fixed(r.percentPeople, 1);
     const QString templatePath = cmd.parser.isSet(templ)
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
-                                     : programFile(QLatin1String(reports::kExpertTemplateName));
+                                     : sharedFile(QLatin1String(reports::kExpertTemplateName));
     docx::writeFile(cmd.outputPath(), reports::buildExpertReport(templatePath, in));
     printResult(cmd.outputPath(), state->gPointCount);
     return kExitOk;

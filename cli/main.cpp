@@ -2,6 +2,7 @@
 #include "cli/DataCommands.h"
 #include "cli/ReportCommands.h"
 #include "cli/ZonesCommand.h"
+#include "core/Version.h"
 #include "engine/Errors.h"
 
 #include <QApplication>
@@ -26,8 +27,9 @@ const char* const kUsage =
     "  report  полный отчет о результатах расчета (Word, .docx)\n"
     "  expert  частный отчет для эксперта по расчету на заданном удалении (Word, .docx)\n"
     "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
+    "  paths   версия программы и папки её файлов\n"
     "\n"
-    "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
+    "kelmo-calc КОМАНДА --help описывает параметры команды, kelmo-calc --version — версию.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
 
 void printError(const QString& text) {
@@ -47,18 +49,24 @@ int main(int argc, char* argv[]) {
                                                 ? std::make_unique<QApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
         {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
         {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
         {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
+        {"paths", kelmo::cli::runPathsCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h") {
         std::fputs(kUsage, arguments.size() < 2 ? stderr : stdout);
         return arguments.size() < 2 ? kelmo::cli::kExitUsageError : kelmo::cli::kExitOk;
+    }
+    if (arguments[1] == "--version" || arguments[1] == "-v") {
+        std::printf("kelmo-calc %s\n", kelmo::kVersion);
+        return kelmo::cli::kExitOk;
     }
     const auto command = commands.find(arguments[1]);
     if (command == commands.end()) {

@@ -17,14 +17,13 @@ const char* const kPrefix =
     "Provider=MSDASQL.1;Password=5926;Persist Security Info=True;User ID=Admin;Data Source=";
 
 QString databasePath() {
-    return QDir::toNativeSeparators(programFolder()) + QDir::separator() +
-           QLatin1String(db::kDatabaseFileName);
+    return QDir::toNativeSeparators(userFile(QLatin1String(db::kDatabaseFileName)));
 }
 
 } // namespace
 
 QString readDataSourceName() {
-    QFile f(programFile(QLatin1String(kDataSourceFileName)));
+    QFile f(userFile(QLatin1String(kDataSourceFileName)));
     if (!f.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -40,7 +39,10 @@ QString readDataSourceName() {
 }
 
 bool writeDataSourceName(const QString& name) {
-    QSaveFile f(programFile(QLatin1String(kDataSourceFileName)));
+    if (!makeUserFolder()) {
+        return false;
+    }
+    QSaveFile f(userFile(QLatin1String(kDataSourceFileName)));
     if (!f.open(QIODevice::WriteOnly)) {
         return false;
     }

@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "data/DataSource.h"
+#include "data/DatabaseFile.h"
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
 #include "ui/Messages.h"
@@ -13,6 +14,13 @@ void showMainMenu() {
 }
 
 bool Main() {
+    // An installed program makes the user's working database from the seed on its first start.
+    try {
+        db::prepareWorkingDatabase();
+    } catch (const DatabaseError& e) {
+        ui::Messages::critical(nullptr, QStringLiteral("Внимание!"),
+                               QString::fromUtf8(e.what()));
+    }
     const QString name = readDataSourceName();
     if (testConnectionString(defaultConnectionString()) || TestDataSource(name)) {
         showMainMenu();

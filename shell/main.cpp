@@ -1,3 +1,4 @@
+#include "core/Version.h"
 #include "shell/Startup.h"
 #include "shell/Translations.h"
 #include "shell/WorkWindows.h"
@@ -9,7 +10,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelmo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Келмо"));
-    QApplication::setApplicationVersion(QStringLiteral(KELMO_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
 
     kelmo::shell::installQtTranslations();
 

@@ -145,7 +145,7 @@ private slots:
             QVERIFY(!QFile::exists(m_answer));
         }
 
-        reports::buildExpertTemplate().save(programFile(reports::kExpertTemplateName));
+        reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
         click(out, "Command10");
         QCOMPARE(m_opened, m_answer);
         const QJsonObject b = readWithPython("read_docx.py", m_answer)["bookmarks"].toObject();

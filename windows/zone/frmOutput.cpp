@@ -438,7 +438,7 @@ bool frmOutput::writeExpertReport() {
     in.percentPeopleText = ui->Label25->text();
     try {
         const QByteArray bytes = reports::buildExpertReport(
-            programFile(QLatin1String(reports::kExpertTemplateName)), in);
+            sharedFile(QLatin1String(reports::kExpertTemplateName)), in);
         return reports::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
                                     QString::fromUtf8(reports::kWordFilter),
                                     [&](const QString& path) { docx::writeFile(path, bytes); });
