@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -29,6 +29,10 @@ bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-engine
 	$(BUILD_DIR)/bench/kelmo-bench-reports
 	$(BUILD_DIR)/bench/kelmo-bench-zone
+
+# The Debian package: $(BUILD_DIR)/kelmo_<version>_amd64.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

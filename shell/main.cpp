@@ -3,6 +3,7 @@
 #include "shell/Translations.h"
 #include "shell/WorkWindows.h"
 #include "shell/frmMain.h"
+#include "ui/ProgramIcon.h"
 
 #include <QApplication>
 
@@ -11,6 +12,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("kelmo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Келмо"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
+    QApplication::setWindowIcon(kelmo::ui::programIcon());
+    // The running program matches its menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelmo"));
 
     kelmo::shell::installQtTranslations();
 
