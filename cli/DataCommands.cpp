@@ -4,8 +4,8 @@
 #include "cli/JsonWriter.h"
 #include "core/ProgramFolder.h"
 #include "core/Version.h"
-#include "data/Database.h"
 #include "data/DataSource.h"
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
@@ -57,7 +57,8 @@ int runPointCommand(const QStringList& arguments) {
     zoneOptions.addTo(parser);
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).", "PATH");
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
+        "PATH");
     parser.addOption(at);
     parser.addOption(dbOption);
     parseOrThrow(parser, arguments);
@@ -112,8 +113,8 @@ int runPathsCommand(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Версия программы и папки, в которых она держит свои файлы."));
     parser.addHelpOption();
-    const QCommandLineOption format("format", "Вид вывода: text (по умолчанию) или json.",
-                                    "FORMAT", "text");
+    const QCommandLineOption format("format", "Вид вывода: text (по умолчанию) или json.", "FORMAT",
+                                    "text");
     parser.addOption(format);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -127,7 +128,9 @@ int runPathsCommand(const QStringList& arguments) {
 
     const ProgramFolders folders = programFolders();
     const bool portable = folders.layout == FileLayout::Portable;
-    const auto native = [](const QString& path) { return QDir::toNativeSeparators(path); };
+    const auto native = [](const QString& path) {
+        return QDir::toNativeSeparators(path);
+    };
     const QString manual = findUserManual();
     struct Line {
         const char* key;
@@ -142,8 +145,7 @@ int runPathsCommand(const QStringList& arguments) {
         {"sharedFolder", "Файлы программы", native(folders.shared)},
         {"userFolder", "Данные пользователя", native(folders.user)},
         {"database", "База данных", native(db::workingDatabasePath())},
-        {"dataSourceFile", "Источник данных",
-         native(userFile(QLatin1String(kDataSourceFileName)))},
+        {"dataSourceFile", "Источник данных", native(userFile(QLatin1String(kDataSourceFileName)))},
         {"template", "Шаблон отчета",
          native(sharedFile(QLatin1String(reports::kExpertTemplateName)))},
         {"manual", "Инструкция", native(manual)},

@@ -111,7 +111,8 @@ int runExpertCommand(const QStringList& arguments) {
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).", "PATH");
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
+        "PATH");
     const QCommandLineOption templ(
         "template", "Шаблон отчета (по умолчанию otchet.docx среди файлов программы).", "PATH");
     cmd.parser.addOption(at);

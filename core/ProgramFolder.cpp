@@ -9,9 +9,9 @@ namespace kelmo {
 
 namespace {
 
-QString& overrideFolder() {
-    static QString folder;
-    return folder;
+ProgramFolders& overrideFolders() {
+    static ProgramFolders folders;
+    return folders;
 }
 
 // Files that only a program folder holding its own data has: the build writes them beside the
@@ -65,9 +65,8 @@ ProgramFolders decideProgramFolders(const QString& programFolder, const QString&
 }
 
 ProgramFolders programFolders() {
-    if (!overrideFolder().isEmpty()) {
-        const QString folder = QDir::cleanPath(overrideFolder());
-        return {FileLayout::Portable, folder, folder, folder};
+    if (!overrideFolders().program.isEmpty()) {
+        return overrideFolders();
     }
     return decideProgramFolders(QCoreApplication::applicationDirPath(), userDataFolder());
 }
@@ -101,7 +100,12 @@ QString findUserManual() {
 }
 
 void setProgramFolderForTesting(const QString& folder) {
-    overrideFolder() = folder;
+    const QString clean = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+    overrideFolders() = {FileLayout::Portable, clean, clean, clean};
+}
+
+void setProgramFoldersForTesting(const ProgramFolders& folders) {
+    overrideFolders() = folders;
 }
 
 } // namespace kelmo

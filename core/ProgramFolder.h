@@ -51,4 +51,7 @@ QString findUserManual();
 // copy would; an empty path restores the default.
 void setProgramFolderForTesting(const QString& folder);
 
+// Tests of the installed layout give every folder; empty folders restore the default.
+void setProgramFoldersForTesting(const ProgramFolders& folders);
+
 } // namespace kelmo

@@ -238,9 +238,9 @@ QString prepareWorkingDatabase() {
                                QUuid::createUuid().toString(QUuid::WithoutBraces)));
     if (!QFile::copy(seed, temp)) {
         QFile::remove(temp);
-        throw DatabaseError(QStringLiteral("Не удалось скопировать базу данных «%1» в папку «%2».")
-                                .arg(QDir::toNativeSeparators(seed),
-                                     QDir::toNativeSeparators(folders.user)));
+        throw DatabaseError(
+            QStringLiteral("Не удалось скопировать базу данных «%1» в папку «%2».")
+                .arg(QDir::toNativeSeparators(seed), QDir::toNativeSeparators(folders.user)));
     }
     // The copy keeps the read-only mode of the installed file.
     QFile::setPermissions(temp, QFile::permissions(temp) | QFile::WriteOwner | QFile::ReadOwner);

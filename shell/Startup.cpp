@@ -18,8 +18,7 @@ bool Main() {
     try {
         db::prepareWorkingDatabase();
     } catch (const DatabaseError& e) {
-        ui::Messages::critical(nullptr, QStringLiteral("Внимание!"),
-                               QString::fromUtf8(e.what()));
+        ui::Messages::critical(nullptr, QStringLiteral("Внимание!"), QString::fromUtf8(e.what()));
     }
     const QString name = readDataSourceName();
     if (testConnectionString(defaultConnectionString()) || TestDataSource(name)) {

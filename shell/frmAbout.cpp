@@ -47,7 +47,9 @@ QString systemInfoProgram() {
 } // namespace
 
 QString foldersText(const ProgramFolders& folders) {
-    const auto native = [](const QString& path) { return QDir::toNativeSeparators(path); };
+    const auto native = [](const QString& path) {
+        return QDir::toNativeSeparators(path);
+    };
     if (folders.layout == FileLayout::Portable) {
         return QStringLiteral("Все файлы программы — в папке %1").arg(native(folders.program));
     }
@@ -64,8 +66,7 @@ frmAbout::frmAbout(QWidget* parent)
     ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
     setWindowTitle(QStringLiteral("О программе"));
     ui->lblTitle->setText(QStringLiteral("Келмо"));
-    ui->lblVersion->setText(
-        QStringLiteral("Версия %1.%2").arg(kVersionMajor).arg(kVersionMinor));
+    ui->lblVersion->setText(QStringLiteral("Версия %1.%2").arg(kVersionMajor).arg(kVersionMinor));
     ui->lblFolders->setText(foldersText(programFolders()));
 
     connect(ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);

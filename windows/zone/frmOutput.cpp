@@ -437,8 +437,8 @@ bool frmOutput::writeExpertReport() {
     in.percentTotalText = ui->Label22->text();
     in.percentPeopleText = ui->Label25->text();
     try {
-        const QByteArray bytes = reports::buildExpertReport(
-            sharedFile(QLatin1String(reports::kExpertTemplateName)), in);
+        const QByteArray bytes =
+            reports::buildExpertReport(sharedFile(QLatin1String(reports::kExpertTemplateName)), in);
         return reports::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
                                     QString::fromUtf8(reports::kWordFilter),
                                     [&](const QString& path) { docx::writeFile(path, bytes); });
