@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
     QApplication::setWindowIcon(kelmo::ui::programIcon());
     // The running program matches its menu entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelmo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.kelmo.Kelmo"));
 
     kelmo::shell::installQtTranslations();
 
