@@ -13,7 +13,7 @@ class frmAbout;
 namespace kelmo::shell {
 
 // The About window: title, version, description and the system information button.
-class frmAbout : public QDialog {
+class frmAbout final : public QDialog {
     Q_OBJECT
 
 public:
@@ -21,9 +21,9 @@ public:
     ~frmAbout() override;
 
 private:
-    void StartSysInfo();
+    void startSysInfo();
 
-    std::unique_ptr<Ui::frmAbout> ui;
+    std::unique_ptr<Ui::frmAbout> m_ui;
 };
 
 // The About window's lines on the folders in use.
