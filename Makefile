@@ -11,7 +11,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = fuzz_number fuzz_cmdline fuzz_template
 
-.PHONY: all deps configure build run test bench clean check-sanitize fuzz
+.PHONY: all deps configure build run test bench clean check-sanitize fuzz package
 
 all: build
 
@@ -65,6 +65,10 @@ fuzz:
 			-artifact_prefix=$(FUZZ_DIR)/crashes/$$t- -print_final_stats=1 \
 			$(FUZZ_DIR)/corpus/$$c fuzz/corpus/$$c; \
 	done
+
+# The Debian package: $(BUILD_DIR)/kelmo_<version>_amd64.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -3,10 +3,13 @@
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
 #include "core/ProgramFolder.h"
+#include "core/Version.h"
+#include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
+#include "reports/ExpertReport.h"
 #include "session/ZoneSession.h"
 
 #include <QDir>
@@ -24,7 +27,8 @@ int runInitDbCommand(const QStringList& arguments) {
     parser.addHelpOption();
     const QCommandLineOption force("force", "Заменить существующий файл.");
     parser.addOption(force);
-    parser.addPositionalArgument("PATH", "Файл создаваемой базы данных.");
+    parser.addPositionalArgument(
+        "PATH", "Файл создаваемой базы данных (по умолчанию рабочая база программы).", "[PATH]");
     if (!parser.parse(arguments)) {
         throw UsageError(parser.errorText());
     }
@@ -32,10 +36,12 @@ int runInitDbCommand(const QStringList& arguments) {
         writeOut(parser.helpText().toUtf8());
         return kExitOk;
     }
-    if (parser.positionalArguments().size() != 1) {
+    if (parser.positionalArguments().size() > 1) {
         throw UsageError(QStringLiteral("укажите один путь к файлу базы данных."));
     }
-    const QString path = parser.positionalArguments().first();
+    const QString path = parser.positionalArguments().isEmpty()
+                             ? db::workingDatabasePath()
+                             : parser.positionalArguments().first();
     if (path.isEmpty()) {
         throw UsageError(QStringLiteral("PATH: путь к файлу базы данных пуст."));
     }
@@ -59,7 +65,8 @@ int runPointCommand(const QStringList& arguments) {
     zoneOptions.addTo(parser);
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
+        "PATH");
     parser.addOption(at);
     parser.addOption(dbOption);
     parseOrThrow(parser, arguments);
@@ -74,7 +81,7 @@ int runPointCommand(const QStringList& arguments) {
     const ChargeInput input = zoneOptions.chargeInput(parser);
     const QString dbPath = parser.isSet(dbOption)
                                ? QFileInfo(parser.value(dbOption)).absoluteFilePath()
-                               : programFile(QLatin1String(db::kDatabaseFileName));
+                               : db::prepareWorkingDatabase();
 
     zone::Session session;
     session.loadParameters();
@@ -105,6 +112,74 @@ int runPointCommand(const QStringList& arguments) {
     json.number("argPeople", r.ptArgPeople);
     json.endObject();
     writeOut(json.text() + '\n');
+    return kExitOk;
+}
+
+int runPathsCommand(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Версия программы и папки, в которых она держит свои файлы."));
+    parser.addHelpOption();
+    const QCommandLineOption format("format", "Вид вывода: text (по умолчанию) или json.", "FORMAT",
+                                    "text");
+    parser.addOption(format);
+    parseOrThrow(parser, arguments);
+    if (parser.isSet("help")) {
+        writeOut(parser.helpText().toUtf8());
+        return kExitOk;
+    }
+    const QString kind = parser.value(format);
+    if (kind != QLatin1String("text") && kind != QLatin1String("json")) {
+        throw UsageError(QStringLiteral("--format: «%1» — ожидается text или json.").arg(kind));
+    }
+
+    const ProgramFolders folders = programFolders();
+    const bool portable = folders.layout == FileLayout::Portable;
+    const auto native = [](const QString& path) {
+        return QDir::toNativeSeparators(path);
+    };
+    const QString manual = findUserManual();
+    struct Line {
+        const char* key;
+        const char* label;
+        QString value;
+    };
+    const Line lines[] = {
+        {"version", "Версия", QString::fromLatin1(kVersion)},
+        {"layout", "Размещение",
+         portable ? QStringLiteral("portable") : QStringLiteral("installed")},
+        {"programFolder", "Папка программы", native(folders.program)},
+        {"sharedFolder", "Файлы программы", native(folders.shared)},
+        {"userFolder", "Данные пользователя", native(folders.user)},
+        {"database", "База данных", native(db::workingDatabasePath())},
+        {"dataSourceFile", "Источник данных", native(userFile(QLatin1String(kDataSourceFileName)))},
+        {"template", "Шаблон отчета",
+         native(sharedFile(QLatin1String(reports::kExpertTemplateName)))},
+        {"manual", "Инструкция", native(manual)},
+    };
+    if (kind == QLatin1String("json")) {
+        JsonWriter json;
+        json.beginObject();
+        for (const Line& line : lines) {
+            json.string(line.key, line.value);
+        }
+        json.endObject();
+        writeOut(json.text() + '\n');
+        return kExitOk;
+    }
+    QString text;
+    for (const Line& line : lines) {
+        QString value = line.value;
+        if (QLatin1String(line.key) == QLatin1String("layout")) {
+            value = portable ? QStringLiteral("все файлы в папке программы")
+                             : QStringLiteral("установленная программа");
+        } else if (QLatin1String(line.key) == QLatin1String("manual") && value.isEmpty()) {
+            value = QStringLiteral("нет (ожидается «%1.docx» в папке файлов программы)")
+                        .arg(QString::fromUtf8(kUserManualBaseName));
+        }
+        text += QStringLiteral("%1: %2\n").arg(QString::fromUtf8(line.label), value);
+    }
+    writeOut(text.toUtf8());
     return kExitOk;
 }
 

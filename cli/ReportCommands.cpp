@@ -112,9 +112,10 @@ int runExpertCommand(const QStringList& arguments) {
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
+        "PATH");
     const QCommandLineOption templ(
-        "template", "Шаблон отчета (по умолчанию otchet.docx в папке программы).", "PATH");
+        "template", "Шаблон отчета (по умолчанию otchet.docx среди файлов программы).", "PATH");
     cmd.parser.addOption(at);
     cmd.parser.addOption(dbOption);
     cmd.parser.addOption(templ);
@@ -127,14 +128,14 @@ int runExpertCommand(const QStringList& arguments) {
     const double distance = optionNumber(cmd.parser, "at");
     const QString dbPath = cmd.parser.isSet(dbOption)
                                ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
-                               : programFile(QLatin1String(db::kDatabaseFileName));
+                               : db::prepareWorkingDatabase();
 
     const auto session = cmd.run();
     session->calculatePoint(distance, cmd.parser.value(at),
                             probitsToPercentLookup(db::fileConnectionString(dbPath)));
     const QString templatePath = cmd.parser.isSet(templ)
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
-                                     : programFile(QLatin1String(reports::kExpertTemplateName));
+                                     : sharedFile(QLatin1String(reports::kExpertTemplateName));
     docx::writeFile(cmd.outputPath(), session->expertReport(templatePath));
     printResult(cmd.outputPath(), session->state().gPointCount);
     return kExitOk;

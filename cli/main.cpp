@@ -2,6 +2,7 @@
 #include "cli/DataCommands.h"
 #include "cli/ReportCommands.h"
 #include "cli/ZonesCommand.h"
+#include "core/Version.h"
 #include "engine/Errors.h"
 
 #include <QStringDecoder>
@@ -29,8 +30,9 @@ const char* const kUsage =
     "  report  полный отчет о результатах расчета (Word, .docx)\n"
     "  expert  частный отчет для эксперта по расчету на заданном удалении (Word, .docx)\n"
     "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
+    "  paths   версия программы и папки её файлов\n"
     "\n"
-    "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
+    "kelmo-calc КОМАНДА --help описывает параметры команды, kelmo-calc --version — версию.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
 
 void printError(const QString& text) {
@@ -90,12 +92,14 @@ int run(int argc, char* argv[]) {
                                                 ? std::make_unique<QApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
         {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
         {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
         {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
+        {"paths", kelmo::cli::runPathsCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();
@@ -110,6 +114,10 @@ int run(int argc, char* argv[]) {
             printError(QString::fromUtf8(e.what()));
             return kelmo::cli::kExitCalculationError;
         }
+        return kelmo::cli::kExitOk;
+    }
+    if (arguments[1] == "--version" || arguments[1] == "-v") {
+        std::printf("kelmo-calc %s\n", kelmo::kVersion);
         return kelmo::cli::kExitOk;
     }
     const auto command = commands.find(arguments[1]);

@@ -17,14 +17,13 @@ const char* const kPrefix =
     "Provider=MSDASQL.1;Password=5926;Persist Security Info=True;User ID=Admin;Data Source=";
 
 QString databasePath() {
-    return QDir::toNativeSeparators(programFolder()) + QDir::separator() +
-           QLatin1String(db::kDatabaseFileName);
+    return QDir::toNativeSeparators(userFile(QLatin1String(db::kDatabaseFileName)));
 }
 
 } // namespace
 
 QString readDataSourceName() {
-    QFile f(programFile(QLatin1String(kDataSourceFileName)));
+    QFile f(userFile(QLatin1String(kDataSourceFileName)));
     if (!f.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -40,13 +39,16 @@ QString readDataSourceName() {
 }
 
 bool writeDataSourceName(const QString& name) {
+    if (!makeUserFolder()) {
+        return false;
+    }
     QStringEncoder encode(QStringEncoder::System);
     const QByteArray bytes = encode(name);
     if (encode.hasError()) {
         return false;
     }
     try {
-        writeFileSafely(programFile(QLatin1String(kDataSourceFileName)), bytes);
+        writeFileSafely(userFile(QLatin1String(kDataSourceFileName)), bytes);
     } catch (const FileError&) {
         return false;
     }

@@ -4,7 +4,7 @@
 
 namespace kelmo {
 
-// The file in the program folder that names the ODBC data source.
+// The file among those the program writes that names the ODBC data source.
 inline constexpr const char* kDataSourceFileName = "Data Source.txt";
 
 // The first line of "Data Source.txt"; empty when the file is missing, unreadable or empty.

@@ -3,6 +3,8 @@
 #include "core/SafeFile.h"
 #include "data/Database.h"
 
+#include "core/ProgramFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -277,6 +279,50 @@ void createDatabaseFile(const QString& path, bool force) {
         }
         throw;
     }
+}
+
+QString workingDatabasePath() {
+    return userFile(QLatin1String(kDatabaseFileName));
+}
+
+QString prepareWorkingDatabase() {
+    const QString path = workingDatabasePath();
+    const ProgramFolders folders = programFolders();
+    if (folders.layout == FileLayout::Portable || QFileInfo::exists(path)) {
+        return path;
+    }
+    if (!makeUserFolder()) {
+        throw DatabaseError(QStringLiteral("Не удалось создать папку данных пользователя «%1».")
+                                .arg(QDir::toNativeSeparators(folders.user)));
+    }
+    const QString seed = sharedFile(QLatin1String(kDatabaseFileName));
+    if (!QFileInfo(seed).isFile()) {
+        createDatabaseFile(path, false);
+        return path;
+    }
+    // Copied beside the target and moved into place only when complete; a rename never
+    // replaces a file that appeared meanwhile.
+    const QString temp =
+        QDir(folders.user)
+            .filePath(QStringLiteral(".%1.%2.tmp")
+                          .arg(QLatin1String(kDatabaseFileName),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    if (!QFile::copy(seed, temp)) {
+        QFile::remove(temp);
+        throw DatabaseError(
+            QStringLiteral("Не удалось скопировать базу данных «%1» в папку «%2».")
+                .arg(QDir::toNativeSeparators(seed), QDir::toNativeSeparators(folders.user)));
+    }
+    // The copy keeps the read-only mode of the installed file.
+    QFile::setPermissions(temp, QFile::permissions(temp) | QFile::WriteOwner | QFile::ReadOwner);
+    if (!QFile::rename(temp, path)) {
+        QFile::remove(temp);
+        if (!QFileInfo::exists(path)) {
+            throw DatabaseError(QStringLiteral("Не удалось записать файл «%1».")
+                                    .arg(QDir::toNativeSeparators(path)));
+        }
+    }
+    return path;
 }
 
 } // namespace kelmo::db

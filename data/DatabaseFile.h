@@ -13,6 +13,15 @@ namespace kelmo::db {
 // replaced only with force; otherwise DatabaseError. The new file appears only when complete.
 void createDatabaseFile(const QString& path, bool force);
 
+// The working database the program opens by default: bdKelmo.db among the files it writes.
+QString workingDatabasePath();
+
+// Makes sure the working database exists and returns its path. An installed program makes it
+// on its first start from the seed database among its fixed files, or from the reference data
+// built into the program when that file is missing. An existing file is never touched, so what
+// the user entered survives upgrades. Throws DatabaseError when it cannot be made.
+QString prepareWorkingDatabase();
+
 // The rows of TProbit: probits 2.67 … 8.09 in steps of 0.01 against 100·Φ(Y − 5).
 struct ProbitRow {
     double probit;

@@ -1,6 +1,7 @@
 #include "shell/Navigator.h"
 
 #include "data/DataSource.h"
+#include "data/DatabaseFile.h"
 #include "shell/frmAbout.h"
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
@@ -52,6 +53,12 @@ zone::Services Navigator::zoneServices() const {
 }
 
 bool Navigator::start() {
+    // An installed program makes the user's working database from the seed on its first start.
+    try {
+        db::prepareWorkingDatabase();
+    } catch (const DatabaseError& e) {
+        ui::Messages::critical(nullptr, QStringLiteral("Внимание!"), QString::fromUtf8(e.what()));
+    }
     const QString name = readDataSourceName();
     if (testConnectionString(defaultConnectionString())) {
         m_connectionString = defaultConnectionString();

@@ -1,9 +1,12 @@
 #include "shell/frmAbout.h"
 #include "ui_frmAbout.h"
 
+#include "core/ProgramFolder.h"
+#include "core/Version.h"
 #include "shell/Pictures.h"
 #include "ui/Messages.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
@@ -43,6 +46,18 @@ QString systemInfoProgram() {
 
 } // namespace
 
+QString foldersText(const ProgramFolders& folders) {
+    const auto native = [](const QString& path) {
+        return QDir::toNativeSeparators(path);
+    };
+    if (folders.layout == FileLayout::Portable) {
+        return QStringLiteral("Все файлы программы — в папке %1").arg(native(folders.program));
+    }
+    return QStringLiteral("Файлы программы: %1\nДанные пользователя (база данных, "
+                          "источник данных): %2")
+        .arg(native(folders.shared), native(folders.user));
+}
+
 frmAbout::frmAbout(QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::frmAbout>()) {
@@ -51,8 +66,8 @@ frmAbout::frmAbout(QWidget* parent)
     m_ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
     setWindowTitle(QStringLiteral("О программе"));
     m_ui->lblTitle->setText(QStringLiteral("Келмо"));
-    m_ui->lblVersion->setText(
-        QStringLiteral("Версия %1.%2").arg(KELMO_VERSION_MAJOR).arg(KELMO_VERSION_MINOR));
+    m_ui->lblVersion->setText(QStringLiteral("Версия %1.%2").arg(kVersionMajor).arg(kVersionMinor));
+    m_ui->lblFolders->setText(foldersText(programFolders()));
 
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);
     connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, &frmAbout::startSysInfo);

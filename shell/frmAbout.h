@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramFolder.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -23,6 +25,9 @@ private:
 
     std::unique_ptr<Ui::frmAbout> m_ui;
 };
+
+// The About window's lines on the folders in use.
+QString foldersText(const ProgramFolders& folders);
 
 // The message shown when no system information program can be started.
 inline constexpr const char* kSysInfoUnavailable = "System Information Is Unavailable At This Time";

@@ -14,22 +14,8 @@
 
 namespace kelmo::shell {
 
-namespace {
-
-const char* const kManualBaseName = "Инструкция пользователя";
-
-} // namespace
-
 QString userManualPath() {
-    // The manual is looked for in the formats a user may keep it in, the Word ones first.
-    for (const char* extension : {".doc", ".docx", ".odt", ".pdf"}) {
-        const QString path =
-            programFile(QString::fromUtf8(kManualBaseName) + QLatin1String(extension));
-        if (QFileInfo(path).isFile()) {
-            return path;
-        }
-    }
-    return {};
+    return findUserManual();
 }
 
 frmMain::frmMain(const QList<WorkWindow>& available, QWidget* parent)
@@ -67,19 +53,28 @@ frmMain::~frmMain() = default;
 void frmMain::openManual() {
     const QString path = userManualPath();
     if (path.isEmpty()) {
+        const ProgramFolders folders = programFolders();
+        const QString remedy =
+            folders.layout == FileLayout::Installed
+                ? QStringLiteral("Переустановите пакет kelmo (sudo apt install --reinstall kelmo).")
+                : QStringLiteral("Соберите программу заново (make build) или скопируйте файл "
+                                 "в эту папку.");
         ui::Messages::warning(this, QStringLiteral("Внимание!"),
-                              QStringLiteral("Инструкция пользователя не найдена: в папке "
-                                             "программы «%1» нет файла «%2.docx» (подойдёт также "
-                                             ".doc, .odt или .pdf).")
-                                  .arg(QDir::toNativeSeparators(programFolder()),
-                                       QString::fromUtf8(kManualBaseName)));
+                              QStringLiteral("Инструкция пользователя не найдена: в папке «%1» "
+                                             "нет файла «%2.docx» (подойдёт также .doc, .odt или "
+                                             ".pdf). %3")
+                                  .arg(QDir::toNativeSeparators(folders.shared),
+                                       QString::fromUtf8(kUserManualBaseName), remedy));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        ui::Messages::warning(this, QStringLiteral("Внимание!"),
-                              QStringLiteral("Не удалось открыть инструкцию пользователя «%1»: "
-                                             "нет программы для просмотра таких файлов.")
-                                  .arg(QDir::toNativeSeparators(path)));
+        ui::Messages::warning(
+            this, QStringLiteral("Внимание!"),
+            QStringLiteral("Не удалось открыть инструкцию пользователя «%1»: нет программы для "
+                           "просмотра таких файлов. Установите программу для документов Word, "
+                           "например LibreOffice Writer, и средство открытия файлов рабочего "
+                           "стола (sudo apt install libreoffice-writer xdg-utils).")
+                .arg(QDir::toNativeSeparators(path)));
     }
 }
 

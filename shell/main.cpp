@@ -1,5 +1,7 @@
+#include "core/Version.h"
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
+#include "ui/ProgramIcon.h"
 
 #include <QApplication>
 
@@ -7,7 +9,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelmo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Келмо"));
-    QApplication::setApplicationVersion(QStringLiteral(KELMO_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
+    QApplication::setWindowIcon(kelmo::ui::programIcon());
+    // The running program matches its menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.kelmo.Kelmo"));
 
     kelmo::shell::installQtTranslations();
 

@@ -349,7 +349,12 @@ void TestCli::initDb() {
     f.close();
     QCOMPARE(runCalc({"init-db", "--force", path}).exitCode, 0);
     QVERIFY(QFileInfo(path).size() > 10000);
-    QCOMPARE(runCalc({"init-db"}).exitCode, 2);
+    QCOMPARE(runCalc({"init-db", path, path}).exitCode, 2);
+    // Without a path it is the working database, here the build's own, which it keeps.
+    const Result working = runCalc({"init-db"});
+    QCOMPARE(working.exitCode, 1);
+    QVERIFY2(working.err.contains("bdKelmo.db") && working.err.contains("--force"),
+             qPrintable(working.err));
 }
 
 void TestCli::initDbBadPaths_data() {

@@ -304,7 +304,7 @@ private slots:
         QFETCH(bool, exists);
         QFETCH(QString, name);
         if (exists) {
-            QFile f(programFile("Data Source.txt"));
+            QFile f(userFile("Data Source.txt"));
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
@@ -313,7 +313,7 @@ private slots:
 
     void dataSourceIsWrittenBare() {
         QVERIFY(writeDataSourceName("Новый DSN"));
-        QFile f(programFile("Data Source.txt"));
+        QFile f(userFile("Data Source.txt"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QString("Новый DSN").toUtf8());
     }

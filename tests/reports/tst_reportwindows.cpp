@@ -141,7 +141,7 @@ private slots:
             QVERIFY(!QFile::exists(m_answer));
         }
 
-        reports::buildExpertTemplate().save(programFile(reports::kExpertTemplateName));
+        reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
         click(out, "Command10");
         QCOMPARE(m_opened, m_answer);
         const QJsonObject b = readWithPython("read_docx.py", m_answer)["bookmarks"].toObject();
@@ -163,7 +163,7 @@ private slots:
         const QString database = m_dir.filePath("bdKelmo.db");
         QFile::remove(database);
         db::createDatabaseFile(database, false);
-        reports::buildExpertTemplate().save(programFile(reports::kExpertTemplateName));
+        reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
         m_navigator->setZoneServices(Services::fromDatabase(db::fileConnectionString(database)));
 
         auto* zone = m_navigator->showZoneInput();
@@ -186,7 +186,7 @@ private slots:
         QProcess calc;
         calc.start(KELMO_CALC_PATH, {"expert", "--mass", "1000.5", "--air", "--body-mass", "80",
                                      "--at", "25.5", "--db", database, "--template",
-                                     programFile(reports::kExpertTemplateName), "--docx", cli});
+                                     sharedFile(reports::kExpertTemplateName), "--docx", cli});
         QVERIFY(calc.waitForFinished(60000));
         QCOMPARE(calc.exitCode(), 0);
 

@@ -21,6 +21,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -368,6 +370,50 @@ private slots:
         QCOMPARE(messages.count(), 0);
         QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(manual)});
         QVERIFY(menu->isVisible());
+    }
+
+    // An installed program: the About window names both folders, a missing manual names the
+    // folder of the fixed files and says to reinstall the package.
+    void installedFoldersAreShown() {
+        const ProgramFolders installed{FileLayout::Installed, m_dir->filePath("prefix/bin"),
+                                       m_dir->filePath("prefix/share/kelmo"),
+                                       m_dir->filePath("home/kelmo")};
+        setProgramFoldersForTesting(installed);
+        auto* menu = m_navigator->showMainMenu();
+        menu->findChild<QAction*>("Hel")->trigger();
+        const QString folders = m_navigator->about()->findChild<QLabel*>("lblFolders")->text();
+        QVERIFY2(folders.contains(installed.shared) && folders.contains(installed.user),
+                 qPrintable(folders));
+
+        MessageRecorder messages;
+        menu->findChild<QAction*>("He")->trigger();
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.last().text.contains(installed.shared));
+        QVERIFY(messages.last().text.contains("apt install --reinstall kelmo"));
+    }
+
+    void portableFolderIsShown() {
+        auto* menu = m_navigator->showMainMenu();
+        menu->findChild<QAction*>("Hel")->trigger();
+        QVERIFY(
+            m_navigator->about()->findChild<QLabel*>("lblFolders")->text().contains(m_dir->path()));
+    }
+
+    // The first start of an installed program makes the user's database from the shipped seed
+    // and opens the main menu without a word.
+    void installedFirstStartOpensTheMenu() {
+        const ProgramFolders installed{FileLayout::Installed, m_dir->filePath("prefix/bin"),
+                                       m_dir->filePath("prefix/share/kelmo"),
+                                       m_dir->filePath("home/kelmo")};
+        QVERIFY(QDir().mkpath(installed.shared));
+        QVERIFY(QFile::copy(databaseFile(), QDir(installed.shared).filePath("bdKelmo.db")));
+        setProgramFoldersForTesting(installed);
+        MessageRecorder messages;
+        QVERIFY(m_navigator->start());
+        QCOMPARE(messages.count(), 0);
+        QVERIFY(QFileInfo(QDir(installed.user).filePath("bdKelmo.db")).isFile());
+        QVERIFY(
+            m_navigator->connectionString().contains(QDir(installed.user).filePath("bdKelmo.db")));
     }
 
     void qtSpeaksRussian() {

@@ -447,7 +447,7 @@ bool frmOutput::writeWordReport() {
 bool frmOutput::writeExpertReport() {
     try {
         const QByteArray bytes =
-            m_session.expertReport(programFile(QLatin1String(reports::kExpertTemplateName)));
+            m_session.expertReport(sharedFile(QLatin1String(reports::kExpertTemplateName)));
         return ui::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
                                QString::fromUtf8(reports::kWordFilter),
                                [&](const QString& path) { docx::writeFile(path, bytes); });
