@@ -25,7 +25,9 @@ frmBDKvv::frmBDKvv(QString connectionString, QWidget* parent)
     m_ui->setupUi(this);
     m_ui->grdTable->setColumnWidth(0, columnPixels(3150));
     m_ui->grdTable->setColumnWidth(1, columnPixels(2300));
-    m_ui->grdTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    m_ui->grdTable->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter) |
+                                                            Qt::Alignment(Qt::TextWordWrap));
+    m_ui->grdTable->horizontalHeader()->setMinimumHeight(40);
     m_ui->Frame1->hide();
 
     connect(m_ui->grdTable, &QTableWidget::cellClicked, this,

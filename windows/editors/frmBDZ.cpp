@@ -58,6 +58,10 @@ frmBDZ::frmBDZ(QString connectionString, QWidget* parent)
     }
     m_ui->grdTable->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter) |
                                                             Qt::Alignment(Qt::TextWordWrap));
+    // The headers are longer than the columns are wide: a smaller font and two lines.
+    QFont headerFont = m_ui->grdTable->horizontalHeader()->font();
+    headerFont.setPointSizeF(headerFont.pointSizeF() * 0.85);
+    m_ui->grdTable->horizontalHeader()->setFont(headerFont);
     m_ui->grdTable->horizontalHeader()->setMinimumHeight(48);
     m_ui->Frame1->hide();
 
@@ -138,6 +142,11 @@ void frmBDZ::openInput() {
     m_ui->cmdDob->setEnabled(false);
     m_ui->cmdIzm->setEnabled(false);
     m_ui->cmdDel->setEnabled(false);
+    // The row being changed stays in sight above the frame.
+    layout()->activate();
+    if (QTableWidgetItem* current = m_ui->grdTable->currentItem()) {
+        m_ui->grdTable->scrollToItem(current);
+    }
     focusField(m_ui->Combo1);
 }
 
