@@ -302,7 +302,7 @@ private slots:
         click(w.get(), "cmdIzm");
         setText(w.get(), "comKVVName", "ТНТ (тротил)");
         setText(w.get(), "txtVVPower", "4184,5");
-        click(w.get(), "cmdOk");
+        QTest::keyClick(child<QLineEdit>(w.get(), "txtVVPower"), Qt::Key_Return); // as "OK"
         QCOMPARE(messages.count(), 0);
         db::Connection c(m_connection);
         QVERIFY(!db::findExplosive(c, kTnt));
@@ -509,7 +509,7 @@ private slots:
         QCOMPARE(text(w.get(), "txtSulmax"), "20");
         QCOMPARE(text(w.get(), "txtPolmax"), "30");
         setText(w.get(), "txtPolmax", "35,5");
-        click(w.get(), "cmdOk");
+        QTest::keyClick(child<QLineEdit>(w.get(), "txtPolmax"), Qt::Key_Return); // as "ОК"
         QCOMPARE(messages.count(), 0);
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(grid(w.get())->rowCount(), 22);

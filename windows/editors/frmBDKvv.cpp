@@ -42,6 +42,9 @@ frmBDKvv::frmBDKvv(QString connectionString, QWidget* parent)
     connect(m_ui->cmdDel, &QPushButton::clicked, this, &frmBDKvv::deleteRecord);
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &frmBDKvv::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &frmBDKvv::cancelInput);
+    // Enter in a field of the frame stores, as "OK" does.
+    connect(m_ui->txtVVPower, &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
+    connect(m_ui->comKVVName->lineEdit(), &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmBDKvv::backRequested);
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmBDKvv::exitRequested);
 
@@ -187,6 +190,7 @@ void frmBDKvv::storeRecord() {
     switch (result) {
     case db::EditResult::Done:
         returnToBrowsing();
+        showRow(name);
         break;
     case db::EditResult::NameTaken:
         ui::Messages::warning(this, kMessageTitle,
@@ -222,6 +226,16 @@ void frmBDKvv::returnToBrowsing() {
     m_ui->cmdNazad->setEnabled(true);
     m_ui->grdTable->setEnabled(true);
     enableRowButtons(false);
+}
+
+void frmBDKvv::showRow(const QString& name) {
+    const QList<QTableWidgetItem*> found = m_ui->grdTable->findItems(name, Qt::MatchExactly);
+    for (QTableWidgetItem* item : found) {
+        if (item->column() == 0) {
+            m_ui->grdTable->scrollToItem(item);
+            break;
+        }
+    }
 }
 
 void frmBDKvv::deleteRecord() {

@@ -39,6 +39,8 @@ private:
     void showInputFrame();
     void returnToBrowsing();
     void enableRowButtons(bool enabled);
+    // Scrolls the grid to the explosive, without selecting it.
+    void showRow(const QString& name);
     // The name in the first column of the grid's current row.
     std::optional<QString> selectedName() const;
 

@@ -73,6 +73,12 @@ frmBDZ::frmBDZ(QString connectionString, QWidget* parent)
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmBDZ::backRequested);
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmBDZ::exitRequested);
     connect(m_ui->Combo1, &QComboBox::editTextChanged, this, &frmBDZ::typeTextChanged);
+    // Enter in a field of the frame stores, as "ОК" does.
+    for (QLineEdit* field : m_rangeFields) {
+        connect(field, &QLineEdit::returnPressed, this, &frmBDZ::storeRecord);
+    }
+    connect(m_ui->Text1, &QLineEdit::returnPressed, this, &frmBDZ::storeRecord);
+    connect(m_ui->Combo2->lineEdit(), &QLineEdit::returnPressed, this, &frmBDZ::storeRecord);
 
     fillGrid();
 }
@@ -401,9 +407,17 @@ void frmBDZ::storeRecord() {
         return;
     }
     switch (result) {
-    case db::EditResult::Done:
+    case db::EditResult::Done: {
         returnToBrowsing();
+        // The stored row in sight, not selected.
+        for (std::size_t row = 0; row < m_kinds.size(); ++row) {
+            if (m_kinds[row].type == input->typeNumber && m_kinds[row].name == input->kindName) {
+                m_ui->grdTable->scrollToItem(m_ui->grdTable->item(static_cast<int>(row), 1));
+                break;
+            }
+        }
         break;
+    }
     case db::EditResult::NameTaken:
         ui::Messages::warning(this, kMessageTitle,
                               QStringLiteral("Поле «%1»: вид «%2» уже есть у типа «%3». Введите "
