@@ -707,6 +707,7 @@ private slots:
         click(w.get(), "cmdDel");
         QVERIFY2(messages.last().text.contains("тип тоже будет удалён"),
                  qPrintable(messages.last().text));
+        QCOMPARE(messages.last().defaultButton, QMessageBox::No); // Enter keeps the kind
         QVERIFY(!column(w.get(), 0).contains("Транспорт"));
         QVERIFY(!dump(m_connection, "BTypes").contains("3|Транспорт"));
         QCOMPARE(dump(m_connection, "BTypes").size(), 3);

@@ -364,7 +364,7 @@ bool frmBDZ::confirmRanges(const db::DestructionRanges& r) {
                QStringLiteral("Давления степеней разрушения обычно растут от слабой к полной, "
                               "а здесь:\n%1\nСохранить запись с этими значениями?")
                    .arg(problems.join(u'\n')),
-               QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No});
+               QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
     return answer == QMessageBox::Yes;
 }
 
@@ -385,12 +385,13 @@ void frmBDZ::storeRecord() {
                     : 0;
             if (used > 0) {
                 const auto answer = ui::Messages::show(
-                    this, {kMessageTitle,
-                           QStringLiteral("Вид «%1» (%2) указан у %3 планов местности. В их "
-                                          "записях тип и вид изменятся вместе с ним. Сохранить?")
-                               .arg(m_changing->name, typeCaption(m_changing->typeName),
-                                    structuresText(used)),
-                           QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+                    this,
+                    {kMessageTitle,
+                     QStringLiteral("Вид «%1» (%2) указан у %3 планов местности. В их "
+                                    "записях тип и вид изменятся вместе с ним. Сохранить?")
+                         .arg(m_changing->name, typeCaption(m_changing->typeName),
+                              structuresText(used)),
+                     QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
                 if (answer != QMessageBox::Yes) {
                     return;
                 }
@@ -475,7 +476,7 @@ void frmBDZ::deleteRecord() {
         }
         const auto answer =
             ui::Messages::show(this, {kMessageTitle, question, QMessageBox::Question,
-                                      QMessageBox::Yes | QMessageBox::No});
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
         if (answer != QMessageBox::Yes) {
             return;
         }
