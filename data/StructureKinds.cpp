@@ -6,7 +6,7 @@ namespace {
 
 QString rangeColumns() {
     QStringList names;
-    for (const char* name : kRangeFields) {
+    for (const char* name : kDestructionFields) {
         names << QLatin1String(name);
     }
     return names.join(QStringLiteral(", "));
@@ -51,17 +51,17 @@ bool kindNameTaken(Connection& connection, int type, const QString& name, const 
 }
 
 struct ResolvedType {
-    StructureType type;
+    TypeRecord type;
     bool isNew = false;
 };
 
 // The type the input names, or NumberTaken when a new type's number is in use.
 std::optional<ResolvedType> resolveType(Connection& connection, const KindInput& input) {
-    const std::vector<StructureType> types = readStructureTypes(connection);
+    const std::vector<TypeRecord> types = readStructureTypes(connection);
     if (const auto existing = findTypeByName(types, input.typeName)) {
         return ResolvedType{*existing, false};
     }
-    for (const StructureType& t : types) {
+    for (const TypeRecord& t : types) {
         if (t.number == input.typeNumber) {
             return std::nullopt;
         }
@@ -85,14 +85,14 @@ void removeTypeIfEmpty(Connection& connection, int type) {
 
 } // namespace
 
-std::vector<StructureKind> readStructureKinds(Connection& connection) {
-    std::vector<StructureKind> kinds;
+std::vector<KindRecord> readStructureKinds(Connection& connection) {
+    std::vector<KindRecord> kinds;
     QSqlQuery query =
         connection.select(QStringLiteral("select t.TName, k.Type, k.STName, %1 from BSubTypes k "
                                          "left join BTypes t on t.TNum = k.Type")
                               .arg(rangeColumns()));
     while (query.next()) {
-        StructureKind kind;
+        KindRecord kind;
         kind.typeName = query.value(0).toString();
         kind.type = query.value(1).toInt();
         kind.name = query.value(2).toString();
@@ -104,8 +104,8 @@ std::vector<StructureKind> readStructureKinds(Connection& connection) {
     return kinds;
 }
 
-std::vector<StructureType> readStructureTypes(Connection& connection) {
-    std::vector<StructureType> types;
+std::vector<TypeRecord> readStructureTypes(Connection& connection) {
+    std::vector<TypeRecord> types;
     QSqlQuery query =
         connection.select(QStringLiteral("select TNum, TName from BTypes order by TNum"));
     while (query.next()) {
@@ -114,9 +114,9 @@ std::vector<StructureType> readStructureTypes(Connection& connection) {
     return types;
 }
 
-std::optional<StructureType> findTypeByName(const std::vector<StructureType>& types,
-                                            const QString& name) {
-    for (const StructureType& t : types) {
+std::optional<TypeRecord> findTypeByName(const std::vector<TypeRecord>& types,
+                                         const QString& name) {
+    for (const TypeRecord& t : types) {
         if (sameCatalogueName(t.name, name)) {
             return t;
         }
@@ -172,7 +172,7 @@ EditResult changeStructureKind(Connection& connection, const KindKey& old, const
     }
     const QString newName = input.kindName.trimmed();
     QStringList assignments;
-    for (const char* name : kRangeFields) {
+    for (const char* name : kDestructionFields) {
         assignments << QStringLiteral("%1 = ?").arg(QLatin1String(name));
     }
     QVariantList values{type->type.number, newName};

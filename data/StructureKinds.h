@@ -13,10 +13,10 @@ namespace kelmo::db {
 // The eight overpressure bounds of a kind, kPa, in the order of the table's fields: weak,
 // medium, strong and complete destruction, least then greatest value of each.
 using DestructionRanges = std::array<double, 8>;
-inline constexpr std::array<const char*, 8> kRangeFields = {"Slamin", "Slamax", "Sremin", "Sremax",
-                                                            "Sulmin", "Sulmax", "Polmin", "Polmax"};
+inline constexpr std::array<const char*, 8> kDestructionFields = {
+    "Slamin", "Slamax", "Sremin", "Sremax", "Sulmin", "Sulmax", "Polmin", "Polmax"};
 
-struct StructureType {
+struct TypeRecord {
     int number = 0;
     QString name;
 };
@@ -28,7 +28,7 @@ struct KindKey {
 };
 
 // One row of BSubTypes with the name of its type (empty when no type has its number).
-struct StructureKind {
+struct KindRecord {
     int type = 0;
     QString typeName;
     QString name;
@@ -45,14 +45,13 @@ struct KindInput {
 };
 
 // Every kind with its type's name, read with one join, in the table's order.
-std::vector<StructureKind> readStructureKinds(Connection& connection);
+std::vector<KindRecord> readStructureKinds(Connection& connection);
 
 // The types ordered by number.
-std::vector<StructureType> readStructureTypes(Connection& connection);
+std::vector<TypeRecord> readStructureTypes(Connection& connection);
 
 // The type whose name is `name` regardless of letter case, if there is one.
-std::optional<StructureType> findTypeByName(const std::vector<StructureType>& types,
-                                            const QString& name);
+std::optional<TypeRecord> findTypeByName(const std::vector<TypeRecord>& types, const QString& name);
 
 // How many structures of site plans are recorded with this kind of this type.
 int structuresOfKind(Connection& connection, const QString& typeName, const QString& kindName);

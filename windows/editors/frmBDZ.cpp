@@ -99,7 +99,7 @@ void frmBDZ::fillGrid() {
     }
     grid->setRowCount(static_cast<int>(m_kinds.size()));
     for (int row = 0; row < grid->rowCount(); ++row) {
-        const db::StructureKind& kind = m_kinds[static_cast<std::size_t>(row)];
+        const db::KindRecord& kind = m_kinds[static_cast<std::size_t>(row)];
         const auto text = [&](int column, const QString& value, Qt::Alignment alignment) {
             auto* item = new QTableWidgetItem(value);
             item->setTextAlignment(alignment | Qt::AlignVCenter);
@@ -115,7 +115,7 @@ void frmBDZ::fillGrid() {
     grid->setCurrentCell(-1, -1);
 }
 
-std::optional<db::StructureKind> frmBDZ::selectedKind() const {
+std::optional<db::KindRecord> frmBDZ::selectedKind() const {
     const int row = m_ui->grdTable->currentRow();
     if (row < 0 || row >= static_cast<int>(m_kinds.size())) {
         return std::nullopt;
@@ -134,7 +134,7 @@ void frmBDZ::loadTypes() {
     const QString text = m_ui->Combo1->currentText();
     const QSignalBlocker block(m_ui->Combo1);
     m_ui->Combo1->clear();
-    for (const db::StructureType& t : m_types) {
+    for (const db::TypeRecord& t : m_types) {
         m_ui->Combo1->addItem(t.name, t.number);
     }
     m_ui->Combo1->setEditText(text);
@@ -180,10 +180,10 @@ void frmBDZ::changeRecord() {
         return;
     }
     // The values as they are now, in case another program changed them.
-    std::optional<db::StructureKind> current;
+    std::optional<db::KindRecord> current;
     try {
         db::Connection connection(m_connectionString);
-        for (const db::StructureKind& k : db::readStructureKinds(connection)) {
+        for (const db::KindRecord& k : db::readStructureKinds(connection)) {
             if (k.type == selected->type && k.name == selected->name) {
                 current = k;
                 break;
@@ -227,10 +227,10 @@ void frmBDZ::typeTextChanged(const QString& text) {
         const int shown = m_ui->Text1->text().trimmed().toInt(&isNumber);
         const bool used =
             std::any_of(m_types.begin(), m_types.end(),
-                        [shown](const db::StructureType& t) { return t.number == shown; });
+                        [shown](const db::TypeRecord& t) { return t.number == shown; });
         if ((!isNumber || used) && !m_types.empty()) {
             int next = 1;
-            for (const db::StructureType& t : m_types) {
+            for (const db::TypeRecord& t : m_types) {
                 next = std::max(next, t.number + 1);
             }
             if (next <= std::numeric_limits<qint16>::max()) {
@@ -246,7 +246,7 @@ void frmBDZ::fillKindList(const QString& typeName) {
     const QSignalBlocker block(m_ui->Combo2);
     m_ui->Combo2->clear();
     if (!typeName.isEmpty()) {
-        for (const db::StructureKind& k : m_kinds) {
+        for (const db::KindRecord& k : m_kinds) {
             if (k.typeName == typeName) {
                 m_ui->Combo2->addItem(k.name);
             }
@@ -284,7 +284,7 @@ std::optional<db::KindInput> frmBDZ::readInput() {
                                                       "целое число от -32768 до 32767.")
                                            .arg(kNumberField, numberText));
         }
-        for (const db::StructureType& t : m_types) {
+        for (const db::TypeRecord& t : m_types) {
             if (t.number == number) {
                 return refuse(m_ui->Text1,
                               QStringLiteral("Поле «%1»: номер %2 уже у типа «%3». Введите "
@@ -303,7 +303,7 @@ std::optional<db::KindInput> frmBDZ::readInput() {
             m_ui->Combo2,
             QStringLiteral("Поле «%1»: введите название вида сооружения.").arg(kKindField));
     }
-    for (const db::StructureKind& k : m_kinds) {
+    for (const db::KindRecord& k : m_kinds) {
         const bool self = m_changing && k.type == m_changing->type && k.name == m_changing->name;
         if (!self && existingType && k.type == existingType->number &&
             db::sameCatalogueName(k.name, input.kindName)) {
@@ -469,7 +469,7 @@ void frmBDZ::deleteRecord() {
         }
         const auto sameType =
             std::count_if(m_kinds.begin(), m_kinds.end(),
-                          [&](const db::StructureKind& k) { return k.type == kind->type; });
+                          [&](const db::KindRecord& k) { return k.type == kind->type; });
         if (sameType == 1 && !kind->typeName.isEmpty()) {
             question += QStringLiteral("\nЭто последний вид типа «%1»: тип тоже будет удалён.")
                             .arg(kind->typeName);

@@ -44,15 +44,15 @@ private:
     void loadTypes();
     void typeTextChanged(const QString& text);
     void fillKindList(const QString& typeName);
-    std::optional<db::StructureKind> selectedKind() const;
+    std::optional<db::KindRecord> selectedKind() const;
     // The input of the frame, or nothing after a message that names the refused field.
     std::optional<db::KindInput> readInput();
     bool confirmRanges(const db::DestructionRanges& ranges);
 
     QString m_connectionString;
-    std::vector<db::StructureKind> m_kinds; // the grid's rows
-    std::vector<db::StructureType> m_types; // the types when the frame opened
-    std::optional<db::StructureKind> m_changing;
+    std::vector<db::KindRecord> m_kinds; // the grid's rows
+    std::vector<db::TypeRecord> m_types; // the types when the frame opened
+    std::optional<db::KindRecord> m_changing;
     std::array<QLineEdit*, 8> m_rangeFields{};
     std::unique_ptr<Ui::frmBDZ> m_ui;
 };
