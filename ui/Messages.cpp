@@ -40,7 +40,12 @@ void Messages::setInterceptor(Interceptor i) {
     interceptor() = std::move(i);
 }
 
-MessageRecorder::MessageRecorder() {
+Messages::Interceptor Messages::currentInterceptor() {
+    return interceptor();
+}
+
+MessageRecorder::MessageRecorder()
+    : m_previous(Messages::currentInterceptor()) {
     Messages::setInterceptor([this](const Message& m) {
         m_messages.append(m);
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
@@ -48,7 +53,7 @@ MessageRecorder::MessageRecorder() {
 }
 
 MessageRecorder::~MessageRecorder() {
-    Messages::setInterceptor({});
+    Messages::setInterceptor(std::move(m_previous));
 }
 
 } // namespace kelmo::ui

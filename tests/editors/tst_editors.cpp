@@ -7,11 +7,10 @@
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveRecords.h"
 #include "data/StructureKinds.h"
-#include "shell/WorkWindows.h"
+#include "shell/Navigator.h"
 #include "shell/frmMain.h"
-#include "tests/support/WidgetLookup.h"
+#include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/editors/frmBDKvv.h"
 #include "windows/editors/frmBDZ.h"
 #include "windows/zone/frmZone.h"
@@ -99,7 +98,7 @@ int clickRow(QWidget* window, const QString& text, int c = 0) {
     return row;
 }
 
-void setText(QWidget* window, const char* name, const QString& text) {
+void enter(QWidget* window, const char* name, const QString& text) {
     if (auto* combo = window->findChild<QComboBox*>(QString::fromLatin1(name))) {
         combo->setEditText(text);
     } else {
@@ -107,7 +106,7 @@ void setText(QWidget* window, const char* name, const QString& text) {
     }
 }
 
-QString text(QWidget* window, const char* name) {
+QString fieldText(QWidget* window, const char* name) {
     if (auto* combo = window->findChild<QComboBox*>(QString::fromLatin1(name))) {
         return combo->currentText();
     }
@@ -150,9 +149,9 @@ int childMain(int argc, char** argv) {
     if (!child<QGroupBox>(window.get(), "Frame1")->isVisible()) {
         return 3;
     }
-    setText(window.get(),
-            qEnvironmentVariable("KELMO_EDITOR_CHILD") == "kvv" ? "comKVVName" : "Combo2",
-            "Изменённое имя");
+    enter(window.get(),
+          qEnvironmentVariable("KELMO_EDITOR_CHILD") == "kvv" ? "comKVVName" : "Combo2",
+          "Изменённое имя");
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     return app.exec();
@@ -160,7 +159,7 @@ int childMain(int argc, char** argv) {
 
 } // namespace
 
-class TestEditors : public QObject {
+class TestEditors : public test::GuiTest {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -201,7 +200,6 @@ private slots:
         m_connection = connectionTo(m_path);
     }
     void cleanup() {
-        ui::WindowRegistry::closeAll();
         for (QWidget* w : QApplication::topLevelWidgets()) {
             w->close();
         }
@@ -234,7 +232,7 @@ private slots:
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(child<QGroupBox>(w.get(), "Frame1")->title(),
                  "Окно ввода нового (изменения старого) конденсированного ВВ");
-        QCOMPARE(text(w.get(), "txtVVPower"), "0");
+        QCOMPARE(fieldText(w.get(), "txtVVPower"), "0");
         QCOMPARE(child<QComboBox>(w.get(), "comKVVName")->count(), 0);
         QCOMPARE(child<QPushButton>(w.get(), "cmdOk")->text(), "OK");
     }
@@ -266,8 +264,8 @@ private slots:
         clickRow(w.get(), kTnt);
         click(w.get(), "cmdIzm");
         QVERIFY(child<QGroupBox>(w.get(), "Frame1")->isVisible());
-        QCOMPARE(text(w.get(), "comKVVName"), kTnt);
-        QCOMPARE(text(w.get(), "txtVVPower"), "4520");
+        QCOMPARE(fieldText(w.get(), "comKVVName"), kTnt);
+        QCOMPARE(fieldText(w.get(), "txtVVPower"), "4520");
         QCOMPARE(enabled(w.get(), kControls),
                  "cmdDob=0 cmdIzm=0 cmdDel=0 cmdNazad=0 cmdVihod=0 grdTable=0");
         // Gone from the grid, still in the table.
@@ -279,8 +277,8 @@ private slots:
         click(w.get(), "cmdVihod");
         QCOMPARE(back.count() + exit.count(), 0);
 
-        setText(w.get(), "comKVVName", "Что-то другое");
-        setText(w.get(), "txtVVPower", "1");
+        enter(w.get(), "comKVVName", "Что-то другое");
+        enter(w.get(), "txtVVPower", "1");
         click(w.get(), "cmdCansel");
         QCOMPARE(column(w.get(), 0), namesBefore);
         QCOMPARE(rowOf(w.get(), kTnt), row);
@@ -300,8 +298,8 @@ private slots:
         ui::MessageRecorder messages;
         clickRow(w.get(), kTnt);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "comKVVName", "ТНТ (тротил)");
-        setText(w.get(), "txtVVPower", "4184,5");
+        enter(w.get(), "comKVVName", "ТНТ (тротил)");
+        enter(w.get(), "txtVVPower", "4184,5");
         QTest::keyClick(child<QLineEdit>(w.get(), "txtVVPower"), Qt::Key_Return); // as "OK"
         QCOMPARE(messages.count(), 0);
         db::Connection c(m_connection);
@@ -365,8 +363,8 @@ private slots:
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         click(w.get(), "cmdDob");
-        setText(w.get(), "comKVVName", name);
-        setText(w.get(), "txtVVPower", energy);
+        enter(w.get(), "comKVVName", name);
+        enter(w.get(), "txtVVPower", energy);
         click(w.get(), "cmdOk");
         db::Connection c(m_connection);
         if (refusal.isEmpty()) {
@@ -408,7 +406,7 @@ private slots:
         clickRow(w.get(), kTnt);
         if (action == "cmdOk") {
             click(w.get(), "cmdIzm");
-            setText(w.get(), "comKVVName", "Тротил новый");
+            enter(w.get(), "comKVVName", "Тротил новый");
         }
         exec("update Explosives set VVName = 'Тротил литой' where VVName = 'Тротил (ТНТ)'");
         const QStringList before = catalogue(m_connection);
@@ -434,7 +432,7 @@ private slots:
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kTnt);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "txtVVPower", "4600");
+        enter(w.get(), "txtVVPower", "4600");
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().icon, QMessageBox::Critical);
@@ -488,8 +486,8 @@ private slots:
                  "cmdDob=1 cmdIzm=1 cmdDel=1 cmdNazad=1 cmdVihod=1 grdTable=1");
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(child<QPushButton>(w.get(), "cmdOk")->text(), "ОК");
-        QCOMPARE(text(w.get(), "Text1"), "0");
-        QCOMPARE(text(w.get(), "txtPolmax"), "0");
+        QCOMPARE(fieldText(w.get(), "Text1"), "0");
+        QCOMPARE(fieldText(w.get(), "txtPolmax"), "0");
     }
 
     // "Изменить запись" fills the frame from the selected row; "ОК" changes that row in place.
@@ -501,14 +499,14 @@ private slots:
         QVERIFY(child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(enabled(w.get(), kControls),
                  "cmdDob=0 cmdIzm=0 cmdDel=0 cmdNazad=1 cmdVihod=1 grdTable=0");
-        QCOMPARE(text(w.get(), "Combo1"), kBuildings);
-        QCOMPARE(text(w.get(), "Text1"), "1");
+        QCOMPARE(fieldText(w.get(), "Combo1"), kBuildings);
+        QCOMPARE(fieldText(w.get(), "Text1"), "1");
         QVERIFY(child<QLineEdit>(w.get(), "Text1")->isReadOnly());
-        QCOMPARE(text(w.get(), "Combo2"), kWooden);
+        QCOMPARE(fieldText(w.get(), "Combo2"), kWooden);
         QCOMPARE(child<QComboBox>(w.get(), "Combo2")->count(), 15); // the kinds of its type
-        QCOMPARE(text(w.get(), "txtSulmax"), "20");
-        QCOMPARE(text(w.get(), "txtPolmax"), "30");
-        setText(w.get(), "txtPolmax", "35,5");
+        QCOMPARE(fieldText(w.get(), "txtSulmax"), "20");
+        QCOMPARE(fieldText(w.get(), "txtPolmax"), "30");
+        enter(w.get(), "txtPolmax", "35,5");
         QTest::keyClick(child<QLineEdit>(w.get(), "txtPolmax"), Qt::Key_Return); // as "ОК"
         QCOMPARE(messages.count(), 0);
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
@@ -528,21 +526,21 @@ private slots:
         auto* types = child<QComboBox>(w.get(), "Combo1");
         QCOMPARE(types->count(), 4);
         types->setCurrentIndex(types->findText("Транспорт"));
-        QCOMPARE(text(w.get(), "Text1"), "3");
+        QCOMPARE(fieldText(w.get(), "Text1"), "3");
         QVERIFY(child<QLineEdit>(w.get(), "Text1")->isReadOnly());
         QCOMPARE(child<QComboBox>(w.get(), "Combo2")->count(), 1);
         QCOMPARE(child<QComboBox>(w.get(), "Combo2")->itemText(0), kTankWagons);
 
-        setText(w.get(), "Combo1", "Мосты");
+        enter(w.get(), "Combo1", "Мосты");
         QVERIFY(!child<QLineEdit>(w.get(), "Text1")->isReadOnly());
-        QCOMPARE(text(w.get(), "Text1"), "5");
+        QCOMPARE(fieldText(w.get(), "Text1"), "5");
         QCOMPARE(child<QComboBox>(w.get(), "Combo2")->count(), 0);
-        setText(w.get(), "Combo2", "Мосты стальные");
+        enter(w.get(), "Combo2", "Мосты стальные");
         const char* fields[] = {"txtSlamin", "txtSlamax", "txtSremin", "txtSremax",
                                 "txtSulmin", "txtSulmax", "txtPolmin", "txtPolmax"};
         const char* values[] = {"10", "20", "20", "30", "30", "40", "40", "60"};
         for (int i = 0; i < 8; ++i) {
-            setText(w.get(), fields[i], values[i]);
+            enter(w.get(), fields[i], values[i]);
         }
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 0);
@@ -608,16 +606,16 @@ private slots:
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         click(w.get(), "cmdDob");
-        setText(w.get(), "Combo1", type);
-        setText(w.get(), "Combo2", "Вагоны");
+        enter(w.get(), "Combo1", type);
+        enter(w.get(), "Combo2", "Вагоны");
         const char* fields[] = {"txtSlamin", "txtSlamax", "txtSremin", "txtSremax",
                                 "txtSulmin", "txtSulmax", "txtPolmin", "txtPolmax"};
         const char* values[] = {"10", "20", "20", "30", "30", "40", "40", "60"};
         for (int i = 0; i < 8; ++i) {
-            setText(w.get(), fields[i], values[i]);
+            enter(w.get(), fields[i], values[i]);
         }
         if (!field.isEmpty()) {
-            setText(w.get(), qPrintable(field), value);
+            enter(w.get(), qPrintable(field), value);
         }
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 1);
@@ -633,7 +631,7 @@ private slots:
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kWooden, 1);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "txtSremin", "7"); // medium begins inside weak: 6–8
+        enter(w.get(), "txtSremin", "7"); // medium begins inside weak: 6–8
         messages.queueAnswer(QMessageBox::No);
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 1);
@@ -655,8 +653,8 @@ private slots:
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kWooden, 1);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "Combo2", "Другое");
-        setText(w.get(), "txtSlamin", "1");
+        enter(w.get(), "Combo2", "Другое");
+        enter(w.get(), "txtSlamin", "1");
         click(w.get(), "cmdCansel");
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(catalogue(m_connection), before);
@@ -675,7 +673,7 @@ private slots:
 
         clickRow(w.get(), kWooden, 1);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "Combo2", "Дома из бруса");
+        enter(w.get(), "Combo2", "Дома из бруса");
         messages.queueAnswer(QMessageBox::No);
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 1);
@@ -721,8 +719,8 @@ private slots:
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kWooden, 1);
         click(w.get(), "cmdIzm");
-        setText(w.get(), "Combo1", "Деревянные постройки"); // a new type, then the refused update
-        setText(w.get(), "txtPolmax", "31");
+        enter(w.get(), "Combo1", "Деревянные постройки"); // a new type, then the refused update
+        enter(w.get(), "txtPolmax", "31");
         click(w.get(), "cmdOk");
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().icon, QMessageBox::Critical);
@@ -751,7 +749,7 @@ private slots:
         clickRow(w.get(), grid(w.get())->item(0, 1)->text(), 1);
         click(w.get(), "cmdIzm");
         QVERIFY(child<QGroupBox>(w.get(), "Frame1")->isVisible());
-        setText(w.get(), explosives ? "comKVVName" : "Combo2", "Изменённое имя");
+        enter(w.get(), explosives ? "comKVVName" : "Combo2", "Изменённое имя");
         QVERIFY(w->close());
         w.reset();
         QCOMPARE(catalogue(m_connection), before);
@@ -789,63 +787,59 @@ private slots:
     // The menu opens each editor and closes itself; back brings it again; the zone input
     // window, opened afterwards, lists what the editor stored.
     void menuOpensEditors() {
-        QVERIFY(testConnectionString(defaultConnectionString()));
-        shell::wireWorkWindows();
         ui::MessageRecorder messages;
-        auto* menu = ui::WindowRegistry::show<shell::frmMain>();
-        auto* kvv = menu->findChild<QAction*>("mnuKvv");
+        shell::Navigator navigator;
+        QVERIFY(navigator.start());
+        auto* kvv = navigator.mainMenu()->findChild<QAction*>("mnuKvv");
         QVERIFY(kvv->isEnabled());
         QCOMPARE(kvv->text(), "Конденсированных взрывчатых веществ");
         kvv->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(ui::WindowRegistry::find<shell::frmMain>() == nullptr);
-        frmBDKvv* editor = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* e = qobject_cast<frmBDKvv*>(w); e && e->isVisible()) {
-                editor = e;
-            }
-        }
-        QVERIFY(editor != nullptr);
+        flushDeletes();
+        QVERIFY(navigator.mainMenu() == nullptr);
+        frmBDKvv* editor = navigator.explosivesEditor();
+        QVERIFY(editor && editor->isVisible());
         click(editor, "cmdDob");
-        setText(editor, "comKVVName", "Аммонал");
-        setText(editor, "txtVVPower", "5100");
+        enter(editor, "comKVVName", "Аммонал");
+        enter(editor, "txtVVPower", "5100");
         click(editor, "cmdOk");
-        QPointer<frmBDKvv> gone(editor);
         click(editor, "cmdNazad");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(gone.isNull());
-        menu = ui::WindowRegistry::find<shell::frmMain>();
-        QVERIFY(menu && menu->isVisible());
+        flushDeletes();
+        QVERIFY(navigator.explosivesEditor() == nullptr);
+        QVERIFY(navigator.mainMenu() && navigator.mainMenu()->isVisible());
 
-        menu->findChild<QAction*>("mnuZone")->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        auto* zone = ui::WindowRegistry::find<zone::frmZone>();
+        trigger(navigator.mainMenu(), "mnuZone");
+        flushDeletes();
+        auto* zone = navigator.zoneInput();
         QVERIFY(zone != nullptr);
         auto* list = child<QComboBox>(zone, "Combo4");
         const int at = list->findText("Аммонал");
         QVERIFY(at >= 0);
         list->setCurrentIndex(at);
-        QCOMPARE(text(zone, "Text12"), "5100");
+        QCOMPARE(fieldText(zone, "Text12"), "5100");
         click(zone, "cmdNazad");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        flushDeletes();
 
-        menu = ui::WindowRegistry::find<shell::frmMain>();
-        auto* rezerv = menu->findChild<QAction*>("mnuRezerv");
+        auto* rezerv = navigator.mainMenu()->findChild<QAction*>("mnuRezerv");
         QVERIFY(rezerv->isEnabled());
         QCOMPARE(rezerv->text(), "Жилых и промышленных объектов,транспорта, резервуаров");
         rezerv->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        frmBDZ* types = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* e = qobject_cast<frmBDZ*>(w); e && e->isVisible()) {
-                types = e;
-            }
-        }
-        QVERIFY(types != nullptr);
+        flushDeletes();
+        QVERIFY(navigator.mainMenu() == nullptr);
+        frmBDZ* types = navigator.structureTypesEditor();
+        QVERIFY(types && types->isVisible());
         QCOMPARE(grid(types)->rowCount(), 22);
         click(types, "cmdNazad");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(ui::WindowRegistry::find<shell::frmMain>()->isVisible());
+        flushDeletes();
+        QVERIFY(navigator.structureTypesEditor() == nullptr);
+        QVERIFY(navigator.mainMenu()->isVisible());
+
+        // "Выход" of an editor closes every window.
+        trigger(navigator.mainMenu(), "mnuKvv");
+        flushDeletes();
+        click(navigator.explosivesEditor(), "cmdVihod");
+        flushDeletes();
+        QVERIFY(navigator.explosivesEditor() == nullptr);
+        QVERIFY(navigator.mainMenu() == nullptr);
         QCOMPARE(messages.count(), 0);
     }
 };

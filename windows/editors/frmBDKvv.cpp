@@ -45,7 +45,11 @@ frmBDKvv::frmBDKvv(QString connectionString, QWidget* parent)
     // Enter in a field of the frame stores, as "OK" does.
     connect(m_ui->txtVVPower, &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
     connect(m_ui->comKVVName->lineEdit(), &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
-    connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmBDKvv::backRequested);
+    connect(m_ui->cmdNazad, &QPushButton::clicked, this, [this] {
+        // The main menu is shown first, so the program never has no window.
+        emit backRequested();
+        close();
+    });
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmBDKvv::exitRequested);
 
     fillGrid();

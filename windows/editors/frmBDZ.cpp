@@ -70,7 +70,11 @@ frmBDZ::frmBDZ(QString connectionString, QWidget* parent)
     connect(m_ui->cmdDel, &QPushButton::clicked, this, &frmBDZ::deleteRecord);
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &frmBDZ::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &frmBDZ::returnToBrowsing);
-    connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmBDZ::backRequested);
+    connect(m_ui->cmdNazad, &QPushButton::clicked, this, [this] {
+        // The main menu is shown first, so the program never has no window.
+        emit backRequested();
+        close();
+    });
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmBDZ::exitRequested);
     connect(m_ui->Combo1, &QComboBox::editTextChanged, this, &frmBDZ::typeTextChanged);
     // Enter in a field of the frame stores, as "ОК" does.
