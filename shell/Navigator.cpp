@@ -77,7 +77,9 @@ bool Navigator::start() {
 
 frmMain* Navigator::showMainMenu() {
     if (!m_mainMenu) {
-        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{frmMain::WorkWindow::Zone});
+        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{frmMain::WorkWindow::Zone,
+                                                                frmMain::WorkWindow::StructureTypes,
+                                                                frmMain::WorkWindow::Explosives});
         connect(m_mainMenu, &frmMain::workWindowRequested, this,
                 [this](frmMain::WorkWindow w) { openWorkWindow(static_cast<int>(w)); });
         connect(m_mainMenu, &frmMain::aboutRequested, this, &Navigator::showAbout);
@@ -91,6 +93,12 @@ void Navigator::openWorkWindow(int window) {
     switch (static_cast<frmMain::WorkWindow>(window)) {
     case frmMain::WorkWindow::Zone:
         opened = showZoneInput();
+        break;
+    case frmMain::WorkWindow::StructureTypes:
+        opened = showStructureTypesEditor();
+        break;
+    case frmMain::WorkWindow::Explosives:
+        opened = showExplosivesEditor();
         break;
     default:
         break;
@@ -165,11 +173,38 @@ zone::frmOutput* Navigator::showZoneResults() {
     return present(m_zoneResults.data());
 }
 
+editors::frmBDKvv* Navigator::showExplosivesEditor() {
+    if (!m_explosivesEditor) {
+        m_explosivesEditor = create<editors::frmBDKvv>(m_connectionString);
+        connect(m_explosivesEditor, &editors::frmBDKvv::backRequested, this,
+                &Navigator::showMainMenu);
+        connect(m_explosivesEditor, &editors::frmBDKvv::exitRequested, this,
+                &Navigator::exitProgram);
+    }
+    return present(m_explosivesEditor.data());
+}
+
+editors::frmBDZ* Navigator::showStructureTypesEditor() {
+    if (!m_structureTypesEditor) {
+        m_structureTypesEditor = create<editors::frmBDZ>(m_connectionString);
+        connect(m_structureTypesEditor, &editors::frmBDZ::backRequested, this,
+                &Navigator::showMainMenu);
+        connect(m_structureTypesEditor, &editors::frmBDZ::exitRequested, this,
+                &Navigator::exitProgram);
+    }
+    return present(m_structureTypesEditor.data());
+}
+
 void Navigator::closeAll() {
     m_closingAll = true;
-    const QList<QPointer<QWidget>> windows{m_zoneResults.data(), m_zoneParameters.data(),
-                                           m_zoneInput.data(),   m_about.data(),
-                                           m_dataSource.data(),  m_mainMenu.data()};
+    const QList<QPointer<QWidget>> windows{m_zoneResults.data(),
+                                           m_zoneParameters.data(),
+                                           m_zoneInput.data(),
+                                           m_explosivesEditor.data(),
+                                           m_structureTypesEditor.data(),
+                                           m_about.data(),
+                                           m_dataSource.data(),
+                                           m_mainMenu.data()};
     for (const QPointer<QWidget>& window : windows) {
         if (window) {
             window->close();

@@ -4,6 +4,8 @@
 #include "shell/frmAbout.h"
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
+#include "windows/editors/frmBDKvv.h"
+#include "windows/editors/frmBDZ.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
@@ -49,6 +51,9 @@ public:
     zone::frmPar* showZoneParameters();
     // A fresh results window for the session's last run; an older one is closed first.
     zone::frmOutput* showZoneResults();
+    // The reference database editors, on the database of start-up.
+    editors::frmBDKvv* showExplosivesEditor();
+    editors::frmBDZ* showStructureTypesEditor();
 
     // The windows that exist now; nullptr for a window that is closed.
     frmMain* mainMenu() const { return m_mainMenu; }
@@ -57,6 +62,8 @@ public:
     zone::frmZone* zoneInput() const { return m_zoneInput; }
     zone::frmPar* zoneParameters() const { return m_zoneParameters; }
     zone::frmOutput* zoneResults() const { return m_zoneResults; }
+    editors::frmBDKvv* explosivesEditor() const { return m_explosivesEditor; }
+    editors::frmBDZ* structureTypesEditor() const { return m_structureTypesEditor; }
 
     // Closes and destroys every window.
     void closeAll();
@@ -78,6 +85,8 @@ private:
     QPointer<zone::frmZone> m_zoneInput;
     QPointer<zone::frmPar> m_zoneParameters;
     QPointer<zone::frmOutput> m_zoneResults;
+    QPointer<editors::frmBDKvv> m_explosivesEditor;
+    QPointer<editors::frmBDZ> m_structureTypesEditor;
 };
 
 } // namespace kelmo::shell

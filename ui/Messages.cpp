@@ -14,6 +14,9 @@ QMessageBox::StandardButton Messages::show(QWidget* parent, const Message& messa
         return interceptor()(message);
     }
     QMessageBox box(message.icon, message.title, message.text, message.buttons, parent);
+    if (message.defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(message.defaultButton);
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

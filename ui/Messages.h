@@ -16,6 +16,8 @@ struct Message {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // The button Enter presses; NoButton leaves the choice to the message box.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Every message box of the program goes through here, so that tests can see and answer it

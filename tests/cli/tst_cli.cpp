@@ -336,6 +336,32 @@ void TestCli::initDb() {
     QVERIFY(QFile::exists(path));
     const QJsonObject o = runJson({"point", "--at", "50", "--mass", "1000", "--air", "--db", path});
     QCOMPARE(std::round(o["percentHeavy"].toDouble() * 10) / 10, 91.2);
+    {
+        // The structure catalogue: 22 kinds in 4 types, every kind under a type.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "init-db");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        const auto scalar = [&db](const QString& sql) {
+            QSqlQuery q(sql, db);
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        QCOMPARE(scalar("select count(*) from BSubTypes"), 22);
+        QCOMPARE(scalar("select count(*) from BTypes"), 4);
+        QCOMPARE(scalar("select count(*) from BSubTypes k left join BTypes t on t.TNum = k.Type "
+                        "where t.TName is null"),
+                 0);
+        QStringList types;
+        QSqlQuery q("select TName from BTypes order by TNum", db);
+        while (q.next()) {
+            types << q.value(0).toString();
+        }
+        QCOMPARE(types, QStringList({"Производственные, административные и жилые здания",
+                                     "Резервуары и емкости", "Транспорт",
+                                     "Коммунально-энергетические сети"}));
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("init-db");
 
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));

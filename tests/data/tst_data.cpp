@@ -206,8 +206,8 @@ private slots:
             return q.value(0).toInt();
         };
         QCOMPARE(count("Explosives"), 19);
-        QCOMPARE(count("BTypes"), 2);
-        QCOMPARE(count("BSubTypes"), 16);
+        QCOMPARE(count("BTypes"), 4);
+        QCOMPARE(count("BSubTypes"), 22);
         QCOMPARE(count("MnuPM"), 0);
         QCOMPARE(count("IDPM"), 0);
         QCOMPARE(count("TProbit"), 543);

@@ -1,0 +1,41 @@
+#include "windows/editors/EditorSupport.h"
+
+#include "core/NumberText.h"
+#include "ui/Messages.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace kelmo::editors {
+
+std::optional<double> parseNumber(const QString& text) {
+    if (const auto v = numtext::parse(text)) {
+        return v;
+    }
+    QString pointed = text.trimmed();
+    if (pointed.count(u',') == 1 && !pointed.contains(u'.')) {
+        pointed.replace(u',', u'.');
+        return numtext::parse(pointed, QLocale::c());
+    }
+    return std::nullopt;
+}
+
+void showDatabaseError(QWidget* parent, const QString& action, const Error& error) {
+    ui::Messages::critical(
+        parent, kMessageTitle,
+        QStringLiteral("%1\n%2").arg(action, QString::fromStdString(error.what())));
+}
+
+void focusField(QWidget* field) {
+    if (field == nullptr) {
+        return;
+    }
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        edit->selectAll();
+    } else if (auto* combo = qobject_cast<QComboBox*>(field); combo && combo->lineEdit()) {
+        combo->lineEdit()->selectAll();
+    }
+}
+
+} // namespace kelmo::editors
