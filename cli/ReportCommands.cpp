@@ -110,23 +110,18 @@ int runExpertCommand(const QStringList& arguments) {
         QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
-    const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+    DatabaseOptions database;
     const QCommandLineOption templ(
         "template", "Шаблон отчета (по умолчанию otchet.docx в папке программы).", "PATH");
     cmd.parser.addOption(at);
-    cmd.parser.addOption(dbOption);
+    database.addTo(cmd.parser);
     cmd.parser.addOption(templ);
     if (!cmd.parse(arguments))
         return kExitOk;
     if (!cmd.parser.isSet(at))
         throw UsageError(QStringLiteral("--at: укажите расстояние от эпицентра, м."));
     const double distance = optionNumber(cmd.parser, "at");
-    const QString dbPath = cmd.parser.isSet(dbOption)
-                               ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
-                               : programFile(QLatin1String(db::kDatabaseFileName));
-    gConnectionString = QStringLiteral("Data Source=%1;Initial Catalog=%2")
-                            .arg(QLatin1String(db::kStandardDataSource), dbPath);
+    gConnectionString = database.connectionString(cmd.parser);
 
     ChargeInput input;
     const auto state = cmd.run(input);

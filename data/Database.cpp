@@ -3,6 +3,7 @@
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -100,6 +101,25 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
     return s;
 }
 
+QString serverConnectionString(const QString& dsn, const QString& user, const QString& password) {
+    // The same key order as start-up's strings; the parser reads quoted values to "';", and
+    // ODBC itself takes no ";" inside a value.
+    for (const QString& value : {dsn, user, password}) {
+        if (value.contains(u';')) {
+            throw DatabaseError(QStringLiteral("Имя источника данных, имя пользователя и пароль "
+                                               "не могут содержать символ «;»."));
+        }
+    }
+    QString s = QStringLiteral("Data Source='%1';").arg(dsn);
+    if (!user.isEmpty()) {
+        s += QStringLiteral("User ID='%1';").arg(user);
+    }
+    if (!password.isEmpty()) {
+        s += QStringLiteral("Password='%1';").arg(password);
+    }
+    return s;
+}
+
 Connection::Connection() {
     open(gConnectionString);
 }
@@ -127,10 +147,20 @@ void Connection::open(const QString& connectionString) {
                 QStringLiteral("Имя источника данных ODBC «%1» содержит недопустимые символы.")
                     .arg(s.dataSource));
         }
+        for (const QString& value : {s.user, s.password}) {
+            if (value.contains(u';') || value.contains(u'{') || value.contains(u'}')) {
+                throw DatabaseError(QStringLiteral("Имя пользователя и пароль источника данных "
+                                                   "не могут содержать символы «;», «{», «}»."));
+            }
+        }
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
         m_db.setDatabaseName(s.dataSource);
-        m_db.setUserName(s.user);
-        m_db.setPassword(s.password);
+        const bool builtIn =
+            s.user == QLatin1String(kBuiltInUser) && s.password == QLatin1String(kBuiltInPassword);
+        if (!builtIn) {
+            m_db.setUserName(s.user);
+            m_db.setPassword(s.password);
+        }
     }
     if (!m_db.isValid()) {
         const QString text = driverText(m_db.lastError());
@@ -154,6 +184,18 @@ Connection::~Connection() {
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
+}
+
+Dialect Connection::dialect() const {
+    if (m_db.driverName() == QLatin1String("QSQLITE")) {
+        return Dialect::SQLite;
+    }
+    if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        return Dialect::PostgreSQL;
+    }
+    throw DatabaseError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
+                                       "программа работает с PostgreSQL.")
+                            .arg(m_db.databaseName()));
 }
 
 QSqlQuery Connection::select(const QString& sql) {
