@@ -1,11 +1,15 @@
 #include "data/Database.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+
+#include <utility>
+#include <vector>
 
 namespace kelmo {
 
@@ -39,6 +43,74 @@ bool isPlainDsnName(const QString& name) {
         }
     }
     return true;
+}
+
+void closeAndRemove(const QString& name) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// Connections to a server's data source stay open between operations of one thread: opening
+// one costs a server process and several round trips, far more than a step of the plan
+// editor may take. Each is checked with a trivial query when it is taken again, so a server
+// that went away and came back is reached through a new connection. The embedded file is
+// cheap to open and is never kept.
+class IdleServerConnections final {
+public:
+    ~IdleServerConnections() {
+        // At the end of the program the connection registry may be gone; the process ending
+        // closes the sockets anyway.
+        if (QCoreApplication::instance() == nullptr) {
+            return;
+        }
+        for (const auto& [key, name] : m_idle) {
+            closeAndRemove(name);
+        }
+    }
+
+    // The name of a live idle connection for the key, or an empty name.
+    QString take(const QString& key) {
+        for (auto it = m_idle.begin(); it != m_idle.end();) {
+            if (it->first != key) {
+                ++it;
+                continue;
+            }
+            const QString name = it->second;
+            it = m_idle.erase(it);
+            bool alive = false;
+            {
+                QSqlDatabase db = QSqlDatabase::database(name, false);
+                QSqlQuery probe(db);
+                alive = db.isOpen() && probe.exec(QStringLiteral("select 1"));
+            }
+            if (alive) {
+                return name;
+            }
+            closeAndRemove(name);
+        }
+        return {};
+    }
+
+    void give(const QString& key, const QString& name) {
+        if (m_idle.size() >= kKept) {
+            closeAndRemove(m_idle.front().second);
+            m_idle.erase(m_idle.begin());
+        }
+        m_idle.emplace_back(key, name);
+    }
+
+private:
+    // Enough for the nested connections of one action.
+    static constexpr std::size_t kKept = 4;
+    std::vector<std::pair<QString, QString>> m_idle;
+};
+
+IdleServerConnections& idleServerConnections() {
+    thread_local IdleServerConnections idle;
+    return idle;
 }
 
 } // namespace
@@ -153,14 +225,21 @@ void Connection::open(const QString& connectionString) {
                                                    "не могут содержать символы «;», «{», «}»."));
             }
         }
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-        m_db.setDatabaseName(s.dataSource);
         const bool builtIn =
             s.user == QLatin1String(kBuiltInUser) && s.password == QLatin1String(kBuiltInPassword);
-        if (!builtIn) {
-            m_db.setUserName(s.user);
-            m_db.setPassword(s.password);
+        const QString user = builtIn ? QString() : s.user;
+        const QString password = builtIn ? QString() : s.password;
+        m_idleKey = s.dataSource + u'\n' + user + u'\n' + password;
+        const QString idle = idleServerConnections().take(m_idleKey);
+        if (!idle.isEmpty()) {
+            m_name = idle;
+            m_db = QSqlDatabase::database(m_name, false);
+            return;
         }
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+        m_db.setDatabaseName(s.dataSource);
+        m_db.setUserName(user);
+        m_db.setPassword(password);
     }
     if (!m_db.isValid()) {
         const QString text = driverText(m_db.lastError());
@@ -181,9 +260,13 @@ void Connection::open(const QString& connectionString) {
 }
 
 Connection::~Connection() {
-    m_db.close();
+    const bool keep = !m_idleKey.isEmpty() && m_db.isOpen();
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
+    if (keep) {
+        idleServerConnections().give(m_idleKey, m_name);
+    } else {
+        closeAndRemove(m_name);
+    }
 }
 
 Dialect Connection::dialect() const {

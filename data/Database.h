@@ -50,7 +50,9 @@ QString serverConnectionString(const QString& dsn, const QString& user = {},
 enum class Dialect { SQLite, PostgreSQL };
 
 // One open connection, closed when it goes out of scope. Every operation opens its own, and
-// connections may nest. Queries made on it must be destroyed before it.
+// connections may nest. Queries made on it must be destroyed before it. A connection to a
+// server's data source is kept open for the thread's next operation instead (checked before
+// it is used again), because opening one takes long.
 class Connection {
 public:
     // Opens with gConnectionString. Throws DatabaseError.
@@ -81,6 +83,7 @@ private:
     void open(const QString& connectionString);
 
     QString m_name;
+    QString m_idleKey; // set for a server's connection, which is kept for the next operation
     QSqlDatabase m_db;
 };
 

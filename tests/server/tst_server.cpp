@@ -572,6 +572,12 @@ private slots:
         // The next action after the server is back connects again.
         QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
         QCOMPARE(ProbitsToPercent(probits), before);
+
+        // A connection kept open from before a restart is not used again: the first action
+        // after the restart already works.
+        m_server.stop();
+        QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
+        QCOMPARE(ProbitsToPercent(probits), before);
     }
 
     // ---- two engineers, one plan
