@@ -4,6 +4,7 @@
 // The server is the tests' own (tests/support/PostgresServer.h); without PostgreSQL on the
 // machine the whole test is skipped with the reason.
 
+#include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -15,14 +16,21 @@
 #include "shell/frmMain.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
+#include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
+#include "windows/zone/ZoneServices.h"
+#include "windows/zone/frmOutput.h"
+#include "windows/zone/frmZone.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -267,6 +275,8 @@ private slots:
     void cleanup() {
         ui::WindowRegistry::closeAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        zone::setCalcStateForTesting(nullptr);
+        zone::services() = zone::Services{};
         setProgramFolderForTesting({});
         gConnectionString.clear();
     }
@@ -578,6 +588,50 @@ private slots:
         m_server.stop();
         QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
         QCOMPARE(ProbitsToPercent(probits), before);
+    }
+
+    // The results window of a run on the server: the point calculation survives a server that
+    // goes away, with the driver's words, and the next press reaches the server again.
+    void resultsWindowOutlivesTheServer() {
+        gConnectionString = namedConnectionString(dsn(QStringLiteral("kelmo")));
+        CalcState state;
+        zone::setCalcStateForTesting(&state);
+        zone::services() = zone::Services::defaults();
+        auto* input = ui::WindowRegistry::show<zone::frmZone>();
+        QCOMPARE(test::child<QComboBox>(input, "Combo4")->itemText(0),
+                 tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").first());
+        test::child<QComboBox>(input, "Combo4")
+            ->setCurrentIndex(
+                test::child<QComboBox>(input, "Combo4")->findText(QStringLiteral("Тротил (ТНТ)")));
+        test::child<QLineEdit>(input, "Text2")->setText(QStringLiteral("1000"));
+        test::child<QRadioButton>(input, "Option5")->setChecked(true);
+        QTest::mouseClick(test::child<QAbstractButton>(input, "cmdRasch"), Qt::LeftButton);
+        auto* out = ui::WindowRegistry::find<zone::frmOutput>();
+        QVERIFY(out);
+        test::child<QLineEdit>(out, "GOX")->setText(QStringLiteral("50"));
+        auto* point = test::child<QAbstractButton>(out, "Command9");
+        ui::MessageRecorder messages;
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 0);
+        const QString heavy = test::child<QLabel>(out, "Label62")->text();
+        gConnectionString = fileConnection(m_file);
+        QCOMPARE(heavy,
+                 numtext::fixed(CalculatePoint(state, {50, Placement::Air, 70}).percentHeavy, 1));
+        gConnectionString = namedConnectionString(dsn(QStringLiteral("kelmo")));
+
+        m_server.stop();
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QVERIFY2(messages.last().text.contains(QStringLiteral("Сообщение драйвера: ")),
+                 qPrintable(messages.last().text));
+        QVERIFY(out->isVisible());
+        QCOMPARE(test::child<QLabel>(out, "Label62")->text(), heavy);
+
+        QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(test::child<QLabel>(out, "Label62")->text(), heavy);
     }
 
     // ---- two engineers, one plan
