@@ -261,6 +261,10 @@ void Connection::open(const QString& connectionString) {
 
 Connection::~Connection() {
     const bool keep = !m_idleKey.isEmpty() && m_db.isOpen();
+    if (keep) {
+        // A kept connection starts the next operation outside any transaction.
+        m_db.rollback();
+    }
     m_db = QSqlDatabase();
     if (keep) {
         idleServerConnections().give(m_idleKey, m_name);

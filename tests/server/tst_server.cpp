@@ -397,6 +397,27 @@ private slots:
         c.exec(QStringLiteral("delete from MnuPM where NumPM in (?, ?)"), {first, third});
     }
 
+    // A server connection is kept for the next operation; what an unfinished transaction left
+    // on it is rolled back, and the next operation's writes are committed as they run.
+    void keptConnectionStartsClean() {
+        const QString connection = server(QStringLiteral("kelmo"));
+        {
+            db::Connection c(connection);
+            QVERIFY(c.database().transaction());
+            c.exec(
+                QStringLiteral("insert into Explosives (VVName, VVPower) values ('Брошено', 1)"));
+        }
+        {
+            db::Connection c(connection);
+            c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values ('Сразу', 2)"));
+        }
+        db::Connection first(connection);
+        db::Connection other(connection); // a connection of its own, not the kept one
+        QCOMPARE(count(other, "select count(*) from Explosives where VVName = 'Брошено'"), 0);
+        QCOMPARE(count(other, "select count(*) from Explosives where VVName = 'Сразу'"), 1);
+        other.exec(QStringLiteral("delete from Explosives where VVName = 'Сразу'"));
+    }
+
     // ---- kelmo-calc init-db --dsn
 
     void initDbOnTheServer() {
