@@ -13,6 +13,7 @@
 #include "data/PointCalculation.h"
 #include "data/ProbitTable.h"
 #include "shell/Startup.h"
+#include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
@@ -570,6 +571,22 @@ private slots:
                 QCOMPARE(onServer.percentPeople, onFile.percentPeople);
             }
         }
+    }
+
+    // The name typed into the data-source dialog is the server's DSN.
+    void dialogConnectsTheDataSource() {
+        QTemporaryDir folder;
+        setProgramFolderForTesting(folder.path());
+        ui::MessageRecorder messages;
+        QVERIFY(!shell::Main());
+        auto* dialog = ui::WindowRegistry::find<shell::frmDataSourse>();
+        QVERIFY(dialog);
+        test::child<QLineEdit>(dialog, "txtDataSourse")->setText(dsn(QStringLiteral("kelmo")));
+        QTest::mouseClick(test::child<QAbstractButton>(dialog, "Command1"), Qt::LeftButton);
+        QCOMPARE(messages.last().text, QStringLiteral("База успешно подключена!"));
+        QCOMPARE(readDataSourceName(), dsn(QStringLiteral("kelmo")));
+        QVERIFY(ui::WindowRegistry::find<shell::frmMain>());
+        QCOMPARE(ProbitsToPercent({5.0f, 5.0f, 5.0f})[0], 50.0);
     }
 
     // ---- the server goes away while the program runs
