@@ -7,6 +7,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
+#include "session/ZoneSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,13 +97,14 @@ int runPointCommand(const QStringList& arguments) {
     }
     const double distance = optionNumber(parser, "at");
     const ChargeInput input = zoneOptions.chargeInput(parser);
-    gConnectionString = database.connectionString(parser);
+    const QString connection = database.connectionString(parser);
 
-    auto state = std::make_unique<CalcState>();
-    state->setParameters(CalcParameters::loadValues());
-    state->gStep = zoneOptions.step(parser);
-    RunZoneCalculation(*state, input);
-    const PointResult r = CalculatePoint(*state, {distance, input.placement, input.bodyMassKg});
+    zone::Session session;
+    session.loadParameters();
+    session.state().gStep = zoneOptions.step(parser);
+    session.run(input, {});
+    const PointResult r =
+        session.calculatePoint(distance, parser.value(at), probitsToPercentLookup(connection));
 
     JsonWriter json;
     json.beginObject();

@@ -13,8 +13,6 @@
 
 namespace kelmo {
 
-QString gConnectionString;
-
 namespace db {
 
 namespace {
@@ -192,8 +190,9 @@ QString serverConnectionString(const QString& dsn, const QString& user, const QS
     return s;
 }
 
-Connection::Connection() {
-    open(gConnectionString);
+QString fileConnectionString(const QString& path) {
+    return QStringLiteral("Data Source=%1;Initial Catalog=%2")
+        .arg(QLatin1String(kStandardDataSource), path);
 }
 
 Connection::Connection(const QString& connectionString) {

@@ -12,17 +12,11 @@
 #include "data/ExplosiveCatalogue.h"
 #include "data/PointCalculation.h"
 #include "data/ProbitTable.h"
-#include "shell/Startup.h"
-#include "shell/frmDataSourse.h"
-#include "shell/frmMain.h"
+#include "shell/Navigator.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmZone.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -224,6 +218,7 @@ class TestServer : public QObject {
     test::PostgresServer m_server;
     QTemporaryDir m_dir;
     QString m_file; // the embedded database with the same reference data
+    std::unique_ptr<shell::Navigator> m_navigator;
 
     static QString dsn(const QString& database) { return test::PostgresServer::dsnName(database); }
     static QString server(const QString& database) {
@@ -274,12 +269,9 @@ private slots:
     void cleanupTestCase() { m_server.stop(); }
 
     void cleanup() {
-        ui::WindowRegistry::closeAll();
+        m_navigator.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        zone::setCalcStateForTesting(nullptr);
-        zone::services() = zone::Services{};
         setProgramFolderForTesting({});
-        gConnectionString.clear();
     }
 
     // ---- schema and reference data
@@ -538,37 +530,28 @@ private slots:
         // No embedded file: start-up goes on to the data source that "Data Source.txt" names.
         QVERIFY(writeDataSourceName(dsn(QStringLiteral("kelmo"))));
         ui::MessageRecorder messages;
-        QVERIFY(shell::Main());
+        m_navigator = std::make_unique<shell::Navigator>();
+        QVERIFY(m_navigator->start());
         QCOMPARE(messages.count(), 0);
-        QCOMPARE(gConnectionString, namedConnectionString(dsn(QStringLiteral("kelmo"))));
-        QVERIFY(ui::WindowRegistry::find<shell::frmMain>());
+        const QString started = m_navigator->connectionString();
+        QCOMPARE(started, namedConnectionString(dsn(QStringLiteral("kelmo"))));
+        QVERIFY(m_navigator->mainMenu());
 
         // The zone windows' catalogue and point calculation answer as on the file.
-        QWidget window;
-        auto* list = new QComboBox(&window);
-        list->setObjectName(QStringLiteral("Combo4"));
-        auto* energy = new QLineEdit(&window);
-        energy->setObjectName(QStringLiteral("Text12"));
-        FillExplosiveList(&window);
-        QStringList names;
-        for (int i = 0; i < list->count(); ++i) {
-            names << list->itemText(i);
-        }
-        QCOMPARE(names.join(u'|'),
+        const zone::Services services = zone::Services::fromDatabase(started);
+        QCOMPARE(services.explosiveNames().join(u'|'),
                  tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").join(u'|'));
-        ShowExplosiveEnergy(&window);
-        QVERIFY(!energy->text().isEmpty());
-
+        QCOMPARE(services.explosiveHeat(QStringLiteral("Тротил (ТНТ)")), std::optional(4520.0));
+        const PercentLookup onFile = probitsToPercentLookup(fileConnection(m_file));
         for (const double d : {3.0, 20.0, 50.0, 120.0}) {
             for (const Placement placement : {Placement::Air, Placement::Ground}) {
                 auto state = test::stateAfterRun(1000, 1, placement);
-                gConnectionString = namedConnectionString(dsn(QStringLiteral("kelmo")));
-                const PointResult onServer = CalculatePoint(*state, {d, placement, 70});
-                gConnectionString = fileConnection(m_file);
-                const PointResult onFile = CalculatePoint(*state, {d, placement, 70});
-                QCOMPARE(onServer.percentHeavy, onFile.percentHeavy);
-                QCOMPARE(onServer.percentTotal, onFile.percentTotal);
-                QCOMPARE(onServer.percentPeople, onFile.percentPeople);
+                const PointResult server =
+                    calculatePoint(*state, {d, placement, 70}, services.probitsToPercent);
+                const PointResult file = calculatePoint(*state, {d, placement, 70}, onFile);
+                QCOMPARE(server.percentHeavy, file.percentHeavy);
+                QCOMPARE(server.percentTotal, file.percentTotal);
+                QCOMPARE(server.percentPeople, file.percentPeople);
             }
         }
     }
@@ -578,27 +561,29 @@ private slots:
         QTemporaryDir folder;
         setProgramFolderForTesting(folder.path());
         ui::MessageRecorder messages;
-        QVERIFY(!shell::Main());
-        auto* dialog = ui::WindowRegistry::find<shell::frmDataSourse>();
+        m_navigator = std::make_unique<shell::Navigator>();
+        QVERIFY(!m_navigator->start());
+        auto* dialog = m_navigator->dataSourceDialog();
         QVERIFY(dialog);
         test::child<QLineEdit>(dialog, "txtDataSourse")->setText(dsn(QStringLiteral("kelmo")));
         QTest::mouseClick(test::child<QAbstractButton>(dialog, "Command1"), Qt::LeftButton);
         QCOMPARE(messages.last().text, QStringLiteral("База успешно подключена!"));
         QCOMPARE(readDataSourceName(), dsn(QStringLiteral("kelmo")));
-        QVERIFY(ui::WindowRegistry::find<shell::frmMain>());
-        QCOMPARE(ProbitsToPercent({5.0f, 5.0f, 5.0f})[0], 50.0);
+        QVERIFY(m_navigator->mainMenu());
+        QCOMPARE(m_navigator->connectionString(),
+                 namedConnectionString(dsn(QStringLiteral("kelmo"))));
     }
 
     // ---- the server goes away while the program runs
 
     void lostConnection() {
-        gConnectionString = server(QStringLiteral("kelmo"));
+        const PercentLookup lookup = probitsToPercentLookup(server(QStringLiteral("kelmo")));
         const std::array<float, 3> probits{5.5f, 4.25f, 3.0f};
-        const auto before = ProbitsToPercent(probits);
+        const auto before = lookup(probits);
 
         // A connection held across the stop, and a new one after it: both give the driver's
         // words, neither crashes.
-        auto held = std::make_unique<db::Connection>();
+        auto held = std::make_unique<db::Connection>(server(QStringLiteral("kelmo")));
         m_server.stop();
         QString heldText;
         try {
@@ -611,7 +596,7 @@ private slots:
         held.reset();
         QString newText;
         try {
-            ProbitsToPercent(probits);
+            lookup(probits);
         } catch (const DatabaseError& e) {
             newText = e.driverText();
         }
@@ -619,32 +604,29 @@ private slots:
 
         // The next action after the server is back connects again.
         QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
-        QCOMPARE(ProbitsToPercent(probits), before);
+        QCOMPARE(lookup(probits), before);
 
         // A connection kept open from before a restart is not used again: the first action
         // after the restart already works.
         m_server.stop();
         QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
-        QCOMPARE(ProbitsToPercent(probits), before);
+        QCOMPARE(lookup(probits), before);
     }
 
     // The results window of a run on the server: the point calculation survives a server that
     // goes away, with the driver's words, and the next press reaches the server again.
     void resultsWindowOutlivesTheServer() {
-        gConnectionString = namedConnectionString(dsn(QStringLiteral("kelmo")));
-        CalcState state;
-        zone::setCalcStateForTesting(&state);
-        zone::services() = zone::Services::defaults();
-        auto* input = ui::WindowRegistry::show<zone::frmZone>();
-        QCOMPARE(test::child<QComboBox>(input, "Combo4")->itemText(0),
+        m_navigator = std::make_unique<shell::Navigator>();
+        m_navigator->setConnectionString(namedConnectionString(dsn(QStringLiteral("kelmo"))));
+        auto* input = m_navigator->showZoneInput();
+        auto* list = test::child<QComboBox>(input, "Combo4");
+        QCOMPARE(list->itemText(0),
                  tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").first());
-        test::child<QComboBox>(input, "Combo4")
-            ->setCurrentIndex(
-                test::child<QComboBox>(input, "Combo4")->findText(QStringLiteral("Тротил (ТНТ)")));
+        list->setCurrentIndex(list->findText(QStringLiteral("Тротил (ТНТ)")));
         test::child<QLineEdit>(input, "Text2")->setText(QStringLiteral("1000"));
         test::child<QRadioButton>(input, "Option5")->setChecked(true);
         QTest::mouseClick(test::child<QAbstractButton>(input, "cmdRasch"), Qt::LeftButton);
-        auto* out = ui::WindowRegistry::find<zone::frmOutput>();
+        auto* out = m_navigator->zoneResults();
         QVERIFY(out);
         test::child<QLineEdit>(out, "GOX")->setText(QStringLiteral("50"));
         auto* point = test::child<QAbstractButton>(out, "Command9");
@@ -652,10 +634,12 @@ private slots:
         QTest::mouseClick(point, Qt::LeftButton);
         QCOMPARE(messages.count(), 0);
         const QString heavy = test::child<QLabel>(out, "Label62")->text();
-        gConnectionString = fileConnection(m_file);
+        CalcState check = m_navigator->zoneSession().state();
         QCOMPARE(heavy,
-                 numtext::fixed(CalculatePoint(state, {50, Placement::Air, 70}).percentHeavy, 1));
-        gConnectionString = namedConnectionString(dsn(QStringLiteral("kelmo")));
+                 numtext::fixed(calculatePoint(check, {50, Placement::Air, 70},
+                                               probitsToPercentLookup(fileConnection(m_file)))
+                                    .percentHeavy,
+                                1));
 
         m_server.stop();
         QTest::mouseClick(point, Qt::LeftButton);
