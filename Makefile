@@ -32,6 +32,7 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	$(BUILD_DIR)/bench/kelmo-bench-server
 	$(BUILD_DIR)/bench/kelmo-bench-engine
 	$(BUILD_DIR)/bench/kelmo-bench-reports
 	$(BUILD_DIR)/bench/kelmo-bench-zone

@@ -2,10 +2,16 @@
 
 #include "core/FileError.h"
 #include "core/NumberText.h"
+#include "core/ProgramFolder.h"
+#include "data/Database.h"
+#include "data/DatabaseFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <QFile>
+#include <QFileInfo>
 
 namespace kelmo::cli {
 
@@ -37,6 +43,37 @@ void parseOrThrow(QCommandLineParser& parser, const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty()) {
         throw UsageError(QStringLiteral("Лишний аргумент: «%1».")
                              .arg(parser.positionalArguments().constFirst()));
+    }
+}
+
+void DatabaseOptions::addTo(QCommandLineParser& parser) {
+    parser.addOptions({m_db, m_dsn, m_user, m_password});
+}
+
+QString DatabaseOptions::connectionString(const QCommandLineParser& parser) const {
+    if (parser.isSet(m_db) && parser.isSet(m_dsn)) {
+        throw UsageError(QStringLiteral("--db и --dsn: укажите что-то одно."));
+    }
+    if (!parser.isSet(m_dsn)) {
+        for (const QCommandLineOption* o : {&m_user, &m_password}) {
+            if (parser.isSet(*o)) {
+                throw UsageError(
+                    QStringLiteral("--%1: только вместе с --dsn.").arg(o->names().constFirst()));
+            }
+        }
+        const QString path = parser.isSet(m_db) ? QFileInfo(parser.value(m_db)).absoluteFilePath()
+                                                : db::prepareWorkingDatabase();
+        return QStringLiteral("Data Source=%1;Initial Catalog=%2")
+            .arg(QLatin1String(db::kStandardDataSource), path);
+    }
+    const QString dsn = parser.value(m_dsn).trimmed();
+    if (dsn.isEmpty()) {
+        throw UsageError(QStringLiteral("--dsn: укажите имя источника данных ODBC."));
+    }
+    try {
+        return db::serverConnectionString(dsn, parser.value(m_user), parser.value(m_password));
+    } catch (const DatabaseError& e) {
+        throw UsageError(QString::fromUtf8(e.what()));
     }
 }
 

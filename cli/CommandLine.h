@@ -46,6 +46,27 @@ private:
         QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "KG"};
 };
 
+// Where a command finds the database: --db PATH (the embedded file; by default the program
+// folder's bdKelmo.db) or --dsn NAME of a server's ODBC data source, with --user and
+// --password when the DSN entry does not name them.
+class DatabaseOptions {
+public:
+    void addTo(QCommandLineParser& parser);
+
+    // The connection string the options name. Throws UsageError.
+    QString connectionString(const QCommandLineParser& parser) const;
+
+private:
+    QCommandLineOption m_db{
+        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
+        "PATH"};
+    QCommandLineOption m_dsn{"dsn", "Источник данных ODBC сервера базы данных (вместо --db).",
+                             "NAME"};
+    QCommandLineOption m_user{"user", "Пользователь сервера (вместе с --dsn).", "USER"};
+    QCommandLineOption m_password{"password", "Пароль пользователя сервера (вместе с --dsn).",
+                                  "PASSWORD"};
+};
+
 // A number given as an option's value: a point or a comma as the decimal separator.
 // Throws UsageError naming the option.
 double optionNumber(const QCommandLineParser& parser, const QString& option);

@@ -22,13 +22,20 @@ namespace kelmo::cli {
 
 int runInitDbCommand(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Создание новой базы данных с таблицами и справочными данными."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Создание новой базы данных с таблицами и справочными данными: файл PATH или база "
+        "сервера, заданная источником данных ODBC (--dsn)."));
     parser.addHelpOption();
-    const QCommandLineOption force("force", "Заменить существующий файл.");
-    parser.addOption(force);
+    const QCommandLineOption force("force", "Заменить существующий файл или таблицы программы "
+                                            "на сервере (их данные будут потеряны).");
+    const QCommandLineOption dsn("dsn", "Источник данных ODBC сервера базы данных.", "NAME");
+    const QCommandLineOption user("user", "Пользователь сервера (вместе с --dsn).", "USER");
+    const QCommandLineOption password("password", "Пароль пользователя сервера (вместе с --dsn).",
+                                      "PASSWORD");
+    parser.addOptions({force, dsn, user, password});
     parser.addPositionalArgument(
-        "PATH", "Файл создаваемой базы данных (по умолчанию рабочая база программы).", "[PATH]");
+        "PATH", "Файл создаваемой базы данных (без --dsn; по умолчанию рабочая база программы).",
+        "[PATH]");
     if (!parser.parse(arguments)) {
         throw UsageError(parser.errorText());
     }
@@ -36,8 +43,35 @@ int runInitDbCommand(const QStringList& arguments) {
         writeOut(parser.helpText().toUtf8());
         return kExitOk;
     }
+    if (parser.isSet(dsn)) {
+        if (!parser.positionalArguments().isEmpty()) {
+            throw UsageError(QStringLiteral("с --dsn путь к файлу не указывается."));
+        }
+        const QString name = parser.value(dsn).trimmed();
+        if (name.isEmpty()) {
+            throw UsageError(QStringLiteral("--dsn: укажите имя источника данных ODBC."));
+        }
+        QString connection;
+        try {
+            connection =
+                db::serverConnectionString(name, parser.value(user), parser.value(password));
+        } catch (const DatabaseError& e) {
+            throw UsageError(QString::fromUtf8(e.what()));
+        }
+        db::initializeServerDatabase(connection, parser.isSet(force));
+        writeOut(QStringLiteral("Созданы таблицы и справочные данные в базе источника данных %1\n")
+                     .arg(name)
+                     .toUtf8());
+        return kExitOk;
+    }
+    for (const QCommandLineOption* o : {&user, &password}) {
+        if (parser.isSet(*o)) {
+            throw UsageError(
+                QStringLiteral("--%1: только вместе с --dsn.").arg(o->names().constFirst()));
+        }
+    }
     if (parser.positionalArguments().size() > 1) {
-        throw UsageError(QStringLiteral("укажите один путь к файлу базы данных."));
+        throw UsageError(QStringLiteral("укажите один путь к файлу базы данных или --dsn."));
     }
     const QString path = parser.positionalArguments().isEmpty()
                              ? db::workingDatabasePath()
@@ -64,11 +98,9 @@ int runPointCommand(const QStringList& arguments) {
     ZoneOptions zoneOptions;
     zoneOptions.addTo(parser);
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
-    const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
-        "PATH");
+    DatabaseOptions database;
     parser.addOption(at);
-    parser.addOption(dbOption);
+    database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
         writeOut(parser.helpText().toUtf8());
@@ -79,16 +111,14 @@ int runPointCommand(const QStringList& arguments) {
     }
     const double distance = optionNumber(parser, "at");
     const ChargeInput input = zoneOptions.chargeInput(parser);
-    const QString dbPath = parser.isSet(dbOption)
-                               ? QFileInfo(parser.value(dbOption)).absoluteFilePath()
-                               : db::prepareWorkingDatabase();
+    const QString connection = database.connectionString(parser);
 
     zone::Session session;
     session.loadParameters();
     session.state().gStep = zoneOptions.step(parser);
     session.run(input, {});
-    const PointResult r = session.calculatePoint(
-        distance, parser.value(at), probitsToPercentLookup(db::fileConnectionString(dbPath)));
+    const PointResult r =
+        session.calculatePoint(distance, parser.value(at), probitsToPercentLookup(connection));
 
     JsonWriter json;
     json.beginObject();

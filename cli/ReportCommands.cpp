@@ -111,13 +111,11 @@ int runExpertCommand(const QStringList& arguments) {
         QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
-    const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию рабочая база bdKelmo.db, см. kelmo-calc paths).",
-        "PATH");
+    DatabaseOptions database;
     const QCommandLineOption templ(
         "template", "Шаблон отчета (по умолчанию otchet.docx среди файлов программы).", "PATH");
     cmd.parser.addOption(at);
-    cmd.parser.addOption(dbOption);
+    database.addTo(cmd.parser);
     cmd.parser.addOption(templ);
     if (!cmd.parse(arguments)) {
         return kExitOk;
@@ -126,13 +124,10 @@ int runExpertCommand(const QStringList& arguments) {
         throw UsageError(QStringLiteral("--at: укажите расстояние от эпицентра, м."));
     }
     const double distance = optionNumber(cmd.parser, "at");
-    const QString dbPath = cmd.parser.isSet(dbOption)
-                               ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
-                               : db::prepareWorkingDatabase();
+    const QString connection = database.connectionString(cmd.parser);
 
     const auto session = cmd.run();
-    session->calculatePoint(distance, cmd.parser.value(at),
-                            probitsToPercentLookup(db::fileConnectionString(dbPath)));
+    session->calculatePoint(distance, cmd.parser.value(at), probitsToPercentLookup(connection));
     const QString templatePath = cmd.parser.isSet(templ)
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
                                      : sharedFile(QLatin1String(reports::kExpertTemplateName));

@@ -1,10 +1,15 @@
 #include "data/Database.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+
+#include <utility>
+#include <vector>
 
 namespace kelmo {
 
@@ -36,6 +41,74 @@ bool isPlainDsnName(const QString& name) {
         }
     }
     return true;
+}
+
+void closeAndRemove(const QString& name) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// Connections to a server's data source stay open between operations of one thread: opening
+// one costs a server process and several round trips, far more than a step of the plan
+// editor may take. Each is checked with a trivial query when it is taken again, so a server
+// that went away and came back is reached through a new connection. The embedded file is
+// cheap to open and is never kept.
+class IdleServerConnections final {
+public:
+    ~IdleServerConnections() {
+        // At the end of the program the connection registry may be gone; the process ending
+        // closes the sockets anyway.
+        if (QCoreApplication::instance() == nullptr) {
+            return;
+        }
+        for (const auto& [key, name] : m_idle) {
+            closeAndRemove(name);
+        }
+    }
+
+    // The name of a live idle connection for the key, or an empty name.
+    QString take(const QString& key) {
+        for (auto it = m_idle.begin(); it != m_idle.end();) {
+            if (it->first != key) {
+                ++it;
+                continue;
+            }
+            const QString name = it->second;
+            it = m_idle.erase(it);
+            bool alive = false;
+            {
+                QSqlDatabase db = QSqlDatabase::database(name, false);
+                QSqlQuery probe(db);
+                alive = db.isOpen() && probe.exec(QStringLiteral("select 1"));
+            }
+            if (alive) {
+                return name;
+            }
+            closeAndRemove(name);
+        }
+        return {};
+    }
+
+    void give(const QString& key, const QString& name) {
+        if (m_idle.size() >= kKept) {
+            closeAndRemove(m_idle.front().second);
+            m_idle.erase(m_idle.begin());
+        }
+        m_idle.emplace_back(key, name);
+    }
+
+private:
+    // Enough for the nested connections of one action.
+    static constexpr std::size_t kKept = 4;
+    std::vector<std::pair<QString, QString>> m_idle;
+};
+
+IdleServerConnections& idleServerConnections() {
+    thread_local IdleServerConnections idle;
+    return idle;
 }
 
 } // namespace
@@ -98,6 +171,25 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
     return s;
 }
 
+QString serverConnectionString(const QString& dsn, const QString& user, const QString& password) {
+    // The same key order as start-up's strings; the parser reads quoted values to "';", and
+    // ODBC itself takes no ";" inside a value.
+    for (const QString& value : {dsn, user, password}) {
+        if (value.contains(u';')) {
+            throw DatabaseError(QStringLiteral("Имя источника данных, имя пользователя и пароль "
+                                               "не могут содержать символ «;»."));
+        }
+    }
+    QString s = QStringLiteral("Data Source='%1';").arg(dsn);
+    if (!user.isEmpty()) {
+        s += QStringLiteral("User ID='%1';").arg(user);
+    }
+    if (!password.isEmpty()) {
+        s += QStringLiteral("Password='%1';").arg(password);
+    }
+    return s;
+}
+
 QString fileConnectionString(const QString& path) {
     return QStringLiteral("Data Source=%1;Initial Catalog=%2")
         .arg(QLatin1String(kStandardDataSource), path);
@@ -126,10 +218,27 @@ void Connection::open(const QString& connectionString) {
                 QStringLiteral("Имя источника данных ODBC «%1» содержит недопустимые символы.")
                     .arg(s.dataSource));
         }
+        for (const QString& value : {s.user, s.password}) {
+            if (value.contains(u';') || value.contains(u'{') || value.contains(u'}')) {
+                throw DatabaseError(QStringLiteral("Имя пользователя и пароль источника данных "
+                                                   "не могут содержать символы «;», «{», «}»."));
+            }
+        }
+        const bool builtIn =
+            s.user == QLatin1String(kBuiltInUser) && s.password == QLatin1String(kBuiltInPassword);
+        const QString user = builtIn ? QString() : s.user;
+        const QString password = builtIn ? QString() : s.password;
+        m_idleKey = s.dataSource + u'\n' + user + u'\n' + password;
+        const QString idle = idleServerConnections().take(m_idleKey);
+        if (!idle.isEmpty()) {
+            m_name = idle;
+            m_db = QSqlDatabase::database(m_name, false);
+            return;
+        }
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
         m_db.setDatabaseName(s.dataSource);
-        m_db.setUserName(s.user);
-        m_db.setPassword(s.password);
+        m_db.setUserName(user);
+        m_db.setPassword(password);
     }
     if (!m_db.isValid()) {
         const QString text = driverText(m_db.lastError());
@@ -150,9 +259,29 @@ void Connection::open(const QString& connectionString) {
 }
 
 Connection::~Connection() {
-    m_db.close();
+    const bool keep = !m_idleKey.isEmpty() && m_db.isOpen();
+    if (keep) {
+        // A kept connection starts the next operation outside any transaction.
+        m_db.rollback();
+    }
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
+    if (keep) {
+        idleServerConnections().give(m_idleKey, m_name);
+    } else {
+        closeAndRemove(m_name);
+    }
+}
+
+Dialect Connection::dialect() const {
+    if (m_db.driverName() == QLatin1String("QSQLITE")) {
+        return Dialect::SQLite;
+    }
+    if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        return Dialect::PostgreSQL;
+    }
+    throw DatabaseError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
+                                       "программа работает с PostgreSQL.")
+                            .arg(m_db.databaseName()));
 }
 
 QSqlQuery Connection::select(const QString& sql) {

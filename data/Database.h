@@ -36,9 +36,24 @@ QString fileConnectionString(const QString& path);
 // Throws DatabaseError when the string names no data source.
 ConnectionSettings parseConnectionString(const QString& connectionString);
 
+// The user and password that start-up's connection strings carry. They are the embedded
+// database's own; a data source of a server logs in with the user its DSN entry (or the
+// server's password file) names, so these two are not handed to it.
+inline constexpr const char* kBuiltInUser = "Admin";
+inline constexpr const char* kBuiltInPassword = "5926";
+
+// The connection string of a server's data source with an optional user and password, as
+// kelmo-calc builds it from --dsn, --user and --password.
+QString serverConnectionString(const QString& dsn, const QString& user = {},
+                               const QString& password = {});
+
+// The SQL dialects the program speaks. The schema is written once and rewritten per dialect.
+enum class Dialect { SQLite, PostgreSQL };
+
 // One open connection, closed when it goes out of scope. Every operation opens its own from
 // the connection string it is given, and connections may nest. Queries made on it must be
-// destroyed before it.
+// destroyed before it. A connection to a server's data source is kept open for the thread's
+// next operation instead (checked before it is used again), because opening one takes long.
 class Connection final {
 public:
     // Throws DatabaseError.
@@ -48,6 +63,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     QSqlDatabase& database() { return m_db; }
+
+    // SQLite for the embedded file; the server's dialect for a data source. Throws
+    // DatabaseError for a server the program does not know.
+    Dialect dialect() const;
 
     // Runs a read query given as SQL text and leaves it on its first row's predecessor.
     // Throws DatabaseError.
@@ -64,6 +83,7 @@ private:
     void open(const QString& connectionString);
 
     QString m_name;
+    QString m_idleKey; // set for a server's connection, which is kept for the next operation
     QSqlDatabase m_db;
 };
 

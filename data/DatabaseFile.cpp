@@ -103,22 +103,54 @@ double seedNumber(const QString& text) {
     return v;
 }
 
+// The rewrites of schema-dialects.txt for one dialect: SQLite words → the dialect's words.
+QList<QPair<QString, QString>> dialectRewrites(Dialect dialect) {
+    QList<QPair<QString, QString>> rewrites;
+    if (dialect == Dialect::SQLite) {
+        return rewrites;
+    }
+    const QString name = QStringLiteral("postgresql");
+    for (const QString& line :
+         resourceText(QStringLiteral(":/kelmo/data/schema-dialects.txt")).split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u'#')) {
+            continue;
+        }
+        const QStringList parts = trimmed.split(u'|');
+        if (parts.size() != 3) {
+            throw DatabaseError(
+                QStringLiteral("Повреждена строка «%1» файла schema-dialects.txt.").arg(trimmed));
+        }
+        if (parts[0].trimmed() == name) {
+            rewrites.append({parts[1].trimmed(), parts[2].trimmed()});
+        }
+    }
+    return rewrites;
+}
+
 QString fileConnectionString(const QString& path) {
     return QStringLiteral("Data Source=%1;Initial Catalog=%2")
         .arg(QLatin1String(kStandardDataSource), path);
 }
 
-void fill(const QString& path) {
-    Connection c(fileConnectionString(path));
-    Transaction t(c);
-
-    // The schema file holds plain statements separated by semicolons.
-    QString schema = resourceText(QStringLiteral(":/kelmo/data/schema.sql"));
-    schema.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
-    for (const QString& statement : schema.split(u';', Qt::SkipEmptyParts)) {
-        if (!statement.trimmed().isEmpty()) {
-            c.exec(statement.trimmed());
+// The tables schema.sql creates, in its order.
+QStringList schemaTables(const QStringList& statements) {
+    static const QRegularExpression createTable(QStringLiteral("^CREATE\\s+TABLE\\s+(\\w+)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    QStringList tables;
+    for (const QString& statement : statements) {
+        const auto m = createTable.match(statement);
+        if (m.hasMatch()) {
+            tables << m.captured(1);
         }
+    }
+    return tables;
+}
+
+// The tables and the reference data, on a connection whose transaction the caller holds.
+void fill(Connection& c) {
+    for (const QString& statement : schemaStatements(c.dialect())) {
+        c.exec(statement);
     }
 
     for (const auto& r : seedRows(QStringLiteral(":/kelmo/data/seed/explosives.csv"))) {
@@ -151,10 +183,37 @@ void fill(const QString& path) {
         c.exec(QStringLiteral("insert into TProbit (Zn_Probit, Zn_Procent) values (?, ?)"),
                {row.probit, row.percent});
     }
+}
+
+void fill(const QString& path) {
+    Connection c(fileConnectionString(path));
+    Transaction t(c);
+    fill(c);
     t.commit();
 }
 
 } // namespace
+
+QStringList schemaStatements(Dialect dialect) {
+    // The schema file holds plain statements separated by semicolons.
+    QString schema = resourceText(QStringLiteral(":/kelmo/data/schema.sql"));
+    schema.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
+    const auto rewrites = dialectRewrites(dialect);
+    QStringList statements;
+    for (const QString& part : schema.split(u';', Qt::SkipEmptyParts)) {
+        QString statement = part.trimmed();
+        if (statement.isEmpty()) {
+            continue;
+        }
+        for (const auto& [from, to] : rewrites) {
+            statement.replace(QRegularExpression(
+                                  QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(from))),
+                              to);
+        }
+        statements << statement;
+    }
+    return statements;
+}
 
 std::vector<ProbitRow> standardProbitTable() {
     std::vector<ProbitRow> rows;
@@ -323,6 +382,37 @@ QString prepareWorkingDatabase() {
         }
     }
     return path;
+}
+
+} // namespace kelmo::db
+
+namespace kelmo::db {
+
+void initializeServerDatabase(const QString& connectionString, bool force) {
+    Connection c(connectionString);
+    const QStringList tables = schemaTables(schemaStatements(c.dialect()));
+    // A server folds unquoted names to its own case; the program's names are compared
+    // without regard to case.
+    QStringList existing;
+    for (const QString& have : c.database().tables(QSql::Tables)) {
+        for (const QString& table : tables) {
+            if (have.compare(table, Qt::CaseInsensitive) == 0) {
+                existing << table;
+            }
+        }
+    }
+    if (!existing.isEmpty() && !force) {
+        throw DatabaseError(QStringLiteral("В базе данных уже есть таблицы программы (%1). Чтобы "
+                                           "создать их заново со справочными данными, укажите "
+                                           "--force: все данные в них будут потеряны.")
+                                .arg(existing.join(QStringLiteral(", "))));
+    }
+    Transaction t(c);
+    for (auto it = existing.crbegin(); it != existing.crend(); ++it) {
+        c.exec(QStringLiteral("DROP TABLE %1").arg(*it));
+    }
+    fill(c);
+    t.commit();
 }
 
 } // namespace kelmo::db

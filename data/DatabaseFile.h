@@ -1,10 +1,12 @@
 #pragma once
 
+#include "data/Database.h"
 #include "data/DatabaseError.h"
 
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 namespace kelmo::db {
 
@@ -21,6 +23,15 @@ QString workingDatabasePath();
 // built into the program when that file is missing. An existing file is never touched, so what
 // the user entered survives upgrades. Throws DatabaseError when it cannot be made.
 QString prepareWorkingDatabase();
+
+// Creates the tables and the reference data on the database of a server's data source
+// (connectionString names an ODBC DSN) in one transaction. When the program's tables exist it
+// refuses unless force, which drops them within the same transaction, so that a failure
+// leaves the server as it was. Throws DatabaseError.
+void initializeServerDatabase(const QString& connectionString, bool force);
+
+// The statements of the schema as the dialect reads them.
+QStringList schemaStatements(Dialect dialect);
 
 // The rows of TProbit: probits 2.67 … 8.09 in steps of 0.01 against 100·Φ(Y − 5).
 struct ProbitRow {

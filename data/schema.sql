@@ -1,5 +1,6 @@
--- The reference database of the program. SQLite dialect; the same six tables serve on a
--- server reached through ODBC. The program never creates or alters tables at run time.
+-- The reference database of the program, written for SQLite. The same tables serve on a team
+-- server reached through ODBC (PostgreSQL); the few words that differ there are rewritten by
+-- schema-dialects.txt. The program never creates or alters tables at run time.
 
 CREATE TABLE Explosives (
     VVName  TEXT NOT NULL UNIQUE,
@@ -26,9 +27,12 @@ CREATE TABLE MnuPM (
     MnuPM TEXT NOT NULL UNIQUE
 );
 
+-- A plan never holds two structures under one number. The numbers are 1 … 32767; while the
+-- later structures move down after a delete they pass through the negative numbers, which
+-- is why the check allows them.
 CREATE TABLE IDPM (
     NumPrim INTEGER NOT NULL,
-    NumSoor INTEGER NOT NULL,
+    NumSoor INTEGER NOT NULL CHECK (NumSoor BETWEEN -32767 AND 32767 AND NumSoor <> 0),
     Combo2  TEXT,
     Combo3  TEXT,
     Text1   TEXT,
@@ -46,7 +50,7 @@ CREATE TABLE IDPM (
     txtX3 TEXT, txtY3 TEXT,
     txtX4 TEXT, txtY4 TEXT
 );
-CREATE INDEX IDPM_Plan ON IDPM (NumPrim, NumSoor);
+CREATE UNIQUE INDEX IDPM_Plan ON IDPM (NumPrim, NumSoor);
 
 CREATE TABLE TProbit (
     Zn_Probit  REAL NOT NULL UNIQUE,

@@ -1,0 +1,793 @@
+// The team database on a PostgreSQL server reached through a named ODBC data source: the
+// schema and reference data created there, kelmo-calc over --dsn, start-up through the data
+// source, a server that goes away and comes back, and two engineers changing one plan at once.
+// The server is the tests' own (tests/support/PostgresServer.h); without PostgreSQL on the
+// machine the whole test is skipped with the reason.
+
+#include "core/NumberText.h"
+#include "core/ProgramFolder.h"
+#include "data/DataSource.h"
+#include "data/Database.h"
+#include "data/DatabaseFile.h"
+#include "data/ExplosiveCatalogue.h"
+#include "data/PointCalculation.h"
+#include "data/ProbitTable.h"
+#include "shell/Navigator.h"
+#include "tests/support/PostgresServer.h"
+#include "tests/support/Runs.h"
+#include "tests/support/WidgetLookup.h"
+#include "ui/Messages.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+using namespace kelmo;
+
+namespace {
+
+struct CalcResult {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+CalcResult runCalc(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
+    p.waitForFinished(120000);
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QString fileConnection(const QString& path) {
+    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
+}
+
+// Every row of a table as text, numbers at full precision, in a fixed order, read by the
+// program's own field names: a server that folds names to lower case must still answer them.
+QStringList tableRows(const QString& connection, const QString& table, const QStringList& fields,
+                      const QString& orderBy) {
+    db::Connection c(connection);
+    QSqlQuery q = c.select(QStringLiteral("select * from %1 order by %2").arg(table, orderBy));
+    QStringList rows;
+    while (q.next()) {
+        QStringList cells;
+        for (const QString& f : fields) {
+            const QVariant v = db::Connection::field(q, f);
+            bool isNumber = false;
+            const double d = v.toDouble(&isNumber);
+            cells << (v.isNull() ? QStringLiteral("NULL")
+                      : isNumber ? QString::number(d, 'g', 17)
+                                 : v.toString());
+        }
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+int count(db::Connection& c, const QString& sql, const QVariantList& values = {}) {
+    QSqlQuery q = c.exec(sql, values);
+    if (!q.next()) {
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+// ---- the transaction pattern of a change to a plan's structures --------------------------
+//
+// Every change runs in one transaction that first takes the plan's row with an UPDATE that
+// changes nothing: a row lock on a server, the write lock on SQLite. Two engineers' changes to
+// one plan therefore run one after the other, and each sees the other's committed rows. A plan
+// deleted meanwhile affects no row: the change stops with a conflict. A row is changed or
+// deleted only if it still holds the values the engineer saw; otherwise it is a conflict.
+
+struct Conflict {
+    QString what;
+};
+
+void lockPlan(db::Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
+    if (q.numRowsAffected() != 1) {
+        throw Conflict{QStringLiteral("план удалён")};
+    }
+}
+
+int nextNumber(db::Connection& c, int plan) {
+    return count(c,
+                 QStringLiteral("select coalesce(max(NumSoor), 0) + 1 from IDPM where NumPrim = ?"),
+                 {plan});
+}
+
+void insertStructure(db::Connection& c, int plan, int number, const QString& label) {
+    c.exec(
+        QStringLiteral("insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, optSla, "
+                       "txtSla) values (?, ?, ?, ?, ?, ?, 1, 12)"),
+        {plan, number, QStringLiteral("Здания"), QStringLiteral("Кирпичные"), label,
+         QStringLiteral("10")});
+}
+
+// Deletes the structure that holds the label and closes the gap, in number order so that the
+// unique key never sees two rows with one number.
+void deleteAndRenumber(db::Connection& c, int plan, int number, const QString& label) {
+    QSqlQuery del =
+        c.exec(QStringLiteral("delete from IDPM where NumPrim = ? and NumSoor = ? and Text1 = ?"),
+               {plan, number, label});
+    if (del.numRowsAffected() != 1) {
+        throw Conflict{QStringLiteral("сооружение изменено или удалено")};
+    }
+    QList<int> later;
+    QSqlQuery q =
+        c.exec(QStringLiteral(
+                   "select NumSoor from IDPM where NumPrim = ? and NumSoor > ? order by NumSoor"),
+               {plan, number});
+    while (q.next()) {
+        later << q.value(0).toInt();
+    }
+    for (const int n : later) {
+        c.exec(QStringLiteral("update IDPM set NumSoor = ? where NumPrim = ? and NumSoor = ?"),
+               {n - 1, plan, n});
+    }
+}
+
+// The editor's change of a structure: delete the row as it was seen, add the new one.
+void changeStructure(db::Connection& c, int plan, int number, const QString& seenLabel,
+                     const QString& newLabel) {
+    QSqlQuery del =
+        c.exec(QStringLiteral("delete from IDPM where NumPrim = ? and NumSoor = ? and Text1 = ?"),
+               {plan, number, seenLabel});
+    if (del.numRowsAffected() != 1) {
+        throw Conflict{QStringLiteral("сооружение изменено или удалено")};
+    }
+    insertStructure(c, plan, number, newLabel);
+}
+
+// The structures of a plan as "number:label", in number order.
+QStringList structures(db::Connection& c, int plan) {
+    QStringList out;
+    QSqlQuery q =
+        c.exec(QStringLiteral("select * from IDPM where NumPrim = ? order by NumSoor"), {plan});
+    while (q.next()) {
+        out << QStringLiteral("%1:%2")
+                   .arg(db::Connection::field(q, QStringLiteral("NumSoor")).toInt())
+                   .arg(db::Connection::field(q, QStringLiteral("Text1")).toString());
+    }
+    return out;
+}
+
+// The numbers of a plan are 1, 2, 3 … with no gap and no repeat.
+bool numbersAreContiguous(const QStringList& rows) {
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows[i].section(u':', 0, 0).toInt() != i + 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs the other engineer's operation on a thread with its own connection.
+class OtherEngineer final {
+public:
+    OtherEngineer(QString connection, std::function<void(db::Connection&)> operation)
+        : m_thread([this, connection = std::move(connection), operation = std::move(operation)] {
+            try {
+                db::Connection c(connection);
+                operation(c);
+            } catch (const Conflict& e) {
+                m_conflict = e.what;
+            } catch (const Error& e) {
+                m_error = QString::fromUtf8(e.what());
+            }
+            m_done = true;
+        }) {}
+    ~OtherEngineer() { join(); }
+
+    bool done() const { return m_done; }
+    void join() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    QString conflict() const { return m_conflict; }
+    QString error() const { return m_error; }
+
+private:
+    std::atomic<bool> m_done{false};
+    QString m_conflict;
+    QString m_error;
+    std::thread m_thread;
+};
+
+} // namespace
+
+class TestServer : public QObject {
+    Q_OBJECT
+
+    test::PostgresServer m_server;
+    QTemporaryDir m_dir;
+    QString m_file; // the embedded database with the same reference data
+    std::unique_ptr<shell::Navigator> m_navigator;
+
+    static QString dsn(const QString& database) { return test::PostgresServer::dsnName(database); }
+    static QString server(const QString& database) {
+        return db::serverConnectionString(dsn(database));
+    }
+
+    // Both dialects, for the cases that must behave alike.
+    void addBothDatabases() {
+        QTest::addColumn<QString>("connection");
+        QTest::newRow("SQLite") << fileConnection(m_file);
+        QTest::newRow("PostgreSQL") << server(QStringLiteral("kelmo"));
+    }
+
+    // A plan with structures 1…n labelled s1…sn, on a database of its own.
+    int planWith(const QString& connection, int n) {
+        db::Connection c(connection);
+        db::Transaction t(c);
+        c.exec(QStringLiteral("delete from IDPM"));
+        c.exec(QStringLiteral("delete from MnuPM"));
+        QSqlQuery add = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"),
+                               {QStringLiteral("Склад №%1").arg(n)});
+        const int plan = add.lastInsertId().toInt();
+        for (int i = 1; i <= n; ++i) {
+            insertStructure(c, plan, i, QStringLiteral("s%1").arg(i));
+        }
+        t.commit();
+        return plan;
+    }
+
+private slots:
+    void initTestCase() {
+        if (!m_server.start()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        for (const char* name : {"kelmo", "cli", "races"}) {
+            QVERIFY2(m_server.createDatabase(QLatin1String(name)), name);
+        }
+        QVERIFY(m_server.installOdbc({QStringLiteral("kelmo"), QStringLiteral("cli"),
+                                      QStringLiteral("races"), QStringLiteral("absent")}));
+        db::initializeServerDatabase(server(QStringLiteral("kelmo")), false);
+        db::initializeServerDatabase(server(QStringLiteral("races")), false);
+        m_file = m_dir.filePath(QStringLiteral("bdKelmo.db"));
+        db::createDatabaseFile(m_file, false);
+        m_races = m_dir.filePath(QStringLiteral("races.db"));
+        db::createDatabaseFile(m_races, false);
+    }
+
+    void cleanupTestCase() { m_server.stop(); }
+
+    void cleanup() {
+        m_navigator.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        setProgramFolderForTesting({});
+    }
+
+    // ---- schema and reference data
+
+    void referenceDataEqualsTheFile_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("orderBy");
+        QTest::newRow("Explosives") << "Explosives" << QStringList{"VVName", "VVPower"} << "VVName";
+        QTest::newRow("BTypes") << "BTypes" << QStringList{"TNum", "TName"} << "TNum";
+        QTest::newRow("BSubTypes")
+            << "BSubTypes" << QStringList{"Type",   "STName", "Slamin", "Slamax", "Sremin",
+                                          "Sremax", "Sulmin", "Sulmax", "Polmin", "Polmax"}
+            << "Type, STName";
+        QTest::newRow("TProbit") << "TProbit" << QStringList{"Zn_Probit", "Zn_Procent"}
+                                 << "Zn_Probit";
+    }
+
+    void referenceDataEqualsTheFile() {
+        QFETCH(QString, table);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, orderBy);
+        const QStringList onFile = tableRows(fileConnection(m_file), table, fields, orderBy);
+        QVERIFY(!onFile.isEmpty());
+        QCOMPARE(tableRows(server(QStringLiteral("kelmo")), table, fields, orderBy), onFile);
+    }
+
+    // Numbers keep every digit and texts every character on the way through the driver.
+    void valuesSurviveTheRoundTrip_data() { addBothDatabases(); }
+    void valuesSurviveTheRoundTrip() {
+        QFETCH(QString, connection);
+        const QString name = QStringLiteral("Смесь «А-1» 'особая' ёЁ");
+        const double power = 4520.123456789012;
+        {
+            db::Connection c(connection);
+            c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values (?, ?)"),
+                   {name, power});
+        }
+        db::Connection c(connection);
+        QSqlQuery q = c.exec(QStringLiteral("select * from Explosives where VVName = ?"), {name});
+        QVERIFY(q.next());
+        QCOMPARE(db::Connection::field(q, QStringLiteral("VVName")).toString(), name);
+        QCOMPARE(db::Connection::field(q, QStringLiteral("VVPower")).toDouble(), power);
+        q = QSqlQuery();
+        c.exec(QStringLiteral("delete from Explosives where VVName = ?"), {name});
+    }
+
+    // The keys and checks refuse the same rows on both dialects.
+    void constraints_data() {
+        QTest::addColumn<QString>("connection");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("accepted");
+        const QList<std::tuple<const char*, const char*, bool>> cases{
+            {"explosive name taken",
+             "insert into Explosives (VVName, VVPower) select VVName, VVPower from Explosives",
+             false},
+            {"explosive without energy", "insert into Explosives (VVName) values ('Новое')", false},
+            {"type number 32767", "insert into BTypes (TNum, TName) values (32767, 'x')", true},
+            {"type number 32768", "insert into BTypes (TNum, TName) values (32768, 'x')", false},
+            {"type number -32769", "insert into BTypes (TNum, TName) values (-32769, 'x')", false},
+            {"plan number 32768", "insert into MnuPM (NumPM, MnuPM) values (32768, 'x')", false},
+            {"plan number 0", "insert into MnuPM (NumPM, MnuPM) values (0, 'x')", false},
+            {"structure number taken",
+             "insert into IDPM (NumPrim, NumSoor) select NumPrim, NumSoor from IDPM", false},
+            {"plan name taken", "insert into MnuPM (MnuPM) select MnuPM from MnuPM", false},
+        };
+        for (const char* dialect : {"SQLite", "PostgreSQL"}) {
+            for (const auto& [name, sql, accepted] : cases) {
+                QTest::addRow("%s: %s", dialect, name)
+                    << (QLatin1String(dialect) == QLatin1String("SQLite")
+                            ? fileConnection(m_file)
+                            : server(QStringLiteral("kelmo")))
+                    << QString::fromUtf8(sql) << accepted;
+            }
+        }
+    }
+
+    void constraints() {
+        QFETCH(QString, connection);
+        QFETCH(QString, sql);
+        QFETCH(bool, accepted);
+        db::Connection c(connection);
+        db::Transaction t(c); // never committed: the database stays as it was
+        // One plan with one structure, so that the "taken" cases have something to repeat.
+        QSqlQuery plan = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Фикстура')"));
+        insertStructure(c, plan.lastInsertId().toInt(), 1, QStringLiteral("s1"));
+        bool ok = true;
+        try {
+            c.exec(sql);
+        } catch (const DatabaseError& e) {
+            ok = false;
+            QVERIFY(!e.driverText().isEmpty());
+        }
+        QCOMPARE(ok, accepted);
+    }
+
+    // NumPM is handed out by the database, read back after the insert, never reused.
+    void planNumbersAreHandedOut_data() { addBothDatabases(); }
+    void planNumbersAreHandedOut() {
+        QFETCH(QString, connection);
+        db::Connection c(connection);
+        const int first = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('П1')"))
+                              .lastInsertId()
+                              .toInt();
+        const int second = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('П2')"))
+                               .lastInsertId()
+                               .toInt();
+        QVERIFY(first >= 1);
+        QCOMPARE(second, first + 1);
+        QCOMPARE(count(c, QStringLiteral("select NumPM from MnuPM where MnuPM = 'П2'")), second);
+        c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {second});
+        const int third = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('П3')"))
+                              .lastInsertId()
+                              .toInt();
+        QCOMPARE(third, second + 1);
+        c.exec(QStringLiteral("delete from MnuPM where NumPM in (?, ?)"), {first, third});
+    }
+
+    // A server connection is kept for the next operation; what an unfinished transaction left
+    // on it is rolled back, and the next operation's writes are committed as they run.
+    void keptConnectionStartsClean() {
+        const QString connection = server(QStringLiteral("kelmo"));
+        {
+            db::Connection c(connection);
+            QVERIFY(c.database().transaction());
+            c.exec(
+                QStringLiteral("insert into Explosives (VVName, VVPower) values ('Брошено', 1)"));
+        }
+        {
+            db::Connection c(connection);
+            c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values ('Сразу', 2)"));
+        }
+        db::Connection first(connection);
+        db::Connection other(connection); // a connection of its own, not the kept one
+        QCOMPARE(count(other, "select count(*) from Explosives where VVName = 'Брошено'"), 0);
+        QCOMPARE(count(other, "select count(*) from Explosives where VVName = 'Сразу'"), 1);
+        other.exec(QStringLiteral("delete from Explosives where VVName = 'Сразу'"));
+    }
+
+    // ---- kelmo-calc init-db --dsn
+
+    void initDbOnTheServer() {
+        const QString cli = dsn(QStringLiteral("cli"));
+        const QString connection = server(QStringLiteral("cli"));
+
+        CalcResult r = runCalc({"init-db", "--dsn", cli});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(
+            tableRows(connection, "TProbit", {"Zn_Probit", "Zn_Procent"}, "Zn_Probit"),
+            tableRows(fileConnection(m_file), "TProbit", {"Zn_Probit", "Zn_Procent"}, "Zn_Probit"));
+
+        // Existing tables are refused, and what they hold is kept.
+        {
+            db::Connection c(connection);
+            c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values ('Метка', 1)"));
+        }
+        r = runCalc({"init-db", "--dsn", cli});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("--force"), qPrintable(r.err));
+        {
+            db::Connection c(connection);
+            QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 1);
+        }
+
+        // A failure half way leaves everything as it was: a view that the drop cannot pass.
+        QVERIFY(m_server.psql("cli", "CREATE VIEW keeps AS SELECT * FROM idpm"));
+        r = runCalc({"init-db", "--dsn", cli, "--force"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Сообщение драйвера"), qPrintable(r.err));
+        {
+            db::Connection c(connection);
+            QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 1);
+            QCOMPARE(count(c, "select count(*) from TProbit"), 543);
+        }
+        QVERIFY(m_server.psql("cli", "DROP VIEW keeps"));
+
+        r = runCalc({"init-db", "--dsn", cli, "--force"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        db::Connection c(connection);
+        QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 0);
+        QCOMPARE(tableRows(connection, "Explosives", {"VVName", "VVPower"}, "VVName"),
+                 tableRows(fileConnection(m_file), "Explosives", {"VVName", "VVPower"}, "VVName"));
+    }
+
+    void initDbErrors_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString cli = dsn(QStringLiteral("cli"));
+        QTest::newRow("no such data source")
+            << QStringList{"init-db", "--dsn", "Нет такого"} << 1 << "Сообщение драйвера";
+        QTest::newRow("data source of a missing database")
+            << QStringList{"init-db", "--dsn", dsn(QStringLiteral("absent"))} << 1 << "absent";
+        QTest::newRow("no such role")
+            << QStringList{"init-db", "--dsn", cli, "--user", "nobody_here", "--password", "x"} << 1
+            << "nobody_here";
+        QTest::newRow("user without dsn")
+            << QStringList{"init-db", "x.db", "--user", "u"} << 2 << "--user";
+        QTest::newRow("dsn and a file")
+            << QStringList{"init-db", "x.db", "--dsn", cli} << 2 << "--dsn";
+        QTest::newRow("empty dsn") << QStringList{"init-db", "--dsn", " "} << 2 << "--dsn";
+        QTest::newRow("semicolon in the password")
+            << QStringList{"init-db", "--dsn", cli, "--password", "a;DSN=x"} << 2 << "«;»";
+        QTest::newRow("point with db and dsn")
+            << QStringList{"point", "--mass", "1000", "--at", "50", "--db", "x.db", "--dsn", cli}
+            << 2 << "--dsn";
+        QTest::newRow("point password without dsn")
+            << QStringList{"point", "--mass", "1000", "--at", "50", "--password", "p"} << 2
+            << "--password";
+    }
+
+    void initDbErrors() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const CalcResult r = runCalc(arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    }
+
+    // ---- the calculation over the data source equals the one on the embedded file
+
+    void pointOverDsnEqualsFile_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("air 50 m") << QStringList{"--mass", "1000", "--air", "--at", "50"};
+        QTest::newRow("air 12,5 m") << QStringList{"--mass", "1000", "--air", "--at", "12,5"};
+        QTest::newRow("ground 150 m") << QStringList{"--mass", "1000", "--at", "150"};
+        QTest::newRow("near the charge") << QStringList{"--mass", "1000", "--at", "2"};
+    }
+
+    void pointOverDsnEqualsFile() {
+        QFETCH(QStringList, arguments);
+        const CalcResult onFile = runCalc(QStringList{"point", "--db", m_file} + arguments);
+        const CalcResult onServer =
+            runCalc(QStringList{"point", "--dsn", dsn(QStringLiteral("kelmo"))} + arguments);
+        QVERIFY2(onFile.exitCode == 0, qPrintable(onFile.err));
+        QVERIFY2(onServer.exitCode == 0, qPrintable(onServer.err));
+        QVERIFY(QJsonDocument::fromJson(onServer.out).object().contains("percentHeavy"));
+        QCOMPARE(onServer.out, onFile.out);
+    }
+
+    void expertReportOverDsn() {
+        QTemporaryDir out;
+        const CalcResult r =
+            runCalc({"expert", "--mass", "1000", "--at", "50", "--dsn",
+                     dsn(QStringLiteral("kelmo")), "--docx", out.filePath("expert.docx")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo(out.filePath("expert.docx")).size() > 0);
+    }
+
+    // ---- start-up through the data source
+
+    void startsThroughTheDataSource() {
+        QTemporaryDir folder;
+        setProgramFolderForTesting(folder.path());
+        // No embedded file: start-up goes on to the data source that "Data Source.txt" names.
+        QVERIFY(writeDataSourceName(dsn(QStringLiteral("kelmo"))));
+        ui::MessageRecorder messages;
+        m_navigator = std::make_unique<shell::Navigator>();
+        QVERIFY(m_navigator->start());
+        QCOMPARE(messages.count(), 0);
+        const QString started = m_navigator->connectionString();
+        QCOMPARE(started, namedConnectionString(dsn(QStringLiteral("kelmo"))));
+        QVERIFY(m_navigator->mainMenu());
+
+        // The zone windows' catalogue and point calculation answer as on the file.
+        const zone::Services services = zone::Services::fromDatabase(started);
+        QCOMPARE(services.explosiveNames().join(u'|'),
+                 tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").join(u'|'));
+        QCOMPARE(services.explosiveHeat(QStringLiteral("Тротил (ТНТ)")), std::optional(4520.0));
+        const PercentLookup onFile = probitsToPercentLookup(fileConnection(m_file));
+        for (const double d : {3.0, 20.0, 50.0, 120.0}) {
+            for (const Placement placement : {Placement::Air, Placement::Ground}) {
+                auto state = test::stateAfterRun(1000, 1, placement);
+                const PointResult server =
+                    calculatePoint(*state, {d, placement, 70}, services.probitsToPercent);
+                const PointResult file = calculatePoint(*state, {d, placement, 70}, onFile);
+                QCOMPARE(server.percentHeavy, file.percentHeavy);
+                QCOMPARE(server.percentTotal, file.percentTotal);
+                QCOMPARE(server.percentPeople, file.percentPeople);
+            }
+        }
+    }
+
+    // The name typed into the data-source dialog is the server's DSN.
+    void dialogConnectsTheDataSource() {
+        QTemporaryDir folder;
+        setProgramFolderForTesting(folder.path());
+        ui::MessageRecorder messages;
+        m_navigator = std::make_unique<shell::Navigator>();
+        QVERIFY(!m_navigator->start());
+        auto* dialog = m_navigator->dataSourceDialog();
+        QVERIFY(dialog);
+        test::child<QLineEdit>(dialog, "txtDataSourse")->setText(dsn(QStringLiteral("kelmo")));
+        QTest::mouseClick(test::child<QAbstractButton>(dialog, "Command1"), Qt::LeftButton);
+        QCOMPARE(messages.last().text, QStringLiteral("База успешно подключена!"));
+        QCOMPARE(readDataSourceName(), dsn(QStringLiteral("kelmo")));
+        QVERIFY(m_navigator->mainMenu());
+        QCOMPARE(m_navigator->connectionString(),
+                 namedConnectionString(dsn(QStringLiteral("kelmo"))));
+    }
+
+    // ---- the server goes away while the program runs
+
+    void lostConnection() {
+        const PercentLookup lookup = probitsToPercentLookup(server(QStringLiteral("kelmo")));
+        const std::array<float, 3> probits{5.5f, 4.25f, 3.0f};
+        const auto before = lookup(probits);
+
+        // A connection held across the stop, and a new one after it: both give the driver's
+        // words, neither crashes.
+        auto held = std::make_unique<db::Connection>(server(QStringLiteral("kelmo")));
+        m_server.stop();
+        QString heldText;
+        try {
+            held->select(QStringLiteral("select * from TProbit"));
+        } catch (const DatabaseError& e) {
+            heldText = e.driverText();
+        }
+        QVERIFY2(!heldText.isEmpty(),
+                 "a query on a lost connection must fail with the driver's text");
+        held.reset();
+        QString newText;
+        try {
+            lookup(probits);
+        } catch (const DatabaseError& e) {
+            newText = e.driverText();
+        }
+        QVERIFY2(!newText.isEmpty(), "no server must give the driver's text");
+
+        // The next action after the server is back connects again.
+        QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
+        QCOMPARE(lookup(probits), before);
+
+        // A connection kept open from before a restart is not used again: the first action
+        // after the restart already works.
+        m_server.stop();
+        QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
+        QCOMPARE(lookup(probits), before);
+    }
+
+    // The results window of a run on the server: the point calculation survives a server that
+    // goes away, with the driver's words, and the next press reaches the server again.
+    void resultsWindowOutlivesTheServer() {
+        m_navigator = std::make_unique<shell::Navigator>();
+        m_navigator->setConnectionString(namedConnectionString(dsn(QStringLiteral("kelmo"))));
+        auto* input = m_navigator->showZoneInput();
+        auto* list = test::child<QComboBox>(input, "Combo4");
+        QCOMPARE(list->itemText(0),
+                 tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").first());
+        list->setCurrentIndex(list->findText(QStringLiteral("Тротил (ТНТ)")));
+        test::child<QLineEdit>(input, "Text2")->setText(QStringLiteral("1000"));
+        test::child<QRadioButton>(input, "Option5")->setChecked(true);
+        QTest::mouseClick(test::child<QAbstractButton>(input, "cmdRasch"), Qt::LeftButton);
+        auto* out = m_navigator->zoneResults();
+        QVERIFY(out);
+        test::child<QLineEdit>(out, "GOX")->setText(QStringLiteral("50"));
+        auto* point = test::child<QAbstractButton>(out, "Command9");
+        ui::MessageRecorder messages;
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 0);
+        const QString heavy = test::child<QLabel>(out, "Label62")->text();
+        CalcState check = m_navigator->zoneSession().state();
+        QCOMPARE(heavy,
+                 numtext::fixed(calculatePoint(check, {50, Placement::Air, 70},
+                                               probitsToPercentLookup(fileConnection(m_file)))
+                                    .percentHeavy,
+                                1));
+
+        m_server.stop();
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QVERIFY2(messages.last().text.contains(QStringLiteral("Сообщение драйвера: ")),
+                 qPrintable(messages.last().text));
+        QVERIFY(out->isVisible());
+        QCOMPARE(test::child<QLabel>(out, "Label62")->text(), heavy);
+
+        QVERIFY2(m_server.restart(), qPrintable(m_server.serverLog()));
+        QTest::mouseClick(point, Qt::LeftButton);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(test::child<QLabel>(out, "Label62")->text(), heavy);
+    }
+
+    // ---- two engineers, one plan
+
+    void raceAddAtTheSameNumber_data() { addRaceDatabases(); }
+    void raceAddAtTheSameNumber() {
+        QFETCH(QString, connection);
+        const int plan = planWith(connection, 3);
+        db::Connection a(connection);
+        {
+            db::Transaction t(a);
+            lockPlan(a, plan);
+            const int n = nextNumber(a, plan);
+            QCOMPARE(n, 4);
+            insertStructure(a, plan, n, QStringLiteral("A"));
+            OtherEngineer b(connection, [plan](db::Connection& c) {
+                db::Transaction tb(c);
+                lockPlan(c, plan);
+                insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
+                tb.commit();
+            });
+            QTest::qWait(300);
+            QVERIFY2(!b.done(), "the second change must wait for the first");
+            t.commit();
+            b.join();
+            QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
+        }
+        QCOMPARE(structures(a, plan), (QStringList{"1:s1", "2:s2", "3:s3", "4:A", "5:B"}));
+    }
+
+    // Without the lock, the unique key still refuses a taken number.
+    void takenNumberIsRefused_data() { addRaceDatabases(); }
+    void takenNumberIsRefused() {
+        QFETCH(QString, connection);
+        const int plan = planWith(connection, 2);
+        db::Connection a(connection);
+        db::Connection b(connection);
+        const int seenByA = nextNumber(a, plan);
+        const int seenByB = nextNumber(b, plan);
+        QCOMPARE(seenByA, seenByB);
+        insertStructure(a, plan, seenByA, QStringLiteral("A"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                                 insertStructure(b, plan, seenByB, QStringLiteral("B")));
+        QCOMPARE(structures(a, plan), (QStringList{"1:s1", "2:s2", "3:A"}));
+    }
+
+    void raceDeleteWhileTheOtherChanges_data() { addRaceDatabases(); }
+    void raceDeleteWhileTheOtherChanges() {
+        QFETCH(QString, connection);
+        const int plan = planWith(connection, 4);
+        db::Connection a(connection);
+        {
+            db::Transaction t(a);
+            lockPlan(a, plan);
+            deleteAndRenumber(a, plan, 2, QStringLiteral("s2"));
+            // B saw structure 2 as s2 and changes it.
+            OtherEngineer b(connection, [plan](db::Connection& c) {
+                db::Transaction tb(c);
+                lockPlan(c, plan);
+                changeStructure(c, plan, 2, QStringLiteral("s2"), QStringLiteral("B"));
+                tb.commit();
+            });
+            QTest::qWait(300);
+            QVERIFY(!b.done());
+            t.commit();
+            b.join();
+            QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
+            QVERIFY2(!b.conflict().isEmpty(), "the change of a deleted row must be a conflict");
+        }
+        // B's change neither came back as a new row nor replaced s3, which is number 2 now.
+        QCOMPARE(structures(a, plan), (QStringList{"1:s1", "2:s3", "3:s4"}));
+    }
+
+    void raceRenumberWhileTheOtherAdds_data() { addRaceDatabases(); }
+    void raceRenumberWhileTheOtherAdds() {
+        QFETCH(QString, connection);
+        const int plan = planWith(connection, 5);
+        db::Connection a(connection);
+        {
+            db::Transaction t(a);
+            lockPlan(a, plan);
+            deleteAndRenumber(a, plan, 2, QStringLiteral("s2"));
+            OtherEngineer b(connection, [plan](db::Connection& c) {
+                db::Transaction tb(c);
+                lockPlan(c, plan);
+                insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
+                tb.commit();
+            });
+            QTest::qWait(300);
+            QVERIFY(!b.done());
+            t.commit();
+            b.join();
+            QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
+        }
+        const QStringList rows = structures(a, plan);
+        QVERIFY2(numbersAreContiguous(rows), qPrintable(rows.join(u' ')));
+        QCOMPARE(rows, (QStringList{"1:s1", "2:s3", "3:s4", "4:s5", "5:B"}));
+    }
+
+    void raceAddToAPlanDeletedMeanwhile_data() { addRaceDatabases(); }
+    void raceAddToAPlanDeletedMeanwhile() {
+        QFETCH(QString, connection);
+        const int plan = planWith(connection, 2);
+        db::Connection a(connection);
+        {
+            db::Transaction t(a);
+            lockPlan(a, plan);
+            a.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
+            a.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
+            OtherEngineer b(connection, [plan](db::Connection& c) {
+                db::Transaction tb(c);
+                lockPlan(c, plan);
+                insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
+                tb.commit();
+            });
+            QTest::qWait(300);
+            QVERIFY(!b.done());
+            t.commit();
+            b.join();
+            QVERIFY2(!b.conflict().isEmpty(), "adding to a deleted plan must be a conflict");
+        }
+        QCOMPARE(count(a, QStringLiteral("select count(*) from IDPM where NumPrim = ?"), {plan}),
+                 0);
+    }
+
+private:
+    QString m_races;
+
+    void addRaceDatabases() {
+        QTest::addColumn<QString>("connection");
+        QTest::newRow("SQLite") << fileConnection(m_races);
+        QTest::newRow("PostgreSQL") << server(QStringLiteral("races"));
+    }
+};
+
+QTEST_MAIN(TestServer)
+#include "tst_server.moc"
