@@ -26,9 +26,12 @@ CREATE TABLE MnuPM (
     MnuPM TEXT NOT NULL UNIQUE
 );
 
+-- A plan never holds two structures under one number. The numbers are 1 … 32767; while the
+-- later structures move down after a delete they pass through the negative numbers, which
+-- is why the check allows them.
 CREATE TABLE IDPM (
     NumPrim INTEGER NOT NULL,
-    NumSoor INTEGER NOT NULL,
+    NumSoor INTEGER NOT NULL CHECK (NumSoor BETWEEN -32767 AND 32767 AND NumSoor <> 0),
     Combo2  TEXT,
     Combo3  TEXT,
     Text1   TEXT,
@@ -44,9 +47,9 @@ CREATE TABLE IDPM (
     txtX1 TEXT, txtY1 TEXT,
     txtX2 TEXT, txtY2 TEXT,
     txtX3 TEXT, txtY3 TEXT,
-    txtX4 TEXT, txtY4 TEXT
+    txtX4 TEXT, txtY4 TEXT,
+    CONSTRAINT IDPM_Structure UNIQUE (NumPrim, NumSoor)
 );
-CREATE INDEX IDPM_Plan ON IDPM (NumPrim, NumSoor);
 
 CREATE TABLE TProbit (
     Zn_Probit  REAL NOT NULL UNIQUE,
