@@ -209,8 +209,15 @@ private slots:
         QCOMPARE(rowCount(*m_c, QStringLiteral("IDPM")), 3);
     }
 
-    // The key itself stops a second row under a taken number, whoever writes it.
+    // The key itself stops a second row under a taken number, whoever writes it; the
+    // database of kelmo-calc init-db has it.
     void uniqueKeyInTheSchema() {
+        const QString made = m_dir->filePath(QStringLiteral("init-db.db"));
+        QProcess init;
+        init.start(QStringLiteral(KELMO_CALC_PATH), {QStringLiteral("init-db"), made});
+        QVERIFY(init.waitForFinished(60000));
+        QCOMPARE(init.exitCode(), 0);
+        m_c = std::make_unique<Connection>(fileConnection(made));
         const int plan = planWith(QStringLiteral("План"), 1);
         QVERIFY_THROWS_EXCEPTION(
             DatabaseError,
