@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the zone input window and of every results page after the worked run
-# (1000 kg, 4520 kJ/kg, in the air), made under a virtual X server at 1366×768.
+# (1000 kg, 4520 kJ/kg, in the air), and of the site plan editor with a plan of three
+# structures, made under a virtual X server at 1366×768.
 # Usage: scripts/screenshots.sh [output folder, default build/screenshots]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,4 +9,5 @@ out="${1:-build/screenshots}"
 make build >/dev/null
 mkdir -p "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-zone-screens "$out"
+LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-plan-screens "$out"
 ls "$out"

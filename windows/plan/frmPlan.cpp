@@ -101,6 +101,8 @@ frmPlan::frmPlan(PlanSession& session, QWidget* parent)
     m_ui->Text14->setSizePolicy(m_ui->Combo4->sizePolicy());
     m_ui->Text17->setSizePolicy(m_ui->Text12->sizePolicy());
     m_ui->vzr->setPixmap(chargeDrawing());
+    // The degree and corner frames keep their own height; the room left goes below them.
+    m_ui->layDegrees->addStretch(1);
     m_ui->Combo2->setPlaceholderText(QStringLiteral("в базе данных нет типов сооружений"));
     m_ui->Combo3->setPlaceholderText(QStringLiteral("у типа нет видов сооружений"));
 
