@@ -149,9 +149,9 @@ std::optional<StructureRecord> readStructure(Connection& c, int plan, int number
 }
 
 int lastStructureNumber(Connection& c, int plan) {
-    QSqlQuery q =
-        c.exec(QStringLiteral("select max(NumSoor) as Last from IDPM where NumPrim = ?"), {plan});
-    return q.next() ? integer(q, "Last") : 0;
+    QSqlQuery q = c.exec(
+        QStringLiteral("select max(NumSoor) as LastNum from IDPM where NumPrim = ?"), {plan});
+    return q.next() ? integer(q, "LastNum") : 0;
 }
 
 void addStructure(Connection& c, const StructureRecord& record) {

@@ -39,10 +39,9 @@ void fillPlan(db::Connection& c, int plan) {
         return;
     }
     const auto kinds = db::structureKinds(c, types.first().number);
-    const QList<std::array<double, 8>> corners = {
-        {-40, 30, -40, 60, -10, 60, -10, 30},
-        {25, -15, 25, 10, 70, 10, 70, -15},
-        {-35, -70, -35, -45, 5, -45, 5, -70}};
+    const QList<std::array<double, 8>> corners = {{-40, 30, -40, 60, -10, 60, -10, 30},
+                                                  {25, -15, 25, 10, 70, 10, 70, -15},
+                                                  {-35, -70, -35, -45, 5, -45, 5, -70}};
     for (int n = 1; n <= 3 && n <= kinds.size(); ++n) {
         const db::StructureKind& kind = kinds[n - 1];
         db::StructureRecord r;
@@ -83,7 +82,8 @@ int main(int argc, char** argv) {
     }
     QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     plan::PlanSession session;
-    session.connectionString = QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
+    session.connectionString =
+        QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
     try {
         db::Connection c(session.connectionString);
         session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
