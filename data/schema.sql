@@ -47,9 +47,9 @@ CREATE TABLE IDPM (
     txtX1 TEXT, txtY1 TEXT,
     txtX2 TEXT, txtY2 TEXT,
     txtX3 TEXT, txtY3 TEXT,
-    txtX4 TEXT, txtY4 TEXT,
-    CONSTRAINT IDPM_Structure UNIQUE (NumPrim, NumSoor)
+    txtX4 TEXT, txtY4 TEXT
 );
+CREATE UNIQUE INDEX IDPM_Plan ON IDPM (NumPrim, NumSoor);
 
 CREATE TABLE TProbit (
     Zn_Probit  REAL NOT NULL UNIQUE,
