@@ -14,7 +14,7 @@ const char* const kOptionFields[4] = {"optSla", "optSre", "optSul", "optPol"};
 const char* const kPressureFields[4] = {"txtSla", "txtSre", "txtSul", "txtPol"};
 const char* const kCornerFields[8] = {"txtX1", "txtY1", "txtX2", "txtY2",
                                       "txtX3", "txtY3", "txtX4", "txtY4"};
-const char* const kRangeFields[4][2] = {
+const char* const kKindRangeFields[4][2] = {
     {"Slamin", "Slamax"}, {"Sremin", "Sremax"}, {"Sulmin", "Sulmax"}, {"Polmin", "Polmax"}};
 
 QString text(const QSqlQuery& q, const char* name) {
@@ -230,8 +230,8 @@ void deleteStructure(Connection& c, int plan, int number, const std::function<vo
     t.commit();
 }
 
-QList<StructureType> structureTypes(Connection& c) {
-    QList<StructureType> out;
+QList<TypeEntry> listStructureTypes(Connection& c) {
+    QList<TypeEntry> out;
     QSqlQuery q = c.select(QStringLiteral("select TNum, TName from BTypes"));
     while (q.next()) {
         out.append({integer(q, "TNum"), text(q, "TName")});
@@ -239,7 +239,7 @@ QList<StructureType> structureTypes(Connection& c) {
     return out;
 }
 
-std::optional<int> typeNumber(Connection& c, const QString& name) {
+std::optional<int> findTypeNumber(Connection& c, const QString& name) {
     QSqlQuery q = c.exec(QStringLiteral("select TNum from BTypes where TName = ?"), {name});
     std::optional<int> found;
     while (q.next()) {
@@ -248,19 +248,19 @@ std::optional<int> typeNumber(Connection& c, const QString& name) {
     return found;
 }
 
-QList<StructureKind> structureKinds(Connection& c, int type) {
-    QList<StructureKind> out;
+QList<KindEntry> listKindsOfType(Connection& c, int type) {
+    QList<KindEntry> out;
     QSqlQuery q = c.exec(QStringLiteral("select Type, STName, Slamin, Slamax, Sremin, Sremax, "
                                         "Sulmin, Sulmax, Polmin, Polmax from BSubTypes "
                                         "where Type = ?"),
                          {type});
     while (q.next()) {
-        StructureKind k;
+        KindEntry k;
         k.type = integer(q, "Type");
         k.name = text(q, "STName");
         for (int i = 0; i < 4; ++i) {
-            k.ranges[i] = {Connection::field(q, QLatin1String(kRangeFields[i][0])).toDouble(),
-                           Connection::field(q, QLatin1String(kRangeFields[i][1])).toDouble()};
+            k.ranges[i] = {Connection::field(q, QLatin1String(kKindRangeFields[i][0])).toDouble(),
+                           Connection::field(q, QLatin1String(kKindRangeFields[i][1])).toDouble()};
         }
         out.append(k);
     }

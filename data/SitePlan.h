@@ -23,7 +23,7 @@ struct PlanEntry {
 
 // A structure type (BTypes) and one of its kinds (BSubTypes) with the overpressure ranges of
 // the four degrees of destruction, in kPa, in the order weak, medium, strong, complete.
-struct StructureType {
+struct TypeEntry {
     int number = 0; // TNum
     QString name;   // TName
 };
@@ -33,7 +33,7 @@ struct PressureRange {
     double max = 0;
 };
 
-struct StructureKind {
+struct KindEntry {
     int type = 0; // Type
     QString name; // STName
     std::array<PressureRange, 4> ranges{};
@@ -117,12 +117,12 @@ void deleteStructure(Connection& c, int plan, int number,
 // ---- Structure types for the editor's lists ----
 
 // Every type in the table's order.
-QList<StructureType> structureTypes(Connection& c);
+QList<TypeEntry> listStructureTypes(Connection& c);
 
 // The number of the type with this name (the last such row, as the lists show them).
-std::optional<int> typeNumber(Connection& c, const QString& name);
+std::optional<int> findTypeNumber(Connection& c, const QString& name);
 
 // The kinds of the type, in the table's order.
-QList<StructureKind> structureKinds(Connection& c, int type);
+QList<KindEntry> listKindsOfType(Connection& c, int type);
 
 } // namespace kelmo::db

@@ -341,18 +341,18 @@ private slots:
                                  "(7, 'Первый', 10, 15, 15, 25, 25, 35, 35, 50), "
                                  "(99, 'Ничей', 1, 2, 3, 4, 5, 6, 7, 8), "
                                  "(7, 'Второй', 1, 2, 3, 4, 5, 6, 7, 8)"));
-        const auto types = structureTypes(*m_c);
+        const auto types = listStructureTypes(*m_c);
         QCOMPARE(types.size(), 2);
         QCOMPARE(types[0].name, QStringLiteral("Склады"));
-        QCOMPARE(typeNumber(*m_c, QStringLiteral("Склады")), std::optional<int>(7));
-        QVERIFY(!typeNumber(*m_c, QStringLiteral("Нет такого")));
-        const auto kinds = structureKinds(*m_c, 7);
+        QCOMPARE(findTypeNumber(*m_c, QStringLiteral("Склады")), std::optional<int>(7));
+        QVERIFY(!findTypeNumber(*m_c, QStringLiteral("Нет такого")));
+        const auto kinds = listKindsOfType(*m_c, 7);
         QCOMPARE(kinds.size(), 2);
         QCOMPARE(kinds[0].name, QStringLiteral("Первый"));
         QCOMPARE(kinds[0].ranges[0].min, 10.0);
         QCOMPARE(kinds[0].ranges[3].max, 50.0);
         QCOMPARE(kinds[1].name, QStringLiteral("Второй"));
-        QVERIFY(structureKinds(*m_c, 3).isEmpty());
+        QVERIFY(listKindsOfType(*m_c, 3).isEmpty());
     }
 
     void explosivesSortedWithEnergy() {

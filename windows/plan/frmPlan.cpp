@@ -218,17 +218,17 @@ void frmPlan::showExplosiveEnergy() {
 // ---- Types, kinds and the degree sliders ----
 
 void frmPlan::fillStructureTypes() {
-    QList<db::StructureType> types;
+    QList<db::TypeEntry> types;
     try {
         db::Connection c(m_session.connectionString);
-        types = db::structureTypes(c);
+        types = db::listStructureTypes(c);
     } catch (const Error& e) {
         reportError(QStringLiteral("Не удалось прочитать типы сооружений из базы данных."), e);
         return;
     }
     {
         const QSignalBlocker block(m_ui->Combo2);
-        for (const db::StructureType& type : types) {
+        for (const db::TypeEntry& type : types) {
             m_ui->Combo2->addItem(type.name);
         }
         m_ui->Combo2->setCurrentIndex(-1);
@@ -243,10 +243,10 @@ void frmPlan::fillStructureKinds() {
     if (m_ui->Combo2->currentIndex() >= 0) {
         try {
             db::Connection c(m_session.connectionString);
-            if (const auto number = db::typeNumber(c, m_ui->Combo2->currentText())) {
+            if (const auto number = db::findTypeNumber(c, m_ui->Combo2->currentText())) {
                 m_session.gTypeNum = *number;
             }
-            m_kinds = db::structureKinds(c, m_session.gTypeNum);
+            m_kinds = db::listKindsOfType(c, m_session.gTypeNum);
         } catch (const Error& e) {
             reportError(QStringLiteral("Не удалось прочитать виды сооружений из базы данных."), e);
         }
@@ -254,7 +254,7 @@ void frmPlan::fillStructureKinds() {
     {
         const QSignalBlocker block(m_ui->Combo3);
         m_ui->Combo3->clear();
-        for (const db::StructureKind& kind : m_kinds) {
+        for (const db::KindEntry& kind : m_kinds) {
             m_ui->Combo3->addItem(kind.name);
         }
         m_ui->Combo3->setCurrentIndex(m_kinds.isEmpty() ? -1 : 0);
@@ -267,7 +267,7 @@ void frmPlan::applyKindRanges() {
     if (index < 0 || index >= m_kinds.size()) {
         return;
     }
-    const db::StructureKind& kind = m_kinds[index];
+    const db::KindEntry& kind = m_kinds[index];
     for (int i = 0; i < 4; ++i) {
         const db::PressureRange r = kind.ranges[i];
         QScrollBar* slider = m_degrees[i].slider;

@@ -34,16 +34,16 @@ void save(QWidget* w, const QString& folder, const QString& name) {
 
 // Three structures of the first type of the catalogue around a store of explosives.
 void fillPlan(db::Connection& c, int plan) {
-    const auto types = db::structureTypes(c);
+    const auto types = db::listStructureTypes(c);
     if (types.isEmpty()) {
         return;
     }
-    const auto kinds = db::structureKinds(c, types.first().number);
+    const auto kinds = db::listKindsOfType(c, types.first().number);
     const QList<std::array<double, 8>> corners = {{-40, 30, -40, 60, -10, 60, -10, 30},
                                                   {25, -15, 25, 10, 70, 10, 70, -15},
                                                   {-35, -70, -35, -45, 5, -45, 5, -70}};
     for (int n = 1; n <= 3 && n <= kinds.size(); ++n) {
-        const db::StructureKind& kind = kinds[n - 1];
+        const db::KindEntry& kind = kinds[n - 1];
         db::StructureRecord r;
         r.plan = plan;
         r.number = n;
