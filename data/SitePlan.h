@@ -39,9 +39,6 @@ struct KindEntry {
     std::array<PressureRange, 4> ranges{};
 };
 
-// The degrees of destruction in the order of the record's fields.
-enum class Degree { Weak = 0, Medium = 1, Strong = 2, Complete = 3 };
-
 // A structure of a plan (one row of IDPM). Storeys, staff and the corners are kept as the
 // text the record stores; the window checks them before they get here.
 struct StructureRecord {
