@@ -79,16 +79,6 @@ void removePlan(Connection& c, int plan) {
 
 } // namespace
 
-QList<ExplosiveEntry> explosiveCatalogue(Connection& c) {
-    QList<ExplosiveEntry> out;
-    QSqlQuery q =
-        c.select(QStringLiteral("select VVName, VVPower from Explosives order by VVName asc"));
-    while (q.next()) {
-        out.append({text(q, "VVName"), Connection::field(q, QStringLiteral("VVPower")).toDouble()});
-    }
-    return out;
-}
-
 QList<PlanEntry> listPlans(Connection& c) {
     QList<PlanEntry> out;
     QSqlQuery q = c.select(QStringLiteral("select NumPM, MnuPM from MnuPM order by NumPM"));

@@ -55,13 +55,6 @@ struct StructureRecord {
     bool operator==(const StructureRecord&) const = default;
 };
 
-// The explosive catalogue as values: names in ascending order with their energy, kJ/kg.
-struct ExplosiveEntry {
-    QString name;   // VVName
-    double power{}; // VVPower
-};
-QList<ExplosiveEntry> explosiveCatalogue(Connection& c);
-
 // ---- Plan catalogue ----
 
 // Every plan in the catalogue's own order (by number).

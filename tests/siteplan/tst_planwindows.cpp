@@ -3,14 +3,12 @@
 // dialogs, and the way the shell wires them to the main menu.
 
 #include "core/ProgramFolder.h"
-#include "data/DataSource.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
-#include "shell/WorkWindows.h"
+#include "shell/Navigator.h"
 #include "shell/frmMain.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/plan/PlanPictures.h"
 #include "windows/plan/frmPlan.h"
 #include "windows/plan/frmSozdPM.h"
@@ -184,7 +182,6 @@ private slots:
 
     void cleanup() {
         m_editor.reset();
-        ui::WindowRegistry::closeAll();
         for (QWidget* w : QApplication::topLevelWidgets()) {
             delete w;
         }
@@ -845,46 +842,49 @@ private slots:
 
     // ---- Wiring by the shell ----
 
-    // Main menu → editor → create a plan through the menu → back → reopened editor.
+    // Main menu → editor → create a plan through the menu → back → reopened editor → exit.
     void shellWiring() {
-        QVERIFY(testConnectionString(fileConnection(m_path)));
-        shell::wireWorkWindows();
-        auto* menu = ui::WindowRegistry::show<shell::frmMain>();
+        shell::Navigator navigator;
+        navigator.setConnectionString(fileConnection(m_path));
+        auto* menu = navigator.showMainMenu();
         QAction* item = child<QAction>(menu, "mnuPlan");
         QVERIFY(item->isEnabled());
         item->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!ui::WindowRegistry::find<shell::frmMain>());
-        auto* editor = qobject_cast<plan::frmPlan*>(shell::openPlanEditor());
+        QVERIFY(!navigator.mainMenu());
+        plan::frmPlan* editor = navigator.planEditor();
         QVERIFY(editor && editor->isVisible());
         QVERIFY(!child<QWidget>(editor, "Frame1")->isVisible());
 
         child<QAction>(editor, "mnuSozdPM")->trigger();
         child<QAction>(editor, "mnuSozdPM")->trigger();
-        const auto dialogs = editor->findChildren<plan::frmSozdPM*>();
-        QCOMPARE(dialogs.size(), 1);
-        QVERIFY(dialogs.first()->isVisible());
-        child<QLineEdit>(dialogs.first(), "Text1")->setText(QStringLiteral("Через меню"));
-        QTest::mouseClick(child<QPushButton>(dialogs.first(), "cmdOk"), Qt::LeftButton);
+        QCOMPARE(editor->findChildren<plan::frmSozdPM*>().size(), 1);
+        plan::frmSozdPM* create = navigator.createPlanDialog();
+        QVERIFY(create && create->isVisible());
+        child<QLineEdit>(create, "Text1")->setText(QStringLiteral("Через меню"));
+        QTest::mouseClick(child<QPushButton>(create, "cmdOk"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(editor->findChildren<plan::frmSozdPM*>().isEmpty());
+        QVERIFY(!navigator.createPlanDialog());
         QVERIFY(child<QWidget>(editor, "Frame1")->isVisible());
-        const int plan = shell::planSession().gPlanNum;
+        const int plan = navigator.planSession().gPlanNum;
         QCOMPARE(db::findPlan(*m_c, QStringLiteral("Через меню")), std::optional<int>(plan));
 
         child<QAction>(editor, "mnuViborPM")->trigger();
-        QCOMPARE(editor->findChildren<plan::frmViborPM*>().size(), 1);
+        QVERIFY(navigator.choosePlanDialog() && navigator.choosePlanDialog()->isVisible());
 
-        QPointer<plan::frmPlan> gone = editor;
         QTest::mouseClick(child<QPushButton>(editor, "cmdNazad"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(gone.isNull());
-        QVERIFY(ui::WindowRegistry::find<shell::frmMain>()->isVisible());
+        QVERIFY(!navigator.planEditor());
+        QVERIFY(!navigator.choosePlanDialog()); // the dialogs close with the editor
+        QVERIFY(navigator.mainMenu() && navigator.mainMenu()->isVisible());
         // The plan number outlives the window; the frames wait for a new create or choose.
-        auto* again = shell::openPlanEditor();
-        QCOMPARE(shell::planSession().gPlanNum, plan);
-        QVERIFY(!child<QWidget>(again, "Frame1")->isVisible());
-        delete again;
+        editor = navigator.showPlanEditor();
+        QCOMPARE(navigator.planSession().gPlanNum, plan);
+        QVERIFY(!child<QWidget>(editor, "Frame1")->isVisible());
+
+        QTest::mouseClick(child<QPushButton>(editor, "cmdVihod"), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!navigator.planEditor() && !navigator.mainMenu());
     }
 };
 

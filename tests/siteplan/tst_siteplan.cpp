@@ -354,19 +354,6 @@ private slots:
         QCOMPARE(kinds[1].name, QStringLiteral("Второй"));
         QVERIFY(listKindsOfType(*m_c, 3).isEmpty());
     }
-
-    void explosivesSortedWithEnergy() {
-        const auto list = explosiveCatalogue(*m_c);
-        QVERIFY(list.size() > 3);
-        for (qsizetype i = 1; i < list.size(); ++i) {
-            QVERIFY(list[i - 1].name <= list[i].name);
-        }
-        const auto tnt = std::find_if(list.begin(), list.end(), [](const ExplosiveEntry& e) {
-            return e.name.startsWith(QStringLiteral("Тротил"));
-        });
-        QVERIFY(tnt != list.end());
-        QCOMPARE(tnt->power, 4520.0);
-    }
 };
 
 int main(int argc, char* argv[]) {

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "data/ExplosiveCatalogue.h"
 #include "ui/Messages.h"
 #include "windows/plan/PlanPictures.h"
 
@@ -185,9 +186,10 @@ void frmPlan::reportError(const QString& what, const std::exception& e) {
 // ---- Explosion parameters ----
 
 void frmPlan::fillExplosiveList() {
+    QStringList names;
     try {
         db::Connection c(m_session.connectionString);
-        m_explosives = db::explosiveCatalogue(c);
+        names = explosiveNames(c);
     } catch (const Error& e) {
         reportError(QStringLiteral("Не удалось прочитать список ВВ из базы данных. Данные ВВ "
                                    "можно ввести с клавиатуры."),
@@ -196,22 +198,26 @@ void frmPlan::fillExplosiveList() {
     }
     {
         const QSignalBlocker block(m_ui->Combo4);
-        for (const db::ExplosiveEntry& entry : m_explosives) {
-            m_ui->Combo4->addItem(entry.name);
-        }
+        m_ui->Combo4->addItems(names);
         m_ui->Combo4->setCurrentIndex(-1);
     }
-    if (!m_explosives.isEmpty()) {
+    if (!names.isEmpty()) {
         m_ui->Combo4->setCurrentIndex(0);
     }
 }
 
 void frmPlan::showExplosiveEnergy() {
-    const QString name = m_ui->Combo4->currentText();
-    for (const db::ExplosiveEntry& entry : m_explosives) {
-        if (entry.name == name) {
-            m_ui->Text12->setText(numtext::general(entry.power));
+    if (m_ui->Combo4->currentIndex() < 0) {
+        return;
+    }
+    try {
+        db::Connection c(m_session.connectionString);
+        // A name the catalogue does not have leaves the field as it is.
+        if (const auto heat = explosiveHeat(c, m_ui->Combo4->currentText())) {
+            m_ui->Text12->setText(numtext::general(*heat));
         }
+    } catch (const Error& e) {
+        reportError(QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы данных."), e);
     }
 }
 

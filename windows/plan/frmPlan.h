@@ -84,7 +84,6 @@ private:
 
     std::unique_ptr<Ui::frmPlan> m_ui;
     PlanSession& m_session;
-    QList<db::ExplosiveEntry> m_explosives;
     QList<db::KindEntry> m_kinds;
     DegreeControls m_degrees[4]{};
     QLineEdit* m_corners[8]{};
