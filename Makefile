@@ -36,6 +36,7 @@ bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-engine
 	$(BUILD_DIR)/bench/kelmo-bench-reports
 	$(BUILD_DIR)/bench/kelmo-bench-zone
+	$(BUILD_DIR)/bench/kelmo-bench-siteplan
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer. A leak in
 # our own code fails the run; scripts/lsan.supp names the few third-party ones, each with

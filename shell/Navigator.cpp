@@ -77,9 +77,9 @@ bool Navigator::start() {
 
 frmMain* Navigator::showMainMenu() {
     if (!m_mainMenu) {
-        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{frmMain::WorkWindow::Zone,
-                                                                frmMain::WorkWindow::StructureTypes,
-                                                                frmMain::WorkWindow::Explosives});
+        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{
+            frmMain::WorkWindow::Zone, frmMain::WorkWindow::Plan,
+            frmMain::WorkWindow::StructureTypes, frmMain::WorkWindow::Explosives});
         connect(m_mainMenu, &frmMain::workWindowRequested, this,
                 [this](frmMain::WorkWindow w) { openWorkWindow(static_cast<int>(w)); });
         connect(m_mainMenu, &frmMain::aboutRequested, this, &Navigator::showAbout);
@@ -99,6 +99,9 @@ void Navigator::openWorkWindow(int window) {
         break;
     case frmMain::WorkWindow::Explosives:
         opened = showExplosivesEditor();
+        break;
+    case frmMain::WorkWindow::Plan:
+        opened = showPlanEditor();
         break;
     default:
         break;
@@ -195,9 +198,57 @@ editors::frmBDZ* Navigator::showStructureTypesEditor() {
     return present(m_structureTypesEditor.data());
 }
 
+plan::frmPlan* Navigator::showPlanEditor() {
+    if (!m_planEditor) {
+        m_planSession.connectionString = m_connectionString;
+        m_planEditor = create<plan::frmPlan>(m_planSession);
+        connect(m_planEditor, &plan::frmPlan::backRequested, this, [this] {
+            showMainMenu();
+            m_planEditor->close();
+        });
+        connect(m_planEditor, &plan::frmPlan::exitRequested, this, &Navigator::exitProgram);
+        connect(m_planEditor, &plan::frmPlan::createPlanRequested, this,
+                &Navigator::showCreatePlan);
+        connect(m_planEditor, &plan::frmPlan::choosePlanRequested, this,
+                &Navigator::showChoosePlan);
+        // "РАСЧЕТ" (plan::frmPlan::calculationRequested) is connected here to the situation
+        // calculation when it comes; until then the button does nothing.
+    }
+    return present(m_planEditor.data());
+}
+
+plan::frmSozdPM* Navigator::showCreatePlan() {
+    if (!m_planEditor) {
+        return nullptr;
+    }
+    if (!m_createPlan) {
+        m_createPlan = create<plan::frmSozdPM>(m_planSession, m_planEditor.data());
+        connect(m_createPlan, &plan::frmSozdPM::planActivated, m_planEditor.data(),
+                &plan::frmPlan::showPlanAreas);
+    }
+    return present(m_createPlan.data());
+}
+
+plan::frmViborPM* Navigator::showChoosePlan() {
+    if (!m_planEditor) {
+        return nullptr;
+    }
+    if (!m_choosePlan) {
+        m_choosePlan = create<plan::frmViborPM>(m_planSession, m_planEditor.data());
+        connect(m_choosePlan, &plan::frmViborPM::planActivated, m_planEditor.data(),
+                &plan::frmPlan::showPlanAreas);
+        connect(m_choosePlan, &plan::frmViborPM::createPlanRequested, this,
+                &Navigator::showCreatePlan);
+    }
+    return present(m_choosePlan.data());
+}
+
 void Navigator::closeAll() {
     m_closingAll = true;
-    const QList<QPointer<QWidget>> windows{m_zoneResults.data(),
+    const QList<QPointer<QWidget>> windows{m_createPlan.data(),
+                                           m_choosePlan.data(),
+                                           m_planEditor.data(),
+                                           m_zoneResults.data(),
                                            m_zoneParameters.data(),
                                            m_zoneInput.data(),
                                            m_explosivesEditor.data(),

@@ -6,6 +6,10 @@
 #include "shell/frmMain.h"
 #include "windows/editors/frmBDKvv.h"
 #include "windows/editors/frmBDZ.h"
+#include "windows/plan/PlanSession.h"
+#include "windows/plan/frmPlan.h"
+#include "windows/plan/frmSozdPM.h"
+#include "windows/plan/frmViborPM.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
@@ -42,6 +46,8 @@ public:
     // The zone windows' database services; by default made from the connection string.
     void setZoneServices(zone::Services services);
     zone::Session& zoneSession() { return *m_zoneSession; }
+    // The site-plan numbers of this run (gPlanNum, gStructureNum, gTypeNum).
+    plan::PlanSession& planSession() { return m_planSession; }
 
     // Each creates the window if needed, shows and raises it.
     frmMain* showMainMenu();
@@ -54,6 +60,10 @@ public:
     // The reference database editors, on the database of start-up.
     editors::frmBDKvv* showExplosivesEditor();
     editors::frmBDZ* showStructureTypesEditor();
+    plan::frmPlan* showPlanEditor();
+    // The plan dialogs belong to the editor and close with it; without an editor, nullptr.
+    plan::frmSozdPM* showCreatePlan();
+    plan::frmViborPM* showChoosePlan();
 
     // The windows that exist now; nullptr for a window that is closed.
     frmMain* mainMenu() const { return m_mainMenu; }
@@ -64,6 +74,9 @@ public:
     zone::frmOutput* zoneResults() const { return m_zoneResults; }
     editors::frmBDKvv* explosivesEditor() const { return m_explosivesEditor; }
     editors::frmBDZ* structureTypesEditor() const { return m_structureTypesEditor; }
+    plan::frmPlan* planEditor() const { return m_planEditor; }
+    plan::frmSozdPM* createPlanDialog() const { return m_createPlan; }
+    plan::frmViborPM* choosePlanDialog() const { return m_choosePlan; }
 
     // Closes and destroys every window.
     void closeAll();
@@ -77,6 +90,7 @@ private:
     QString m_connectionString;
     std::optional<zone::Services> m_zoneServices;
     std::unique_ptr<zone::Session> m_zoneSession;
+    plan::PlanSession m_planSession;
     bool m_closingAll = false;
 
     QPointer<frmMain> m_mainMenu;
@@ -87,6 +101,9 @@ private:
     QPointer<zone::frmOutput> m_zoneResults;
     QPointer<editors::frmBDKvv> m_explosivesEditor;
     QPointer<editors::frmBDZ> m_structureTypesEditor;
+    QPointer<plan::frmPlan> m_planEditor;
+    QPointer<plan::frmSozdPM> m_createPlan;
+    QPointer<plan::frmViborPM> m_choosePlan;
 };
 
 } // namespace kelmo::shell

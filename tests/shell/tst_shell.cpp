@@ -292,6 +292,7 @@ private slots:
         // The shell's menu offers the windows it wires.
         auto* wired = m_navigator->showMainMenu();
         QVERIFY(wired->findChild<QAction*>("mnuZone")->isEnabled());
+        QVERIFY(wired->findChild<QAction*>("mnuPlan")->isEnabled());
         QVERIFY(!wired->findChild<QAction*>("mnuKarta")->isEnabled());
     }
 

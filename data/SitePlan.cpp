@@ -1,0 +1,260 @@
+#include "data/SitePlan.h"
+
+#include <QSqlQuery>
+
+namespace kelmo::db {
+
+namespace {
+
+const QString kStructureColumns = QStringLiteral(
+    "NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, optSla, optSre, optSul, optPol, "
+    "txtSla, txtSre, txtSul, txtPol, txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4");
+
+const char* const kOptionFields[4] = {"optSla", "optSre", "optSul", "optPol"};
+const char* const kPressureFields[4] = {"txtSla", "txtSre", "txtSul", "txtPol"};
+const char* const kCornerFields[8] = {"txtX1", "txtY1", "txtX2", "txtY2",
+                                      "txtX3", "txtY3", "txtX4", "txtY4"};
+const char* const kKindRangeFields[4][2] = {
+    {"Slamin", "Slamax"}, {"Sremin", "Sremax"}, {"Sulmin", "Sulmax"}, {"Polmin", "Polmax"}};
+
+QString text(const QSqlQuery& q, const char* name) {
+    return Connection::field(q, QLatin1String(name)).toString();
+}
+
+int integer(const QSqlQuery& q, const char* name) {
+    return Connection::field(q, QLatin1String(name)).toInt();
+}
+
+// The values of the record's fields other than the key, in the order of kStructureColumns.
+QVariantList recordValues(const StructureRecord& r) {
+    QVariantList v{r.type, r.kind, r.storeys, r.staff};
+    for (const bool on : r.selected) {
+        v << (on ? 1 : 0);
+    }
+    for (const int p : r.pressure) {
+        v << p;
+    }
+    for (const QString& corner : r.corners) {
+        v << corner;
+    }
+    return v;
+}
+
+StructureRecord recordFrom(const QSqlQuery& q) {
+    StructureRecord r;
+    r.plan = integer(q, "NumPrim");
+    r.number = integer(q, "NumSoor");
+    r.type = text(q, "Combo2");
+    r.kind = text(q, "Combo3");
+    r.storeys = text(q, "Text1");
+    r.staff = text(q, "Text2");
+    for (int i = 0; i < 4; ++i) {
+        r.selected[i] = integer(q, kOptionFields[i]) == 1;
+        r.pressure[i] = integer(q, kPressureFields[i]);
+    }
+    for (int i = 0; i < 8; ++i) {
+        r.corners[i] = text(q, kCornerFields[i]);
+    }
+    return r;
+}
+
+bool structureExists(Connection& c, int plan, int number) {
+    QSqlQuery q =
+        c.exec(QStringLiteral("select NumSoor from IDPM where NumPrim = ? and NumSoor = ?"),
+               {plan, number});
+    return q.next();
+}
+
+void checkNumber(int number) {
+    if (number < 1 || number > kMaxStructureNumber) {
+        throw StructureNumberError(
+            QStringLiteral("Номер сооружения должен быть от 1 до %1.").arg(kMaxStructureNumber));
+    }
+}
+
+void removePlan(Connection& c, int plan) {
+    c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
+    c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
+}
+
+} // namespace
+
+QList<PlanEntry> listPlans(Connection& c) {
+    QList<PlanEntry> out;
+    QSqlQuery q = c.select(QStringLiteral("select NumPM, MnuPM from MnuPM order by NumPM"));
+    while (q.next()) {
+        out.append({integer(q, "NumPM"), text(q, "MnuPM")});
+    }
+    return out;
+}
+
+std::optional<int> findPlan(Connection& c, const QString& name) {
+    QSqlQuery q = c.exec(QStringLiteral("select NumPM from MnuPM where MnuPM = ?"), {name});
+    if (q.next()) {
+        return integer(q, "NumPM");
+    }
+    return std::nullopt;
+}
+
+bool planExists(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("select NumPM from MnuPM where NumPM = ?"), {plan});
+    return q.next();
+}
+
+int createPlan(Connection& c, const QString& name) {
+    if (name.trimmed().isEmpty()) {
+        throw DatabaseError(QStringLiteral("Имя плана местности не задано."));
+    }
+    Transaction t(c);
+    if (const auto old = findPlan(c, name)) {
+        removePlan(c, *old);
+    }
+    c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {name});
+    // The number is read back by the name, which is unique; this works on every server.
+    const auto number = findPlan(c, name);
+    if (!number) {
+        throw DatabaseError(QStringLiteral("Новый план местности не найден в базе данных."));
+    }
+    t.commit();
+    return *number;
+}
+
+void deletePlan(Connection& c, int plan) {
+    Transaction t(c);
+    if (!planExists(c, plan)) {
+        throw DatabaseError(QStringLiteral("Плана местности №%1 нет в базе данных.").arg(plan));
+    }
+    removePlan(c, plan);
+    t.commit();
+}
+
+std::optional<StructureRecord> readStructure(Connection& c, int plan, int number) {
+    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? and NumSoor = ?")
+                             .arg(kStructureColumns),
+                         {plan, number});
+    if (q.next()) {
+        return recordFrom(q);
+    }
+    return std::nullopt;
+}
+
+int lastStructureNumber(Connection& c, int plan) {
+    QSqlQuery q = c.exec(
+        QStringLiteral("select max(NumSoor) as LastNum from IDPM where NumPrim = ?"), {plan});
+    return q.next() ? integer(q, "LastNum") : 0;
+}
+
+void addStructure(Connection& c, const StructureRecord& record) {
+    checkNumber(record.number);
+    Transaction t(c);
+    if (!planExists(c, record.plan)) {
+        throw StructureNumberError(
+            QStringLiteral("Плана местности №%1 нет в базе данных: сооружение не сохранено.")
+                .arg(record.plan));
+    }
+    if (structureExists(c, record.plan, record.number)) {
+        throw StructureNumberError(
+            QStringLiteral("На плане уже есть сооружение №%1. Сооружение не добавлено; "
+                           "чтобы изменить его, перейдите к нему и нажмите «Изменить».")
+                .arg(record.number));
+    }
+    const int last = lastStructureNumber(c, record.plan);
+    if (record.number > last + 1) {
+        throw StructureNumberError(
+            QStringLiteral("На плане %1 сооружений: следующее можно добавить только под №%2, "
+                           "чтобы номера шли подряд. Сооружение №%3 не добавлено.")
+                .arg(last)
+                .arg(last + 1)
+                .arg(record.number));
+    }
+    QVariantList values{record.plan, record.number};
+    values << recordValues(record);
+    c.exec(QStringLiteral("insert into IDPM (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                          "?, ?, ?, ?, ?, ?, ?, ?, ?)")
+               .arg(kStructureColumns),
+           values);
+    t.commit();
+}
+
+void changeStructure(Connection& c, const StructureRecord& record) {
+    Transaction t(c);
+    QVariantList values = recordValues(record);
+    values << record.plan << record.number;
+    QSqlQuery q =
+        c.exec(QStringLiteral("update IDPM set Combo2 = ?, Combo3 = ?, Text1 = ?, Text2 = ?, "
+                              "optSla = ?, optSre = ?, optSul = ?, optPol = ?, "
+                              "txtSla = ?, txtSre = ?, txtSul = ?, txtPol = ?, "
+                              "txtX1 = ?, txtY1 = ?, txtX2 = ?, txtY2 = ?, "
+                              "txtX3 = ?, txtY3 = ?, txtX4 = ?, txtY4 = ? "
+                              "where NumPrim = ? and NumSoor = ?"),
+               values);
+    if (q.numRowsAffected() != 1) {
+        throw StructureNumberError(
+            QStringLiteral("На плане нет сооружения №%1: изменять нечего.").arg(record.number));
+    }
+    t.commit();
+}
+
+void deleteStructure(Connection& c, int plan, int number, const std::function<void()>& progress) {
+    Transaction t(c);
+    QSqlQuery q = c.exec(QStringLiteral("delete from IDPM where NumPrim = ? and NumSoor = ?"),
+                         {plan, number});
+    if (q.numRowsAffected() != 1) {
+        throw StructureNumberError(
+            QStringLiteral("На плане нет сооружения №%1: удалять нечего.").arg(number));
+    }
+    if (progress) {
+        progress();
+    }
+    // The later numbers move down by one. Under the unique key (NumPrim, NumSoor) a single
+    // "NumSoor - 1" could meet a number not yet moved, depending on the order the server
+    // updates rows in; going through the negative numbers keeps every step unique.
+    c.exec(QStringLiteral("update IDPM set NumSoor = -NumSoor where NumPrim = ? and NumSoor > ?"),
+           {plan, number});
+    if (progress) {
+        progress();
+    }
+    c.exec(
+        QStringLiteral("update IDPM set NumSoor = -NumSoor - 1 where NumPrim = ? and NumSoor < 0"),
+        {plan});
+    t.commit();
+}
+
+QList<TypeEntry> listStructureTypes(Connection& c) {
+    QList<TypeEntry> out;
+    QSqlQuery q = c.select(QStringLiteral("select TNum, TName from BTypes"));
+    while (q.next()) {
+        out.append({integer(q, "TNum"), text(q, "TName")});
+    }
+    return out;
+}
+
+std::optional<int> findTypeNumber(Connection& c, const QString& name) {
+    QSqlQuery q = c.exec(QStringLiteral("select TNum from BTypes where TName = ?"), {name});
+    std::optional<int> found;
+    while (q.next()) {
+        found = integer(q, "TNum");
+    }
+    return found;
+}
+
+QList<KindEntry> listKindsOfType(Connection& c, int type) {
+    QList<KindEntry> out;
+    QSqlQuery q = c.exec(QStringLiteral("select Type, STName, Slamin, Slamax, Sremin, Sremax, "
+                                        "Sulmin, Sulmax, Polmin, Polmax from BSubTypes "
+                                        "where Type = ?"),
+                         {type});
+    while (q.next()) {
+        KindEntry k;
+        k.type = integer(q, "Type");
+        k.name = text(q, "STName");
+        for (int i = 0; i < 4; ++i) {
+            k.ranges[i] = {Connection::field(q, QLatin1String(kKindRangeFields[i][0])).toDouble(),
+                           Connection::field(q, QLatin1String(kKindRangeFields[i][1])).toDouble()};
+        }
+        out.append(k);
+    }
+    return out;
+}
+
+} // namespace kelmo::db

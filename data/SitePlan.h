@@ -1,0 +1,118 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace kelmo::db {
+
+// The largest plan or structure number: both are 16-bit numbers in the tables.
+inline constexpr int kMaxPlanNumber = 32767;
+inline constexpr int kMaxStructureNumber = 32767;
+
+// A site plan of the catalogue (table MnuPM).
+struct PlanEntry {
+    int number = 0; // NumPM
+    QString name;   // MnuPM
+};
+
+// A structure type (BTypes) and one of its kinds (BSubTypes) with the overpressure ranges of
+// the four degrees of destruction, in kPa, in the order weak, medium, strong, complete.
+struct TypeEntry {
+    int number = 0; // TNum
+    QString name;   // TName
+};
+
+struct PressureRange {
+    double min = 0;
+    double max = 0;
+};
+
+struct KindEntry {
+    int type = 0; // Type
+    QString name; // STName
+    std::array<PressureRange, 4> ranges{};
+};
+
+// A structure of a plan (one row of IDPM). Storeys, staff and the corners are kept as the
+// text the record stores; the window checks them before they get here.
+struct StructureRecord {
+    int plan = 0;                     // NumPrim
+    int number = 0;                   // NumSoor
+    QString type;                     // Combo2
+    QString kind;                     // Combo3
+    QString storeys;                  // Text1
+    QString staff;                    // Text2
+    std::array<bool, 4> selected{};   // optSla, optSre, optSul, optPol
+    std::array<int, 4> pressure{};    // txtSla, txtSre, txtSul, txtPol, kPa
+    std::array<QString, 8> corners{}; // txtX1, txtY1, … txtX4, txtY4, m
+
+    bool operator==(const StructureRecord&) const = default;
+};
+
+// ---- Plan catalogue ----
+
+// Every plan in the catalogue's own order (by number).
+QList<PlanEntry> listPlans(Connection& c);
+
+// The number of the plan with exactly this name, if there is one.
+std::optional<int> findPlan(Connection& c, const QString& name);
+
+// Whether a plan with this number exists.
+bool planExists(Connection& c, int plan);
+
+// Creates a plan under the name and returns its number. A plan of the same name is replaced:
+// it and all its structures are removed in the same transaction. An empty or blank name is
+// refused with a DatabaseError and nothing changes.
+int createPlan(Connection& c, const QString& name);
+
+// Removes the plan and all its structures in one transaction. Throws DatabaseError when the
+// plan does not exist.
+void deletePlan(Connection& c, int plan);
+
+// ---- Structure records ----
+
+// The structure with this number on the plan, found by its key.
+std::optional<StructureRecord> readStructure(Connection& c, int plan, int number);
+
+// The largest structure number of the plan, 0 for a plan without structures.
+int lastStructureNumber(Connection& c, int plan);
+
+// A structure number that is taken, out of range, or would leave a gap in the numbering.
+class StructureNumberError final : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
+// Adds the structure under its number. The number must be free, between 1 and 32767, and at
+// most one past the plan's last structure; the plan must exist. Otherwise StructureNumberError
+// (nothing stored).
+void addStructure(Connection& c, const StructureRecord& record);
+
+// Replaces the fields of the stored structure (record.plan, record.number) in place, in one
+// statement. StructureNumberError when the plan has no structure with that number.
+void changeStructure(Connection& c, const StructureRecord& record);
+
+// Deletes the structure and moves each later structure of the plan down by one, all in one
+// transaction. progress, when given, is called between the steps (tests use it to stop the
+// program half-way). StructureNumberError when there is no such structure.
+void deleteStructure(Connection& c, int plan, int number,
+                     const std::function<void()>& progress = {});
+
+// ---- Structure types for the editor's lists ----
+
+// Every type in the table's order.
+QList<TypeEntry> listStructureTypes(Connection& c);
+
+// The number of the type with this name (the last such row, as the lists show them).
+std::optional<int> findTypeNumber(Connection& c, const QString& name);
+
+// The kinds of the type, in the table's order.
+QList<KindEntry> listKindsOfType(Connection& c, int type);
+
+} // namespace kelmo::db

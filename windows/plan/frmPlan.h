@@ -1,0 +1,93 @@
+#pragma once
+
+#include "data/SitePlan.h"
+#include "windows/plan/PlanSession.h"
+
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class frmPlan;
+}
+
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QScrollBar;
+
+namespace kelmo::plan {
+
+// The site plan editor: the charge of the situation and the structures of the current plan,
+// one at a time by number.
+class frmPlan final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit frmPlan(PlanSession& session, QWidget* parent = nullptr);
+    ~frmPlan() override;
+
+    // A plan was created or chosen (its number is in the session): the plan's frames and
+    // "РАСЧЕТ" appear; the structure shown and its number stay as they are.
+    void showPlanAreas();
+    bool planAreasShown() const { return m_planShown; }
+
+    // The structure actions, as the buttons run them.
+    void nextStructure();     // ">"
+    void previousStructure(); // "<"
+    bool addStructure();
+    bool changeStructure();
+    bool deleteStructure();
+    // Deletes the current plan after a question naming it.
+    bool deleteCurrentPlan();
+
+signals:
+    void backRequested();
+    void exitRequested();
+    void createPlanRequested();
+    void choosePlanRequested();
+    // "РАСЧЕТ": the situation calculation of the current plan. Nothing listens yet.
+    void calculationRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct DegreeControls {
+        QRadioButton* option;
+        QScrollBar* slider;
+        QLineEdit* value;
+        QLabel* labels[3];
+    };
+
+    void load();
+    void fillExplosiveList();
+    void showExplosiveEnergy();
+    void fillStructureTypes();
+    void fillStructureKinds();
+    void applyKindRanges();
+    void showDegree(int degree);
+    void showCornerPicture(int corner);
+    void hidePlanAreas();
+    void resetStructureArea();
+
+    bool showStructure();
+    void setShowingState(int number);
+    void setOfferingState(int number);
+    void updateNextEnabled();
+    // The record the window describes, or nullopt after a message naming the bad field.
+    std::optional<db::StructureRecord> recordFromWindow(int number);
+    void showRecord(const db::StructureRecord& record);
+    void reportError(const QString& what, const std::exception& e);
+
+    std::unique_ptr<Ui::frmPlan> m_ui;
+    PlanSession& m_session;
+    QList<db::KindEntry> m_kinds;
+    DegreeControls m_degrees[4]{};
+    QLineEdit* m_corners[8]{};
+    bool m_planShown = false;
+};
+
+} // namespace kelmo::plan

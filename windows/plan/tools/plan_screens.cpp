@@ -1,0 +1,124 @@
+// Screenshots of the site plan editor with a plan of three structures, for looking at the
+// layout and for the README. Works on a copy of the program folder's database.
+// Usage: kelmo-plan-screens <folder>.
+
+#include "core/ProgramFolder.h"
+#include "data/SitePlan.h"
+#include "ui/Messages.h"
+#include "windows/plan/frmPlan.h"
+#include "windows/plan/frmSozdPM.h"
+#include "windows/plan/frmViborPM.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace kelmo;
+
+namespace {
+
+void save(QWidget* w, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    QTest::qWait(150);
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    }
+}
+
+// Three structures of the first type of the catalogue around a store of explosives.
+void fillPlan(db::Connection& c, int plan) {
+    const auto types = db::listStructureTypes(c);
+    if (types.isEmpty()) {
+        return;
+    }
+    const auto kinds = db::listKindsOfType(c, types.first().number);
+    const QList<std::array<double, 8>> corners = {{-40, 30, -40, 60, -10, 60, -10, 30},
+                                                  {25, -15, 25, 10, 70, 10, 70, -15},
+                                                  {-35, -70, -35, -45, 5, -45, 5, -70}};
+    for (int n = 1; n <= 3 && n <= kinds.size(); ++n) {
+        const db::KindEntry& kind = kinds[n - 1];
+        db::StructureRecord r;
+        r.plan = plan;
+        r.number = n;
+        r.type = types.first().name;
+        r.kind = kind.name;
+        r.storeys = QString::number(n + 1);
+        r.staff = QString::number(15 * n);
+        r.selected = {n == 3, false, n != 3, false};
+        for (int i = 0; i < 4; ++i) {
+            r.pressure[i] = static_cast<int>((kind.ranges[i].min + kind.ranges[i].max) / 2);
+        }
+        for (int i = 0; i < 8; ++i) {
+            r.corners[i] = QString::number(corners[n - 1][i]);
+        }
+        db::addStructure(c, r);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(folder);
+    ui::Messages::setInterceptor([](const ui::Message& m) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(m.title), qPrintable(m.text));
+        return QMessageBox::Ok;
+    });
+
+    QTemporaryDir temp;
+    const QString copy = temp.filePath(QStringLiteral("bdKelmo.db"));
+    if (!QFile::copy(programFile(QStringLiteral("bdKelmo.db")), copy)) {
+        std::fprintf(stderr, "the database in the program folder cannot be copied\n");
+        return 1;
+    }
+    QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    plan::PlanSession session;
+    session.connectionString =
+        QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
+    try {
+        db::Connection c(session.connectionString);
+        session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
+        fillPlan(c, session.gPlanNum);
+        db::createPlan(c, QStringLiteral("Цех сборки"));
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+
+    plan::frmPlan editor(session);
+    editor.resize(1340, 700);
+    editor.show();
+    save(&editor, folder, QStringLiteral("plan-01-opened"));
+
+    editor.showPlanAreas();
+    editor.findChild<QComboBox*>(QStringLiteral("Combo4"))->setCurrentIndex(0);
+    editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("500"));
+    editor.nextStructure();
+    editor.nextStructure();
+    save(&editor, folder, QStringLiteral("plan-02-structure"));
+
+    QTest::mouseClick(editor.findChild<QLineEdit*>(QStringLiteral("txtX3")), Qt::LeftButton);
+    save(&editor, folder, QStringLiteral("plan-03-corner"));
+
+    editor.nextStructure();
+    editor.nextStructure();
+    save(&editor, folder, QStringLiteral("plan-04-offer"));
+
+    plan::frmSozdPM create(session);
+    create.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("Склад ВВ №4"));
+    create.show();
+    save(&create, folder, QStringLiteral("plan-05-create"));
+    plan::frmViborPM choose(session);
+    choose.show();
+    save(&choose, folder, QStringLiteral("plan-06-choose"));
+    return 0;
+}
