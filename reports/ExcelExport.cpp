@@ -130,16 +130,15 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     for (lxw_col_t c = 0; c < kColumns; ++c) {
         worksheet_write_string(ws, 1, c, head[c].toUtf8().constData(), header);
     }
+    // The grid's decimals, looked up once: the loop below runs for every row of the run.
+    const int decimals1 = profile::columnDecimals(1);
+    const int decimals2 = profile::columnDecimals(2);
     for (int i = 1; i <= s.gPointCount; ++i) {
         const ProfileRow& row = s.gProfile.row(i);
         const auto r = static_cast<lxw_row_t>(i + 1);
-        for (lxw_col_t c = 0; c < kColumns; ++c) {
-            const int column = static_cast<int>(c);
-            const int decimals = profile::columnDecimals(column);
-            const double v = profile::cellValue(row, column);
-            worksheet_write_number(ws, r, c, decimals > 0 ? shownValue(v, decimals) : v,
-                                   formats[c]);
-        }
+        worksheet_write_number(ws, r, 0, row.r, formats[0]);
+        worksheet_write_number(ws, r, 1, shownValue(row.deltaPkgf, decimals1), formats[1]);
+        worksheet_write_number(ws, r, 2, shownValue(row.deltaPkPa, decimals2), formats[2]);
     }
     check(workbook_close(wb), path);
     file.commit();
