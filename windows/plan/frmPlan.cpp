@@ -69,7 +69,7 @@ QPixmap chargeDrawing() {
 
 QPixmap sketch() {
     QPixmap stored;
-    if (stored.load(programFile(QString::fromLatin1(kSketchFile)))) {
+    if (stored.load(sharedFile(QString::fromLatin1(kSketchFile)))) {
         return stored;
     }
     return QPixmap::fromImage(cornerDrawing(0));
@@ -311,7 +311,7 @@ bool frmPlan::eventFilter(QObject* watched, QEvent* event) {
 void frmPlan::showCornerPicture(int corner) {
     const QString file = cornerPictureFile(corner);
     QPixmap picture;
-    if (picture.load(programFile(file))) {
+    if (picture.load(sharedFile(file))) {
         m_ui->Picture1->setPixmap(picture);
         m_ui->lblPictureNote->setVisible(false);
         return;
