@@ -29,6 +29,7 @@ bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-engine
 	$(BUILD_DIR)/bench/kelmo-bench-reports
 	$(BUILD_DIR)/bench/kelmo-bench-zone
+	$(BUILD_DIR)/bench/kelmo-bench-situation
 
 clean:
 	rm -rf $(BUILD_DIR)
