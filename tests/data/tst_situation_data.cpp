@@ -4,11 +4,13 @@
 #include "data/DatabaseFile.h"
 #include "data/ProbitPercentTable.h"
 #include "data/ProbitTable.h"
+#include "data/SituationPlan.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 
 using namespace kelmo;
@@ -40,6 +42,34 @@ class TestSituationData final : public QObject {
             c.exec(QStringLiteral("insert into TProbit (Zn_Probit, Zn_Procent) values (?, ?)"),
                    {probit, percent});
         }
+        return path;
+    }
+
+    // A plan "Склад" with the given structures: (number, staff, corners x1 y1 … x4 y4 as text,
+    // weak … complete thresholds or null).
+    QString planFixture(const QList<QVariantList>& structures) {
+        const QString path = m_dir->filePath(QStringLiteral("plan-fixture.db"));
+        db::createDatabaseFile(path, true);
+        db::Connection c(fileConnection(path));
+        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Другой')"));
+        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Склад')"));
+        for (const QVariantList& row : structures) {
+            QVariantList values{QStringLiteral("Склад")};
+            values += row;
+            c.exec(QStringLiteral(
+                       "insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, "
+                       "txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4, "
+                       "txtSla, txtSre, txtSul, txtPol) select NumPM, ?, 'Здания', 'Кирпичные', "
+                       "'2', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? from MnuPM where MnuPM = ?"),
+                   [&values] {
+                       QVariantList ordered = values.mid(1);
+                       ordered.append(values.first());
+                       return ordered;
+                   }());
+        }
+        // A structure of the other plan must not be read.
+        c.exec(QStringLiteral("insert into IDPM (NumPrim, NumSoor, Text2) select NumPM, 1, '99' "
+                              "from MnuPM where MnuPM = 'Другой'"));
         return path;
     }
 
@@ -100,6 +130,68 @@ private slots:
         } catch (const DatabaseError& e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(messagePart), e.what());
         }
+    }
+
+    void planRecordsAsNumbers() {
+        const QVariant null;
+        const QString path = planFixture({
+            {2, QStringLiteral("15"), "10,5", "0", "20.5", "0", "20.5", "-8,25", "10,5", "-8,25",
+             10, 20, 30, 40},
+            {1, QStringLiteral("много"), "0", "0", "1", "0", "1", "1", "0", "1", null, 0, null,
+             null},
+            {3, QStringLiteral("-2"), "0", "0", "x", "0", "1", "1", "0", "1", 5, null, null, 7},
+        });
+        db::Connection connection(fileConnection(path));
+        const SituationPlan plan = loadSituationPlan(connection, QStringLiteral("Склад"));
+        QCOMPARE(plan.number, 2);
+        QCOMPARE(plan.structures.size(), std::size_t{3});
+
+        const StructureRecord& first = plan.structures[0];
+        QCOMPARE(first.number, 1);
+        QVERIFY(first.staffUnreadable);
+        QCOMPARE(first.staff, 0);
+        QVERIFY(!first.outlineUnreadable);
+        QVERIFY(std::isnan(first.thresholds.weak));
+        QCOMPARE(first.thresholds.medium, 0.0);
+        QCOMPARE(first.type, std::string("Здания"));
+
+        const StructureRecord& second = plan.structures[1];
+        QCOMPARE(second.number, 2);
+        QCOMPARE(second.staff, 15);
+        QVERIFY(!second.staffUnreadable);
+        QCOMPARE(second.outline[0].x, 10.5);
+        QCOMPARE(second.outline[1].x, 20.5);
+        QCOMPARE(second.outline[2].y, -8.25);
+        QCOMPARE(second.thresholds.complete, 40.0);
+
+        const StructureRecord& third = plan.structures[2];
+        QVERIFY(third.outlineUnreadable);
+        QVERIFY(third.staffUnreadable);
+    }
+
+    void unknownPlan() {
+        db::Connection connection(fileConnection(planFixture({})));
+        QVERIFY_THROWS_EXCEPTION(PlanNotFoundError,
+                                 loadSituationPlan(connection, QStringLiteral("Нет такого")));
+    }
+
+    void staffText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected"); // -1: not a staff number
+        QTest::newRow("whole") << QStringLiteral("25") << 25;
+        QTest::newRow("blanks") << QStringLiteral(" 7 ") << 7;
+        QTest::newRow("zero") << QStringLiteral("0") << 0;
+        QTest::newRow("empty") << QString() << -1;
+        QTest::newRow("fraction") << QStringLiteral("2,5") << -1;
+        QTest::newRow("negative") << QStringLiteral("-1") << -1;
+        QTest::newRow("words") << QStringLiteral("десять") << -1;
+        QTest::newRow("too large") << QStringLiteral("3000000000") << -1;
+    }
+
+    void staffText() {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        QCOMPARE(staffFromText(text).value_or(-1), expected);
     }
 };
 
