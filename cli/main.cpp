@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/DataCommands.h"
 #include "cli/ReportCommands.h"
+#include "cli/SituationCommand.h"
 #include "cli/ZonesCommand.h"
 #include "engine/Errors.h"
 
@@ -26,6 +27,7 @@ const char* const kUsage =
     "  report  полный отчет о результатах расчета (Word, .docx)\n"
     "  expert  частный отчет для эксперта по расчету на заданном удалении (Word, .docx)\n"
     "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
+    "  situation инженерная обстановка на плане местности: ущерб каждому сооружению\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -50,9 +52,10 @@ int main(int argc, char* argv[]) {
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
-        {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
-        {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
-        {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
+        {"zones", kelmo::cli::runZonesCommand},         {"point", kelmo::cli::runPointCommand},
+        {"init-db", kelmo::cli::runInitDbCommand},      {"report", kelmo::cli::runReportCommand},
+        {"expert", kelmo::cli::runExpertCommand},       {"table", kelmo::cli::runTableCommand},
+        {"situation", kelmo::cli::runSituationCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();
