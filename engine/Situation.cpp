@@ -47,7 +47,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
                                   const ProbitPercent& percentOf) {
     // One state for the whole plan: the formulas keep their current-distance values in it.
     auto state = std::make_unique<CalcState>();
-    ComputeMassTNT(*state, HeatPerKg(charge), charge.chargeMassKg);
+    ComputeMassTNT(*state, heatPerKg(charge), charge.chargeMassKg);
     if (!(state->gMassTNT > 0)) {
         throw ArithmeticError(ArithmeticError::Cause::ChargeMass,
                               "Расчёт невозможен: тротиловый эквивалент заряда должен быть больше "
@@ -72,7 +72,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
             impact.atMinimumDistance = impact.distance < kMinimumEvaluationDistance;
             impact.evaluatedAt =
                 impact.atMinimumDistance ? kMinimumEvaluationDistance : impact.distance;
-            EvaluateAtDistance(*state, charge.placement, impact.evaluatedAt, charge.bodyMassKg);
+            evaluateAtDistance(*state, charge.placement, impact.evaluatedAt, charge.bodyMassKg);
             impact.deltaPkPa = state->gDeltaPkPa;
             impact.impulse = state->gImpulse;
             impact.probitHeavy = state->gProbitHeavy;

@@ -141,7 +141,7 @@ private slots:
 
         auto zone = std::make_unique<CalcState>();
         zone->gMassTNT = 1000;
-        EvaluateAtDistance(*zone, placement, 50, 70);
+        evaluateAtDistance(*zone, placement, 50, 70);
         QCOMPARE(impact.deltaPkPa, zone->gDeltaPkPa);
         QCOMPARE(impact.impulse, zone->gImpulse);
         QCOMPARE(impact.probitHeavy, zone->gProbitHeavy);
