@@ -77,9 +77,11 @@ QString DatabaseOptions::connectionString(const QCommandLineParser& parser) cons
     }
 }
 
-void ZoneOptions::addTo(QCommandLineParser& parser) {
-    parser.addOptions(
-        {m_mass, m_heat, m_heatMol, m_molarMass, m_ground, m_air, m_step, m_bodyMass});
+void ZoneOptions::addTo(QCommandLineParser& parser, Step step) {
+    parser.addOptions({m_mass, m_heat, m_heatMol, m_molarMass, m_ground, m_air, m_bodyMass});
+    if (step == Step::With) {
+        parser.addOption(m_step);
+    }
 }
 
 ChargeInput ZoneOptions::chargeInput(const QCommandLineParser& parser) const {

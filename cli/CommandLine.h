@@ -23,7 +23,8 @@ public:
 // The options that describe a charge and a run, shared by every command that calculates.
 class ZoneOptions {
 public:
-    void addTo(QCommandLineParser& parser);
+    enum class Step { With, Without };
+    void addTo(QCommandLineParser& parser, Step step = Step::With);
 
     // Throws UsageError.
     ChargeInput chargeInput(const QCommandLineParser& parser) const;

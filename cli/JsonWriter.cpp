@@ -135,4 +135,9 @@ void JsonWriter::string(const char* k, const QString& v) {
     raw(quoted(v));
 }
 
+void JsonWriter::null(const char* k) {
+    key(k);
+    raw("null");
+}
+
 } // namespace kelmo::cli

@@ -24,6 +24,7 @@ public:
     void singleNumbers(const char* key, const std::vector<float>& values);
     void integer(const char* key, long long v);
     void string(const char* key, const QString& v);
+    void null(const char* key);
 
     const QByteArray& text() const { return m_out; }
 

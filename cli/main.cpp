@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/DataCommands.h"
 #include "cli/ReportCommands.h"
+#include "cli/SituationCommand.h"
 #include "cli/ZonesCommand.h"
 #include "core/Version.h"
 #include "engine/Errors.h"
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  expert  частный отчет для эксперта по расчету на заданном удалении (Word, .docx)\n"
     "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
     "  paths   версия программы и папки её файлов\n"
+    "  situation инженерная обстановка на плане местности: ущерб каждому сооружению\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды, kelmo-calc --version — версию.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -99,7 +101,7 @@ int run(int argc, char* argv[]) {
         {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
         {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
         {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
-        {"paths", kelmo::cli::runPathsCommand},
+        {"paths", kelmo::cli::runPathsCommand},    {"situation", kelmo::cli::runSituationCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();

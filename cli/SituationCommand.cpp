@@ -1,0 +1,164 @@
+#include "cli/SituationCommand.h"
+
+#include "cli/CommandLine.h"
+#include "cli/JsonWriter.h"
+#include "core/NumberText.h"
+#include "data/Database.h"
+#include "data/ProbitPercentTable.h"
+#include "data/SituationPlan.h"
+
+namespace kelmo::cli {
+
+namespace {
+
+void writeJson(const SituationPlan& plan, const SituationResult& result) {
+    JsonWriter json;
+    json.beginObject();
+    json.string("plan", plan.name);
+    json.number("massTNT", result.massTNT);
+    json.number("x", result.chargePoint.x);
+    json.number("y", result.chargePoint.y);
+    json.beginArray("structures");
+    for (const SituationRow& row : result.rows) {
+        const StructureRecord& s = row.structure;
+        json.beginObject();
+        json.integer("number", s.number);
+        json.string("type", QString::fromStdString(s.type));
+        json.string("kind", QString::fromStdString(s.kind));
+        json.integer("staff", s.staff);
+        if (s.staffUnreadable) {
+            json.string("warning", QStringLiteral("число сотрудников не является целым числом "
+                                                  "не меньше 0; принято 0"));
+        }
+        if (!row.impact) {
+            json.string("skipped", QStringLiteral("координаты углов не являются числами"));
+            json.endObject();
+            continue;
+        }
+        const StructureImpact& impact = *row.impact;
+        json.number("distance", impact.distance);
+        json.number("evaluatedAt", impact.evaluatedAt);
+        json.number("deltaPkPa", impact.deltaPkPa);
+        json.number("impulse", impact.impulse);
+        json.key("probitHeavy");
+        json.singleNumber(impact.probitHeavy);
+        json.number("percentHeavy", impact.percentHeavy);
+        json.key("probitTotal");
+        json.singleNumber(impact.probitTotal);
+        json.number("percentTotal", impact.percentTotal);
+        if (impact.degree) {
+            json.integer("degree", static_cast<int>(*impact.degree));
+        } else {
+            json.null("degree");
+        }
+        json.number("injured", impact.injured);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("totals");
+    json.beginObject();
+    json.beginArray("byDegree");
+    for (const int count : result.totals.byDegree) {
+        json.number(count);
+    }
+    json.endArray();
+    json.integer("staff", result.totals.staff);
+    json.number("injured", result.totals.injured);
+    json.endObject();
+    json.endObject();
+    writeOut(json.text() + '\n');
+}
+
+void writeCsv(const SituationResult& result) {
+    QByteArray out = "number,type,kind,staff,distance_m,evaluated_at_m,deltaP_kPa,impulse_Pa_s,"
+                     "probit_heavy,percent_heavy,probit_total,percent_total,degree,injured\n";
+    const auto quoted = [](const std::string& text) {
+        QByteArray field = QByteArray::fromStdString(text);
+        field.replace('"', "\"\"");
+        return '"' + field + '"';
+    };
+    for (const SituationRow& row : result.rows) {
+        const StructureRecord& s = row.structure;
+        out += QByteArray::number(s.number) + ',' + quoted(s.type) + ',' + quoted(s.kind) + ',' +
+               QByteArray::number(s.staff);
+        if (row.impact) {
+            const StructureImpact& i = *row.impact;
+            out += ',' + numtext::roundTrip(i.distance).toLatin1() + ',' +
+                   numtext::roundTrip(i.evaluatedAt).toLatin1() + ',' +
+                   numtext::roundTrip(i.deltaPkPa).toLatin1() + ',' +
+                   numtext::roundTrip(i.impulse).toLatin1() + ',' +
+                   numtext::roundTripSingle(i.probitHeavy).toLatin1() + ',' +
+                   numtext::roundTrip(i.percentHeavy).toLatin1() + ',' +
+                   numtext::roundTripSingle(i.probitTotal).toLatin1() + ',' +
+                   numtext::roundTrip(i.percentTotal).toLatin1() + ',' +
+                   (i.degree ? QByteArray::number(static_cast<int>(*i.degree)) : QByteArray()) +
+                   ',' + numtext::roundTrip(i.injured).toLatin1();
+        } else {
+            out += ",,,,,,,,,,";
+        }
+        out += '\n';
+    }
+    writeOut(out);
+}
+
+} // namespace
+
+int runSituationCommand(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Инженерная обстановка на плане местности: что заряд делает с каждым сооружением."));
+    parser.addHelpOption();
+    ZoneOptions zoneOptions;
+    zoneOptions.addTo(parser, ZoneOptions::Step::Without);
+    const QCommandLineOption planOption("plan", "Название плана местности (обязательно).", "NAME");
+    const QCommandLineOption xOption("x", "Координата X места хранения ВВ, м (обязательно).", "X");
+    const QCommandLineOption yOption("y", "Координата Y места хранения ВВ, м (обязательно).", "Y");
+    DatabaseOptions database;
+    const QCommandLineOption formatOption("format", "Формат вывода: json (по умолчанию) или csv.",
+                                          "json|csv", "json");
+    parser.addOptions({planOption, xOption, yOption, formatOption});
+    database.addTo(parser);
+    parseOrThrow(parser, arguments);
+    if (parser.isSet("help")) {
+        writeOut(parser.helpText().toUtf8());
+        return kExitOk;
+    }
+    if (!parser.isSet(planOption) || parser.value(planOption).trimmed().isEmpty()) {
+        throw UsageError(QStringLiteral("--plan: укажите название плана местности."));
+    }
+    for (const QCommandLineOption* option : {&xOption, &yOption}) {
+        if (!parser.isSet(*option)) {
+            throw UsageError(QStringLiteral("--%1: укажите координату места хранения ВВ, м.")
+                                 .arg(option->names().constFirst()));
+        }
+    }
+    const QString format = parser.value(formatOption);
+    if (format != QLatin1String("json") && format != QLatin1String("csv")) {
+        throw UsageError(
+            QStringLiteral("--format: ожидается json или csv, задано «%1».").arg(format));
+    }
+    const ChargeInput charge = zoneOptions.chargeInput(parser);
+    const PlanPoint chargePoint{optionNumber(parser, QStringLiteral("x")),
+                                optionNumber(parser, QStringLiteral("y"))};
+
+    db::Connection connection(database.connectionString(parser));
+    const SituationPlan plan = loadSituationPlan(connection, parser.value(planOption));
+    if (plan.structures.empty()) {
+        throw Error(QStringLiteral("В плане местности «%1» нет сооружений: рассчитывать нечего.")
+                        .arg(plan.name)
+                        .toStdString());
+    }
+    const ProbitPercentTable table = ProbitPercentTable::load(connection);
+    const SituationResult result =
+        evaluateSituation(charge, chargePoint, plan.structures,
+                          [&table](float probit) { return table.percent(probit); });
+
+    if (format == QLatin1String("csv")) {
+        writeCsv(result);
+    } else {
+        writeJson(plan, result);
+    }
+    return kExitOk;
+}
+
+} // namespace kelmo::cli

@@ -1,0 +1,98 @@
+#include "engine/Situation.h"
+
+#include "engine/BlastFormulas.h"
+#include "engine/Errors.h"
+#include "engine/Probits.h"
+
+#include <cmath>
+#include <memory>
+
+namespace kelmo {
+
+namespace {
+
+bool given(double threshold) {
+    return std::isfinite(threshold) && threshold > 0;
+}
+
+} // namespace
+
+std::optional<DestructionDegree> destructionDegree(double deltaPkPa,
+                                                   const DestructionThresholds& thresholds) {
+    // Highest degree first: a structure destroyed completely is not "strongly" destroyed.
+    const std::array<std::pair<double, DestructionDegree>, 4> ordered{{
+        {thresholds.complete, DestructionDegree::Complete},
+        {thresholds.strong, DestructionDegree::Strong},
+        {thresholds.medium, DestructionDegree::Medium},
+        {thresholds.weak, DestructionDegree::Weak},
+    }};
+    bool anyGiven = false;
+    for (const auto& [threshold, degree] : ordered) {
+        if (!given(threshold)) {
+            continue;
+        }
+        anyGiven = true;
+        if (deltaPkPa >= threshold) {
+            return degree;
+        }
+    }
+    if (!anyGiven) {
+        return std::nullopt;
+    }
+    return DestructionDegree::None;
+}
+
+SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoint,
+                                  const std::vector<StructureRecord>& structures,
+                                  const ProbitPercent& percentOf) {
+    // One state for the whole plan: the formulas keep their current-distance values in it.
+    auto state = std::make_unique<CalcState>();
+    ComputeMassTNT(*state, heatPerKg(charge), charge.chargeMassKg);
+    if (!(state->gMassTNT > 0)) {
+        throw ArithmeticError(ArithmeticError::Cause::ChargeMass,
+                              "Расчёт невозможен: тротиловый эквивалент заряда должен быть больше "
+                              "нуля. Проверьте массу заряда и теплоту взрыва.");
+    }
+    if (!(charge.bodyMassKg > 0) || !std::isfinite(charge.bodyMassKg)) {
+        throw ArithmeticError(ArithmeticError::Cause::BodyMass,
+                              "Расчёт невозможен: масса тела человека должна быть больше нуля.");
+    }
+
+    SituationResult result;
+    result.massTNT = state->gMassTNT;
+    result.chargePoint = chargePoint;
+    result.rows.reserve(structures.size());
+
+    for (const StructureRecord& structure : structures) {
+        SituationRow row{structure, std::nullopt};
+        result.totals.staff += structure.staff;
+        if (!structure.outlineUnreadable) {
+            StructureImpact impact;
+            impact.distance = distanceToOutline(chargePoint, structure.outline);
+            impact.atMinimumDistance = impact.distance < kMinimumEvaluationDistance;
+            impact.evaluatedAt =
+                impact.atMinimumDistance ? kMinimumEvaluationDistance : impact.distance;
+            evaluateAtDistance(*state, charge.placement, impact.evaluatedAt, charge.bodyMassKg);
+            impact.deltaPkPa = state->gDeltaPkPa;
+            impact.impulse = state->gImpulse;
+            impact.probitHeavy = state->gProbitHeavy;
+            impact.probitTotal = state->gProbitTotal;
+            impact.percentHeavy = percentOf(impact.probitHeavy);
+            impact.percentTotal = percentOf(impact.probitTotal);
+            impact.degree = destructionDegree(impact.deltaPkPa, structure.thresholds);
+            impact.injured = structure.staff * impact.percentHeavy / 100;
+
+            if (impact.degree) {
+                ++result.totals.byDegree[static_cast<std::size_t>(*impact.degree)];
+            } else {
+                ++result.totals.undetermined;
+            }
+            result.totals.injured += impact.injured;
+            row.impact = impact;
+        }
+        result.rows.push_back(std::move(row));
+    }
+    return result;
+}
+
+} // namespace kelmo

@@ -1,0 +1,175 @@
+// kelmo-calc situation as a script would use it: a plan in a database of the test's own.
+
+#include "data/Database.h"
+#include "data/DatabaseFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+Result runCalc(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestSituationCli final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_db;
+
+    QStringList args(const QStringList& more) const {
+        return QStringList{QStringLiteral("situation"), QStringLiteral("--db"), m_db} + more;
+    }
+
+private slots:
+    void initTestCase() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_db = m_dir->filePath(QStringLiteral("plans.db"));
+        kelmo::db::createDatabaseFile(m_db, false);
+        kelmo::db::Connection c(QStringLiteral("Data Source=MS Access Database;Initial Catalog=") +
+                                m_db);
+        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Склад'), ('Пустой')"));
+        // Structure 1: a wall 50 m east of the charge; 2: the charge stands inside it;
+        // 3: corners that are not numbers; 4: no thresholds and staff as words.
+        const QString insert = QStringLiteral(
+            "insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, txtX1, txtY1, "
+            "txtX2, txtY2, txtX3, txtY3, txtX4, txtY4, txtSla, txtSre, txtSul, txtPol) "
+            "select NumPM, ?, 'Здания', 'Кирпичные', '2', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? "
+            "from MnuPM where MnuPM = 'Склад'");
+        const QVariant null;
+        c.exec(insert,
+               {1, "40", "50", "-10", "70", "-10", "70", "10", "50", "10", 10, 20, 30, 1000});
+        c.exec(insert, {2, "5", "-5", "-5", "5", "-5", "5", "5", "-5", "5", 10, 20, 30, 40});
+        c.exec(insert, {3, "5", "a", "0", "1", "0", "1", "1", "0", "1", 10, 20, 30, 40});
+        c.exec(insert, {4, "много", "0", "300", "10", "300", "10", "310", "0", "310", null, null,
+                        null, null});
+    }
+
+    // A structure whose wall is 50 m away gets exactly what the point calculation at 50 m
+    // gives: the same formulas and the same probit table.
+    void sameAsThePointCalculation() {
+        const Result r =
+            runCalc(args({QStringLiteral("--plan"), QStringLiteral("Склад"),
+                          QStringLiteral("--mass"), QStringLiteral("1000"), QStringLiteral("--x"),
+                          QStringLiteral("0"), QStringLiteral("--y"), QStringLiteral("0,0")}));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        const Result p = runCalc({QStringLiteral("point"), QStringLiteral("--db"), m_db,
+                                  QStringLiteral("--mass"), QStringLiteral("1000"),
+                                  QStringLiteral("--at"), QStringLiteral("50")});
+        QVERIFY2(p.exitCode == 0, qPrintable(p.err));
+        const QJsonObject point = QJsonDocument::fromJson(p.out).object();
+
+        QCOMPARE(o[QStringLiteral("plan")].toString(), QStringLiteral("Склад"));
+        QCOMPARE(o[QStringLiteral("massTNT")].toDouble(), 1000.0);
+        const QJsonArray structures = o[QStringLiteral("structures")].toArray();
+        QCOMPARE(structures.size(), 4);
+        const QJsonObject wall = structures[0].toObject();
+        QCOMPARE(wall[QStringLiteral("distance")].toDouble(), 50.0);
+        for (const char* key : {"deltaPkPa", "impulse", "probitHeavy", "percentHeavy",
+                                "probitTotal", "percentTotal"}) {
+            QCOMPARE(wall[QLatin1String(key)].toDouble(), point[QLatin1String(key)].toDouble());
+        }
+        QCOMPARE(wall[QStringLiteral("injured")].toDouble(),
+                 40 * point[QStringLiteral("percentHeavy")].toDouble() / 100);
+
+        const QJsonObject inside = structures[1].toObject();
+        QCOMPARE(inside[QStringLiteral("distance")].toDouble(), 0.0);
+        QCOMPARE(inside[QStringLiteral("evaluatedAt")].toDouble(), 1.0);
+        QCOMPARE(inside[QStringLiteral("degree")].toInt(), 4);
+
+        QVERIFY(structures[2].toObject().contains(QStringLiteral("skipped")));
+        QVERIFY(!structures[2].toObject().contains(QStringLiteral("deltaPkPa")));
+
+        const QJsonObject unknown = structures[3].toObject();
+        QVERIFY(unknown[QStringLiteral("degree")].isNull());
+        QCOMPARE(unknown[QStringLiteral("staff")].toInt(), 0);
+        QVERIFY(unknown.contains(QStringLiteral("warning")));
+
+        const QJsonObject totals = o[QStringLiteral("totals")].toObject();
+        QCOMPARE(totals[QStringLiteral("staff")].toInt(), 50);
+        const QJsonArray byDegree = totals[QStringLiteral("byDegree")].toArray();
+        QCOMPARE(byDegree.size(), 5);
+        QCOMPARE(byDegree[4].toInt(), 1); // the one the charge stands in
+    }
+
+    void csvHasARowPerStructure() {
+        const Result r =
+            runCalc(args({QStringLiteral("--plan"), QStringLiteral("Склад"),
+                          QStringLiteral("--mass"), QStringLiteral("10"), QStringLiteral("--air"),
+                          QStringLiteral("--x"), QStringLiteral("0"), QStringLiteral("--y"),
+                          QStringLiteral("0"), QStringLiteral("--format"), QStringLiteral("csv")}));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].startsWith("number,type,kind,staff,distance_m"));
+        QVERIFY(lines[1].startsWith("1,\"Здания\",\"Кирпичные\",40,50,50,"));
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("messagePart");
+        const QStringList charge{QStringLiteral("--mass"), QStringLiteral("100"),
+                                 QStringLiteral("--x"),    QStringLiteral("0"),
+                                 QStringLiteral("--y"),    QStringLiteral("0")};
+        QTest::newRow("unknown plan")
+            << (QStringList{QStringLiteral("--plan"), QStringLiteral("Нет такого")} + charge) << 1
+            << QStringLiteral("«Нет такого» не найден");
+        QTest::newRow("plan without structures")
+            << (QStringList{QStringLiteral("--plan"), QStringLiteral("Пустой")} + charge) << 1
+            << QStringLiteral("нет сооружений");
+        QTest::newRow("zero mass") << QStringList{QStringLiteral("--plan"), QStringLiteral("Склад"),
+                                                  QStringLiteral("--mass"), QStringLiteral("0"),
+                                                  QStringLiteral("--x"),    QStringLiteral("0"),
+                                                  QStringLiteral("--y"),    QStringLiteral("0")}
+                                   << 1 << QStringLiteral("тротиловый эквивалент");
+        QTest::newRow("no plan") << charge << 2 << QStringLiteral("--plan");
+        QTest::newRow("no y") << QStringList{QStringLiteral("--plan"), QStringLiteral("Склад"),
+                                             QStringLiteral("--mass"), QStringLiteral("1"),
+                                             QStringLiteral("--x"),    QStringLiteral("1")}
+                              << 2 << QStringLiteral("--y");
+        QTest::newRow("x not a number")
+            << QStringList{QStringLiteral("--plan"), QStringLiteral("Склад"),
+                           QStringLiteral("--mass"), QStringLiteral("1"),
+                           QStringLiteral("--x"),    QStringLiteral("восток"),
+                           QStringLiteral("--y"),    QStringLiteral("1")}
+            << 2 << QStringLiteral("--x");
+        QTest::newRow("step is not an option here")
+            << (QStringList{QStringLiteral("--plan"), QStringLiteral("Склад"),
+                            QStringLiteral("--step"), QStringLiteral("2")} +
+                charge)
+            << 2 << QStringLiteral("step");
+    }
+
+    void refusals() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, messagePart);
+        const Result r = runCalc(args(arguments));
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(messagePart), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSituationCli)
+#include "tst_situation_cli.moc"

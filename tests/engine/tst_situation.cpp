@@ -1,0 +1,217 @@
+// What a charge does to the structures of a site plan: geometry, the degree rule, the totals.
+
+#include "engine/Errors.h"
+#include "engine/Situation.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace kelmo;
+
+Q_DECLARE_METATYPE(kelmo::StructureOutline)
+Q_DECLARE_METATYPE(kelmo::PlanPoint)
+Q_DECLARE_METATYPE(kelmo::DestructionThresholds)
+Q_DECLARE_METATYPE(std::optional<kelmo::DestructionDegree>)
+Q_DECLARE_METATYPE(kelmo::Placement)
+Q_DECLARE_METATYPE(kelmo::ArithmeticError::Cause)
+
+namespace {
+
+StructureOutline square(double x0, double y0, double side) {
+    return {{{x0, y0}, {x0 + side, y0}, {x0 + side, y0 + side}, {x0, y0 + side}}};
+}
+
+ChargeInput tnt(double mass, Placement placement) {
+    ChargeInput in;
+    in.chargeMassKg = mass;
+    in.placement = placement;
+    return in;
+}
+
+StructureRecord structureAt(int number, const StructureOutline& outline, int staff = 0,
+                            DestructionThresholds thresholds = {}) {
+    StructureRecord s;
+    s.number = number;
+    s.outline = outline;
+    s.staff = staff;
+    s.thresholds = thresholds;
+    return s;
+}
+
+// A stand-in for the probit table: the probit itself scaled, so each call is traceable.
+double fakePercent(float probit) {
+    return static_cast<double>(probit) * 10;
+}
+
+} // namespace
+
+class TestSituation final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void distanceToOutline_data() {
+        QTest::addColumn<StructureOutline>("outline");
+        QTest::addColumn<PlanPoint>("point");
+        QTest::addColumn<double>("expected");
+
+        const StructureOutline box = square(10, 10, 20); // 10..30 on both axes
+        QTest::newRow("facing the middle of a wall") << box << PlanPoint{20, 0} << 10.0;
+        QTest::newRow("facing a corner") << box << PlanPoint{0, 0} << std::hypot(10.0, 10.0);
+        QTest::newRow("beyond the far wall") << box << PlanPoint{45, 20} << 15.0;
+        QTest::newRow("inside") << box << PlanPoint{15, 25} << 0.0;
+        QTest::newRow("on an edge") << box << PlanPoint{30, 17} << 0.0;
+        QTest::newRow("on a corner") << box << PlanPoint{10, 30} << 0.0;
+
+        // A dart: corner 4 points inwards, so the notch left of it lies outside.
+        const StructureOutline dart{{{0, 0}, {20, 10}, {0, 20}, {5, 10}}};
+        QTest::newRow("concave: in the notch") << dart << PlanPoint{2, 10} << std::sqrt(7.2);
+        QTest::newRow("concave: inside") << dart << PlanPoint{10, 10} << 0.0;
+
+        // A bow tie: corners crossed, the two triangles meet at (10, 10).
+        const StructureOutline bowTie{{{0, 0}, {20, 20}, {20, 0}, {0, 20}}};
+        QTest::newRow("bow tie: left triangle inside") << bowTie << PlanPoint{3, 10} << 0.0;
+        QTest::newRow("bow tie: above the crossing")
+            << bowTie << PlanPoint{10, 15} << std::sqrt(12.5);
+        QTest::newRow("bow tie: far to the right") << bowTie << PlanPoint{30, 10} << 10.0;
+    }
+
+    void distanceToOutline() {
+        QFETCH(StructureOutline, outline);
+        QFETCH(PlanPoint, point);
+        QFETCH(double, expected);
+        QVERIFY2(std::abs(kelmo::distanceToOutline(point, outline) - expected) < 1e-12,
+                 qPrintable(QString::number(kelmo::distanceToOutline(point, outline), 'g', 17)));
+    }
+
+    void degreeRule_data() {
+        QTest::addColumn<DestructionThresholds>("thresholds");
+        QTest::addColumn<double>("deltaP");
+        QTest::addColumn<std::optional<DestructionDegree>>("expected");
+
+        const DestructionThresholds t{10, 20, 30, 40};
+        using D = DestructionDegree;
+        QTest::newRow("below weak") << t << 9.999 << std::optional(D::None);
+        QTest::newRow("at weak") << t << 10.0 << std::optional(D::Weak);
+        QTest::newRow("just below medium") << t << 19.999 << std::optional(D::Weak);
+        QTest::newRow("at medium") << t << 20.0 << std::optional(D::Medium);
+        QTest::newRow("at strong") << t << 30.0 << std::optional(D::Strong);
+        QTest::newRow("just below complete") << t << 39.999 << std::optional(D::Strong);
+        QTest::newRow("at complete") << t << 40.0 << std::optional(D::Complete);
+        QTest::newRow("far above") << t << 1e6 << std::optional(D::Complete);
+
+        const double nan = std::nan("");
+        QTest::newRow("strong not given: medium holds")
+            << DestructionThresholds{10, 20, 0, 40} << 35.0 << std::optional(D::Medium);
+        QTest::newRow("negative and NaN ignored")
+            << DestructionThresholds{-5, nan, 30, 0} << 31.0 << std::optional(D::Strong);
+        QTest::newRow("only complete given, below it")
+            << DestructionThresholds{0, 0, 0, 40} << 39.0 << std::optional(D::None);
+        QTest::newRow("none given")
+            << DestructionThresholds{0, -1, nan, 0} << 1e6 << std::optional<D>();
+        // Degrees out of order: the highest degree whose threshold is reached wins.
+        QTest::newRow("out of order")
+            << DestructionThresholds{50, 20, 30, 40} << 45.0 << std::optional(D::Complete);
+    }
+
+    void degreeRule() {
+        QFETCH(DestructionThresholds, thresholds);
+        QFETCH(double, deltaP);
+        QFETCH(std::optional<DestructionDegree>, expected);
+        QCOMPARE(destructionDegree(deltaP, thresholds), expected);
+    }
+
+    // Each structure gets the zone calculation's own values at its distance.
+    void valuesMatchTheZoneFormulas_data() {
+        QTest::addColumn<Placement>("placement");
+        QTest::newRow("air") << Placement::Air;
+        QTest::newRow("ground") << Placement::Ground;
+    }
+
+    void valuesMatchTheZoneFormulas() {
+        QFETCH(Placement, placement);
+        const auto result = evaluateSituation(
+            tnt(1000, placement), {0, 0}, {structureAt(1, square(50, -10, 20), 12)}, fakePercent);
+        QCOMPARE(result.massTNT, 1000.0);
+        const StructureImpact& impact = *result.rows.at(0).impact;
+        QCOMPARE(impact.distance, 50.0);
+        QCOMPARE(impact.evaluatedAt, 50.0);
+        QVERIFY(!impact.atMinimumDistance);
+
+        auto zone = std::make_unique<CalcState>();
+        zone->gMassTNT = 1000;
+        evaluateAtDistance(*zone, placement, 50, 70);
+        QCOMPARE(impact.deltaPkPa, zone->gDeltaPkPa);
+        QCOMPARE(impact.impulse, zone->gImpulse);
+        QCOMPARE(impact.probitHeavy, zone->gProbitHeavy);
+        QCOMPARE(impact.probitTotal, zone->gProbitTotal);
+        QCOMPARE(impact.percentHeavy, fakePercent(zone->gProbitHeavy));
+        QCOMPARE(impact.percentTotal, fakePercent(zone->gProbitTotal));
+        QCOMPARE(impact.injured, 12 * fakePercent(zone->gProbitHeavy) / 100);
+    }
+
+    void groundHitsHarderThanAir() {
+        const std::vector<StructureRecord> plan{structureAt(1, square(30, 0, 10))};
+        const auto air = evaluateSituation(tnt(500, Placement::Air), {0, 0}, plan, fakePercent);
+        const auto ground =
+            evaluateSituation(tnt(500, Placement::Ground), {0, 0}, plan, fakePercent);
+        QVERIFY(ground.rows[0].impact->deltaPkPa > air.rows[0].impact->deltaPkPa);
+    }
+
+    void insideIsEvaluatedAtOneMetre() {
+        const auto result = evaluateSituation(tnt(100, Placement::Ground), {5, 5},
+                                              {structureAt(1, square(0, 0, 10))}, fakePercent);
+        const StructureImpact& impact = *result.rows[0].impact;
+        QCOMPARE(impact.distance, 0.0);
+        QCOMPARE(impact.evaluatedAt, 1.0);
+        QVERIFY(impact.atMinimumDistance);
+    }
+
+    void totalsAndUnreadableRows() {
+        StructureRecord unreadable = structureAt(2, square(0, 0, 1), 7);
+        unreadable.outlineUnreadable = true;
+        const std::vector<StructureRecord> plan{
+            structureAt(1, square(10, 0, 10), 10, {1, 2, 3, 4}),    // close: complete
+            unreadable,                                             // skipped, staff counted
+            structureAt(3, square(5000, 0, 10), 5, {1e5, 0, 0, 0}), // far: none
+            structureAt(4, square(20, 0, 10), 3),                   // no thresholds
+        };
+        const auto result = evaluateSituation(tnt(1000, Placement::Air), {0, 0}, plan, fakePercent);
+        QCOMPARE(result.rows.size(), std::size_t{4});
+        QVERIFY(!result.rows[1].impact.has_value());
+        QCOMPARE(result.rows[1].structure.number, 2);
+        QCOMPARE(result.totals.byDegree, (std::array<int, 5>{1, 0, 0, 0, 1}));
+        QCOMPARE(result.totals.undetermined, 1);
+        QCOMPARE(result.totals.staff, 25LL);
+        const double injured = result.rows[0].impact->injured + result.rows[2].impact->injured +
+                               result.rows[3].impact->injured;
+        QCOMPARE(result.totals.injured, injured);
+    }
+
+    void impossibleCharges_data() {
+        QTest::addColumn<double>("mass");
+        QTest::addColumn<double>("bodyMass");
+        QTest::addColumn<ArithmeticError::Cause>("cause");
+        QTest::newRow("zero mass") << 0.0 << 70.0 << ArithmeticError::Cause::ChargeMass;
+        QTest::newRow("negative mass") << -5.0 << 70.0 << ArithmeticError::Cause::ChargeMass;
+        QTest::newRow("zero body mass") << 100.0 << 0.0 << ArithmeticError::Cause::BodyMass;
+    }
+
+    void impossibleCharges() {
+        QFETCH(double, mass);
+        QFETCH(double, bodyMass);
+        QFETCH(ArithmeticError::Cause, cause);
+        ChargeInput charge = tnt(mass, Placement::Ground);
+        charge.bodyMassKg = bodyMass;
+        try {
+            evaluateSituation(charge, {0, 0}, {structureAt(1, square(10, 0, 5))}, fakePercent);
+            QFAIL("no error");
+        } catch (const ArithmeticError& e) {
+            QCOMPARE(e.cause(), cause);
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSituation)
+#include "tst_situation.moc"
