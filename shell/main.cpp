@@ -1,3 +1,4 @@
+#include "shell/Application.h"
 #include "shell/Startup.h"
 #include "shell/Translations.h"
 #include "shell/WorkWindows.h"
@@ -7,9 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kelmo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Келмо"));
-    QApplication::setApplicationVersion(QStringLiteral(KELMO_VERSION));
+    kelmo::shell::identifyApplication(QStringLiteral(KELMO_VERSION));
 
     kelmo::shell::installQtTranslations();
 

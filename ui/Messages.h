@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QLineEdit;
 class QWidget;
 
 namespace kelmo::ui {
@@ -35,6 +36,11 @@ public:
     // Tests only: replace the dialog by a function; an empty function restores it.
     static void setInterceptor(Interceptor interceptor);
 };
+
+// A field whose value was refused takes the focus with its whole text selected, so that
+// typing replaces the refused text instead of adding to it. Safe to call while the focus is
+// leaving the field: the selection is made again once that focus change is over.
+void refuseField(QLineEdit* field);
 
 // Records the messages shown while it lives and answers each with the next queued answer,
 // or OK when none is queued.

@@ -1,5 +1,7 @@
 #include "windows/zone/frmOutput.h"
 
+#include "charts/ChartActions.h"
+#include "charts/ProfileLookup.h"
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
@@ -11,6 +13,8 @@
 #include "reports/FullReport.h"
 #include "reports/ReportHandover.h"
 #include "ui/Messages.h"
+#include "ui/TableCopy.h"
+#include "ui/WindowPlacement.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ProfileModel.h"
 #include "windows/zone/ZoneServices.h"
@@ -20,6 +24,7 @@
 #include <QChart>
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QHeaderView>
 
 #include <cmath>
@@ -55,11 +60,39 @@ frmOutput::frmOutput(QWidget* parent)
     }
     ui->tabDavl1->setColumnWidth(4, 100);
 
-    for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
-                             ui->chrProbit1, ui->chrProbit2}) {
+    ui->tabDavl1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui->tabDavl1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    ui::installTableCopy(ui->tabDavl1);
+
+    const std::pair<QChartView*, QString> views[] = {
+        {ui->Graf_Davl1, QStringLiteral("График давления, кгс на кв. см")},
+        {ui->Graf_Davl, QStringLiteral("График давления, кПа")},
+        {ui->Graf_Davl_Diap, QStringLiteral("График давления на диапазоне")},
+        {ui->chrProbit0, QStringLiteral("Пробит-функция, человек вне здания")},
+        {ui->chrProbit1, QStringLiteral("Пробит-функция, тяжелые разрушения")},
+        {ui->chrProbit2, QStringLiteral("Пробит-функция, полное разрушение")},
+    };
+    for (const auto& [view, fileName] : views) {
         view->setRenderHint(QPainter::Antialiasing);
-        view->setChart(charts::createChart(charts::ChartData{}));
+        charts::replaceChart(view, charts::createChart(charts::ChartData{}));
+        charts::installChartMenu(view, fileName);
     }
+
+    // Which stored distance a lookup by distance read, when it is not the one typed.
+    m_lookupNote = new QLabel(ui->Frame3);
+    m_lookupNote->setObjectName(QStringLiteral("lblLookupRow"));
+    m_lookupNote->setWordWrap(true);
+    m_lookupNote->setVisible(false);
+    if (auto* grid = qobject_cast<QGridLayout*>(ui->Frame3->layout())) {
+        grid->addWidget(m_lookupNote, grid->rowCount(), 0, 1, 2);
+    }
+    // Why tools are unavailable after a run that stored (almost) nothing.
+    m_noResults = new QLabel(ui->centralwidget);
+    m_noResults->setObjectName(QStringLiteral("lblNoResults"));
+    m_noResults->setWordWrap(true);
+    m_noResults->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_noResults->setVisible(false);
+    ui->mainLayout->insertWidget(0, m_noResults);
     ui->Frame18->setVisible(false);
     for (QLabel* note : {ui->chrProbit0Note, ui->chrProbit1Note, ui->chrProbit2Note}) {
         note->setVisible(false);
@@ -88,6 +121,30 @@ frmOutput::frmOutput(QWidget* parent)
         }
     });
     connect(ui->Text1, &QLineEdit::textChanged, ui->Text2, &QLineEdit::clear);
+    connect(ui->Text1, &QLineEdit::textChanged, m_lookupNote, &QWidget::hide);
+    // A point result no longer matches a distance the user has edited.
+    connect(ui->GOX, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (text != m_pointDistanceText) {
+            ui->Frame18->setVisible(false);
+        }
+    });
+    // Enter in a field runs the action of its group.
+    connect(ui->GOX, &QLineEdit::returnPressed, this, &frmOutput::calculatePoint);
+    for (QLineEdit* field : {ui->Rast1, ui->Rast2}) {
+        connect(field, &QLineEdit::returnPressed, this, [this, field] {
+            if (acceptField(field)) {
+                buildRangeChart();
+            }
+        });
+    }
+    connect(ui->Text8, &QLineEdit::returnPressed, this, &frmOutput::buildRangeChart);
+    connect(ui->Text1, &QLineEdit::returnPressed, this, [this] {
+        if (acceptField(ui->Text1)) {
+            lookUp();
+        }
+    });
+
+    ui::WindowPlacement::attach(this, QStringLiteral("frmOutput"));
 
     load();
 }
@@ -146,12 +203,59 @@ void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
 
     ui->Rast2->setText(numtext::general(s.gMaxDistance));
     ui->Text8->setText(numtext::general(s.gChartDivKgf));
+    showAvailableTools(s);
 
     ui->Label15->setText(charge.massText);
     ui->Label11->setText(charge.name);
     ui->Lab1->setText(charge.energyCaption);
     ui->Lab2->setText(charge.energyText);
     ui->Label12->setText(charge.placementText);
+}
+
+void frmOutput::showAvailableTools(const CalcState& s) {
+    // The lookup and range tools need at least one stored row and a range of 1 m or more;
+    // the point calculation needs two rows (its range ends one row before the last).
+    const bool tools = s.gPointCount >= 1 && s.gMaxDistance >= 1;
+    const bool point = s.gPointCount >= 2;
+    ui->Frame2->setEnabled(tools);
+    ui->Frame3->setEnabled(tools);
+    ui->Frame17->setEnabled(point);
+    if (!tools) {
+        for (QLineEdit* field : {ui->Rast1, ui->Rast2, ui->Text1, ui->Text2}) {
+            field->clear();
+        }
+    }
+    QString note;
+    if (s.gPointCount < 1) {
+        note = QStringLiteral("Нет результатов расчета: уже на расстоянии 1 м пробит-функция "
+                              "тяжелых разрушений меньше 1, в таблицу не попало ни одного "
+                              "расстояния. Графики, определение параметров по графику и расчет "
+                              "на заданном расстоянии недоступны.");
+    } else if (!tools || !point) {
+        note = QStringLiteral("В таблице расчета одна строка (1 м): ") +
+               (tools ? QStringLiteral("расчет на заданном расстоянии недоступен.")
+                      : QStringLiteral("построение графика на диапазоне, определение "
+                                       "параметров по графику и расчет на заданном расстоянии "
+                                       "недоступны.")) +
+               QStringLiteral(" Уменьшите шаг расчета в меню «Параметры расчета» окна ввода.");
+    }
+    m_noResults->setText(note);
+    m_noResults->setVisible(!note.isEmpty());
+}
+
+bool frmOutput::acceptField(QLineEdit* field) {
+    m_validating = true;
+    const bool ok = validate(field);
+    m_validating = false;
+    if (ok) {
+        if (m_refused == field) {
+            m_refused = nullptr;
+        }
+    } else {
+        m_refused = field;
+        ui::refuseField(field);
+    }
+    return ok;
 }
 
 bool frmOutput::blockedByRefusal() const {
@@ -171,12 +275,13 @@ bool frmOutput::calculatePoint() {
                               QStringLiteral("Расстояние от эпицентра «%1» не является числом. "
                                              "Введите расстояние в метрах, например 12,5.")
                                   .arg(ui->GOX->text()));
-        ui->GOX->setFocus();
+        ui::refuseField(ui->GOX);
         return false;
     }
     const double d = *parsed;
     if (!PointInRange(s, d)) {
         ui::Messages::warning(this, kPointTitle, QString::fromUtf8(kPointRangeMessage));
+        ui::refuseField(ui->GOX);
         return false;
     }
 
@@ -226,7 +331,7 @@ bool frmOutput::buildRangeChart() {
     const auto b = numtext::parse(ui->Rast2->text());
     if (!a || !b) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        (a ? ui->Rast2 : ui->Rast1)->setFocus();
+        ui::refuseField(a ? ui->Rast2 : ui->Rast1);
         return false;
     }
     if (*b <= *a) {
@@ -239,7 +344,7 @@ bool frmOutput::buildRangeChart() {
         ui::Messages::warning(this, kRangeTitle,
                               QStringLiteral("Число разбиений по шкале давления должно быть целым "
                                              "числом от 1 до 100."));
-        ui->Text8->setFocus();
+        ui::refuseField(ui->Text8);
         return false;
     }
     const charts::ChartData info =
@@ -262,25 +367,30 @@ bool frmOutput::lookUp() {
     const auto value = numtext::parse(ui->Text1->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        ui->Text1->setFocus();
-        return false;
-    }
-    if (s.gPointCount < 1) {
+        ui::refuseField(ui->Text1);
         return false;
     }
     if (ui->Option1->isChecked()) {
-        ui->Text2->setText(numtext::fixed(pressureAtDistance(*value), 4));
+        const auto found = charts::lookUpPressure(s, *value);
+        if (!found) {
+            return false;
+        }
+        ui->Text2->setText(numtext::fixed(found->pressureKgf, 4));
+        // The table holds the distances of the run's step only: say which one was read.
+        m_lookupNote->setText(QStringLiteral("Давление взято из таблицы расчета для %1 м — "
+                                             "ближайшего к %2 м расстояния в ней.")
+                                  .arg(numtext::general(found->distance),
+                                       numtext::general(*value)));
+        m_lookupNote->setVisible(!found->exact);
         return true;
     }
     // The pressure falls with the distance: the first row at or below the value.
-    int row = s.gPointCount;
-    for (int i = 1; i <= s.gPointCount; ++i) {
-        if (s.gProfile.row(i).deltaPkgf <= *value) {
-            row = i;
-            break;
-        }
+    const auto distance = charts::lookUpDistance(s, *value);
+    if (!distance) {
+        return false;
     }
-    ui->Text2->setText(numtext::general(s.gProfile.row(row).r));
+    ui->Text2->setText(numtext::general(*distance));
+    m_lookupNote->setVisible(false);
     return true;
 }
 
@@ -294,6 +404,7 @@ void frmOutput::choosePressureInput() {
     ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
     ui->Text1->setText(numtext::fixed(pressureAtDistance(calcState().gMaxDistance), 4));
     ui->Text2->clear();
+    m_lookupNote->setVisible(false);
 }
 
 // ---- validation on focus loss
@@ -363,17 +474,7 @@ bool frmOutput::eventFilter(QObject* watched, QEvent* event) {
         // Switching to another window or opening a menu is not leaving the field.
         if (field != nullptr && isVisible() && reason != Qt::ActiveWindowFocusReason &&
             reason != Qt::PopupFocusReason) {
-            m_validating = true;
-            const bool ok = validate(field);
-            m_validating = false;
-            if (ok) {
-                if (m_refused == field) {
-                    m_refused = nullptr;
-                }
-            } else {
-                m_refused = field;
-                field->setFocus();
-            }
+            acceptField(field);
         }
     }
     return QMainWindow::eventFilter(watched, event);

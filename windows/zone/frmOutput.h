@@ -11,6 +11,7 @@
 namespace Ui {
 class frmOutput;
 }
+class QLabel;
 class QLineEdit;
 
 namespace kelmo {
@@ -65,11 +66,16 @@ private:
     bool validateDistanceField(QLineEdit* field);
     bool validatePressureField(QLineEdit* field);
     bool validate(QLineEdit* field);
+    // Validates a field as leaving it does; a refused field keeps the focus.
+    bool acceptField(QLineEdit* field);
+    void showAvailableTools(const CalcState& s);
     double pressureAtDistance(double distance) const;
     bool blockedByRefusal() const;
 
     std::unique_ptr<Ui::frmOutput> ui;
     ProfileModel* m_model = nullptr;
+    QLabel* m_lookupNote = nullptr;
+    QLabel* m_noResults = nullptr;
     ChargeDescription m_charge;
     PointState m_point;
     // The distance of the last point calculation as it was typed, for the expert report.

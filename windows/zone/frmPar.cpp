@@ -3,6 +3,7 @@
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
 #include "ui/Messages.h"
+#include "ui/WindowPlacement.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmZone.h"
@@ -20,6 +21,12 @@ frmPar::frmPar(QWidget* parent)
 
     connect(ui->Command1, &QPushButton::clicked, this, &frmPar::accept);
     connect(ui->mnuIsh, &QAction::triggered, this, &frmPar::resetTexts);
+    for (QLineEdit* field : {ui->Text5, ui->Text2, ui->Text1, ui->Text7, ui->Text8}) {
+        connect(field, &QLineEdit::returnPressed, this, &frmPar::accept);
+    }
+    // Wide enough for the whole title in the frame.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 200);
+    ui::WindowPlacement::attach(this, QStringLiteral("frmPar"));
 
     load();
 }
@@ -64,8 +71,7 @@ bool frmPar::accept() {
         } catch (const ConversionError& e) {
             ui::Messages::warning(this, QStringLiteral("Внимание!"),
                                   QString::fromStdString(e.what()));
-            f.edit->setFocus();
-            f.edit->selectAll();
+            ui::refuseField(f.edit);
             return false;
         }
     }

@@ -5,6 +5,7 @@
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
 #include "ui/Messages.h"
+#include "ui/WindowPlacement.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
@@ -84,6 +85,11 @@ frmZone::frmZone(QWidget* parent)
         QCoreApplication::quit();
     });
     connect(ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
+    // Enter in any field of the charge runs the calculation.
+    for (QLineEdit* field : {ui->Text14, ui->Text2, ui->Text12, ui->Text15, ui->txtMch}) {
+        connect(field, &QLineEdit::returnPressed, this, &frmZone::runCalculation);
+    }
+    ui::WindowPlacement::attach(this, QStringLiteral("frmZone"));
 
     load();
 }
@@ -192,7 +198,7 @@ ChargeDescription frmZone::describeCharge(Placement placement, double bodyMassKg
 bool frmZone::runCalculation() {
     using numtext::parseField;
     ChargeInput in;
-    QWidget* field = nullptr;
+    QLineEdit* field = nullptr;
     try {
         field = ui->Text2;
         in.chargeMassKg =
@@ -220,12 +226,12 @@ bool frmZone::runCalculation() {
     } catch (const ConversionError& e) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         if (field != nullptr && field->isVisible()) {
-            field->setFocus();
+            ui::refuseField(field);
         }
         return false;
     } catch (const ArithmeticError& e) {
         using Cause = ArithmeticError::Cause;
-        QWidget* culprit = nullptr;
+        QLineEdit* culprit = nullptr;
         switch (e.cause()) {
         case Cause::ChargeMass:
             culprit = ui->Text2;
@@ -245,7 +251,7 @@ bool frmZone::runCalculation() {
         }
         ui::Messages::warning(this, kTitle, text);
         if (culprit != nullptr && culprit->isVisible()) {
-            culprit->setFocus();
+            ui::refuseField(culprit);
         }
         return false;
     } catch (const RowLimitError& e) {
