@@ -62,8 +62,7 @@ QString writeImageFile(const QImage& image, const QString& path) {
 
 bool saveChartImage(QWidget* parent, const QImage& image, const QString& defaultName) {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    QString path =
-        askForPath(parent, QDir(folder).filePath(defaultName + QStringLiteral(".png")));
+    QString path = askForPath(parent, QDir(folder).filePath(defaultName + QStringLiteral(".png")));
     if (path.isEmpty()) {
         return false;
     }
@@ -83,9 +82,8 @@ bool saveChartImage(QWidget* parent, const QImage& image, const QString& default
 void installChartMenu(QChartView* view, const QString& defaultName) {
     auto* copy = new QAction(QStringLiteral("Копировать"), view);
     copy->setObjectName(QStringLiteral("actCopyChart"));
-    QObject::connect(copy, &QAction::triggered, view, [view] {
-        QGuiApplication::clipboard()->setImage(chartImage(view));
-    });
+    QObject::connect(copy, &QAction::triggered, view,
+                     [view] { QGuiApplication::clipboard()->setImage(chartImage(view)); });
     auto* save = new QAction(QStringLiteral("Сохранить изображение…"), view);
     save->setObjectName(QStringLiteral("actSaveChart"));
     QObject::connect(save, &QAction::triggered, view, [view, defaultName] {

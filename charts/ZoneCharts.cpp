@@ -166,7 +166,8 @@ int tickDecimals(double first, double interval) {
         const double scale = std::pow(10.0, decimals);
         const auto whole = [&](double v) {
             const double scaled = v * scale;
-            return std::abs(scaled - std::nearbyint(scaled)) <= 1e-6 * std::max(1.0, std::abs(scaled));
+            return std::abs(scaled - std::nearbyint(scaled)) <=
+                   1e-6 * std::max(1.0, std::abs(scaled));
         };
         if (whole(interval) && whole(first)) {
             return decimals;
@@ -349,10 +350,9 @@ void applyChartData(QChart* chart, const ChartData& data) {
 
     // Fixed decimals per axis, fitted to where its ticks fall.
     if (xAxis->tickType() == QValueAxis::TicksDynamic) {
-        const double first =
-            xAxis->tickAnchor() +
-            std::ceil((xAxis->min() - xAxis->tickAnchor()) / xAxis->tickInterval()) *
-                xAxis->tickInterval();
+        const double first = xAxis->tickAnchor() + std::ceil((xAxis->min() - xAxis->tickAnchor()) /
+                                                             xAxis->tickInterval()) *
+                                                       xAxis->tickInterval();
         xAxis->setLabelFormat(fixedFormat(tickDecimals(first, xAxis->tickInterval())));
     } else {
         xAxis->setLabelFormat(fixedFormat(tickDecimals(

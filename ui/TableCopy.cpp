@@ -28,8 +28,8 @@ public:
         , m_view(view) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_view && (event->type() == QEvent::ShortcutOverride ||
-                                  event->type() == QEvent::KeyPress)) {
+        if (watched == m_view &&
+            (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->matches(QKeySequence::Copy)) {
                 // Claim the key from any shortcut, then copy on the key press itself.
@@ -88,9 +88,7 @@ void installTableCopy(QAbstractItemView* view) {
     view->installEventFilter(new CopyKeyFilter(view));
     auto* copy = new QAction(QStringLiteral("Копировать"), view);
     copy->setObjectName(QStringLiteral("actCopyCells"));
-    QObject::connect(copy, &QAction::triggered, view, [view] {
-        copySelection(view);
-    });
+    QObject::connect(copy, &QAction::triggered, view, [view] { copySelection(view); });
     view->addAction(copy);
     view->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

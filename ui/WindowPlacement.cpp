@@ -30,13 +30,13 @@ void WindowPlacement::restore() {
     if (!stored.isEmpty() && m_window->restoreGeometry(stored)) {
         return;
     }
-    QScreen* screen = m_window->screen() != nullptr ? m_window->screen()
-                                                    : QGuiApplication::primaryScreen();
+    QScreen* screen =
+        m_window->screen() != nullptr ? m_window->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return;
     }
-    m_window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
-                                              m_window->size(), screen->availableGeometry()));
+    m_window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, m_window->size(),
+                                              screen->availableGeometry()));
 }
 
 void WindowPlacement::save() const {

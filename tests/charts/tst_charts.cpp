@@ -8,15 +8,15 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
-#include <QDir>
 #include <QImageReader>
-#include <QPointer>
-#include <QTemporaryDir>
-#include <QRegularExpression>
 #include <QLineSeries>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
 
@@ -248,7 +248,8 @@ void TestCharts::rangeChartNeverEmpty_data() {
     QTest::addColumn<QList<double>>("distances");
     QTest::newRow("step 1, 1-2") << 1.0 << 1.0 << 2.0 << QList<double>{1, 2};
     QTest::newRow("step 2, 5-8") << 2.0 << 5.0 << 8.0 << QList<double>{5, 7, 9};
-    QTest::newRow("step 10, 22-24 inside one step") << 10.0 << 22.0 << 24.0 << QList<double>{21, 31};
+    QTest::newRow("step 10, 22-24 inside one step")
+        << 10.0 << 22.0 << 24.0 << QList<double>{21, 31};
     QTest::newRow("step 10, 1-11") << 10.0 << 1.0 << 11.0 << QList<double>{1, 11};
     QTest::newRow("step 1, 10,5-11,5") << 1.0 << 10.5 << 11.5 << QList<double>{10, 11, 12};
 }
@@ -366,8 +367,7 @@ void TestCharts::tickLabels() {
     CalcParameters params = CalcParameters::loadValues();
     params.gChartLimitKPa = limitKPa;
     const auto s = run(30000, Placement::Ground, 1, params);
-    const ChartData d =
-        kind < 0 ? rangeChartData(*s, 1, 101, 10) : chartData(ZoneChart(kind), *s);
+    const ChartData d = kind < 0 ? rangeChartData(*s, 1, 101, 10) : chartData(ZoneChart(kind), *s);
     const QStringList labels = axisLabels(d);
     QLocale::setDefault(before);
 

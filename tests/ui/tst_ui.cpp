@@ -42,7 +42,8 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             // First show ever: centred on the screen.
             QVERIFY2((window.frameGeometry().center() - screen.center()).manhattanLength() <= 2,
-                     qPrintable(QStringLiteral("%1,%2").arg(window.frameGeometry().center().x())
+                     qPrintable(QStringLiteral("%1,%2")
+                                    .arg(window.frameGeometry().center().x())
                                     .arg(window.frameGeometry().center().y())));
             window.setGeometry(QRect(screen.topLeft() + QPoint(30, 40), QSize(500, 350)));
             moved = window.pos();
@@ -73,8 +74,8 @@ private slots:
         QTest::addColumn<QList<QPoint>>("cells"); // (column, row)
         QTest::addColumn<QString>("expected");
         QTest::newRow("one cell") << QList<QPoint>{{1, 0}} << "1,5\n";
-        QTest::newRow("block 2x2") << QList<QPoint>{{0, 1}, {1, 1}, {0, 2}, {1, 2}}
-                                   << "2\t2,5\n3\t3,5\n";
+        QTest::newRow("block 2x2")
+            << QList<QPoint>{{0, 1}, {1, 1}, {0, 2}, {1, 2}} << "2\t2,5\n3\t3,5\n";
         QTest::newRow("gap stays empty") << QList<QPoint>{{0, 0}, {1, 1}} << "1\t\n\t2,5\n";
     }
 

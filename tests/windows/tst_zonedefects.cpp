@@ -131,8 +131,10 @@ void TestZoneDefects::bothDecimalSeparators_data() {
     QTest::addColumn<QString>("mass");
     QTest::addColumn<QString>("distance");
     for (const char* locale : {"C", "en_US", "ru_RU"}) {
-        QTest::addRow("%s comma", locale) << locale << "1000,5" << "12,5";
-        QTest::addRow("%s point", locale) << locale << "1000.5" << "12.5";
+        QTest::addRow("%s comma", locale) << locale << "1000,5"
+                                          << "12,5";
+        QTest::addRow("%s point", locale) << locale << "1000.5"
+                                          << "12.5";
     }
 }
 
@@ -159,8 +161,10 @@ void TestZoneDefects::rangeChartOfOneStep_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<int>("points");
-    QTest::newRow("step 1, 1-2") << 1.0 << "1" << "2" << 2;
-    QTest::newRow("step 2, 5-8") << 2.0 << "5" << "8" << 3;
+    QTest::newRow("step 1, 1-2") << 1.0 << "1"
+                                 << "2" << 2;
+    QTest::newRow("step 2, 5-8") << 2.0 << "5"
+                                 << "8" << 3;
 }
 
 void TestZoneDefects::rangeChartOfOneStep() {
@@ -275,10 +279,14 @@ void TestZoneDefects::editedDistanceHidesOldResults() {
 void TestZoneDefects::enterRunsTheFieldsAction_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");
-    QTest::newRow("Rast1") << "Rast1" << "5";
-    QTest::newRow("Rast2") << "Rast2" << "50";
-    QTest::newRow("Text8") << "Text8" << "5";
-    QTest::newRow("Text1") << "Text1" << "40";
+    QTest::newRow("Rast1") << "Rast1"
+                           << "5";
+    QTest::newRow("Rast2") << "Rast2"
+                           << "50";
+    QTest::newRow("Text8") << "Text8"
+                           << "5";
+    QTest::newRow("Text1") << "Text1"
+                           << "40";
 }
 
 void TestZoneDefects::enterRunsTheFieldsAction() {
@@ -348,7 +356,8 @@ void TestZoneDefects::menusHaveMnemonics() {
     };
     const Expected windows[] = {
         {openZone(), {QStringLiteral("Параметры расчета")}},
-        {out, {QStringLiteral("Вернуться в основное меню"), QStringLiteral("Вывод результатов в Word")}},
+        {out,
+         {QStringLiteral("Вернуться в основное меню"), QStringLiteral("Вывод результатов в Word")}},
     };
     for (const Expected& w : windows) {
         const QList<QAction*> actions = w.window->findChild<QMenuBar*>()->actions();
@@ -384,11 +393,10 @@ void TestZoneDefects::copyGridBlock() {
                                    QItemSelectionModel::ClearAndSelect);
     QGuiApplication::clipboard()->clear();
     QTest::keySequence(grid, QKeySequence::Copy);
-    const QString expected = QStringLiteral("10\t") +
-                             numtext::fixed(m_state->gProfile.row(10).deltaPkgf, 3) +
-                             QStringLiteral("\n11\t") +
-                             numtext::fixed(m_state->gProfile.row(11).deltaPkgf, 3) +
-                             QStringLiteral("\n");
+    const QString expected =
+        QStringLiteral("10\t") + numtext::fixed(m_state->gProfile.row(10).deltaPkgf, 3) +
+        QStringLiteral("\n11\t") + numtext::fixed(m_state->gProfile.row(11).deltaPkgf, 3) +
+        QStringLiteral("\n");
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
     QVERIFY(expected.contains(QLatin1Char(','))); // the locale's separator
 }
@@ -418,11 +426,21 @@ void TestZoneDefects::refusedTextIsSelected_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("selected");
-    QTest::newRow("Text1 not a number") << "Text1" << "abc" << "abc";
-    QTest::newRow("Text1 corrected") << "Text1" << "5000" << "325";
-    QTest::newRow("Rast1 corrected") << "Rast1" << "0" << "1";
-    QTest::newRow("GOX out of range") << "GOX" << "5000" << "5000";
-    QTest::newRow("mass not a number") << "Text2@zone" << "1000кг" << "1000кг";
+    QTest::newRow("Text1 not a number") << "Text1"
+                                        << "abc"
+                                        << "abc";
+    QTest::newRow("Text1 corrected") << "Text1"
+                                     << "5000"
+                                     << "325";
+    QTest::newRow("Rast1 corrected") << "Rast1"
+                                     << "0"
+                                     << "1";
+    QTest::newRow("GOX out of range") << "GOX"
+                                      << "5000"
+                                      << "5000";
+    QTest::newRow("mass not a number") << "Text2@zone"
+                                       << "1000кг"
+                                       << "1000кг";
 }
 
 void TestZoneDefects::refusedTextIsSelected() {

@@ -377,10 +377,10 @@ bool frmOutput::lookUp() {
         }
         ui->Text2->setText(numtext::fixed(found->pressureKgf, 4));
         // The table holds the distances of the run's step only: say which one was read.
-        m_lookupNote->setText(QStringLiteral("Давление взято из таблицы расчета для %1 м — "
-                                             "ближайшего к %2 м расстояния в ней.")
-                                  .arg(numtext::general(found->distance),
-                                       numtext::general(*value)));
+        m_lookupNote->setText(
+            QStringLiteral("Давление взято из таблицы расчета для %1 м — "
+                           "ближайшего к %2 м расстояния в ней.")
+                .arg(numtext::general(found->distance), numtext::general(*value)));
         m_lookupNote->setVisible(!found->exact);
         return true;
     }
