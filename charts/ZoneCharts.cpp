@@ -167,7 +167,7 @@ int tickDecimals(double first, double interval) {
         const auto whole = [&](double v) {
             const double scaled = v * scale;
             return std::abs(scaled - std::nearbyint(scaled)) <=
-                   1e-6 * std::max(1.0, std::abs(scaled));
+                   1e-9 * std::max(1.0, std::abs(scaled));
         };
         if (whole(interval) && whole(first)) {
             return decimals;
@@ -307,6 +307,7 @@ void applyChartData(QChart* chart, const ChartData& data) {
     // One call for the whole series: appending 50,000 points one by one repaints each time.
     series->replace(data.points);
     series->setPointsVisible(data.points.size() <= kMarkedPointsMax);
+    series->setMarkerSize(7);
 
     xAxis->setTitleText(data.xTitle);
     xAxis->setMinorTickCount(0);

@@ -345,7 +345,7 @@ QStringList axisLabels(const ChartData& data) {
 
 void TestCharts::tickLabels_data() {
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<int>("kind"); // -1: the range chart 1 … 101 m
+    QTest::addColumn<int>("kind"); // -1, -2: the range chart 1 … 101 m, 1 … 2 m
     QTest::addColumn<double>("limitKPa");
     for (const char* locale : {"C", "en_US", "ru_RU"}) {
         const QString l = QString::fromLatin1(locale);
@@ -355,6 +355,7 @@ void TestCharts::tickLabels_data() {
         QTest::addRow("%s kPa 500000", locale) << l << int(ZoneChart::PressureKPa) << 500000.0;
         QTest::addRow("%s probit", locale) << l << int(ZoneChart::ProbitHeavy) << 3000.0;
         QTest::addRow("%s range", locale) << l << -1 << 3000.0;
+        QTest::addRow("%s range 1-2", locale) << l << -2 << 3000.0;
     }
 }
 
@@ -367,7 +368,9 @@ void TestCharts::tickLabels() {
     CalcParameters params = CalcParameters::loadValues();
     params.gChartLimitKPa = limitKPa;
     const auto s = run(30000, Placement::Ground, 1, params);
-    const ChartData d = kind < 0 ? rangeChartData(*s, 1, 101, 10) : chartData(ZoneChart(kind), *s);
+    const ChartData d = kind == -1   ? rangeChartData(*s, 1, 101, 10)
+                        : kind == -2 ? rangeChartData(*s, 1, 2, 10)
+                                     : chartData(ZoneChart(kind), *s);
     const QStringList labels = axisLabels(d);
     QLocale::setDefault(before);
 
@@ -377,6 +380,13 @@ void TestCharts::tickLabels() {
     const QRegularExpression number(QStringLiteral("^-?\\d+(") + point + QStringLiteral("\\d+)?$"));
     for (const QString& label : labels) {
         QVERIFY2(number.match(label).hasMatch(),
+                 qPrintable(label + QStringLiteral(" in ") + labels.join(QLatin1Char('|'))));
+        // Decimals suited to the axis: no more digits than a tick needs.
+        int digits = 0;
+        for (const QChar c : label) {
+            digits += c.isDigit() ? 1 : 0;
+        }
+        QVERIFY2(digits <= 6,
                  qPrintable(label + QStringLiteral(" in ") + labels.join(QLatin1Char('|'))));
     }
 }
