@@ -307,7 +307,7 @@ void applyChartData(QChart* chart, const ChartData& data) {
     // One call for the whole series: appending 50,000 points one by one repaints each time.
     series->replace(data.points);
     series->setPointsVisible(data.points.size() <= kMarkedPointsMax);
-    series->setMarkerSize(7);
+    series->setMarkerSize(5);
 
     xAxis->setTitleText(data.xTitle);
     xAxis->setMinorTickCount(0);
