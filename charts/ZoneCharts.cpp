@@ -413,4 +413,14 @@ QImage renderChart(ZoneChart kind, const CalcState& s, QSize size) {
     return renderChart(chartData(kind, s), size);
 }
 
+ReportCharts renderReportCharts(const CalcState& s, QSize size) {
+    ReportCharts c;
+    c.pressureKgf = renderChart(ZoneChart::PressureKgf, s, size);
+    c.pressureKPa = renderChart(ZoneChart::PressureKPa, s, size);
+    c.probitPeople = renderChart(ZoneChart::ProbitPeople, s, size);
+    c.probitHeavy = renderChart(ZoneChart::ProbitHeavy, s, size);
+    c.probitTotal = renderChart(ZoneChart::ProbitTotal, s, size);
+    return c;
+}
+
 } // namespace kelmo::charts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "charts/ReportCharts.h"
 #include "engine/CalcState.h"
 
 #include <QImage>
@@ -77,5 +78,9 @@ void applyChartData(QChart* chart, const ChartData& data);
 // and the reports. A hidden probit chart gives an image that says why it is empty.
 QImage renderChart(const ChartData& data, QSize size);
 QImage renderChart(ZoneChart kind, const CalcState& s, QSize size);
+
+// Pictures of the five charts of the results window drawn from the state, for the full report;
+// the range chart is added by the caller when one has been built.
+ReportCharts renderReportCharts(const CalcState& s, QSize size = kReportChartSize);
 
 } // namespace kelmo::charts

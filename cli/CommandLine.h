@@ -31,7 +31,9 @@ public:
 
 private:
     QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "KG"};
-    QCommandLineOption m_heat{"heat", "Теплота взрыва, кДж/кг (по умолчанию 4520).", "KJ_PER_KG"};
+    QCommandLineOption m_heat{
+        "heat", QStringLiteral("Теплота взрыва, кДж/кг (по умолчанию %1).").arg(kDefaultHeatPerKg),
+        "KJ_PER_KG"};
     QCommandLineOption m_heatMol{"heat-mol", "Теплота взрыва, кДж/моль; вместе с --molar-mass.",
                                  "KJ_PER_MOL"};
     QCommandLineOption m_molarMass{
@@ -39,7 +41,9 @@ private:
     QCommandLineOption m_ground{"ground", "Заряд на поверхности земли (по умолчанию)."};
     QCommandLineOption m_air{"air", "Заряд в воздухе."};
     QCommandLineOption m_step{"step", "Шаг расчёта, м (по умолчанию 1).", "M"};
-    QCommandLineOption m_bodyMass{"body-mass", "Масса тела человека, кг (по умолчанию 70).", "KG"};
+    QCommandLineOption m_bodyMass{
+        "body-mass",
+        QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "KG"};
 };
 
 // A number given as an option's value: a point or a comma as the decimal separator.

@@ -19,8 +19,8 @@ namespace kelmo::docx {
 namespace {
 
 // A4 portrait, in twentieths of a point.
-constexpr int kPageWidthTw = 11906;
-constexpr int kPageHeightTw = 16838;
+constexpr int kPageWidthDxa = 11906;
+constexpr int kPageHeightDxa = 16838;
 constexpr double kEmuPerPx = 9525; // at 96 dots per inch
 constexpr double kEmuPerPt = 12700;
 
@@ -30,7 +30,8 @@ const char* const kNsWp = "http://schemas.openxmlformats.org/drawingml/2006/word
 const char* const kNsA = "http://schemas.openxmlformats.org/drawingml/2006/main";
 const char* const kNsPic = "http://schemas.openxmlformats.org/drawingml/2006/picture";
 
-int twips(double pt) {
+// OOXML lengths of page and table are in twentieths of a point (dxa).
+int dxa(double pt) {
     return static_cast<int>(std::lround(pt * 20));
 }
 QString num(long long v) {
@@ -86,13 +87,13 @@ void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f)
 void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeStartElement("w:sectPr");
     w.writeEmptyElement("w:pgSz");
-    w.writeAttribute("w:w", num(kPageWidthTw));
-    w.writeAttribute("w:h", num(kPageHeightTw));
+    w.writeAttribute("w:w", num(kPageWidthDxa));
+    w.writeAttribute("w:h", num(kPageHeightDxa));
     w.writeEmptyElement("w:pgMar");
-    w.writeAttribute("w:top", num(twips(page.topPt)));
-    w.writeAttribute("w:right", num(twips(page.rightPt)));
-    w.writeAttribute("w:bottom", num(twips(page.bottomPt)));
-    w.writeAttribute("w:left", num(twips(page.leftPt)));
+    w.writeAttribute("w:top", num(dxa(page.topPt)));
+    w.writeAttribute("w:right", num(dxa(page.rightPt)));
+    w.writeAttribute("w:bottom", num(dxa(page.bottomPt)));
+    w.writeAttribute("w:left", num(dxa(page.leftPt)));
     w.writeAttribute("w:header", "708");
     w.writeAttribute("w:footer", "708");
     w.writeAttribute("w:gutter", "0");
@@ -214,8 +215,8 @@ public:
     const std::vector<ParaFormat>& cellFormats() const { return m_cellFormats; }
 
 private:
-    int textWidthTw() const {
-        return kPageWidthTw - twips(m_doc.m_page.leftPt) - twips(m_doc.m_page.rightPt);
+    int textWidthDxa() const {
+        return kPageWidthDxa - dxa(m_doc.m_page.leftPt) - dxa(m_doc.m_page.rightPt);
     }
 
     void writeParagraph(QXmlStreamWriter& w, const Paragraph& p) {
@@ -249,7 +250,7 @@ private:
         const QSize px = m_doc.m_pictureSizes[static_cast<std::size_t>(index)];
         double cx = px.width() * kEmuPerPx;
         double cy = px.height() * kEmuPerPx;
-        const double maxCx = textWidthTw() / 20.0 * kEmuPerPt;
+        const double maxCx = textWidthDxa() / 20.0 * kEmuPerPt;
         if (cx > maxCx) { // keep the picture inside the text width
             cy = cy * maxCx / cx;
             cx = maxCx;
@@ -356,8 +357,8 @@ private:
 
         QStringList widths;
         for (int c = 0; c < t.cols; ++c) {
-            const int tw = t.widthsPt.size() == t.cols ? twips(t.widthsPt[c])
-                                                       : textWidthTw() / std::max(1, t.cols);
+            const int tw = t.widthsPt.size() == t.cols ? dxa(t.widthsPt[c])
+                                                       : textWidthDxa() / std::max(1, t.cols);
             widths << num(tw);
         }
         w.writeStartElement("w:tblGrid");

@@ -1,8 +1,6 @@
 #include "shell/Application.h"
-#include "shell/Startup.h"
+#include "shell/Navigator.h"
 #include "shell/Translations.h"
-#include "shell/WorkWindows.h"
-#include "shell/frmMain.h"
 
 #include <QApplication>
 
@@ -12,9 +10,7 @@ int main(int argc, char* argv[]) {
 
     kelmo::shell::installQtTranslations();
 
-    // Work windows that are not wired in WorkWindows.cpp keep their menu items disabled.
-    kelmo::shell::wireWorkWindows();
-
-    kelmo::shell::Main();
+    kelmo::shell::Navigator navigator;
+    navigator.start();
     return QApplication::exec();
 }

@@ -55,7 +55,12 @@ void refuseField(QLineEdit* field) {
     });
 }
 
-MessageRecorder::MessageRecorder() {
+Messages::Interceptor Messages::currentInterceptor() {
+    return interceptor();
+}
+
+MessageRecorder::MessageRecorder()
+    : m_previous(Messages::currentInterceptor()) {
     Messages::setInterceptor([this](const Message& m) {
         m_messages.append(m);
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
@@ -63,7 +68,7 @@ MessageRecorder::MessageRecorder() {
 }
 
 MessageRecorder::~MessageRecorder() {
-    Messages::setInterceptor({});
+    Messages::setInterceptor(std::move(m_previous));
 }
 
 } // namespace kelmo::ui

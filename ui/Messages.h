@@ -35,6 +35,7 @@ public:
 
     // Tests only: replace the dialog by a function; an empty function restores it.
     static void setInterceptor(Interceptor interceptor);
+    static Interceptor currentInterceptor();
 };
 
 // A field whose value was refused takes the focus with its whole text selected, so that
@@ -43,8 +44,8 @@ public:
 void refuseField(QLineEdit* field);
 
 // Records the messages shown while it lives and answers each with the next queued answer,
-// or OK when none is queued.
-class MessageRecorder {
+// or OK when none is queued. Recorders nest: the one made last records until it goes.
+class MessageRecorder final {
 public:
     MessageRecorder();
     ~MessageRecorder();
@@ -60,6 +61,7 @@ public:
 private:
     QList<Message> m_messages;
     QList<QMessageBox::StandardButton> m_answers;
+    Messages::Interceptor m_previous;
 };
 
 } // namespace kelmo::ui

@@ -1,5 +1,6 @@
 #include "ReaderProcess.h"
 
+#include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "engine/ZoneRun.h"
@@ -7,8 +8,8 @@
 #include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
-#include "reports/ReportHandover.h"
 #include "tests/support/Runs.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
 
 #include <QFile>
@@ -31,8 +32,8 @@ std::unique_ptr<CalcState> workedRun(double step = 1) {
     return test::stateAfterRun(1000, step);
 }
 
-ReportCharge workedCharge() {
-    return {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"};
+ChargeDescription workedCharge() {
+    return {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"};
 }
 
 ReportCharts plainCharts() {
@@ -239,7 +240,7 @@ private slots:
     // A typed name with a control character still gives a readable document.
     void controlCharactersDropped() {
         CalcState s;
-        ReportCharge charge = workedCharge();
+        ChargeDescription charge = workedCharge();
         charge.name = QStringLiteral("Тро\x01тил\tА");
         const QString path = m_dir.filePath("ctrl.docx");
         buildFullReport(s, charge, plainCharts(), kRu).save(path);
@@ -247,7 +248,7 @@ private slots:
         QVERIFY(paragraphTexts(doc).contains("Наименование КВВ:     Тротил\tА"));
     }
 
-    // Every row of a profile beyond the old 16-bit limit reaches the numeric table.
+    // Every row of a profile of more than 32767 rows reaches the numeric table.
     void numericTableHasAllRows() {
         const auto s = workedRun(0.009); // about 36,000 rows
         QVERIFY(s->gPointCount > 32767);
@@ -369,7 +370,7 @@ private slots:
     void workbook_data() {
         QTest::addColumn<double>("step");
         QTest::newRow("worked run, 325 rows") << 1.0;
-        QTest::newRow("beyond the 16-bit row counter") << 0.009;
+        QTest::newRow("more than 32767 rows") << 0.009;
     }
     void workbook() {
         QFETCH(double, step);
@@ -431,10 +432,10 @@ private slots:
     // Hand-over: Cancel writes nothing; saving writes and opens; a failure is a message.
     void handover() {
         QString opened;
-        setOpenerForTesting([&](const QString& p) { opened = p; });
+        ui::setOpenerForTesting([&](const QString& p) { opened = p; });
         QString offered;
         QString answer;
-        setSaveDialogForTesting([&](const QString& def, const QString& filter) {
+        ui::setSaveDialogForTesting([&](const QString& def, const QString& filter) {
             offered = def + "|" + filter;
             return answer;
         });
@@ -444,33 +445,33 @@ private slots:
         };
 
         answer.clear();
-        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(!ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QVERIFY(offered.endsWith("Таблица.xlsx|Книга Microsoft Excel (*.xlsx)"));
         QVERIFY(opened.isEmpty());
 
         answer = m_dir.filePath("saved.xlsx");
-        QVERIFY(saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QVERIFY(QFile::exists(answer));
         QCOMPARE(opened, answer);
 
         ui::MessageRecorder messages;
         opened.clear();
         answer = m_dir.filePath("missing/saved.xlsx");
-        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(!ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QCOMPARE(messages.count(), 1);
         QVERIFY(messages.last().text.contains("не существует"));
         QVERIFY(opened.isEmpty());
-        setOpenerForTesting({});
-        setSaveDialogForTesting({});
+        ui::setOpenerForTesting({});
+        ui::setSaveDialogForTesting({});
     }
 
     // The charts drawn for the report are real pictures of the window's size.
     void renderedChartPictures() {
         const auto s = workedRun();
-        const ReportCharts c = renderReportCharts(*s);
+        const ReportCharts c = charts::renderReportCharts(*s);
         for (const QImage* img :
              {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal})
-            QCOMPARE(img->size(), kReportChartSize);
+            QCOMPARE(img->size(), charts::kReportChartSize);
     }
 
     // The manual the build writes into the program folder for the main menu's "Инструкция":

@@ -1,14 +1,15 @@
 // Faults a user met in the zone windows, each checked the way the user met it.
 #include "core/NumberText.h"
 #include "engine/ZoneRun.h"
+#include "session/ZoneSession.h"
+#include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
 
-#include "tests/support/WidgetLookup.h"
+#include "tests/support/GuiTest.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -41,9 +42,8 @@ using namespace kelmo;
 using namespace kelmo::zone;
 using kelmo::test::child;
 using kelmo::ui::MessageRecorder;
-using kelmo::ui::WindowRegistry;
 
-class TestZoneDefects : public QObject {
+class TestZoneDefects : public test::GuiTest {
     Q_OBJECT
 
 private slots:
@@ -73,7 +73,8 @@ private:
     frmZone* openZone();
     frmOutput* run(double step = 1, const QString& mass = QStringLiteral("1000"));
 
-    std::unique_ptr<CalcState> m_state;
+    std::unique_ptr<shell::Navigator> m_navigator;
+    CalcState* m_state = nullptr;
     std::unique_ptr<QTemporaryDir> m_settings;
 };
 
@@ -85,32 +86,31 @@ void TestZoneDefects::init() {
     m_settings = std::make_unique<QTemporaryDir>();
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
-    m_state = std::make_unique<CalcState>();
-    setCalcStateForTesting(m_state.get());
-    Services& s = services();
-    s.fillExplosiveList = [](QComboBox* combo) {
-        combo->clear();
-        combo->addItem(QStringLiteral("Тротил"));
+    m_navigator = std::make_unique<shell::Navigator>();
+    m_state = &m_navigator->zoneSession().state();
+    Services s;
+    s.explosiveNames = [] {
+        return QStringList{QStringLiteral("Тротил")};
     };
-    s.showExplosiveEnergy = [](QComboBox*, QLineEdit* field) {
-        field->setText(QStringLiteral("4520"));
+    s.explosiveHeat = [](const QString&) -> std::optional<double> {
+        return 4520;
     };
     s.probitsToPercent = [](const std::array<float, 3>&) {
         return std::array<double, 3>{50, 50, 50};
     };
+    m_navigator->setZoneServices(s);
 }
 
 void TestZoneDefects::cleanup() {
-    WindowRegistry::closeAll();
+    m_navigator.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    setCalcStateForTesting(nullptr);
-    services() = Services{};
+    m_state = nullptr;
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     m_settings.reset();
 }
 
 frmZone* TestZoneDefects::openZone() {
-    return WindowRegistry::show<frmZone>();
+    return m_navigator->showZoneInput();
 }
 
 frmOutput* TestZoneDefects::run(double step, const QString& mass) {
@@ -121,7 +121,7 @@ frmOutput* TestZoneDefects::run(double step, const QString& mass) {
     if (!zone->runCalculation()) {
         qFatal("the run failed");
     }
-    return WindowRegistry::find<frmOutput>();
+    return m_navigator->zoneResults();
 }
 
 // ---- 1: "1000,5" and "12,5" in a locale whose separator is a point
@@ -331,7 +331,7 @@ void TestZoneDefects::enterRunsTheFieldsAction() {
     mass->setFocus();
     mass->setText(QStringLiteral("500"));
     QTest::keyClick(mass, Qt::Key_Return);
-    QVERIFY(WindowRegistry::find<frmOutput>() != nullptr);
+    QVERIFY(m_navigator->zoneResults() != nullptr);
     QCOMPARE(m_state->gMassTNT, 500.0);
 }
 
@@ -340,7 +340,7 @@ void TestZoneDefects::enterRunsTheFieldsAction() {
 void TestZoneDefects::parametersTitleFits() {
     frmZone* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
-    auto* par = WindowRegistry::find<frmPar>();
+    auto* par = m_navigator->zoneParameters();
     QVERIFY(par != nullptr && par->isVisible());
     QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета|Программа \"Келмо\""));
     QVERIFY(par->width() > par->fontMetrics().horizontalAdvance(par->windowTitle()) + 100);
@@ -375,9 +375,9 @@ void TestZoneDefects::menusHaveMnemonics() {
     }
     out->findChild<QAction*>(QStringLiteral("mnuReturn"))->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    WindowRegistry::find<frmZone>()->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
+    m_navigator->zoneInput()->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
     const QString reset =
-        WindowRegistry::find<frmPar>()->findChild<QAction*>(QStringLiteral("mnuIsh"))->text();
+        m_navigator->zoneParameters()->findChild<QAction*>(QStringLiteral("mnuIsh"))->text();
     QVERIFY(reset.contains(QLatin1Char('&')));
     QCOMPARE(QString(reset).remove(QLatin1Char('&')), QStringLiteral("Исходные значения"));
 }
@@ -481,12 +481,14 @@ void TestZoneDefects::resultsWindowKeepsNoCharts() {
 #else
     // Each results window used to leave the six charts its views were created with.
     const auto cycle = [this] {
-        auto* out = new frmOutput;
-        out->present(*m_state, ChargeDescription{});
+        auto* out = new frmOutput(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
+            return std::array<double, 3>{};
+        });
+        out->present();
         delete out;
     };
     run();
-    WindowRegistry::closeAll();
+    m_navigator->closeAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (int i = 0; i < 3; ++i) {
         cycle();
