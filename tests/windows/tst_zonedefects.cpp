@@ -272,7 +272,7 @@ void TestZoneDefects::editedDistanceHidesOldResults() {
     QVERIFY(results->isVisibleTo(out));
     CalcState check;
     check.gMassTNT = m_state->gMassTNT;
-    EvaluateAtDistance(check, Placement::Air, 25, 70);
+    evaluateAtDistance(check, Placement::Air, 25, 70);
     QCOMPARE(child<QLabel>(out, "Label61")->text(), numtext::fixed(check.gDeltaPkPa, 3));
 }
 
