@@ -1,8 +1,11 @@
 #include "charts/ZoneCharts.h"
 
+#include "charts/ProfileLookup.h"
+
 #include "core/NumberText.h"
 
 #include <QChart>
+#include <QChartView>
 #include <QGraphicsScene>
 #include <QLineSeries>
 #include <QPainter>
@@ -152,6 +155,35 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     return d;
 }
 
+// Decimals of the tick labels of an axis whose ticks lie at first + k × interval: as many as
+// the ticks need to be shown exactly (0.25 → 2), or, when they are not round numbers, two
+// significant digits of the interval.
+int tickDecimals(double first, double interval) {
+    if (!(interval > 0) || !std::isfinite(interval) || !std::isfinite(first)) {
+        return 0;
+    }
+    for (int decimals = 0; decimals <= 4; ++decimals) {
+        const double scale = std::pow(10.0, decimals);
+        const auto whole = [&](double v) {
+            const double scaled = v * scale;
+            return std::abs(scaled - std::nearbyint(scaled)) <=
+                   1e-9 * std::max(1.0, std::abs(scaled));
+        };
+        if (whole(interval) && whole(first)) {
+            return decimals;
+        }
+    }
+    return std::clamp(1 - static_cast<int>(std::floor(std::log10(interval))), 0, 6);
+}
+
+QString fixedFormat(int decimals) {
+    return QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f");
+}
+
+// Charts with no more points than this show a marker at each, so that a chart of one or two
+// rows is not an empty frame.
+constexpr qsizetype kMarkedPointsMax = 60;
+
 } // namespace
 
 double endDistance(const CalcState& s) {
@@ -206,18 +238,21 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     d.seriesName = QStringLiteral("Давление (кгс)");
     d.xTitle = kDistanceTitle;
     d.yTitle = QStringLiteral("Давление, кгс/кв. см");
-    const int ra = rowForDistance(s, a);
-    const int rb = rowForDistance(s, b);
-    if (ra < 1 || rb < 1) {
+    // The stored rows that enclose a … b, so that a range shorter than the step still has
+    // points, and both bounds are drawn.
+    const int ra = rowAtOrBefore(s, a);
+    const int rb = std::max(rowAtOrAfter(s, b), ra);
+    if (ra < 1) {
         d.visible = false;
         return d;
     }
-    for (int i = ra; i < rb; ++i) {
+    d.points.reserve(rb - ra + 1);
+    for (int i = ra; i <= rb; ++i) {
         const ProfileRow& row = s.gProfile.row(i);
         d.points.append(QPointF(row.r, row.deltaPkgf));
     }
     d.firstRow = ra;
-    d.lastRow = rb - 1;
+    d.lastRow = rb;
     d.yMin = s.gProfile.row(rb).deltaPkgf;
     d.yMax = s.gProfile.row(ra).deltaPkgf;
     if (!(d.yMax > d.yMin)) {
@@ -226,8 +261,14 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     d.yDivisions = divisions >= 1 ? std::min(divisions, 100) : 0;
     d.xMin = s.gProfile.row(ra).r;
     d.xMax = s.gProfile.row(rb).r;
+    if (!(d.xMax > d.xMin)) {
+        // One row only: a span of a step on either side keeps its point inside the chart.
+        const double half = s.gStep > 0 ? s.gStep : 1;
+        d.xMin -= half;
+        d.xMax += half;
+    }
     d.tickAnchor = d.xMin;
-    setLabelSpacing(d, b - a);
+    setLabelSpacing(d, d.xMax - d.xMin);
     return d;
 }
 
@@ -256,16 +297,19 @@ void applyChartData(QChart* chart, const ChartData& data) {
         series->attachAxis(yAxis);
     }
 
-    // Axis labels with the user's decimal separator.
+    // Axis labels as the tables show numbers: the user's decimal separator, no grouping.
+    QLocale labels;
+    labels.setNumberOptions(QLocale::OmitGroupSeparator);
     chart->setLocalizeNumbers(true);
-    chart->setLocale(QLocale());
+    chart->setLocale(labels);
     chart->setTitle(data.title);
     series->setName(data.seriesName);
     // One call for the whole series: appending 50,000 points one by one repaints each time.
     series->replace(data.points);
+    series->setPointsVisible(data.points.size() <= kMarkedPointsMax);
+    series->setMarkerSize(5);
 
     xAxis->setTitleText(data.xTitle);
-    xAxis->setLabelFormat(QStringLiteral("%.6g"));
     xAxis->setMinorTickCount(0);
     if (data.xMax > data.xMin) {
         xAxis->setRange(data.xMin, data.xMax);
@@ -283,7 +327,6 @@ void applyChartData(QChart* chart, const ChartData& data) {
     }
 
     yAxis->setTitleText(data.yTitle);
-    yAxis->setLabelFormat(QStringLiteral("%.4g"));
     yAxis->setMinorTickCount(0);
     yAxis->setTickType(QValueAxis::TicksFixed);
     if (data.yAutoRange && data.points.isEmpty()) {
@@ -306,6 +349,19 @@ void applyChartData(QChart* chart, const ChartData& data) {
         yAxis->setTickCount(6);
     }
 
+    // Fixed decimals per axis, fitted to where its ticks fall.
+    if (xAxis->tickType() == QValueAxis::TicksDynamic) {
+        const double first = xAxis->tickAnchor() + std::ceil((xAxis->min() - xAxis->tickAnchor()) /
+                                                             xAxis->tickInterval()) *
+                                                       xAxis->tickInterval();
+        xAxis->setLabelFormat(fixedFormat(tickDecimals(first, xAxis->tickInterval())));
+    } else {
+        xAxis->setLabelFormat(fixedFormat(tickDecimals(
+            xAxis->min(), (xAxis->max() - xAxis->min()) / std::max(1, xAxis->tickCount() - 1))));
+    }
+    yAxis->setLabelFormat(fixedFormat(tickDecimals(
+        yAxis->min(), (yAxis->max() - yAxis->min()) / std::max(1, yAxis->tickCount() - 1))));
+
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
 }
@@ -316,6 +372,15 @@ QChart* createChart(const ChartData& data) {
     chart->setBackgroundRoundness(0);
     applyChartData(chart, data);
     return chart;
+}
+
+void replaceChart(QChartView* view, QChart* chart) {
+    QChart* previous = view->chart();
+    view->setChart(chart);
+    // The view gives the previous chart back to the caller instead of deleting it.
+    if (previous != chart) {
+        delete previous;
+    }
 }
 
 QChart* createChart(ZoneChart kind, const CalcState& s) {

@@ -10,6 +10,7 @@
 #include <QString>
 
 class QChart;
+class QChartView;
 
 namespace kelmo::charts {
 
@@ -65,6 +66,10 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions);
 // A new chart showing the data; the caller owns it (or hands it to a QChartView).
 QChart* createChart(const ChartData& data);
 QChart* createChart(ZoneChart kind, const CalcState& s);
+
+// Gives the view a new chart and deletes the one it showed; QChartView::setChart alone
+// leaves that one to its caller.
+void replaceChart(QChartView* view, QChart* chart);
 
 // Replaces what an existing chart shows; used by the windows, which keep their views.
 void applyChartData(QChart* chart, const ChartData& data);

@@ -65,6 +65,12 @@ std::optional<double> parse(const QString& text, const QLocale& locale) {
     if (!ok) {
         v = withoutGrouping(QLocale::c()).toDouble(trimmed, &ok);
     }
+    if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.'))) {
+        // A comma typed where the locale's separator is a point.
+        QString withPoint = trimmed;
+        withPoint.replace(QLatin1Char(','), QLatin1Char('.'));
+        v = withoutGrouping(QLocale::c()).toDouble(withPoint, &ok);
+    }
     if (!ok || !std::isfinite(v)) {
         return std::nullopt;
     }

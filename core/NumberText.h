@@ -22,8 +22,9 @@ QString fixed(double v, int decimals, const QLocale& locale = QLocale());
 QString roundTrip(double v);
 QString roundTripSingle(float v);
 
-// A number typed by a user: the locale's own form, or with a point as the decimal
-// separator. Blanks around it are ignored; group separators, "inf" and "nan" are not numbers.
+// A number typed by a user: the locale's own form, or with a point or a comma as the decimal
+// separator, whatever the locale. Blanks around it are ignored; group separators, "inf" and "nan"
+// are not numbers.
 std::optional<double> parse(const QString& text, const QLocale& locale = QLocale());
 
 // As parse(), but throws ConversionError naming the field.

@@ -1,4 +1,5 @@
 #include "core/Version.h"
+#include "shell/Application.h"
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
 #include "ui/ProgramIcon.h"
@@ -7,9 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kelmo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Келмо"));
-    QApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
+    kelmo::shell::identifyApplication(QString::fromLatin1(kelmo::kVersion));
     QApplication::setWindowIcon(kelmo::ui::programIcon());
     // The running program matches its menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("ru.kelmo.Kelmo"));

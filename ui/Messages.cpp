@@ -1,5 +1,9 @@
 #include "ui/Messages.h"
 
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
 namespace kelmo::ui {
 
 namespace {
@@ -38,6 +42,20 @@ void Messages::plain(QWidget* parent, const QString& title, const QString& text)
 
 void Messages::setInterceptor(Interceptor i) {
     interceptor() = std::move(i);
+}
+
+void refuseField(QLineEdit* field) {
+    if (field == nullptr) {
+        return;
+    }
+    field->setFocus();
+    field->selectAll();
+    // A line edit drops its selection when it loses the focus, which may still be under way.
+    QTimer::singleShot(0, field, [edit = QPointer<QLineEdit>(field)] {
+        if (edit && edit->hasFocus()) {
+            edit->selectAll();
+        }
+    });
 }
 
 Messages::Interceptor Messages::currentInterceptor() {

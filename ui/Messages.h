@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QLineEdit;
 class QWidget;
 
 namespace kelmo::ui {
@@ -38,6 +39,11 @@ public:
     static void setInterceptor(Interceptor interceptor);
     static Interceptor currentInterceptor();
 };
+
+// A field whose value was refused takes the focus with its whole text selected, so that
+// typing replaces the refused text instead of adding to it. Safe to call while the focus is
+// leaving the field: the selection is made again once that focus change is over.
+void refuseField(QLineEdit* field);
 
 // Records the messages shown while it lives and answers each with the next queued answer,
 // or OK when none is queued. Recorders nest: the one made last records until it goes.

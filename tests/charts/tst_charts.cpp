@@ -1,10 +1,22 @@
+#include "charts/ChartActions.h"
+#include "charts/ProfileLookup.h"
 #include "charts/ZoneCharts.h"
 #include "engine/ZoneRun.h"
 #include "tests/support/Runs.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
+#include <QImageReader>
 #include <QLineSeries>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
 
@@ -42,6 +54,16 @@ private slots:
     void rowForDistance_data();
     void rowForDistance();
     void rangeChart();
+    void rangeChartNeverEmpty_data();
+    void rangeChartNeverEmpty();
+    void enclosingRows();
+    void pressureLookupSaysWhichRow_data();
+    void pressureLookupSaysWhichRow();
+    void tickLabels_data();
+    void tickLabels();
+    void replacedChartIsDeleted();
+    void saveChartImage_data();
+    void saveChartImage();
     void renderedImage();
 };
 
@@ -205,17 +227,227 @@ void TestCharts::rowForDistance() {
 void TestCharts::rangeChart() {
     const auto s = run(1000, Placement::Air, 1);
     const ChartData d = rangeChartData(*s, 1, 101, 10);
-    QCOMPARE(d.points.size(), 100);
+    // Both bounds are drawn: 101 points for the distances 1 to 101 m.
+    QCOMPARE(d.points.size(), 101);
     QCOMPARE(d.points.constFirst().x(), 1.0);
-    QCOMPARE(d.points.constLast().x(), 100.0);
+    QCOMPARE(d.points.constLast().x(), 101.0);
     QCOMPARE(d.labelEveryPoints, 10);
     QCOMPARE(d.yMin, s->gProfile.row(101).deltaPkgf);
     QCOMPARE(d.yMax, s->gProfile.row(1).deltaPkgf);
     QCOMPARE(d.yDivisions, 10);
     // A short range gives automatic labels, never an interval of 0.
     const ChartData shortRange = rangeChartData(*s, 10, 13, 5);
-    QCOMPARE(shortRange.points.size(), 3);
+    QCOMPARE(shortRange.points.size(), 4);
     QCOMPARE(shortRange.tickInterval, 0.0);
+}
+
+void TestCharts::rangeChartNeverEmpty_data() {
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("a");
+    QTest::addColumn<double>("b");
+    QTest::addColumn<QList<double>>("distances");
+    QTest::newRow("step 1, 1-2") << 1.0 << 1.0 << 2.0 << QList<double>{1, 2};
+    QTest::newRow("step 2, 5-8") << 2.0 << 5.0 << 8.0 << QList<double>{5, 7, 9};
+    QTest::newRow("step 10, 22-24 inside one step")
+        << 10.0 << 22.0 << 24.0 << QList<double>{21, 31};
+    QTest::newRow("step 10, 1-11") << 10.0 << 1.0 << 11.0 << QList<double>{1, 11};
+    QTest::newRow("step 1, 10,5-11,5") << 1.0 << 10.5 << 11.5 << QList<double>{10, 11, 12};
+}
+
+void TestCharts::rangeChartNeverEmpty() {
+    QFETCH(double, step);
+    QFETCH(double, a);
+    QFETCH(double, b);
+    QFETCH(QList<double>, distances);
+    const auto s = run(1000, Placement::Air, step);
+    const ChartData d = rangeChartData(*s, a, b, 10);
+    QList<double> xs;
+    for (const QPointF& p : d.points) {
+        xs.append(p.x());
+        QVERIFY(p.x() >= d.xMin && p.x() <= d.xMax);
+        QVERIFY(p.y() >= d.yMin && p.y() <= d.yMax);
+    }
+    QCOMPARE(xs, distances);
+    // Few points are marked, so that they show even where no line joins them.
+    std::unique_ptr<QChart> chart(createChart(d));
+    auto* series = qobject_cast<QLineSeries*>(chart->series().constFirst());
+    QCOMPARE(series->count(), distances.size());
+    QVERIFY(series->pointsVisible());
+}
+
+void TestCharts::enclosingRows() {
+    const auto s = run(1000, Placement::Air, 10); // rows at 1, 11, 21, …, 321
+    QCOMPARE(rowAtOrBefore(*s, 0.5), 1);
+    QCOMPARE(rowAtOrBefore(*s, 21), 3);
+    QCOMPARE(rowAtOrBefore(*s, 30.9), 3);
+    QCOMPARE(rowAtOrBefore(*s, 1e6), 33);
+    QCOMPARE(rowAtOrAfter(*s, 0.5), 1);
+    QCOMPARE(rowAtOrAfter(*s, 21), 3);
+    QCOMPARE(rowAtOrAfter(*s, 21.1), 4);
+    QCOMPARE(rowAtOrAfter(*s, 1e6), 33);
+    CalcState empty;
+    QCOMPARE(rowAtOrBefore(empty, 5), 0);
+    QCOMPARE(rowAtOrAfter(empty, 5), 0);
+    QVERIFY(!lookUpPressure(empty, 5));
+    QVERIFY(!lookUpDistance(empty, 0.5));
+}
+
+void TestCharts::pressureLookupSaysWhichRow_data() {
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("distance");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<bool>("exact");
+    QTest::newRow("step 1, 25 m") << 1.0 << 25.0 << 25.0 << true;
+    QTest::newRow("step 1, 10,4 m") << 1.0 << 10.4 << 10.0 << false;
+    QTest::newRow("step 10, 25 m reads 21 m") << 10.0 << 25.0 << 21.0 << false;
+    QTest::newRow("step 10, 21 m") << 10.0 << 21.0 << 21.0 << true;
+    QTest::newRow("step 0,5, 2,5 m") << 0.5 << 2.5 << 2.5 << true;
+}
+
+void TestCharts::pressureLookupSaysWhichRow() {
+    QFETCH(double, step);
+    QFETCH(double, distance);
+    QFETCH(double, stored);
+    QFETCH(bool, exact);
+    const auto s = run(1000, Placement::Air, step);
+    const auto found = lookUpPressure(*s, distance);
+    QVERIFY(found);
+    QCOMPARE(found->distance, stored);
+    QCOMPARE(found->exact, exact);
+    QCOMPARE(found->pressureKgf, s->gProfile.row(found->row).deltaPkgf);
+    QCOMPARE(s->gProfile.row(found->row).r, stored);
+}
+
+namespace {
+
+// The numbers a chart shows on its axes, as laid out in a scene of the given size.
+QStringList axisLabels(const ChartData& data) {
+    QGraphicsScene scene;
+    QChart* chart = createChart(data);
+    scene.addItem(chart);
+    chart->setGeometry(QRectF(0, 0, 900, 600));
+    QStringList labels;
+    for (QGraphicsItem* item : scene.items()) {
+        QString text;
+        if (auto* rich = dynamic_cast<QGraphicsTextItem*>(item)) {
+            text = rich->toPlainText();
+        } else if (auto* simple = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
+            text = simple->text();
+        }
+        if (!text.isEmpty() && !text.at(0).isLetter() && text.at(0) != QLatin1Char('(')) {
+            labels.append(text);
+        }
+    }
+    return labels;
+}
+
+} // namespace
+
+void TestCharts::tickLabels_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<int>("kind"); // -1, -2: the range chart 1 … 101 m, 1 … 2 m
+    QTest::addColumn<double>("limitKPa");
+    for (const char* locale : {"C", "en_US", "ru_RU"}) {
+        const QString l = QString::fromLatin1(locale);
+        QTest::addRow("%s kgf", locale) << l << int(ZoneChart::PressureKgf) << 3000.0;
+        QTest::addRow("%s kPa 3000", locale) << l << int(ZoneChart::PressureKPa) << 3000.0;
+        QTest::addRow("%s kPa 7278", locale) << l << int(ZoneChart::PressureKPa) << 7278.0;
+        QTest::addRow("%s kPa 500000", locale) << l << int(ZoneChart::PressureKPa) << 500000.0;
+        QTest::addRow("%s probit", locale) << l << int(ZoneChart::ProbitHeavy) << 3000.0;
+        QTest::addRow("%s range", locale) << l << -1 << 3000.0;
+        QTest::addRow("%s range 1-2", locale) << l << -2 << 3000.0;
+    }
+}
+
+void TestCharts::tickLabels() {
+    QFETCH(QString, locale);
+    QFETCH(int, kind);
+    QFETCH(double, limitKPa);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    CalcParameters params = CalcParameters::loadValues();
+    params.gChartLimitKPa = limitKPa;
+    const auto s = run(30000, Placement::Ground, 1, params);
+    const ChartData d = kind == -1   ? rangeChartData(*s, 1, 101, 10)
+                        : kind == -2 ? rangeChartData(*s, 1, 2, 10)
+                                     : chartData(ZoneChart(kind), *s);
+    const QStringList labels = axisLabels(d);
+    QLocale::setDefault(before);
+
+    QVERIFY2(labels.size() >= 6, qPrintable(labels.join(QLatin1Char('|'))));
+    // Digits, at most one decimal separator (the locale's), no grouping, no exponent.
+    const QString point = QRegularExpression::escape(QLocale(locale).decimalPoint());
+    const QRegularExpression number(QStringLiteral("^-?\\d+(") + point + QStringLiteral("\\d+)?$"));
+    for (const QString& label : labels) {
+        QVERIFY2(number.match(label).hasMatch(),
+                 qPrintable(label + QStringLiteral(" in ") + labels.join(QLatin1Char('|'))));
+        // Decimals suited to the axis: no more digits than a tick needs.
+        int digits = 0;
+        for (const QChar c : label) {
+            digits += c.isDigit() ? 1 : 0;
+        }
+        QVERIFY2(digits <= 6,
+                 qPrintable(label + QStringLiteral(" in ") + labels.join(QLatin1Char('|'))));
+    }
+}
+
+void TestCharts::replacedChartIsDeleted() {
+    QChartView view;
+    QPointer<QChart> previous = view.chart();
+    QVERIFY(previous);
+    auto* chart = new QChart();
+    replaceChart(&view, chart);
+    QCOMPARE(view.chart(), chart);
+    QVERIFY(previous.isNull());
+    // Setting the same chart again keeps it.
+    replaceChart(&view, chart);
+    QCOMPARE(view.chart(), chart);
+}
+
+void TestCharts::saveChartImage_data() {
+    QTest::addColumn<QString>("chosen"); // relative to a temporary folder; "" = Cancel
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("png") << "a.png"
+                         << "a.png" << QByteArray("png") << true;
+    QTest::newRow("no suffix gets png") << "b"
+                                        << "b.png" << QByteArray("png") << true;
+    QTest::newRow("jpeg") << "c.jpg"
+                          << "c.jpg" << QByteArray("jpeg") << true;
+    QTest::newRow("missing folder") << "nowhere/d.png"
+                                    << "" << QByteArray() << false;
+    QTest::newRow("cancel") << ""
+                            << "" << QByteArray() << false;
+}
+
+void TestCharts::saveChartImage() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, format);
+    QFETCH(bool, ok);
+    QTemporaryDir dir;
+    QString proposed;
+    setImageDialogForTesting([&](const QString& path) {
+        proposed = path;
+        return chosen.isEmpty() ? QString() : dir.filePath(chosen);
+    });
+    ui::MessageRecorder messages;
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QCOMPARE(charts::saveChartImage(nullptr, image, QStringLiteral("График")), ok);
+    setImageDialogForTesting({});
+    QVERIFY(proposed.endsWith(QStringLiteral("График.png")));
+    QCOMPARE(messages.count(), !ok && !chosen.isEmpty() ? 1 : 0);
+    if (!ok) {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+        return;
+    }
+    QImageReader reader(dir.filePath(written));
+    QCOMPARE(reader.format(), format);
+    QCOMPARE(reader.read().size(), QSize(120, 80));
+    // Nothing but the picture is left in the folder.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
 }
 
 void TestCharts::renderedImage() {

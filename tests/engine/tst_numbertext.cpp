@@ -80,6 +80,16 @@ void TestNumberText::parse_data() {
                                   << "12.5" << true << 12.5;
     QTest::newRow("en point") << "en_US"
                               << "12.5" << true << 12.5;
+    QTest::newRow("en comma too") << "en_US"
+                                  << "12,5" << true << 12.5;
+    QTest::newRow("C comma too") << "C"
+                                 << "1000,5" << true << 1000.5;
+    QTest::newRow("en comma negative exponent") << "en_US"
+                                                << "-2,5e3" << true << -2500.0;
+    QTest::newRow("en grouped with both is no number") << "en_US"
+                                                       << "1,000.5" << false << 0.0;
+    QTest::newRow("C two commas") << "C"
+                                  << "1,2,3" << false << 0.0;
     QTest::newRow("de point is decimal, not grouping") << "de_DE"
                                                        << "1.000" << true << 1.0;
     QTest::newRow("blanks around") << "ru_RU"

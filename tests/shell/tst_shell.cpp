@@ -8,6 +8,7 @@
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveCatalogue.h"
 #include "data/ProbitTable.h"
+#include "shell/Application.h"
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
 #include "shell/frmAbout.h"
@@ -420,6 +421,13 @@ private slots:
     void qtSpeaksRussian() {
         QVERIFY(shell::installQtTranslations());
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+    }
+
+    void windowTitlesGetNoSuffix() {
+        // The window system appends a display name, when one is set, to every title.
+        shell::identifyApplication(QStringLiteral("1.0"));
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("kelmo"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     }
 
     void exitClosesEverything() {

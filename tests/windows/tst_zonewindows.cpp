@@ -510,7 +510,7 @@ void TestZoneWindows::rangeChart() {
     type(out, "Rast2", QStringLiteral("101"));
     click(out, "Command1");
     QCOMPARE(messages.count(), 1);
-    QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 100);
+    QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 101); // 1 to 101 m, both bounds drawn
     QVERIFY(child<QTabWidget>(out, "SSTab2")->isTabEnabled(1));
     QCOMPARE(child<QTabWidget>(out, "SSTab2")->currentIndex(), 1);
     QCOMPARE(text(out, "Label5"),
@@ -654,7 +654,7 @@ void TestZoneWindows::lookupWithLargerStep() {
     type(out, "Rast1", QStringLiteral("1"));
     type(out, "Rast2", QStringLiteral("101"));
     QVERIFY(out->buildRangeChart());
-    QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 10);
+    QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 11); // 1, 11, …, 101 m
 }
 
 void TestZoneWindows::returnToInput() {

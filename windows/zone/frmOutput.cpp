@@ -1,5 +1,7 @@
 #include "windows/zone/frmOutput.h"
 
+#include "charts/ChartActions.h"
+#include "charts/ProfileLookup.h"
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
@@ -11,6 +13,8 @@
 #include "session/ZoneSession.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/TableCopy.h"
+#include "ui/WindowPlacement.h"
 #include "windows/zone/ProfileModel.h"
 
 #include "windows/zone/OutputPages.h"
@@ -20,6 +24,7 @@
 #include <QChart>
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QHeaderView>
 
 #include <cmath>
@@ -87,13 +92,39 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
     }
     m_ui->tabDavl1->setColumnWidth(4, 100);
 
-    for (QChartView* view : {m_ui->Graf_Davl1, m_ui->Graf_Davl, m_ui->Graf_Davl_Diap,
-                             m_ui->chrProbit0, m_ui->chrProbit1, m_ui->chrProbit2}) {
+    m_ui->tabDavl1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_ui->tabDavl1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    ui::installTableCopy(m_ui->tabDavl1);
+
+    const std::pair<QChartView*, QString> views[] = {
+        {m_ui->Graf_Davl1, QStringLiteral("График давления, кгс на кв. см")},
+        {m_ui->Graf_Davl, QStringLiteral("График давления, кПа")},
+        {m_ui->Graf_Davl_Diap, QStringLiteral("График давления на диапазоне")},
+        {m_ui->chrProbit0, QStringLiteral("Пробит-функция, человек вне здания")},
+        {m_ui->chrProbit1, QStringLiteral("Пробит-функция, тяжелые разрушения")},
+        {m_ui->chrProbit2, QStringLiteral("Пробит-функция, полное разрушение")},
+    };
+    for (const auto& [view, fileName] : views) {
         view->setRenderHint(QPainter::Antialiasing);
-        // The view lets go of its own first chart without deleting it.
-        std::unique_ptr<QChart> first(view->chart());
-        view->setChart(charts::createChart(charts::ChartData{}));
+        charts::replaceChart(view, charts::createChart(charts::ChartData{}));
+        charts::installChartMenu(view, fileName);
     }
+
+    // Which stored distance a lookup by distance read, when it is not the one typed.
+    m_lookupNote = new QLabel(m_ui->Frame3);
+    m_lookupNote->setObjectName(QStringLiteral("lblLookupRow"));
+    m_lookupNote->setWordWrap(true);
+    m_lookupNote->setVisible(false);
+    if (auto* grid = qobject_cast<QGridLayout*>(m_ui->Frame3->layout())) {
+        grid->addWidget(m_lookupNote, grid->rowCount(), 0, 1, 2);
+    }
+    // Why tools are unavailable after a run that stored (almost) nothing.
+    m_noResults = new QLabel(m_ui->centralwidget);
+    m_noResults->setObjectName(QStringLiteral("lblNoResults"));
+    m_noResults->setWordWrap(true);
+    m_noResults->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_noResults->setVisible(false);
+    m_ui->mainLayout->insertWidget(0, m_noResults);
     m_ui->Frame18->setVisible(false);
     for (QLabel* note : {m_ui->chrProbit0Note, m_ui->chrProbit1Note, m_ui->chrProbit2Note}) {
         note->setVisible(false);
@@ -122,6 +153,26 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
         }
     });
     connect(m_ui->Text1, &QLineEdit::textChanged, m_ui->Text2, &QLineEdit::clear);
+    connect(m_ui->Text1, &QLineEdit::textChanged, m_lookupNote, &QWidget::hide);
+    // A point result no longer matches a distance the user has edited.
+    connect(m_ui->GOX, &QLineEdit::textEdited, m_ui->Frame18, &QWidget::hide);
+    // Enter in a field runs the action of its group.
+    connect(m_ui->GOX, &QLineEdit::returnPressed, this, &frmOutput::calculatePoint);
+    for (QLineEdit* field : {m_ui->Rast1, m_ui->Rast2}) {
+        connect(field, &QLineEdit::returnPressed, this, [this, field] {
+            if (acceptField(field)) {
+                buildRangeChart();
+            }
+        });
+    }
+    connect(m_ui->Text8, &QLineEdit::returnPressed, this, &frmOutput::buildRangeChart);
+    connect(m_ui->Text1, &QLineEdit::returnPressed, this, [this] {
+        if (acceptField(m_ui->Text1)) {
+            lookUp();
+        }
+    });
+
+    ui::WindowPlacement::attach(this, QStringLiteral("frmOutput"));
 
     load();
 }
@@ -180,12 +231,59 @@ void frmOutput::present() {
 
     m_ui->Rast2->setText(numtext::general(s.gMaxDistance));
     m_ui->Text8->setText(numtext::general(s.gChartDivKgf));
+    showAvailableTools(s);
 
     m_ui->Label15->setText(charge.massText);
     m_ui->Label11->setText(charge.name);
     m_ui->Lab1->setText(charge.energyCaption);
     m_ui->Lab2->setText(charge.energyText);
     m_ui->Label12->setText(charge.placementText);
+}
+
+void frmOutput::showAvailableTools(const CalcState& s) {
+    // The lookup and range tools need at least one stored row and a range of 1 m or more;
+    // the point calculation needs two rows (its range ends one row before the last).
+    const bool tools = s.gPointCount >= 1 && s.gMaxDistance >= 1;
+    const bool point = s.gPointCount >= 2;
+    m_ui->Frame2->setEnabled(tools);
+    m_ui->Frame3->setEnabled(tools);
+    m_ui->Frame17->setEnabled(point);
+    if (!tools) {
+        for (QLineEdit* field : {m_ui->Rast1, m_ui->Rast2, m_ui->Text1, m_ui->Text2}) {
+            field->clear();
+        }
+    }
+    QString note;
+    if (s.gPointCount < 1) {
+        note = QStringLiteral("Нет результатов расчета: уже на расстоянии 1 м пробит-функция "
+                              "тяжелых разрушений меньше 1, в таблицу не попало ни одного "
+                              "расстояния. Графики, определение параметров по графику и расчет "
+                              "на заданном расстоянии недоступны.");
+    } else if (!tools || !point) {
+        note = QStringLiteral("В таблице расчета одна строка (1 м): ") +
+               (tools ? QStringLiteral("расчет на заданном расстоянии недоступен.")
+                      : QStringLiteral("построение графика на диапазоне, определение "
+                                       "параметров по графику и расчет на заданном расстоянии "
+                                       "недоступны.")) +
+               QStringLiteral(" Уменьшите шаг расчета в меню «Параметры расчета» окна ввода.");
+    }
+    m_noResults->setText(note);
+    m_noResults->setVisible(!note.isEmpty());
+}
+
+bool frmOutput::acceptField(QLineEdit* field) {
+    m_validating = true;
+    const bool ok = validate(field);
+    m_validating = false;
+    if (ok) {
+        if (m_refused == field) {
+            m_refused = nullptr;
+        }
+    } else {
+        m_refused = field;
+        ui::refuseField(field);
+    }
+    return ok;
 }
 
 bool frmOutput::blockedByRefusal() const {
@@ -205,12 +303,13 @@ bool frmOutput::calculatePoint() {
                               QStringLiteral("Расстояние от эпицентра «%1» не является числом. "
                                              "Введите расстояние в метрах, например 12,5.")
                                   .arg(m_ui->GOX->text()));
-        m_ui->GOX->setFocus();
+        ui::refuseField(m_ui->GOX);
         return false;
     }
     const double d = *parsed;
     if (!pointInRange(s, d)) {
         ui::Messages::warning(this, kPointTitle, QString::fromUtf8(kPointRangeMessage));
+        ui::refuseField(m_ui->GOX);
         return false;
     }
 
@@ -254,7 +353,7 @@ bool frmOutput::buildRangeChart() {
     const auto b = numtext::parse(m_ui->Rast2->text());
     if (!a || !b) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        (a ? m_ui->Rast2 : m_ui->Rast1)->setFocus();
+        ui::refuseField(a ? m_ui->Rast2 : m_ui->Rast1);
         return false;
     }
     if (*b <= *a) {
@@ -267,7 +366,7 @@ bool frmOutput::buildRangeChart() {
         ui::Messages::warning(this, kRangeTitle,
                               QStringLiteral("Число разбиений по шкале давления должно быть целым "
                                              "числом от 1 до 100."));
-        m_ui->Text8->setFocus();
+        ui::refuseField(m_ui->Text8);
         return false;
     }
     const charts::ChartData info = charts::rangeChartData(
@@ -290,25 +389,30 @@ bool frmOutput::lookUp() {
     const auto value = numtext::parse(m_ui->Text1->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        m_ui->Text1->setFocus();
-        return false;
-    }
-    if (s.gPointCount < 1) {
+        ui::refuseField(m_ui->Text1);
         return false;
     }
     if (m_ui->Option1->isChecked()) {
-        m_ui->Text2->setText(numtext::fixed(pressureAtDistance(*value), 4));
+        const auto found = charts::lookUpPressure(s, *value);
+        if (!found) {
+            return false;
+        }
+        m_ui->Text2->setText(numtext::fixed(found->pressureKgf, 4));
+        // The table holds the distances of the run's step only: say which one was read.
+        m_lookupNote->setText(
+            QStringLiteral("Давление взято из таблицы расчета для %1 м — "
+                           "ближайшего к %2 м расстояния в ней.")
+                .arg(numtext::general(found->distance), numtext::general(*value)));
+        m_lookupNote->setVisible(!found->exact);
         return true;
     }
     // The pressure falls with the distance: the first row at or below the value.
-    int row = s.gPointCount;
-    for (int i = 1; i <= s.gPointCount; ++i) {
-        if (s.gProfile.row(i).deltaPkgf <= *value) {
-            row = i;
-            break;
-        }
+    const auto distance = charts::lookUpDistance(s, *value);
+    if (!distance) {
+        return false;
     }
-    m_ui->Text2->setText(numtext::general(s.gProfile.row(row).r));
+    m_ui->Text2->setText(numtext::general(*distance));
+    m_lookupNote->setVisible(false);
     return true;
 }
 
@@ -322,6 +426,7 @@ void frmOutput::choosePressureInput() {
     m_ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
     m_ui->Text1->setText(numtext::fixed(pressureAtDistance(m_session.state().gMaxDistance), 4));
     m_ui->Text2->clear();
+    m_lookupNote->setVisible(false);
 }
 
 // ---- validation on focus loss
@@ -391,17 +496,7 @@ bool frmOutput::eventFilter(QObject* watched, QEvent* event) {
         // Switching to another window or opening a menu is not leaving the field.
         if (field != nullptr && isVisible() && reason != Qt::ActiveWindowFocusReason &&
             reason != Qt::PopupFocusReason) {
-            m_validating = true;
-            const bool ok = validate(field);
-            m_validating = false;
-            if (ok) {
-                if (m_refused == field) {
-                    m_refused = nullptr;
-                }
-            } else {
-                m_refused = field;
-                field->setFocus();
-            }
+            acceptField(field);
         }
     }
     return QMainWindow::eventFilter(watched, event);

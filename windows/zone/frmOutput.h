@@ -55,6 +55,9 @@ private:
     bool validateDistanceField(QLineEdit* field);
     bool validatePressureField(QLineEdit* field);
     bool validate(QLineEdit* field);
+    // Validates a field as leaving it does; a refused field keeps the focus.
+    bool acceptField(QLineEdit* field);
+    void showAvailableTools(const CalcState& s);
     double pressureAtDistance(double distance) const;
     bool blockedByRefusal() const;
 
@@ -76,6 +79,8 @@ private:
     Session& m_session;
     PercentLookup m_percents;
     ProfileModel* m_model = nullptr;
+    QLabel* m_lookupNote = nullptr;
+    QLabel* m_noResults = nullptr;
     // The range chart as drawn, for the full report; empty until one is built.
     std::optional<charts::ChartData> m_rangeChart;
     QString m_rangeFromText, m_rangeToText;

@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 #include "session/ZoneSession.h"
 #include "ui/Messages.h"
+#include "ui/WindowPlacement.h"
 
 #include "ui_frmPar.h"
 
@@ -19,6 +20,12 @@ frmPar::frmPar(Session& session, QWidget* parent)
 
     connect(m_ui->Command1, &QPushButton::clicked, this, &frmPar::accept);
     connect(m_ui->mnuIsh, &QAction::triggered, this, &frmPar::resetTexts);
+    for (QLineEdit* field : {m_ui->Text5, m_ui->Text2, m_ui->Text1, m_ui->Text7, m_ui->Text8}) {
+        connect(field, &QLineEdit::returnPressed, this, &frmPar::accept);
+    }
+    // Wide enough for the whole title in the frame.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 200);
+    ui::WindowPlacement::attach(this, QStringLiteral("frmPar"));
 
     load();
 }
@@ -63,8 +70,7 @@ bool frmPar::accept() {
         } catch (const ConversionError& e) {
             ui::Messages::warning(this, QStringLiteral("Внимание!"),
                                   QString::fromStdString(e.what()));
-            f.edit->setFocus();
-            f.edit->selectAll();
+            ui::refuseField(f.edit);
             return false;
         }
     }

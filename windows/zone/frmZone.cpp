@@ -6,6 +6,7 @@
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
 #include "ui/Messages.h"
+#include "ui/WindowPlacement.h"
 
 #include "ui_frmZone.h"
 
@@ -78,6 +79,11 @@ frmZone::frmZone(Session& session, Services services, QWidget* parent)
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmZone::backToMenu);
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmZone::exitRequested);
     connect(m_ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
+    // Enter in any field of the charge runs the calculation.
+    for (QLineEdit* field : {m_ui->Text14, m_ui->Text2, m_ui->Text12, m_ui->Text15, m_ui->txtMch}) {
+        connect(field, &QLineEdit::returnPressed, this, &frmZone::runCalculation);
+    }
+    ui::WindowPlacement::attach(this, QStringLiteral("frmZone"));
 
     load();
 }
@@ -175,7 +181,7 @@ reports::ChargeDescription frmZone::describeCharge(HeatUnit unit, Placement plac
 bool frmZone::runCalculation() {
     using numtext::parseField;
     ChargeInput in;
-    QWidget* field = nullptr;
+    QLineEdit* field = nullptr;
     try {
         field = m_ui->Text2;
         in.chargeMassKg =
@@ -203,12 +209,12 @@ bool frmZone::runCalculation() {
     } catch (const ConversionError& e) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         if (field != nullptr && field->isVisible()) {
-            field->setFocus();
+            ui::refuseField(field);
         }
         return false;
     } catch (const ArithmeticError& e) {
         using Cause = ArithmeticError::Cause;
-        QWidget* culprit = nullptr;
+        QLineEdit* culprit = nullptr;
         switch (e.cause()) {
         case Cause::ChargeMass:
             culprit = m_ui->Text2;
@@ -228,7 +234,7 @@ bool frmZone::runCalculation() {
         }
         ui::Messages::warning(this, kTitle, text);
         if (culprit != nullptr && culprit->isVisible()) {
-            culprit->setFocus();
+            ui::refuseField(culprit);
         }
         return false;
     } catch (const RowLimitError& e) {

@@ -1,0 +1,145 @@
+#include "ui/Messages.h"
+#include "ui/TableCopy.h"
+#include "ui/WindowPlacement.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using namespace kelmo;
+
+class TestUi : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        // Window places go to a folder of the test's own.
+        m_settings = std::make_unique<QTemporaryDir>();
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
+    }
+
+    void cleanup() { m_settings.reset(); }
+
+    void windowCentredThenKeptAndRemembered() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QPoint moved;
+        {
+            QMainWindow window;
+            window.resize(400, 300);
+            ui::WindowPlacement::attach(&window, QStringLiteral("w"));
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            // First show ever: centred on the screen.
+            QVERIFY2((window.frameGeometry().center() - screen.center()).manhattanLength() <= 2,
+                     qPrintable(QStringLiteral("%1,%2")
+                                    .arg(window.frameGeometry().center().x())
+                                    .arg(window.frameGeometry().center().y())));
+            window.setGeometry(QRect(screen.topLeft() + QPoint(30, 40), QSize(500, 350)));
+            moved = window.pos();
+            window.hide();
+            // Shown again: where the user left it, whatever the window system would do.
+            window.move(screen.bottomRight() - QPoint(100, 100));
+            window.show();
+            QCOMPARE(window.pos(), moved);
+            QCOMPARE(window.size(), QSize(500, 350));
+        }
+        // A new window of the same name, as in a later run, takes the remembered place.
+        QMainWindow again;
+        ui::WindowPlacement::attach(&again, QStringLiteral("w"));
+        again.show();
+        QCOMPARE(again.pos(), moved);
+        QCOMPARE(again.size(), QSize(500, 350));
+        // Another window has its own place: centred.
+        QMainWindow other;
+        other.resize(200, 100);
+        ui::WindowPlacement::attach(&other, QStringLiteral("other"));
+        other.show();
+        QVERIFY((other.frameGeometry().center() - screen.center()).manhattanLength() <= 2);
+        QVERIFY(QFile::exists(QSettings().fileName()));
+        QVERIFY(QSettings().fileName().startsWith(m_settings->path()));
+    }
+
+    void copyBlock_data() {
+        QTest::addColumn<QList<QPoint>>("cells"); // (column, row)
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one cell") << QList<QPoint>{{1, 0}} << "1,5\n";
+        QTest::newRow("block 2x2")
+            << QList<QPoint>{{0, 1}, {1, 1}, {0, 2}, {1, 2}} << "2\t2,5\n3\t3,5\n";
+        QTest::newRow("gap stays empty") << QList<QPoint>{{0, 0}, {1, 1}} << "1\t\n\t2,5\n";
+    }
+
+    void copyBlock() {
+        QFETCH(QList<QPoint>, cells);
+        QFETCH(QString, expected);
+        QStandardItemModel model(3, 2);
+        for (int r = 0; r < 3; ++r) {
+            model.setItem(r, 0, new QStandardItem(QString::number(r + 1)));
+            model.setItem(r, 1, new QStandardItem(QString::number(r + 1) + QStringLiteral(",5")));
+        }
+        QTableView view;
+        view.setModel(&model);
+        view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        ui::installTableCopy(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.selectionModel()->setCurrentIndex(model.index(2, 1), QItemSelectionModel::NoUpdate);
+        for (const QPoint& c : cells) {
+            view.selectionModel()->select(model.index(c.y(), c.x()), QItemSelectionModel::Select);
+        }
+        QCOMPARE(ui::selectionText(&view), expected);
+        QGuiApplication::clipboard()->clear();
+        QTest::keySequence(&view, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+    }
+
+    void refusedFieldIsSelected() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* field = new QLineEdit(QStringLiteral("1000кг"));
+        auto* other = new QLineEdit;
+        layout->addWidget(field);
+        layout->addWidget(other);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        // Refused while the focus is moving away from it, as a check on leaving does.
+        struct Refuser : QObject {
+            QLineEdit* field;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::FocusOut) {
+                    ui::refuseField(field);
+                }
+                return false;
+            }
+        } refuser;
+        refuser.field = field;
+        field->setFocus();
+        field->deselect();
+        field->end(false);
+        field->installEventFilter(&refuser);
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        field->removeEventFilter(&refuser);
+        QVERIFY(field->hasFocus());
+        QCOMPARE(field->selectedText(), QStringLiteral("1000кг"));
+        // Typing replaces the refused text.
+        QTest::keyClicks(field, QStringLiteral("1000"));
+        QCOMPARE(field->text(), QStringLiteral("1000"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_settings;
+};
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace kelmo::ui {
+
+// Keeps a window where the user left it. The first show ever centres the window on its
+// screen; after that every show puts it back at the place and size it had when it was last
+// moved, resized or hidden, in this run or an earlier one (QSettings, group "windows").
+class WindowPlacement final : public QObject {
+    Q_OBJECT
+
+public:
+    // Attaches to the window, which owns the helper; key names the window in the settings.
+    static WindowPlacement* attach(QWidget* window, const QString& key);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    WindowPlacement(QWidget* window, QString key);
+    void restore();
+    void save() const;
+    QString settingsKey() const;
+
+    QWidget* m_window;
+    QString m_key;
+    bool m_placed = false; // shown at least once: its geometry is worth keeping
+};
+
+} // namespace kelmo::ui
