@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointF>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 class QChart;
@@ -72,5 +73,9 @@ void applyChartData(QChart* chart, const ChartData& data);
 // and the reports. A hidden probit chart gives an image that says why it is empty.
 QImage renderChart(const ChartData& data, QSize size);
 QImage renderChart(ZoneChart kind, const CalcState& s, QSize size);
+
+// The chart for a printed page: laid out for sizePt points with labels of at least 8 pt at that
+// size and the title wrapped onto more lines rather than cut, drawn at dpi dots per inch.
+QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi);
 
 } // namespace kelmo::charts

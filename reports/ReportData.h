@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
+#include <QSizeF>
 #include <QString>
 
 #include <optional>
@@ -22,6 +24,11 @@ struct RangeChartPicture {
     QString fromText; // the range fields as they read when the report is made
     QString toText;
 };
+
+// The charts are printed 480 × 300 pt wide, drawn at 200 dots per inch.
+inline constexpr QSizeF kReportChartSizePt{480, 300};
+inline constexpr int kReportChartDpi = 200;
+inline constexpr QSize kReportChartSize{1334, 834}; // pixels: the printed size at 200 dpi
 
 // Pictures of the results window's charts, in the order the report places them.
 struct ReportCharts {

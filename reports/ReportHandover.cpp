@@ -35,11 +35,15 @@ void setOpenerForTesting(OpenHook hook) {
 ReportCharts renderReportCharts(const CalcState& s) {
     using charts::ZoneChart;
     ReportCharts c;
-    c.pressureKgf = charts::renderChart(ZoneChart::PressureKgf, s, kReportChartSize);
-    c.pressureKPa = charts::renderChart(ZoneChart::PressureKPa, s, kReportChartSize);
-    c.probitPeople = charts::renderChart(ZoneChart::ProbitPeople, s, kReportChartSize);
-    c.probitHeavy = charts::renderChart(ZoneChart::ProbitHeavy, s, kReportChartSize);
-    c.probitTotal = charts::renderChart(ZoneChart::ProbitTotal, s, kReportChartSize);
+    auto render = [&](ZoneChart kind) {
+        return charts::renderChartForPrint(charts::chartData(kind, s), kReportChartSizePt,
+                                           kReportChartDpi);
+    };
+    c.pressureKgf = render(ZoneChart::PressureKgf);
+    c.pressureKPa = render(ZoneChart::PressureKPa);
+    c.probitPeople = render(ZoneChart::ProbitPeople);
+    c.probitHeavy = render(ZoneChart::ProbitHeavy);
+    c.probitTotal = render(ZoneChart::ProbitTotal);
     return c;
 }
 

@@ -17,9 +17,6 @@ namespace kelmo::reports {
 
 inline constexpr const char* kWordFilter = "Документ Word (*.docx)";
 
-// Size of the chart pictures placed in the report, in pixels.
-inline constexpr QSize kReportChartSize{640, 400};
-
 // Pictures of the five charts of the results window drawn from the state; the range chart is
 // added by the caller when one has been built.
 ReportCharts renderReportCharts(const CalcState& s);

@@ -395,8 +395,9 @@ bool frmOutput::writeWordReport() {
         if (m_rangeChart && ui->SSTab2->isTabEnabled(1)) {
             // The caption reads the range fields as they are now; the picture is as drawn.
             pictures.range = reports::RangeChartPicture{
-                charts::renderChart(*m_rangeChart, reports::kReportChartSize), ui->Rast1->text(),
-                ui->Rast2->text()};
+                charts::renderChartForPrint(*m_rangeChart, reports::kReportChartSizePt,
+                                            reports::kReportChartDpi),
+                ui->Rast1->text(), ui->Rast2->text()};
         }
         const reports::ReportCharge charge{m_charge.name, m_charge.massText, m_charge.energyCaption,
                                            m_charge.energyText, m_charge.placementText};
