@@ -20,15 +20,15 @@ int runInitDbCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Создание новой базы данных с таблицами и справочными данными."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     const QCommandLineOption force("force", "Заменить существующий файл.");
     parser.addOption(force);
-    parser.addPositionalArgument("PATH", "Файл создаваемой базы данных.");
+    parser.addPositionalArgument("ПУТЬ", "Файл создаваемой базы данных.");
     if (!parser.parse(arguments)) {
         throw UsageError(parser.errorText());
     }
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("init-db")));
         return kExitOk;
     }
     if (parser.positionalArguments().size() != 1) {
@@ -46,17 +46,17 @@ int runPointCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Расчёт на заданном удалении: давление, импульс, пробит-функции и вероятности."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     ZoneOptions zoneOptions;
     zoneOptions.addTo(parser);
-    const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
+    const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "М");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "ПУТЬ");
     parser.addOption(at);
     parser.addOption(dbOption);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("point")));
         return kExitOk;
     }
     if (!parser.isSet(at)) {

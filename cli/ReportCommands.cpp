@@ -8,6 +8,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
+#include "reports/ChargeText.h"
 #include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
@@ -26,12 +27,16 @@ struct Command {
     QCommandLineParser parser;
     ZoneOptions zone;
     QCommandLineOption output;
-    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "TEXT"};
+    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ"};
 
-    Command(const QString& description, const QString& outputOption, const QString& outputHelp)
-        : output(outputOption, outputHelp, "FILE") {
+    QString command;
+
+    Command(const QString& commandName, const QString& description, const QString& outputOption,
+            const QString& outputHelp)
+        : output(outputOption, outputHelp, "ФАЙЛ"),
+          command(commandName) {
         parser.setApplicationDescription(description);
-        parser.addHelpOption();
+        addHelpOption(parser);
         zone.addTo(parser);
         parser.addOption(output);
         parser.addOption(name);
@@ -41,7 +46,7 @@ struct Command {
     bool parse(const QStringList& arguments) {
         parseOrThrow(parser, arguments);
         if (parser.isSet("help")) {
-            writeOut(parser.helpText().toUtf8());
+            writeOut(commandHelp(parser, command));
             return false;
         }
         if (!parser.isSet(output))
@@ -63,20 +68,18 @@ struct Command {
 
     // The charge as the results window would describe it; numbers as they were typed.
     reports::ReportCharge charge(const ChargeInput& input) const {
-        reports::ReportCharge c;
-        c.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
-        c.massText = parser.value("mass");
+        reports::ChargeFields f;
+        f.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
+        f.massText = parser.value("mass");
+        f.heatUnit = input.heatUnit;
         if (input.heatUnit == HeatUnit::PerMole) {
-            c.energyCaption = QStringLiteral("Энергия взрыва, кДж/моль:");
-            c.energyText = parser.value("heat-mol");
+            f.heatText = parser.value("heat-mol");
+            f.secondHeatText = parser.value("molar-mass");
         } else {
-            c.energyCaption = QStringLiteral("Энергия взрыва, кДж/кг:");
-            c.energyText = parser.isSet("heat") ? parser.value("heat") : QStringLiteral("4520");
+            f.heatText = parser.isSet("heat") ? parser.value("heat") : QStringLiteral("4520");
         }
-        c.placementText = input.placement == Placement::Air
-                              ? QStringLiteral("в воздухе")
-                              : QStringLiteral("на поверхности земли");
-        return c;
+        f.placement = input.placement;
+        return reports::describeCharge(f);
     }
 };
 
@@ -92,7 +95,7 @@ void printResult(const QString& path, int rows) {
 } // namespace
 
 int runReportCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
+    Command cmd(QStringLiteral("report"), QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;
@@ -107,13 +110,13 @@ int runReportCommand(const QStringList& arguments) {
 
 int runExpertCommand(const QStringList& arguments) {
     Command cmd(
-        QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
+        QStringLiteral("expert"), QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
-    const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
+    const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "М");
     const QCommandLineOption dbOption(
-        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "PATH");
+        "db", "Файл базы данных (по умолчанию bdKelmo.db в папке программы).", "ПУТЬ");
     const QCommandLineOption templ(
-        "template", "Шаблон отчета (по умолчанию otchet.docx в папке программы).", "PATH");
+        "template", "Шаблон отчета (по умолчанию otchet.docx в папке программы).", "ПУТЬ");
     cmd.parser.addOption(at);
     cmd.parser.addOption(dbOption);
     cmd.parser.addOption(templ);
@@ -151,7 +154,7 @@ int runExpertCommand(const QStringList& arguments) {
 }
 
 int runTableCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
+    Command cmd(QStringLiteral("table"), QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
                 QStringLiteral("Файл книги .xlsx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;

@@ -47,6 +47,7 @@ int main(int argc, char* argv[]) {
                                                 ? std::make_unique<QApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
+    kelmo::cli::installRussianParserTexts();
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{

@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
+#include "reports/ChargeText.h"
 #include "ui/Messages.h"
 #include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
@@ -165,25 +166,26 @@ void frmZone::backToMenu() {
 }
 
 ChargeDescription frmZone::describeCharge(Placement placement, double bodyMassKg) const {
-    ChargeDescription d;
-    d.massText = ui->Text2->text();
-    const QString perKg = QStringLiteral("Энергия взрыва, кДж/кг:");
+    reports::ChargeFields fields;
+    fields.massText = ui->Text2->text();
+    fields.heatText = ui->Text12->text();
+    fields.secondHeatText = ui->Text15->text();
     if (ui->Option8->isChecked()) {
-        d.name = ui->Combo4->currentText();
-        d.energyCaption = perKg;
-        d.energyText = ui->Text12->text();
+        fields.name = ui->Combo4->currentText();
+        fields.heatUnit = HeatUnit::PerKg; // the catalogue gives kJ/kg
     } else {
-        d.name = ui->Text14->text();
-        if (ui->Option1->isChecked()) {
-            d.energyCaption = perKg;
-            d.energyText = ui->Text12->text();
-        } else {
-            d.energyCaption = QStringLiteral("Энергия взрыва, кДж/моль:");
-            d.energyText = ui->Text15->text();
-        }
+        fields.name = ui->Text14->text();
+        fields.heatUnit = ui->Option1->isChecked() ? HeatUnit::PerKg : HeatUnit::PerMole;
     }
-    d.placementText = ui->Option5->isChecked() ? QStringLiteral("в воздухе")
-                                               : QStringLiteral("на поверхности земли");
+    fields.placement = ui->Option5->isChecked() ? Placement::Air : Placement::Ground;
+    const reports::ReportCharge text = reports::describeCharge(fields);
+
+    ChargeDescription d;
+    d.name = text.name;
+    d.massText = text.massText;
+    d.energyCaption = text.energyCaption;
+    d.energyText = text.energyText;
+    d.placementText = text.placementText;
     d.placement = placement;
     d.bodyMassKg = bodyMassKg;
     return d;
