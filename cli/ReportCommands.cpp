@@ -27,14 +27,15 @@ struct Command {
     QCommandLineParser parser;
     ZoneOptions zone;
     QCommandLineOption output;
-    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ"};
+    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).",
+                            "ТЕКСТ"};
 
     QString command;
 
     Command(const QString& commandName, const QString& description, const QString& outputOption,
             const QString& outputHelp)
-        : output(outputOption, outputHelp, "ФАЙЛ"),
-          command(commandName) {
+        : output(outputOption, outputHelp, "ФАЙЛ")
+        , command(commandName) {
         parser.setApplicationDescription(description);
         addHelpOption(parser);
         zone.addTo(parser);
@@ -95,7 +96,8 @@ void printResult(const QString& path, int rows) {
 } // namespace
 
 int runReportCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("report"), QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
+    Command cmd(QStringLiteral("report"),
+                QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;
@@ -110,7 +112,8 @@ int runReportCommand(const QStringList& arguments) {
 
 int runExpertCommand(const QStringList& arguments) {
     Command cmd(
-        QStringLiteral("expert"), QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
+        QStringLiteral("expert"),
+        QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "М");
     const QCommandLineOption dbOption(
@@ -154,7 +157,8 @@ int runExpertCommand(const QStringList& arguments) {
 }
 
 int runTableCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("table"), QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
+    Command cmd(QStringLiteral("table"),
+                QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
                 QStringLiteral("Файл книги .xlsx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;

@@ -12,8 +12,8 @@ struct ChargeFields {
     QString name;
     QString massText;
     HeatUnit heatUnit = HeatUnit::PerKg;
-    QString heatText;        // the heat of explosion field (kJ/kg, or kJ/mol before the switch)
-    QString secondHeatText;  // the second energy field, shown once kJ/mol is chosen
+    QString heatText;       // the heat of explosion field (kJ/kg, or kJ/mol before the switch)
+    QString secondHeatText; // the second energy field, shown once kJ/mol is chosen
     Placement placement = Placement::Ground;
 };
 

@@ -22,8 +22,8 @@ namespace {
 // shown, half away from zero as the text formatting does.
 double shownValue(double v, int decimals) {
     char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed,
-                                       decimals);
+    const auto written =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
     double shown = v;
     if (written.ec == std::errc())
         std::from_chars(text, written.ptr, shown);

@@ -19,6 +19,9 @@ docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
                                const ReportCharts& charts, const QLocale& locale = QLocale(),
                                const Progress& progress = {});
 
+// Above this many rows of the profile the window asks before it writes the full report.
+inline constexpr int kLongReportRows = 5000;
+
 // Rows of the numeric table in each of the consecutive tables it is written as.
 inline constexpr int kNumericRowsPerPart = 1000;
 

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   python3
   python3-docx python3-openpyxl libreoffice-writer-nogui poppler-utils
+  libreoffice-calc-nogui imagemagick
 )
 
 missing=()

@@ -19,6 +19,16 @@ out = {
     "maxRow": ws.max_row,
     "maxColumn": ws.max_column,
     "cells": {},
+    "print": {
+        "paper": ws.page_setup.paperSize,
+        "orientation": ws.page_setup.orientation,
+        "fitToPage": bool(ws.sheet_properties.pageSetUpPr is not None
+                          and ws.sheet_properties.pageSetUpPr.fitToPage),
+        "fitToWidth": ws.page_setup.fitToWidth,
+        "fitToHeight": ws.page_setup.fitToHeight,
+        "titleRows": str(ws.print_title_rows),
+        "frozen": ws.freeze_panes,
+    },
 }
 for ref in sys.argv[2:]:
     out["cells"][ref] = cell(ws[ref])

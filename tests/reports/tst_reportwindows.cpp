@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
 #include "reports/ReportHandover.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
@@ -70,6 +71,7 @@ private slots:
         };
         m_answer.clear();
         m_opened.clear();
+        m_filter.clear();
         reports::setSaveDialogForTesting([this](const QString&, const QString& filter) {
             m_filter = filter;
             return m_answer;
@@ -157,9 +159,35 @@ private slots:
         QCOMPARE(b["mS"].toString(), numtext::fixed(out->pointState().ptArgHeavy, 3));
     }
 
+    // More than kLongReportRows rows: the window asks first and suggests the Excel table;
+    // "Нет" writes nothing, "Да" writes the whole report.
+    void longReportAsksFirst() {
+        frmOutput* out = runWorked(0.05); // about 6,500 rows
+        QVERIFY(m_state->gPointCount > reports::kLongReportRows);
+        m_answer = m_dir.filePath("long.docx");
+        {
+            MessageRecorder messages;
+            messages.queueAnswer(QMessageBox::No);
+            child<QAction>(out, "mnuWord")->trigger();
+            QCOMPARE(messages.count(), 1);
+            QVERIFY(messages.last().text.contains(QString::number(m_state->gPointCount)));
+            QVERIFY(messages.last().text.contains("Excel"));
+            QVERIFY(messages.last().buttons.testFlag(QMessageBox::No));
+            QVERIFY(m_filter.isEmpty()); // no save dialog
+            QVERIFY(!QFile::exists(m_answer));
+        }
+        MessageRecorder messages;
+        messages.queueAnswer(QMessageBox::Yes);
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(m_opened, m_answer);
+        QVERIFY(QFile::exists(m_answer));
+    }
+
 private:
-    frmOutput* runWorked() {
+    frmOutput* runWorked(double step = 1) {
         auto* zone = WindowRegistry::show<frmZone>();
+        m_state->gStep = step;
         child<QLineEdit>(zone, "Text2")->setText("1000");
         child<QRadioButton>(zone, "Option5")->setChecked(true);
         click(zone, "cmdRasch");

@@ -390,6 +390,21 @@ void frmOutput::closeEvent(QCloseEvent* event) {
 
 bool frmOutput::writeWordReport() {
     const CalcState& s = calcState();
+    if (s.gPointCount > reports::kLongReportRows) {
+        // About 40 rows of the numeric table go on a page.
+        const QString text =
+            QStringLiteral("В таблице расстояний %1 строк: отчет займет около %2 страниц, и "
+                           "программа для документов Word будет открывать его долго.\n\n"
+                           "Таблицу расстояний удобнее сохранить в книгу Excel (кнопка «Вывод "
+                           "таблицы в Microsoft Excel» на странице «Параметры ударной "
+                           "волны»).\n\nПостроить полный отчет?")
+                .arg(s.gPointCount)
+                .arg(s.gPointCount / 40 + 10);
+        if (ui::Messages::show(this, {QStringLiteral("Внимание!"), text, QMessageBox::Warning,
+                                      QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
+            return false;
+        }
+    }
     try {
         reports::ReportCharts pictures = reports::renderReportCharts(s);
         if (m_rangeChart && ui->SSTab2->isTabEnabled(1)) {
