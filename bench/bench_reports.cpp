@@ -1,11 +1,11 @@
 // Speed of the reports: the full Word report of a 32,767-row profile and the Excel table of
 // 50,000 rows, with python-docx and openpyxl writing the same tables for comparison.
+#include "charts/ZoneCharts.h"
+#include "core/ProfileText.h"
 #include "engine/ZoneRun.h"
 #include "reports/Docx.h"
 #include "reports/ExcelExport.h"
 #include "reports/FullReport.h"
-#include "reports/ProfileText.h"
-#include "reports/ReportHandover.h"
 #include "tests/support/Runs.h"
 
 #include <QApplication>
@@ -35,8 +35,8 @@ std::unique_ptr<CalcState> profileOf(int rows) {
     return s;
 }
 
-const reports::ReportCharge kCharge{"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520",
-                                    "в воздухе"};
+const reports::ChargeDescription kCharge{
+    "Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"};
 
 QTemporaryDir& scratch() {
     static QTemporaryDir dir;
@@ -44,7 +44,7 @@ QTemporaryDir& scratch() {
 }
 
 void fullReport(const CalcState& s) {
-    const auto doc = reports::buildFullReport(s, kCharge, reports::renderReportCharts(s));
+    const auto doc = reports::buildFullReport(s, kCharge, charts::renderReportCharts(s));
     doc.save(scratch().filePath("full.docx"));
 }
 
@@ -53,7 +53,7 @@ void tableOnly(const CalcState& s) {
     docx::Document d;
     auto& t = d.addTable(s.gPointCount, 5);
     for (int i = 1; i <= s.gPointCount; ++i) {
-        const QStringList cells = reports::profileRowTexts(s, i);
+        const QStringList cells = profile::rowTexts(s, i);
         for (int c = 0; c < 5; ++c)
             t.cell(i - 1, c) = cells[c];
     }

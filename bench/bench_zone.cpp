@@ -3,10 +3,9 @@
 
 #include "charts/ZoneCharts.h"
 #include "engine/ZoneRun.h"
-#include "tests/support/Runs.h"
+#include "session/ZoneSession.h"
+#include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmZone.h"
 
@@ -27,12 +26,12 @@ namespace {
 // Worked charge in the air; the 50,000-row case is 3000 kg walked in steps of 9.37 mm
 // (49,955 rows).
 void pressCalculate(benchmark::State& bench, double massKg, double step) {
-    auto state = std::make_unique<CalcState>();
-    zone::setCalcStateForTesting(state.get());
-    zone::services() = zone::Services{}; // no database: the catalogue is not timed
+    shell::Navigator navigator;
+    navigator.setZoneServices({}); // no database: the catalogue is not timed
     ui::Messages::setInterceptor([](const ui::Message&) { return QMessageBox::Ok; });
+    CalcState* state = &navigator.zoneSession().state();
 
-    auto* input = ui::WindowRegistry::show<zone::frmZone>();
+    auto* input = navigator.showZoneInput();
     input->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QString::number(massKg));
     input->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
     state->gStep = step;
@@ -49,8 +48,6 @@ void pressCalculate(benchmark::State& bench, double massKg, double step) {
         bench.ResumeTiming();
     }
     bench.counters["rows"] = state->gPointCount;
-    ui::WindowRegistry::closeAll();
-    zone::setCalcStateForTesting(nullptr);
 }
 
 void WorkedRunToResults(benchmark::State& bench) {
@@ -62,20 +59,30 @@ void FiftyThousandRowsToResults(benchmark::State& bench) {
 
 // The presentation alone on a finished 50,000-row run.
 void PresentFiftyThousandRows(benchmark::State& bench) {
-    auto state = test::stateAfterRun(3000, 0.00937);
-    zone::setCalcStateForTesting(state.get());
-    auto* out = ui::WindowRegistry::instance<zone::frmOutput>();
+    zone::Session session;
+    session.loadParameters();
+    session.state().gStep = 0.00937;
+    ChargeInput charge;
+    charge.chargeMassKg = 3000;
+    charge.placement = Placement::Air;
+    session.run(charge, {});
+    zone::frmOutput out(session, {});
     for (auto _ : bench) {
-        out->present(*state, {});
+        out.present();
     }
-    bench.counters["rows"] = state->gPointCount;
-    ui::WindowRegistry::closeAll();
-    zone::setCalcStateForTesting(nullptr);
+    bench.counters["rows"] = session.state().gPointCount;
 }
 
 // Drawing the kPa chart of 50,000 points, as when its page is opened or a report asks for it.
 void RenderChartFiftyThousandRows(benchmark::State& bench) {
-    auto state = test::stateAfterRun(3000, 0.00937);
+    zone::Session session;
+    session.loadParameters();
+    session.state().gStep = 0.00937;
+    ChargeInput charge;
+    charge.chargeMassKg = 3000;
+    charge.placement = Placement::Air;
+    session.run(charge, {});
+    const CalcState* state = &session.state();
     for (auto _ : bench) {
         benchmark::DoNotOptimize(
             charts::renderChart(charts::ZoneChart::PressureKPa, *state, QSize(1200, 600)));

@@ -421,4 +421,17 @@ QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi) {
     return image; // the scene deletes the chart
 }
 
+ReportCharts renderReportCharts(const CalcState& s) {
+    const auto render = [&](ZoneChart kind) {
+        return renderChartForPrint(chartData(kind, s), kReportChartSizePt, kReportChartDpi);
+    };
+    ReportCharts c;
+    c.pressureKgf = render(ZoneChart::PressureKgf);
+    c.pressureKPa = render(ZoneChart::PressureKPa);
+    c.probitPeople = render(ZoneChart::ProbitPeople);
+    c.probitHeavy = render(ZoneChart::ProbitHeavy);
+    c.probitTotal = render(ZoneChart::ProbitTotal);
+    return c;
+}
+
 } // namespace kelmo::charts

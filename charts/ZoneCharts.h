@@ -1,5 +1,6 @@
 #pragma once
 
+#include "charts/ReportCharts.h"
 #include "engine/CalcState.h"
 
 #include <QImage>
@@ -77,5 +78,10 @@ QImage renderChart(ZoneChart kind, const CalcState& s, QSize size);
 // The chart for a printed page: laid out for sizePt points with labels of at least 8 pt at that
 // size and the title wrapped onto more lines rather than cut, drawn at dpi dots per inch.
 QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi);
+
+// Pictures of the five charts of the results window drawn from the state for the printed
+// full report (kReportChartSizePt at kReportChartDpi);
+// the range chart is added by the caller when one has been built.
+ReportCharts renderReportCharts(const CalcState& s);
 
 } // namespace kelmo::charts

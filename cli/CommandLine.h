@@ -31,7 +31,9 @@ public:
 
 private:
     QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "КГ"};
-    QCommandLineOption m_heat{"heat", "Теплота взрыва, кДж/кг (по умолчанию 4520).", "КДЖ_НА_КГ"};
+    QCommandLineOption m_heat{
+        "heat", QStringLiteral("Теплота взрыва, кДж/кг (по умолчанию %1).").arg(kDefaultHeatPerKg),
+        "КДЖ_НА_КГ"};
     QCommandLineOption m_heatMol{"heat-mol", "Теплота взрыва, кДж/моль; вместе с --molar-mass.",
                                  "КДЖ_НА_МОЛЬ"};
     QCommandLineOption m_molarMass{
@@ -42,7 +44,9 @@ private:
     QCommandLineOption m_ground{"ground", "Заряд на поверхности земли (по умолчанию)."};
     QCommandLineOption m_air{"air", "Заряд в воздухе."};
     QCommandLineOption m_step{"step", "Шаг расчёта, м (по умолчанию 1).", "М"};
-    QCommandLineOption m_bodyMass{"body-mass", "Масса тела человека, кг (по умолчанию 70).", "КГ"};
+    QCommandLineOption m_bodyMass{
+        "body-mass",
+        QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "КГ"};
 };
 
 // A number given as an option's value: a point or a comma as the decimal separator.

@@ -7,6 +7,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
+#include "session/ZoneSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,14 +68,13 @@ int runPointCommand(const QStringList& arguments) {
     const QString dbPath = parser.isSet(dbOption)
                                ? QFileInfo(parser.value(dbOption)).absoluteFilePath()
                                : programFile(QLatin1String(db::kDatabaseFileName));
-    gConnectionString = QStringLiteral("Data Source=%1;Initial Catalog=%2")
-                            .arg(QLatin1String(db::kStandardDataSource), dbPath);
 
-    auto state = std::make_unique<CalcState>();
-    state->setParameters(CalcParameters::loadValues());
-    state->gStep = zoneOptions.step(parser);
-    RunZoneCalculation(*state, input);
-    const PointResult r = CalculatePoint(*state, {distance, input.placement, input.bodyMassKg});
+    zone::Session session;
+    session.loadParameters();
+    session.state().gStep = zoneOptions.step(parser);
+    session.run(input, {});
+    const PointResult r = session.calculatePoint(
+        distance, parser.value(at), probitsToPercentLookup(db::fileConnectionString(dbPath)));
 
     JsonWriter json;
     json.beginObject();

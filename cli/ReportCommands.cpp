@@ -9,10 +9,8 @@
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
 #include "reports/ChargeText.h"
-#include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
-#include "reports/FullReport.h"
-#include "reports/ReportHandover.h"
+#include "session/ZoneSession.h"
 
 #include <QFileInfo>
 
@@ -29,7 +27,6 @@ struct Command {
     QCommandLineOption output;
     QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).",
                             "ТЕКСТ"};
-
     QString command;
 
     Command(const QString& commandName, const QString& description, const QString& outputOption,
@@ -58,28 +55,31 @@ struct Command {
 
     QString outputPath() const { return QFileInfo(parser.value(output)).absoluteFilePath(); }
 
-    std::unique_ptr<CalcState> run(ChargeInput& input) const {
-        input = zone.chargeInput(parser);
-        auto state = std::make_unique<CalcState>();
-        state->setParameters(CalcParameters::loadValues());
-        state->gStep = zone.step(parser);
-        RunZoneCalculation(*state, input);
-        return state;
+    // The run in a new session, as "РАСЧЕТ" makes it.
+    std::unique_ptr<zone::Session> run() const {
+        const ChargeInput input = zone.chargeInput(parser);
+        auto session = std::make_unique<zone::Session>();
+        session->loadParameters();
+        session->state().gStep = zone.step(parser);
+        session->run(input, description(input));
+        return session;
     }
 
     // The charge as the results window would describe it; numbers as they were typed.
-    reports::ReportCharge charge(const ChargeInput& input) const {
+    reports::ChargeDescription description(const ChargeInput& input) const {
+        const auto typed = [this](const QString& option, double byDefault) {
+            return parser.isSet(option) ? parser.value(option) : numtext::general(byDefault);
+        };
         reports::ChargeFields f;
         f.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
         f.massText = parser.value("mass");
         f.heatUnit = input.heatUnit;
-        if (input.heatUnit == HeatUnit::PerMole) {
-            f.heatText = parser.value("heat-mol");
-            f.secondHeatText = parser.value("molar-mass");
-        } else {
-            f.heatText = parser.isSet("heat") ? parser.value("heat") : QStringLiteral("4520");
-        }
+        f.heatText = input.heatUnit == HeatUnit::PerMole
+                         ? parser.value("heat-mol")
+                         : typed(QStringLiteral("heat"), kDefaultHeatPerKg);
+        f.secondHeatText = parser.value("molar-mass");
         f.placement = input.placement;
+        f.bodyMassText = typed(QStringLiteral("body-mass"), kDefaultBodyMassKg);
         return reports::describeCharge(f);
     }
 };
@@ -101,12 +101,9 @@ int runReportCommand(const QStringList& arguments) {
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;
-    ChargeInput input;
-    const auto state = cmd.run(input);
-    const auto doc =
-        reports::buildFullReport(*state, cmd.charge(input), reports::renderReportCharts(*state));
-    doc.save(cmd.outputPath());
-    printResult(cmd.outputPath(), state->gPointCount);
+    const auto session = cmd.run();
+    session->fullReport(session->reportCharts()).save(cmd.outputPath());
+    printResult(cmd.outputPath(), session->state().gPointCount);
     return kExitOk;
 }
 
@@ -131,28 +128,15 @@ int runExpertCommand(const QStringList& arguments) {
     const QString dbPath = cmd.parser.isSet(dbOption)
                                ? QFileInfo(cmd.parser.value(dbOption)).absoluteFilePath()
                                : programFile(QLatin1String(db::kDatabaseFileName));
-    gConnectionString = QStringLiteral("Data Source=%1;Initial Catalog=%2")
-                            .arg(QLatin1String(db::kStandardDataSource), dbPath);
 
-    ChargeInput input;
-    const auto state = cmd.run(input);
-    const PointResult r = CalculatePoint(*state, {distance, input.placement, input.bodyMassKg});
-
-    reports::ExpertInput in;
-    in.distanceText = cmd.parser.value(at);
-    in.bodyMassText =
-        cmd.parser.isSet("body-mass") ? cmd.parser.value("body-mass") : QStringLiteral("70");
-    in.placement = input.placement;
-    in.massTNT = state->gMassTNT;
-    in.point = r;
-    in.percentHeavyText = numtext::fixed(r.percentHeavy, 1);
-    in.percentTotalText = numtext::fixed(r.percentTotal, 1);
-    in.percentPeopleText = numtext::fixed(r.percentPeople, 1);
+    const auto session = cmd.run();
+    session->calculatePoint(distance, cmd.parser.value(at),
+                            probitsToPercentLookup(db::fileConnectionString(dbPath)));
     const QString templatePath = cmd.parser.isSet(templ)
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
                                      : programFile(QLatin1String(reports::kExpertTemplateName));
-    docx::writeFile(cmd.outputPath(), reports::buildExpertReport(templatePath, in));
-    printResult(cmd.outputPath(), state->gPointCount);
+    docx::writeFile(cmd.outputPath(), session->expertReport(templatePath));
+    printResult(cmd.outputPath(), session->state().gPointCount);
     return kExitOk;
 }
 
@@ -162,10 +146,9 @@ int runTableCommand(const QStringList& arguments) {
                 QStringLiteral("Файл книги .xlsx (обязательно)."));
     if (!cmd.parse(arguments))
         return kExitOk;
-    ChargeInput input;
-    const auto state = cmd.run(input);
-    reports::writeProfileWorkbook(*state, cmd.outputPath());
-    printResult(cmd.outputPath(), state->gPointCount);
+    const auto session = cmd.run();
+    session->writeTable(cmd.outputPath());
+    printResult(cmd.outputPath(), session->state().gPointCount);
     return kExitOk;
 }
 

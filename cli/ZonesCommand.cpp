@@ -5,6 +5,7 @@
 #include "core/NumberText.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
+#include "session/ZoneSession.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -109,10 +110,11 @@ int runZonesCommand(const QStringList& arguments) {
     }
     const ChargeInput input = zoneOptions.chargeInput(parser);
 
-    auto state = std::make_unique<CalcState>();
-    state->setParameters(CalcParameters::loadValues());
-    state->gStep = zoneOptions.step(parser);
-    const double endDistance = RunZoneCalculation(*state, input);
+    zone::Session session;
+    session.loadParameters();
+    session.state().gStep = zoneOptions.step(parser);
+    const double endDistance = session.run(input, {});
+    const CalcState* state = &session.state();
 
     if (format == "csv") {
         writeOut(profileCsv(*state));

@@ -34,7 +34,7 @@ QString readDataSourceName() {
     if (line.endsWith('\r')) {
         line.chop(1);
     }
-    // The system's 8-bit code page, as the file has always been written.
+    // The file is kept in the system's 8-bit code page.
     QStringDecoder decode(QStringDecoder::System);
     return decode(line);
 }
@@ -69,9 +69,8 @@ QString namedConnectionStringNoMode(const QString& name) {
 }
 
 bool testConnectionString(const QString& connectionString) {
-    gConnectionString = connectionString;
     try {
-        db::Connection connection;
+        const db::Connection connection(connectionString);
         return true;
     } catch (const Error&) {
         return false;

@@ -19,8 +19,8 @@ QString defaultConnectionString();                        // the standard source
 QString namedConnectionString(const QString& name);       // with Mode=ReadWrite
 QString namedConnectionStringNoMode(const QString& name); // without a mode
 
-// Stores the string in gConnectionString, opens a connection with it and closes it again.
-// Any failure counts as false; nothing is reported.
+// Opens a connection with the string and closes it again. Any failure counts as false;
+// nothing is reported.
 bool testConnectionString(const QString& connectionString);
 
 // Tests the named form with write mode for the data source name.

@@ -8,8 +8,6 @@
 
 namespace kelmo {
 
-QString gConnectionString;
-
 namespace db {
 
 namespace {
@@ -100,8 +98,9 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
     return s;
 }
 
-Connection::Connection() {
-    open(gConnectionString);
+QString fileConnectionString(const QString& path) {
+    return QStringLiteral("Data Source=%1;Initial Catalog=%2")
+        .arg(QLatin1String(kStandardDataSource), path);
 }
 
 Connection::Connection(const QString& connectionString) {

@@ -10,9 +10,6 @@
 
 namespace kelmo {
 
-// The connection string every database operation uses. Start-up sets it; tests assign it.
-extern QString gConnectionString;
-
 namespace db {
 
 // The file name of the embedded database in the program folder.
@@ -32,15 +29,19 @@ struct ConnectionSettings {
 // The standard data source name of the default connection string.
 inline constexpr const char* kStandardDataSource = "MS Access Database";
 
+// The shortest connection string of the embedded file at the path: the standard source with
+// the file as its Initial Catalog.
+QString fileConnectionString(const QString& path);
+
 // Throws DatabaseError when the string names no data source.
 ConnectionSettings parseConnectionString(const QString& connectionString);
 
-// One open connection, closed when it goes out of scope. Every operation opens its own, and
-// connections may nest. Queries made on it must be destroyed before it.
-class Connection {
+// One open connection, closed when it goes out of scope. Every operation opens its own from
+// the connection string it is given, and connections may nest. Queries made on it must be
+// destroyed before it.
+class Connection final {
 public:
-    // Opens with gConnectionString. Throws DatabaseError.
-    Connection();
+    // Throws DatabaseError.
     explicit Connection(const QString& connectionString);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -67,7 +68,7 @@ private:
 };
 
 // A transaction on a connection: rolled back unless commit() is called.
-class Transaction {
+class Transaction final {
 public:
     explicit Transaction(Connection& connection);
     ~Transaction();

@@ -1,19 +1,20 @@
 #pragma once
 
-class QWidget;
+#include "data/Database.h"
+
+#include <QStringList>
+
+#include <optional>
 
 namespace kelmo {
 
-// The explosives catalogue for any window with a drop-down list "Combo4" and an energy field
-// "Text12". Both throw DatabaseError; a window without these children is left alone.
+// The explosives catalogue: the table Explosives. Both throw DatabaseError.
 
-// Appends every explosive name in ascending order to Combo4 (the list is not cleared), then
-// selects the first entry, which raises Combo4's currentIndexChanged: connect it to
-// ShowExplosiveEnergy. An empty catalogue selects nothing.
-void FillExplosiveList(QWidget* window);
+// Every explosive name in ascending order.
+QStringList explosiveNames(db::Connection& connection);
 
-// Sets Text12 to the energy of the explosive named by Combo4's current text (exact match);
-// with no match Text12 keeps its text.
-void ShowExplosiveEnergy(QWidget* window);
+// The heat of explosion in kJ/kg of the explosive with exactly this name; none when the
+// catalogue has no such name.
+std::optional<double> explosiveHeat(db::Connection& connection, const QString& name);
 
 } // namespace kelmo

@@ -10,7 +10,7 @@ namespace kelmo {
 PointRangeError::PointRangeError()
     : Error(kPointRangeMessage) {}
 
-bool PointInRange(const CalcState& s, double distance) {
+bool pointInRange(const CalcState& s, double distance) {
     // The charts show rows 1 … gPointCount − 1; a run shorter than that has no range.
     if (s.gPointCount < 2 || std::isnan(distance)) {
         return false;
@@ -18,17 +18,18 @@ bool PointInRange(const CalcState& s, double distance) {
     return distance >= s.gProfile.row(1).r && distance <= s.gProfile.row(s.gPointCount - 1).r;
 }
 
-PercentLookup ProbitsToPercentLookup() {
-    return [](const std::array<float, 3>& probits) {
-        return ProbitsToPercent(probits);
+PercentLookup probitsToPercentLookup(const QString& connectionString) {
+    return [connectionString](const std::array<float, 3>& probits) {
+        db::Connection connection(connectionString);
+        return probitsToPercent(probits, connection);
     };
 }
 
-PointResult CalculatePoint(CalcState& s, const PointInput& in, const PercentLookup& percents) {
-    if (!PointInRange(s, in.distance)) {
+PointResult calculatePoint(CalcState& s, const PointInput& in, const PercentLookup& percents) {
+    if (!pointInRange(s, in.distance)) {
         throw PointRangeError();
     }
-    const ProbitTerms terms = EvaluateAtDistance(s, in.placement, in.distance, in.bodyMassKg);
+    const ProbitTerms terms = evaluateAtDistance(s, in.placement, in.distance, in.bodyMassKg);
 
     PointResult r;
     r.deltaPkgf = s.gDeltaPkgf;

@@ -3,6 +3,9 @@
 #include "engine/BlastFormulas.h"
 #include "engine/CalcState.h"
 #include "engine/Errors.h"
+#include "engine/ZoneRun.h"
+
+#include <QString>
 
 #include <array>
 #include <functional>
@@ -23,7 +26,7 @@ inline constexpr const char* kPointRangeTitle = "В н и м а н и е ! ! !";
 struct PointInput {
     double distance = 0;                     // m, from the epicentre
     Placement placement = Placement::Ground; // as chosen on the input window
-    double bodyMassKg = 70;                  // body mass of a person, from the input window
+    double bodyMassKg = kDefaultBodyMassKg;  // body mass of a person, from the input window
 };
 
 // Everything a point calculation yields; the state's current-distance values are set too.
@@ -47,20 +50,19 @@ struct PointResult {
 
 // True when the distance lies between the first row of the run's profile and the row before
 // its last one, both included.
-bool PointInRange(const CalcState& s, double distance);
+bool pointInRange(const CalcState& s, double distance);
 
 // Percentages of the three probits (heavy, total, people), in that order.
 using PercentLookup = std::function<std::array<double, 3>(const std::array<float, 3>&)>;
 
-// The probit table of the database as a PercentLookup.
-PercentLookup ProbitsToPercentLookup();
+// The probit table of the database as a PercentLookup: one connection made with the string
+// for each lookup.
+PercentLookup probitsToPercentLookup(const QString& connectionString);
 
 // The calculation at one distance after a run: range check (PointRangeError, nothing
 // changed), overpressure, impulse and probits into the state, then the three percentages
-// from the lookup; by default from the probit table on one connection made with
-// gConnectionString. Throws ArithmeticError, or what the lookup throws (DatabaseError);
-// by then the state's current-distance values are already overwritten.
-PointResult CalculatePoint(CalcState& s, const PointInput& in,
-                           const PercentLookup& percents = ProbitsToPercentLookup());
+// from the lookup. Throws ArithmeticError, or what the lookup throws (DatabaseError); by
+// then the state's current-distance values are already overwritten.
+PointResult calculatePoint(CalcState& s, const PointInput& in, const PercentLookup& percents);
 
 } // namespace kelmo

@@ -77,8 +77,8 @@ double ProbitToPercent(float probit, db::Connection& connection) {
            (upper.percent - lower.percent) * (pr - lower.probit) / (upper.probit - lower.probit);
 }
 
-std::array<double, 3> ProbitsToPercent(const std::array<float, 3>& probits) {
-    db::Connection connection;
+std::array<double, 3> probitsToPercent(const std::array<float, 3>& probits,
+                                       db::Connection& connection) {
     std::array<double, 3> percents{};
     for (std::size_t i = 0; i < probits.size(); ++i) {
         percents[i] = ProbitToPercent(probits[i], connection);

@@ -13,8 +13,9 @@ namespace kelmo {
 double ProbitToPercent(float probit, db::Connection& connection);
 
 // The three percentages of a point calculation (heavy damage, complete destruction, person
-// outside), in that order, on one connection made with gConnectionString.
-std::array<double, 3> ProbitsToPercent(const std::array<float, 3>& probits);
+// outside), in that order, on one connection.
+std::array<double, 3> probitsToPercent(const std::array<float, 3>& probits,
+                                       db::Connection& connection);
 
 // The probit as the SQL literal of the look-ups: shortest single-precision text with a point.
 QString probitLiteral(float probit);

@@ -24,7 +24,7 @@ void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg) {
     s.gMassTNT = ok(ok(heatKJperKg / kTntHeat) * chargeMassKg);
 }
 
-double HeatPerKgFromPerMole(double heatPerMole, double divisor) {
+double heatPerKgFromPerMole(double heatPerMole, double divisor) {
     if (divisor == 0 || !std::isfinite(heatPerMole / divisor)) {
         throw ArithmeticError(ArithmeticError::Cause::MolarDivisor,
                               "Расчёт невозможен: при пересчёте теплоты взрыва из кДж/моль "
@@ -58,7 +58,7 @@ void OverpressureOnGround(CalcState& s, double r) {
     s.gDeltaPkgf = overpressure(s.gMassTNT, r, kGroundBurst);
 }
 
-void ComputeOverpressure(CalcState& s, Placement placement, double r) {
+void computeOverpressure(CalcState& s, Placement placement, double r) {
     if (placement == Placement::Ground) {
         OverpressureOnGround(s, r);
     } else {

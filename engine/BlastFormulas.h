@@ -26,13 +26,13 @@ void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg);
 // gDeltaPkgf at distance r for gMassTNT.
 void OverpressureInAir(CalcState& s, double r);
 void OverpressureOnGround(CalcState& s, double r);
-void ComputeOverpressure(CalcState& s, Placement placement, double r);
+void computeOverpressure(CalcState& s, Placement placement, double r);
 
 // gImpulse at distance r for gMassTNT.
 void ComputeImpulse(CalcState& s, double r);
 
 // Heat per kilogram from a heat per mole: A / B × 1000, the quotient first.
-double HeatPerKgFromPerMole(double heatPerMole, double divisor);
+double heatPerKgFromPerMole(double heatPerMole, double divisor);
 
 // Throws ArithmeticError (Cause::General) when v is not finite.
 double checkedResult(double v, const char* what);

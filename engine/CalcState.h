@@ -6,7 +6,7 @@
 
 namespace kelmo {
 
-// A fixed array addressed from 1, as the calculation state has always been documented.
+// A fixed array addressed from 1, as the threshold indices are numbered in the method.
 template <typename T, std::size_t N> class OneBasedArray {
 public:
     static constexpr std::size_t size() { return N; }
@@ -93,8 +93,8 @@ struct CalcParameters {
     static CalcParameters resetValues() { return {1, 3000, 2, 3, 2}; }
 };
 
-// Everything the engine and the windows exchange about a zone calculation. The program
-// has one instance; engine functions take the state they work on.
+// Everything the engine and the windows exchange about a zone calculation. The zone session
+// owns one; engine functions take the state they work on.
 struct CalcState {
     // Values of the distance being evaluated.
     double gMassTNT = 0;   // kg

@@ -8,15 +8,15 @@
 
 namespace kelmo {
 
-double HeatPerKg(const ChargeInput& in) {
+double heatPerKg(const ChargeInput& in) {
     if (in.heatUnit == HeatUnit::PerMole) {
-        return HeatPerKgFromPerMole(in.heat, in.molarDivisor);
+        return heatPerKgFromPerMole(in.heat, in.molarDivisor);
     }
     return in.heat;
 }
 
-ProbitTerms EvaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg) {
-    ComputeOverpressure(s, placement, r);
+ProbitTerms evaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg) {
+    computeOverpressure(s, placement, r);
     s.gDeltaPkPa = checkedResult(s.gDeltaPkgf * kKPaPerKgf, "избыточное давление");
     ComputeImpulse(s, r);
     return ComputeProbits(s, s.gDeltaPkPa * 1000, bodyMassKg);
@@ -68,7 +68,7 @@ bool reaches(double value, double threshold) {
 double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
     s.gPointCount = 0;
     s.gMassTNT = in.chargeMassKg;
-    const double heat = HeatPerKg(in);
+    const double heat = heatPerKg(in);
     ComputeMassTNT(s, heat, in.chargeMassKg);
 
     s.gZoneRadii.clear();
@@ -83,7 +83,7 @@ double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
     int i = 1;
     const auto evaluate = [&] {
         try {
-            EvaluateAtDistance(s, in.placement, r, in.bodyMassKg);
+            evaluateAtDistance(s, in.placement, r, in.bodyMassKg);
         } catch (const ArithmeticError& e) {
             rethrowWithCause(e, s, r, in);
         }
@@ -147,8 +147,8 @@ double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
         evaluate();
     }
 
-    // The end distance rounded half to even. The old 16-bit limit is lifted: the value is
-    // kept as a double, so a very large charge cannot overflow it.
+    // The end distance rounded half to even, kept as a double so that a very large charge
+    // cannot overflow it.
     s.gMaxDistance = std::nearbyint(r) - 1;
     return r;
 }

@@ -8,22 +8,28 @@ namespace kelmo {
 
 enum class HeatUnit { PerKg, PerMole };
 
+// The defaults of the input window and of kelmo-calc.
+inline constexpr double kDefaultHeatPerKg = kTntHeat; // kJ/kg
+inline constexpr double kDefaultMolarDivisor = 179;   // g/mol
+inline constexpr double kDefaultBodyMassKg = 70;      // kg
+inline constexpr double kWorkedChargeMassKg = 1000;   // kg, the mass field's first value
+
 // The charge as the input window describes it, already converted to numbers.
 struct ChargeInput {
     double chargeMassKg = 0;
     HeatUnit heatUnit = HeatUnit::PerKg;
-    double heat = 4520;        // kJ/kg, or kJ/mol with HeatUnit::PerMole
-    double molarDivisor = 179; // the second number of the per-mole conversion
+    double heat = kDefaultHeatPerKg;            // kJ/kg, or kJ/mol with HeatUnit::PerMole
+    double molarDivisor = kDefaultMolarDivisor; // the second number of the per-mole conversion
     Placement placement = Placement::Ground;
-    double bodyMassKg = 70;
+    double bodyMassKg = kDefaultBodyMassKg;
 };
 
 // Heat of explosion in kJ/kg for the charge.
-double HeatPerKg(const ChargeInput& in);
+double heatPerKg(const ChargeInput& in);
 
 // Overpressure, impulse and the three probits at distance r for the current gMassTNT.
 // Leaves them in the current-distance values of the state.
-ProbitTerms EvaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg);
+ProbitTerms evaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg);
 
 // The zone calculation: from 1 m outwards in steps of gStep until the heavy-damage probit
 // falls below 1. Fills the profile, the threshold and zone radii and gMaxDistance.

@@ -2,19 +2,14 @@
 
 namespace kelmo::reports {
 
-ReportCharge describeCharge(const ChargeFields& fields) {
-    ReportCharge c;
+ChargeDescription describeCharge(const ChargeFields& fields) {
+    ChargeDescription c;
     c.name = fields.name;
     c.massText = fields.massText;
-    if (fields.heatUnit == HeatUnit::PerMole) {
-        c.energyCaption = QStringLiteral("Энергия взрыва, кДж/моль:");
-        c.energyText = fields.secondHeatText;
-    } else {
-        c.energyCaption = QStringLiteral("Энергия взрыва, кДж/кг:");
-        c.energyText = fields.heatText;
-    }
-    c.placementText = fields.placement == Placement::Air ? QStringLiteral("в воздухе")
-                                                         : QStringLiteral("на поверхности земли");
+    c.energyCaption = energyCaption(fields.heatUnit);
+    c.energyText = fields.heatUnit == HeatUnit::PerMole ? fields.secondHeatText : fields.heatText;
+    c.placementText = placementText(fields.placement);
+    c.bodyMassText = fields.bodyMassText;
     return c;
 }
 

@@ -15,11 +15,12 @@ struct ChargeFields {
     QString heatText;       // the heat of explosion field (kJ/kg, or kJ/mol before the switch)
     QString secondHeatText; // the second energy field, shown once kJ/mol is chosen
     Placement placement = Placement::Ground;
+    QString bodyMassText;
 };
 
 // The charge as the results window shows it and every report writes it. With kJ/mol the energy
 // shown is the second field's text, under the caption "Энергия взрыва, кДж/моль:". The window
 // and kelmo-calc both describe a charge through this one function.
-ReportCharge describeCharge(const ChargeFields& fields);
+ChargeDescription describeCharge(const ChargeFields& fields);
 
 } // namespace kelmo::reports

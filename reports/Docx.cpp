@@ -19,8 +19,8 @@ namespace kelmo::docx {
 namespace {
 
 // A4 portrait, in twentieths of a point.
-constexpr int kPageWidthTw = 11906;
-constexpr int kPageHeightTw = 16838;
+constexpr int kPageWidthDxa = 11906;
+constexpr int kPageHeightDxa = 16838;
 constexpr double kEmuPerPt = 12700;
 
 const char* const kNsW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
@@ -29,7 +29,8 @@ const char* const kNsWp = "http://schemas.openxmlformats.org/drawingml/2006/word
 const char* const kNsA = "http://schemas.openxmlformats.org/drawingml/2006/main";
 const char* const kNsPic = "http://schemas.openxmlformats.org/drawingml/2006/picture";
 
-int twips(double pt) {
+// OOXML lengths of page and table are in twentieths of a point (dxa).
+int dxa(double pt) {
     return static_cast<int>(std::lround(pt * 20));
 }
 QString num(long long v) {
@@ -89,13 +90,13 @@ void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f,
 
 void writePageSize(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeEmptyElement("w:pgSz");
-    w.writeAttribute("w:w", num(kPageWidthTw));
-    w.writeAttribute("w:h", num(kPageHeightTw));
+    w.writeAttribute("w:w", num(kPageWidthDxa));
+    w.writeAttribute("w:h", num(kPageHeightDxa));
     w.writeEmptyElement("w:pgMar");
-    w.writeAttribute("w:top", num(twips(page.topPt)));
-    w.writeAttribute("w:right", num(twips(page.rightPt)));
-    w.writeAttribute("w:bottom", num(twips(page.bottomPt)));
-    w.writeAttribute("w:left", num(twips(page.leftPt)));
+    w.writeAttribute("w:top", num(dxa(page.topPt)));
+    w.writeAttribute("w:right", num(dxa(page.rightPt)));
+    w.writeAttribute("w:bottom", num(dxa(page.bottomPt)));
+    w.writeAttribute("w:left", num(dxa(page.leftPt)));
     w.writeAttribute("w:header", "708");
     w.writeAttribute("w:footer", "708");
     w.writeAttribute("w:gutter", "0");
@@ -144,7 +145,7 @@ void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
         w.writeEmptyElement("w:tab");
         w.writeAttribute("w:val", "right");
         w.writeAttribute("w:leader", "dot");
-        w.writeAttribute("w:pos", num(twips(f.rightTabPt)));
+        w.writeAttribute("w:pos", num(dxa(f.rightTabPt)));
         w.writeEndElement();
     }
     if (f.align == Align::Center) {
@@ -373,8 +374,8 @@ public:
     const std::vector<ParaFormat>& cellFormats() const { return m_cellFormats; }
 
 private:
-    int textWidthTw() const {
-        return kPageWidthTw - twips(m_doc.m_page.leftPt) - twips(m_doc.m_page.rightPt);
+    int textWidthDxa() const {
+        return kPageWidthDxa - dxa(m_doc.m_page.leftPt) - dxa(m_doc.m_page.rightPt);
     }
 
     void writeParagraph(QXmlStreamWriter& w, const Paragraph& p) {
@@ -404,7 +405,7 @@ private:
         const QSizeF pt = m_doc.m_pictureSizesPt[static_cast<std::size_t>(index)];
         double cx = pt.width() * kEmuPerPt;
         double cy = pt.height() * kEmuPerPt;
-        const double maxCx = textWidthTw() / 20.0 * kEmuPerPt;
+        const double maxCx = textWidthDxa() / 20.0 * kEmuPerPt;
         if (cx > maxCx) { // keep the picture inside the text width
             cy = cy * maxCx / cx;
             cx = maxCx;
@@ -491,8 +492,8 @@ private:
     void writeTable(QXmlStreamWriter& w, const Table& t) {
         QStringList widths;
         for (int c = 0; c < t.cols; ++c) {
-            const int tw = t.widthsPt.size() == t.cols ? twips(t.widthsPt[c])
-                                                       : textWidthTw() / std::max(1, t.cols);
+            const int tw = t.widthsPt.size() == t.cols ? dxa(t.widthsPt[c])
+                                                       : textWidthDxa() / std::max(1, t.cols);
             widths << num(tw);
         }
         ParaFormat cellFormat = t.cellFormat;
@@ -541,7 +542,7 @@ private:
             w.writeStartElement("w:tblCellMar");
             for (const char* side : {"w:left", "w:right"}) {
                 w.writeEmptyElement(side);
-                w.writeAttribute("w:w", num(twips(t.cellMarginPt)));
+                w.writeAttribute("w:w", num(dxa(t.cellMarginPt)));
                 w.writeAttribute("w:type", "dxa");
             }
             w.writeEndElement();
@@ -618,7 +619,7 @@ Document::Document() {
 }
 
 double textWidthPt(const PageSetup& page) {
-    return kPageWidthTw / 20.0 - page.leftPt - page.rightPt;
+    return kPageWidthDxa / 20.0 - page.leftPt - page.rightPt;
 }
 
 int Document::paragraphCount() const {

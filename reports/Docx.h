@@ -93,8 +93,8 @@ struct Properties {
     bool updateFieldsOnOpen = false; // Word refreshes the fields (page references) on opening
 };
 
-// A Word document built in memory and written as an OOXML package. Follows the way the
-// reports used to drive Word: everything is appended at the end, to the last paragraph.
+// A Word document built in memory and written as an OOXML package. Everything is appended
+// at the end, to the last paragraph, and a range of it is formatted at once.
 class Document {
 public:
     Document();

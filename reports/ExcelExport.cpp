@@ -1,8 +1,8 @@
 #include "reports/ExcelExport.h"
 
 #include "core/NumberText.h"
+#include "core/ProfileText.h"
 #include "reports/DocumentError.h"
-#include "reports/ProfileText.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,8 +66,15 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     lxw_format* header = workbook_add_format(wb);
     format_set_bold(header);
     format_set_font_size(header, 10);
-    lxw_format* fixed3 = workbook_add_format(wb);
-    format_set_num_format(fixed3, "0.000");
+    // The grid's formats of the three columns written here.
+    constexpr lxw_col_t kColumns = 3;
+    lxw_format* formats[kColumns] = {};
+    for (lxw_col_t c = 0; c < kColumns; ++c) {
+        if (profile::columnDecimals(static_cast<int>(c)) > 0) {
+            formats[c] = workbook_add_format(wb);
+            format_set_num_format(formats[c], profile::columnExcelFormat(static_cast<int>(c)));
+        }
+    }
 
     // On paper: A4 portrait, the three columns on one page across, the title and the header
     // on every page; on screen the header stays in view while the rows scroll.
@@ -80,15 +87,20 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     worksheet_set_column(ws, 1, 1, 29, nullptr);
     worksheet_set_column(ws, 2, 2, 38, nullptr);
     worksheet_write_string(ws, 0, 0, kWorkbookTitle, title);
-    const QStringList head = profileHeader();
-    for (lxw_col_t c = 0; c < 3; ++c)
+    const QStringList head = profile::header();
+    for (lxw_col_t c = 0; c < kColumns; ++c) {
         worksheet_write_string(ws, 1, c, head[c].toUtf8().constData(), header);
+    }
     for (int i = 1; i <= s.gPointCount; ++i) {
         const ProfileRow& row = s.gProfile.row(i);
         const auto r = static_cast<lxw_row_t>(i + 1);
-        worksheet_write_number(ws, r, 0, row.r, nullptr);
-        worksheet_write_number(ws, r, 1, shownValue(row.deltaPkgf, 3), fixed3);
-        worksheet_write_number(ws, r, 2, shownValue(row.deltaPkPa, 3), fixed3);
+        for (lxw_col_t c = 0; c < kColumns; ++c) {
+            const int column = static_cast<int>(c);
+            const int decimals = profile::columnDecimals(column);
+            const double v = profile::cellValue(row, column);
+            worksheet_write_number(ws, r, c, decimals > 0 ? shownValue(v, decimals) : v,
+                                   formats[c]);
+        }
     }
     const lxw_error e = workbook_close(wb);
     if (e != LXW_NO_ERROR)

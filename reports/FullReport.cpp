@@ -1,7 +1,7 @@
 #include "reports/FullReport.h"
 
 #include "core/NumberText.h"
-#include "reports/ProfileText.h"
+#include "core/ProfileText.h"
 
 namespace kelmo::reports {
 
@@ -84,7 +84,7 @@ void chartSection(Document& d, const QString& caption, const QImage& image) {
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
     d.setRangeKeepNext(false);
-    d.appendPicture(image, kReportChartSizePt);
+    d.appendPicture(image, charts::kReportChartSizePt);
 }
 
 } // namespace
@@ -115,7 +115,7 @@ QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLoca
     }
 }
 
-docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
+docx::Document buildFullReport(const CalcState& s, const ChargeDescription& charge,
                                const ReportCharts& charts, const QLocale& locale,
                                const Progress& progress) {
     Document d;
@@ -282,7 +282,7 @@ docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
     d.startRange();
     d.setRangeBold(false);
     d.setRangeSize(12);
-    const QStringList header = profileHeader();
+    const QStringList header = profile::header();
     const int rows = std::max(0, s.gPointCount);
     Table& t = d.addTable(rows + 1, static_cast<int>(header.size()));
     // Fixed layout with equal columns over the text width, the header row on every page and
@@ -297,7 +297,7 @@ docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
     for (int c = 0; c < t.cols; ++c)
         t.cell(0, c) = header[c];
     for (int i = 1; i <= rows; ++i) {
-        const QStringList cells = profileRowTexts(s, i, locale);
+        const QStringList cells = profile::rowTexts(s, i, locale);
         for (int c = 0; c < t.cols; ++c)
             t.cell(i, c) = cells[c];
         if (progress && i % 2000 == 0)

@@ -15,7 +15,7 @@ using Progress = std::function<void(int done, int total)>;
 
 // The full results report: title, charge, the eight result tables, the charts and the
 // numeric table with every row of the profile. Throws DocumentError.
-docx::Document buildFullReport(const CalcState& s, const ReportCharge& charge,
+docx::Document buildFullReport(const CalcState& s, const ChargeDescription& charge,
                                const ReportCharts& charts, const QLocale& locale = QLocale(),
                                const Progress& progress = {});
 

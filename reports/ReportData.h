@@ -1,43 +1,40 @@
 #pragma once
 
+#include "charts/ReportCharts.h"
+#include "engine/ZoneRun.h"
+
 #include <QImage>
-#include <QSize>
-#include <QSizeF>
 #include <QString>
 
 #include <optional>
 
 namespace kelmo::reports {
 
-// The charge as the results window describes it: the texts of its labels, as shown.
-struct ReportCharge {
+inline constexpr const char* kWordFilter = "Документ Word (*.docx)";
+
+// The charge as the user described it, in the texts typed: what the results window shows
+// and the reports print. The numbers of the run are in ChargeInput.
+struct ChargeDescription {
     QString name;          // Label11: the explosive
     QString massText;      // Label15: the mass as typed, kg
     QString energyCaption; // Lab1: "Энергия взрыва, кДж/кг:" or "Энергия взрыва, кДж/моль:"
     QString energyText;    // Lab2: the energy as typed
     QString placementText; // Label12: "в воздухе" or "на поверхности земли"
+    QString bodyMassText; // txtMch: the body mass of a person as typed, kg
 };
 
-// The range chart, present only when the user has built one.
-struct RangeChartPicture {
-    QImage image;
-    QString fromText; // the range fields as they read when the report is made
-    QString toText;
-};
+inline QString energyCaption(HeatUnit unit) {
+    return unit == HeatUnit::PerMole ? QStringLiteral("Энергия взрыва, кДж/моль:")
+                                     : QStringLiteral("Энергия взрыва, кДж/кг:");
+}
 
-// The charts are printed 480 × 300 pt wide, drawn at 200 dots per inch.
-inline constexpr QSizeF kReportChartSizePt{480, 300};
-inline constexpr int kReportChartDpi = 200;
-inline constexpr QSize kReportChartSize{1334, 834}; // pixels: the printed size at 200 dpi
+inline QString placementText(Placement placement) {
+    return placement == Placement::Air ? QStringLiteral("в воздухе")
+                                       : QStringLiteral("на поверхности земли");
+}
 
-// Pictures of the results window's charts, in the order the report places them.
-struct ReportCharts {
-    QImage pressureKgf;                     // Graf_Davl1
-    std::optional<RangeChartPicture> range; // Graf_Davl_Diap
-    QImage pressureKPa;                     // Graf_Davl
-    QImage probitPeople;                    // chrProbit0
-    QImage probitHeavy;                     // chrProbit1
-    QImage probitTotal;                     // chrProbit2
-};
+// The chart pictures, drawn by the charts and placed by the full report.
+using charts::RangeChartPicture;
+using charts::ReportCharts;
 
 } // namespace kelmo::reports

@@ -45,22 +45,22 @@ QString systemInfoProgram() {
 
 frmAbout::frmAbout(QWidget* parent)
     : QDialog(parent)
-    , ui(std::make_unique<Ui::frmAbout>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmAbout>()) {
+    m_ui->setupUi(this);
 
-    ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
+    m_ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
     setWindowTitle(QStringLiteral("О программе"));
-    ui->lblTitle->setText(QStringLiteral("Келмо"));
-    ui->lblVersion->setText(
+    m_ui->lblTitle->setText(QStringLiteral("Келмо"));
+    m_ui->lblVersion->setText(
         QStringLiteral("Версия %1.%2").arg(KELMO_VERSION_MAJOR).arg(KELMO_VERSION_MINOR));
 
-    connect(ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);
-    connect(ui->cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, &frmAbout::startSysInfo);
 }
 
 frmAbout::~frmAbout() = default;
 
-void frmAbout::StartSysInfo() {
+void frmAbout::startSysInfo() {
     const QString program = systemInfoProgram();
     if (program.isEmpty() || !QProcess::startDetached(program, {})) {
         ui::Messages::show(this, {QGuiApplication::applicationDisplayName(),

@@ -11,7 +11,7 @@ class frmAbout;
 namespace kelmo::shell {
 
 // The About window: title, version, description and the system information button.
-class frmAbout : public QDialog {
+class frmAbout final : public QDialog {
     Q_OBJECT
 
 public:
@@ -19,9 +19,9 @@ public:
     ~frmAbout() override;
 
 private:
-    void StartSysInfo();
+    void startSysInfo();
 
-    std::unique_ptr<Ui::frmAbout> ui;
+    std::unique_ptr<Ui::frmAbout> m_ui;
 };
 
 // The message shown when no system information program can be started.

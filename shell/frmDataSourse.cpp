@@ -2,7 +2,6 @@
 #include "ui_frmDataSourse.h"
 
 #include "data/DataSource.h"
-#include "shell/Startup.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -11,11 +10,11 @@ namespace kelmo::shell {
 
 frmDataSourse::frmDataSourse(QWidget* parent)
     : QDialog(parent)
-    , ui(std::make_unique<Ui::frmDataSourse>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmDataSourse>()) {
+    m_ui->setupUi(this);
 
-    connect(ui->Command1, &QPushButton::clicked, this, &frmDataSourse::connectDataSource);
-    connect(ui->Command2, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &frmDataSourse::connectDataSource);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &QDialog::close);
 
     setDataSourceName(readDataSourceName());
 }
@@ -25,12 +24,12 @@ frmDataSourse::~frmDataSourse() = default;
 void frmDataSourse::setDataSourceName(const QString& name) {
     // Without a stored name the field keeps its example text.
     if (!name.isEmpty()) {
-        ui->txtDataSourse->setText(name);
+        m_ui->txtDataSourse->setText(name);
     }
 }
 
 void frmDataSourse::connectDataSource() {
-    const QString name = ui->txtDataSourse->text();
+    const QString name = m_ui->txtDataSourse->text();
     const bool testA = testConnectionString(namedConnectionStringNoMode(name));
     const bool testB = TestDataSource(name);
     if (!testA && !testB) {
@@ -48,18 +47,15 @@ void frmDataSourse::connectDataSource() {
                                              "придётся ввести снова.")
                                   .arg(QLatin1String(kDataSourceFileName)));
     }
-    ui->txtDataSourse->setText(name);
+    m_ui->txtDataSourse->setText(name);
     ui::Messages::plain(this, QStringLiteral("В н и м а н и е!!!"),
                         QStringLiteral("База успешно подключена!"));
     // The main menu opens before this dialog closes, so the program never runs out of windows.
     const bool quitOnClose = QApplication::quitOnLastWindowClosed();
     QApplication::setQuitOnLastWindowClosed(false);
     hide();
-    const bool opened = Main();
+    emit dataSourceConnected();
     QApplication::setQuitOnLastWindowClosed(quitOnClose);
-    if (opened) {
-        close();
-    }
 }
 
 } // namespace kelmo::shell

@@ -5,7 +5,6 @@
 #include "shell/Pictures.h"
 #include "shell/frmAbout.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -13,27 +12,16 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <map>
-
 namespace kelmo::shell {
 
 namespace {
-
-std::map<frmMain::WorkWindow, frmMain::Opener>& openers() {
-    static std::map<frmMain::WorkWindow, frmMain::Opener> instance;
-    return instance;
-}
 
 const char* const kManualBaseName = "Инструкция пользователя";
 
 } // namespace
 
-void frmMain::setWorkWindow(WorkWindow window, Opener opener) {
-    openers()[window] = std::move(opener);
-}
-
 QString userManualPath() {
-    // The manual has always been a .doc; later editions may come in other formats.
+    // The manual is looked for in the formats a user may keep it in, the Word ones first.
     for (const char* extension : {".doc", ".docx", ".odt", ".pdf"}) {
         const QString path =
             programFile(QString::fromUtf8(kManualBaseName) + QLatin1String(extension));
@@ -44,47 +32,37 @@ QString userManualPath() {
     return {};
 }
 
-frmMain::frmMain(QWidget* parent)
+frmMain::frmMain(const QList<WorkWindow>& available, QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::frmMain>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmMain>()) {
+    m_ui->setupUi(this);
 
     // The caption "-" means a separator line; as text it would show beside the line.
-    ui->dd->setSeparator(true);
-    ui->dd->setText(QString());
-    QFont subtitle = ui->Label2->font();
+    m_ui->dd->setSeparator(true);
+    m_ui->dd->setText(QString());
+    QFont subtitle = m_ui->Label2->font();
     subtitle.setPointSizeF(9.75);
-    ui->Label2->setFont(subtitle);
-    ui->Image1->setPixmap(cloudySky(QSize(1366, 768)));
-    ui->vzr->setPixmap(explosionDrawing(QSize(320, 220)));
+    m_ui->Label2->setFont(subtitle);
+    m_ui->Image1->setPixmap(cloudySky(QSize(1366, 768)));
+    m_ui->vzr->setPixmap(explosionDrawing(QSize(320, 220)));
 
     const std::pair<QAction*, WorkWindow> items[] = {
-        {ui->mnuZone, WorkWindow::Zone},
-        {ui->mnuPlan, WorkWindow::Plan},
-        {ui->mnuRezerv, WorkWindow::StructureTypes},
-        {ui->mnuKvv, WorkWindow::Explosives},
+        {m_ui->mnuZone, WorkWindow::Zone},
+        {m_ui->mnuPlan, WorkWindow::Plan},
+        {m_ui->mnuRezerv, WorkWindow::StructureTypes},
+        {m_ui->mnuKvv, WorkWindow::Explosives},
     };
     for (const auto& [action, window] : items) {
-        action->setEnabled(static_cast<bool>(openers()[window]));
-        connect(action, &QAction::triggered, this, [this, w = window] { openWorkWindow(w); });
+        action->setEnabled(available.contains(window));
+        connect(action, &QAction::triggered, this,
+                [this, w = window] { emit workWindowRequested(w); });
     }
-    connect(ui->mnuExit, &QAction::triggered, this, &frmMain::exitProgram);
-    connect(ui->He, &QAction::triggered, this, &frmMain::openManual);
-    connect(ui->Hel, &QAction::triggered, this, [] { ui::WindowRegistry::show<frmAbout>(); });
+    connect(m_ui->mnuExit, &QAction::triggered, this, &frmMain::exitRequested);
+    connect(m_ui->He, &QAction::triggered, this, &frmMain::openManual);
+    connect(m_ui->Hel, &QAction::triggered, this, &frmMain::aboutRequested);
 }
 
 frmMain::~frmMain() = default;
-
-void frmMain::openWorkWindow(WorkWindow window) {
-    const Opener& opener = openers()[window];
-    if (!opener) {
-        return;
-    }
-    // The work window is shown first, so that the program never has no window open.
-    if (opener()) {
-        close();
-    }
-}
 
 void frmMain::openManual() {
     const QString path = userManualPath();
@@ -103,12 +81,6 @@ void frmMain::openManual() {
                                              "нет программы для просмотра таких файлов.")
                                   .arg(QDir::toNativeSeparators(path)));
     }
-}
-
-void frmMain::exitProgram() {
-    // Ends the program at once: every window closes without a question.
-    ui::WindowRegistry::closeAll();
-    QCoreApplication::quit();
 }
 
 } // namespace kelmo::shell

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -11,26 +11,28 @@ class frmMain;
 
 namespace kelmo::shell {
 
-// The main menu: the hub from which every task starts.
-class frmMain : public QMainWindow {
+// The main menu: the hub from which every task starts. It says through its signals what the
+// user asked for; the shell opens the windows.
+class frmMain final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The work windows the menu opens. Each is opened through a function that shows it (through
-    // the window registry) and returns it; an item whose window is not wired stays disabled.
+    // The work windows the menu opens; an item whose window is not available stays disabled.
     enum class WorkWindow { Zone, Plan, StructureTypes, Explosives };
-    using Opener = std::function<QWidget*()>;
-    static void setWorkWindow(WorkWindow window, Opener opener);
 
-    explicit frmMain(QWidget* parent = nullptr);
+    explicit frmMain(const QList<WorkWindow>& available, QWidget* parent = nullptr);
     ~frmMain() override;
 
-private:
-    void openWorkWindow(WorkWindow window);
-    void openManual();
-    void exitProgram();
+signals:
+    // The shell shows the work window, then closes the menu.
+    void workWindowRequested(kelmo::shell::frmMain::WorkWindow window);
+    void aboutRequested();
+    void exitRequested();
 
-    std::unique_ptr<Ui::frmMain> ui;
+private:
+    void openManual();
+
+    std::unique_ptr<Ui::frmMain> m_ui;
 };
 
 // The user manual in the program folder, or an empty string when none is there.

@@ -1,7 +1,5 @@
-#include "shell/Startup.h"
+#include "shell/Navigator.h"
 #include "shell/Translations.h"
-#include "shell/WorkWindows.h"
-#include "shell/frmMain.h"
 
 #include <QApplication>
 
@@ -13,9 +11,7 @@ int main(int argc, char* argv[]) {
 
     kelmo::shell::installQtTranslations();
 
-    // Work windows that are not wired in WorkWindows.cpp keep their menu items disabled.
-    kelmo::shell::wireWorkWindows();
-
-    kelmo::shell::Main();
+    kelmo::shell::Navigator navigator;
+    navigator.start();
     return QApplication::exec();
 }

@@ -37,7 +37,12 @@ void Messages::setInterceptor(Interceptor i) {
     interceptor() = std::move(i);
 }
 
-MessageRecorder::MessageRecorder() {
+Messages::Interceptor Messages::currentInterceptor() {
+    return interceptor();
+}
+
+MessageRecorder::MessageRecorder()
+    : m_previous(Messages::currentInterceptor()) {
     Messages::setInterceptor([this](const Message& m) {
         m_messages.append(m);
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
@@ -45,7 +50,7 @@ MessageRecorder::MessageRecorder() {
 }
 
 MessageRecorder::~MessageRecorder() {
-    Messages::setInterceptor({});
+    Messages::setInterceptor(std::move(m_previous));
 }
 
 } // namespace kelmo::ui

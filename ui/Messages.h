@@ -34,11 +34,12 @@ public:
 
     // Tests only: replace the dialog by a function; an empty function restores it.
     static void setInterceptor(Interceptor interceptor);
+    static Interceptor currentInterceptor();
 };
 
 // Records the messages shown while it lives and answers each with the next queued answer,
-// or OK when none is queued.
-class MessageRecorder {
+// or OK when none is queued. Recorders nest: the one made last records until it goes.
+class MessageRecorder final {
 public:
     MessageRecorder();
     ~MessageRecorder();
@@ -54,6 +55,7 @@ public:
 private:
     QList<Message> m_messages;
     QList<QMessageBox::StandardButton> m_answers;
+    Messages::Interceptor m_previous;
 };
 
 } // namespace kelmo::ui

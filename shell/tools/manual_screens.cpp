@@ -5,11 +5,8 @@
 // printed at the manual's text width has about 200 dots per inch (scripts/manual-pictures.sh).
 
 #include "data/DataSource.h"
-#include "shell/WorkWindows.h"
-#include "shell/frmAbout.h"
-#include "shell/frmMain.h"
+#include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
@@ -24,7 +21,6 @@
 
 #include <cstdio>
 
-using kelmo::ui::WindowRegistry;
 using namespace kelmo::zone;
 
 namespace {
@@ -45,24 +41,24 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
+    kelmo::shell::Navigator navigator;
     if (!kelmo::testConnectionString(kelmo::defaultConnectionString())) {
         std::fprintf(stderr, "the database in the program folder cannot be opened\n");
         return 1;
     }
+    navigator.setConnectionString(kelmo::defaultConnectionString());
     kelmo::ui::Messages::setInterceptor([](const kelmo::ui::Message& m) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(m.title), qPrintable(m.text));
         return QMessageBox::Ok;
     });
-    kelmo::shell::wireWorkWindows();
 
-    auto* menu = WindowRegistry::show<kelmo::shell::frmMain>();
+    auto* menu = navigator.showMainMenu();
     save(menu, folder, "main-menu");
-    auto* about = WindowRegistry::show<kelmo::shell::frmAbout>();
+    auto* about = navigator.showAbout();
     save(about, folder, "about");
     about->close();
-    menu->close();
 
-    auto* zone = WindowRegistry::show<frmZone>();
+    auto* zone = navigator.showZoneInput();
     auto* combo = zone->findChild<QComboBox*>(QStringLiteral("Combo4"));
     const int tnt = combo->findText(QStringLiteral("Тротил"), Qt::MatchStartsWith);
     if (tnt >= 0) {
@@ -70,15 +66,15 @@ int main(int argc, char** argv) {
     }
     zone->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
     save(zone, folder, "zone-input");
-    auto* par = WindowRegistry::show<frmPar>();
+    auto* par = navigator.showZoneParameters();
     save(par, folder, "zone-parameters");
     par->close();
-    zone->show();
+    zone = navigator.showZoneInput();
 
     if (!zone->runCalculation()) {
         return 1;
     }
-    auto* out = WindowRegistry::find<frmOutput>();
+    auto* out = navigator.zoneResults();
     out->resize(1366, 740);
     out->findChild<QLineEdit*>(QStringLiteral("GOX"))->setText(QStringLiteral("50"));
     out->calculatePoint();
@@ -93,6 +89,5 @@ int main(int argc, char** argv) {
     out->findChild<QLineEdit*>(QStringLiteral("Rast2"))->setText(QStringLiteral("101"));
     out->buildRangeChart();
     save(out, folder, "chart-range");
-    WindowRegistry::closeAll();
     return 0;
 }

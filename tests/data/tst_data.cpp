@@ -11,12 +11,9 @@
 #include "engine/ZoneRun.h"
 #include "tests/support/Runs.h"
 
-#include <QComboBox>
 #include <QCryptographicHash>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -36,24 +33,6 @@ QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-// A window with the catalogue's two controls, wired as the windows wire them.
-struct CatalogueWindow {
-    QWidget window;
-    QComboBox* list = new QComboBox(&window);
-    QLineEdit* energy = new QLineEdit(&window);
-    int energyCalls = 0;
-
-    CatalogueWindow() {
-        list->setObjectName("Combo4");
-        energy->setObjectName("Text12");
-        list->setEditable(true);
-        QObject::connect(list, &QComboBox::currentIndexChanged, &window, [this] {
-            ++energyCalls;
-            ShowExplosiveEnergy(&window);
-        });
-    }
-};
-
 } // namespace
 
 class TestData : public QObject {
@@ -61,6 +40,7 @@ class TestData : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_db;
+    QString m_cs; // the connection string of the case
 
     // A database whose TProbit holds only the given rows.
     QString probitFixture(const QList<QPair<double, double>>& rows) {
@@ -81,7 +61,7 @@ private slots:
         setProgramFolderForTesting(m_dir->path());
         m_db = m_dir->filePath("bdKelmo.db");
         db::createDatabaseFile(m_db, false);
-        gConnectionString = defaultConnectionString();
+        m_cs = defaultConnectionString();
         QLocale::setDefault(QLocale::c());
     }
     void cleanup() {
@@ -144,7 +124,7 @@ private slots:
 
     void missingFileIsNeverCreated() {
         QFile::remove(m_db);
-        QVERIFY_THROWS_EXCEPTION(DatabaseError, db::Connection{});
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db::Connection{m_cs});
         QVERIFY(!QFile::exists(m_db));
         QVERIFY(!testConnectionString(defaultConnectionString()));
         QVERIFY(!QFile::exists(m_db));
@@ -152,7 +132,7 @@ private slots:
     }
 
     void nestedConnectionsAndBoundValues() {
-        db::Connection outer;
+        db::Connection outer(m_cs);
         // A name with quotes must not break anything.
         const QString name = "Смесь 'А' \"Б\"; drop table Explosives";
         outer.exec("insert into Explosives (VVName, VVPower) values (?, ?)", {name, 1234.5});
@@ -160,7 +140,7 @@ private slots:
         int count = 0;
         while (rows.next()) {
             ++count;
-            db::Connection inner;
+            db::Connection inner(m_cs);
             QSqlQuery match = inner.exec("select VVPower from Explosives where VVName = ?",
                                          {db::Connection::field(rows, "VVName")});
             QVERIFY(match.next());
@@ -170,7 +150,7 @@ private slots:
     }
 
     void transactionRollsBackUnlessCommitted() {
-        db::Connection c;
+        db::Connection c(m_cs);
         {
             db::Transaction t(c);
             c.exec("delete from Explosives");
@@ -190,7 +170,7 @@ private slots:
     }
 
     void errorsCarryTheDriverText() {
-        db::Connection c;
+        db::Connection c(m_cs);
         try {
             c.select("select * from NoSuchTable");
             QFAIL("no error");
@@ -207,7 +187,7 @@ private slots:
         // An existing file is kept unless forced.
         const QByteArray before = fileHash(m_db);
         {
-            db::Connection c;
+            db::Connection c(m_cs);
             c.exec("delete from Explosives");
         }
         const QByteArray edited = fileHash(m_db);
@@ -216,7 +196,7 @@ private slots:
         QCOMPARE(fileHash(m_db), edited);
         db::createDatabaseFile(m_db, true);
 
-        db::Connection c;
+        db::Connection c(m_cs);
         const auto count = [&](const QString& table) {
             QSqlQuery q = c.select("select count(*) from " + table);
             q.next();
@@ -306,13 +286,13 @@ private slots:
     void probitToPercent() {
         QFETCH(float, probit);
         QFETCH(double, percent);
-        db::Connection c;
+        db::Connection c(m_cs);
         QVERIFY(std::abs(ProbitToPercent(probit, c) - percent) < 1e-9);
     }
 
     void probitClampsMakeNoQuery() {
-        gConnectionString = fileConnection(probitFixture({}));
-        db::Connection c;
+        m_cs = fileConnection(probitFixture({}));
+        db::Connection c(m_cs);
         QCOMPARE(ProbitToPercent(8.09f, c), 100.0);
         QCOMPARE(ProbitToPercent(2.67f, c), 0.0);
         // Just inside the range the empty table is an error, never a made-up number.
@@ -321,9 +301,8 @@ private slots:
     }
 
     void probitFixtures() {
-        gConnectionString =
-            fileConnection(probitFixture({{5.0, 40.0}, {5.1, 40.0}, {5.2, 60.0}, {5.3, 61.0}}));
-        db::Connection c;
+        m_cs = fileConnection(probitFixture({{5.0, 40.0}, {5.1, 40.0}, {5.2, 60.0}, {5.3, 61.0}}));
+        db::Connection c(m_cs);
         QCOMPARE(ProbitToPercent(5.05f, c), 40.0); // rows with one percentage
         // The probit itself, not its text, is interpolated.
         QCOMPARE(ProbitToPercent(5.15f, c), 40.0 + 20.0 * (double(5.15f) - 5.1) / (5.2 - 5.1));
@@ -335,69 +314,43 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         QCOMPARE(probitLiteral(5.25f), QString("5.25"));
         QCOMPARE(probitLiteral(7.333333f), QString("7.333333"));
-        db::Connection c;
+        db::Connection c(m_cs);
         QCOMPARE(ProbitToPercent(5.25f, c), db::standardProbitTable()[258].percent);
     }
 
-    void catalogueFillsAndShowsEnergy() {
-        CatalogueWindow w;
-        FillExplosiveList(&w.window);
-        QCOMPARE(w.list->count(), 19);
-        QStringList names;
-        for (int i = 0; i < w.list->count(); ++i) {
-            names << w.list->itemText(i);
-        }
+    void catalogue() {
+        db::Connection c(m_cs);
+        const QStringList names = explosiveNames(c);
+        QCOMPARE(names.size(), 19);
         QVERIFY(std::is_sorted(names.begin(), names.end()));
-        QCOMPARE(w.list->currentIndex(), 0);
-        QCOMPARE(w.energyCalls, 1);
-        QVERIFY(!w.energy->text().isEmpty());
-
-        w.list->setCurrentIndex(w.list->findText("Тротил (ТНТ)"));
-        QCOMPARE(w.energy->text(), QString("4520"));
-        w.list->setEditText("Нет такого");
-        ShowExplosiveEnergy(&w.window);
-        QCOMPARE(w.energy->text(), QString("4520"));
-    }
-
-    void catalogueEnergyInLocale() {
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        {
-            db::Connection c;
-            c.exec("insert into Explosives (VVName, VVPower) values (?, ?)", {"Дробное", 4312.5});
+        QCOMPARE(explosiveHeat(c, "Тротил (ТНТ)"), std::optional<double>(4520));
+        // Exact names only: no prefix, no case-folding, no trailing blank.
+        for (const char* other : {"Нет такого", "Тротил", "тротил (тнт)", "Тротил (ТНТ) "}) {
+            QVERIFY2(!explosiveHeat(c, QString::fromUtf8(other)), other);
         }
-        CatalogueWindow w;
-        FillExplosiveList(&w.window);
-        w.list->setCurrentIndex(w.list->findText("Дробное"));
-        QCOMPARE(w.energy->text(), QString("4312,5"));
-    }
+        c.exec("insert into Explosives (VVName, VVPower) values (?, ?)", {"Дробное", 4312.5});
+        QCOMPARE(explosiveHeat(c, "Дробное"), std::optional<double>(4312.5));
 
-    void emptyCatalogue() {
-        {
-            db::Connection c;
-            c.exec("delete from Explosives");
-        }
-        CatalogueWindow w;
-        w.energy->setText("4520");
-        FillExplosiveList(&w.window);
-        QCOMPARE(w.list->count(), 0);
-        QCOMPARE(w.energy->text(), QString("4520"));
-        QCOMPARE(w.energyCalls, 0);
+        c.exec("delete from Explosives");
+        QVERIFY(explosiveNames(c).isEmpty());
     }
 
     void pointCalculation() {
+        const PercentLookup percents = probitsToPercentLookup(m_cs);
         auto s = test::stateAfterRun(1000);
         QVERIFY(s->gPointCount > 2);
 
         const double last = s->gProfile.row(s->gPointCount - 1).r;
         for (const double d : {0.5, s->gProfile.row(s->gPointCount).r, std::nan("")}) {
             s->gDeltaPkPa = -1;
-            QVERIFY_THROWS_EXCEPTION(PointRangeError, CalculatePoint(*s, {d, Placement::Air, 70}));
+            QVERIFY_THROWS_EXCEPTION(PointRangeError,
+                                     calculatePoint(*s, {d, Placement::Air, 70}, percents));
             QCOMPARE(s->gDeltaPkPa, -1.0);
         }
-        QVERIFY(PointInRange(*s, 1));
-        QVERIFY(PointInRange(*s, last));
+        QVERIFY(pointInRange(*s, 1));
+        QVERIFY(pointInRange(*s, last));
 
-        const PointResult air = CalculatePoint(*s, {50, Placement::Air, 70});
+        const PointResult air = calculatePoint(*s, {50, Placement::Air, 70}, percents);
         QCOMPARE(air.deltaPkPa, s->gDeltaPkPa);
         QCOMPARE(air.deltaPkPa, air.deltaPkgf * 98.0655);
         QCOMPARE(air.probitHeavy, float(5 - 0.26 * std::log(air.ptArgHeavy)));
@@ -407,21 +360,22 @@ private slots:
         QVERIFY(std::abs(air.ptArgPeople - (4.2 / air.ptRelPressure + 1.3 / air.ptRelImpulse)) <
                 1e-12 * air.ptArgPeople);
         {
-            db::Connection c;
+            db::Connection c(m_cs);
             QCOMPARE(air.percentHeavy, ProbitToPercent(air.probitHeavy, c));
             QCOMPARE(air.percentTotal, ProbitToPercent(air.probitTotal, c));
             QCOMPARE(air.percentPeople, ProbitToPercent(air.probitPeople, c));
         }
         QVERIFY(air.percentHeavy > 0 && air.percentHeavy < 100);
 
-        const PointResult ground = CalculatePoint(*s, {50, Placement::Ground, 70});
+        const PointResult ground = calculatePoint(*s, {50, Placement::Ground, 70}, percents);
         QVERIFY(ground.deltaPkPa > air.deltaPkPa);
-        const PointResult near = CalculatePoint(*s, {1, Placement::Air, 70});
+        const PointResult near = calculatePoint(*s, {1, Placement::Air, 70}, percents);
         QCOMPARE(near.percentHeavy, 100.0);
 
         // A database failure comes after the state is written, as an error of its own.
         QFile::remove(m_db);
-        QVERIFY_THROWS_EXCEPTION(DatabaseError, CalculatePoint(*s, {60, Placement::Air, 70}));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                                 calculatePoint(*s, {60, Placement::Air, 70}, percents));
     }
 };
 

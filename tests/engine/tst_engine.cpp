@@ -102,7 +102,7 @@ void TestEngine::massTnt() {
     in.heat = heat;
     in.molarDivisor = divisor;
     auto s = freshState();
-    ComputeMassTNT(*s, HeatPerKg(in), mass);
+    ComputeMassTNT(*s, heatPerKg(in), mass);
     QVERIFY(std::abs(s->gMassTNT - expected) < 1e-9 * expected);
 }
 
@@ -118,7 +118,7 @@ void TestEngine::overpressureAndImpulseAtTenMetres() {
     QFETCH(double, kgf);
     auto s = freshState();
     s->gMassTNT = 1000;
-    EvaluateAtDistance(*s, placement, 10, 70);
+    evaluateAtDistance(*s, placement, 10, 70);
     QVERIFY(std::abs(s->gDeltaPkgf - kgf) < 1e-12);
     QVERIFY(std::abs(s->gDeltaPkPa - kgf * 98.0655) < 1e-10);
     QVERIFY(std::abs(s->gImpulse - 6178.1265) < 1e-9);
@@ -155,7 +155,7 @@ void TestEngine::probits() {
 
     auto s = freshState();
     s->gMassTNT = 1000;
-    EvaluateAtDistance(*s, Placement::Air, r, 70);
+    evaluateAtDistance(*s, Placement::Air, r, 70);
     const double shownKgf = std::round(s->gDeltaPkgf * 1000) / 1000;
     QCOMPARE(r == 10 ? round2(s->gDeltaPkgf) : shownKgf, kgf);
     QCOMPARE(round2(s->gProbitHeavy), heavy);
@@ -167,8 +167,8 @@ void TestEngine::bodyMassChangesOnlyPeopleProbit() {
     auto a = freshState();
     auto b = freshState();
     a->gMassTNT = b->gMassTNT = 1000;
-    EvaluateAtDistance(*a, Placement::Air, 50, 70);
-    EvaluateAtDistance(*b, Placement::Air, 50, 80);
+    evaluateAtDistance(*a, Placement::Air, 50, 70);
+    evaluateAtDistance(*b, Placement::Air, 50, 80);
     QCOMPARE(a->gProbitHeavy, b->gProbitHeavy);
     QCOMPARE(a->gProbitTotal, b->gProbitTotal);
     QVERIFY(a->gProbitPeople != b->gProbitPeople);
@@ -340,7 +340,7 @@ void TestEngine::zeroStepHitsRowLimit() {
 }
 
 void TestEngine::largeChargeEndDistanceIsNotLimited() {
-    // 10^9 kg ends beyond 32767 m: no 16-bit overflow, the limit is just the rounded distance.
+    // 10^9 kg ends beyond 32767 m: no overflow, the limit is just the rounded distance.
     auto s = freshState(2);
     const double rEnd = RunZoneCalculation(*s, charge(1e9, Placement::Ground));
     QVERIFY(rEnd > 32767);

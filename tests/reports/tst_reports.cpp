@@ -1,6 +1,8 @@
 #include "ReaderProcess.h"
 
+#include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
+#include "core/ProfileText.h"
 #include "core/ProgramFolder.h"
 #include "engine/ZoneRun.h"
 #include "reports/ChargeText.h"
@@ -9,9 +11,8 @@
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
 #include "reports/ManualText.h"
-#include "reports/ProfileText.h"
-#include "reports/ReportHandover.h"
 #include "tests/support/Runs.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
 
 #include <QFile>
@@ -34,8 +35,8 @@ std::unique_ptr<CalcState> workedRun(double step = 1) {
     return test::stateAfterRun(1000, step);
 }
 
-ReportCharge workedCharge() {
-    return {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"};
+ChargeDescription workedCharge() {
+    return {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"};
 }
 
 ReportCharts plainCharts() {
@@ -242,7 +243,7 @@ private slots:
     // A typed name with a control character still gives a readable document.
     void controlCharactersDropped() {
         CalcState s;
-        ReportCharge charge = workedCharge();
+        ChargeDescription charge = workedCharge();
         charge.name = QStringLiteral("Тро\x01тил\tА");
         const QString path = m_dir.filePath("ctrl.docx");
         buildFullReport(s, charge, plainCharts(), kRu).save(path);
@@ -250,7 +251,7 @@ private slots:
         QVERIFY(paragraphTexts(doc).contains("Наименование КВВ:     Тротил\tА"));
     }
 
-    // Every row of a profile beyond the old 16-bit limit reaches the numeric table.
+    // Every row of a profile of more than 32767 rows reaches the numeric table.
     void numericTableHasAllRows() {
         const auto s = workedRun(0.009); // about 36,000 rows
         QVERIFY(s->gPointCount > 32767);
@@ -374,7 +375,7 @@ private slots:
     void workbook_data() {
         QTest::addColumn<double>("step");
         QTest::newRow("worked run, 325 rows") << 1.0;
-        QTest::newRow("beyond the 16-bit row counter") << 0.009;
+        QTest::newRow("more than 32767 rows") << 0.009;
     }
     void workbook() {
         QFETCH(double, step);
@@ -436,10 +437,10 @@ private slots:
     // Hand-over: Cancel writes nothing; saving writes and opens; a failure is a message.
     void handover() {
         QString opened;
-        setOpenerForTesting([&](const QString& p) { opened = p; });
+        ui::setOpenerForTesting([&](const QString& p) { opened = p; });
         QString offered;
         QString answer;
-        setSaveDialogForTesting([&](const QString& def, const QString& filter) {
+        ui::setSaveDialogForTesting([&](const QString& def, const QString& filter) {
             offered = def + "|" + filter;
             return answer;
         });
@@ -449,35 +450,35 @@ private slots:
         };
 
         answer.clear();
-        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(!ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QVERIFY(offered.endsWith("Таблица.xlsx|Книга Microsoft Excel (*.xlsx)"));
         QVERIFY(opened.isEmpty());
 
         answer = m_dir.filePath("saved.xlsx");
-        QVERIFY(saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QVERIFY(QFile::exists(answer));
         QCOMPARE(opened, answer);
 
         ui::MessageRecorder messages;
         opened.clear();
         answer = m_dir.filePath("missing/saved.xlsx");
-        QVERIFY(!saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
+        QVERIFY(!ui::saveAndOpen(nullptr, "Таблица.xlsx", kWorkbookFilter, write));
         QCOMPARE(messages.count(), 1);
         QVERIFY(messages.last().text.contains("не существует"));
         QVERIFY(opened.isEmpty());
-        setOpenerForTesting({});
-        setSaveDialogForTesting({});
+        ui::setOpenerForTesting({});
+        ui::setSaveDialogForTesting({});
     }
 
     // The charts drawn for the report are real pictures of the window's size.
     void renderedChartPictures() {
         const auto s = workedRun();
-        const ReportCharts c = renderReportCharts(*s);
+        const ReportCharts c = charts::renderReportCharts(*s);
         for (const QImage* img :
              {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal})
-            QCOMPARE(img->size(), kReportChartSize);
+            QCOMPARE(img->size(), charts::kReportChartSize);
         // 200 dpi over the printed 480 × 300 pt.
-        QCOMPARE(kReportChartSize, QSize(1334, 834));
+        QCOMPARE(charts::kReportChartSize, QSize(1334, 834));
     }
 
     // How the report lies on paper: captions and headings keep with what they introduce, the
@@ -489,7 +490,7 @@ private slots:
         QVERIFY(rows > kNumericRowsPerPart && rows <= 2 * kNumericRowsPerPart);
         const QString path = m_dir.filePath("paper.docx");
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-2);
-        buildFullReport(*s, workedCharge(), renderReportCharts(*s), kRu).save(path);
+        buildFullReport(*s, workedCharge(), charts::renderReportCharts(*s), kRu).save(path);
         const QJsonObject doc = readWithPython("read_docx.py", path);
         QVERIFY(!doc.isEmpty());
 
@@ -527,7 +528,7 @@ private slots:
         QStringList numeric;
         for (int t = 8; t < tables.size(); ++t) {
             const QJsonArray part = tables[t].toArray();
-            QCOMPARE(row(part, 0), profileHeader());
+            QCOMPARE(row(part, 0), profile::header());
             QCOMPARE(layout[t]["header"].toArray(), (QJsonArray{true, false}));
             QVERIFY(layout[t]["fixed"].toBool());
             QVERIFY(!layout[t]["together"].toBool());
@@ -537,10 +538,10 @@ private slots:
         }
         QVERIFY(layout[8]["keptBefore"].toBool()); // "Таблица ___ …" stays with its table
         QCOMPARE(numeric.size(), rows);
-        QCOMPARE(numeric.first(), profileRowTexts(*s, 1, kRu)[0]);
+        QCOMPARE(numeric.first(), profile::rowTexts(*s, 1, kRu)[0]);
         QCOMPARE(numeric[kNumericRowsPerPart],
-                 profileRowTexts(*s, kNumericRowsPerPart + 1, kRu)[0]);
-        QCOMPARE(numeric.last(), profileRowTexts(*s, rows, kRu)[0]);
+                 profile::rowTexts(*s, kNumericRowsPerPart + 1, kRu)[0]);
+        QCOMPARE(numeric.last(), profile::rowTexts(*s, rows, kRu)[0]);
 
         // The kPa table: a label column that holds "Давление," and value columns for five
         // digits, over the text width.
@@ -651,13 +652,15 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QString, energy);
         QFETCH(QString, where);
-        const ReportCharge c = describeCharge({"Гексоген", "12,5", static_cast<HeatUnit>(unit),
-                                               "809.08", "179", static_cast<Placement>(placement)});
+        const ChargeDescription c =
+            describeCharge({"Гексоген", "12,5", static_cast<HeatUnit>(unit), "809.08", "179",
+                            static_cast<Placement>(placement), "70"});
         QCOMPARE(c.name, QString("Гексоген"));
         QCOMPARE(c.massText, QString("12,5"));
         QCOMPARE(c.energyCaption, caption);
         QCOMPARE(c.energyText, energy);
         QCOMPARE(c.placementText, where);
+        QCOMPARE(c.bodyMassText, QString("70"));
     }
 
     // The manual's markup on a small text: headings into the contents, items that go on over

@@ -1,11 +1,12 @@
 // The reports as LibreOffice renders them: converted to PDF and read back with pdftotext.
 #include "ReaderProcess.h"
 
+#include "charts/ZoneCharts.h"
 #include "engine/ZoneRun.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
-#include "reports/ReportHandover.h"
 #include "tests/support/Runs.h"
+#include "ui/FileHandover.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -29,8 +30,9 @@ private slots:
         auto s = test::stateAfterRun(1000);
         const QLocale ru(QLocale::Russian, QLocale::Russia);
         const QString full = m_dir.filePath("full.docx");
-        buildFullReport(*s, {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе"},
-                        renderReportCharts(*s), ru)
+        buildFullReport(*s,
+                        {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"},
+                        charts::renderReportCharts(*s), ru)
             .save(full);
 
         const QString templ = m_dir.filePath("otchet.docx");

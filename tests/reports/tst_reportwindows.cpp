@@ -3,12 +3,15 @@
 
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "data/Database.h"
+#include "data/DatabaseFile.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
-#include "reports/ReportHandover.h"
-#include "tests/support/WidgetLookup.h"
+#include "session/ZoneSession.h"
+#include "shell/Navigator.h"
+#include "tests/support/GuiTest.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmZone.h"
@@ -19,8 +22,10 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,19 +35,10 @@
 using namespace kelmo;
 using namespace kelmo::zone;
 using kelmo::ui::MessageRecorder;
-using kelmo::ui::WindowRegistry;
 
 using kelmo::test::child;
 
-namespace {
-
-void click(QWidget* w, const char* name) {
-    QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);
-}
-
-} // namespace
-
-class TestReportWindows : public QObject {
+class TestReportWindows : public test::GuiTest {
     Q_OBJECT
 
 private slots:
@@ -51,40 +47,39 @@ private slots:
     void init() {
         QVERIFY(m_dir.isValid());
         setProgramFolderForTesting(m_dir.path());
-        m_state = std::make_unique<CalcState>();
-        setCalcStateForTesting(m_state.get());
-        Services& s = services();
-        s.fillExplosiveList = [](QComboBox* combo) {
-            combo->clear();
-            combo->addItem(QStringLiteral("Тротил"));
+        m_navigator = std::make_unique<shell::Navigator>();
+        Services s;
+        s.explosiveNames = [] {
+            return QStringList{QStringLiteral("Тротил")};
         };
-        s.showExplosiveEnergy = [](QComboBox*, QLineEdit* field) {
-            field->setText("4520");
+        s.explosiveHeat = [](const QString&) -> std::optional<double> {
+            return 4520;
         };
         s.probitsToPercent = [](const std::array<float, 3>& p) {
             std::array<double, 3> out{};
-            for (std::size_t i = 0; i < 3; ++i)
+            for (std::size_t i = 0; i < 3; ++i) {
                 out[i] = 50 * std::erfc(-(p[i] - 5) / std::sqrt(2.0));
+            }
             return out;
         };
-        s.showMainMenu = [] {
-        };
+        m_navigator->setZoneServices(s);
+        startRecording();
         m_answer.clear();
         m_opened.clear();
         m_filter.clear();
-        reports::setSaveDialogForTesting([this](const QString&, const QString& filter) {
+        ui::setSaveDialogForTesting([this](const QString&, const QString& filter) {
             m_filter = filter;
             return m_answer;
         });
-        reports::setOpenerForTesting([this](const QString& p) { m_opened = p; });
+        ui::setOpenerForTesting([this](const QString& p) { m_opened = p; });
     }
 
     void cleanup() {
-        WindowRegistry::closeAll();
-        setCalcStateForTesting(nullptr);
-        services() = Services{};
-        reports::setSaveDialogForTesting({});
-        reports::setOpenerForTesting({});
+        m_navigator.reset();
+        stopRecording();
+        flushDeletes();
+        ui::setSaveDialogForTesting({});
+        ui::setOpenerForTesting({});
     }
 
     void itemsEnabled() {
@@ -156,49 +151,95 @@ private slots:
         QCOMPARE(b["mF"].toString(),
                  QString(", так как взрыв происходит в воздухе применяется формула Ф-1"));
         QVERIFY(b["mProbit1"].toString().endsWith(child<QLabel>(out, "Label62")->text() + "%."));
-        QCOMPARE(b["mS"].toString(), numtext::fixed(out->pointState().ptArgHeavy, 3));
+        QCOMPARE(b["mS"].toString(),
+                 numtext::fixed(m_navigator->zoneSession().lastPoint()->ptArgHeavy, 3));
+    }
+
+    // The window and kelmo-calc fill the expert report from the same session values: the
+    // same charge and distance give the same bookmarks (both in the C locale here).
+    void expertSameAsCommandLine() {
+        QLocale::setDefault(QLocale::c());
+        const auto restore =
+            qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
+        const QString database = m_dir.filePath("bdKelmo.db");
+        QFile::remove(database);
+        db::createDatabaseFile(database, false);
+        reports::buildExpertTemplate().save(programFile(reports::kExpertTemplateName));
+        m_navigator->setZoneServices(Services::fromDatabase(db::fileConnectionString(database)));
+
+        auto* zone = m_navigator->showZoneInput();
+        auto* combo = child<QComboBox>(zone, "Combo4");
+        combo->setCurrentIndex(combo->findText("Тротил (ТНТ)"));
+        QCOMPARE(text(zone, "Text12"), QString("4520"));
+        type(zone, "Text2", "1000.5");
+        type(zone, "txtMch", "80");
+        choose(zone, "Option5");
+        click(zone, "cmdRasch");
+        frmOutput* out = m_navigator->zoneResults();
+        QVERIFY(out != nullptr);
+        type(out, "GOX", "25.5");
+        click(out, "Command9");
+        m_answer = m_dir.filePath("expert-window.docx");
+        click(out, "Command10");
+        QCOMPARE(m_opened, m_answer);
+
+        const QString cli = m_dir.filePath("expert-cli.docx");
+        QProcess calc;
+        calc.start(KELMO_CALC_PATH, {"expert", "--mass", "1000.5", "--air", "--body-mass", "80",
+                                     "--at", "25.5", "--db", database, "--template",
+                                     programFile(reports::kExpertTemplateName), "--docx", cli});
+        QVERIFY(calc.waitForFinished(60000));
+        QCOMPARE(calc.exitCode(), 0);
+
+        const QJsonObject fromWindow =
+            readWithPython("read_docx.py", m_answer)["bookmarks"].toObject();
+        const QJsonObject fromCli = readWithPython("read_docx.py", cli)["bookmarks"].toObject();
+        QCOMPARE(fromWindow.size(), 21);
+        QCOMPARE(fromWindow, fromCli);
+        QCOMPARE(fromWindow["mr1"].toString(), QString("25.5"));
+        QCOMPARE(fromWindow["mM1"].toString(), QString("80"));
     }
 
     // More than kLongReportRows rows: the window asks first and suggests the Excel table;
     // "Нет" writes nothing, "Да" writes the whole report.
     void longReportAsksFirst() {
         frmOutput* out = runWorked(0.05); // about 6,500 rows
-        QVERIFY(m_state->gPointCount > reports::kLongReportRows);
+        const int rows = m_navigator->zoneSession().state().gPointCount;
+        QVERIFY(rows > reports::kLongReportRows);
         m_answer = m_dir.filePath("long.docx");
-        {
-            MessageRecorder messages;
-            messages.queueAnswer(QMessageBox::No);
-            child<QAction>(out, "mnuWord")->trigger();
-            QCOMPARE(messages.count(), 1);
-            QVERIFY(messages.last().text.contains(QString::number(m_state->gPointCount)));
-            QVERIFY(messages.last().text.contains("Excel"));
-            QVERIFY(messages.last().buttons.testFlag(QMessageBox::No));
-            QVERIFY(m_filter.isEmpty()); // no save dialog
-            QVERIFY(!QFile::exists(m_answer));
-        }
-        MessageRecorder messages;
-        messages.queueAnswer(QMessageBox::Yes);
+        messages().clear();
+        answerNextMessage(QMessageBox::No);
         child<QAction>(out, "mnuWord")->trigger();
-        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages().count(), 1);
+        QVERIFY(messages().last().text.contains(QString::number(rows)));
+        QVERIFY(messages().last().text.contains("Excel"));
+        QVERIFY(messages().last().buttons.testFlag(QMessageBox::No));
+        QVERIFY(m_filter.isEmpty()); // no save dialog
+        QVERIFY(!QFile::exists(m_answer));
+
+        messages().clear();
+        answerNextMessage(QMessageBox::Yes);
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(messages().count(), 1);
         QCOMPARE(m_opened, m_answer);
         QVERIFY(QFile::exists(m_answer));
     }
 
 private:
     frmOutput* runWorked(double step = 1) {
-        auto* zone = WindowRegistry::show<frmZone>();
-        m_state->gStep = step;
+        auto* zone = m_navigator->showZoneInput();
+        m_navigator->zoneSession().state().gStep = step;
         child<QLineEdit>(zone, "Text2")->setText("1000");
         child<QRadioButton>(zone, "Option5")->setChecked(true);
         click(zone, "cmdRasch");
-        auto* out = WindowRegistry::find<frmOutput>();
+        auto* out = m_navigator->zoneResults();
         if (!out)
             qFatal("the worked run did not open the results window");
         return out;
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<CalcState> m_state;
+    std::unique_ptr<shell::Navigator> m_navigator;
     QString m_answer, m_opened, m_filter;
 };
 

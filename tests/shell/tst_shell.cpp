@@ -8,13 +8,14 @@
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveCatalogue.h"
 #include "data/ProbitTable.h"
-#include "shell/Startup.h"
+#include "shell/Navigator.h"
 #include "shell/Translations.h"
 #include "shell/frmAbout.h"
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
+#include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
+#include "windows/zone/frmZone.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,7 +36,6 @@ using kelmo::shell::frmAbout;
 using kelmo::shell::frmDataSourse;
 using kelmo::shell::frmMain;
 using kelmo::ui::MessageRecorder;
-using kelmo::ui::WindowRegistry;
 
 namespace {
 
@@ -63,10 +63,6 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // Stands in for the desktop's document viewer.
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -77,12 +73,13 @@ public:
 
 } // namespace
 
-class TestShell : public QObject {
+class TestShell : public test::GuiTest {
     Q_OBJECT
 
     QTemporaryDir m_odbcDir;
     QString m_serverDb; // the database behind the DSN
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<shell::Navigator> m_navigator;
     bool m_haveOdbc = false;
 
     QString databaseFile() const { return m_dir->filePath("bdKelmo.db"); }
@@ -110,15 +107,14 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         setProgramFolderForTesting(m_dir->path());
         db::createDatabaseFile(databaseFile(), false);
-        gConnectionString.clear();
+        m_navigator = std::make_unique<shell::Navigator>();
+        startRecording();
     }
 
     void cleanup() {
-        WindowRegistry::closeAll();
+        m_navigator.reset();
+        stopRecording();
         flushDeletes();
-        for (auto window : {shell::frmMain::WorkWindow::Zone}) {
-            frmMain::setWorkWindow(window, {});
-        }
         setProgramFolderForTesting({});
         m_dir.reset();
     }
@@ -126,12 +122,12 @@ private slots:
     void startsOnTheEmbeddedFile() {
         writeFile(dataSourceFile(), "Какой-то DSN");
         MessageRecorder messages;
-        QVERIFY(shell::Main());
+        QVERIFY(m_navigator->start());
         QCOMPARE(messages.count(), 0);
-        QCOMPARE(gConnectionString, defaultConnectionString());
-        auto* menu = WindowRegistry::find<frmMain>();
+        QCOMPARE(m_navigator->connectionString(), defaultConnectionString());
+        auto* menu = m_navigator->mainMenu();
         QVERIFY(menu && menu->isVisible());
-        QVERIFY(!WindowRegistry::find<frmDataSourse>());
+        QVERIFY(!m_navigator->dataSourceDialog());
     }
 
     void fallsBackToTheStoredDsn() {
@@ -141,10 +137,10 @@ private slots:
         QFile::remove(databaseFile());
         writeFile(dataSourceFile(), QByteArray(kDsn) + "\r\n");
         MessageRecorder messages;
-        QVERIFY(shell::Main());
+        QVERIFY(m_navigator->start());
         QCOMPARE(messages.count(), 0);
-        QCOMPARE(gConnectionString, namedConnectionString(kDsn));
-        QVERIFY(WindowRegistry::find<frmMain>());
+        QCOMPARE(m_navigator->connectionString(), namedConnectionString(kDsn));
+        QVERIFY(m_navigator->mainMenu());
         // Connecting never creates the embedded file.
         QVERIFY(!QFile::exists(databaseFile()));
     }
@@ -152,20 +148,20 @@ private slots:
     void noSourceOpensTheDialog() {
         QFile::remove(databaseFile());
         MessageRecorder messages;
-        QVERIFY(!shell::Main());
+        QVERIFY(!m_navigator->start());
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().title, QString("Внимание!"));
         QCOMPARE(messages.last().text,
                  QString("Не возможно подключиться к базе данных, установите имя источника "
                          "данных ODBC!"));
         QCOMPARE(messages.last().icon, QMessageBox::Critical);
-        auto* dialog = WindowRegistry::find<frmDataSourse>();
+        auto* dialog = m_navigator->dataSourceDialog();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(!dialog->isModal());
         QCOMPARE(dialog->windowTitle(), QString("Имя источника данных ODBC"));
         QCOMPARE(dialog->findChild<QLineEdit*>("txtDataSourse")->text(),
                  QString("База данных MS Access"));
-        QVERIFY(!WindowRegistry::find<frmMain>());
+        QVERIFY(!m_navigator->mainMenu());
         QVERIFY(!QFile::exists(databaseFile()));
         QVERIFY(!QFile::exists(dataSourceFile()));
     }
@@ -177,8 +173,8 @@ private slots:
         QFile::remove(databaseFile());
         writeFile(dataSourceFile(), "Старый DSN");
         MessageRecorder messages;
-        QVERIFY(!shell::Main());
-        auto* dialog = WindowRegistry::find<frmDataSourse>();
+        QVERIFY(!m_navigator->start());
+        auto* dialog = m_navigator->dataSourceDialog();
         QVERIFY(dialog);
         auto* field = dialog->findChild<QLineEdit*>("txtDataSourse");
         QCOMPARE(field->text(), QString("Старый DSN"));
@@ -205,36 +201,36 @@ private slots:
         QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
         QCOMPARE(readFile(dataSourceFile()), QByteArray(kDsn));
         flushDeletes();
-        QVERIFY(!WindowRegistry::find<frmDataSourse>());
-        auto* menu = WindowRegistry::find<frmMain>();
+        QVERIFY(!m_navigator->dataSourceDialog());
+        auto* menu = m_navigator->mainMenu();
         QVERIFY(menu && menu->isVisible());
-        QCOMPARE(gConnectionString, namedConnectionString(kDsn));
+        QCOMPARE(m_navigator->connectionString(), namedConnectionString(kDsn));
     }
 
     void dialogExitCloses() {
         QFile::remove(databaseFile());
         MessageRecorder messages;
-        shell::Main();
-        auto* dialog = WindowRegistry::find<frmDataSourse>();
+        m_navigator->start();
+        auto* dialog = m_navigator->dataSourceDialog();
         QTest::mouseClick(dialog->findChild<QPushButton*>("Command2"), Qt::LeftButton);
         flushDeletes();
-        QVERIFY(!WindowRegistry::find<frmDataSourse>());
+        QVERIFY(!m_navigator->dataSourceDialog());
     }
 
     void odbcAccessLayer() {
         if (!m_haveOdbc) {
             QSKIP("libsqliteodbc is not installed");
         }
-        gConnectionString = namedConnectionString(kDsn);
+        const QString odbc = namedConnectionString(kDsn);
         // Nested connections and a bound name with quotes, through the driver manager.
         {
-            db::Connection outer;
+            db::Connection outer(odbc);
             outer.exec("insert into Explosives (VVName, VVPower) values (?, ?)",
                        {"Смесь 'А'", 1000.0});
             QSqlQuery rows = outer.select("select * from Explosives order by VVName asc");
             int count = 0;
             while (rows.next()) {
-                db::Connection inner;
+                db::Connection inner(odbc);
                 QSqlQuery q = inner.exec("select count(*) from Explosives where VVName = ?",
                                          {db::Connection::field(rows, "VVName")});
                 QVERIFY(q.next());
@@ -244,32 +240,25 @@ private slots:
             }
             rows.finish();
             QCOMPARE(count, 20);
+            QCOMPARE(explosiveHeat(outer, "Смесь 'А'"), std::optional<double>(1000.0));
             outer.exec("delete from Explosives where VVName = ?", {"Смесь 'А'"});
         }
         double viaOdbc = 0;
+        QStringList namesViaOdbc;
         {
-            db::Connection c;
+            db::Connection c(odbc);
             viaOdbc = ProbitToPercent(6.125f, c);
+            namesViaOdbc = explosiveNames(c);
         }
-        gConnectionString = defaultConnectionString();
-        db::Connection local;
+        db::Connection local(defaultConnectionString());
         QCOMPARE(viaOdbc, ProbitToPercent(6.125f, local));
-
-        gConnectionString = namedConnectionString(kDsn);
-        QWidget window;
-        auto* list = new QComboBox(&window);
-        list->setObjectName("Combo4");
-        auto* energy = new QLineEdit(&window);
-        energy->setObjectName("Text12");
-        connect(list, &QComboBox::currentIndexChanged, &window,
-                [&window] { ShowExplosiveEnergy(&window); });
-        FillExplosiveList(&window);
-        QCOMPARE(list->count(), 19);
-        QVERIFY(!energy->text().isEmpty());
+        QCOMPARE(namesViaOdbc, explosiveNames(local));
+        QCOMPARE(namesViaOdbc.size(), 19);
     }
 
     void mainMenuLayout() {
-        auto* menu = WindowRegistry::show<frmMain>();
+        frmMain bare(QList<frmMain::WorkWindow>{});
+        auto* menu = &bare;
         QCOMPARE(menu->windowTitle(), QString("Меню пользователя"));
         QCOMPARE(menu->findChild<QLabel*>("Label1")->text(),
                  QString(" Программа оценки последствий аварий при взрывах конденсированных "
@@ -293,36 +282,34 @@ private slots:
         QVERIFY(action("dd")->isSeparator());
         QCOMPARE(action("mnuRezerv")->text(),
                  QString("Жилых и промышленных объектов,транспорта, резервуаров"));
-        // Windows not wired yet are disabled, and the map item never has an action.
+        // Windows not available are disabled, and the map item never has an action.
         for (const char* name : {"mnuZone", "mnuPlan", "mnuRezerv", "mnuKvv", "mnuKarta"}) {
             QVERIFY2(!action(name)->isEnabled(), name);
         }
+        // The shell's menu offers the windows it wires.
+        auto* wired = m_navigator->showMainMenu();
+        QVERIFY(wired->findChild<QAction*>("mnuZone")->isEnabled());
+        QVERIFY(!wired->findChild<QAction*>("mnuKarta")->isEnabled());
     }
 
     void workWindowReplacesTheMenu() {
-        QPointer<QWidget> opened;
-        frmMain::setWorkWindow(frmMain::WorkWindow::Zone, [&opened] {
-            opened = WindowRegistry::show<QWidget>();
-            return opened.data();
-        });
-        auto* menu = WindowRegistry::show<frmMain>();
-        QAction* zone = menu->findChild<QAction*>("mnuZone");
-        QVERIFY(zone->isEnabled());
-        zone->trigger();
+        m_navigator->setConnectionString(defaultConnectionString());
+        auto* menu = m_navigator->showMainMenu();
+        trigger(menu, "mnuZone");
         flushDeletes();
-        QWidget* work = opened.data();
-        QVERIFY(work != nullptr);
-        QVERIFY(work->isVisible());
-        QVERIFY(!WindowRegistry::find<frmMain>());
+        QCOMPARE(messages().count(), 0);
+        QVERIFY(m_navigator->zoneInput() != nullptr);
+        QVERIFY(m_navigator->zoneInput()->isVisible());
+        QVERIFY(!m_navigator->mainMenu());
     }
 
     void aboutOpensOnce() {
-        auto* menu = WindowRegistry::show<frmMain>();
+        auto* menu = m_navigator->showMainMenu();
         menu->findChild<QAction*>("Hel")->trigger();
-        auto* about = WindowRegistry::find<frmAbout>();
+        auto* about = m_navigator->about();
         QVERIFY(about && about->isVisible());
         menu->findChild<QAction*>("Hel")->trigger();
-        QCOMPARE(WindowRegistry::find<frmAbout>(), about);
+        QCOMPARE(m_navigator->about(), about);
         const QWidgetList tops = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(tops.begin(), tops.end(),
                                [](QWidget* w) { return qobject_cast<frmAbout*>(w) != nullptr; }),
@@ -349,12 +336,12 @@ private slots:
 #endif
         QTest::mouseClick(about->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         flushDeletes();
-        QVERIFY(!WindowRegistry::find<frmAbout>());
-        QVERIFY(WindowRegistry::find<frmMain>());
+        QVERIFY(!m_navigator->about());
+        QVERIFY(m_navigator->mainMenu());
     }
 
     void missingManualIsReported() {
-        auto* menu = WindowRegistry::show<frmMain>();
+        auto* menu = m_navigator->showMainMenu();
         MessageRecorder messages;
         menu->findChild<QAction*>("He")->trigger();
         QCOMPARE(messages.count(), 1);
@@ -372,7 +359,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(KELMO_USER_MANUAL), manual));
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "open");
-        auto* menu = WindowRegistry::show<frmMain>();
+        auto* menu = m_navigator->showMainMenu();
         MessageRecorder messages;
         menu->findChild<QAction*>("He")->trigger();
         QDesktopServices::unsetUrlHandler("file");
@@ -387,12 +374,12 @@ private slots:
     }
 
     void exitClosesEverything() {
-        auto* menu = WindowRegistry::show<frmMain>();
+        auto* menu = m_navigator->showMainMenu();
         menu->findChild<QAction*>("Hel")->trigger();
         menu->findChild<QAction*>("mnuExit")->trigger();
         flushDeletes();
-        QVERIFY(!WindowRegistry::find<frmMain>());
-        QVERIFY(!WindowRegistry::find<frmAbout>());
+        QVERIFY(!m_navigator->mainMenu());
+        QVERIFY(!m_navigator->about());
     }
 };
 

@@ -4,11 +4,10 @@
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
-#include "shell/WorkWindows.h"
+#include "shell/Navigator.h"
 #include "shell/frmMain.h"
+#include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmZone.h"
 
@@ -25,13 +24,12 @@
 #include <memory>
 
 using namespace kelmo;
-using kelmo::ui::WindowRegistry;
 
-class TestZoneMenu : public QObject {
+class TestZoneMenu : public test::GuiTest {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CalcState> m_state;
+    std::unique_ptr<shell::Navigator> m_navigator;
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -40,16 +38,16 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         setProgramFolderForTesting(m_dir->path());
         db::createDatabaseFile(m_dir->filePath(QStringLiteral("bdKelmo.db")), false);
-        QVERIFY(testConnectionString(defaultConnectionString()));
-        m_state = std::make_unique<CalcState>();
-        zone::setCalcStateForTesting(m_state.get());
-        shell::wireWorkWindows();
+        startRecording();
+        m_navigator = std::make_unique<shell::Navigator>();
+        QVERIFY(m_navigator->start());
+        QCOMPARE(m_navigator->connectionString(), defaultConnectionString());
     }
 
     void cleanup() {
-        WindowRegistry::closeAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        zone::setCalcStateForTesting(nullptr);
+        m_navigator.reset();
+        stopRecording();
+        flushDeletes();
         setProgramFolderForTesting({});
         m_dir.reset();
     }
@@ -58,15 +56,16 @@ private slots:
     // probit table → back to the input window → back to the menu.
     void roundTrip() {
         ui::MessageRecorder messages;
-        auto* menu = WindowRegistry::show<shell::frmMain>();
+        auto* menu = m_navigator->mainMenu();
+        QVERIFY(menu && menu->isVisible());
         QAction* item = menu->findChild<QAction*>(QStringLiteral("mnuZone"));
         QVERIFY(item->isEnabled());
         QCOMPARE(item->text(), QStringLiteral("Определение размеров зон поражения"));
         item->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        auto* input = WindowRegistry::find<zone::frmZone>();
+        auto* input = m_navigator->zoneInput();
         QVERIFY(input && input->isVisible());
-        QVERIFY(WindowRegistry::find<shell::frmMain>() == nullptr);
+        QVERIFY(m_navigator->mainMenu() == nullptr);
 
         auto* combo = input->findChild<QComboBox*>(QStringLiteral("Combo4"));
         QVERIFY(combo->count() > 0);
@@ -79,7 +78,7 @@ private slots:
         input->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
         QVERIFY(input->runCalculation());
 
-        auto* out = WindowRegistry::find<zone::frmOutput>();
+        auto* out = m_navigator->zoneResults();
         QVERIFY(out != nullptr);
         QCOMPARE(out->findChild<QLabel*>(QStringLiteral("Rad1"))->text(), QStringLiteral("38"));
         out->findChild<QLineEdit*>(QStringLiteral("GOX"))->setText(QStringLiteral("1"));
@@ -97,17 +96,17 @@ private slots:
         QTest::mouseClick(input->findChild<QPushButton*>(QStringLiteral("cmdNazad")),
                           Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(WindowRegistry::find<zone::frmZone>() == nullptr);
-        QVERIFY(WindowRegistry::find<shell::frmMain>() != nullptr);
-        QVERIFY(WindowRegistry::find<shell::frmMain>()->isVisible());
+        QVERIFY(m_navigator->zoneInput() == nullptr);
+        QVERIFY(m_navigator->mainMenu() != nullptr);
+        QVERIFY(m_navigator->mainMenu()->isVisible());
     }
 
     // A database that cannot answer: the point calculation says so and shows no results.
     void databaseFailure() {
-        auto* input = WindowRegistry::show<zone::frmZone>();
+        auto* input = m_navigator->showZoneInput();
         input->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
         QVERIFY(input->runCalculation());
-        auto* out = WindowRegistry::find<zone::frmOutput>();
+        auto* out = m_navigator->zoneResults();
         QFile::remove(m_dir->filePath(QStringLiteral("bdKelmo.db")));
         ui::MessageRecorder messages;
         out->findChild<QLineEdit*>(QStringLiteral("GOX"))->setText(QStringLiteral("20"));

@@ -1,16 +1,22 @@
+// The zone windows as the shell wires them, on a session of their own and services that
+// stand in for the database.
+
 #include "core/NumberText.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
+#include "session/ZoneSession.h"
+#include "shell/Navigator.h"
+#include "shell/frmMain.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
 
-#include "tests/support/WidgetLookup.h"
+#include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QChartView>
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,6 +28,7 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QValueAxis>
 
@@ -31,27 +38,10 @@
 using namespace kelmo;
 using namespace kelmo::zone;
 using kelmo::ui::MessageRecorder;
-using kelmo::ui::WindowRegistry;
 
 using kelmo::test::child;
 
 namespace {
-
-QString text(QWidget* w, const char* name) {
-    if (auto* label = w->findChild<QLabel*>(QString::fromLatin1(name))) {
-        return label->text();
-    }
-    return child<QLineEdit>(w, name)->text();
-}
-
-void click(QWidget* w, const char* name) {
-    QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);
-}
-
-void setText(QWidget* w, const char* name, const QString& value) {
-    auto* edit = child<QLineEdit>(w, name);
-    edit->setText(value);
-}
 
 int seriesCount(QWidget* w, const char* name) {
     auto* view = child<QChartView>(w, name);
@@ -72,7 +62,7 @@ std::array<double, 3> fakePercent(const std::array<float, 3>& probits) {
 
 } // namespace
 
-class TestZoneWindows : public QObject {
+class TestZoneWindows : public test::GuiTest {
     Q_OBJECT
 
 private slots:
@@ -99,13 +89,17 @@ private slots:
     void lookup();
     void lookupWithLargerStep();
     void returnToInput();
+    void windowsOnlySignal();
+    void windowsExistOnce();
 
 private:
     frmZone* openZone();
     frmOutput* runWorked(frmZone* zone);
 
-    std::unique_ptr<CalcState> m_state;
-    int m_menuShown = 0;
+    const PointResult& lastPoint() const { return m_navigator->zoneSession().lastPoint().value(); }
+
+    std::unique_ptr<shell::Navigator> m_navigator;
+    CalcState* m_state = nullptr;
     bool m_databaseFails = false;
 };
 
@@ -114,19 +108,21 @@ void TestZoneWindows::initTestCase() {
 }
 
 void TestZoneWindows::init() {
-    m_state = std::make_unique<CalcState>();
-    setCalcStateForTesting(m_state.get());
-    m_menuShown = 0;
     m_databaseFails = false;
-    Services& s = services();
-    s.fillExplosiveList = [](QComboBox* combo) {
-        combo->clear();
-        combo->addItems({QStringLiteral("Тротил"), QStringLiteral("Тэн")});
-        combo->setCurrentIndex(0);
+    m_navigator = std::make_unique<shell::Navigator>();
+    m_state = &m_navigator->zoneSession().state();
+    Services s;
+    s.explosiveNames = [] {
+        return QStringList{QStringLiteral("Тротил"), QStringLiteral("Тэн")};
     };
-    s.showExplosiveEnergy = [](QComboBox* combo, QLineEdit* field) {
-        field->setText(combo->currentIndex() == 0 ? QStringLiteral("4520")
-                                                  : QStringLiteral("5800"));
+    s.explosiveHeat = [](const QString& name) -> std::optional<double> {
+        if (name == QStringLiteral("Тротил")) {
+            return 4520;
+        }
+        if (name == QStringLiteral("Тэн")) {
+            return 5800;
+        }
+        return std::nullopt;
     };
     s.probitsToPercent = [this](const std::array<float, 3>& p) {
         if (m_databaseFails) {
@@ -134,26 +130,25 @@ void TestZoneWindows::init() {
         }
         return fakePercent(p);
     };
-    s.showMainMenu = [this] {
-        ++m_menuShown;
-    };
+    m_navigator->setZoneServices(s);
+    startRecording();
 }
 
 void TestZoneWindows::cleanup() {
-    WindowRegistry::closeAll();
-    setCalcStateForTesting(nullptr);
-    services() = Services{};
+    m_navigator.reset();
+    stopRecording();
+    flushDeletes();
+    m_state = nullptr;
 }
 
 frmZone* TestZoneWindows::openZone() {
-    auto* zone = WindowRegistry::show<frmZone>();
-    return zone;
+    return m_navigator->showZoneInput();
 }
 
 frmOutput* TestZoneWindows::runWorked(frmZone* zone) {
-    child<QRadioButton>(zone, "Option5")->setChecked(true);
+    choose(zone, "Option5");
     click(zone, "cmdRasch");
-    auto* out = WindowRegistry::find<frmOutput>();
+    auto* out = m_navigator->zoneResults();
     if (out == nullptr) {
         qFatal("the worked run did not open the results window");
     }
@@ -267,9 +262,9 @@ void TestZoneWindows::perMoleDescription() {
     frmZone* zone = openZone();
     child<QRadioButton>(zone, "Option9")->setChecked(true);
     child<QRadioButton>(zone, "Option2")->setChecked(true);
-    setText(zone, "Text14", QStringLiteral("ВВ-1"));
-    setText(zone, "Text12", QStringLiteral("809000"));
-    setText(zone, "Text15", QStringLiteral("179"));
+    type(zone, "Text14", QStringLiteral("ВВ-1"));
+    type(zone, "Text12", QStringLiteral("809000"));
+    type(zone, "Text15", QStringLiteral("179"));
     frmOutput* out = runWorked(zone);
     QCOMPARE(text(out, "Label11"), QStringLiteral("ВВ-1"));
     QCOMPARE(text(out, "Lab1"), QStringLiteral("Энергия взрыва, кДж/моль:"));
@@ -291,7 +286,7 @@ void TestZoneWindows::oneStoredRow() {
     QCOMPARE(seriesCount(out, "Graf_Davl"), 0);
     // No distance lies between row 1 and row N − 1: every point is refused.
     MessageRecorder messages;
-    setText(out, "GOX", QStringLiteral("1"));
+    type(out, "GOX", QStringLiteral("1"));
     QVERIFY(!out->calculatePoint());
     QCOMPARE(messages.count(), 1);
 }
@@ -339,7 +334,7 @@ void TestZoneWindows::runFailures() {
         child<QRadioButton>(zone, "Option9")->setChecked(true);
         child<QRadioButton>(zone, "Option2")->setChecked(true);
     }
-    setText(zone, field.toLatin1().constData(), value);
+    type(zone, field.toLatin1().constData(), value);
     MessageRecorder messages;
     click(zone, "cmdRasch");
     QCOMPARE(messages.count(), 1);
@@ -347,13 +342,13 @@ void TestZoneWindows::runFailures() {
     QVERIFY2(messages.last().text.contains(expected), qPrintable(messages.last().text));
     QVERIFY(zone->isVisible());
     QCOMPARE(text(zone, field.toLatin1().constData()), value);
-    QVERIFY(WindowRegistry::find<frmOutput>() == nullptr);
+    QVERIFY(m_navigator->zoneResults() == nullptr);
 }
 
 void TestZoneWindows::parameters() {
     frmZone* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
-    auto* par = WindowRegistry::find<frmPar>();
+    auto* par = m_navigator->zoneParameters();
     QVERIFY(par && par->isVisible());
     QVERIFY(!zone->isVisible());
     QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета|Программа \"Келмо\""));
@@ -388,7 +383,7 @@ void TestZoneWindows::parameters() {
     // A step of 0,5 makes the next run store 1; 1,5; 2; …
     out->close();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
-    setText(par, "Text5", QStringLiteral("0,5"));
+    type(par, "Text5", QStringLiteral("0,5"));
     click(par, "Command1");
     out = runWorked(zone);
     QCOMPARE(m_state->gProfile.row(2).r, 1.5);
@@ -399,11 +394,11 @@ void TestZoneWindows::parameters() {
 void TestZoneWindows::parametersRefuseText() {
     frmZone* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
-    auto* par = WindowRegistry::find<frmPar>();
-    setText(par, "Text5", QStringLiteral("2"));
-    setText(par, "Text2", QStringLiteral("2500"));
-    setText(par, "Text1", QStringLiteral("пять"));
-    setText(par, "Text7", QStringLiteral("4"));
+    auto* par = m_navigator->zoneParameters();
+    type(par, "Text5", QStringLiteral("2"));
+    type(par, "Text2", QStringLiteral("2500"));
+    type(par, "Text1", QStringLiteral("пять"));
+    type(par, "Text7", QStringLiteral("4"));
     MessageRecorder messages;
     click(par, "Command1");
     QCOMPARE(messages.count(), 1);
@@ -428,8 +423,10 @@ void TestZoneWindows::backToMenuResetsParameters() {
     child<QLineEdit>(zone, "Text2")->setText(QStringLiteral("5"));
     click(zone, "cmdNazad");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(m_menuShown, 1);
-    QVERIFY(WindowRegistry::find<frmZone>() == nullptr);
+    shell::frmMain* menu = m_navigator->mainMenu();
+    QVERIFY(menu != nullptr);
+    QVERIFY(menu->isVisible());
+    QVERIFY(m_navigator->zoneInput() == nullptr);
     zone = openZone();
     QCOMPARE(m_state->gChartDivKgf, 10.0);
     QCOMPARE(text(zone, "Text2"), QStringLiteral("1000"));
@@ -450,7 +447,7 @@ void TestZoneWindows::pointCalculation() {
     QFETCH(bool, accepted);
     frmOutput* out = runWorked(openZone());
     QCOMPARE(text(out, "GOX"), QStringLiteral("10"));
-    setText(out, "GOX", distance);
+    type(out, "GOX", distance);
     MessageRecorder messages;
     click(out, "Command9");
     QCOMPARE(child<QGroupBox>(out, "Frame18")->isVisibleTo(out), accepted);
@@ -466,10 +463,10 @@ void TestZoneWindows::pointCalculation() {
     const double d = numtext::parse(distance).value();
     CalcState check;
     check.gMassTNT = m_state->gMassTNT;
-    const ProbitTerms terms = EvaluateAtDistance(check, Placement::Air, d, 70);
+    const ProbitTerms terms = evaluateAtDistance(check, Placement::Air, d, 70);
     QCOMPARE(text(out, "Label61"), numtext::fixed(check.gDeltaPkPa, 3));
-    QCOMPARE(out->pointState().ptArgHeavy, terms.vHeavy);
-    QCOMPARE(out->pointState().ptArgPeople, terms.sPeople);
+    QCOMPARE(lastPoint().ptArgHeavy, terms.vHeavy);
+    QCOMPARE(lastPoint().ptArgPeople, terms.sPeople);
     if (d == 1) {
         QCOMPARE(text(out, "Label62"), QStringLiteral("100,0")); // probit above 8,09
     }
@@ -481,14 +478,14 @@ void TestZoneWindows::pointCalculation() {
 void TestZoneWindows::pointCalculationFailures() {
     frmOutput* out = runWorked(openZone());
     MessageRecorder messages;
-    setText(out, "GOX", QStringLiteral("десять"));
+    type(out, "GOX", QStringLiteral("десять"));
     click(out, "Command9");
     QCOMPARE(messages.count(), 1);
     QVERIFY(messages.last().text.contains(QStringLiteral("не является числом")));
     QVERIFY(!child<QGroupBox>(out, "Frame18")->isVisibleTo(out));
 
     m_databaseFails = true;
-    setText(out, "GOX", QStringLiteral("10"));
+    type(out, "GOX", QStringLiteral("10"));
     click(out, "Command9");
     QCOMPARE(messages.count(), 2);
     QCOMPARE(messages.last().icon, QMessageBox::Critical);
@@ -499,8 +496,8 @@ void TestZoneWindows::pointCalculationFailures() {
 void TestZoneWindows::rangeChart() {
     frmOutput* out = runWorked(openZone());
     MessageRecorder messages;
-    setText(out, "Rast1", QStringLiteral("50"));
-    setText(out, "Rast2", QStringLiteral("50"));
+    type(out, "Rast1", QStringLiteral("50"));
+    type(out, "Rast2", QStringLiteral("50"));
     click(out, "Command1");
     QCOMPARE(messages.count(), 1);
     QCOMPARE(messages.last().text,
@@ -509,8 +506,8 @@ void TestZoneWindows::rangeChart() {
     QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
     QVERIFY(!child<QTabWidget>(out, "SSTab2")->isTabEnabled(1));
 
-    setText(out, "Rast1", QStringLiteral("1"));
-    setText(out, "Rast2", QStringLiteral("101"));
+    type(out, "Rast1", QStringLiteral("1"));
+    type(out, "Rast2", QStringLiteral("101"));
     click(out, "Command1");
     QCOMPARE(messages.count(), 1);
     QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 100);
@@ -620,7 +617,7 @@ void TestZoneWindows::refusedFieldBlocksButton() {
 void TestZoneWindows::lookup() {
     frmOutput* out = runWorked(openZone());
     const auto look = [&](const QString& v) -> QString {
-        setText(out, "Text1", v);
+        type(out, "Text1", v);
         if (!text(out, "Text2").isEmpty() || !out->lookUp()) {
             return QStringLiteral("(lookup failed)");
         }
@@ -651,11 +648,11 @@ void TestZoneWindows::lookupWithLargerStep() {
     m_state->gStep = 10;
     frmOutput* out = runWorked(zone);
     QCOMPARE(m_state->gPointCount, 33);
-    setText(out, "Text1", QStringLiteral("24"));
+    type(out, "Text1", QStringLiteral("24"));
     QVERIFY(out->lookUp());
     QCOMPARE(text(out, "Text2"), numtext::fixed(m_state->gProfile.row(3).deltaPkgf, 4));
-    setText(out, "Rast1", QStringLiteral("1"));
-    setText(out, "Rast2", QStringLiteral("101"));
+    type(out, "Rast1", QStringLiteral("1"));
+    type(out, "Rast2", QStringLiteral("101"));
     QVERIFY(out->buildRangeChart());
     QCOMPARE(seriesCount(out, "Graf_Davl_Diap"), 10);
 }
@@ -667,13 +664,93 @@ void TestZoneWindows::returnToInput() {
     QVERIFY(out->calculatePoint());
     out->findChild<QAction*>(QStringLiteral("mnuReturn"))->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(WindowRegistry::find<frmOutput>() == nullptr);
+    QVERIFY(m_navigator->zoneResults() == nullptr);
     QVERIFY(zone->isVisible());
-    QCOMPARE(m_menuShown, 0);
+    QVERIFY(m_navigator->mainMenu() == nullptr);
     // The next run starts with a fresh window: point results hidden again.
     out = runWorked(zone);
     QVERIFY(!child<QGroupBox>(out, "Frame18")->isVisibleTo(out));
     QCOMPARE(text(out, "GOX"), QStringLiteral("10"));
+}
+
+// Outside the shell a window only says what the user asked for: nothing else opens.
+void TestZoneWindows::windowsOnlySignal() {
+    zone::Session session;
+    const auto visibleWindows = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            n += w->isVisible() ? 1 : 0;
+        }
+        return n;
+    };
+    frmZone input(session, {});
+    input.show();
+    QSignalSpy results(&input, &frmZone::resultsRequested);
+    QSignalSpy parameters(&input, &frmZone::parametersRequested);
+    QSignalSpy back(&input, &frmZone::backRequested);
+    type(&input, "Text12", QStringLiteral("4520"));
+    click(&input, "cmdRasch");
+    QCOMPARE(results.count(), 1);
+    QVERIFY(!input.isVisible());
+    QCOMPARE(session.state().gPointCount, 410); // 1000 kg on the ground
+    QCOMPARE(session.description().massText, QStringLiteral("1000"));
+    QCOMPARE(visibleWindows(), 0);
+
+    input.show();
+    trigger(&input, "mnuPar");
+    QCOMPARE(parameters.count(), 1);
+    QVERIFY(!input.isVisible());
+    QCOMPARE(visibleWindows(), 0);
+
+    frmPar dialog(session);
+    dialog.show();
+    QSignalSpy accepted(&dialog, &frmPar::parametersAccepted);
+    type(&dialog, "Text5", QStringLiteral("2"));
+    click(&dialog, "Command1");
+    QCOMPARE(accepted.count(), 1);
+    QCOMPARE(session.state().gStep, 2.0);
+    QCOMPARE(visibleWindows(), 0);
+
+    frmOutput output(session, {});
+    output.present();
+    output.show();
+    QSignalSpy outputBack(&output, &frmOutput::backRequested);
+    trigger(&output, "mnuReturn");
+    QCOMPARE(outputBack.count(), 1);
+    QCOMPARE(visibleWindows(), 0);
+    QCOMPARE(back.count(), 0);
+}
+
+// Each window exists at most once and loses its contents when closed; the session stays.
+void TestZoneWindows::windowsExistOnce() {
+    frmZone* zone = openZone();
+    QCOMPARE(openZone(), zone);
+    type(zone, "Text2", QStringLiteral("500"));
+    trigger(zone, "mnuPar");
+    frmPar* par = m_navigator->zoneParameters();
+    QVERIFY(par != nullptr);
+    type(par, "Text5", QStringLiteral("0,5"));
+    par->close(); // only hidden: the texts stay, nothing is stored
+    QCOMPARE(m_navigator->zoneParameters(), par);
+    trigger(zone, "mnuPar");
+    QCOMPARE(m_navigator->zoneParameters(), par);
+    QCOMPARE(text(par, "Text5"), QStringLiteral("0,5"));
+    QCOMPARE(m_state->gStep, 1.0);
+    par->close();
+
+    frmOutput* first = runWorked(zone);
+    first->close();
+    flushDeletes();
+    QVERIFY(m_navigator->zoneResults() == nullptr);
+    frmOutput* second = runWorked(zone);
+    QVERIFY(second != nullptr);
+    QVERIFY(second->isVisible());
+    int outputs = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        outputs += qobject_cast<frmOutput*>(w) != nullptr ? 1 : 0;
+    }
+    QCOMPARE(outputs, 1);
+    QCOMPARE(m_state->gMassTNT, 500.0); // the input window kept its text between the runs
 }
 
 QTEST_MAIN(TestZoneWindows)

@@ -1,6 +1,6 @@
 #include "windows/zone/ProfileModel.h"
 
-#include "core/NumberText.h"
+#include "core/ProfileText.h"
 
 namespace kelmo::zone {
 
@@ -20,7 +20,7 @@ int ProfileModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ProfileModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 5;
+    return parent.isValid() ? 0 : profile::kColumnCount;
 }
 
 QVariant ProfileModel::data(const QModelIndex& index, int role) const {
@@ -33,21 +33,7 @@ QVariant ProfileModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const ProfileRow& row = m_state->gProfile.row(index.row() + 1);
-    switch (index.column()) {
-    case 0:
-        return numtext::general(row.r, m_locale);
-    case 1:
-        return numtext::fixed(row.deltaPkgf, 3, m_locale);
-    case 2:
-        return numtext::fixed(row.deltaPkPa, 3, m_locale);
-    case 3:
-        return numtext::fixed(row.impulse, 3, m_locale);
-    case 4:
-        return numtext::fixed(row.probitHeavy, 2, m_locale);
-    default:
-        return {};
-    }
+    return profile::cellText(m_state->gProfile.row(index.row() + 1), index.column(), m_locale);
 }
 
 QVariant ProfileModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -57,9 +43,8 @@ QVariant ProfileModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Vertical) {
         return section + 1;
     }
-    static const char* const heads[] = {"Расстояние", "Давление, кгс/кв.см", "Давление, кПа",
-                                        "Импульс, Па с", "Пробит"};
-    return section >= 0 && section < 5 ? QString::fromUtf8(heads[section]) : QVariant();
+    static const QStringList heads = profile::header();
+    return section >= 0 && section < heads.size() ? heads[section] : QVariant();
 }
 
 } // namespace kelmo::zone

@@ -9,7 +9,7 @@ namespace kelmo::zone {
 
 // The profile grid of the results window: one row per stored distance. Cells are formatted
 // when the view asks for them, so a 50,000-row run costs nothing up front.
-class ProfileModel : public QAbstractTableModel {
+class ProfileModel final : public QAbstractTableModel {
     Q_OBJECT
 
 public:

@@ -1,37 +1,28 @@
 #pragma once
 
-#include "engine/CalcState.h"
+#include "data/PointCalculation.h"
 
 #include <QString>
+#include <QStringList>
 
-#include <array>
 #include <functional>
-
-class QComboBox;
-class QLineEdit;
+#include <optional>
 
 namespace kelmo::zone {
 
-// The program's one calculation state. Tests point the windows at a fresh one.
-CalcState& calcState();
-void setCalcStateForTesting(CalcState* state);
-
-// What the zone windows take from the database and the shell, replaceable in tests.
+// What the zone windows take from the database; the shell makes them from its connection
+// string, tests replace them. Each function throws kelmo::Error when the database cannot
+// answer.
 struct Services {
-    // Fills the list with the catalogue's names in ascending order and selects the first.
-    std::function<void(QComboBox*)> fillExplosiveList;
-    // Puts the heat of explosion of the selected explosive into the field.
-    std::function<void(QComboBox*, QLineEdit*)> showExplosiveEnergy;
-    // Percentages of the three probits (heavy, total, people), on one database connection.
-    // Throws kelmo::Error when the database cannot answer.
-    std::function<std::array<double, 3>(const std::array<float, 3>&)> probitsToPercent;
-    // Shows the main menu window.
-    std::function<void()> showMainMenu;
+    // The explosive names in ascending order.
+    std::function<QStringList()> explosiveNames;
+    // The heat of explosion, kJ/kg, of the explosive with this name; none when unknown.
+    std::function<std::optional<double>(const QString& name)> explosiveHeat;
+    // Percentages of the three probits (heavy, total, people).
+    PercentLookup probitsToPercent;
 
-    // The catalogue and the probit table of the database; the main menu is set by the shell.
-    static Services defaults();
+    // The catalogue and the probit table of the database the string connects to.
+    static Services fromDatabase(const QString& connectionString);
 };
-
-Services& services();
 
 } // namespace kelmo::zone

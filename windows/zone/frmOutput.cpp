@@ -9,11 +9,10 @@
 #include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
-#include "reports/ReportHandover.h"
+#include "session/ZoneSession.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
 #include "windows/zone/ProfileModel.h"
-#include "windows/zone/ZoneServices.h"
 
 #include "ui_frmOutput.h"
 
@@ -37,57 +36,59 @@ QString radiusText(float v) {
 
 } // namespace
 
-frmOutput::frmOutput(QWidget* parent)
+frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::frmOutput>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmOutput>())
+    , m_session(session)
+    , m_percents(std::move(percents)) {
+    m_ui->setupUi(this);
 
     m_model = new ProfileModel(this);
-    ui->tabDavl1->setModel(m_model);
-    QHeaderView* rows = ui->tabDavl1->verticalHeader();
+    m_ui->tabDavl1->setModel(m_model);
+    QHeaderView* rows = m_ui->tabDavl1->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(ui->tabDavl1->fontMetrics().height() + 6);
+    rows->setDefaultSectionSize(m_ui->tabDavl1->fontMetrics().height() + 6);
     rows->setVisible(false);
-    // Column widths of the grid: 1200 and 2000 twips at 96 dpi.
-    ui->tabDavl1->setColumnWidth(0, 80);
+    // Column widths of the grid: the distance narrow, the three values wide.
+    m_ui->tabDavl1->setColumnWidth(0, 80);
     for (int c = 1; c <= 3; ++c) {
-        ui->tabDavl1->setColumnWidth(c, 160);
+        m_ui->tabDavl1->setColumnWidth(c, 160);
     }
-    ui->tabDavl1->setColumnWidth(4, 100);
+    m_ui->tabDavl1->setColumnWidth(4, 100);
 
-    for (QChartView* view : {ui->Graf_Davl1, ui->Graf_Davl, ui->Graf_Davl_Diap, ui->chrProbit0,
-                             ui->chrProbit1, ui->chrProbit2}) {
+    for (QChartView* view : {m_ui->Graf_Davl1, m_ui->Graf_Davl, m_ui->Graf_Davl_Diap,
+                             m_ui->chrProbit0, m_ui->chrProbit1, m_ui->chrProbit2}) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setChart(charts::createChart(charts::ChartData{}));
     }
-    ui->Frame18->setVisible(false);
-    for (QLabel* note : {ui->chrProbit0Note, ui->chrProbit1Note, ui->chrProbit2Note}) {
+    m_ui->Frame18->setVisible(false);
+    for (QLabel* note : {m_ui->chrProbit0Note, m_ui->chrProbit1Note, m_ui->chrProbit2Note}) {
         note->setVisible(false);
         note->setAlignment(Qt::AlignCenter);
     }
 
-    for (QLineEdit* field : {ui->Text1, ui->Rast1, ui->Rast2}) {
+    for (QLineEdit* field : {m_ui->Text1, m_ui->Rast1, m_ui->Rast2}) {
         field->installEventFilter(this);
     }
 
-    connect(ui->mnuReturn, &QAction::triggered, this, &QWidget::close);
-    connect(ui->Command9, &QPushButton::clicked, this, &frmOutput::calculatePoint);
-    connect(ui->Command1, &QPushButton::clicked, this, &frmOutput::buildRangeChart);
-    connect(ui->Command2, &QPushButton::clicked, this, &frmOutput::lookUp);
-    connect(ui->mnuWord, &QAction::triggered, this, &frmOutput::writeWordReport);
-    connect(ui->Command10, &QPushButton::clicked, this, &frmOutput::writeExpertReport);
-    connect(ui->Command3, &QPushButton::clicked, this, &frmOutput::exportTable);
-    connect(ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->mnuReturn, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->Command9, &QPushButton::clicked, this, &frmOutput::calculatePoint);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &frmOutput::buildRangeChart);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmOutput::lookUp);
+    connect(m_ui->mnuWord, &QAction::triggered, this, &frmOutput::writeWordReport);
+    connect(m_ui->Command10, &QPushButton::clicked, this, &frmOutput::writeExpertReport);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &frmOutput::exportTable);
+    connect(m_ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             chooseDistanceInput();
         }
     });
-    connect(ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             choosePressureInput();
         }
     });
-    connect(ui->Text1, &QLineEdit::textChanged, ui->Text2, &QLineEdit::clear);
+    connect(m_ui->Text1, &QLineEdit::textChanged, m_ui->Text2, &QLineEdit::clear);
 
     load();
 }
@@ -95,22 +96,22 @@ frmOutput::frmOutput(QWidget* parent)
 frmOutput::~frmOutput() = default;
 
 void frmOutput::load() {
-    ui->SSTab1->setCurrentIndex(0);
-    ui->SSTab2->setCurrentIndex(0);
-    ui->SSTab3->setCurrentIndex(0);
-    ui->SSTab2->setTabEnabled(1, false);
+    m_ui->SSTab1->setCurrentIndex(0);
+    m_ui->SSTab2->setCurrentIndex(0);
+    m_ui->SSTab3->setCurrentIndex(0);
+    m_ui->SSTab2->setTabEnabled(1, false);
 }
 
-void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
-    m_charge = charge;
-
+void frmOutput::present() {
+    const CalcState& s = m_session.state();
+    const reports::ChargeDescription& charge = m_session.description();
     m_model->setProfile(&s);
 
     using charts::ZoneChart;
     const std::pair<QChartView*, ZoneChart> views[] = {
-        {ui->Graf_Davl, ZoneChart::PressureKPa},  {ui->chrProbit0, ZoneChart::ProbitPeople},
-        {ui->chrProbit1, ZoneChart::ProbitHeavy}, {ui->chrProbit2, ZoneChart::ProbitTotal},
-        {ui->Graf_Davl1, ZoneChart::PressureKgf},
+        {m_ui->Graf_Davl, ZoneChart::PressureKPa},  {m_ui->chrProbit0, ZoneChart::ProbitPeople},
+        {m_ui->chrProbit1, ZoneChart::ProbitHeavy}, {m_ui->chrProbit2, ZoneChart::ProbitTotal},
+        {m_ui->Graf_Davl1, ZoneChart::PressureKgf},
     };
     for (const auto& [view, kind] : views) {
         const charts::ChartData info = charts::chartData(kind, s);
@@ -118,40 +119,40 @@ void frmOutput::present(const CalcState& s, const ChargeDescription& charge) {
         view->setVisible(info.visible);
     }
     // A hidden probit chart leaves its page with a note instead of a blank area.
-    ui->chrProbit0Note->setVisible(ui->chrProbit0->isHidden());
-    ui->chrProbit1Note->setVisible(ui->chrProbit1->isHidden());
-    ui->chrProbit2Note->setVisible(ui->chrProbit2->isHidden());
+    m_ui->chrProbit0Note->setVisible(m_ui->chrProbit0->isHidden());
+    m_ui->chrProbit1Note->setVisible(m_ui->chrProbit1->isHidden());
+    m_ui->chrProbit2Note->setVisible(m_ui->chrProbit2->isHidden());
 
-    QLabel* const zoneHeavy[] = {ui->Rad1, ui->Rad2, ui->Rad3, ui->Rad4, ui->Rad5};
-    QLabel* const zoneTotal[] = {ui->Rad11, ui->Rad12, ui->Rad13, ui->Rad14, ui->Rad15};
+    QLabel* const zoneHeavy[] = {m_ui->Rad1, m_ui->Rad2, m_ui->Rad3, m_ui->Rad4, m_ui->Rad5};
+    QLabel* const zoneTotal[] = {m_ui->Rad11, m_ui->Rad12, m_ui->Rad13, m_ui->Rad14, m_ui->Rad15};
     for (int k = 1; k <= 5; ++k) {
         const int boundary = std::min(k, 4); // zone 5 starts where zone 4 ends
         zoneHeavy[k - 1]->setText(radiusText(s.gZoneRadii(boundary, kHeavy)));
         zoneTotal[k - 1]->setText(radiusText(s.gZoneRadii(boundary, kTotal)));
     }
 
-    QLabel* const rez[] = {ui->Rez_1, ui->Rez_2, ui->Rez_3, ui->Rez_4,
-                           ui->Rez_5, ui->Rez_6, ui->Rez_7};
+    QLabel* const rez[] = {m_ui->Rez_1, m_ui->Rez_2, m_ui->Rez_3, m_ui->Rez_4,
+                           m_ui->Rez_5, m_ui->Rez_6, m_ui->Rez_7};
     for (std::size_t k = 1; k <= 7; ++k) {
         rez[k - 1]->setText(numtext::general(s.gRadiiKgf[k]));
     }
-    QLabel* const kpa[] = {ui->R100, ui->R70, ui->R50, ui->R30, ui->R20,
-                           ui->R10,  ui->R7,  ui->R5,  ui->R3,  ui->R1};
+    QLabel* const kpa[] = {m_ui->R100, m_ui->R70, m_ui->R50, m_ui->R30, m_ui->R20,
+                           m_ui->R10,  m_ui->R7,  m_ui->R5,  m_ui->R3,  m_ui->R1};
     for (std::size_t k = 1; k <= 10; ++k) {
         kpa[k - 1]->setText(numtext::general(s.gRadiiKPa[k]));
     }
-    ui->R53->setText(numtext::general(s.gRadius53kPa));
-    ui->R28->setText(numtext::general(s.gRadius28kPa));
-    ui->R12->setText(numtext::general(s.gRadius12kPa));
+    m_ui->R53->setText(numtext::general(s.gRadius53kPa));
+    m_ui->R28->setText(numtext::general(s.gRadius28kPa));
+    m_ui->R12->setText(numtext::general(s.gRadius12kPa));
 
-    ui->Rast2->setText(numtext::general(s.gMaxDistance));
-    ui->Text8->setText(numtext::general(s.gChartDivKgf));
+    m_ui->Rast2->setText(numtext::general(s.gMaxDistance));
+    m_ui->Text8->setText(numtext::general(s.gChartDivKgf));
 
-    ui->Label15->setText(charge.massText);
-    ui->Label11->setText(charge.name);
-    ui->Lab1->setText(charge.energyCaption);
-    ui->Lab2->setText(charge.energyText);
-    ui->Label12->setText(charge.placementText);
+    m_ui->Label15->setText(charge.massText);
+    m_ui->Label11->setText(charge.name);
+    m_ui->Lab1->setText(charge.energyCaption);
+    m_ui->Lab2->setText(charge.energyText);
+    m_ui->Label12->setText(charge.placementText);
 }
 
 bool frmOutput::blockedByRefusal() const {
@@ -164,29 +165,28 @@ bool frmOutput::calculatePoint() {
     if (blockedByRefusal()) {
         return false;
     }
-    CalcState& s = calcState();
-    const std::optional<double> parsed = numtext::parse(ui->GOX->text());
+    CalcState& s = m_session.state();
+    const std::optional<double> parsed = numtext::parse(m_ui->GOX->text());
     if (!parsed) {
         ui::Messages::warning(this, kPointTitle,
                               QStringLiteral("Расстояние от эпицентра «%1» не является числом. "
                                              "Введите расстояние в метрах, например 12,5.")
-                                  .arg(ui->GOX->text()));
-        ui->GOX->setFocus();
+                                  .arg(m_ui->GOX->text()));
+        m_ui->GOX->setFocus();
         return false;
     }
     const double d = *parsed;
-    if (!PointInRange(s, d)) {
+    if (!pointInRange(s, d)) {
         ui::Messages::warning(this, kPointTitle, QString::fromUtf8(kPointRangeMessage));
         return false;
     }
 
     PointResult result;
     try {
-        if (!services().probitsToPercent) {
+        if (!m_percents) {
             throw Error("Таблица вероятностей поражения недоступна: база данных не подключена.");
         }
-        result = CalculatePoint(s, {d, m_charge.placement, m_charge.bodyMassKg},
-                                services().probitsToPercent);
+        result = m_session.calculatePoint(d, m_ui->GOX->text(), m_percents);
     } catch (const ArithmeticError& e) {
         ui::Messages::warning(this, kPointTitle, QString::fromStdString(e.what()));
         return false;
@@ -197,23 +197,18 @@ bool frmOutput::calculatePoint() {
                                    QString::fromStdString(e.what()));
         return false;
     }
-    m_point = {result.ptArgHeavy, result.ptArgTotal, result.ptRelPressure, result.ptRelImpulse,
-               result.ptArgPeople};
-    const std::array<double, 3> percent{result.percentHeavy, result.percentTotal,
-                                        result.percentPeople};
-    ui->Label62->setText(numtext::fixed(percent[0], 1));
-    ui->Label22->setText(numtext::fixed(percent[1], 1));
-    ui->Label25->setText(numtext::fixed(percent[2], 1));
-    ui->Label61->setText(numtext::fixed(s.gDeltaPkPa, 3));
-    m_pointDistanceText = ui->GOX->text();
-    ui->Frame18->setVisible(true);
+    m_ui->Label62->setText(percentText(result.percentHeavy));
+    m_ui->Label22->setText(percentText(result.percentTotal));
+    m_ui->Label25->setText(percentText(result.percentPeople));
+    m_ui->Label61->setText(numtext::fixed(result.deltaPkPa, 3));
+    m_ui->Frame18->setVisible(true);
     return true;
 }
 
 // ---- range chart and lookup
 
 double frmOutput::pressureAtDistance(double distance) const {
-    const CalcState& s = calcState();
+    const CalcState& s = m_session.state();
     const int row = charts::rowForDistance(s, distance);
     return row >= 1 ? s.gProfile.row(row).deltaPkgf : 0;
 }
@@ -222,11 +217,11 @@ bool frmOutput::buildRangeChart() {
     if (blockedByRefusal()) {
         return false;
     }
-    const auto a = numtext::parse(ui->Rast1->text());
-    const auto b = numtext::parse(ui->Rast2->text());
+    const auto a = numtext::parse(m_ui->Rast1->text());
+    const auto b = numtext::parse(m_ui->Rast2->text());
     if (!a || !b) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        (a ? ui->Rast2 : ui->Rast1)->setFocus();
+        (a ? m_ui->Rast2 : m_ui->Rast1)->setFocus();
         return false;
     }
     if (*b <= *a) {
@@ -234,23 +229,23 @@ bool frmOutput::buildRangeChart() {
                             QStringLiteral("Значение слева должно быть меньше значения справа!!!"));
         return false;
     }
-    const auto divisions = numtext::parse(ui->Text8->text());
+    const auto divisions = numtext::parse(m_ui->Text8->text());
     if (!divisions || !(*divisions >= 1) || *divisions > 100) {
         ui::Messages::warning(this, kRangeTitle,
                               QStringLiteral("Число разбиений по шкале давления должно быть целым "
                                              "числом от 1 до 100."));
-        ui->Text8->setFocus();
+        m_ui->Text8->setFocus();
         return false;
     }
-    const charts::ChartData info =
-        charts::rangeChartData(calcState(), *a, *b, static_cast<int>(std::nearbyint(*divisions)));
-    charts::applyChartData(ui->Graf_Davl_Diap->chart(), info);
+    const charts::ChartData info = charts::rangeChartData(
+        m_session.state(), *a, *b, static_cast<int>(std::nearbyint(*divisions)));
+    charts::applyChartData(m_ui->Graf_Davl_Diap->chart(), info);
     m_rangeChart = info;
-    ui->SSTab2->setTabEnabled(1, true);
-    ui->SSTab2->setCurrentIndex(1);
-    ui->Label5->setText(QStringLiteral("График зависимости давления от расстояния (от ") +
-                        ui->Rast1->text() + QStringLiteral(" м до ") + ui->Rast2->text() +
-                        QStringLiteral(" м)"));
+    m_ui->SSTab2->setTabEnabled(1, true);
+    m_ui->SSTab2->setCurrentIndex(1);
+    m_ui->Label5->setText(QStringLiteral("График зависимости давления от расстояния (от ") +
+                          m_ui->Rast1->text() + QStringLiteral(" м до ") + m_ui->Rast2->text() +
+                          QStringLiteral(" м)"));
     return true;
 }
 
@@ -258,18 +253,18 @@ bool frmOutput::lookUp() {
     if (blockedByRefusal()) {
         return false;
     }
-    const CalcState& s = calcState();
-    const auto value = numtext::parse(ui->Text1->text());
+    const CalcState& s = m_session.state();
+    const auto value = numtext::parse(m_ui->Text1->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        ui->Text1->setFocus();
+        m_ui->Text1->setFocus();
         return false;
     }
     if (s.gPointCount < 1) {
         return false;
     }
-    if (ui->Option1->isChecked()) {
-        ui->Text2->setText(numtext::fixed(pressureAtDistance(*value), 4));
+    if (m_ui->Option1->isChecked()) {
+        m_ui->Text2->setText(numtext::fixed(pressureAtDistance(*value), 4));
         return true;
     }
     // The pressure falls with the distance: the first row at or below the value.
@@ -280,26 +275,26 @@ bool frmOutput::lookUp() {
             break;
         }
     }
-    ui->Text2->setText(numtext::general(s.gProfile.row(row).r));
+    m_ui->Text2->setText(numtext::general(s.gProfile.row(row).r));
     return true;
 }
 
 void frmOutput::chooseDistanceInput() {
-    ui->Label9->setText(QStringLiteral("Расстояние, м"));
-    ui->Label10->setText(QStringLiteral("Давление, кгс/кв. см"));
+    m_ui->Label9->setText(QStringLiteral("Расстояние, м"));
+    m_ui->Label10->setText(QStringLiteral("Давление, кгс/кв. см"));
 }
 
 void frmOutput::choosePressureInput() {
-    ui->Label10->setText(QStringLiteral("Расстояние, м"));
-    ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
-    ui->Text1->setText(numtext::fixed(pressureAtDistance(calcState().gMaxDistance), 4));
-    ui->Text2->clear();
+    m_ui->Label10->setText(QStringLiteral("Расстояние, м"));
+    m_ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
+    m_ui->Text1->setText(numtext::fixed(pressureAtDistance(m_session.state().gMaxDistance), 4));
+    m_ui->Text2->clear();
 }
 
 // ---- validation on focus loss
 
 bool frmOutput::validateDistanceField(QLineEdit* field) {
-    const double maxDistance = calcState().gMaxDistance;
+    const double maxDistance = m_session.state().gMaxDistance;
     const auto value = numtext::parse(field->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
@@ -322,7 +317,7 @@ bool frmOutput::validateDistanceField(QLineEdit* field) {
 }
 
 bool frmOutput::validatePressureField(QLineEdit* field) {
-    const CalcState& s = calcState();
+    const CalcState& s = m_session.state();
     const auto value = numtext::parse(field->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
@@ -350,7 +345,7 @@ bool frmOutput::validatePressureField(QLineEdit* field) {
 }
 
 bool frmOutput::validate(QLineEdit* field) {
-    if (field == ui->Text1 && ui->Option2->isChecked()) {
+    if (field == m_ui->Text1 && m_ui->Option2->isChecked()) {
         return validatePressureField(field);
     }
     return validateDistanceField(field);
@@ -381,16 +376,14 @@ bool frmOutput::eventFilter(QObject* watched, QEvent* event) {
 
 void frmOutput::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
-    if (auto* input = ui::WindowRegistry::find<frmZone>()) {
-        input->show();
-    }
+    emit backRequested();
 }
 
 // ---- reports
 
 bool frmOutput::writeWordReport() {
-    const CalcState& s = calcState();
-    if (s.gPointCount > reports::kLongReportRows) {
+    const int rows = m_session.state().gPointCount;
+    if (rows > reports::kLongReportRows) {
         // About 40 rows of the numeric table go on a page.
         const QString text =
             QStringLiteral("В таблице расстояний %1 строк: отчет займет около %2 страниц, и "
@@ -398,31 +391,29 @@ bool frmOutput::writeWordReport() {
                            "Таблицу расстояний удобнее сохранить в книгу Excel (кнопка «Вывод "
                            "таблицы в Microsoft Excel» на странице «Параметры ударной "
                            "волны»).\n\nПостроить полный отчет?")
-                .arg(s.gPointCount)
-                .arg(s.gPointCount / 40 + 10);
+                .arg(rows)
+                .arg(rows / 40 + 10);
         if (ui::Messages::show(this, {QStringLiteral("Внимание!"), text, QMessageBox::Warning,
                                       QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
             return false;
         }
     }
     try {
-        reports::ReportCharts pictures = reports::renderReportCharts(s);
-        if (m_rangeChart && ui->SSTab2->isTabEnabled(1)) {
+        charts::ReportCharts pictures = m_session.reportCharts();
+        if (m_rangeChart && m_ui->SSTab2->isTabEnabled(1)) {
             // The caption reads the range fields as they are now; the picture is as drawn.
-            pictures.range = reports::RangeChartPicture{
-                charts::renderChartForPrint(*m_rangeChart, reports::kReportChartSizePt,
-                                            reports::kReportChartDpi),
-                ui->Rast1->text(), ui->Rast2->text()};
+            pictures.range = charts::RangeChartPicture{
+                charts::renderChartForPrint(*m_rangeChart, charts::kReportChartSizePt,
+                                            charts::kReportChartDpi),
+                m_ui->Rast1->text(), m_ui->Rast2->text()};
         }
-        const reports::ReportCharge charge{m_charge.name, m_charge.massText, m_charge.energyCaption,
-                                           m_charge.energyText, m_charge.placementText};
-        reports::ReportProgress progress(this, QStringLiteral("Подготовка отчета..."));
-        const docx::Document doc =
-            reports::buildFullReport(s, charge, pictures, QLocale(),
-                                     [&](int done, int total) { progress.update(done, total); });
-        return reports::saveAndOpen(this, QStringLiteral("Результаты расчета.docx"),
-                                    QString::fromUtf8(reports::kWordFilter),
-                                    [&](const QString& path) { doc.save(path); });
+        ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
+                                    QStringLiteral("Подготовка отчета..."));
+        const docx::Document doc = m_session.fullReport(
+            pictures, QLocale(), [&](int done, int total) { progress.update(done, total); });
+        return ui::saveAndOpen(this, QStringLiteral("Результаты расчета.docx"),
+                               QString::fromUtf8(reports::kWordFilter),
+                               [&](const QString& path) { doc.save(path); });
     } catch (const Error& e) {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет не построен.\n") +
@@ -432,32 +423,12 @@ bool frmOutput::writeWordReport() {
 }
 
 bool frmOutput::writeExpertReport() {
-    const CalcState& s = calcState();
-    reports::ExpertInput in;
-    in.distanceText = m_pointDistanceText;
-    in.bodyMassText = numtext::general(m_charge.bodyMassKg);
-    in.placement = m_charge.placement;
-    in.massTNT = s.gMassTNT;
-    in.point.deltaPkPa = s.gDeltaPkPa;
-    in.point.deltaPkgf = s.gDeltaPkgf;
-    in.point.impulse = s.gImpulse;
-    in.point.probitHeavy = s.gProbitHeavy;
-    in.point.probitTotal = s.gProbitTotal;
-    in.point.probitPeople = s.gProbitPeople;
-    in.point.ptArgHeavy = m_point.ptArgHeavy;
-    in.point.ptArgTotal = m_point.ptArgTotal;
-    in.point.ptRelPressure = m_point.ptRelPressure;
-    in.point.ptRelImpulse = m_point.ptRelImpulse;
-    in.point.ptArgPeople = m_point.ptArgPeople;
-    in.percentHeavyText = ui->Label62->text();
-    in.percentTotalText = ui->Label22->text();
-    in.percentPeopleText = ui->Label25->text();
     try {
-        const QByteArray bytes = reports::buildExpertReport(
-            programFile(QLatin1String(reports::kExpertTemplateName)), in);
-        return reports::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
-                                    QString::fromUtf8(reports::kWordFilter),
-                                    [&](const QString& path) { docx::writeFile(path, bytes); });
+        const QByteArray bytes =
+            m_session.expertReport(programFile(QLatin1String(reports::kExpertTemplateName)));
+        return ui::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
+                               QString::fromUtf8(reports::kWordFilter),
+                               [&](const QString& path) { docx::writeFile(path, bytes); });
     } catch (const Error& e) {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет для эксперта не построен.\n") +
@@ -467,11 +438,9 @@ bool frmOutput::writeExpertReport() {
 }
 
 bool frmOutput::exportTable() {
-    const CalcState& s = calcState();
-    return reports::saveAndOpen(
-        this, QStringLiteral("Числовые результаты расчета.xlsx"),
-        QString::fromUtf8(reports::kWorkbookFilter),
-        [&](const QString& path) { reports::writeProfileWorkbook(s, path); });
+    return ui::saveAndOpen(this, QStringLiteral("Числовые результаты расчета.xlsx"),
+                           QString::fromUtf8(reports::kWorkbookFilter),
+                           [&](const QString& path) { m_session.writeTable(path); });
 }
 
 } // namespace kelmo::zone

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "charts/ZoneCharts.h"
-#include "windows/zone/frmZone.h"
+#include "data/PointCalculation.h"
 
 #include <QMainWindow>
 
@@ -13,36 +13,23 @@ class frmOutput;
 }
 class QLineEdit;
 
-namespace kelmo {
-struct CalcState;
-}
-
 namespace kelmo::zone {
 
 class ProfileModel;
+class Session;
 
-// Intermediate values of the last point calculation; the expert report prints them.
-struct PointState {
-    double ptArgHeavy = 0;
-    double ptArgTotal = 0;
-    double ptRelPressure = 0;
-    double ptRelImpulse = 0;
-    double ptArgPeople = 0;
-};
-
-// The results window: tables, grid and charts of the last run, with its tools.
-class frmOutput : public QMainWindow {
+// The results window: tables, grid and charts of the session's last run, with its tools and
+// reports. Made for one run; the next run gets a new window.
+class frmOutput final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit frmOutput(QWidget* parent = nullptr);
+    // The percentages of the point calculation come from the lookup.
+    frmOutput(Session& session, PercentLookup percents, QWidget* parent = nullptr);
     ~frmOutput() override;
 
-    // Fills the window from the state of a finished run.
-    void present(const CalcState& s, const ChargeDescription& charge);
-
-    const ChargeDescription& charge() const { return m_charge; }
-    const PointState& pointState() const { return m_point; }
+    // Fills the window from the session's finished run.
+    void present();
 
     // The actions, also reachable from tests.
     bool calculatePoint();
@@ -53,6 +40,10 @@ public:
     bool writeWordReport();
     bool writeExpertReport();
     bool exportTable();
+
+signals:
+    // The window was closed ("Вернуться в основное меню" or the frame): back to the input.
+    void backRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,12 +59,10 @@ private:
     double pressureAtDistance(double distance) const;
     bool blockedByRefusal() const;
 
-    std::unique_ptr<Ui::frmOutput> ui;
+    std::unique_ptr<Ui::frmOutput> m_ui;
+    Session& m_session;
+    PercentLookup m_percents;
     ProfileModel* m_model = nullptr;
-    ChargeDescription m_charge;
-    PointState m_point;
-    // The distance of the last point calculation as it was typed, for the expert report.
-    QString m_pointDistanceText;
     // The range chart as drawn, for the full report; empty until one is built.
     std::optional<charts::ChartData> m_rangeChart;
     QString m_rangeFromText, m_rangeToText;

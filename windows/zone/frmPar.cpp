@@ -2,10 +2,8 @@
 
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
+#include "session/ZoneSession.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmZone.h"
 
 #include "ui_frmPar.h"
 
@@ -13,13 +11,14 @@
 
 namespace kelmo::zone {
 
-frmPar::frmPar(QWidget* parent)
+frmPar::frmPar(Session& session, QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::frmPar>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmPar>())
+    , m_session(session) {
+    m_ui->setupUi(this);
 
-    connect(ui->Command1, &QPushButton::clicked, this, &frmPar::accept);
-    connect(ui->mnuIsh, &QAction::triggered, this, &frmPar::resetTexts);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &frmPar::accept);
+    connect(m_ui->mnuIsh, &QAction::triggered, this, &frmPar::resetTexts);
 
     load();
 }
@@ -27,36 +26,36 @@ frmPar::frmPar(QWidget* parent)
 frmPar::~frmPar() = default;
 
 void frmPar::load() {
-    const CalcState& s = calcState();
-    ui->Text5->setText(numtext::general(s.gStep));
-    ui->Text2->setText(numtext::general(s.gChartLimitKPa));
-    ui->Text1->setText(numtext::general(s.gChartDivKPa));
-    ui->Text7->setText(numtext::general(s.gChartLimitKgf));
-    ui->Text8->setText(numtext::general(s.gChartDivKgf));
+    const CalcState& s = m_session.state();
+    m_ui->Text5->setText(numtext::general(s.gStep));
+    m_ui->Text2->setText(numtext::general(s.gChartLimitKPa));
+    m_ui->Text1->setText(numtext::general(s.gChartDivKPa));
+    m_ui->Text7->setText(numtext::general(s.gChartLimitKgf));
+    m_ui->Text8->setText(numtext::general(s.gChartDivKgf));
 }
 
 void frmPar::resetTexts() {
     const CalcParameters p = CalcParameters::resetValues();
-    ui->Text5->setText(numtext::general(p.gStep));
-    ui->Text2->setText(numtext::general(p.gChartLimitKPa));
-    ui->Text1->setText(numtext::general(p.gChartDivKPa));
-    ui->Text7->setText(numtext::general(p.gChartLimitKgf));
-    ui->Text8->setText(numtext::general(p.gChartDivKgf));
+    m_ui->Text5->setText(numtext::general(p.gStep));
+    m_ui->Text2->setText(numtext::general(p.gChartLimitKPa));
+    m_ui->Text1->setText(numtext::general(p.gChartDivKPa));
+    m_ui->Text7->setText(numtext::general(p.gChartLimitKgf));
+    m_ui->Text8->setText(numtext::general(p.gChartDivKgf));
 }
 
 bool frmPar::accept() {
-    CalcState& s = calcState();
+    CalcState& s = m_session.state();
     struct Field {
         QLineEdit* edit;
         const char* name;
         double* target;
     };
     const Field fields[] = {
-        {ui->Text5, "Шаг расчета, м", &s.gStep},
-        {ui->Text2, "Ограничение графика (кПа)", &s.gChartLimitKPa},
-        {ui->Text1, "Число разбиений (кПа)", &s.gChartDivKPa},
-        {ui->Text7, "Ограничение графика (кгс)", &s.gChartLimitKgf},
-        {ui->Text8, "Число разбиений (кгс)", &s.gChartDivKgf},
+        {m_ui->Text5, "Шаг расчета, м", &s.gStep},
+        {m_ui->Text2, "Ограничение графика (кПа)", &s.gChartLimitKPa},
+        {m_ui->Text1, "Число разбиений (кПа)", &s.gChartDivKPa},
+        {m_ui->Text7, "Ограничение графика (кгс)", &s.gChartLimitKgf},
+        {m_ui->Text8, "Число разбиений (кгс)", &s.gChartDivKgf},
     };
     for (const Field& f : fields) {
         try {
@@ -69,23 +68,17 @@ bool frmPar::accept() {
             return false;
         }
     }
-    backToInput();
+    emit parametersAccepted();
     hide();
     return true;
-}
-
-void frmPar::backToInput() {
-    if (auto* input = ui::WindowRegistry::find<frmZone>()) {
-        input->show();
-    }
 }
 
 void frmPar::closeEvent(QCloseEvent* event) {
     // Closing through the frame keeps the dialog (it is only ever hidden) and brings the
     // input window back, which would otherwise stay hidden with no way to reach it.
     event->ignore();
+    emit backRequested();
     hide();
-    backToInput();
 }
 
 } // namespace kelmo::zone

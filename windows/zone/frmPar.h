@@ -10,17 +10,25 @@ class frmPar;
 
 namespace kelmo::zone {
 
-// The calculation parameters: the distance step and the two pressure axes. Loaded once,
-// afterwards only hidden and shown, so it keeps its texts between openings.
-class frmPar : public QMainWindow {
+class Session;
+
+// The calculation parameters: the distance step and the two pressure axes of the session.
+// Loaded once; afterwards only hidden and shown, so it keeps its texts between openings.
+class frmPar final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit frmPar(QWidget* parent = nullptr);
+    explicit frmPar(Session& session, QWidget* parent = nullptr);
     ~frmPar() override;
 
     // "Ok": stores the fields in order; false when one of them is not a number.
     bool accept();
+
+signals:
+    // "Ok" stored every field; the dialog has hidden itself.
+    void parametersAccepted();
+    // Closed through the frame; the dialog has hidden itself and keeps its texts.
+    void backRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -28,9 +36,9 @@ protected:
 private:
     void load();
     void resetTexts();
-    void backToInput();
 
-    std::unique_ptr<Ui::frmPar> ui;
+    std::unique_ptr<Ui::frmPar> m_ui;
+    Session& m_session;
 };
 
 } // namespace kelmo::zone

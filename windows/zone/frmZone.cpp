@@ -5,15 +5,11 @@
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
 #include "reports/ChargeText.h"
+#include "session/ZoneSession.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
 
 #include "ui_frmZone.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -46,45 +42,43 @@ QPixmap placementDrawing() {
 
 } // namespace
 
-frmZone::frmZone(QWidget* parent)
+frmZone::frmZone(Session& session, Services services, QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::frmZone>()) {
-    ui->setupUi(this);
+    , m_ui(std::make_unique<Ui::frmZone>())
+    , m_session(session)
+    , m_services(std::move(services)) {
+    m_ui->setupUi(this);
 
-    ui->vzr->setPixmap(placementDrawing());
-    ui->vzr->setAlignment(Qt::AlignCenter);
+    m_ui->vzr->setPixmap(placementDrawing());
+    m_ui->vzr->setAlignment(Qt::AlignCenter);
     // Text15 takes the place of Text12 while the heat is per mole.
-    ui->Text15->setSizePolicy(ui->Text12->sizePolicy());
+    m_ui->Text15->setSizePolicy(m_ui->Text12->sizePolicy());
 
-    connect(ui->Option8, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->Option8, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             setListMode();
         }
     });
-    connect(ui->Option9, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->Option9, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             setKeyboardMode();
         }
     });
-    connect(ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             setPerKg();
         }
     });
-    connect(ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             setPerMole();
         }
     });
-    connect(ui->Combo4, &QComboBox::currentIndexChanged, this, &frmZone::showSelectedEnergy);
-    connect(ui->cmdRasch, &QPushButton::clicked, this, &frmZone::runCalculation);
-    connect(ui->cmdNazad, &QPushButton::clicked, this, &frmZone::backToMenu);
-    connect(ui->cmdVihod, &QPushButton::clicked, this, [] {
-        // Ends the program at once, without a question.
-        ui::WindowRegistry::closeAll();
-        QCoreApplication::quit();
-    });
-    connect(ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
+    connect(m_ui->Combo4, &QComboBox::currentIndexChanged, this, &frmZone::showSelectedEnergy);
+    connect(m_ui->cmdRasch, &QPushButton::clicked, this, &frmZone::runCalculation);
+    connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmZone::backToMenu);
+    connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmZone::exitRequested);
+    connect(m_ui->mnuPar, &QAction::triggered, this, &frmZone::openParameters);
 
     load();
 }
@@ -92,13 +86,14 @@ frmZone::frmZone(QWidget* parent)
 frmZone::~frmZone() = default;
 
 void frmZone::load() {
-    calcState().setParameters(CalcParameters::loadValues());
+    m_session.loadParameters();
     try {
-        if (services().fillExplosiveList) {
-            services().fillExplosiveList(ui->Combo4);
+        if (m_services.explosiveNames) {
+            const QSignalBlocker block(m_ui->Combo4);
+            m_ui->Combo4->addItems(m_services.explosiveNames());
         }
-        if (ui->Combo4->count() > 0) {
-            ui->Combo4->setCurrentIndex(0);
+        if (m_ui->Combo4->count() > 0) {
+            m_ui->Combo4->setCurrentIndex(0);
             showSelectedEnergy();
         }
     } catch (const Error& e) {
@@ -110,41 +105,44 @@ void frmZone::load() {
 }
 
 void frmZone::setListMode() {
-    ui->Text12->setEnabled(false);
-    ui->Combo4->setVisible(true);
-    ui->Text14->setVisible(false);
-    ui->Option1->setChecked(true);
+    m_ui->Text12->setEnabled(false);
+    m_ui->Combo4->setVisible(true);
+    m_ui->Text14->setVisible(false);
+    m_ui->Option1->setChecked(true);
     setPerKg();
-    ui->Frame4->setEnabled(false);
-    if (ui->Combo4->count() > 0) {
-        ui->Combo4->setCurrentIndex(0);
+    m_ui->Frame4->setEnabled(false);
+    if (m_ui->Combo4->count() > 0) {
+        m_ui->Combo4->setCurrentIndex(0);
     }
     showSelectedEnergy();
 }
 
 void frmZone::setKeyboardMode() {
-    ui->Text12->setEnabled(true);
-    ui->Combo4->setVisible(false);
-    ui->Text14->setVisible(true);
-    ui->Frame4->setEnabled(true);
+    m_ui->Text12->setEnabled(true);
+    m_ui->Combo4->setVisible(false);
+    m_ui->Text14->setVisible(true);
+    m_ui->Frame4->setEnabled(true);
 }
 
 void frmZone::setPerKg() {
-    ui->Text15->setVisible(false);
-    ui->Text12->setVisible(true);
+    m_ui->Text15->setVisible(false);
+    m_ui->Text12->setVisible(true);
 }
 
 void frmZone::setPerMole() {
-    ui->Text15->setVisible(true);
-    ui->Text12->setVisible(false);
+    m_ui->Text15->setVisible(true);
+    m_ui->Text12->setVisible(false);
 }
 
 void frmZone::showSelectedEnergy() {
-    if (!services().showExplosiveEnergy || ui->Combo4->currentIndex() < 0) {
+    if (!m_services.explosiveHeat || m_ui->Combo4->currentIndex() < 0) {
         return;
     }
     try {
-        services().showExplosiveEnergy(ui->Combo4, ui->Text12);
+        // An unknown name leaves the field as it is.
+        if (const auto heat = m_services.explosiveHeat(m_ui->Combo4->currentText())) {
+            m_ui->Text12->setText(numtext::general(*heat));
+        }
     } catch (const Error& e) {
         ui::Messages::critical(this, kTitle,
                                QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы "
@@ -154,41 +152,26 @@ void frmZone::showSelectedEnergy() {
 }
 
 void frmZone::openParameters() {
-    ui::WindowRegistry::show<frmPar>();
+    // The dialog is shown before this window hides, so the program never has no window.
+    emit parametersRequested();
     hide();
 }
 
 void frmZone::backToMenu() {
-    if (services().showMainMenu) {
-        services().showMainMenu();
-    }
+    emit backRequested();
     close();
 }
 
-ChargeDescription frmZone::describeCharge(Placement placement, double bodyMassKg) const {
+reports::ChargeDescription frmZone::describeCharge(HeatUnit unit, Placement placement) const {
     reports::ChargeFields fields;
-    fields.massText = ui->Text2->text();
-    fields.heatText = ui->Text12->text();
-    fields.secondHeatText = ui->Text15->text();
-    if (ui->Option8->isChecked()) {
-        fields.name = ui->Combo4->currentText();
-        fields.heatUnit = HeatUnit::PerKg; // the catalogue gives kJ/kg
-    } else {
-        fields.name = ui->Text14->text();
-        fields.heatUnit = ui->Option1->isChecked() ? HeatUnit::PerKg : HeatUnit::PerMole;
-    }
-    fields.placement = ui->Option5->isChecked() ? Placement::Air : Placement::Ground;
-    const reports::ReportCharge text = reports::describeCharge(fields);
-
-    ChargeDescription d;
-    d.name = text.name;
-    d.massText = text.massText;
-    d.energyCaption = text.energyCaption;
-    d.energyText = text.energyText;
-    d.placementText = text.placementText;
-    d.placement = placement;
-    d.bodyMassKg = bodyMassKg;
-    return d;
+    fields.name = m_ui->Option8->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
+    fields.massText = m_ui->Text2->text();
+    fields.heatUnit = unit;
+    fields.heatText = m_ui->Text12->text();
+    fields.secondHeatText = m_ui->Text15->text();
+    fields.placement = placement;
+    fields.bodyMassText = m_ui->txtMch->text();
+    return reports::describeCharge(fields);
 }
 
 bool frmZone::runCalculation() {
@@ -196,29 +179,29 @@ bool frmZone::runCalculation() {
     ChargeInput in;
     QWidget* field = nullptr;
     try {
-        field = ui->Text2;
+        field = m_ui->Text2;
         in.chargeMassKg =
-            parseField(ui->Text2->text(), QStringLiteral("Масса конденсированного ВВ (кг)"));
-        field = ui->Text12;
-        if (ui->Option1->isChecked()) {
+            parseField(m_ui->Text2->text(), QStringLiteral("Масса конденсированного ВВ (кг)"));
+        field = m_ui->Text12;
+        if (m_ui->Option1->isChecked()) {
             in.heatUnit = HeatUnit::PerKg;
-            in.heat = parseField(ui->Text12->text(), QStringLiteral("Энергия взрыва, кДж/кг"));
+            in.heat = parseField(m_ui->Text12->text(), QStringLiteral("Энергия взрыва, кДж/кг"));
         } else {
             in.heatUnit = HeatUnit::PerMole;
             // Text12 is out of sight here, but its value still enters the conversion.
-            in.heat = parseField(ui->Text12->text(),
+            in.heat = parseField(m_ui->Text12->text(),
                                  QStringLiteral("Энергия взрыва (поле «кДж/кг», скрыто при выборе "
                                                 "«кДж/моль»)"));
-            field = ui->Text15;
+            field = m_ui->Text15;
             in.molarDivisor =
-                parseField(ui->Text15->text(), QStringLiteral("Энергия взрыва, кДж/моль"));
+                parseField(m_ui->Text15->text(), QStringLiteral("Энергия взрыва, кДж/моль"));
         }
-        field = ui->txtMch;
-        in.bodyMassKg = parseField(ui->txtMch->text(), QStringLiteral("Масса тела человека, кг"));
+        field = m_ui->txtMch;
+        in.bodyMassKg = parseField(m_ui->txtMch->text(), QStringLiteral("Масса тела человека, кг"));
         field = nullptr;
-        in.placement = ui->Option6->isChecked() ? Placement::Ground : Placement::Air;
+        in.placement = m_ui->Option6->isChecked() ? Placement::Ground : Placement::Air;
 
-        RunZoneCalculation(calcState(), in);
+        m_session.run(in, describeCharge(in.heatUnit, in.placement));
     } catch (const ConversionError& e) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         if (field != nullptr && field->isVisible()) {
@@ -230,13 +213,13 @@ bool frmZone::runCalculation() {
         QWidget* culprit = nullptr;
         switch (e.cause()) {
         case Cause::ChargeMass:
-            culprit = ui->Text2;
+            culprit = m_ui->Text2;
             break;
         case Cause::MolarDivisor:
-            culprit = ui->Text15;
+            culprit = m_ui->Text15;
             break;
         case Cause::BodyMass:
-            culprit = ui->txtMch;
+            culprit = m_ui->txtMch;
             break;
         default:
             break;
@@ -260,17 +243,9 @@ bool frmZone::runCalculation() {
         return false;
     }
 
-    // A fresh results window for every run.
-    if (auto* old = ui::WindowRegistry::find<frmOutput>()) {
-        old->close();
-        delete old; // not later: the registry would hand it out again
-    }
-    auto* output = ui::WindowRegistry::instance<frmOutput>();
-    output->present(calcState(), describeCharge(in.placement, in.bodyMassKg));
+    // The results are shown before this window hides, so the program never has no window.
+    emit resultsRequested();
     hide();
-    output->show();
-    output->raise();
-    output->activateWindow();
     return true;
 }
 

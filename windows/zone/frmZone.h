@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engine/BlastFormulas.h"
+#include "reports/ReportData.h"
+#include "windows/zone/ZoneServices.h"
 
 #include <QMainWindow>
 
@@ -12,28 +13,31 @@ class frmZone;
 
 namespace kelmo::zone {
 
-// What the results window shows about the charge, taken from the input window at the run.
-struct ChargeDescription {
-    QString name;
-    QString massText;
-    QString energyCaption;
-    QString energyText;
-    QString placementText;
-    Placement placement = Placement::Ground;
-    double bodyMassKg = 70;
-};
+class Session;
 
-// The zone input window: the charge, its placement and the body mass of a person.
-class frmZone : public QMainWindow {
+// The zone input window: the charge, its placement and the body mass of a person. It runs the
+// calculation in the session it is given and says through its signals what the user asks for.
+class frmZone final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit frmZone(QWidget* parent = nullptr);
+    frmZone(Session& session, Services services, QWidget* parent = nullptr);
     ~frmZone() override;
 
-    // Converts the fields, runs the zone calculation and shows the results window.
-    // Returns false (after a message; nothing else changed) when the run cannot be made.
+    // Converts the fields and runs the zone calculation; on success hides the window and
+    // asks for the results. Returns false (after a message; nothing else changed) when the
+    // run cannot be made.
     bool runCalculation();
+
+signals:
+    // "РАСЧЕТ" made a run: the results of the session are to be shown.
+    void resultsRequested();
+    // "Параметры расчета": the window has hidden itself.
+    void parametersRequested();
+    // "Назад": the window closes itself after the signal.
+    void backRequested();
+    // "ВЫХОД": the program ends at once, without a question.
+    void exitRequested();
 
 private:
     void load();
@@ -44,9 +48,11 @@ private:
     void showSelectedEnergy();
     void openParameters();
     void backToMenu();
-    ChargeDescription describeCharge(Placement placement, double bodyMassKg) const;
+    reports::ChargeDescription describeCharge(HeatUnit unit, Placement placement) const;
 
-    std::unique_ptr<Ui::frmZone> ui;
+    std::unique_ptr<Ui::frmZone> m_ui;
+    Session& m_session;
+    Services m_services;
 };
 
 } // namespace kelmo::zone

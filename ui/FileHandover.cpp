@@ -1,6 +1,5 @@
-#include "reports/ReportHandover.h"
+#include "ui/FileHandover.h"
 
-#include "charts/ZoneCharts.h"
 #include "engine/Errors.h"
 #include "ui/Messages.h"
 
@@ -12,7 +11,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-namespace kelmo::reports {
+namespace kelmo::ui {
 
 namespace {
 SaveDialogHook& saveHook() {
@@ -32,67 +31,54 @@ void setOpenerForTesting(OpenHook hook) {
     openHook() = std::move(hook);
 }
 
-ReportCharts renderReportCharts(const CalcState& s) {
-    using charts::ZoneChart;
-    ReportCharts c;
-    auto render = [&](ZoneChart kind) {
-        return charts::renderChartForPrint(charts::chartData(kind, s), kReportChartSizePt,
-                                           kReportChartDpi);
-    };
-    c.pressureKgf = render(ZoneChart::PressureKgf);
-    c.pressureKPa = render(ZoneChart::PressureKPa);
-    c.probitPeople = render(ZoneChart::ProbitPeople);
-    c.probitHeavy = render(ZoneChart::ProbitHeavy);
-    c.probitTotal = render(ZoneChart::ProbitTotal);
-    return c;
-}
-
 bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& filter,
                  const std::function<void(const QString& path)>& write) {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
         folder = QDir::homePath();
+    }
     const QString defaultPath = QDir(folder).filePath(defaultName);
     const QString path = saveHook()
                              ? saveHook()(defaultPath, filter)
                              : QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить как"),
                                                             defaultPath, filter);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         return false; // Cancel: nothing is written
+    }
     try {
         write(path);
     } catch (const kelmo::Error& e) {
-        ui::Messages::critical(parent, QStringLiteral("Внимание!"), QString::fromUtf8(e.what()));
+        Messages::critical(parent, QStringLiteral("Внимание!"), QString::fromUtf8(e.what()));
         return false;
     } catch (const std::exception& e) {
-        ui::Messages::critical(
-            parent, QStringLiteral("Внимание!"),
-            QStringLiteral("Файл не записан: %1").arg(QString::fromUtf8(e.what())));
+        Messages::critical(parent, QStringLiteral("Внимание!"),
+                           QStringLiteral("Файл не записан: %1").arg(QString::fromUtf8(e.what())));
         return false;
     }
-    if (openHook())
+    if (openHook()) {
         openHook()(path);
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ui::Messages::warning(parent, QStringLiteral("Внимание!"),
-                              QStringLiteral("Файл «%1» сохранен, но открыть его не удалось: нет "
-                                             "программы для файлов этого типа.")
-                                  .arg(QDir::toNativeSeparators(path)));
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        Messages::warning(parent, QStringLiteral("Внимание!"),
+                          QStringLiteral("Файл «%1» сохранен, но открыть его не удалось: нет "
+                                         "программы для файлов этого типа.")
+                              .arg(QDir::toNativeSeparators(path)));
+    }
     return true;
 }
 
-ReportProgress::ReportProgress(QWidget* parent, const QString& label)
+ProgressDialog::ProgressDialog(QWidget* parent, const QString& title, const QString& label)
     : m_dialog(std::make_unique<QProgressDialog>(label, QString(), 0, 100, parent)) {
-    m_dialog->setWindowTitle(QStringLiteral("Подготовка отчета"));
+    m_dialog->setWindowTitle(title);
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setMinimumDuration(500);
     m_dialog->setValue(0);
 }
 
-ReportProgress::~ReportProgress() = default;
+ProgressDialog::~ProgressDialog() = default;
 
-void ReportProgress::update(int done, int total) {
+void ProgressDialog::update(int done, int total) {
     m_dialog->setValue(total > 0 ? done * 100 / total : 100);
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-} // namespace kelmo::reports
+} // namespace kelmo::ui

@@ -1,10 +1,5 @@
 #pragma once
 
-#include "engine/CalcState.h"
-#include "reports/ReportData.h"
-
-#include <QImage>
-#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -13,13 +8,7 @@
 class QWidget;
 class QProgressDialog;
 
-namespace kelmo::reports {
-
-inline constexpr const char* kWordFilter = "Документ Word (*.docx)";
-
-// Pictures of the five charts of the results window drawn from the state; the range chart is
-// added by the caller when one has been built.
-ReportCharts renderReportCharts(const CalcState& s);
+namespace kelmo::ui {
 
 // Hand-over of a finished document: a save dialog with a default name in the user's
 // documents folder; Cancel writes nothing. On saving, write(path) makes the file, which is
@@ -34,16 +23,19 @@ using OpenHook = std::function<void(const QString& path)>;
 void setSaveDialogForTesting(SaveDialogHook hook);
 void setOpenerForTesting(OpenHook hook);
 
-// A progress dialog for a report that takes more than a moment; shows itself only after
-// half a second.
-class ReportProgress {
+// A progress dialog for a job that takes more than a moment; shows itself only after half a
+// second.
+class ProgressDialog final {
 public:
-    ReportProgress(QWidget* parent, const QString& label);
-    ~ReportProgress();
+    ProgressDialog(QWidget* parent, const QString& title, const QString& label);
+    ~ProgressDialog();
+    ProgressDialog(const ProgressDialog&) = delete;
+    ProgressDialog& operator=(const ProgressDialog&) = delete;
+
     void update(int done, int total);
 
 private:
     std::unique_ptr<QProgressDialog> m_dialog;
 };
 
-} // namespace kelmo::reports
+} // namespace kelmo::ui

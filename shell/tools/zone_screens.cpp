@@ -2,13 +2,14 @@
 // for looking at the layout and for the README. Usage: kelmo-zone-screens <folder>.
 
 #include "data/DataSource.h"
+#include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "ui/WindowRegistry.h"
-#include "windows/zone/ZoneServices.h"
 #include "windows/zone/frmOutput.h"
+#include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -40,10 +41,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
 
     // The database beside the program, as the start-up finds it.
+    kelmo::shell::Navigator navigator;
     if (!kelmo::testConnectionString(kelmo::defaultConnectionString())) {
         std::fprintf(stderr, "the database in the program folder cannot be opened\n");
         return 1;
     }
+    navigator.setConnectionString(kelmo::defaultConnectionString());
 
     // Messages are printed, not shown: nothing may wait for a click here.
     kelmo::ui::Messages::setInterceptor([](const kelmo::ui::Message& m) {
@@ -51,7 +54,7 @@ int main(int argc, char** argv) {
         return QMessageBox::Ok;
     });
 
-    auto* zone = kelmo::ui::WindowRegistry::show<frmZone>();
+    auto* zone = navigator.showZoneInput();
     // The worked charge: 1000 kg of TNT (4520 kJ/kg) in the air.
     auto* combo = zone->findChild<QComboBox*>(QStringLiteral("Combo4"));
     const int tnt = combo->findText(QStringLiteral("Тротил"), Qt::MatchStartsWith);
@@ -67,10 +70,15 @@ int main(int argc, char** argv) {
     QTest::qWait(200);
     save(zone, folder, QStringLiteral("01-input"));
 
+    zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
+    QTest::qWait(200);
+    save(navigator.zoneParameters(), folder, QStringLiteral("08-parameters"));
+    navigator.zoneParameters()->close();
+
     if (!zone->runCalculation()) {
         return 1;
     }
-    auto* out = kelmo::ui::WindowRegistry::find<frmOutput>();
+    auto* out = navigator.zoneResults();
     out->resize(1366, 740);
     out->findChild<QLineEdit*>(QStringLiteral("GOX"))->setText(QStringLiteral("50"));
     out->calculatePoint();
@@ -92,6 +100,6 @@ int main(int argc, char** argv) {
     out->findChild<QLineEdit*>(QStringLiteral("Rast2"))->setText(QStringLiteral("101"));
     out->buildRangeChart();
     save(out, folder, QStringLiteral("07-range-chart"));
-    kelmo::ui::WindowRegistry::closeAll();
+    navigator.closeAll();
     return 0;
 }

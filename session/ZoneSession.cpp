@@ -1,0 +1,81 @@
+#include "session/ZoneSession.h"
+
+#include "charts/ZoneCharts.h"
+#include "core/NumberText.h"
+#include "reports/ExcelExport.h"
+
+namespace kelmo::zone {
+
+Session::Session()
+    : m_state(std::make_unique<CalcState>()) {}
+
+Session::~Session() = default;
+
+void Session::loadParameters() {
+    m_state->setParameters(CalcParameters::loadValues());
+}
+
+double Session::run(const ChargeInput& charge, const reports::ChargeDescription& description) {
+    m_point.reset();
+    m_pointDistanceText.clear();
+    const double end = RunZoneCalculation(*m_state, charge);
+    m_charge = charge;
+    m_description = description;
+    return end;
+}
+
+const PointResult& Session::calculatePoint(double distance, const QString& distanceText,
+                                           const PercentLookup& percents) {
+    m_point.reset();
+    m_pointDistanceText.clear();
+    m_point = kelmo::calculatePoint(*m_state, {distance, m_charge.placement, m_charge.bodyMassKg},
+                                    percents);
+    m_pointDistanceText = distanceText;
+    return *m_point;
+}
+
+reports::ExpertInput Session::expertInput() const {
+    reports::ExpertInput in;
+    in.distanceText = m_pointDistanceText;
+    in.bodyMassText = m_description.bodyMassText;
+    in.placement = m_charge.placement;
+    in.massTNT = m_state->gMassTNT;
+    if (m_point) {
+        in.point = *m_point;
+        in.percentHeavyText = percentText(m_point->percentHeavy);
+        in.percentTotalText = percentText(m_point->percentTotal);
+        in.percentPeopleText = percentText(m_point->percentPeople);
+    } else {
+        // No point yet: the values of the distance evaluated last, no percentages.
+        in.point.deltaPkPa = m_state->gDeltaPkPa;
+        in.point.deltaPkgf = m_state->gDeltaPkgf;
+        in.point.impulse = m_state->gImpulse;
+        in.point.probitHeavy = m_state->gProbitHeavy;
+        in.point.probitTotal = m_state->gProbitTotal;
+        in.point.probitPeople = m_state->gProbitPeople;
+    }
+    return in;
+}
+
+charts::ReportCharts Session::reportCharts() const {
+    return charts::renderReportCharts(*m_state);
+}
+
+docx::Document Session::fullReport(const charts::ReportCharts& pictures, const QLocale& locale,
+                                   const reports::Progress& progress) const {
+    return reports::buildFullReport(*m_state, m_description, pictures, locale, progress);
+}
+
+QByteArray Session::expertReport(const QString& templatePath, const QLocale& locale) const {
+    return reports::buildExpertReport(templatePath, expertInput(), locale);
+}
+
+void Session::writeTable(const QString& path, const QLocale& locale) const {
+    reports::writeProfileWorkbook(*m_state, path, locale);
+}
+
+QString percentText(double percent, const QLocale& locale) {
+    return numtext::fixed(percent, 1, locale);
+}
+
+} // namespace kelmo::zone

@@ -1,0 +1,180 @@
+#include "shell/Navigator.h"
+
+#include "data/DataSource.h"
+#include "shell/frmAbout.h"
+#include "shell/frmDataSourse.h"
+#include "shell/frmMain.h"
+#include "ui/Messages.h"
+#include "windows/zone/frmOutput.h"
+#include "windows/zone/frmPar.h"
+#include "windows/zone/frmZone.h"
+
+#include <QCoreApplication>
+
+namespace kelmo::shell {
+
+namespace {
+
+// A new top-level window that is destroyed when it is closed.
+template <typename W, typename... Args> W* create(Args&&... args) {
+    auto* window = new W(std::forward<Args>(args)...);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    return window;
+}
+
+template <typename W> W* present(W* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+} // namespace
+
+Navigator::Navigator(QObject* parent)
+    : QObject(parent)
+    , m_zoneSession(std::make_unique<zone::Session>()) {}
+
+Navigator::~Navigator() {
+    closeAll();
+}
+
+void Navigator::setConnectionString(const QString& connectionString) {
+    m_connectionString = connectionString;
+}
+
+void Navigator::setZoneServices(zone::Services services) {
+    m_zoneServices = std::move(services);
+}
+
+zone::Services Navigator::zoneServices() const {
+    return m_zoneServices ? *m_zoneServices : zone::Services::fromDatabase(m_connectionString);
+}
+
+bool Navigator::start() {
+    const QString name = readDataSourceName();
+    if (testConnectionString(defaultConnectionString())) {
+        m_connectionString = defaultConnectionString();
+    } else if (TestDataSource(name)) {
+        m_connectionString = namedConnectionString(name);
+    } else {
+        ui::Messages::critical(nullptr, QStringLiteral("Внимание!"),
+                               QStringLiteral("Не возможно подключиться к базе данных, установите "
+                                              "имя источника данных ODBC!"));
+        showDataSourceDialog()->setDataSourceName(name);
+        return false;
+    }
+    showMainMenu();
+    return true;
+}
+
+frmMain* Navigator::showMainMenu() {
+    if (!m_mainMenu) {
+        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{frmMain::WorkWindow::Zone});
+        connect(m_mainMenu, &frmMain::workWindowRequested, this,
+                [this](frmMain::WorkWindow w) { openWorkWindow(static_cast<int>(w)); });
+        connect(m_mainMenu, &frmMain::aboutRequested, this, &Navigator::showAbout);
+        connect(m_mainMenu, &frmMain::exitRequested, this, &Navigator::exitProgram);
+    }
+    return present(m_mainMenu.data());
+}
+
+void Navigator::openWorkWindow(int window) {
+    QWidget* opened = nullptr;
+    switch (static_cast<frmMain::WorkWindow>(window)) {
+    case frmMain::WorkWindow::Zone:
+        opened = showZoneInput();
+        break;
+    default:
+        break;
+    }
+    // The work window is shown first, so that the program never has no window open.
+    if (opened != nullptr && m_mainMenu) {
+        m_mainMenu->close();
+    }
+}
+
+frmAbout* Navigator::showAbout() {
+    if (!m_about) {
+        m_about = create<frmAbout>();
+    }
+    return present(m_about.data());
+}
+
+frmDataSourse* Navigator::showDataSourceDialog() {
+    if (!m_dataSource) {
+        m_dataSource = create<frmDataSourse>();
+        connect(m_dataSource, &frmDataSourse::dataSourceConnected, this, [this] {
+            if (start() && m_dataSource) {
+                m_dataSource->close();
+            }
+        });
+    }
+    return present(m_dataSource.data());
+}
+
+zone::frmZone* Navigator::showZoneInput() {
+    if (!m_zoneInput) {
+        m_zoneInput = create<zone::frmZone>(*m_zoneSession, zoneServices());
+        connect(m_zoneInput, &zone::frmZone::resultsRequested, this, &Navigator::showZoneResults);
+        connect(m_zoneInput, &zone::frmZone::parametersRequested, this,
+                &Navigator::showZoneParameters);
+        connect(m_zoneInput, &zone::frmZone::backRequested, this, &Navigator::showMainMenu);
+        connect(m_zoneInput, &zone::frmZone::exitRequested, this, &Navigator::exitProgram);
+    }
+    return present(m_zoneInput.data());
+}
+
+zone::frmPar* Navigator::showZoneParameters() {
+    if (!m_zoneParameters) {
+        m_zoneParameters = create<zone::frmPar>(*m_zoneSession);
+        const auto back = [this] {
+            if (!m_closingAll) {
+                showZoneInput();
+            }
+        };
+        connect(m_zoneParameters, &zone::frmPar::parametersAccepted, this, back);
+        connect(m_zoneParameters, &zone::frmPar::backRequested, this, back);
+    }
+    return present(m_zoneParameters.data());
+}
+
+zone::frmOutput* Navigator::showZoneResults() {
+    if (m_zoneResults) {
+        // Not later: the next line would find it again.
+        const QPointer<zone::frmOutput> old = m_zoneResults;
+        m_zoneResults = nullptr;
+        old->disconnect(this);
+        old->close();
+        delete old.data();
+    }
+    m_zoneResults = create<zone::frmOutput>(*m_zoneSession, zoneServices().probitsToPercent);
+    connect(m_zoneResults, &zone::frmOutput::backRequested, this, [this] {
+        if (!m_closingAll) {
+            showZoneInput();
+        }
+    });
+    m_zoneResults->present();
+    return present(m_zoneResults.data());
+}
+
+void Navigator::closeAll() {
+    m_closingAll = true;
+    const QList<QPointer<QWidget>> windows{m_zoneResults.data(), m_zoneParameters.data(),
+                                           m_zoneInput.data(),   m_about.data(),
+                                           m_dataSource.data(),  m_mainMenu.data()};
+    for (const QPointer<QWidget>& window : windows) {
+        if (window) {
+            window->close();
+            delete window.data(); // a hidden window, or one that refuses to close, goes too
+        }
+    }
+    m_closingAll = false;
+}
+
+void Navigator::exitProgram() {
+    closeAll();
+    QCoreApplication::quit();
+}
+
+} // namespace kelmo::shell

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "session/ZoneSession.h"
+#include "shell/frmAbout.h"
+#include "shell/frmDataSourse.h"
+#include "shell/frmMain.h"
+#include "windows/zone/ZoneServices.h"
+#include "windows/zone/frmOutput.h"
+#include "windows/zone/frmPar.h"
+#include "windows/zone/frmZone.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+
+namespace kelmo::shell {
+
+// The one place that creates the windows, hands them their sessions and services and wires
+// their signals to each other. It holds the connection string of start-up.
+//
+// Every window exists at most once: it is created when first shown and destroyed when
+// closed, so its contents are lost on close; the sessions live on. The parameters dialog is
+// the exception the user sees: it is only ever hidden, and keeps its texts.
+class Navigator final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Navigator(QObject* parent = nullptr);
+    ~Navigator() override;
+
+    // Start-up: finds a connection string that works and opens the main menu, or tells the
+    // user and opens the data-source dialog. Returns true when the main menu opened.
+    bool start();
+
+    const QString& connectionString() const { return m_connectionString; }
+    void setConnectionString(const QString& connectionString);
+
+    // The zone windows' database services; by default made from the connection string.
+    void setZoneServices(zone::Services services);
+    zone::Session& zoneSession() { return *m_zoneSession; }
+
+    // Each creates the window if needed, shows and raises it.
+    frmMain* showMainMenu();
+    frmAbout* showAbout();
+    frmDataSourse* showDataSourceDialog();
+    zone::frmZone* showZoneInput();
+    zone::frmPar* showZoneParameters();
+    // A fresh results window for the session's last run; an older one is closed first.
+    zone::frmOutput* showZoneResults();
+
+    // The windows that exist now; nullptr for a window that is closed.
+    frmMain* mainMenu() const { return m_mainMenu; }
+    frmAbout* about() const { return m_about; }
+    frmDataSourse* dataSourceDialog() const { return m_dataSource; }
+    zone::frmZone* zoneInput() const { return m_zoneInput; }
+    zone::frmPar* zoneParameters() const { return m_zoneParameters; }
+    zone::frmOutput* zoneResults() const { return m_zoneResults; }
+
+    // Closes and destroys every window.
+    void closeAll();
+    // "Выход": every window closes without a question and the program ends.
+    void exitProgram();
+
+private:
+    zone::Services zoneServices() const;
+    void openWorkWindow(int window);
+
+    QString m_connectionString;
+    std::optional<zone::Services> m_zoneServices;
+    std::unique_ptr<zone::Session> m_zoneSession;
+    bool m_closingAll = false;
+
+    QPointer<frmMain> m_mainMenu;
+    QPointer<frmAbout> m_about;
+    QPointer<frmDataSourse> m_dataSource;
+    QPointer<zone::frmZone> m_zoneInput;
+    QPointer<zone::frmPar> m_zoneParameters;
+    QPointer<zone::frmOutput> m_zoneResults;
+};
+
+} // namespace kelmo::shell
