@@ -24,8 +24,9 @@ out = {
         "orientation": ws.page_setup.orientation,
         "fitToPage": bool(ws.sheet_properties.pageSetUpPr is not None
                           and ws.sheet_properties.pageSetUpPr.fitToPage),
-        "fitToWidth": ws.page_setup.fitToWidth,
-        "fitToHeight": ws.page_setup.fitToHeight,
+        # an absent attribute has the schema's default of 1
+        "fitToWidth": 1 if ws.page_setup.fitToWidth is None else int(ws.page_setup.fitToWidth),
+        "fitToHeight": 1 if ws.page_setup.fitToHeight is None else int(ws.page_setup.fitToHeight),
         "titleRows": str(ws.print_title_rows),
         "frozen": ws.freeze_panes,
     },
