@@ -2,14 +2,17 @@
 
 #include <QImage>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 #include <optional>
 
 namespace kelmo::charts {
 
-// Size of the chart pictures placed in the reports, in pixels.
-inline constexpr QSize kReportChartSize{640, 400};
+// The charts are printed 480 × 300 pt wide, drawn at 200 dots per inch.
+inline constexpr QSizeF kReportChartSizePt{480, 300};
+inline constexpr int kReportChartDpi = 200;
+inline constexpr QSize kReportChartSize{1334, 834}; // pixels: the printed size at 200 dpi
 
 // The range chart, present only when the user has built one.
 struct RangeChartPicture {

@@ -6,7 +6,9 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
+#include <QGuiApplication>
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
@@ -413,13 +415,87 @@ QImage renderChart(ZoneChart kind, const CalcState& s, QSize size) {
     return renderChart(chartData(kind, s), size);
 }
 
-ReportCharts renderReportCharts(const CalcState& s, QSize size) {
+namespace {
+
+// The words of a title in lines no wider than width, as rich text for the chart's title.
+QString wrappedTitle(const QString& title, const QFont& font, qreal width) {
+    const QFontMetricsF metrics(font);
+    QStringList lines;
+    QString line;
+    for (const QString& word : title.split(u' ', Qt::SkipEmptyParts)) {
+        const QString candidate = line.isEmpty() ? word : line + u' ' + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
+            lines << line.toHtmlEscaped();
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    if (!line.isEmpty()) {
+        lines << line.toHtmlEscaped();
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
+} // namespace
+
+QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi) {
+    // The layout is made at 96 logical dots per inch over the printed size, so a font of n
+    // pixels prints at 0.75·n pt; the picture is the same layout drawn with dpi dots per inch.
+    const QSizeF layout = sizePt * (96.0 / 72.0);
+    const QSize pixels(static_cast<int>(std::ceil(sizePt.width() * dpi / 72.0)),
+                       static_cast<int>(std::ceil(sizePt.height() * dpi / 72.0)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(pixels.width() / layout.width(), pixels.height() / layout.height());
+
+    QFont text = QGuiApplication::font();
+    text.setPixelSize(12); // 9 pt printed
+    QFont title = text;
+    title.setPixelSize(14); // 10.5 pt
+    title.setBold(true);
+    const QRectF area(QPointF(0, 0), layout);
+    if (!data.visible) {
+        painter.setFont(text);
+        painter.drawText(area.adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
+                         data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке "
+                                                     "расчета пробит-функция не лежит между "
+                                                     "2,67 и 8,09."));
+        return image;
+    }
+    QGraphicsScene scene;
+    QChart* chart = createChart(data);
+    scene.addItem(chart);
+    chart->setTitleFont(title);
+    chart->setTitle(wrappedTitle(data.title, title, layout.width() - 60));
+    chart->legend()->setFont(text);
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsFont(text);
+        axis->setTitleFont(text);
+    }
+    chart->setGeometry(area);
+    scene.setSceneRect(area);
+    scene.render(&painter, area, area);
+    painter.end();
+    return image; // the scene deletes the chart
+}
+
+ReportCharts renderReportCharts(const CalcState& s) {
+    const auto render = [&](ZoneChart kind) {
+        return renderChartForPrint(chartData(kind, s), kReportChartSizePt, kReportChartDpi);
+    };
     ReportCharts c;
-    c.pressureKgf = renderChart(ZoneChart::PressureKgf, s, size);
-    c.pressureKPa = renderChart(ZoneChart::PressureKPa, s, size);
-    c.probitPeople = renderChart(ZoneChart::ProbitPeople, s, size);
-    c.probitHeavy = renderChart(ZoneChart::ProbitHeavy, s, size);
-    c.probitTotal = renderChart(ZoneChart::ProbitTotal, s, size);
+    c.pressureKgf = render(ZoneChart::PressureKgf);
+    c.pressureKPa = render(ZoneChart::PressureKPa);
+    c.probitPeople = render(ZoneChart::ProbitPeople);
+    c.probitHeavy = render(ZoneChart::ProbitHeavy);
+    c.probitTotal = render(ZoneChart::ProbitTotal);
     return c;
 }
 

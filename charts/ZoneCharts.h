@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 class QChart;
@@ -79,8 +80,13 @@ void applyChartData(QChart* chart, const ChartData& data);
 QImage renderChart(const ChartData& data, QSize size);
 QImage renderChart(ZoneChart kind, const CalcState& s, QSize size);
 
-// Pictures of the five charts of the results window drawn from the state, for the full report;
+// The chart for a printed page: laid out for sizePt points with labels of at least 8 pt at that
+// size and the title wrapped onto more lines rather than cut, drawn at dpi dots per inch.
+QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi);
+
+// Pictures of the five charts of the results window drawn from the state for the printed
+// full report (kReportChartSizePt at kReportChartDpi);
 // the range chart is added by the caller when one has been built.
-ReportCharts renderReportCharts(const CalcState& s, QSize size = kReportChartSize);
+ReportCharts renderReportCharts(const CalcState& s);
 
 } // namespace kelmo::charts

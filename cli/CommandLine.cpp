@@ -10,10 +10,78 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTranslator>
 
 namespace kelmo::cli {
+
+namespace {
+
+// The parser's texts in Russian; every other context is left to Qt.
+class RussianParserTexts final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    QString translate(const char* context, const char* source, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        if (context == nullptr || std::strcmp(context, "QCommandLineParser") != 0 ||
+            source == nullptr) {
+            return {};
+        }
+        static const struct {
+            const char* source;
+            const char* text;
+        } texts[] = {
+            {"Usage: %1", "Использование: %1"},
+            {"[options]", "[параметры]"},
+            {"Options:", "Параметры:"},
+            {"Arguments:", "Аргументы:"},
+            {"Displays help on commandline options.", "Показать эту справку."},
+            {"Displays help including Qt specific options.",
+             "Показать справку вместе с общими параметрами Qt."},
+            {"Displays version information.", "Показать версию программы."},
+            {"Unknown option '%1'.", "Неизвестный параметр «%1»."},
+            {"Unknown options: %1.", "Неизвестные параметры: %1."},
+            {"Missing value after '%1'.", "Не задано значение после «%1»."},
+            {"Unexpected value after '%1'.", "Лишнее значение после «%1»."},
+        };
+        for (const auto& t : texts) {
+            if (std::strcmp(source, t.source) == 0) {
+                return QString::fromUtf8(t.text);
+            }
+        }
+        return {};
+    }
+
+    bool isEmpty() const override { return false; }
+};
+
+} // namespace
+
+void installRussianParserTexts() {
+    auto* texts = new RussianParserTexts(QCoreApplication::instance());
+    QCoreApplication::installTranslator(texts);
+}
+
+void addHelpOption(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Показать эту справку.")));
+}
+
+QByteArray commandHelp(const QCommandLineParser& parser, const QString& command) {
+    QString text = parser.helpText();
+    // The usage line names the program as it was started; it says "kelmo-calc COMMAND".
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    const qsizetype options = text.left(lineEnd).indexOf(QStringLiteral("[параметры]"));
+    if (options >= 0) {
+        text.replace(0, options,
+                     QStringLiteral("Использование: %1 %2 ")
+                         .arg(QCoreApplication::applicationName(), command));
+    }
+    return text.toUtf8();
+}
 
 double optionNumber(const QCommandLineParser& parser, const QString& option) {
     const QString text = parser.value(option);

@@ -31,20 +31,23 @@ public:
     double step(const QCommandLineParser& parser) const;
 
 private:
-    QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "KG"};
+    QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "КГ"};
     QCommandLineOption m_heat{
         "heat", QStringLiteral("Теплота взрыва, кДж/кг (по умолчанию %1).").arg(kDefaultHeatPerKg),
-        "KJ_PER_KG"};
+        "КДЖ_НА_КГ"};
     QCommandLineOption m_heatMol{"heat-mol", "Теплота взрыва, кДж/моль; вместе с --molar-mass.",
-                                 "KJ_PER_MOL"};
+                                 "КДЖ_НА_МОЛЬ"};
     QCommandLineOption m_molarMass{
-        "molar-mass", "Второе число пересчёта из кДж/моль: E = A / B × 1000.", "G_PER_MOL"};
+        "molar-mass",
+        "Второе число пересчёта из кДж/моль (молярная масса, г/моль): E = A / B × 1000; в "
+        "отчёте показывается как энергия в кДж/моль, как в окне исходных данных.",
+        "Г_НА_МОЛЬ"};
     QCommandLineOption m_ground{"ground", "Заряд на поверхности земли (по умолчанию)."};
     QCommandLineOption m_air{"air", "Заряд в воздухе."};
-    QCommandLineOption m_step{"step", "Шаг расчёта, м (по умолчанию 1).", "M"};
+    QCommandLineOption m_step{"step", "Шаг расчёта, м (по умолчанию 1).", "М"};
     QCommandLineOption m_bodyMass{
         "body-mass",
-        QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "KG"};
+        QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "КГ"};
 };
 
 // Where a command finds the database: --db PATH (the embedded file; by default the program
@@ -75,6 +78,16 @@ double optionNumber(const QCommandLineParser& parser, const QString& option);
 // Writes text to standard output as it is (UTF-8 bytes, no conversion) and flushes it.
 // Throws FileError when the output cannot take it (a full disk, a closed pipe).
 void writeOut(const QByteArray& text);
+
+// Puts Russian texts in place of the parser's own (usage line, headings, the help option,
+// the errors of unknown options and missing values). Call once the application exists.
+void installRussianParserTexts();
+
+// The option -h, --help, described in Russian (Qt's own would add --help-all and its texts).
+void addHelpOption(QCommandLineParser& parser);
+
+// The help of a command: the parser's text with the command named in its usage line.
+QByteArray commandHelp(const QCommandLineParser& parser, const QString& command);
 
 // Parses the arguments of a command (the first is the command's name); throws UsageError
 // for an unknown option or a missing value.

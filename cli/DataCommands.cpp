@@ -25,7 +25,7 @@ int runInitDbCommand(const QStringList& arguments) {
     parser.setApplicationDescription(QStringLiteral(
         "Создание новой базы данных с таблицами и справочными данными: файл PATH или база "
         "сервера, заданная источником данных ODBC (--dsn)."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     const QCommandLineOption force("force", "Заменить существующий файл или таблицы программы "
                                             "на сервере (их данные будут потеряны).");
     const QCommandLineOption dsn("dsn", "Источник данных ODBC сервера базы данных.", "NAME");
@@ -40,7 +40,7 @@ int runInitDbCommand(const QStringList& arguments) {
         throw UsageError(parser.errorText());
     }
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("init-db")));
         return kExitOk;
     }
     if (parser.isSet(dsn)) {
@@ -94,7 +94,7 @@ int runPointCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Расчёт на заданном удалении: давление, импульс, пробит-функции и вероятности."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     ZoneOptions zoneOptions;
     zoneOptions.addTo(parser);
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
@@ -103,7 +103,7 @@ int runPointCommand(const QStringList& arguments) {
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("point")));
         return kExitOk;
     }
     if (!parser.isSet(at)) {
@@ -149,13 +149,13 @@ int runPathsCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Версия программы и папки, в которых она держит свои файлы."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     const QCommandLineOption format("format", "Вид вывода: text (по умолчанию) или json.", "FORMAT",
                                     "text");
     parser.addOption(format);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("paths")));
         return kExitOk;
     }
     const QString kind = parser.value(format);

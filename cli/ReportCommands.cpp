@@ -9,6 +9,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PointCalculation.h"
 #include "engine/ZoneRun.h"
+#include "reports/ChargeText.h"
 #include "reports/ExpertReport.h"
 #include "session/ZoneSession.h"
 
@@ -25,12 +26,16 @@ struct Command {
     QCommandLineParser parser;
     ZoneOptions zone;
     QCommandLineOption output;
-    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "TEXT"};
+    QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).",
+                            "ТЕКСТ"};
+    QString command;
 
-    Command(const QString& description, const QString& outputOption, const QString& outputHelp)
-        : output(outputOption, outputHelp, "FILE") {
+    Command(const QString& commandName, const QString& description, const QString& outputOption,
+            const QString& outputHelp)
+        : output(outputOption, outputHelp, "ФАЙЛ")
+        , command(commandName) {
         parser.setApplicationDescription(description);
-        parser.addHelpOption();
+        addHelpOption(parser);
         zone.addTo(parser);
         parser.addOption(output);
         parser.addOption(name);
@@ -40,7 +45,7 @@ struct Command {
     bool parse(const QStringList& arguments) {
         parseOrThrow(parser, arguments);
         if (parser.isSet("help")) {
-            writeOut(parser.helpText().toUtf8());
+            writeOut(commandHelp(parser, command));
             return false;
         }
         if (!parser.isSet(output)) {
@@ -70,16 +75,17 @@ struct Command {
         const auto typed = [this](const QString& option, double byDefault) {
             return parser.isSet(option) ? parser.value(option) : numtext::general(byDefault);
         };
-        reports::ChargeDescription c;
-        c.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
-        c.massText = parser.value("mass");
-        c.energyCaption = reports::energyCaption(input.heatUnit);
-        c.energyText = input.heatUnit == HeatUnit::PerMole
-                           ? parser.value("heat-mol")
-                           : typed(QStringLiteral("heat"), kDefaultHeatPerKg);
-        c.placementText = reports::placementText(input.placement);
-        c.bodyMassText = typed(QStringLiteral("body-mass"), kDefaultBodyMassKg);
-        return c;
+        reports::ChargeFields f;
+        f.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
+        f.massText = parser.value("mass");
+        f.heatUnit = input.heatUnit;
+        f.heatText = input.heatUnit == HeatUnit::PerMole
+                         ? parser.value("heat-mol")
+                         : typed(QStringLiteral("heat"), kDefaultHeatPerKg);
+        f.secondHeatText = parser.value("molar-mass");
+        f.placement = input.placement;
+        f.bodyMassText = typed(QStringLiteral("body-mass"), kDefaultBodyMassKg);
+        return reports::describeCharge(f);
     }
 };
 
@@ -95,7 +101,8 @@ void printResult(const QString& path, int rows) {
 } // namespace
 
 int runReportCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
+    Command cmd(QStringLiteral("report"),
+                QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     if (!cmd.parse(arguments)) {
         return kExitOk;
@@ -108,6 +115,7 @@ int runReportCommand(const QStringList& arguments) {
 
 int runExpertCommand(const QStringList& arguments) {
     Command cmd(
+        QStringLiteral("expert"),
         QStringLiteral("Частный отчет для эксперта по расчету на заданном удалении (.docx)."),
         "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
     const QCommandLineOption at("at", "Расстояние от эпицентра, м (обязательно).", "M");
@@ -137,7 +145,8 @@ int runExpertCommand(const QStringList& arguments) {
 }
 
 int runTableCommand(const QStringList& arguments) {
-    Command cmd(QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
+    Command cmd(QStringLiteral("table"),
+                QStringLiteral("Таблица расстояний и давлений в книге Excel (.xlsx)."), "xlsx",
                 QStringLiteral("Файл книги .xlsx (обязательно)."));
     if (!cmd.parse(arguments)) {
         return kExitOk;

@@ -107,7 +107,7 @@ int runSituationCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Инженерная обстановка на плане местности: что заряд делает с каждым сооружением."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     ZoneOptions zoneOptions;
     zoneOptions.addTo(parser, ZoneOptions::Step::Without);
     const QCommandLineOption planOption("plan", "Название плана местности (обязательно).", "NAME");
@@ -120,7 +120,7 @@ int runSituationCommand(const QStringList& arguments) {
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("situation")));
         return kExitOk;
     }
     if (!parser.isSet(planOption) || parser.value(planOption).trimmed().isEmpty()) {

@@ -87,7 +87,7 @@ int runZonesCommand(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Расчёт зон поражения при взрыве заряда конденсированного ВВ."));
-    parser.addHelpOption();
+    addHelpOption(parser);
     ZoneOptions zoneOptions;
     zoneOptions.addTo(parser);
     const QCommandLineOption profileOption(
@@ -99,7 +99,7 @@ int runZonesCommand(const QStringList& arguments) {
     parser.addOption(formatOption);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
-        writeOut(parser.helpText().toUtf8());
+        writeOut(commandHelp(parser, QStringLiteral("zones")));
         return kExitOk;
     }
 

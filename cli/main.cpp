@@ -95,6 +95,7 @@ int run(int argc, char* argv[]) {
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));
+    kelmo::cli::installRussianParserTexts();
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{

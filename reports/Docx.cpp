@@ -22,7 +22,6 @@ namespace {
 // A4 portrait, in twentieths of a point.
 constexpr int kPageWidthDxa = 11906;
 constexpr int kPageHeightDxa = 16838;
-constexpr double kEmuPerPx = 9525; // at 96 dots per inch
 constexpr double kEmuPerPt = 12700;
 
 const char* const kNsW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
@@ -45,8 +44,12 @@ QString eighths(double pt) {
     return num(std::lround(pt * 8));
 }
 
-void writeRunProps(QXmlStreamWriter& w, const ParaFormat& f) {
+void writeRunProps(QXmlStreamWriter& w, const ParaFormat& f, bool fixedNumber = false) {
     w.writeStartElement("w:rPr");
+    if (fixedNumber) {
+        w.writeEmptyElement("w:rStyle");
+        w.writeAttribute("w:val", kNumberStyleId);
+    }
     if (f.bold) {
         w.writeEmptyElement("w:b");
         w.writeEmptyElement("w:bCs");
@@ -76,11 +79,11 @@ QString xmlSafe(const QString& text) {
     return text;
 }
 
-void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f) {
+void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f,
+                  bool fixedNumber = false) {
     w.writeStartElement("w:r");
-    if (f) {
-        writeRunProps(w, *f);
-    }
+    if (f)
+        writeRunProps(w, *f, fixedNumber);
     w.writeStartElement("w:t");
     w.writeAttribute("xml:space", "preserve");
     w.writeCharacters(xmlSafe(text));
@@ -88,8 +91,7 @@ void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f)
     w.writeEndElement();
 }
 
-void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
-    w.writeStartElement("w:sectPr");
+void writePageSize(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeEmptyElement("w:pgSz");
     w.writeAttribute("w:w", num(kPageWidthDxa));
     w.writeAttribute("w:h", num(kPageHeightDxa));
@@ -101,8 +103,150 @@ void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeAttribute("w:header", "708");
     w.writeAttribute("w:footer", "708");
     w.writeAttribute("w:gutter", "0");
+}
+
+void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
+    w.writeStartElement("w:sectPr");
+    w.writeEmptyElement("w:footerReference");
+    w.writeAttribute("w:type", "default");
+    w.writeAttribute("r:id", "rIdFooter");
+    writePageSize(w, page);
     w.writeEndElement();
 }
+
+// A field as Word writes it: begin, instruction, separator, the shown result, end.
+void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& shown,
+                const ParaFormat* f) {
+    auto fieldChar = [&](const char* type) {
+        w.writeStartElement("w:r");
+        if (f)
+            writeRunProps(w, *f);
+        w.writeEmptyElement("w:fldChar");
+        w.writeAttribute("w:fldCharType", type);
+        w.writeEndElement();
+    };
+    fieldChar("begin");
+    w.writeStartElement("w:r");
+    if (f)
+        writeRunProps(w, *f);
+    w.writeStartElement("w:instrText");
+    w.writeAttribute("xml:space", "preserve");
+    w.writeCharacters(QStringLiteral(" ") + instruction + QStringLiteral(" "));
+    w.writeEndElement();
+    w.writeEndElement();
+    fieldChar("separate");
+    writeTextRun(w, shown, f);
+    fieldChar("end");
+}
+
+void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
+    w.writeStartElement("w:pPr");
+    if (f.keepNext)
+        w.writeEmptyElement("w:keepNext");
+    if (f.rightTabPt > 0) {
+        w.writeStartElement("w:tabs");
+        w.writeEmptyElement("w:tab");
+        w.writeAttribute("w:val", "right");
+        w.writeAttribute("w:leader", "dot");
+        w.writeAttribute("w:pos", num(dxa(f.rightTabPt)));
+        w.writeEndElement();
+    }
+    if (f.align == Align::Center) {
+        w.writeEmptyElement("w:jc");
+        w.writeAttribute("w:val", "center");
+    }
+    if (f.outlineLevel >= 0) {
+        w.writeEmptyElement("w:outlineLvl");
+        w.writeAttribute("w:val", num(f.outlineLevel));
+    }
+    writeRunProps(w, f);
+    w.writeEndElement();
+}
+
+// The footer of every page: the page number, centred.
+QByteArray footerXml() {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument("1.0", true);
+    w.writeStartElement("w:ftr");
+    w.writeAttribute("xmlns:w", kNsW);
+    w.writeAttribute("xmlns:r", kNsR);
+    w.writeStartElement("w:p");
+    const ParaFormat f{10, false, Align::Center};
+    writeParagraphProps(w, f);
+    writeField(w, QStringLiteral("PAGE"), QStringLiteral("1"), &f);
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+// Settings of a current Word (compatibility mode 15), so Word does not open the document in
+// compatibility mode; Russian as the language of the text and its decimal comma.
+QByteArray settingsXml(const Properties& p) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument("1.0", true);
+    w.writeStartElement("w:settings");
+    w.writeAttribute("xmlns:w", kNsW);
+    w.writeEmptyElement("w:zoom");
+    w.writeAttribute("w:percent", "100");
+    w.writeEmptyElement("w:defaultTabStop");
+    w.writeAttribute("w:val", "708");
+    w.writeEmptyElement("w:characterSpacingControl");
+    w.writeAttribute("w:val", "doNotCompress");
+    if (p.updateFieldsOnOpen) {
+        w.writeEmptyElement("w:updateFields");
+        w.writeAttribute("w:val", "true");
+    }
+    w.writeStartElement("w:compat");
+    w.writeEmptyElement("w:compatSetting");
+    w.writeAttribute("w:name", "compatibilityMode");
+    w.writeAttribute("w:uri", "http://schemas.microsoft.com/office/word");
+    w.writeAttribute("w:val", "15");
+    w.writeEndElement();
+    w.writeEmptyElement("w:themeFontLang");
+    w.writeAttribute("w:val", "ru-RU");
+    w.writeEmptyElement("w:decimalSymbol");
+    w.writeAttribute("w:val", ",");
+    w.writeEmptyElement("w:listSeparator");
+    w.writeAttribute("w:val", ";");
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+QByteArray corePropertiesXml(const Properties& p) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument("1.0", true);
+    w.writeStartElement("cp:coreProperties");
+    w.writeAttribute("xmlns:cp",
+                     "http://schemas.openxmlformats.org/package/2006/metadata/core-properties");
+    w.writeAttribute("xmlns:dc", "http://purl.org/dc/elements/1.1/");
+    w.writeAttribute("xmlns:dcterms", "http://purl.org/dc/terms/");
+    w.writeAttribute("xmlns:xsi", "http://www.w3.org/2001/XMLSchema-instance");
+    w.writeTextElement("dc:title", p.title);
+    w.writeTextElement("dc:creator", QStringLiteral("Келмо"));
+    w.writeTextElement("dc:language", QStringLiteral("ru-RU"));
+    const QString when = p.created.toUTC().toString(Qt::ISODate);
+    for (const char* name : {"dcterms:created", "dcterms:modified"}) {
+        w.writeStartElement(name);
+        w.writeAttribute("xsi:type", "dcterms:W3CDTF");
+        w.writeCharacters(when);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+const char* const kAppProperties =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    R"(<Properties xmlns="http://schemas.openxmlformats.org/officeDocument/2006/extended-properties" )"
+    R"(xmlns:vt="http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes">)"
+    R"(<Application>Kelmo</Application><DocSecurity>0</DocSecurity>)"
+    R"(</Properties>)";
 
 QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     QByteArray out;
@@ -142,6 +286,14 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     w.writeEmptyElement("w:name");
     w.writeAttribute("w:val", "Normal");
     w.writeEndElement();
+    // The fixed numbers of a template: a character style that looks like the text around it.
+    w.writeStartElement("w:style");
+    w.writeAttribute("w:type", "character");
+    w.writeAttribute("w:customStyle", "1");
+    w.writeAttribute("w:styleId", kNumberStyleId);
+    w.writeEmptyElement("w:name");
+    w.writeAttribute("w:val", "Число");
+    w.writeEndElement();
     for (std::size_t i = 0; i < cellFormats.size(); ++i) {
         const ParaFormat& f = cellFormats[i];
         w.writeStartElement("w:style");
@@ -172,12 +324,18 @@ const char* const kContentTypes =
     R"(<Default Extension="png" ContentType="image/png"/>)"
     R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
     R"(<Override PartName="/word/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"/>)"
+    R"(<Override PartName="/word/settings.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml"/>)"
+    R"(<Override PartName="/word/footer1.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml"/>)"
+    R"(<Override PartName="/docProps/core.xml" ContentType="application/vnd.openxmlformats-package.core-properties+xml"/>)"
+    R"(<Override PartName="/docProps/app.xml" ContentType="application/vnd.openxmlformats-officedocument.extended-properties+xml"/>)"
     R"(</Types>)";
 
 const char* const kPackageRels =
     R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
     R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>)"
+    R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties" Target="docProps/core.xml"/>)"
+    R"(<Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties" Target="docProps/app.xml"/>)"
     R"(</Relationships>)";
 
 struct ZipCloser {
@@ -227,13 +385,7 @@ private:
 
     void writeParagraph(QXmlStreamWriter& w, const Paragraph& p) {
         w.writeStartElement("w:p");
-        w.writeStartElement("w:pPr");
-        if (p.format.align == Align::Center) {
-            w.writeEmptyElement("w:jc");
-            w.writeAttribute("w:val", "center");
-        }
-        writeRunProps(w, p.format);
-        w.writeEndElement();
+        writeParagraphProps(w, p.format);
         for (const Run& run : p.runs) {
             if (!run.bookmark.isEmpty()) {
                 w.writeEmptyElement("w:bookmarkStart");
@@ -242,9 +394,10 @@ private:
             }
             if (run.image >= 0) {
                 writePicture(w, run.image);
-            } else {
-                writeTextRun(w, run.text, &p.format);
-            }
+            else if (!run.field.isEmpty())
+                writeField(w, run.field, run.text, &p.format);
+            else
+                writeTextRun(w, run.text, &p.format, run.fixedNumber);
             if (!run.bookmark.isEmpty()) {
                 w.writeEmptyElement("w:bookmarkEnd");
                 w.writeAttribute("w:id", num(m_bookmarkId++));
@@ -254,9 +407,9 @@ private:
     }
 
     void writePicture(QXmlStreamWriter& w, int index) {
-        const QSize px = m_doc.m_pictureSizes[static_cast<std::size_t>(index)];
-        double cx = px.width() * kEmuPerPx;
-        double cy = px.height() * kEmuPerPx;
+        const QSizeF pt = m_doc.m_pictureSizesPt[static_cast<std::size_t>(index)];
+        double cx = pt.width() * kEmuPerPt;
+        double cy = pt.height() * kEmuPerPt;
         const double maxCx = textWidthDxa() / 20.0 * kEmuPerPt;
         if (cx > maxCx) { // keep the picture inside the text width
             cy = cy * maxCx / cx;
@@ -346,6 +499,38 @@ private:
     }
 
     void writeTable(QXmlStreamWriter& w, const Table& t) {
+        QStringList widths;
+        for (int c = 0; c < t.cols; ++c) {
+            const int tw = t.widthsPt.size() == t.cols ? dxa(t.widthsPt[c])
+                                                       : textWidthDxa() / std::max(1, t.cols);
+            widths << num(tw);
+        }
+        ParaFormat cellFormat = t.cellFormat;
+        cellFormat.keepNext = false; // set row by row below
+        cellFormat.outlineLevel = -1;
+        cellFormat.rightTabPt = 0;
+        const QString style = cellStyle(cellFormat);
+
+        const int body = t.rows - (t.headerRow ? 1 : 0);
+        if (t.rowsPerPart <= 0 || !t.headerRow || body <= t.rowsPerPart) {
+            writeTablePart(w, t, widths, style, 0, t.rows);
+            return;
+        }
+        for (int first = 1; first < t.rows; first += t.rowsPerPart) {
+            if (first > 1) {
+                // Two tables with nothing between them are one table to a reader: a hairline
+                // empty paragraph keeps them apart.
+                w.writeStartElement("w:p");
+                writeParagraphProps(w, ParaFormat{1, false, Align::Left});
+                w.writeEndElement();
+            }
+            writeTablePart(w, t, widths, style, first, std::min(t.rows, first + t.rowsPerPart));
+        }
+    }
+
+    // One table of the header row (when the table has one) and rows [from, to).
+    void writeTablePart(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
+                        const QString& style, int from, int to) {
         const TableBorders& b = t.borders;
         w.writeStartElement("w:tbl");
         w.writeStartElement("w:tblPr");
@@ -362,16 +547,19 @@ private:
         w.writeEndElement();
         w.writeEmptyElement("w:tblLayout");
         w.writeAttribute("w:type", t.autoFit ? "autofit" : "fixed");
+        if (t.cellMarginPt >= 0) {
+            w.writeStartElement("w:tblCellMar");
+            for (const char* side : {"w:left", "w:right"}) {
+                w.writeEmptyElement(side);
+                w.writeAttribute("w:w", num(dxa(t.cellMarginPt)));
+                w.writeAttribute("w:type", "dxa");
+            }
+            w.writeEndElement();
+        }
         w.writeEmptyElement("w:tblLook");
         w.writeAttribute("w:val", "0000");
         w.writeEndElement(); // tblPr
 
-        QStringList widths;
-        for (int c = 0; c < t.cols; ++c) {
-            const int tw = t.widthsPt.size() == t.cols ? dxa(t.widthsPt[c])
-                                                       : textWidthDxa() / std::max(1, t.cols);
-            widths << num(tw);
-        }
         w.writeStartElement("w:tblGrid");
         for (const QString& tw : widths) {
             w.writeEmptyElement("w:gridCol");
@@ -379,38 +567,55 @@ private:
         }
         w.writeEndElement();
 
-        const bool diagonals = b.diagonalDown.single || b.diagonalUp.single;
-        const QString style = cellStyle(t.cellFormat);
-        for (int r = 0; r < t.rows; ++r) {
-            w.writeStartElement("w:tr");
-            for (int c = 0; c < t.cols; ++c) {
-                w.writeStartElement("w:tc");
-                w.writeStartElement("w:tcPr");
-                w.writeEmptyElement("w:tcW");
-                w.writeAttribute("w:w", widths[c]);
-                w.writeAttribute("w:type", "dxa");
-                if (diagonals) {
-                    w.writeStartElement("w:tcBorders");
-                    writeBorder(w, "w:tl2br", b.diagonalDown, b.shadow);
-                    writeBorder(w, "w:tr2bl", b.diagonalUp, b.shadow);
-                    w.writeEndElement();
-                }
-                w.writeEndElement();
-                w.writeStartElement("w:p");
-                w.writeStartElement("w:pPr");
-                w.writeEmptyElement("w:pStyle");
-                w.writeAttribute("w:val", style);
-                w.writeEndElement();
-                const QString& text = t.cells[r * t.cols + c];
-                if (!text.isEmpty()) {
-                    writeTextRun(w, text, nullptr);
-                }
-                w.writeEndElement(); // p
-                w.writeEndElement(); // tc
-            }
-            w.writeEndElement(); // tr
-        }
+        if (from > 0)
+            writeRow(w, t, widths, style, 0, false);
+        for (int r = from; r < to; ++r)
+            writeRow(w, t, widths, style, r, t.keepTogether && r + 1 < to);
         w.writeEndElement(); // tbl
+    }
+
+    void writeRow(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
+                  const QString& style, int r, bool keepWithNext) {
+        const TableBorders& b = t.borders;
+        const bool diagonals = b.diagonalDown.single || b.diagonalUp.single;
+        const bool header = t.headerRow && r == 0;
+        w.writeStartElement("w:tr");
+        if (header || t.keepTogether) {
+            w.writeStartElement("w:trPr");
+            w.writeEmptyElement("w:cantSplit");
+            if (header)
+                w.writeEmptyElement("w:tblHeader");
+            w.writeEndElement();
+        }
+        // The header row stays with the first row under it.
+        const bool keep = keepWithNext || (header && t.rows > 1);
+        for (int c = 0; c < t.cols; ++c) {
+            w.writeStartElement("w:tc");
+            w.writeStartElement("w:tcPr");
+            w.writeEmptyElement("w:tcW");
+            w.writeAttribute("w:w", widths[c]);
+            w.writeAttribute("w:type", "dxa");
+            if (diagonals) {
+                w.writeStartElement("w:tcBorders");
+                writeBorder(w, "w:tl2br", b.diagonalDown, b.shadow);
+                writeBorder(w, "w:tr2bl", b.diagonalUp, b.shadow);
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+            w.writeStartElement("w:p");
+            w.writeStartElement("w:pPr");
+            w.writeEmptyElement("w:pStyle");
+            w.writeAttribute("w:val", style);
+            if (keep)
+                w.writeEmptyElement("w:keepNext");
+            w.writeEndElement();
+            const QString& text = t.cells[r * t.cols + c];
+            if (!text.isEmpty())
+                writeTextRun(w, text, nullptr);
+            w.writeEndElement(); // p
+            w.writeEndElement(); // tc
+        }
+        w.writeEndElement(); // tr
     }
 
     const Document& m_doc;
@@ -420,6 +625,10 @@ private:
 
 Document::Document() {
     m_blocks.emplace_back(Paragraph{});
+}
+
+double textWidthPt(const PageSetup& page) {
+    return kPageWidthDxa / 20.0 - page.leftPt - page.rightPt;
 }
 
 int Document::paragraphCount() const {
@@ -454,25 +663,36 @@ void Document::setRangeBold(bool bold) {
 void Document::setRangeAlign(Align align) {
     forRange(m_blocks, m_rangeStart, [&](ParaFormat& f) { f.align = align; });
 }
+void Document::setRangeKeepNext(bool keep) {
+    forRange(m_blocks, m_rangeStart, [&](ParaFormat& f) { f.keepNext = keep; });
+}
 
 void Document::append(const QString& text) {
     const QStringList parts = text.split(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i > 0) {
             m_blocks.emplace_back(Paragraph{last().format, {}});
-        }
-        if (!parts[i].isEmpty()) {
-            last().runs.append(Run{parts[i], -1, {}});
-        }
+        if (!parts[i].isEmpty())
+            last().runs.append(Run{parts[i], -1, {}, {}});
     }
 }
 
 void Document::appendBookmark(const QString& name, const QString& text) {
-    last().runs.append(Run{text, -1, name});
+    last().runs.append(Run{text, -1, name, {}});
 }
 
-void Document::appendPicture(const QImage& image) {
-    if (image.isNull()) {
+void Document::appendNumber(const QString& text) {
+    Run run{text, -1, {}, {}};
+    run.fixedNumber = true;
+    last().runs.append(run);
+}
+
+void Document::appendField(const QString& instruction, const QString& cachedText) {
+    last().runs.append(Run{cachedText, -1, {}, instruction});
+}
+
+void Document::appendPicture(const QImage& image, QSizeF sizePt) {
+    if (image.isNull())
         throw DocumentError(QStringLiteral("Рисунок для отчета не построен."));
     }
     QByteArray png;
@@ -482,8 +702,10 @@ void Document::appendPicture(const QImage& image) {
         throw DocumentError(QStringLiteral("Рисунок для отчета не удалось сохранить в PNG."));
     }
     m_pictures.push_back(png);
-    m_pictureSizes.push_back(image.size());
-    last().runs.append(Run{{}, static_cast<int>(m_pictures.size() - 1), {}});
+    if (sizePt.isEmpty())
+        sizePt = QSizeF(image.width() * 0.75, image.height() * 0.75); // 96 dpi
+    m_pictureSizesPt.push_back(sizePt);
+    last().runs.append(Run{{}, static_cast<int>(m_pictures.size() - 1), {}, {}});
 }
 
 Table& Document::addTable(int rows, int cols) {
@@ -507,11 +729,18 @@ QByteArray Document::toBytes() const {
         R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
         R"(<Relationship Id="rIdStyles" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)";
+    rels +=
+        R"(<Relationship Id="rIdSettings" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings" Target="settings.xml"/>)"
+        R"(<Relationship Id="rIdFooter" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer" Target="footer1.xml"/>)";
     QList<QPair<QString, QByteArray>> entries{
         {"[Content_Types].xml", kContentTypes},
         {"_rels/.rels", kPackageRels},
+        {"docProps/core.xml", corePropertiesXml(m_properties)},
+        {"docProps/app.xml", kAppProperties},
         {"word/document.xml", document},
         {"word/styles.xml", stylesXml(writer.cellFormats())},
+        {"word/settings.xml", settingsXml(m_properties)},
+        {"word/footer1.xml", footerXml()},
     };
     for (std::size_t i = 0; i < m_pictures.size(); ++i) {
         const QString n = QString::number(i + 1);
@@ -745,7 +974,8 @@ QStringList bookmarkNames(const QByteArray& documentXml) {
 }
 
 QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSetup& page,
-                        const QList<QPair<QString, QString>>& bookmarks) {
+                        const QList<QPair<QString, QString>>& bookmarks, QChar decimalSeparator,
+                        const Properties& properties) {
     const QByteArray source = package.value("word/document.xml");
     if (source.isEmpty()) {
         throw DocumentError(QStringLiteral("В шаблоне нет основного текста документа."));
@@ -773,6 +1003,7 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
     QXmlStreamWriter w(&out);
     QString activeId; // id of the bookmark being filled
     QString activeText;
+    bool numberRun = false; // inside a run of a fixed number
     bool inserted = false;
     int bodyDepth = -1, depth = 0;
     while (!r.atEnd()) {
@@ -786,10 +1017,22 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                 bodyDepth = depth + 1;
             }
             if (name == u"w:sectPr" && depth == bodyDepth) {
-                r.skipCurrentElement();
-                writeSectionProps(w, page);
+                // The template's header and footer stay; size and margins are the report's.
+                w.writeStartElement("w:sectPr");
+                while (r.readNextStartElement()) {
+                    const auto child = r.qualifiedName();
+                    if (child == u"w:headerReference" || child == u"w:footerReference")
+                        copyElement(r, w);
+                    else
+                        r.skipCurrentElement();
+                }
+                writePageSize(w, page);
+                w.writeEndElement();
                 continue;
             }
+            if (name == u"w:rStyle" &&
+                r.attributes().value("w:val") == QLatin1String(kNumberStyleId))
+                numberRun = true;
             if (!activeId.isEmpty() && name == u"w:r") {
                 if (inserted) {
                     r.skipCurrentElement();
@@ -830,6 +1073,11 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
             ++depth;
         } else if (r.isEndElement()) {
             --depth;
+            if (r.qualifiedName() == u"w:r")
+                numberRun = false;
+        } else if (numberRun && r.isCharacters() && decimalSeparator != u',') {
+            w.writeCharacters(r.text().toString().replace(u',', decimalSeparator));
+            continue;
         }
         copyToken(r, w);
     }
@@ -842,8 +1090,12 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
     for (auto it = package.begin(); it != package.end(); ++it) {
         if (it.key() == "[Content_Types].xml") {
             continue;
-        }
-        entries.append({it.key(), it.key() == "word/document.xml" ? out : it.value()});
+        if (it.key() == "word/document.xml")
+            entries.append({it.key(), out});
+        else if (it.key() == "docProps/core.xml")
+            entries.append({it.key(), corePropertiesXml(properties)});
+        else
+            entries.append({it.key(), it.value()});
     }
     return writePackage(entries);
 }

@@ -12,6 +12,7 @@
 
 #include <xlsxwriter.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -27,7 +28,13 @@ namespace {
 // The value Excel stores when the shown text is typed: the number rounded to the decimals
 // shown, half away from zero as the text formatting does.
 double shownValue(double v, int decimals) {
-    return QString::number(v, 'f', decimals).toDouble();
+    char text[64];
+    const auto written =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    double shown = v;
+    if (written.ec == std::errc())
+        std::from_chars(text, written.ptr, shown);
+    return shown;
 }
 
 QString errorText(lxw_error e) {
@@ -48,6 +55,8 @@ QString errorText(lxw_error e) {
             .arg(static_cast<int>(e));
     }
 }
+
+constexpr uint8_t kPaperA4 = 9;
 
 void check(lxw_error e, const QString& path) {
     if (e != LXW_NO_ERROR)
@@ -122,6 +131,13 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
         }
     }
 
+    // On paper: A4 portrait, the three columns on one page across, the title and the header
+    // on every page; on screen the header stays in view while the rows scroll.
+    worksheet_set_paper(ws, kPaperA4);
+    worksheet_set_portrait(ws);
+    worksheet_fit_to_pages(ws, 1, 0);
+    worksheet_repeat_rows(ws, 0, 1); // rows 1 and 2: a range that is always valid
+    worksheet_freeze_panes(ws, 2, 0);
     worksheet_set_column(ws, 0, 0, 15, nullptr);
     worksheet_set_column(ws, 1, 1, 29, nullptr);
     worksheet_set_column(ws, 2, 2, 38, nullptr);

@@ -12,18 +12,22 @@ namespace {
 
 using docx::Align;
 
-// One paragraph of the template; {name} marks a bookmark that holds "___" until filled.
+// One paragraph of the template; {name} marks a bookmark that holds "___" until filled. Numbers
+// with a decimal comma are the method's constants: they are written as fixed numbers, which
+// take the report's decimal separator when the template is filled.
 void templateParagraph(docx::Document& d, const QString& text, double size = 12, bool bold = false,
                        Align align = Align::Left) {
     d.last().format = {size, bold, align};
-    static const QRegularExpression mark(QStringLiteral("\\{(\\w+)\\}"));
+    static const QRegularExpression mark(QStringLiteral("\\{(\\w+)\\}|(\\d+,\\d+)"));
     qsizetype pos = 0;
     for (auto it = mark.globalMatch(text); it.hasNext();) {
         const auto m = it.next();
         if (m.capturedStart() > pos) {
             d.append(text.mid(pos, m.capturedStart() - pos));
-        }
-        d.appendBookmark(m.captured(1), QStringLiteral("___"));
+        if (m.capturedLength(1) > 0)
+            d.appendBookmark(m.captured(1), QStringLiteral("___"));
+        else
+            d.appendNumber(m.captured(2));
         pos = m.capturedEnd();
     }
     if (pos < text.size()) {
@@ -78,6 +82,7 @@ QList<QPair<QString, QString>> expertBookmarks(const ExpertInput& in, const QLoc
 docx::Document buildExpertTemplate() {
     docx::Document d;
     d.pageSetup() = {42.525, 42.525, 42.525, 42.525};
+    d.properties().title = QStringLiteral("Шаблон частного отчета для эксперта");
     auto para = [&](const QString& t) {
         templateParagraph(d, t);
     };
@@ -141,8 +146,12 @@ QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
                                 .arg(QDir::toNativeSeparators(templatePath)));
     }
     const auto package = docx::readPackage(templatePath);
+    docx::Properties properties;
+    properties.title = QStringLiteral("Частный отчет для эксперта");
+    const QString point = locale.decimalPoint();
     return docx::fillTemplate(package, {42.525, 42.525, 42.525, 42.525},
-                              expertBookmarks(in, locale));
+                              expertBookmarks(in, locale), point.isEmpty() ? u',' : point[0],
+                              properties);
 }
 
 } // namespace kelmo::reports

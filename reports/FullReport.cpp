@@ -21,12 +21,14 @@ QString zoneCell(float v, const QLocale& locale) {
     return v == 0.0f ? QStringLiteral("-") : numtext::generalSingle(v, locale);
 }
 
+// Headings and captions stay on the page of what they introduce.
 void headingBlock(Document& d, double size, const QStringList& texts) {
     d.startRange();
     d.setRangeSize(size);
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
-    for (const QString& t : texts) {
+    d.setRangeKeepNext(true);
+    for (const QString& t : texts)
         d.append(t);
     }
 }
@@ -36,12 +38,14 @@ void textBlock(Document& d, const QStringList& lines) {
     d.setRangeSize(14);
     d.setRangeAlign(Align::Left);
     d.setRangeBold(false);
-    for (const QString& t : lines) {
+    d.setRangeKeepNext(false);
+    for (const QString& t : lines)
         d.append(t);
     }
 }
 
-// A table in the last paragraph, with the default border line all round and inside.
+// A table in the last paragraph, with the default border line all round and inside. The
+// result tables are short: their rows stay together on one page.
 Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<double>& widths,
                   bool sizeTwelve = false) {
     d.startRange();
@@ -52,8 +56,9 @@ Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<doubl
     const int cols = static_cast<int>(rows.first().size());
     Table& t = d.addTable(static_cast<int>(rows.size()), cols);
     t.autoFit = true;
-    for (int r = 0; r < t.rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
+    t.keepTogether = true;
+    for (int r = 0; r < t.rows; ++r)
+        for (int c = 0; c < cols; ++c)
             t.cell(r, c) = rows[r][c];
         }
     }
@@ -76,15 +81,27 @@ void chartSection(Document& d, const QString& caption, const QImage& image) {
     d.append(caption + kCrLf);
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
+    d.setRangeKeepNext(true); // the caption goes with its chart
+    // The range began at the picture before; it must not pull this section to its page.
+    d.rangeFirst().format.keepNext = false;
 
     d.startRange();
     d.setRangeSize(14);
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
-    d.appendPicture(image);
+    d.setRangeKeepNext(false);
+    d.appendPicture(image, charts::kReportChartSizePt);
 }
 
 } // namespace
+
+QList<double> kPaTableWidthsPt() {
+    // "Давление," at 12 pt and five digits in every value column, over the 495.3 pt of text.
+    QList<double> widths{66};
+    for (int i = 0; i < 13; ++i)
+        widths << 33;
+    return widths;
+}
 
 QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale) {
     const auto& z = s.gZoneRadii;
@@ -109,6 +126,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                                const Progress& progress) {
     Document d;
     d.pageSetup() = {50, 50, 60, 60};
+    d.properties().title = QStringLiteral("Результаты расчета при взрыве КВВ");
     auto rc = [&](double v) {
         return radiusCell(v, locale);
     };
@@ -164,7 +182,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                     {"Радиус зоны, м", rc(k[1]), rc(k[2]), rc(s.gRadius53kPa), rc(k[3]), rc(k[4]),
                      rc(s.gRadius28kPa), rc(k[5]), rc(s.gRadius12kPa), rc(k[6]), rc(k[7]), rc(k[8]),
                      rc(k[9]), rc(k[10])}},
-                   {}, true);
+                   kPaTableWidthsPt(), true)
+            .cellMarginPt = kPaTableCellMarginPt;
     }
 
     // D: deterministic criteria for buildings.
@@ -267,6 +286,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     d.setRangeSize(12);
     d.setRangeBold(false);
     d.setRangeAlign(Align::Left);
+    d.setRangeKeepNext(true);
     d.append("Таблица  ___ - Числовых результатов расчета на заданом удалении" + kCrLf);
     d.startRange();
     d.setRangeBold(false);
@@ -274,7 +294,11 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     const QStringList header = profile::header();
     const int rows = std::max(0, s.gPointCount);
     Table& t = d.addTable(rows + 1, static_cast<int>(header.size()));
-    t.autoFit = true;
+    // Fixed layout with equal columns over the text width, the header row on every page and
+    // parts of kNumericRowsPerPart rows: a reader opens even 50,000 rows in seconds.
+    t.autoFit = false;
+    t.headerRow = true;
+    t.rowsPerPart = kNumericRowsPerPart;
     t.borders.top = t.borders.left = t.borders.bottom = t.borders.right = {true, 0.5};
     t.borders.insideH = t.borders.insideV = {true, 0.75};
     t.borders.diagonalDown = t.borders.diagonalUp = {false, 0};

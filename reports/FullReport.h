@@ -19,6 +19,16 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                                const ReportCharts& charts, const QLocale& locale = QLocale(),
                                const Progress& progress = {});
 
+// Above this many rows of the profile the window asks before it writes the full report.
+inline constexpr int kLongReportRows = 5000;
+
+// Rows of the numeric table in each of the consecutive tables it is written as.
+inline constexpr int kNumericRowsPerPart = 1000;
+
+// Column widths of the kPa radii table, in points, and its left and right cell margins.
+QList<double> kPaTableWidthsPt();
+inline constexpr double kPaTableCellMarginPt = 1.5;
+
 // Texts of the result tables, exposed for the tests.
 QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale);
 

@@ -17,6 +17,7 @@ packages=(
   fonts-liberation
   python3
   python3-docx python3-openpyxl libreoffice-writer-nogui poppler-utils
+  libreoffice-calc-nogui imagemagick
 )
 
 # make fuzz: libFuzzer comes with clang's runtime libraries.

@@ -83,6 +83,7 @@ private slots:
     void errors();
     void help();
     void reportFiles();
+    void perMoleReportDescription();
     void point();
     void pointRange_data();
     void pointRange();
@@ -175,6 +176,21 @@ void TestCli::profile() {
     }
 }
 
+// The report describes a per-mole charge as the window does: the second number under
+// "кДж/моль".
+void TestCli::perMoleReportDescription() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mol.docx");
+    runJson({"report", "--mass", "1000", "--heat-mol", "809.08", "--molar-mass", "179", "--docx",
+             path});
+    QProcess p;
+    p.start(QStringLiteral(KELMO_PYTHON),
+            {"-c", "import docx,sys; print(docx.Document(sys.argv[1]).paragraphs[4].text)", path});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+             QString("Энергия взрыва, кДж/моль:179"));
+}
+
 void TestCli::perMoleEqualsPerKg() {
     const QJsonObject perMole = runJson(
         {"zones", "--mass", "1000", "--heat-mol", "809.08", "--molar-mass", "179", "--air"});
@@ -246,6 +262,23 @@ void TestCli::help() {
     for (const char* option : {"--mass", "--heat", "--heat-mol", "--molar-mass", "--ground",
                                "--air", "--step", "--body-mass", "--profile", "--format"}) {
         QVERIFY2(text.contains(option), option);
+    }
+    // Every command's help and the parser's errors are in Russian.
+    const QList<QStringList> calls{{"zones", "--help"},  {"point", "--help"}, {"report", "--help"},
+                                   {"expert", "--help"}, {"table", "--help"}, {"init-db", "--help"},
+                                   {"zones", "--bogus"}, {"zones", "--mass"}};
+    for (const QStringList& call : calls) {
+        const Result h = runCalc(call);
+        const QString all = QString::fromUtf8(h.out) + h.err;
+        QVERIFY2(!all.isEmpty(), qPrintable(call.join(' ')));
+        for (const char* english : {"Usage", "Options", "Arguments", "Displays", "option",
+                                    "Missing", "Unknown", "value"}) {
+            QVERIFY2(!all.contains(QLatin1String(english)),
+                     qPrintable(call.join(' ') + ": " + all));
+        }
+        if (call[1] == "--help") {
+            QVERIFY(all.startsWith("Использование: kelmo-calc " + call[0] + " [параметры]"));
+        }
     }
 }
 

@@ -16,10 +16,26 @@ out = {
     "pictures": len(doc.inline_shapes),
     "bookmarks": {},
 }
+out["layout"] = []
 for t in doc.tables:
     out["tables"].append([[c.text for c in row.cells] for row in t.rows])
     grid = t._tbl.tblGrid
     out["widths"].append([round(int(g.get(qn("w:w"))) / 20.0, 2) for g in grid.findall(qn("w:gridCol"))])
+    rows = t._tbl.findall(qn("w:tr"))
+    def kept(tr):
+        return all(p.find(qn("w:pPr") + "/" + qn("w:keepNext")) is not None
+                   for p in tr.iter(qn("w:p")))
+    prev = t._tbl.getprevious()
+    layout = t._tbl.find(qn("w:tblPr") + "/" + qn("w:tblLayout"))
+    out["layout"].append({
+        "fixed": layout is not None and layout.get(qn("w:type")) == "fixed",
+        "header": [tr.find(qn("w:trPr") + "/" + qn("w:tblHeader")) is not None for tr in rows[:2]],
+        "cantSplit": all(tr.find(qn("w:trPr") + "/" + qn("w:cantSplit")) is not None for tr in rows),
+        # every row but the last keeps with the next: the table stays on one page
+        "together": all(kept(tr) for tr in rows[:-1]) and not kept(rows[-1]),
+        "keptBefore": prev is not None and prev.tag == qn("w:p") and
+                      prev.find(qn("w:pPr") + "/" + qn("w:keepNext")) is not None,
+    })
 for p in doc.paragraphs:
     runs = [r for r in p.runs if r.text]
     size = runs[0].font.size.pt if runs and runs[0].font.size else None
@@ -29,7 +45,30 @@ for p in doc.paragraphs:
         "size": size,
         "center": p.alignment is not None and int(p.alignment) == 1,
         "picture": bool(p._p.findall(".//" + qn("w:drawing"))),
+        "keepNext": p.paragraph_format.keep_with_next is True,
+        "outline": p._p.find(qn("w:pPr") + "/" + qn("w:outlineLvl")) is not None,
+        "fields": [i.text.strip() for i in p._p.iter(qn("w:instrText"))],
     })
+# Pictures: pixels of the stored image and the size printed, in points.
+out["pictureSizes"] = []
+for shape in doc.inline_shapes:
+    blip = shape._inline.graphic.graphicData.pic.blipFill.blip
+    image = doc.part.related_parts[blip.embed].image
+    out["pictureSizes"].append([image.px_width, image.px_height,
+                                shape.width.pt, shape.height.pt])
+footer = sec.footer
+out["footerFields"] = [i.text.strip() for i in footer._element.iter(qn("w:instrText"))]
+core = doc.core_properties
+out["core"] = {"title": core.title, "language": core.language,
+               "created": core.created.isoformat() if core.created else None}
+settings = doc.settings.element
+out["compatibilityMode"] = None
+for cs in settings.iter(qn("w:compatSetting")):
+    if cs.get(qn("w:name")) == "compatibilityMode":
+        out["compatibilityMode"] = cs.get(qn("w:val"))
+lang = settings.find(qn("w:themeFontLang"))
+out["themeLanguage"] = lang.get(qn("w:val")) if lang is not None else None
+out["parts"] = sorted(p.partname for p in doc.part.package.iter_parts())
 # Bookmark texts: the runs between each bookmarkStart and its bookmarkEnd.
 body = doc.element.body
 active = {}

@@ -19,6 +19,17 @@ out = {
     "maxRow": ws.max_row,
     "maxColumn": ws.max_column,
     "cells": {},
+    "print": {
+        "paper": ws.page_setup.paperSize,
+        "orientation": ws.page_setup.orientation,
+        "fitToPage": bool(ws.sheet_properties.pageSetUpPr is not None
+                          and ws.sheet_properties.pageSetUpPr.fitToPage),
+        # an absent attribute has the schema's default of 1
+        "fitToWidth": 1 if ws.page_setup.fitToWidth is None else int(ws.page_setup.fitToWidth),
+        "fitToHeight": 1 if ws.page_setup.fitToHeight is None else int(ws.page_setup.fitToHeight),
+        "titleRows": str(ws.print_title_rows),
+        "frozen": ws.freeze_panes,
+    },
 }
 for ref in sys.argv[2:]:
     out["cells"][ref] = cell(ws[ref])

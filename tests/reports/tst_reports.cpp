@@ -2,13 +2,16 @@
 
 #include "charts/ZoneCharts.h"
 #include "core/NumberText.h"
+#include "core/ProfileText.h"
 #include "core/ProgramFolder.h"
 #include "core/SafeFile.h"
 #include "engine/ZoneRun.h"
+#include "reports/ChargeText.h"
 #include "reports/Docx.h"
 #include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
+#include "reports/ManualText.h"
 #include "tests/support/Runs.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
@@ -269,7 +272,9 @@ private slots:
         doc.save(path);
         const auto parts = docx::readPackage(path);
         const QByteArray xml = parts.value("word/document.xml");
-        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->gPointCount + 1);
+        // Each part of the numeric table begins with the header row.
+        const int numericParts = (s->gPointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
+        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->gPointCount + numericParts);
     }
 
     void expertBookmarksFilled_data() {
@@ -611,6 +616,229 @@ private slots:
              {&c.pressureKgf, &c.pressureKPa, &c.probitPeople, &c.probitHeavy, &c.probitTotal}) {
             QCOMPARE(img->size(), charts::kReportChartSize);
         }
+        // 200 dpi over the printed 480 × 300 pt.
+        QCOMPARE(charts::kReportChartSize, QSize(1334, 834));
+    }
+
+    // How the report lies on paper: captions and headings keep with what they introduce, the
+    // result tables stay whole, the numeric table repeats its header row and is written in
+    // parts, the pages are numbered, the charts are pictures of print resolution.
+    void fullReportOnPaper() {
+        const auto s = workedRun(0.29); // about 1,100 rows: two parts of the numeric table
+        const int rows = s->gPointCount;
+        QVERIFY(rows > kNumericRowsPerPart && rows <= 2 * kNumericRowsPerPart);
+        const QString path = m_dir.filePath("paper.docx");
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-2);
+        buildFullReport(*s, workedCharge(), charts::renderReportCharts(*s), kRu).save(path);
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        QVERIFY(!doc.isEmpty());
+
+        // Captions of the charts and headings of the tables keep with the next paragraph.
+        const QJsonArray paras = doc["paragraphs"].toArray();
+        int captions = 0;
+        for (qsizetype i = 0; i + 1 < paras.size(); ++i) {
+            const QString text = paras[i]["text"].toString();
+            if (text.startsWith("График ")) {
+                ++captions;
+                QVERIFY2(paras[i]["keepNext"].toBool(), qPrintable(text));
+                QVERIFY(paras[i + 1]["picture"].toBool());
+            }
+            if (text.startsWith("Результаты расчета зон") || text.startsWith("Радиусы") ||
+                text.startsWith("Детерминированные"))
+                QVERIFY2(paras[i]["keepNext"].toBool(), qPrintable(text));
+            // A picture does not pull the next section onto its page.
+            if (paras[i]["picture"].toBool() && i + 3 < paras.size() &&
+                paras[i + 3]["text"].toString().startsWith("График "))
+                QVERIFY(!paras[i]["keepNext"].toBool());
+        }
+        QCOMPARE(captions, 5);
+
+        // A–H: the paragraph before each keeps with it, its rows stay together; then the
+        // numeric table in parts of kNumericRowsPerPart rows, each with the header row.
+        const QJsonArray tables = doc["tables"].toArray();
+        const QJsonArray layout = doc["layout"].toArray();
+        const int parts = (rows + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
+        QCOMPARE(tables.size(), 8 + parts);
+        for (int t = 0; t < 8; ++t) {
+            QVERIFY2(layout[t]["keptBefore"].toBool(), qPrintable(QString::number(t)));
+            QVERIFY2(layout[t]["together"].toBool(), qPrintable(QString::number(t)));
+            QVERIFY(layout[t]["cantSplit"].toBool());
+        }
+        QStringList numeric;
+        for (int t = 8; t < tables.size(); ++t) {
+            const QJsonArray part = tables[t].toArray();
+            QCOMPARE(row(part, 0), profile::header());
+            QCOMPARE(layout[t]["header"].toArray(), (QJsonArray{true, false}));
+            QVERIFY(layout[t]["fixed"].toBool());
+            QVERIFY(!layout[t]["together"].toBool());
+            QVERIFY(part.size() - 1 <= kNumericRowsPerPart);
+            for (int r = 1; r < part.size(); ++r)
+                numeric << row(part, r)[0];
+        }
+        QVERIFY(layout[8]["keptBefore"].toBool()); // "Таблица ___ …" stays with its table
+        QCOMPARE(numeric.size(), rows);
+        QCOMPARE(numeric.first(), profile::rowTexts(*s, 1, kRu)[0]);
+        QCOMPARE(numeric[kNumericRowsPerPart],
+                 profile::rowTexts(*s, kNumericRowsPerPart + 1, kRu)[0]);
+        QCOMPARE(numeric.last(), profile::rowTexts(*s, rows, kRu)[0]);
+
+        // The kPa table: a label column that holds "Давление," and value columns for five
+        // digits, over the text width.
+        const QJsonArray kpaWidths = doc["widths"].toArray()[2].toArray();
+        QCOMPARE(kpaWidths.size(), 14);
+        QCOMPARE(kpaWidths[0].toDouble(), 66.0);
+        double total = 0;
+        for (qsizetype i = 0; i < kpaWidths.size(); ++i) {
+            total += kpaWidths[i].toDouble();
+            if (i > 0)
+                QCOMPARE(kpaWidths[i].toDouble(), 33.0);
+        }
+        QVERIFY(total <= 595.3 - 100 + 0.5);
+
+        // Page numbers, settings of a current Word, the document's properties.
+        QCOMPARE(doc["footerFields"].toArray(), (QJsonArray{"PAGE"}));
+        QCOMPARE(doc["compatibilityMode"].toString(), QString("15"));
+        QCOMPARE(doc["themeLanguage"].toString(), QString("ru-RU"));
+        QCOMPARE(doc["core"]["title"].toString(), QString("Результаты расчета при взрыве КВВ"));
+        QCOMPARE(doc["core"]["language"].toString(), QString("ru-RU"));
+        const QDateTime created =
+            QDateTime::fromString(doc["core"]["created"].toString(), Qt::ISODate);
+        QVERIFY(created >= before && created <= QDateTime::currentDateTimeUtc().addSecs(2));
+        for (const char* part : {"/docProps/app.xml", "/word/settings.xml", "/word/footer1.xml"})
+            QVERIFY2(doc["parts"].toArray().contains(QString(part)), part);
+
+        // The charts print 480 × 300 pt with at least 200 pixels per inch.
+        const QJsonArray pictures = doc["pictureSizes"].toArray();
+        QCOMPARE(pictures.size(), 5);
+        for (const auto& p : pictures) {
+            const QJsonArray a = p.toArray();
+            QCOMPARE(a[2].toDouble(), 480.0);
+            QCOMPARE(a[3].toDouble(), 300.0);
+            QVERIFY(a[0].toDouble() >= 480.0 / 72 * 200);
+            QVERIFY(a[1].toDouble() >= 300.0 / 72 * 200);
+        }
+    }
+
+    // One document, one decimal separator: with a decimal point the template's constants
+    // follow the computed numbers. The template's page number stays in the report.
+    void expertReportSeparator_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("comma") << kRu
+                               << QStringList{"c1 = 0,84", "98,0655", "5,74·ln S", "119247,6"}
+                               << QStringList{"0.84", "98.0655", "5.74"};
+        QTest::newRow("point") << QLocale::c()
+                               << QStringList{"c1 = 0.84", "98.0655", "5.74·ln S", "119247.6"}
+                               << QStringList{"0,84", "98,0655", "5,74", "2,7", "4,2"};
+    }
+    void expertReportSeparator() {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+        const QString templ = m_dir.filePath(kExpertTemplateName);
+        buildExpertTemplate().save(templ);
+        ExpertInput in;
+        in.distanceText = "25";
+        in.bodyMassText = "70";
+        in.point.deltaPkPa = 119.24761;
+        const QString out = m_dir.filePath("sep.docx");
+        docx::writeFile(out, buildExpertReport(templ, in, locale));
+        const QJsonObject doc = readWithPython("read_docx.py", out);
+        const QString text = paragraphTexts(doc).join('\n');
+        for (const QString& t : present)
+            QVERIFY2(text.contains(t), qPrintable(t));
+        for (const QString& t : absent)
+            QVERIFY2(!text.contains(t), qPrintable(t));
+        QCOMPARE(doc["footerFields"].toArray(), (QJsonArray{"PAGE"}));
+        QCOMPARE(doc["core"]["title"].toString(), QString("Частный отчет для эксперта"));
+    }
+
+    // The table on paper: A4 portrait, one page wide, rows 1–2 on every page and frozen.
+    void workbookPrintSetup() {
+        const auto s = workedRun();
+        const QString path = m_dir.filePath("print.xlsx");
+        writeProfileWorkbook(*s, path, kRu);
+        const QJsonObject p = readWithPython("read_xlsx.py", path)["print"].toObject();
+        QCOMPARE(p["paper"].toVariant().toInt(), 9);
+        QCOMPARE(p["orientation"].toString(), QString("portrait"));
+        QVERIFY(p["fitToPage"].toBool());
+        QCOMPARE(p["fitToWidth"].toVariant().toInt(), 1);
+        QCOMPARE(p["fitToHeight"].toVariant().toInt(), 0);
+        QCOMPARE(p["titleRows"].toString(), QString("$1:$2"));
+        QCOMPARE(p["frozen"].toString(), QString("A3"));
+    }
+
+    // The window and kelmo-calc describe a charge through one builder.
+    void chargeDescription_data() {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<int>("placement");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("energy");
+        QTest::addColumn<QString>("where");
+        QTest::newRow("kJ/kg, ground")
+            << int(HeatUnit::PerKg) << int(Placement::Ground) << "Энергия взрыва, кДж/кг:"
+            << "809.08"
+            << "на поверхности земли";
+        QTest::newRow("kJ/mol shows the second field, air")
+            << int(HeatUnit::PerMole) << int(Placement::Air) << "Энергия взрыва, кДж/моль:"
+            << "179"
+            << "в воздухе";
+    }
+    void chargeDescription() {
+        QFETCH(int, unit);
+        QFETCH(int, placement);
+        QFETCH(QString, caption);
+        QFETCH(QString, energy);
+        QFETCH(QString, where);
+        const ChargeDescription c =
+            describeCharge({"Гексоген", "12,5", static_cast<HeatUnit>(unit), "809.08", "179",
+                            static_cast<Placement>(placement), "70"});
+        QCOMPARE(c.name, QString("Гексоген"));
+        QCOMPARE(c.massText, QString("12,5"));
+        QCOMPARE(c.energyCaption, caption);
+        QCOMPARE(c.energyText, energy);
+        QCOMPARE(c.placementText, where);
+        QCOMPARE(c.bodyMassText, QString("70"));
+    }
+
+    // The manual's markup on a small text: headings into the contents, items that go on over
+    // several lines, notes for the writers left out, a table, a missing picture named.
+    void manualMarkup() {
+        const QString text = QStringLiteral(";; a note for the writers\n"
+                                            "=! Заголовок\n"
+                                            "[содержание]\n"
+                                            "# 1. Глава\n"
+                                            "Первая строка\nвторая строка.\n"
+                                            "\n"
+                                            "- пункт один\n  и его продолжение;\n- пункт два.\n"
+                                            "## 1.1. Раздел\n"
+                                            "[рисунок нет.png] Рисунок 1. Нет\n"
+                                            "| А | Б |\n| 1 | 2 |\n"
+                                            "Текст после таблицы.\n");
+        QStringList missing;
+        const QString path = m_dir.filePath("markup.docx");
+        buildManual(text, m_dir.path(), &missing).save(path);
+        QCOMPARE(missing, QStringList{"нет.png"});
+        const QJsonObject doc = readWithPython("read_docx.py", path);
+        const QStringList texts = paragraphTexts(doc);
+        QVERIFY(!texts.join('\n').contains("note"));
+        QVERIFY(texts.contains("Первая строка вторая строка."));
+        QVERIFY(texts.contains("– пункт один и его продолжение;"));
+        QVERIFY(texts.contains("– пункт два."));
+        QVERIFY(texts.contains("Текст после таблицы."));
+        QCOMPARE(doc["tables"].toArray(),
+                 (QJsonArray{QJsonArray{QJsonArray{"А", "Б"}, QJsonArray{"1", "2"}}}));
+        // The contents: a line per heading with a page reference to its bookmark.
+        const QJsonArray paras = doc["paragraphs"].toArray();
+        QStringList refs;
+        for (const auto& p : paras)
+            for (const auto& f : p.toObject()["fields"].toArray())
+                refs << f.toString();
+        QCOMPARE(refs, (QStringList{"PAGEREF _TocKelmo1 \\h", "PAGEREF _TocKelmo2 \\h"}));
+        QCOMPARE(doc["bookmarks"]["_TocKelmo1"].toString(), QString("1. Глава"));
+        QCOMPARE(doc["bookmarks"]["_TocKelmo2"].toString(), QString("1.1. Раздел"));
+        QVERIFY(!texts.contains("Рисунок 1. Нет"));
     }
 
     // The manual the build writes into the program folder for the main menu's "Инструкция":
@@ -657,7 +885,26 @@ private slots:
             at = next;
         }
         QVERIFY(body > 40);
-        QCOMPARE(doc["pictures"].toInt(), 4);
+        // A picture of every window and of every kind of report, none under 200 dpi, the
+        // window pictures at the text width.
+        const QJsonArray pictures = doc["pictureSizes"].toArray();
+        QCOMPARE(pictures.size(), 13);
+        const double textWidth = 595.3 - 70.9 - 42.5;
+        int fullWidth = 0;
+        for (const auto& p : pictures) {
+            const QJsonArray a = p.toArray();
+            QVERIFY(a[0].toDouble() / (a[2].toDouble() / 72) >= kManualPictureDpi - 1);
+            QVERIFY(a[2].toDouble() <= textWidth + 0.5);
+            fullWidth += a[2].toDouble() > textWidth - 0.5 ? 1 : 0;
+        }
+        QVERIFY(fullWidth >= 7);
+        // Contents with a page reference to every chapter, numbered pages.
+        int refs = 0;
+        for (const auto& v : doc["paragraphs"].toArray())
+            refs += int(v.toObject()["fields"].toArray().size());
+        QVERIFY(refs >= chapters.size() - 1);
+        QCOMPARE(doc["footerFields"].toArray(), (QJsonArray{"PAGE"}));
+        QCOMPARE(doc["core"]["title"].toString(), QString("Инструкция пользователя"));
         // The table of messages quotes what the program says, word for word.
         const QJsonArray tables = doc["tables"].toArray();
         QCOMPARE(tables.size(), 1);

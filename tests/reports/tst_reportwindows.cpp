@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
 #include "tests/support/GuiTest.h"
@@ -65,6 +66,7 @@ private slots:
         startRecording();
         m_answer.clear();
         m_opened.clear();
+        m_filter.clear();
         ui::setSaveDialogForTesting([this](const QString&, const QString& filter) {
             m_filter = filter;
             return m_answer;
@@ -218,9 +220,35 @@ private slots:
         QVERIFY(!child<QLabel>(out, "Label62")->text().isEmpty());
     }
 
+    // More than kLongReportRows rows: the window asks first and suggests the Excel table;
+    // "Нет" writes nothing, "Да" writes the whole report.
+    void longReportAsksFirst() {
+        frmOutput* out = runWorked(0.05); // about 6,500 rows
+        const int rows = m_navigator->zoneSession().state().gPointCount;
+        QVERIFY(rows > reports::kLongReportRows);
+        m_answer = m_dir.filePath("long.docx");
+        messages().clear();
+        answerNextMessage(QMessageBox::No);
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(messages().count(), 1);
+        QVERIFY(messages().last().text.contains(QString::number(rows)));
+        QVERIFY(messages().last().text.contains("Excel"));
+        QVERIFY(messages().last().buttons.testFlag(QMessageBox::No));
+        QVERIFY(m_filter.isEmpty()); // no save dialog
+        QVERIFY(!QFile::exists(m_answer));
+
+        messages().clear();
+        answerNextMessage(QMessageBox::Yes);
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(messages().count(), 1);
+        QCOMPARE(m_opened, m_answer);
+        QVERIFY(QFile::exists(m_answer));
+    }
+
 private:
-    frmOutput* runWorked() {
+    frmOutput* runWorked(double step = 1) {
         auto* zone = m_navigator->showZoneInput();
+        m_navigator->zoneSession().state().gStep = step;
         child<QLineEdit>(zone, "Text2")->setText("1000");
         child<QRadioButton>(zone, "Option5")->setChecked(true);
         click(zone, "cmdRasch");

@@ -10,6 +10,7 @@
 #include "engine/ZoneRun.h"
 #include "reports/ExcelExport.h"
 #include "reports/ExpertReport.h"
+#include "reports/FullReport.h"
 #include "session/ZoneSession.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
@@ -510,13 +511,30 @@ void frmOutput::closeEvent(QCloseEvent* event) {
 // ---- reports
 
 bool frmOutput::writeWordReport() {
+    const int rows = m_session.state().gPointCount;
+    if (rows > reports::kLongReportRows) {
+        // About 40 rows of the numeric table go on a page.
+        const QString text =
+            QStringLiteral("В таблице расстояний %1 строк: отчет займет около %2 страниц, и "
+                           "программа для документов Word будет открывать его долго.\n\n"
+                           "Таблицу расстояний удобнее сохранить в книгу Excel (кнопка «Вывод "
+                           "таблицы в Microsoft Excel» на странице «Параметры ударной "
+                           "волны»).\n\nПостроить полный отчет?")
+                .arg(rows)
+                .arg(rows / 40 + 10);
+        if (ui::Messages::show(this, {QStringLiteral("Внимание!"), text, QMessageBox::Warning,
+                                      QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
+            return false;
+        }
+    }
     try {
         charts::ReportCharts pictures = m_session.reportCharts();
         if (m_rangeChart && m_ui->SSTab2->isTabEnabled(1)) {
             // The caption reads the range fields as they are now; the picture is as drawn.
             pictures.range = charts::RangeChartPicture{
-                charts::renderChart(*m_rangeChart, charts::kReportChartSize), m_ui->Rast1->text(),
-                m_ui->Rast2->text()};
+                charts::renderChartForPrint(*m_rangeChart, charts::kReportChartSizePt,
+                                            charts::kReportChartDpi),
+                m_ui->Rast1->text(), m_ui->Rast2->text()};
         }
         ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
                                     QStringLiteral("Подготовка отчета..."));

@@ -4,6 +4,7 @@
 #include "core/NumberText.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
+#include "reports/ChargeText.h"
 #include "session/ZoneSession.h"
 #include "ui/Messages.h"
 #include "ui/WindowPlacement.h"
@@ -168,14 +169,15 @@ void frmZone::backToMenu() {
 }
 
 reports::ChargeDescription frmZone::describeCharge(HeatUnit unit, Placement placement) const {
-    reports::ChargeDescription d;
-    d.massText = m_ui->Text2->text();
-    d.name = m_ui->Option8->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
-    d.energyCaption = reports::energyCaption(unit);
-    d.energyText = unit == HeatUnit::PerMole ? m_ui->Text15->text() : m_ui->Text12->text();
-    d.placementText = reports::placementText(placement);
-    d.bodyMassText = m_ui->txtMch->text();
-    return d;
+    reports::ChargeFields fields;
+    fields.name = m_ui->Option8->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
+    fields.massText = m_ui->Text2->text();
+    fields.heatUnit = unit;
+    fields.heatText = m_ui->Text12->text();
+    fields.secondHeatText = m_ui->Text15->text();
+    fields.placement = placement;
+    fields.bodyMassText = m_ui->txtMch->text();
+    return reports::describeCharge(fields);
 }
 
 bool frmZone::runCalculation() {

@@ -1,0 +1,234 @@
+#include "reports/ManualText.h"
+
+#include <QDir>
+#include <QImage>
+#include <QRegularExpression>
+
+namespace kelmo::reports {
+
+namespace {
+
+using docx::Align;
+using docx::Document;
+using docx::ParaFormat;
+
+constexpr double kBodyPt = 12;
+constexpr double kChapterPt = 14;
+
+struct Heading {
+    int level = 0; // 0 chapter, 1 section
+    QString text;
+    QString bookmark;
+};
+
+class ManualBuilder final {
+public:
+    ManualBuilder(QString pictureFolder, QStringList* missing)
+        : m_pictures(std::move(pictureFolder))
+        , m_missing(missing) {
+        m_doc.pageSetup() = {70.9, 42.5, 56.7, 56.7};
+        m_doc.properties().title = QStringLiteral("Инструкция пользователя");
+        // Word fills in the page numbers of the contents when it opens the manual.
+        m_doc.properties().updateFieldsOnOpen = true;
+    }
+
+    void parse(const QString& text) {
+        // The contents needs every heading before the first one is written.
+        const QStringList lines = text.split(u'\n');
+        for (const QString& raw : lines) {
+            const QString line = raw.trimmed();
+            if (line.startsWith(QStringLiteral("## "))) {
+                m_headings.append({1, line.mid(3).trimmed(), {}});
+            } else if (line.startsWith(QStringLiteral("# "))) {
+                m_headings.append({0, line.mid(2).trimmed(), {}});
+            }
+        }
+        for (qsizetype i = 0; i < m_headings.size(); ++i) {
+            m_headings[i].bookmark = QStringLiteral("_TocKelmo%1").arg(i + 1);
+        }
+
+        for (const QString& raw : lines) {
+            QString line = raw;
+            line.remove(u'\r');
+            if (line.startsWith(QStringLiteral(";;"))) {
+                continue;
+            }
+            const QString t = line.trimmed();
+            if (t.isEmpty()) {
+                flush();
+                continue;
+            }
+            if (m_inItem && line.startsWith(QStringLiteral("  ")) && !t.startsWith(u'-')) {
+                m_paragraph += u' ' + t; // the item goes on
+                continue;
+            }
+            if (!t.startsWith(u'|')) {
+                flushTable();
+            }
+            if (t.startsWith(QStringLiteral("=! "))) {
+                flush();
+                line1(t.mid(3), {16, true, Align::Center});
+            } else if (t.startsWith(QStringLiteral("== "))) {
+                flush();
+                line1(t.mid(3), {kChapterPt, true, Align::Center});
+            } else if (t == QStringLiteral("[содержание]")) {
+                flush();
+                contents();
+            } else if (t.startsWith(QStringLiteral("## "))) {
+                flush();
+                heading(1);
+            } else if (t.startsWith(QStringLiteral("# "))) {
+                flush();
+                heading(0);
+            } else if (t.startsWith(QStringLiteral("- "))) {
+                flush();
+                m_inItem = true;
+                m_paragraph = QStringLiteral("– ") + t.mid(2).trimmed();
+            } else if (t.startsWith(QStringLiteral("[рисунок "))) {
+                flush();
+                const qsizetype close = t.indexOf(u']');
+                if (close < 0) {
+                    throw DocumentError(
+                        QStringLiteral("Инструкция: не закрыта скобка в «%1».").arg(t));
+                }
+                picture(t.mid(9, close - 9).trimmed(), t.mid(close + 1).trimmed());
+            } else if (t.startsWith(u'|')) {
+                flushText();
+                QStringList cells = t.split(u'|');
+                cells.removeFirst();
+                if (!cells.isEmpty() && cells.last().trimmed().isEmpty()) {
+                    cells.removeLast();
+                }
+                for (QString& c : cells) {
+                    c = c.trimmed();
+                }
+                m_table.append(cells);
+            } else {
+                m_paragraph += (m_paragraph.isEmpty() ? QString() : QStringLiteral(" ")) + t;
+            }
+        }
+        flush();
+    }
+
+    const Document& document() const { return m_doc; }
+
+private:
+    double textWidth() { return docx::textWidthPt(m_doc.pageSetup()); }
+
+    void line1(const QString& text, ParaFormat format) {
+        m_doc.last().format = format;
+        m_doc.append(text);
+        m_doc.append(QStringLiteral("\r\n"));
+    }
+
+    void flushText() {
+        if (!m_paragraph.isEmpty()) {
+            line1(m_paragraph, {kBodyPt, false, Align::Left});
+        }
+        m_paragraph.clear();
+        m_inItem = false;
+    }
+
+    void flushTable() {
+        if (m_table.isEmpty()) {
+            return;
+        }
+        qsizetype cols = 0;
+        for (const QStringList& r : m_table) {
+            cols = std::max(cols, r.size());
+        }
+        m_doc.last().format = {kBodyPt, false, Align::Left};
+        auto& t = m_doc.addTable(static_cast<int>(m_table.size()), static_cast<int>(cols));
+        t.autoFit = false;
+        t.headerRow = true;
+        if (cols == 2) {
+            t.widthsPt = {textWidth() * 0.42, textWidth() * 0.58};
+        }
+        for (int r = 0; r < t.rows; ++r) {
+            for (int c = 0; c < t.cols && c < m_table[r].size(); ++c) {
+                t.cell(r, c) = m_table[r][c];
+            }
+        }
+        m_table.clear();
+        // A table ends its paragraph; the text goes on in the next one.
+        m_doc.append(QString());
+    }
+
+    void flush() {
+        flushText();
+        flushTable();
+    }
+
+    void heading(int level) {
+        const Heading& h = m_headings[m_nextHeading++];
+        if (level == 0) {
+            line1(QString(), {kBodyPt, false, Align::Left, true});
+        } else {
+            line1(QString(), {6, false, Align::Left, true}); // a little air above
+        }
+        ParaFormat f{level == 0 ? kChapterPt : kBodyPt, true, Align::Left, true, level};
+        m_doc.last().format = f;
+        m_doc.appendBookmark(h.bookmark, h.text);
+        m_doc.append(QStringLiteral("\r\n"));
+        m_doc.last().format = {kBodyPt, false, Align::Left};
+    }
+
+    // One line per chapter and section with its page number, through page references that the
+    // reader fills in.
+    void contents() {
+        line1(QString(), {kBodyPt, false, Align::Left});
+        line1(QStringLiteral("Содержание"), {kChapterPt, true, Align::Left, true});
+        for (const Heading& h : m_headings) {
+            ParaFormat f{kBodyPt, h.level == 0, Align::Left, false, -1, textWidth()};
+            m_doc.last().format = f;
+            m_doc.append((h.level == 0 ? QString() : QStringLiteral("      ")) + h.text +
+                         QStringLiteral("\t"));
+            m_doc.appendField(QStringLiteral("PAGEREF %1 \\h").arg(h.bookmark), QString());
+            m_doc.append(QStringLiteral("\r\n"));
+        }
+        m_doc.last().format = {kBodyPt, false, Align::Left};
+    }
+
+    // A screenshot at the text width, or at 200 dpi when that is narrower, with its caption
+    // kept on its page.
+    void picture(const QString& fileName, const QString& caption) {
+        const QString path = QDir(m_pictures).filePath(fileName);
+        if (m_pictures.isEmpty() || !QFileInfo::exists(path)) {
+            if (m_missing) {
+                m_missing->append(fileName);
+            }
+            return;
+        }
+        const QImage image(path);
+        if (image.isNull()) {
+            throw DocumentError(QStringLiteral("Инструкция: не читается рисунок «%1».").arg(path));
+        }
+        const double width = std::min(textWidth(), image.width() * 72.0 / kManualPictureDpi);
+        const QSizeF size(width, width * image.height() / image.width());
+        m_doc.last().format = {kBodyPt, false, Align::Center, true};
+        m_doc.appendPicture(image, size);
+        m_doc.append(QStringLiteral("\r\n"));
+        line1(caption, {kBodyPt, false, Align::Center});
+        line1(QString(), {kBodyPt, false, Align::Left});
+    }
+
+    Document m_doc;
+    QString m_pictures;
+    QStringList* m_missing;
+    QList<Heading> m_headings;
+    qsizetype m_nextHeading = 0;
+    QString m_paragraph;
+    bool m_inItem = false;
+    QList<QStringList> m_table;
+};
+
+} // namespace
+
+docx::Document buildManual(const QString& text, const QString& pictureFolder,
+                           QStringList* missingPictures) {
+    ManualBuilder builder(pictureFolder, missingPictures);
+    builder.parse(text);
+    return builder.document();
+}
+
+} // namespace kelmo::reports
