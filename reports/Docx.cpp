@@ -68,11 +68,9 @@ QString xmlSafe(const QString& text) {
         if (ch.unicode() < 0x20 && ch != u'\t') {
             QString clean;
             clean.reserve(text.size());
-            for (const QChar c : text) {
-                if (c.unicode() >= 0x20 || c == u'\t') {
+            for (const QChar c : text)
+                if (c.unicode() >= 0x20 || c == u'\t')
                     clean += c;
-                }
-            }
             return clean;
         }
     }
@@ -258,9 +256,8 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     w.writeStartElement("w:rPrDefault");
     w.writeStartElement("w:rPr");
     w.writeEmptyElement("w:rFonts");
-    for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"}) {
+    for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
         w.writeAttribute(a, "Times New Roman");
-    }
     w.writeEmptyElement("w:sz");
     w.writeAttribute("w:val", "24");
     w.writeEmptyElement("w:szCs");
@@ -363,11 +360,10 @@ public:
         w.writeAttribute("xmlns:pic", kNsPic);
         w.writeStartElement("w:body");
         for (const auto& block : m_doc.m_blocks) {
-            if (const auto* p = std::get_if<Paragraph>(&block)) {
+            if (const auto* p = std::get_if<Paragraph>(&block))
                 writeParagraph(w, *p);
-            } else {
+            else
                 writeTable(w, std::get<Table>(block));
-            }
         }
         writeSectionProps(w, m_doc.m_page);
         w.writeEndElement();
@@ -392,7 +388,7 @@ private:
                 w.writeAttribute("w:id", num(m_bookmarkId));
                 w.writeAttribute("w:name", run.bookmark);
             }
-            if (run.image >= 0) {
+            if (run.image >= 0)
                 writePicture(w, run.image);
             else if (!run.field.isEmpty())
                 writeField(w, run.field, run.text, &p.format);
@@ -420,9 +416,8 @@ private:
         w.writeStartElement("w:r");
         w.writeStartElement("w:drawing");
         w.writeStartElement("wp:inline");
-        for (const char* a : {"distT", "distB", "distL", "distR"}) {
+        for (const char* a : {"distT", "distB", "distL", "distR"})
             w.writeAttribute(a, "0");
-        }
         w.writeEmptyElement("wp:extent");
         w.writeAttribute("cx", cxs);
         w.writeAttribute("cy", cys);
@@ -483,17 +478,14 @@ private:
         w.writeAttribute("w:sz", eighths(b.widthPt));
         w.writeAttribute("w:space", "0");
         w.writeAttribute("w:color", "auto");
-        if (shadow) {
+        if (shadow)
             w.writeAttribute("w:shadow", "1");
-        }
     }
 
     QString cellStyle(const ParaFormat& f) {
-        for (std::size_t i = 0; i < m_cellFormats.size(); ++i) {
-            if (m_cellFormats[i] == f) {
+        for (std::size_t i = 0; i < m_cellFormats.size(); ++i)
+            if (m_cellFormats[i] == f)
                 return QStringLiteral("Cell%1").arg(i + 1);
-            }
-        }
         m_cellFormats.push_back(f);
         return QStringLiteral("Cell%1").arg(m_cellFormats.size());
     }
@@ -633,9 +625,8 @@ double textWidthPt(const PageSetup& page) {
 
 int Document::paragraphCount() const {
     int n = 0;
-    for (const auto& b : m_blocks) {
+    for (const auto& b : m_blocks)
         n += std::holds_alternative<Paragraph>(b) ? 1 : 0;
-    }
     return n;
 }
 
@@ -646,11 +637,9 @@ void Document::startRange() {
 namespace {
 template <typename F>
 void forRange(std::vector<std::variant<Paragraph, Table>>& blocks, std::size_t start, F f) {
-    for (std::size_t i = start; i < blocks.size(); ++i) {
-        if (auto* p = std::get_if<Paragraph>(&blocks[i])) {
+    for (std::size_t i = start; i < blocks.size(); ++i)
+        if (auto* p = std::get_if<Paragraph>(&blocks[i]))
             f(p->format);
-        }
-    }
 }
 } // namespace
 
@@ -670,7 +659,7 @@ void Document::setRangeKeepNext(bool keep) {
 void Document::append(const QString& text) {
     const QStringList parts = text.split(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (i > 0) {
+        if (i > 0)
             m_blocks.emplace_back(Paragraph{last().format, {}});
         if (!parts[i].isEmpty())
             last().runs.append(Run{parts[i], -1, {}, {}});
@@ -694,13 +683,11 @@ void Document::appendField(const QString& instruction, const QString& cachedText
 void Document::appendPicture(const QImage& image, QSizeF sizePt) {
     if (image.isNull())
         throw DocumentError(QStringLiteral("Рисунок для отчета не построен."));
-    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
+    if (!image.save(&buffer, "PNG"))
         throw DocumentError(QStringLiteral("Рисунок для отчета не удалось сохранить в PNG."));
-    }
     m_pictures.push_back(png);
     if (sizePt.isEmpty())
         sizePt = QSizeF(image.width() * 0.75, image.height() * 0.75); // 96 dpi
@@ -716,9 +703,8 @@ Table& Document::addTable(int rows, int cols) {
     t.cellFormat = last().format;
     const std::size_t pos = m_blocks.size() - 1;
     m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(pos), std::move(t));
-    if (m_rangeStart >= pos) {
+    if (m_rangeStart >= pos)
         ++m_rangeStart;
-    }
     return std::get<Table>(m_blocks[pos]);
 }
 
@@ -764,9 +750,8 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!source) {
+    if (!source)
         throw DocumentError(QStringLiteral("Не удалось создать архив документа."));
-    }
     zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
     if (!archive) {
         zip_source_free(source);
@@ -780,9 +765,8 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
         const zip_int64_t index =
             part ? zip_file_add(archive, name.toUtf8().constData(), part, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
-            if (part) {
+            if (part)
                 zip_source_free(part);
-            }
             zip_source_free(source);
             throw DocumentError(
                 QStringLiteral("Не удалось добавить в архив часть «%1».").arg(name));
@@ -803,14 +787,12 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
         const zip_int64_t got =
             zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
         zip_source_close(source);
-        if (got != size) {
+        if (got != size)
             out.clear();
-        }
     }
     zip_source_free(source);
-    if (out.isEmpty()) {
+    if (out.isEmpty())
         throw DocumentError(QStringLiteral("Не удалось прочитать собранный архив документа."));
-    }
     return out;
 }
 
@@ -821,9 +803,8 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
         data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &error);
     zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
     if (!archive) {
-        if (source) {
+        if (source)
             zip_source_free(source);
-        }
         throw DocumentError(QStringLiteral("Файл не является документом Word (.docx)."));
     }
     std::unique_ptr<zip_t, ZipCloser> guard(archive);
@@ -921,9 +902,8 @@ void copyToken(QXmlStreamReader& r, QXmlStreamWriter& w) {
         }
         for (const auto& a : r.attributes()) {
             const QString name = a.qualifiedName().toString();
-            if (!written.contains(name)) {
+            if (!written.contains(name))
                 w.writeAttribute(name, a.value().toString());
-            }
         }
         break;
     }
@@ -946,14 +926,12 @@ void copyElement(QXmlStreamReader& r, QXmlStreamWriter& w) {
     int depth = 0;
     do {
         copyToken(r, w);
-        if (r.isStartElement()) {
+        if (r.isStartElement())
             ++depth;
-        } else if (r.isEndElement()) {
+        else if (r.isEndElement())
             --depth;
-        }
-        if (depth == 0) {
+        if (depth == 0)
             break;
-        }
         r.readNext();
     } while (!r.atEnd());
 }
@@ -966,9 +944,8 @@ QStringList bookmarkNames(const QByteArray& documentXml) {
     r.setNamespaceProcessing(false);
     while (!r.atEnd()) {
         if (r.readNext() == QXmlStreamReader::StartElement &&
-            r.qualifiedName() == u"w:bookmarkStart") {
+            r.qualifiedName() == u"w:bookmarkStart")
             names << r.attributes().value("w:name").toString();
-        }
     }
     return names;
 }
@@ -977,24 +954,19 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                         const QList<QPair<QString, QString>>& bookmarks, QChar decimalSeparator,
                         const Properties& properties) {
     const QByteArray source = package.value("word/document.xml");
-    if (source.isEmpty()) {
+    if (source.isEmpty())
         throw DocumentError(QStringLiteral("В шаблоне нет основного текста документа."));
-    }
 
     std::map<QString, QString> texts;
-    for (const auto& [name, text] : bookmarks) {
+    for (const auto& [name, text] : bookmarks)
         texts[name] = text;
-    }
     QStringList missing;
     const QStringList present = bookmarkNames(source);
-    for (const auto& [name, text] : bookmarks) {
-        if (!present.contains(name) && !missing.contains(name)) {
+    for (const auto& [name, text] : bookmarks)
+        if (!present.contains(name) && !missing.contains(name))
             missing << name;
-        }
-    }
-    if (!missing.isEmpty()) {
+    if (!missing.isEmpty())
         throw DocumentError(QStringLiteral("В шаблоне нет закладок: %1.").arg(missing.join(", ")));
-    }
 
     QByteArray out;
     out.reserve(source.size() + 4096);
@@ -1008,14 +980,12 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
     int bodyDepth = -1, depth = 0;
     while (!r.atEnd()) {
         r.readNext();
-        if (r.hasError()) {
+        if (r.hasError())
             break;
-        }
         if (r.isStartElement()) {
             const auto name = r.qualifiedName();
-            if (name == u"w:body") {
+            if (name == u"w:body")
                 bodyDepth = depth + 1;
-            }
             if (name == u"w:sectPr" && depth == bodyDepth) {
                 // The template's header and footer stay; size and margins are the report's.
                 w.writeStartElement("w:sectPr");
@@ -1041,11 +1011,10 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                 // The first run keeps its formatting and takes the new text.
                 w.writeStartElement("w:r");
                 while (r.readNextStartElement()) {
-                    if (r.qualifiedName() == u"w:rPr") {
+                    if (r.qualifiedName() == u"w:rPr")
                         copyElement(r, w);
-                    } else {
+                    else
                         r.skipCurrentElement();
-                    }
                 }
                 w.writeStartElement("w:t");
                 w.writeAttribute("xml:space", "preserve");
@@ -1057,9 +1026,8 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
             }
             if (name == u"w:bookmarkEnd" && !activeId.isEmpty() &&
                 r.attributes().value("w:id") == activeId) {
-                if (!inserted) {
+                if (!inserted)
                     writeTextRun(w, activeText, nullptr);
-                }
                 activeId.clear();
             }
             if (name == u"w:bookmarkStart") {
@@ -1081,14 +1049,13 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
         }
         copyToken(r, w);
     }
-    if (r.hasError()) {
+    if (r.hasError())
         throw DocumentError(QStringLiteral("Шаблон поврежден: %1").arg(r.errorString()));
-    }
 
     QList<QPair<QString, QByteArray>> entries;
     entries.append({"[Content_Types].xml", package.value("[Content_Types].xml")});
     for (auto it = package.begin(); it != package.end(); ++it) {
-        if (it.key() == "[Content_Types].xml") {
+        if (it.key() == "[Content_Types].xml")
             continue;
         if (it.key() == "word/document.xml")
             entries.append({it.key(), out});

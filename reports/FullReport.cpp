@@ -30,7 +30,6 @@ void headingBlock(Document& d, double size, const QStringList& texts) {
     d.setRangeKeepNext(true);
     for (const QString& t : texts)
         d.append(t);
-    }
 }
 
 void textBlock(Document& d, const QStringList& lines) {
@@ -41,7 +40,6 @@ void textBlock(Document& d, const QStringList& lines) {
     d.setRangeKeepNext(false);
     for (const QString& t : lines)
         d.append(t);
-    }
 }
 
 // A table in the last paragraph, with the default border line all round and inside. The
@@ -49,9 +47,8 @@ void textBlock(Document& d, const QStringList& lines) {
 Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<double>& widths,
                   bool sizeTwelve = false) {
     d.startRange();
-    if (sizeTwelve) {
+    if (sizeTwelve)
         d.setRangeSize(12);
-    }
     d.setRangeBold(false);
     const int cols = static_cast<int>(rows.first().size());
     Table& t = d.addTable(static_cast<int>(rows.size()), cols);
@@ -60,17 +57,14 @@ Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<doubl
     for (int r = 0; r < t.rows; ++r)
         for (int c = 0; c < cols; ++c)
             t.cell(r, c) = rows[r][c];
-        }
-    }
     t.widthsPt = widths;
     return t;
 }
 
 QStringList depthColumn(const CalcState& s, int function, const QLocale& locale) {
     QStringList out;
-    for (int row = 1; row <= 5; ++row) {
+    for (int row = 1; row <= 5; ++row)
         out << zoneDepthText(s, row, function, locale);
-    }
     return out;
 }
 
@@ -164,9 +158,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                  {kCrLf + kCrLf, "Радиусы избыточного давления (кгс/кв.см), м" + kCrLf + kCrLf});
     {
         QStringList values{"Радиус зоны, м"};
-        for (int k = 1; k <= 7; ++k) {
+        for (int k = 1; k <= 7; ++k)
             values << rc(s.gRadiiKgf[k]);
-        }
         tableBlock(
             d, {{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2", "0.1", "0.03"}, values},
             {100, 50, 50, 50, 50, 50, 50, 50});
@@ -252,9 +245,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
         headingBlock(d, 14, {kCrLf + kCrLf, t.heading + kCrLf + kCrLf});
         const QStringList depth = depthColumn(s, t.function, locale);
         QList<QStringList> rows{{t.labels[0], "Глубина зоны, м"}};
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i)
             rows.append({t.labels[i + 1], depth[i]});
-        }
         tableBlock(d, rows, {335, 155});
     }
 
@@ -263,13 +255,12 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                  "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                  "взрыва)",
                  charts.pressureKgf);
-    if (charts.range) {
+    if (charts.range)
         chartSection(d,
                      "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                      "взрыва) по заданному диапазону (от " +
                          charts.range->fromText + " м до " + charts.range->toText + " м)",
                      charts.range->image);
-    }
     chartSection(d, "График зависимости давления (кПа) от расстояния", charts.pressureKPa);
     chartSection(d,
                  "График пробит-функции для воздействия волны давления на человека, находящегося "
@@ -303,21 +294,17 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     t.borders.insideH = t.borders.insideV = {true, 0.75};
     t.borders.diagonalDown = t.borders.diagonalUp = {false, 0};
     t.borders.shadow = false;
-    for (int c = 0; c < t.cols; ++c) {
+    for (int c = 0; c < t.cols; ++c)
         t.cell(0, c) = header[c];
-    }
     for (int i = 1; i <= rows; ++i) {
         const QStringList cells = profile::rowTexts(s, i, locale);
-        for (int c = 0; c < t.cols; ++c) {
+        for (int c = 0; c < t.cols; ++c)
             t.cell(i, c) = cells[c];
-        }
-        if (progress && i % 2000 == 0) {
+        if (progress && i % 2000 == 0)
             progress(i, rows);
-        }
     }
-    if (progress) {
+    if (progress)
         progress(rows, rows);
-    }
     return d;
 }
 
