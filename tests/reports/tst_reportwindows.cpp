@@ -205,9 +205,9 @@ private slots:
         frmOutput* out = runWorked();
         child<QLineEdit>(out, "GOX")->setText("25");
         click(out, "Command9");
-        QFile::remove(programFile(reports::kExpertTemplateName));
+        QFile::remove(sharedFile(reports::kExpertTemplateName));
         QVERIFY(QFile::copy(QStringLiteral(KELMO_TEST_SCRIPTS "/fixtures/huge-part.docx"),
-                            programFile(reports::kExpertTemplateName)));
+                            sharedFile(reports::kExpertTemplateName)));
         m_answer = m_dir.filePath("hostile.docx");
         MessageRecorder messages;
         click(out, "Command10");

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir temp;
     const QString copy = temp.filePath(QStringLiteral("bdKelmo.db"));
-    if (!QFile::copy(programFile(QStringLiteral("bdKelmo.db")), copy)) {
+    if (!QFile::copy(userFile(QStringLiteral("bdKelmo.db")), copy)) {
         std::fprintf(stderr, "the database in the program folder cannot be copied\n");
         return 1;
     }
