@@ -71,9 +71,14 @@ EditResult replaceExplosive(Connection& connection, const QString& oldName,
     if (nameTaken(connection, explosive.name, &oldName)) {
         return EditResult::NameTaken;
     }
-    connection.exec(
+    // On a server the row may go between the check and the update (the update then waits
+    // for the other transaction and finds nothing): that is Missing too, never Done.
+    QSqlQuery update = connection.exec(
         QStringLiteral("update Explosives set VVName = ?, VVPower = ? where VVName = ?"),
         {explosive.name, explosive.energy, oldName});
+    if (update.numRowsAffected() != 1) {
+        return EditResult::Missing;
+    }
     transaction.commit();
     return EditResult::Done;
 }
@@ -83,7 +88,11 @@ EditResult deleteExplosive(Connection& connection, const QString& name) {
     if (!exists(connection, name)) {
         return EditResult::Missing;
     }
-    connection.exec(QStringLiteral("delete from Explosives where VVName = ?"), {name});
+    QSqlQuery removal =
+        connection.exec(QStringLiteral("delete from Explosives where VVName = ?"), {name});
+    if (removal.numRowsAffected() != 1) {
+        return EditResult::Missing;
+    }
     transaction.commit();
     return EditResult::Done;
 }

@@ -72,6 +72,35 @@ void checkNumber(int number) {
     }
 }
 
+// Takes the plan's row for the rest of the transaction with an update that changes nothing.
+// False when there is no such plan.
+bool lockPlan(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
+    return q.numRowsAffected() == 1;
+}
+
+void lockExistingPlan(Connection& c, int plan, const QString& what) {
+    if (!lockPlan(c, plan)) {
+        throw StructureConflictError(
+            QStringLiteral("Плана местности №%1 больше нет в базе данных (его удалил или заменил "
+                           "другой пользователь): %2")
+                .arg(plan)
+                .arg(what));
+    }
+}
+
+// The stored structure must still be the one the user saw.
+void checkShown(Connection& c, const StructureRecord& shown, const QString& what) {
+    const auto stored = readStructure(c, shown.plan, shown.number);
+    if (!stored || *stored != shown) {
+        throw StructureConflictError(
+            QStringLiteral("Сооружение №%1 изменил или удалил другой пользователь: %2 Показаны "
+                           "данные, которые сейчас в базе.")
+                .arg(shown.number)
+                .arg(what));
+    }
+}
+
 void removePlan(Connection& c, int plan) {
     c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
     c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
@@ -107,6 +136,7 @@ int createPlan(Connection& c, const QString& name) {
     }
     Transaction t(c);
     if (const auto old = findPlan(c, name)) {
+        lockPlan(c, *old);
         removePlan(c, *old);
     }
     c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {name});
@@ -121,7 +151,7 @@ int createPlan(Connection& c, const QString& name) {
 
 void deletePlan(Connection& c, int plan) {
     Transaction t(c);
-    if (!planExists(c, plan)) {
+    if (!lockPlan(c, plan)) {
         throw DatabaseError(QStringLiteral("Плана местности №%1 нет в базе данных.").arg(plan));
     }
     removePlan(c, plan);
@@ -147,7 +177,7 @@ int lastStructureNumber(Connection& c, int plan) {
 void addStructure(Connection& c, const StructureRecord& record) {
     checkNumber(record.number);
     Transaction t(c);
-    if (!planExists(c, record.plan)) {
+    if (!lockPlan(c, record.plan)) {
         throw StructureNumberError(
             QStringLiteral("Плана местности №%1 нет в базе данных: сооружение не сохранено.")
                 .arg(record.plan));
@@ -176,8 +206,9 @@ void addStructure(Connection& c, const StructureRecord& record) {
     t.commit();
 }
 
-void changeStructure(Connection& c, const StructureRecord& record) {
-    Transaction t(c);
+namespace {
+
+void updateStructure(Connection& c, const StructureRecord& record) {
     QVariantList values = recordValues(record);
     values << record.plan << record.number;
     QSqlQuery q =
@@ -192,11 +223,46 @@ void changeStructure(Connection& c, const StructureRecord& record) {
         throw StructureNumberError(
             QStringLiteral("На плане нет сооружения №%1: изменять нечего.").arg(record.number));
     }
+}
+
+void removeAndRenumber(Connection& c, int plan, int number, const std::function<void()>& progress);
+
+} // namespace
+
+void changeStructure(Connection& c, const StructureRecord& record) {
+    Transaction t(c);
+    lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
+    updateStructure(c, record);
+    t.commit();
+}
+
+void changeStructure(Connection& c, const StructureRecord& shown, const StructureRecord& record) {
+    Transaction t(c);
+    lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
+    checkShown(c, shown, QStringLiteral("ваше изменение не сохранено."));
+    updateStructure(c, record);
     t.commit();
 }
 
 void deleteStructure(Connection& c, int plan, int number, const std::function<void()>& progress) {
     Transaction t(c);
+    lockExistingPlan(c, plan, QStringLiteral("сооружение не удалено."));
+    removeAndRenumber(c, plan, number, progress);
+    t.commit();
+}
+
+void deleteStructure(Connection& c, const StructureRecord& shown,
+                     const std::function<void()>& progress) {
+    Transaction t(c);
+    lockExistingPlan(c, shown.plan, QStringLiteral("сооружение не удалено."));
+    checkShown(c, shown, QStringLiteral("оно не удалено."));
+    removeAndRenumber(c, shown.plan, shown.number, progress);
+    t.commit();
+}
+
+namespace {
+
+void removeAndRenumber(Connection& c, int plan, int number, const std::function<void()>& progress) {
     QSqlQuery q = c.exec(QStringLiteral("delete from IDPM where NumPrim = ? and NumSoor = ?"),
                          {plan, number});
     if (q.numRowsAffected() != 1) {
@@ -217,8 +283,9 @@ void deleteStructure(Connection& c, int plan, int number, const std::function<vo
     c.exec(
         QStringLiteral("update IDPM set NumSoor = -NumSoor - 1 where NumPrim = ? and NumSoor < 0"),
         {plan});
-    t.commit();
 }
+
+} // namespace
 
 QList<TypeEntry> listStructureTypes(Connection& c) {
     QList<TypeEntry> out;

@@ -89,6 +89,19 @@ public:
     using DatabaseError::DatabaseError;
 };
 
+// A structure changed or deleted by another user since it was shown: nothing is stored, and
+// the window shows what the database holds now.
+class StructureConflictError final : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
+// Every change of a plan's structures runs in one transaction that first takes the plan's row
+// (on a server a row lock held to the end of the transaction, on the file the write lock), so
+// two users' changes to one plan run one after the other and each sees the other's committed
+// rows: renumbering never meets a concurrent add, and nothing is added to a plan deleted
+// meanwhile.
+
 // Adds the structure under its number. The number must be free, between 1 and 32767, and at
 // most one past the plan's last structure; the plan must exist. Otherwise StructureNumberError
 // (nothing stored).
@@ -98,10 +111,19 @@ void addStructure(Connection& c, const StructureRecord& record);
 // statement. StructureNumberError when the plan has no structure with that number.
 void changeStructure(Connection& c, const StructureRecord& record);
 
+// The editor's change: as above, but only while the stored structure is still the one the
+// user saw (`shown`); otherwise StructureConflictError and nothing changes.
+void changeStructure(Connection& c, const StructureRecord& shown, const StructureRecord& record);
+
 // Deletes the structure and moves each later structure of the plan down by one, all in one
 // transaction. progress, when given, is called between the steps (tests use it to stop the
 // program half-way). StructureNumberError when there is no such structure.
 void deleteStructure(Connection& c, int plan, int number,
+                     const std::function<void()>& progress = {});
+
+// The editor's delete: as above, but only while the stored structure is still the one the
+// user saw; otherwise StructureConflictError and nothing changes.
+void deleteStructure(Connection& c, const StructureRecord& shown,
                      const std::function<void()>& progress = {});
 
 // ---- Structure types for the editor's lists ----

@@ -177,10 +177,15 @@ EditResult changeStructureKind(Connection& connection, const KindKey& old, const
     }
     QVariantList values{type->type.number, newName};
     values << rangeValues(input.ranges) << old.type << old.name;
-    connection.exec(QStringLiteral("update BSubTypes set Type = ?, STName = ?, %1 "
-                                   "where Type = ? and STName = ?")
-                        .arg(assignments.join(QStringLiteral(", "))),
-                    values);
+    // On a server the kind may go between the check and the update: Missing, never Done.
+    QSqlQuery update =
+        connection.exec(QStringLiteral("update BSubTypes set Type = ?, STName = ?, %1 "
+                                       "where Type = ? and STName = ?")
+                            .arg(assignments.join(QStringLiteral(", "))),
+                        values);
+    if (update.numRowsAffected() != 1) {
+        return EditResult::Missing;
+    }
 
     // Structures name their type and kind; they follow the kind.
     if (const auto oldTypeName = typeName(connection, old.type)) {
@@ -202,8 +207,12 @@ EditResult deleteStructureKind(Connection& connection, const KindKey& kind) {
     if (!kindExists(connection, kind)) {
         return EditResult::Missing;
     }
-    connection.exec(QStringLiteral("delete from BSubTypes where Type = ? and STName = ?"),
-                    {kind.type, kind.name});
+    QSqlQuery removal =
+        connection.exec(QStringLiteral("delete from BSubTypes where Type = ? and STName = ?"),
+                        {kind.type, kind.name});
+    if (removal.numRowsAffected() != 1) {
+        return EditResult::Missing;
+    }
     removeTypeIfEmpty(connection, kind.type);
     transaction.commit();
     return EditResult::Done;

@@ -176,7 +176,8 @@ void frmPlan::load() {
 }
 
 void frmPlan::reportError(const QString& what, const std::exception& e) {
-    if (dynamic_cast<const db::StructureNumberError*>(&e) != nullptr) {
+    if (dynamic_cast<const db::StructureNumberError*>(&e) != nullptr ||
+        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         return;
     }
@@ -427,6 +428,7 @@ bool frmPlan::showStructure() {
         return false;
     }
     std::optional<db::StructureRecord> record;
+    m_shown.reset();
     try {
         db::Connection c(m_session.connectionString);
         record = db::readStructure(c, m_session.gPlanNum, m_session.gStructureNum);
@@ -437,6 +439,7 @@ bool frmPlan::showStructure() {
     if (!record) {
         return false;
     }
+    m_shown = record;
     showRecord(*record);
     setShowingState(m_session.gStructureNum);
     return true;
@@ -593,7 +596,15 @@ bool frmPlan::changeStructure() {
     }
     try {
         db::Connection c(m_session.connectionString);
-        db::changeStructure(c, *record);
+        if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
+            db::changeStructure(c, *m_shown, *record);
+        } else {
+            db::changeStructure(c, *record);
+        }
+    } catch (const db::StructureConflictError& e) {
+        reportError(QStringLiteral("Сооружение не изменено."), e);
+        refreshAfterConflict();
+        return false;
     } catch (const Error& e) {
         reportError(QStringLiteral("Сооружение не изменено."), e);
         return false;
@@ -606,7 +617,16 @@ bool frmPlan::changeStructure() {
 bool frmPlan::deleteStructure() {
     try {
         db::Connection c(m_session.connectionString);
-        db::deleteStructure(c, m_session.gPlanNum, m_session.gStructureNum);
+        if (m_shown && m_shown->number == m_session.gStructureNum &&
+            m_shown->plan == m_session.gPlanNum) {
+            db::deleteStructure(c, *m_shown);
+        } else {
+            db::deleteStructure(c, m_session.gPlanNum, m_session.gStructureNum);
+        }
+    } catch (const db::StructureConflictError& e) {
+        reportError(QStringLiteral("Сооружение не удалено."), e);
+        refreshAfterConflict();
+        return false;
     } catch (const Error& e) {
         reportError(QStringLiteral("Сооружение не удалено."), e);
         return false;
@@ -619,6 +639,16 @@ bool frmPlan::deleteStructure() {
         m_ui->cmdMaxN->setEnabled(false);
     }
     return true;
+}
+
+// Another user changed the plan meanwhile: show what the database holds under the current
+// number now, or offer the number when nothing is there any more.
+void frmPlan::refreshAfterConflict() {
+    if (showStructure()) {
+        return;
+    }
+    setOfferingState(m_session.gStructureNum);
+    m_ui->cmdMaxN->setEnabled(false);
 }
 
 } // namespace kelmo::plan

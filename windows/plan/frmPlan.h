@@ -81,6 +81,7 @@ private:
     std::optional<db::StructureRecord> recordFromWindow(int number);
     void showRecord(const db::StructureRecord& record);
     void reportError(const QString& what, const std::exception& e);
+    void refreshAfterConflict();
 
     std::unique_ptr<Ui::frmPlan> m_ui;
     PlanSession& m_session;
@@ -88,6 +89,9 @@ private:
     DegreeControls m_degrees[4]{};
     QLineEdit* m_corners[8]{};
     bool m_planShown = false;
+    // The structure as it was last read from the database: a change or delete goes through
+    // only while the database still holds it so.
+    std::optional<db::StructureRecord> m_shown;
 };
 
 } // namespace kelmo::plan
