@@ -12,20 +12,8 @@ PlanNotFoundError::PlanNotFoundError(const QString& planName)
                 .arg(planName)
                 .toStdString()) {}
 
-namespace {
-
-// Records hold what was typed: a comma or a point, whatever the locale was then.
-std::optional<double> numberOfRecord(const QString& text) {
-    if (const auto value = numtext::parse(text)) {
-        return value;
-    }
-    return numtext::parse(text, QLocale(QLocale::Russian, QLocale::Russia));
-}
-
-} // namespace
-
 std::optional<int> staffFromText(const QString& text) {
-    const std::optional<double> value = numberOfRecord(text);
+    const std::optional<double> value = numtext::parse(text);
     if (!value || *value < 0 || *value != std::floor(*value) ||
         *value > std::numeric_limits<int>::max()) {
         return std::nullopt;
@@ -59,8 +47,8 @@ StructureRecord structureOf(const QSqlQuery& query) {
     static const char* const corners[4][2] = {
         {"txtX1", "txtY1"}, {"txtX2", "txtY2"}, {"txtX3", "txtY3"}, {"txtX4", "txtY4"}};
     for (std::size_t i = 0; i < 4; ++i) {
-        const std::optional<double> x = numberOfRecord(text(corners[i][0]));
-        const std::optional<double> y = numberOfRecord(text(corners[i][1]));
+        const std::optional<double> x = numtext::parse(text(corners[i][0]));
+        const std::optional<double> y = numtext::parse(text(corners[i][1]));
         if (!x || !y) {
             s.outlineUnreadable = true;
             continue;
