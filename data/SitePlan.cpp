@@ -1,5 +1,7 @@
 #include "data/SitePlan.h"
 
+#include "data/PlanPicture.h"
+
 #include <QSqlQuery>
 
 namespace kelmo::db {
@@ -102,6 +104,7 @@ void checkShown(Connection& c, const StructureRecord& shown, const QString& what
 }
 
 void removePlan(Connection& c, int plan) {
+    removePlanPicture(c, plan);
     c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
     c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
 }
@@ -322,6 +325,34 @@ QList<KindEntry> listKindsOfType(Connection& c, int type) {
         out.append(k);
     }
     return out;
+}
+
+int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records) {
+    Transaction t(c);
+    if (!lockPlan(c, plan)) {
+        throw StructureNumberError(
+            QStringLiteral("Плана местности №%1 нет в базе данных: сооружения не сохранены.")
+                .arg(plan));
+    }
+    const int first = lastStructureNumber(c, plan) + 1;
+    if (first + records.size() - 1 > kMaxStructureNumber) {
+        throw StructureNumberError(
+            QStringLiteral("На плане может быть не больше %1 сооружений: %2 новых не помещаются. "
+                           "Ничего не добавлено.")
+                .arg(kMaxStructureNumber)
+                .arg(records.size()));
+    }
+    int number = first;
+    for (const StructureRecord& record : records) {
+        QVariantList values{plan, number++};
+        values << recordValues(record);
+        c.exec(QStringLiteral("insert into IDPM (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                              "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                   .arg(kStructureColumns),
+               values);
+    }
+    t.commit();
+    return first;
 }
 
 } // namespace kelmo::db

@@ -126,6 +126,11 @@ void deleteStructure(Connection& c, int plan, int number,
 void deleteStructure(Connection& c, const StructureRecord& shown,
                      const std::function<void()>& progress = {});
 
+// Adds the structures after the plan's last one, numbered on from it in the order given (their
+// own plan and number are not used), all in one transaction. Returns the first new number.
+// StructureNumberError when the plan is gone or the numbers would pass 32767 (nothing stored).
+int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records);
+
 // ---- Structure types for the editor's lists ----
 
 // Every type in the table's order.

@@ -56,3 +56,16 @@ CREATE TABLE TProbit (
     Zn_Probit  REAL NOT NULL UNIQUE,
     Zn_Procent REAL NOT NULL
 );
+
+-- The picture of a plan's site drawn under its structures (PNG or JPEG as the user gave it),
+-- and where it lies: two of its pixels (x right, y down) with the plan coordinates typed for
+-- them, whether the picture may be turned, its opacity and whether it is shown.
+CREATE TABLE PlanPicture (
+    NumPM    INTEGER NOT NULL PRIMARY KEY,
+    Picture  BLOB NOT NULL,
+    PixX1 REAL NOT NULL, PixY1 REAL NOT NULL, PlanX1 REAL NOT NULL, PlanY1 REAL NOT NULL,
+    PixX2 REAL NOT NULL, PixY2 REAL NOT NULL, PlanX2 REAL NOT NULL, PlanY2 REAL NOT NULL,
+    Rotation INTEGER NOT NULL DEFAULT 0,
+    Opacity  REAL NOT NULL DEFAULT 1 CHECK (Opacity BETWEEN 0 AND 1),
+    Shown    INTEGER NOT NULL DEFAULT 1
+);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace kelmo::db {
+
+// The picture of a plan's site (table PlanPicture) and the two points that place it.
+struct PlanPicture {
+    QByteArray bytes; // the PNG or JPEG file as the user chose it
+    double pixelX1 = 0, pixelY1 = 0, planX1 = 0, planY1 = 0;
+    double pixelX2 = 0, pixelY2 = 0, planX2 = 0, planY2 = 0;
+    bool rotation = false;
+    double opacity = 1;
+    bool shown = true;
+};
+
+// Creates the table in a database made before it existed; does nothing when it is there.
+// Throws DatabaseError.
+void ensurePlanPictureTable(Connection& c);
+
+// The plan's picture, if it has one. Throws DatabaseError.
+std::optional<PlanPicture> readPlanPicture(Connection& c, int plan);
+
+// Stores the picture of the plan in one transaction, replacing the one it had. The caller
+// has checked the picture and the points. Throws DatabaseError (nothing changes then, also
+// when the plan no longer exists).
+void storePlanPicture(Connection& c, int plan, const PlanPicture& picture);
+
+// Changes only whether the picture is shown and how opaque it is.
+void setPlanPictureLook(Connection& c, int plan, double opacity, bool shown);
+
+// Removes the plan's picture; nothing happens when it has none.
+void removePlanPicture(Connection& c, int plan);
+
+} // namespace kelmo::db

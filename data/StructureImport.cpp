@@ -1,0 +1,248 @@
+#include "data/StructureImport.h"
+
+#include "core/NumberText.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace kelmo::db {
+
+namespace {
+
+// Splits one line into fields; quotes may hold the separator and doubled quotes.
+// nullopt when a quote is left open.
+std::optional<QStringList> splitLine(const QString& line, QChar separator) {
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar ch = line[i];
+        if (quoted) {
+            if (ch == u'"') {
+                if (i + 1 < line.size() && line[i + 1] == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += ch;
+            }
+        } else if (ch == u'"') {
+            quoted = true;
+        } else if (ch == separator) {
+            fields << field.trimmed();
+            field.clear();
+        } else {
+            field += ch;
+        }
+    }
+    if (quoted) {
+        return std::nullopt;
+    }
+    fields << field.trimmed();
+    return fields;
+}
+
+std::optional<double> numberOf(const QString& text) {
+    if (auto v = numtext::parse(text, QLocale::c())) {
+        return v;
+    }
+    QString swapped = text;
+    swapped.replace(u',', u'.');
+    return numtext::parse(swapped, QLocale::c());
+}
+
+std::optional<int> wholeOf(const QString& text, double max) {
+    const auto v = numberOf(text);
+    if (!v || *v < 0 || *v > max || std::floor(*v) != *v) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*v);
+}
+
+const char* const kCornerNames[8] = {"X1", "Y1", "X2", "Y2", "X3", "Y3", "X4", "Y4"};
+
+struct KindKey {
+    QString type;
+    QString kind;
+    bool operator==(const KindKey&) const = default;
+};
+size_t qHash(const KindKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.type, k.kind);
+}
+
+int middle(const PressureRange& r) {
+    const double m = std::nearbyint((r.min + r.max) / 2);
+    return std::isfinite(m) ? static_cast<int>(std::clamp(m, -32768.0, 32767.0)) : 0;
+}
+
+} // namespace
+
+StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
+    StructureImport out;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        out.refused.append({0, QStringLiteral("файл не в кодировке UTF-8; сохраните его как "
+                                              "«CSV UTF-8»")});
+        return out;
+    }
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    const QStringList lines = text.split(u'\n');
+
+    // The separator: a semicolon when the first line with text has one.
+    QChar separator = u',';
+    for (const QString& line : lines) {
+        if (!line.trimmed().isEmpty()) {
+            separator = line.contains(u';') ? u';' : u',';
+            break;
+        }
+    }
+
+    // The reference lists: type name → its kinds with their ranges.
+    QHash<KindKey, KindEntry> kinds;
+    QSet<QString> types;
+    for (const TypeEntry& type : listStructureTypes(c)) {
+        types.insert(type.name);
+        for (const KindEntry& kind : listKindsOfType(c, type.number)) {
+            kinds.insert({type.name, kind.name}, kind);
+        }
+    }
+
+    std::map<int, StructureRecord> byNumber;
+    QHash<int, int> lineOfNumber;
+    bool firstText = true;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int lineNo = static_cast<int>(i + 1);
+        if (lines[i].trimmed().isEmpty()) {
+            continue;
+        }
+        const auto split = splitLine(lines[i], separator);
+        const auto refuse = [&](const QString& reason) {
+            out.refused.append({lineNo, reason});
+        };
+        if (!split) {
+            refuse(QStringLiteral("кавычка не закрыта"));
+            continue;
+        }
+        const QStringList& f = *split;
+        const bool header = firstText && !numberOf(f.value(0));
+        firstText = false;
+        if (f.size() != kImportColumns) {
+            refuse(QStringLiteral("%1 полей вместо %2 (номер, тип, вид, этажность, сотрудники, "
+                                  "X1, Y1, X2, Y2, X3, Y3, X4, Y4; разделитель «%3»)")
+                       .arg(f.size())
+                       .arg(kImportColumns)
+                       .arg(separator));
+            continue;
+        }
+        if (header) {
+            continue; // column names
+        }
+        const auto number = wholeOf(f[0], kMaxStructureNumber);
+        if (!number || *number < 1) {
+            refuse(QStringLiteral("номер «%1» — нужно целое число от 1 до %2")
+                       .arg(f[0])
+                       .arg(kMaxStructureNumber));
+            continue;
+        }
+        if (lineOfNumber.contains(*number)) {
+            refuse(QStringLiteral("номер %1 уже был в строке %2")
+                       .arg(*number)
+                       .arg(lineOfNumber.value(*number)));
+            continue;
+        }
+        StructureRecord r;
+        r.number = *number;
+        r.type = f[1];
+        r.kind = f[2];
+        if (!types.contains(r.type)) {
+            refuse(QStringLiteral("тип сооружения «%1» не найден в справочнике").arg(r.type));
+            continue;
+        }
+        const auto kind = kinds.constFind({r.type, r.kind});
+        if (kind == kinds.constEnd()) {
+            refuse(QStringLiteral("вид «%1» не найден среди видов типа «%2»").arg(r.kind, r.type));
+            continue;
+        }
+        const auto storeys = wholeOf(f[3], 1.0e6);
+        if (!storeys) {
+            refuse(QStringLiteral("этажность «%1» — нужно целое число, не меньше 0").arg(f[3]));
+            continue;
+        }
+        const auto staff = wholeOf(f[4], 1.0e6);
+        if (!staff) {
+            refuse(QStringLiteral("число сотрудников «%1» — нужно целое число, не меньше 0")
+                       .arg(f[4]));
+            continue;
+        }
+        r.storeys = QString::number(*storeys);
+        r.staff = QString::number(*staff);
+        bool cornersGood = true;
+        for (int k = 0; k < 8; ++k) {
+            const auto v = numberOf(f[5 + k]);
+            if (!v) {
+                refuse(QStringLiteral("координата %1 «%2» не является числом")
+                           .arg(QLatin1String(kCornerNames[k]), f[5 + k]));
+                cornersGood = false;
+                break;
+            }
+            r.corners[static_cast<std::size_t>(k)] = numtext::roundTrip(*v);
+        }
+        if (!cornersGood) {
+            continue;
+        }
+        for (std::size_t d = 0; d < 4; ++d) {
+            r.pressure[d] = middle(kind->ranges[d]);
+        }
+        r.selected[0] = true; // the editor's first degree
+        lineOfNumber.insert(*number, lineNo);
+        byNumber.emplace(*number, r);
+    }
+    for (auto& [number, record] : byNumber) {
+        out.records.append(record);
+    }
+    if (out.records.isEmpty() && out.refused.isEmpty()) {
+        out.refused.append({0, QStringLiteral("в файле нет ни одного сооружения")});
+    }
+    return out;
+}
+
+StructureImport importStructures(Connection& c, int plan, const QByteArray& bytes) {
+    StructureImport result = readStructuresFile(c, bytes);
+    if (!result.refused.isEmpty()) {
+        return result;
+    }
+    QList<StructureRecord> records = result.records;
+    for (StructureRecord& r : records) {
+        r.plan = plan;
+    }
+    result.firstNumber = appendStructures(c, plan, records);
+    return result;
+}
+
+QString refusalReport(const QList<RefusedLine>& refused, int limit) {
+    QStringList lines;
+    for (const RefusedLine& r : refused) {
+        if (lines.size() == limit) {
+            lines << QStringLiteral("… и ещё %1 строк").arg(refused.size() - limit);
+            break;
+        }
+        lines << (r.line > 0 ? QStringLiteral("строка %1: %2").arg(r.line).arg(r.reason)
+                             : r.reason);
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace kelmo::db

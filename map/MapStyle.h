@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+namespace kelmo::map {
+
+// The fill of a structure of that degree of destruction (0 … 4); empty: not determined.
+QColor degreeColour(std::optional<int> degree);
+
+// "нет", "слабое" … "полное"; "не определена" for an empty degree.
+QString degreeName(std::optional<int> degree);
+
+// The outline of the circle where zone `boundary` (1 … 4) ends.
+QColor zoneColour(int boundary);
+
+// The circles of chosen overpressures.
+QColor pressureColour();
+
+// The charge mark.
+QColor chargeColour();
+
+// "0,5" for 0.5: numbers on the map are written the Russian way, without trailing zeros.
+QString mapNumber(double value, int decimals = 1);
+
+} // namespace kelmo::map

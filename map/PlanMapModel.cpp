@@ -1,0 +1,156 @@
+#include "map/PlanMapModel.h"
+
+#include "engine/ZoneRun.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace kelmo::map {
+
+namespace {
+
+QPolygonF polygonOf(const StructureOutline& outline) {
+    QPolygonF polygon;
+    polygon.reserve(4);
+    for (const PlanPoint& p : outline) {
+        polygon << QPointF(p.x, p.y);
+    }
+    return polygon;
+}
+
+MapStructure mapStructure(const StructureRecord& record) {
+    MapStructure s;
+    s.number = record.number;
+    s.type = QString::fromStdString(record.type);
+    s.kind = QString::fromStdString(record.kind);
+    s.storeys = QString::fromStdString(record.storeys);
+    s.staff = record.staff;
+    s.outline = polygonOf(record.outline);
+    return s;
+}
+
+QRectF circleRect(QPointF centre, double radius) {
+    return {centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
+}
+
+} // namespace
+
+QRectF PlanMapModel::bounds(Criterion criterion) const {
+    // Kept as numbers: QRectF drops a rectangle of no size (a point) from a union.
+    bool any = false;
+    double left = 0;
+    double right = 0;
+    double bottom = 0;
+    double top = 0;
+    const auto add = [&](const QRectF& more) {
+        if (!any) {
+            left = more.left();
+            right = more.right();
+            bottom = more.top();
+            top = more.bottom();
+            any = true;
+            return;
+        }
+        left = std::min(left, more.left());
+        right = std::max(right, more.right());
+        bottom = std::min(bottom, more.top());
+        top = std::max(top, more.bottom());
+    };
+    for (const MapStructure& s : structures) {
+        add(s.outline.boundingRect());
+    }
+    if (charge) {
+        add(QRectF(*charge, QSizeF(0, 0)));
+        if (hasZones) {
+            double radius = 0;
+            for (int k = 1; k <= kZoneBoundaries; ++k) {
+                radius = std::max(radius, zoneRadius(criterion, k));
+            }
+            for (const PressureCircle& c : pressures) {
+                radius = std::max(radius, c.radius);
+            }
+            add(circleRect(*charge, radius));
+        }
+    }
+    if (background && background->visible && !background->picture.isNull()) {
+        add(background->pictureToPlan.mapRect(QRectF(background->picture.rect())));
+    }
+    return any ? QRectF(left, bottom, right - left, top - bottom) : QRectF();
+}
+
+QList<double> defaultPressuresKPa() {
+    return {100, 53, 28, 12, 5, 3};
+}
+
+double pressureRadius(const CalcState& run, double kPa) {
+    // The overpressure falls with the distance, so the rows that reach it come first.
+    int lo = 0;
+    int hi = run.gPointCount;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (run.gProfile.row(mid).deltaPkPa >= kPa) {
+            lo = mid;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return lo == 0 ? 0 : run.gProfile.row(lo).r;
+}
+
+PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
+                            const QList<double>& pressuresKPa) {
+    PlanMapModel m;
+    m.massTNT = result.massTNT;
+    m.charge = QPointF(result.chargePoint.x, result.chargePoint.y);
+    m.structures.reserve(result.rows.size());
+    for (const SituationRow& row : result.rows) {
+        if (!row.impact) {
+            continue; // corners that are not numbers cannot be drawn
+        }
+        MapStructure s = mapStructure(row.structure);
+        s.evaluated = true;
+        s.distance = row.impact->distance;
+        s.deltaPkPa = row.impact->deltaPkPa;
+        s.impulse = row.impact->impulse;
+        s.atMinimumDistance = row.impact->atMinimumDistance;
+        if (row.impact->degree) {
+            s.degree = static_cast<int>(*row.impact->degree);
+        }
+        m.structures.push_back(std::move(s));
+    }
+    m.hasZones = true;
+    for (int j = 1; j <= 3; ++j) {
+        for (int k = 1; k <= kZoneBoundaries; ++k) {
+            m.zoneRadii[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k - 1)] =
+                static_cast<double>(run.gZoneRadii(k, j));
+        }
+    }
+    for (const double kPa : pressuresKPa) {
+        m.pressures.push_back({kPa, pressureRadius(run, kPa)});
+    }
+    return m;
+}
+
+PlanMapModel mapOfSituation(const SituationResult& result, const ChargeInput& charge,
+                            const QList<double>& pressuresKPa) {
+    const auto run = std::make_unique<CalcState>();
+    run->setParameters(CalcParameters::loadValues()); // the zone window's 1 m step
+    RunZoneCalculation(*run, charge);
+    return mapOfSituation(result, *run, pressuresKPa);
+}
+
+PlanMapModel mapOfStructures(const std::vector<StructureRecord>& structures,
+                             std::optional<PlanPoint> charge) {
+    PlanMapModel m;
+    for (const StructureRecord& record : structures) {
+        if (!record.outlineUnreadable) {
+            m.structures.push_back(mapStructure(record));
+        }
+    }
+    if (charge) {
+        m.charge = QPointF(charge->x, charge->y);
+    }
+    return m;
+}
+
+} // namespace kelmo::map

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/CalcState.h"
+#include "engine/Situation.h"
+
+#include <QImage>
+#include <QList>
+#include <QPointF>
+#include <QPolygonF>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace kelmo::map {
+
+// The damage function whose zones the map shows: а) heavy damage of buildings and people
+// inside, б) complete destruction of industrial buildings, people outside.
+enum class Criterion { Heavy = 1, Total = 2, People = 3 };
+
+inline constexpr int kZoneBoundaries = 4; // zones 1 … 4 end at these circles, zone 5 lies beyond
+
+// One structure as the map draws it, in plan metres.
+struct MapStructure {
+    int number = 0;
+    QString type;
+    QString kind;
+    QString storeys;
+    int staff = 0;
+    QPolygonF outline;      // corners 1 → 2 → 3 → 4
+    bool evaluated = false; // the situation was computed for it
+    double distance = 0;
+    double deltaPkPa = 0;
+    double impulse = 0;
+    bool atMinimumDistance = false;
+    std::optional<int> degree; // 0 … 4; empty: not determined or not evaluated
+};
+
+// A circle of a chosen overpressure; radius 0 when the run never reached it.
+struct PressureCircle {
+    double kPa = 0;
+    double radius = 0;
+};
+
+// A picture of the site under the plan, with the transform that places its pixels on the
+// plan (metres, y up).
+struct MapBackground {
+    QImage picture;
+    QTransform pictureToPlan;
+    double opacity = 1;
+    bool visible = true;
+};
+
+struct PlanMapModel {
+    QString planName;
+    std::vector<MapStructure> structures;
+    std::optional<QPointF> charge;
+    double massTNT = 0;
+    bool hasZones = false;
+    // [criterion − 1][boundary − 1], m; 0 where the run never reached the boundary.
+    std::array<std::array<double, kZoneBoundaries>, 3> zoneRadii{};
+    std::vector<PressureCircle> pressures;
+    std::optional<MapBackground> background;
+
+    double zoneRadius(Criterion criterion, int boundary) const {
+        return zoneRadii[static_cast<std::size_t>(criterion) - 1]
+                        [static_cast<std::size_t>(boundary - 1)];
+    }
+
+    // The plan area with everything drawn for the criterion: structures, charge, its zone
+    // and pressure circles and the background picture when shown. Empty for an empty map.
+    QRectF bounds(Criterion criterion) const;
+};
+
+// The overpressures whose circles the map shows unless the user chooses others, kPa.
+QList<double> defaultPressuresKPa();
+
+// The radius of an overpressure read from a run's profile as the run reads its own fixed
+// levels: the farthest stored distance whose overpressure reaches it; 0 when none does.
+double pressureRadius(const CalcState& run, double kPa);
+
+// The map of a computed situation: structures coloured by degree, the charge, the zones and
+// pressure circles of the zone run of the same charge (`run` holds it).
+PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
+                            const QList<double>& pressuresKPa = defaultPressuresKPa());
+
+// The same, running the zone calculation of the charge itself. Throws what the run throws.
+PlanMapModel mapOfSituation(const SituationResult& result, const ChargeInput& charge,
+                            const QList<double>& pressuresKPa = defaultPressuresKPa());
+
+// A plan as it is being edited: outlines only (structures whose corners are not numbers are
+// left out), with the charge point when it is known.
+PlanMapModel mapOfStructures(const std::vector<StructureRecord>& structures,
+                             std::optional<PlanPoint> charge);
+
+} // namespace kelmo::map
