@@ -4,8 +4,14 @@
 #include "cli/JsonWriter.h"
 #include "core/NumberText.h"
 #include "data/Database.h"
+#include "data/PlanPicture.h"
 #include "data/ProbitPercentTable.h"
 #include "data/SituationPlan.h"
+#include "map/GeoJson.h"
+#include "map/MapExport.h"
+#include "map/PictureRecord.h"
+
+#include <cstdio>
 
 namespace kelmo::cli {
 
@@ -101,6 +107,32 @@ void writeCsv(const SituationResult& result) {
     writeOut(out);
 }
 
+// The map files of the situation: the drawing with the zones of criterion а) over the plan's
+// picture when it has one, and the GeoJSON of the plan with every zone.
+void writeMapFiles(db::Connection& connection, const SituationPlan& plan,
+                   const SituationResult& result, const ChargeInput& charge, const QString& svg,
+                   const QString& geojson) {
+    map::PlanMapModel model = map::mapOfSituation(result, charge);
+    model.planName = plan.name;
+    if (!svg.isEmpty()) {
+        if (const auto picture = db::readPlanPicture(connection, plan.number)) {
+            try {
+                model.background = map::backgroundOf(*picture);
+            } catch (const map::CalibrationError& e) {
+                const QByteArray note = QStringLiteral("Рисунок плана не показан: %1\n")
+                                            .arg(QString::fromStdString(e.what()))
+                                            .toUtf8();
+                std::fputs(note.constData(), stderr);
+            }
+        }
+        map::exportMapSvg(svg, model, map::MapOptions{}, QSize(1600, 1200));
+    }
+    if (!geojson.isEmpty()) {
+        model.background.reset();
+        map::exportGeoJson(geojson, model);
+    }
+}
+
 } // namespace
 
 int runSituationCommand(const QStringList& arguments) {
@@ -116,7 +148,11 @@ int runSituationCommand(const QStringList& arguments) {
     DatabaseOptions database;
     const QCommandLineOption formatOption("format", "Формат вывода: json (по умолчанию) или csv.",
                                           "json|csv", "json");
-    parser.addOptions({planOption, xOption, yOption, formatOption});
+    const QCommandLineOption svgOption("svg", "Записать карту плана с зонами поражения в файл SVG.",
+                                       "FILE");
+    const QCommandLineOption geojsonOption(
+        "geojson", "Записать план с зонами в файл GeoJSON (местные координаты, м).", "FILE");
+    parser.addOptions({planOption, xOption, yOption, formatOption, svgOption, geojsonOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -153,6 +189,10 @@ int runSituationCommand(const QStringList& arguments) {
         evaluateSituation(charge, chargePoint, plan.structures,
                           [&table](float probit) { return table.percent(probit); });
 
+    if (parser.isSet(svgOption) || parser.isSet(geojsonOption)) {
+        writeMapFiles(connection, plan, result, charge, parser.value(svgOption),
+                      parser.value(geojsonOption));
+    }
     if (format == QLatin1String("csv")) {
         writeCsv(result);
     } else {

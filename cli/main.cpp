@@ -75,6 +75,20 @@ int main(int argc, char* argv[]) {
 
 namespace {
 
+// "situation … --svg FILE" draws the plan map, which needs fonts from a GUI application.
+bool drawsPlanMap(int argc, char* argv[]) {
+    if (std::string_view(argv[1]) != "situation") {
+        return false;
+    }
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view a(argv[i]);
+        if (a == "--svg" || a.starts_with("--svg=")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int run(int argc, char* argv[]) {
 #ifndef Q_OS_WIN
     if (const int bad = firstArgumentNotUtf8(argc, argv)) {
@@ -86,7 +100,8 @@ int run(int argc, char* argv[]) {
 #endif
     // The full report draws the charts, which needs a GUI application; without a display it
     // draws offscreen.
-    const bool drawsCharts = argc > 1 && std::string_view(argv[1]) == "report";
+    const bool drawsCharts =
+        argc > 1 && (std::string_view(argv[1]) == "report" || drawsPlanMap(argc, argv));
     if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -1,7 +1,10 @@
 #include "map/Calibration.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QLineF>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -55,6 +58,34 @@ QTransform pictureToPlan(const Calibration& c) {
     }
     // plan = a · (x − i·y) + b, written out for the x and y of the picture.
     return QTransform(a.real(), a.imag(), a.imag(), -a.real(), b.real(), b.imag());
+}
+
+MapBackground makeBackground(const QByteArray& bytes, const Calibration& calibration,
+                             double opacity, bool shown) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "jpeg" && format != "jpg") {
+        throw CalibrationError("Файл не является рисунком PNG или JPEG.");
+    }
+    // A scan of a plan is large, but a picture of more than 200 million pixels is a mistake.
+    const QSize size = reader.size();
+    if (size.isValid() && static_cast<double>(size.width()) * size.height() > 2.0e8) {
+        throw CalibrationError("Рисунок слишком велик (больше 200 миллионов точек).");
+    }
+    QImage picture = reader.read();
+    if (picture.isNull()) {
+        throw CalibrationError(
+            QStringLiteral("Рисунок не читается: %1.").arg(reader.errorString()).toStdString());
+    }
+    MapBackground b;
+    b.pictureToPlan = pictureToPlan(calibration);
+    b.picture = std::move(picture);
+    b.opacity = std::clamp(opacity, 0.0, 1.0);
+    b.visible = shown;
+    return b;
 }
 
 } // namespace kelmo::map

@@ -2,6 +2,9 @@
 
 #include "engine/Errors.h"
 
+#include "map/PlanMapModel.h"
+
+#include <QByteArray>
 #include <QPointF>
 #include <QTransform>
 
@@ -32,5 +35,10 @@ public:
 // points land as near their plan coordinates as they can; with rotation both land exactly.
 // Throws CalibrationError.
 QTransform pictureToPlan(const Calibration& calibration);
+
+// A picture file's bytes as a background placed by the calibration. Throws CalibrationError
+// for bytes that are no PNG or JPEG picture and for points that cannot place it.
+MapBackground makeBackground(const QByteArray& bytes, const Calibration& calibration,
+                             double opacity = 1, bool shown = true);
 
 } // namespace kelmo::map

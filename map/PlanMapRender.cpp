@@ -118,7 +118,7 @@ void drawMetreGrid(QPainter& p, const QRectF& target, const MapFrame& frame, dou
     const QRectF w = frame.planWindow;
     p.save();
     p.setFont(mapFont(textHeight * 0.8));
-    p.setPen(QPen(QColor(0, 0, 0, 40), 0));
+    p.setPen(QPen(QColor(0xd6, 0xd6, 0xd6), 0));
     const double x0 = std::ceil(w.left() / step) * step;
     const double y0 = std::ceil(w.top() / step) * step;
     const int limit = 10000; // lines, whatever the window
