@@ -60,26 +60,33 @@ QTransform pictureToPlan(const Calibration& c) {
     return QTransform(a.real(), a.imag(), a.imag(), -a.real(), b.real(), b.imag());
 }
 
-MapBackground makeBackground(const QByteArray& bytes, const Calibration& calibration,
-                             double opacity, bool shown) {
+QImage decodePicture(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QByteArray format = reader.format();
     if (format != "png" && format != "jpeg" && format != "jpg") {
-        throw CalibrationError("Файл не является рисунком PNG или JPEG.");
+        throw CalibrationError("Файл не является рисунком PNG или JPEG: рисунок не загружен.");
     }
     // A scan of a plan is large, but a picture of more than 200 million pixels is a mistake.
     const QSize size = reader.size();
     if (size.isValid() && static_cast<double>(size.width()) * size.height() > 2.0e8) {
-        throw CalibrationError("Рисунок слишком велик (больше 200 миллионов точек).");
+        throw CalibrationError("Рисунок слишком велик (больше 200 миллионов точек): рисунок не "
+                               "загружен.");
     }
     QImage picture = reader.read();
     if (picture.isNull()) {
-        throw CalibrationError(
-            QStringLiteral("Рисунок не читается: %1.").arg(reader.errorString()).toStdString());
+        throw CalibrationError(QStringLiteral("Рисунок не читается (%1): рисунок не загружен.")
+                                   .arg(reader.errorString())
+                                   .toStdString());
     }
+    return picture;
+}
+
+MapBackground makeBackground(const QByteArray& bytes, const Calibration& calibration,
+                             double opacity, bool shown) {
+    QImage picture = decodePicture(bytes);
     MapBackground b;
     b.pictureToPlan = pictureToPlan(calibration);
     b.picture = std::move(picture);

@@ -36,6 +36,9 @@ public:
 // Throws CalibrationError.
 QTransform pictureToPlan(const Calibration& calibration);
 
+// The picture of a PNG or JPEG file's bytes. Throws CalibrationError for anything else.
+QImage decodePicture(const QByteArray& bytes);
+
 // A picture file's bytes as a background placed by the calibration. Throws CalibrationError
 // for bytes that are no PNG or JPEG picture and for points that cannot place it.
 MapBackground makeBackground(const QByteArray& bytes, const Calibration& calibration,

@@ -1,0 +1,453 @@
+#include "windows/map/PlanMapPage.h"
+
+#include "core/FileError.h"
+#include "core/NumberText.h"
+#include "data/Database.h"
+#include "data/PlanPicture.h"
+#include "map/MapStyle.h"
+#include "map/PictureRecord.h"
+#include "map/PlanMapRender.h"
+#include "ui/FileHandover.h"
+#include "ui/Messages.h"
+#include "windows/map/CalibrationDialog.h"
+#include "windows/map/PlanMapView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kelmo::map {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Карта плана местности");
+
+QString pressuresText(const QList<double>& values) {
+    QStringList parts;
+    for (const double v : values) {
+        parts << numtext::general(v);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+PlanMapPage::PlanMapPage(QWidget* parent)
+    : QWidget(parent)
+    , m_pressureValues(defaultPressuresKPa()) {
+    setObjectName(QStringLiteral("planMapPage"));
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+
+    bar->addWidget(new QLabel(QStringLiteral("Зоны:"), this));
+    m_criterion = new QComboBox(this);
+    m_criterion->setObjectName(QStringLiteral("cboCriterion"));
+    m_criterion->addItems({QStringLiteral("а) тяжёлые разрушения зданий, люди в зданиях"),
+                           QStringLiteral("б) полное разрушение промышленных зданий"),
+                           QStringLiteral("люди вне зданий")});
+    bar->addWidget(m_criterion);
+
+    bar->addWidget(new QLabel(QStringLiteral("Давления, кПа:"), this));
+    m_pressures = new QLineEdit(pressuresText(m_pressureValues), this);
+    m_pressures->setObjectName(QStringLiteral("txtPressures"));
+    m_pressures->setToolTip(QStringLiteral("Окружности избыточного давления: значения в кПа "
+                                           "через точку с запятой; Enter — показать"));
+    bar->addWidget(m_pressures, 1);
+
+    auto* fit = new QToolButton(this);
+    fit->setObjectName(QStringLiteral("cmdFit"));
+    fit->setText(QStringLiteral("Весь план"));
+    bar->addWidget(fit);
+
+    m_pictureButton = new QToolButton(this);
+    m_pictureButton->setObjectName(QStringLiteral("cmdPicture"));
+    m_pictureButton->setText(QStringLiteral("Рисунок"));
+    m_pictureButton->setPopupMode(QToolButton::InstantPopup);
+    auto* pictureMenu = new QMenu(m_pictureButton);
+    pictureMenu->addAction(QStringLiteral("Загрузить и привязать…"), this,
+                           &PlanMapPage::chooseBackgroundPicture);
+    pictureMenu->addAction(QStringLiteral("Изменить привязку…"), this, [this] {
+        if (!m_background) {
+            return;
+        }
+        CalibrationDialog dialog(m_background->picture, m_calibration, this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        try {
+            db::Connection c(m_connectionString);
+            if (const auto picture = db::readPlanPicture(c, m_plan)) {
+                setBackgroundPicture(picture->bytes, dialog.result());
+            }
+        } catch (const std::exception& e) {
+            ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
+        }
+    });
+    pictureMenu->addAction(QStringLiteral("Удалить рисунок"), this,
+                           &PlanMapPage::removeBackgroundPicture);
+    m_pictureButton->setMenu(pictureMenu);
+    bar->addWidget(m_pictureButton);
+    m_pictureShown = new QCheckBox(QStringLiteral("показать"), this);
+    m_pictureShown->setObjectName(QStringLiteral("chkPicture"));
+    m_pictureShown->setChecked(true);
+    bar->addWidget(m_pictureShown);
+    m_opacity = new QSlider(Qt::Horizontal, this);
+    m_opacity->setObjectName(QStringLiteral("sldOpacity"));
+    m_opacity->setRange(10, 100);
+    m_opacity->setValue(100);
+    m_opacity->setMaximumWidth(100);
+    m_opacity->setToolTip(QStringLiteral("Непрозрачность рисунка"));
+    bar->addWidget(m_opacity);
+
+    auto* exportButton = new QToolButton(this);
+    exportButton->setObjectName(QStringLiteral("cmdExport"));
+    exportButton->setText(QStringLiteral("Сохранить"));
+    exportButton->setPopupMode(QToolButton::InstantPopup);
+    auto* exportMenu = new QMenu(exportButton);
+    exportMenu->addAction(QStringLiteral("Рисунок PNG…"), this,
+                          [this] { exportWithDialog(Format::Png); });
+    exportMenu->addAction(QStringLiteral("Рисунок SVG…"), this,
+                          [this] { exportWithDialog(Format::Svg); });
+    exportMenu->addAction(QStringLiteral("Лист PDF…"), this,
+                          [this] { exportWithDialog(Format::Pdf); });
+    exportMenu->addAction(QStringLiteral("GeoJSON для ГИС и САПР…"), this,
+                          [this] { exportWithDialog(Format::GeoJson); });
+    exportButton->setMenu(exportMenu);
+    bar->addWidget(exportButton);
+
+    auto* print = new QToolButton(this);
+    print->setObjectName(QStringLiteral("cmdPrint"));
+    print->setText(QStringLiteral("Печать…"));
+    bar->addWidget(print);
+    layout->addLayout(bar);
+
+    m_view = new PlanMapView(this);
+    layout->addWidget(m_view, 1);
+
+    connect(m_criterion, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_view->setCriterion(static_cast<Criterion>(index + 1)); });
+    connect(m_pressures, &QLineEdit::editingFinished, this,
+            [this] { applyPressures(m_pressures->text()); });
+    connect(fit, &QToolButton::clicked, m_view, &PlanMapView::fitToPlan);
+    connect(m_pictureShown, &QCheckBox::toggled, this,
+            [this](bool on) { setBackgroundLook(on, m_opacity->value() / 100.0); });
+    connect(m_opacity, &QSlider::valueChanged, this,
+            [this](int value) { setBackgroundLook(m_pictureShown->isChecked(), value / 100.0); });
+    connect(print, &QToolButton::clicked, this, &PlanMapPage::printWithPreview);
+    showPictureState();
+}
+
+PlanMapPage::~PlanMapPage() = default;
+
+const PlanMapModel& PlanMapPage::model() const {
+    return m_view->model();
+}
+
+void PlanMapPage::setSituation(const QString& planName, const SituationResult& result,
+                               const ChargeInput& charge) {
+    m_planName = planName;
+    m_result = result;
+    m_charge = charge;
+    rebuild();
+}
+
+void PlanMapPage::setPlanDatabase(const QString& connectionString, int plan) {
+    m_connectionString = connectionString;
+    m_plan = plan;
+    m_background.reset();
+    m_calibration.reset();
+    if (plan > 0) {
+        try {
+            db::Connection c(connectionString);
+            if (const auto picture = db::readPlanPicture(c, plan)) {
+                m_calibration = calibrationOf(*picture);
+                m_background = backgroundOf(*picture);
+            }
+        } catch (const std::exception& e) {
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Рисунок плана не показан: %1").arg(QString::fromUtf8(e.what())));
+        }
+    }
+    rebuild();
+    showPictureState();
+}
+
+void PlanMapPage::rebuild() {
+    PlanMapModel model;
+    if (m_result) {
+        model = mapOfSituation(*m_result, m_charge, m_pressureValues);
+    }
+    model.planName = m_planName;
+    model.background = m_background;
+    m_view->setModel(std::move(model));
+}
+
+bool PlanMapPage::applyPressures(const QString& text) {
+    QList<double> values;
+    for (const QString& part : text.split(u';', Qt::SkipEmptyParts)) {
+        if (part.trimmed().isEmpty()) {
+            continue;
+        }
+        QString swapped = part.trimmed();
+        auto v = numtext::parse(swapped);
+        if (!v) {
+            swapped.replace(u',', u'.');
+            v = numtext::parse(swapped, QLocale::c());
+        }
+        if (!v || !(*v > 0)) {
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Давление «%1» — введите число больше 0 (кПа); "
+                                                 "значения разделяются точкой с запятой.")
+                                      .arg(part.trimmed()));
+            m_pressures->setFocus();
+            return false;
+        }
+        if (!values.contains(*v)) {
+            values << *v;
+        }
+    }
+    if (values == m_pressureValues) {
+        return true;
+    }
+    m_pressureValues = values;
+    rebuild();
+    return true;
+}
+
+bool PlanMapPage::setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration) {
+    MapBackground background;
+    try {
+        background = makeBackground(bytes, calibration, m_opacity->value() / 100.0,
+                                    m_pictureShown->isChecked());
+    } catch (const CalibrationError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
+        return false;
+    }
+    if (m_plan > 0) {
+        db::PlanPicture record;
+        record.bytes = bytes;
+        record.pixelX1 = calibration.first.pixel.x();
+        record.pixelY1 = calibration.first.pixel.y();
+        record.planX1 = calibration.first.plan.x();
+        record.planY1 = calibration.first.plan.y();
+        record.pixelX2 = calibration.second.pixel.x();
+        record.pixelY2 = calibration.second.pixel.y();
+        record.planX2 = calibration.second.plan.x();
+        record.planY2 = calibration.second.plan.y();
+        record.rotation = calibration.rotation;
+        record.opacity = background.opacity;
+        record.shown = background.visible;
+        try {
+            db::Connection c(m_connectionString);
+            db::storePlanPicture(c, m_plan, record);
+        } catch (const std::exception& e) {
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Рисунок не сохранён: %1").arg(QString::fromUtf8(e.what())));
+            return false;
+        }
+    }
+    m_background = std::move(background);
+    m_calibration = calibration;
+    rebuild();
+    showPictureState();
+    return true;
+}
+
+void PlanMapPage::chooseBackgroundPicture() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Рисунок плана местности"), QString(),
+                                     QStringLiteral("Рисунки (*.png *.jpg *.jpeg);;Все файлы (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Файл «%1» не открывается: %2")
+                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    QImage picture;
+    try {
+        picture = decodePicture(bytes);
+    } catch (const CalibrationError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
+        return;
+    }
+    CalibrationDialog dialog(picture, std::nullopt, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        setBackgroundPicture(bytes, dialog.result());
+    }
+}
+
+void PlanMapPage::setBackgroundLook(bool shown, double opacity) {
+    if (!m_background) {
+        return;
+    }
+    m_background->visible = shown;
+    m_background->opacity = opacity;
+    m_view->setBackgroundLook(shown, opacity);
+    if (m_plan > 0) {
+        try {
+            db::Connection c(m_connectionString);
+            db::setPlanPictureLook(c, m_plan, opacity, shown);
+        } catch (const std::exception&) {
+            // The look is a convenience: the map shows it even when the database is away.
+        }
+    }
+}
+
+void PlanMapPage::removeBackgroundPicture() {
+    if (!m_background) {
+        return;
+    }
+    if (m_plan > 0) {
+        try {
+            db::Connection c(m_connectionString);
+            db::removePlanPicture(c, m_plan);
+        } catch (const std::exception& e) {
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Рисунок не удалён: %1").arg(QString::fromUtf8(e.what())));
+            return;
+        }
+    }
+    m_background.reset();
+    m_calibration.reset();
+    rebuild();
+    showPictureState();
+}
+
+void PlanMapPage::showPictureState() {
+    const bool has = m_background.has_value();
+    m_pictureShown->setEnabled(has);
+    m_opacity->setEnabled(has);
+    m_pictureButton->setEnabled(m_plan > 0 || has);
+    if (has) {
+        const QSignalBlocker a(m_pictureShown);
+        const QSignalBlocker b(m_opacity);
+        m_pictureShown->setChecked(m_background->visible);
+        m_opacity->setValue(static_cast<int>(std::lround(m_background->opacity * 100)));
+    }
+}
+
+MapOptions PlanMapPage::exportOptions() const {
+    MapOptions o;
+    const PlanMapView::ExportView v = m_view->exportView();
+    o.criterion = v.criterion;
+    o.planWindow = v.planWindow;
+    return o;
+}
+
+void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Paper paper) const {
+    const PlanMapModel& m = model();
+    switch (format) {
+    case Format::Png:
+        exportMapPng(path, m, exportOptions(), pixels);
+        break;
+    case Format::Svg:
+        exportMapSvg(path, m, exportOptions(), pixels);
+        break;
+    case Format::Pdf:
+        exportMapPdf(path, m, exportOptions(), paper,
+                     QStringLiteral("План местности «%1»").arg(m.planName));
+        break;
+    case Format::GeoJson:
+        exportGeoJson(path, m);
+        break;
+    }
+}
+
+QImage PlanMapPage::reportPicture() const {
+    MapOptions o;
+    o.criterion = m_view->criterion();
+    return mapPicture(model(), o, QSizeF(170, 120));
+}
+
+void PlanMapPage::exportWithDialog(Format format) {
+    QSize pixels(1920, 1080);
+    Paper paper = Paper::A4;
+    QString name = m_planName.isEmpty() ? QStringLiteral("План") : m_planName;
+    QString filter;
+    switch (format) {
+    case Format::Png: {
+        const QStringList sizes{QStringLiteral("1920 × 1080"), QStringLiteral("2560 × 1440"),
+                                QStringLiteral("3840 × 2160"),
+                                QStringLiteral("3508 × 2480 (A4 при 300 dpi)"),
+                                QStringLiteral("4961 × 3508 (A3 при 300 dpi)")};
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(
+            this, kTitle, QStringLiteral("Размер рисунка, точек:"), sizes, 0, false, &ok);
+        if (!ok) {
+            return;
+        }
+        const QStringList wh = chosen.section(u' ', 0, 2).split(QStringLiteral(" × "));
+        pixels = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        name += QStringLiteral(".png");
+        filter = QStringLiteral("Рисунок PNG (*.png)");
+        break;
+    }
+    case Format::Svg:
+        name += QStringLiteral(".svg");
+        filter = QStringLiteral("Рисунок SVG (*.svg)");
+        break;
+    case Format::Pdf: {
+        bool ok = false;
+        const QString chosen =
+            QInputDialog::getItem(this, kTitle, QStringLiteral("Лист (альбомный):"),
+                                  {QStringLiteral("A4"), QStringLiteral("A3")}, 0, false, &ok);
+        if (!ok) {
+            return;
+        }
+        paper = chosen == QLatin1String("A3") ? Paper::A3 : Paper::A4;
+        name += QStringLiteral(".pdf");
+        filter = QStringLiteral("Документ PDF (*.pdf)");
+        break;
+    }
+    case Format::GeoJson:
+        name += QStringLiteral(".geojson");
+        filter = QStringLiteral("GeoJSON (*.geojson *.json)");
+        break;
+    }
+    ui::saveAndOpen(this, name, filter,
+                    [&](const QString& path) { exportTo(path, format, pixels, paper); });
+}
+
+void PlanMapPage::printOn(QPrinter& printer) const {
+    QPainter p(&printer);
+    if (!p.isActive()) {
+        return;
+    }
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    renderMapSheet(p, model(), QRectF(QPointF(0, 0), page.size()), printer.resolution() / 25.4,
+                   exportOptions(), QStringLiteral("План местности «%1»").arg(m_planName));
+}
+
+void PlanMapPage::printWithPreview() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* target) { printOn(*target); });
+    preview.exec();
+}
+
+} // namespace kelmo::map

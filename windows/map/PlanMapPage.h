@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/Situation.h"
+#include "map/Calibration.h"
+#include "map/MapExport.h"
+#include "map/PlanMapModel.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QComboBox;
+class QCheckBox;
+class QLineEdit;
+class QPainter;
+class QPrinter;
+class QSlider;
+class QToolButton;
+
+namespace kelmo::map {
+
+class PlanMapView;
+
+// The map page of the situation window: the map view with the criterion switch, the chosen
+// overpressures, the background picture (load and place, show, opacity), export to PNG, SVG,
+// PDF and GeoJSON, and print with a preview.
+class PlanMapPage final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PlanMapPage(QWidget* parent = nullptr);
+    ~PlanMapPage() override;
+
+    // The situation to show; its zones and pressure circles come from the zone calculation of
+    // the same charge. Throws what that calculation throws.
+    void setSituation(const QString& planName, const SituationResult& result,
+                      const ChargeInput& charge);
+
+    // Where the plan's picture is read from and stored; it is read at once. plan 0: none.
+    void setPlanDatabase(const QString& connectionString, int plan);
+
+    PlanMapView* view() const { return m_view; }
+    const PlanMapModel& model() const;
+
+    // The overpressures typed as "100; 53; 28"; false after a message when one is not a
+    // number above 0.
+    bool applyPressures(const QString& text);
+
+    // Stores the picture file placed by the calibration and shows it; false after a message
+    // (a picture that cannot be read, points that cannot place it), and nothing is stored.
+    bool setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration);
+    // Asks for a file and the two points, then as above.
+    void chooseBackgroundPicture();
+    // Shows or hides the picture and changes its opacity, and stores that.
+    void setBackgroundLook(bool shown, double opacity);
+    void removeBackgroundPicture();
+
+    // The export of what the view shows; throws FileError.
+    enum class Format { Png, Svg, Pdf, GeoJson };
+    void exportTo(const QString& path, Format format, QSize pixels = QSize(1920, 1080),
+                  Paper paper = Paper::A4) const;
+
+    // The options of an export: the criterion and the part of the plan in the view.
+    MapOptions exportOptions() const;
+
+    // The map for the Word report: 170 × 120 mm at 300 dpi, the whole plan, criterion shown.
+    QImage reportPicture() const;
+
+    // Prints on the printer's page with the scale stated.
+    void printOn(QPrinter& printer) const;
+
+private:
+    void rebuild();
+    void exportWithDialog(Format format);
+    void printWithPreview();
+    void showPictureState();
+
+    PlanMapView* m_view = nullptr;
+    QComboBox* m_criterion = nullptr;
+    QLineEdit* m_pressures = nullptr;
+    QCheckBox* m_pictureShown = nullptr;
+    QSlider* m_opacity = nullptr;
+    QToolButton* m_pictureButton = nullptr;
+
+    QString m_planName;
+    std::optional<SituationResult> m_result;
+    ChargeInput m_charge;
+    QList<double> m_pressureValues;
+    QString m_connectionString;
+    int m_plan = 0;
+    std::optional<MapBackground> m_background;
+    std::optional<Calibration> m_calibration;
+};
+
+} // namespace kelmo::map
