@@ -1,0 +1,589 @@
+// The plan map: where things land and in what colour, the circles' radii, the picture's
+// calibration and storage, the structures file, GeoJSON read back by Python, the exports and
+// the command line's map files.
+
+#include "core/FileError.h"
+#include "data/DatabaseFile.h"
+#include "data/PlanPicture.h"
+#include "data/SitePlan.h"
+#include "data/StructureImport.h"
+#include "engine/ZoneRun.h"
+#include "map/Calibration.h"
+#include "map/GeoJson.h"
+#include "map/MapExport.h"
+#include "map/MapStyle.h"
+#include "map/PlanMapRender.h"
+#include "tests/support/GuiTest.h"
+#include "windows/map/PlanMapPage.h"
+#include "windows/map/PlanMapView.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsPolygonItem>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kelmo;
+using namespace kelmo::map;
+
+namespace {
+
+QString connectionString(const QString& path) {
+    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
+}
+
+MapStructure square(int number, QRectF r, std::optional<int> degree) {
+    MapStructure s;
+    s.number = number;
+    s.type = QStringLiteral("Здания");
+    s.kind = QStringLiteral("Кирпичные");
+    s.outline << r.bottomLeft() << r.bottomRight() << r.topRight() << r.topLeft();
+    s.evaluated = true;
+    s.degree = degree;
+    return s;
+}
+
+// A plan of one 100 m square at the origin: drawn into 220 × 220 pixels with the 5 % margin
+// it takes 2 pixels a metre, plan (0, 0) at pixel (10, 210).
+PlanMapModel oneSquare(std::optional<int> degree) {
+    PlanMapModel m;
+    m.structures.push_back(square(1, QRectF(0, 0, 100, 100), degree));
+    return m;
+}
+
+QByteArray pngBytes(QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+StructureRecord record(int number, StructureOutline outline, bool readable = true) {
+    StructureRecord r;
+    r.number = number;
+    r.type = "Здания";
+    r.kind = "Кирпичные";
+    r.outline = outline;
+    r.outlineUnreadable = !readable;
+    r.thresholds = {10, 20, 30, 40};
+    return r;
+}
+
+StructureOutline box(double x0, double y0, double x1, double y1) {
+    return {PlanPoint{x0, y0}, PlanPoint{x1, y0}, PlanPoint{x1, y1}, PlanPoint{x0, y1}};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::optional<int>)
+Q_DECLARE_METATYPE(kelmo::map::Calibration)
+
+namespace {
+
+const char* const kType = "Производственные, административные и жилые здания";
+const char* const kKind = "Здания с легким металлическим каркасом и бескаркасной конструкции";
+
+} // namespace
+
+class tst_map final : public test::GuiTest {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_db;
+    int m_plan = 0;
+
+    std::unique_ptr<db::Connection> connect() {
+        return std::make_unique<db::Connection>(connectionString(m_db));
+    }
+
+private slots:
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::Russian));
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init() {
+        startRecording();
+        static int count = 0;
+        m_db = m_dir.filePath(QStringLiteral("map%1.db").arg(++count));
+        db::createDatabaseFile(m_db, false);
+        auto c = connect();
+        m_plan = db::createPlan(*c, QStringLiteral("Склад"));
+    }
+
+    void cleanup() { stopRecording(); }
+
+    // ---- The drawing ----
+
+    void structureLandsInItsPlaceAndColour_data() {
+        QTest::addColumn<std::optional<int>>("degree");
+        QTest::newRow("нет") << std::optional<int>(0);
+        QTest::newRow("слабое") << std::optional<int>(1);
+        QTest::newRow("среднее") << std::optional<int>(2);
+        QTest::newRow("сильное") << std::optional<int>(3);
+        QTest::newRow("полное") << std::optional<int>(4);
+        QTest::newRow("не определена") << std::optional<int>();
+    }
+    void structureLandsInItsPlaceAndColour() {
+        QFETCH(std::optional<int>, degree);
+        MapOptions o;
+        o.grid = o.legend = o.scaleBar = o.labels = false;
+        const QImage image = renderPlanMapImage(oneSquare(degree), QSize(220, 220), o);
+        // Plan (5, 95), near the top left corner inside the square, is pixel (20, 20).
+        QCOMPARE(image.pixelColor(20, 20), degreeColour(degree));
+        QCOMPARE(image.pixelColor(200, 200), degreeColour(degree));
+        // Just outside the square: left of x = 0 and below y = 0.
+        QCOMPARE(image.pixelColor(5, 110), QColor(Qt::white));
+        QCOMPARE(image.pixelColor(110, 215), QColor(Qt::white));
+    }
+
+    void degreesHaveDistinctColours() {
+        QSet<QRgb> colours;
+        for (int d = 0; d < 5; ++d) {
+            colours.insert(degreeColour(d).rgb());
+        }
+        colours.insert(degreeColour(std::nullopt).rgb());
+        QCOMPARE(colours.size(), 6);
+    }
+
+    void viewPutsPlanYUpAndCirclesAtTheirRadii() {
+        PlanMapModel m = oneSquare(3);
+        m.structures.push_back(square(2, QRectF(300, 0, 20, 20), 1));
+        m.charge = QPointF(200, 50);
+        m.hasZones = true;
+        m.zoneRadii[0] = {10, 20, 30, 40};
+        m.zoneRadii[1] = {5, 15, 25, 35};
+        m.zoneRadii[2] = {0, 12, 22, 32};
+        m.pressures = {{100, 8}, {3, 0}};
+        PlanMapView view;
+        view.setLegendShown(false);
+        view.resize(800, 600);
+        view.setModel(m, true);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.fitToPlan();
+
+        // North is up: a higher y is nearer the top of the screen.
+        const QPoint high = view.mapFromScene(QPointF(5, 95));
+        const QPoint low = view.mapFromScene(QPointF(5, 5));
+        QVERIFY(high.y() < low.y());
+        QCOMPARE(high.x(), low.x());
+        const QImage shot = view.viewport()->grab().toImage();
+        QCOMPARE(shot.pixelColor(high), degreeColour(3));
+        QCOMPARE(shot.pixelColor(view.mapFromScene(QPointF(302, 2))), degreeColour(1));
+        QVERIFY(view.structureItem(1)->toolTip().contains(QStringLiteral("сильное")));
+
+        const auto radiusOf = [](QGraphicsEllipseItem* item) {
+            return item ? item->rect().width() / 2 : -1.0;
+        };
+        const auto centreOf = [](QGraphicsEllipseItem* item) {
+            return item->rect().center();
+        };
+        for (int k = 1; k <= 4; ++k) {
+            QCOMPARE(radiusOf(view.zoneItem(k)), m.zoneRadii[0][static_cast<std::size_t>(k - 1)]);
+            QCOMPARE(centreOf(view.zoneItem(k)), QPointF(200, 50));
+        }
+        QCOMPARE(radiusOf(view.pressureItem(100)), 8.0);
+        QVERIFY(!view.pressureItem(3)); // never reached: no circle
+
+        view.setCriterion(Criterion::People);
+        QVERIFY(!view.zoneItem(1)); // the run never reached zone 1's boundary
+        QCOMPARE(radiusOf(view.zoneItem(4)), 32.0);
+
+        // The view stays where the user left it when hidden and shown again.
+        view.scale(2, 2);
+        const QTransform before = view.transform();
+        view.hide();
+        view.show();
+        QCOMPARE(view.transform(), before);
+        view.setModel(m); // a new result keeps the view too
+        QCOMPARE(view.transform(), before);
+    }
+
+    void pressureRadiiAgreeWithTheRunsOwnLevels() {
+        auto run = std::make_unique<CalcState>();
+        run->setParameters(CalcParameters::loadValues());
+        ChargeInput charge;
+        charge.chargeMassKg = 1000;
+        charge.placement = Placement::Air;
+        RunZoneCalculation(*run, charge);
+        QCOMPARE(pressureRadius(*run, 100), run->gRadiiKPa[1]);
+        QCOMPARE(pressureRadius(*run, 53), run->gRadius53kPa);
+        QCOMPARE(pressureRadius(*run, 28), run->gRadius28kPa);
+        QCOMPARE(pressureRadius(*run, 12), run->gRadius12kPa);
+        QCOMPARE(pressureRadius(*run, 3), run->gRadiiKPa[9]);
+        QCOMPARE(pressureRadius(*run, 1.0e9), 0.0); // never reached
+    }
+
+    void situationMapCarriesDegreesAndZones() {
+        ChargeInput charge;
+        charge.chargeMassKg = 500;
+        const std::vector<StructureRecord> structures{record(1, box(5, -5, 15, 5)),
+                                                      record(2, box(0, 0, 0, 0), false),
+                                                      record(3, box(400, 0, 410, 10))};
+        const SituationResult result =
+            evaluateSituation(charge, PlanPoint{0, 0}, structures, [](float) { return 50.0; });
+        const PlanMapModel m = mapOfSituation(result, charge);
+        QCOMPARE(m.structures.size(), std::size_t(2)); // unreadable corners are not drawn
+        QCOMPARE(m.structures[0].number, 1);
+        QCOMPARE(m.structures[0].degree, std::optional<int>(4));
+        QCOMPARE(m.structures[1].degree, std::optional<int>(0));
+        auto run = std::make_unique<CalcState>();
+        run->setParameters(CalcParameters::loadValues());
+        RunZoneCalculation(*run, charge);
+        for (int j = 1; j <= 3; ++j) {
+            for (int k = 1; k <= 4; ++k) {
+                QCOMPARE(m.zoneRadius(static_cast<Criterion>(j), k),
+                         static_cast<double>(run->gZoneRadii(k, j)));
+            }
+        }
+        QCOMPARE(m.pressures.size(), std::size_t(6));
+        QVERIFY(m.bounds(Criterion::Heavy).contains(QPointF(405, 5)));
+    }
+
+    // ---- Calibration of the picture ----
+
+    void calibration_data() {
+        QTest::addColumn<QPointF>("pixel1");
+        QTest::addColumn<QPointF>("plan1");
+        QTest::addColumn<QPointF>("pixel2");
+        QTest::addColumn<QPointF>("plan2");
+        QTest::addColumn<bool>("rotation");
+        QTest::addColumn<QPointF>("pixel");
+        QTest::addColumn<QPointF>("expected");
+        // 2 pixels a metre, picture y down, plan y up.
+        QTest::newRow("scale and offset")
+            << QPointF(0, 0) << QPointF(100, 200) << QPointF(200, 0) << QPointF(200, 200) << false
+            << QPointF(100, 100) << QPointF(150, 150);
+        QTest::newRow("points on a diagonal")
+            << QPointF(10, 10) << QPointF(0, 0) << QPointF(110, 110) << QPointF(50, -50) << false
+            << QPointF(60, 60) << QPointF(25, -25);
+        // The picture's x axis points north on the plan.
+        QTest::newRow("turned a quarter")
+            << QPointF(0, 0) << QPointF(0, 0) << QPointF(100, 0) << QPointF(0, 100) << true
+            << QPointF(0, 100) << QPointF(100, 0);
+        QTest::newRow("rotation asked, none needed")
+            << QPointF(0, 0) << QPointF(100, 200) << QPointF(200, 0) << QPointF(200, 200) << true
+            << QPointF(100, 100) << QPointF(150, 150);
+    }
+    void calibration() {
+        QFETCH(QPointF, pixel1);
+        QFETCH(QPointF, plan1);
+        QFETCH(QPointF, pixel2);
+        QFETCH(QPointF, plan2);
+        QFETCH(bool, rotation);
+        QFETCH(QPointF, pixel);
+        QFETCH(QPointF, expected);
+        const QTransform t = pictureToPlan({{pixel1, plan1}, {pixel2, plan2}, rotation});
+        const QPointF got = t.map(pixel);
+        QVERIFY2(QLineF(got, expected).length() < 1e-9,
+                 qPrintable(QStringLiteral("(%1, %2)").arg(got.x()).arg(got.y())));
+        QVERIFY(QLineF(t.map(pixel1), plan1).length() < 1e-9);
+    }
+
+    void calibrationRefusesPointsThatCannotPlaceAPicture_data() {
+        QTest::addColumn<Calibration>("calibration");
+        QTest::newRow("same pixel twice")
+            << Calibration{{QPointF(5, 5), QPointF(0, 0)}, {QPointF(5, 5), QPointF(10, 0)}, false};
+        QTest::newRow("same plan point twice")
+            << Calibration{{QPointF(0, 0), QPointF(3, 3)}, {QPointF(50, 5), QPointF(3, 3)}, true};
+        QTest::newRow("not a number") << Calibration{
+            {QPointF(0, 0), QPointF(qQNaN(), 0)}, {QPointF(5, 5), QPointF(1, 1)}, false};
+    }
+    void calibrationRefusesPointsThatCannotPlaceAPicture() {
+        QFETCH(Calibration, calibration);
+        QVERIFY_THROWS_EXCEPTION(CalibrationError, pictureToPlan(calibration));
+    }
+
+    // ---- The picture stored with the plan ----
+
+    void pictureIsStoredAndReadBack() {
+        const QByteArray bytes = pngBytes(QSize(40, 30), Qt::blue);
+        {
+            PlanMapPage page;
+            page.setPlanDatabase(connectionString(m_db), m_plan);
+            const Calibration c{
+                {QPointF(0, 0), QPointF(0, 30)}, {QPointF(40, 0), QPointF(40, 30)}, false};
+            QVERIFY(page.setBackgroundPicture(bytes, c));
+            page.setBackgroundLook(false, 0.4);
+        }
+        PlanMapPage again;
+        again.setPlanDatabase(connectionString(m_db), m_plan);
+        QVERIFY(again.model().background);
+        const MapBackground& b = *again.model().background;
+        QCOMPARE(b.picture.size(), QSize(40, 30));
+        QCOMPARE(b.pictureToPlan.map(QPointF(40, 30)), QPointF(40, 0));
+        QVERIFY(!b.visible);
+        QCOMPARE(b.opacity, 0.4);
+        QCOMPARE(messages().count(), 0);
+
+        // Deleting the plan takes its picture along.
+        auto c = connect();
+        db::deletePlan(*c, m_plan);
+        QVERIFY(!db::readPlanPicture(*c, m_plan));
+    }
+
+    void badPictureOrPointsStoreNothing_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Calibration>("calibration");
+        QTest::addColumn<QString>("message");
+        const Calibration good{
+            {QPointF(0, 0), QPointF(0, 0)}, {QPointF(10, 0), QPointF(5, 0)}, false};
+        QTest::newRow("not a picture") << QByteArray("GIF89a не рисунок") << good
+                                       << QStringLiteral("не является рисунком PNG или JPEG");
+        QTest::newRow("cut off PNG")
+            << pngBytes(QSize(64, 64), Qt::red).left(60) << good << QStringLiteral("не читается");
+        QTest::newRow("identical points")
+            << pngBytes(QSize(8, 8), Qt::red)
+            << Calibration{{QPointF(2, 2), QPointF(0, 0)}, {QPointF(2, 2), QPointF(5, 0)}, false}
+            << QStringLiteral("в одном месте рисунка");
+    }
+    void badPictureOrPointsStoreNothing() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Calibration, calibration);
+        QFETCH(QString, message);
+        PlanMapPage page;
+        page.setPlanDatabase(connectionString(m_db), m_plan);
+        QVERIFY(!page.setBackgroundPicture(bytes, calibration));
+        QCOMPARE(messages().count(), 1);
+        QVERIFY2(messages().last().text.contains(message), qPrintable(messages().last().text));
+        auto c = connect();
+        QVERIFY(!db::readPlanPicture(*c, m_plan));
+        QVERIFY(!page.model().background);
+    }
+
+    void databaseWithoutThePictureTableGetsIt() {
+        {
+            auto c = connect();
+            c->exec(QStringLiteral("DROP TABLE PlanPicture"));
+            QVERIFY(!db::readPlanPicture(*c, m_plan)); // an older database reads as "no picture"
+        }
+        PlanMapPage page;
+        page.setPlanDatabase(connectionString(m_db), m_plan);
+        QVERIFY(page.setBackgroundPicture(
+            pngBytes(QSize(8, 8), Qt::green),
+            {{QPointF(0, 0), QPointF(0, 0)}, {QPointF(8, 0), QPointF(8, 0)}, false}));
+        auto c = connect();
+        QVERIFY(db::readPlanPicture(*c, m_plan));
+    }
+
+    // ---- Structures from a file ----
+
+    void importOfAGoodFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray t = QByteArray(kType);
+        const QByteArray k = QByteArray(kKind);
+        QTest::newRow("semicolons, decimal commas, header, BOM")
+            << QByteArray("\xEF\xBB\xBFномер;тип;вид;этажей;сотрудников;x1;y1;x2;y2;x3;y3;x4;y4\r\n"
+                          "2;" +
+                          t + ";" + k +
+                          ";3;12;10,5;0;20;0;20;10;10,5;10\r\n"
+                          "1;" +
+                          t + ";" + k + ";1;0;-5;-5;0;-5;0;0;-5;0\r\n\r\n");
+        QTest::newRow("commas, decimal points, quotes")
+            << QByteArray("1,\"" + t + "\",\"" + k +
+                          "\",1,0,-5,-5,0,-5,0,0,-5,0\n"
+                          "2,\"" +
+                          t + "\",\"" + k + "\",3,12,\"10,5\",0,20,0,20,10,10.5,10\n");
+    }
+    void importOfAGoodFile() {
+        QFETCH(QByteArray, file);
+        auto c = connect();
+        db::StructureRecord existing;
+        existing.plan = m_plan;
+        existing.number = 1;
+        existing.type = QString::fromUtf8(kType);
+        existing.kind = QString::fromUtf8(kKind);
+        existing.corners = {"0", "0", "1", "0", "1", "1", "0", "1"};
+        db::addStructure(*c, existing);
+
+        const db::StructureImport result = db::importStructures(*c, m_plan, file);
+        QVERIFY2(result.refused.isEmpty(), qPrintable(db::refusalReport(result.refused)));
+        QCOMPARE(result.firstNumber, 2); // after the structure the plan had
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 3);
+        // In the order of the file's numbers.
+        const auto first = db::readStructure(*c, m_plan, 2);
+        const auto second = db::readStructure(*c, m_plan, 3);
+        QCOMPARE(first->corners[0], QStringLiteral("-5"));
+        QCOMPARE(second->corners[0], QStringLiteral("10.5"));
+        QCOMPARE(second->staff, QStringLiteral("12"));
+        QCOMPARE(second->storeys, QStringLiteral("3"));
+        // The kind's pressures are the middle of its ranges, as the editor sets them.
+        QCOMPARE(second->pressure, (std::array<int, 4>{15, 25, 40, 60}));
+    }
+
+    void importRefusesBadLinesAndStoresNothing() {
+        const QByteArray t = QByteArray(kType);
+        const QByteArray k = QByteArray(kKind);
+        const QByteArray good = ";" + t + ";" + k + ";1;2;0;0;1;0;1;1;0;1\n";
+        const QByteArray file = "1" + good +                                      // line 1
+                                "2;" + t + ";" + k + ";1;2;0;0;1;0;1;1;0\n" +     // 2: 12 fields
+                                "x" + good +                                      // 3: number
+                                "4;Замки;" + k + ";1;2;0;0;1;0;1;1;0;1\n" +       // 4: type
+                                "1" + good +                                      // 5: repeated
+                                "6;" + t + ";" + k + ";1;-2;0;0;1;0;1;1;0;1\n" +  // 6: staff
+                                "7;" + t + ";" + k + ";1;2;0;0;1;0;1;1;0;abc\n" + // 7: Y4
+                                "8;" + t + ";Шалаш;1;2;0;0;1;0;1;1;0;1\n" +       // 8: kind
+                                "9;\"" + t + ";" + k + ";1;2;0;0;1;0;1;1;0;1\n";  // 9: quote
+        auto c = connect();
+        const db::StructureImport result = db::importStructures(*c, m_plan, file);
+        QList<int> lines;
+        for (const db::RefusedLine& r : result.refused) {
+            lines << r.line;
+        }
+        QCOMPARE(lines, (QList<int>{2, 3, 4, 5, 6, 7, 8, 9}));
+        QVERIFY(result.refused[3].reason.contains(QStringLiteral("строке 1")));
+        QVERIFY(result.refused[5].reason.contains(QStringLiteral("Y4")));
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 0); // nothing stored
+        QVERIFY(db::refusalReport(result.refused).startsWith(QStringLiteral("строка 2: ")));
+    }
+
+    void importRefusesAFileThatIsNotUtf8() {
+        auto c = connect();
+        const db::StructureImport result = db::importStructures(
+            *c, m_plan, QByteArray("1;\xc7\xe4\xe0\xed\xe8\xff;x;1;1;0;0;1;0;1;1;0;1\n"));
+        QCOMPARE(result.refused.size(), 1);
+        QVERIFY(result.refused[0].reason.contains(QStringLiteral("UTF-8")));
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 0);
+    }
+
+    // ---- GeoJSON, exports, command line ----
+
+    void geoJsonReadsBackInPython() {
+        if (QString(KELMO_PYTHON).isEmpty()) {
+            QSKIP("python3 is not installed");
+        }
+        ChargeInput charge;
+        charge.chargeMassKg = 200;
+        const SituationResult result = evaluateSituation(
+            charge, PlanPoint{1, 2}, {record(1, box(5, -5, 15, 5)), record(2, box(30, 30, 45, 38))},
+            [](float) { return 10.0; });
+        PlanMapModel m = mapOfSituation(result, charge, {100, 3, 1.0e9});
+        m.planName = QStringLiteral("Склад №1");
+        const QString path = m_dir.filePath(QStringLiteral("plan.geojson"));
+        exportGeoJson(path, m);
+        int zones = 0;
+        for (int j = 1; j <= 3; ++j) {
+            for (int k = 1; k <= 4; ++k) {
+                zones += m.zoneRadius(static_cast<Criterion>(j), k) > 0 ? 1 : 0;
+            }
+        }
+        const QString script = QStringLiteral(R"(
+import json, sys
+d = json.load(open(sys.argv[1], encoding='utf-8'))
+assert d['type'] == 'FeatureCollection' and d['name'] == 'Склад №1'
+kinds = {}
+for f in d['features']:
+    kinds.setdefault(f['properties']['feature'], []).append(f)
+    g = f['geometry']
+    if g['type'] == 'Polygon':
+        for ring in g['coordinates']:
+            assert ring[0] == ring[-1], 'ring not closed'
+            assert len(ring) >= 4
+s = kinds['structure']
+assert [f['properties']['number'] for f in s] == [1, 2]
+assert s[0]['geometry']['coordinates'][0][:4] == [[5, -5], [15, -5], [15, 5], [5, 5]]
+assert s[0]['properties']['degree'] == 4 and s[0]['properties']['degreeName'] == 'полное'
+assert kinds['charge'][0]['geometry'] == {'type': 'Point', 'coordinates': [1, 2]}
+print(len(kinds['zone']), len(kinds['pressure']))
+)");
+        QProcess python;
+        python.start(QStringLiteral(KELMO_PYTHON), {QStringLiteral("-c"), script, path});
+        QVERIFY(python.waitForFinished(30000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        // Every zone boundary of the three criteria, and the two pressures that were reached.
+        QCOMPARE(python.readAllStandardOutput().trimmed(),
+                 QStringLiteral("%1 2").arg(zones).toUtf8());
+    }
+
+    void exportsWriteTheirFormatsAndKeepTheOldFileOnFailure() {
+        PlanMapModel m = oneSquare(2);
+        m.charge = QPointF(-20, 50);
+        const QString png = m_dir.filePath(QStringLiteral("map.png"));
+        const QString svg = m_dir.filePath(QStringLiteral("map.svg"));
+        const QString pdf = m_dir.filePath(QStringLiteral("map.pdf"));
+        exportMapPng(png, m, {}, QSize(640, 480));
+        exportMapSvg(svg, m, {}, QSize(640, 480));
+        exportMapPdf(pdf, m, {}, Paper::A3, QStringLiteral("План"));
+        QCOMPARE(QImage(png).size(), QSize(640, 480));
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QVERIFY(svgFile.readAll().contains("<svg"));
+        QFile pdfFile(pdf);
+        QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+        QVERIFY(pdfFile.read(5) == "%PDF-");
+        pdfFile.close();
+
+        // A size nobody can draw: a message, and the picture already there stays.
+        const QByteArray before = [&] {
+            QFile f(png);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        QVERIFY_THROWS_EXCEPTION(FileError, exportMapPng(png, m, {}, QSize(0, 480)));
+        QFile after(png);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), before);
+        QVERIFY_THROWS_EXCEPTION(
+            FileError,
+            exportMapSvg(m_dir.filePath(QStringLiteral("нет/map.svg")), m, {}, QSize(64, 64)));
+    }
+
+    void sheetStatesARoundScale() {
+        PlanMapModel m = oneSquare(1);
+        QImage page(QSize(2970, 2100), QImage::Format_RGB32); // A4 landscape at 10 units a mm
+        QPainter p(&page);
+        const double denominator =
+            renderMapSheet(p, m, QRectF(0, 0, 2970, 2100), 10, {}, QStringLiteral("План"));
+        p.end();
+        // 110 m of plan over about 170 mm of map: 1:647 rounds up to 1:1000.
+        QCOMPARE(denominator, 1000.0);
+        QCOMPARE(roundScaleDenominator(2001), 2500.0);
+        QCOMPARE(roundScaleDenominator(500), 500.0);
+    }
+
+    void commandLineWritesTheMapFiles() {
+        auto c = connect();
+        db::StructureRecord s;
+        s.plan = m_plan;
+        s.number = 1;
+        s.type = QString::fromUtf8(kType);
+        s.kind = QString::fromUtf8(kKind);
+        s.staff = QStringLiteral("5");
+        s.corners = {"10", "0", "20", "0", "20", "10", "10", "10"};
+        db::addStructure(*c, s);
+        const QString svg = m_dir.filePath(QStringLiteral("cli.svg"));
+        const QString geojson = m_dir.filePath(QStringLiteral("cli.geojson"));
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(KELMO_CALC_PATH),
+                  {QStringLiteral("situation"), QStringLiteral("--db"), m_db,
+                   QStringLiteral("--plan"), QStringLiteral("Склад"), QStringLiteral("--mass"),
+                   QStringLiteral("100"), QStringLiteral("--x"), QStringLiteral("0"),
+                   QStringLiteral("--y"), QStringLiteral("0"), QStringLiteral("--svg"), svg,
+                   QStringLiteral("--geojson"), geojson});
+        QVERIFY(cli.waitForFinished(60000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        QVERIFY(cli.readAllStandardOutput().contains("\"structures\""));
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QVERIFY(svgFile.readAll().contains("<svg"));
+        QFile json(geojson);
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        QVERIFY(json.readAll().contains("FeatureCollection"));
+    }
+};
+
+QTEST_MAIN(tst_map)
+#include "tst_map.moc"
