@@ -16,6 +16,7 @@
 #include "tests/support/GuiTest.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
+#include "windows/plan/frmPlan.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -454,6 +455,48 @@ private slots:
         QCOMPARE(result.refused.size(), 1);
         QVERIFY(result.refused[0].reason.contains(QStringLiteral("UTF-8")));
         QCOMPARE(db::lastStructureNumber(*c, m_plan), 0);
+    }
+
+    void planWindowMapFollowsTheEditing() {
+        plan::PlanSession session;
+        session.connectionString = connectionString(m_db);
+        session.gPlanNum = m_plan;
+        plan::frmPlan window(session);
+        window.showPlanAreas();
+        QVERIFY(window.planMap()->model().structures.empty());
+
+        const QByteArray t = QByteArray(kType);
+        const QByteArray k = QByteArray(kKind);
+        const QString good = m_dir.filePath(QStringLiteral("good.csv"));
+        QFile file(good);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("1;" + t + ";" + k + ";1;4;0;0;10;0;10;10;0;10\n2;" + t + ";" + k +
+                   ";2;8;20;0;30;0;30;10;20;10\n");
+        file.close();
+        QVERIFY(window.importStructuresFile(good));
+        QCOMPARE(messages().last().text, QStringLiteral("Добавлено сооружений: 2 (№1–№2)."));
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(2));
+        QVERIFY(window.planMap()->structureItem(2));
+
+        // The charge appears once both of its fields are numbers.
+        type(&window, "Text16", QString());
+        QVERIFY(!window.planMap()->model().charge);
+        type(&window, "Text15", QStringLiteral("5,5"));
+        type(&window, "Text16", QStringLiteral("абв"));
+        QVERIFY(!window.planMap()->model().charge);
+        type(&window, "Text16", QStringLiteral("-3"));
+        QCOMPARE(window.planMap()->model().charge, std::optional<QPointF>(QPointF(5.5, -3)));
+
+        const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
+        QFile badFile(bad);
+        QVERIFY(badFile.open(QIODevice::WriteOnly));
+        badFile.write("1;" + t + ";" + k + ";1;4;0;0;10;0;10;10;0;10\n2;" + t + ";" + k + ";2\n");
+        badFile.close();
+        QVERIFY(!window.importStructuresFile(bad));
+        QVERIFY(messages().last().text.contains(QStringLiteral("строка 2: 4 полей вместо 13")));
+        auto c = connect();
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 2);
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(2));
     }
 
     // ---- GeoJSON, exports, command line ----

@@ -1,5 +1,13 @@
 #include "windows/plan/frmPlan.h"
 
+#include "map/PlanMapModel.h"
+
+#include "windows/map/PlanMapView.h"
+
+#include "data/SituationPlan.h"
+
+#include "data/StructureImport.h"
+
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "data/ExplosiveCatalogue.h"
@@ -8,7 +16,11 @@
 
 #include "ui_frmPlan.h"
 
+#include <QDir>
+#include <QDockWidget>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QPainter>
 #include <QSignalBlocker>
 
@@ -161,6 +173,35 @@ frmPlan::frmPlan(PlanSession& session, QWidget* parent)
     connect(m_ui->mnuSozdPM, &QAction::triggered, this, &frmPlan::createPlanRequested);
     connect(m_ui->mnuViborPM, &QAction::triggered, this, &frmPlan::choosePlanRequested);
     connect(m_ui->mnuDelPM, &QAction::triggered, this, &frmPlan::deleteCurrentPlan);
+
+    // The map of the plan as it is edited, beside the editor.
+    m_map = new map::PlanMapView(this);
+    m_map->setLegendShown(false);
+    m_mapDock = new QDockWidget(QStringLiteral("Карта плана"), this);
+    m_mapDock->setObjectName(QStringLiteral("dockMap"));
+    m_mapDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_mapDock->setWidget(m_map);
+    addDockWidget(Qt::RightDockWidgetArea, m_mapDock);
+    m_mapDock->setVisible(false);
+    connect(m_ui->Text15, &QLineEdit::textChanged, this, &frmPlan::showMapCharge);
+    connect(m_ui->Text16, &QLineEdit::textChanged, this, &frmPlan::showMapCharge);
+    auto* importCsv = new QAction(QStringLiteral("Импорт сооружений из CSV…"), this);
+    importCsv->setObjectName(QStringLiteral("mnuImportCsv"));
+    m_ui->mnuFile->addAction(importCsv);
+    connect(importCsv, &QAction::triggered, this, [this] {
+        if (!m_planShown || m_session.gPlanNum == 0) {
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Сначала создайте или выберите план местности "
+                                                 "(объекта)."));
+            return;
+        }
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Сооружения из файла CSV"), QString(),
+                                         QStringLiteral("Файлы CSV (*.csv *.txt);;Все файлы (*)"));
+        if (!path.isEmpty()) {
+            importStructuresFile(path);
+        }
+    });
 
     load();
 }
@@ -336,6 +377,8 @@ void frmPlan::showPlanAreas() {
     m_ui->cmdNazad->setVisible(true);
     m_ui->cmdVihod->setVisible(true);
     m_planShown = true;
+    m_mapDock->setVisible(true);
+    refreshMap();
 }
 
 void frmPlan::hidePlanAreas() {
@@ -344,6 +387,8 @@ void frmPlan::hidePlanAreas() {
     m_ui->Frame4->setVisible(false);
     m_ui->cmdRasch->setVisible(false);
     m_planShown = false;
+    m_mapDock->setVisible(false);
+    m_mapStructures.clear();
 }
 
 void frmPlan::resetStructureArea() {
@@ -586,6 +631,7 @@ bool frmPlan::addStructure() {
     m_session.gStructureNum = number;
     m_ui->cmdMaxN->setEnabled(true);
     showStructure();
+    refreshMap();
     return true;
 }
 
@@ -611,6 +657,7 @@ bool frmPlan::changeStructure() {
     }
     setShowingState(m_session.gStructureNum);
     showStructure();
+    refreshMap();
     return true;
 }
 
@@ -638,6 +685,7 @@ bool frmPlan::deleteStructure() {
         // The last structure went: stepping on would leave a gap in the numbers.
         m_ui->cmdMaxN->setEnabled(false);
     }
+    refreshMap();
     return true;
 }
 
@@ -649,6 +697,74 @@ void frmPlan::refreshAfterConflict() {
     }
     setOfferingState(m_session.gStructureNum);
     m_ui->cmdMaxN->setEnabled(false);
+}
+
+// ---- The map and the structures file ----
+
+void frmPlan::refreshMap() {
+    m_mapStructures.clear();
+    if (!m_planShown || m_session.gPlanNum == 0) {
+        showMapCharge();
+        return;
+    }
+    try {
+        db::Connection c(m_session.connectionString);
+        for (const db::PlanEntry& plan : db::listPlans(c)) {
+            if (plan.number == m_session.gPlanNum) {
+                m_mapStructures = loadSituationPlan(c, plan.name).structures;
+                break;
+            }
+        }
+    } catch (const Error&) {
+        // The map is a view of the plan: the editor's own actions report database trouble.
+    }
+    showMapCharge();
+}
+
+void frmPlan::showMapCharge() {
+    std::optional<PlanPoint> charge;
+    const auto x = coordinate(m_ui->Text15->text());
+    const auto y = coordinate(m_ui->Text16->text());
+    if (x && y) {
+        charge = PlanPoint{*x, *y};
+    }
+    m_map->setModel(map::mapOfStructures(m_mapStructures, charge));
+}
+
+bool frmPlan::importStructuresFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Файл «%1» не открывается: %2")
+                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    db::StructureImport result;
+    try {
+        db::Connection c(m_session.connectionString);
+        result = db::importStructures(c, m_session.gPlanNum, bytes);
+    } catch (const Error& e) {
+        reportError(QStringLiteral("Сооружения не добавлены."), e);
+        return false;
+    }
+    if (!result.refused.isEmpty()) {
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Сооружения из файла не добавлены: в нём есть "
+                                             "строки, которые нельзя принять. Исправьте их и "
+                                             "повторите импорт.\n\n%1")
+                                  .arg(db::refusalReport(result.refused)));
+        return false;
+    }
+    const int last = result.firstNumber + static_cast<int>(result.records.size()) - 1;
+    ui::Messages::info(this, kTitle,
+                       QStringLiteral("Добавлено сооружений: %1 (№%2–№%3).")
+                           .arg(result.records.size())
+                           .arg(result.firstNumber)
+                           .arg(last));
+    m_ui->cmdMaxN->setEnabled(true);
+    refreshMap();
+    return true;
 }
 
 } // namespace kelmo::plan

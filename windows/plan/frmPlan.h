@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/SitePlan.h"
+#include "engine/Situation.h"
 #include "windows/plan/PlanSession.h"
 
 #include <QList>
@@ -8,15 +9,21 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace Ui {
 class frmPlan;
 }
 
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QScrollBar;
+
+namespace kelmo::map {
+class PlanMapView;
+}
 
 namespace kelmo::plan {
 
@@ -42,6 +49,12 @@ public:
     bool deleteStructure();
     // Deletes the current plan after a question naming it.
     bool deleteCurrentPlan();
+    // Adds the structures of a CSV file to the current plan in one transaction; a file with a
+    // bad line adds nothing and the message lists the refused lines.
+    bool importStructuresFile(const QString& path);
+
+    // The map of the current plan beside the editor.
+    map::PlanMapView* planMap() const { return m_map; }
 
 signals:
     void backRequested();
@@ -82,6 +95,9 @@ private:
     void showRecord(const db::StructureRecord& record);
     void reportError(const QString& what, const std::exception& e);
     void refreshAfterConflict();
+    // Reads the plan's structures again and draws them; showMapCharge() only moves the charge.
+    void refreshMap();
+    void showMapCharge();
 
     std::unique_ptr<Ui::frmPlan> m_ui;
     PlanSession& m_session;
@@ -89,6 +105,9 @@ private:
     DegreeControls m_degrees[4]{};
     QLineEdit* m_corners[8]{};
     bool m_planShown = false;
+    QDockWidget* m_mapDock = nullptr;
+    map::PlanMapView* m_map = nullptr;
+    std::vector<StructureRecord> m_mapStructures;
     // The structure as it was last read from the database: a change or delete goes through
     // only while the database still holds it so.
     std::optional<db::StructureRecord> m_shown;
