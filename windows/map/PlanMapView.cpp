@@ -157,11 +157,6 @@ void PlanMapView::rebuild() {
         item->setZValue(3);
         item->setToolTip(structureTip(structure));
         m_structures[structure.number] = item;
-        auto* number =
-            label(s, QString::number(structure.number), structure.outline.boundingRect().center(),
-                  Qt::black, Qt::AlignCenter, true);
-        number->setZValue(4);
-        number->setToolTip(item->toolTip());
     }
     if (m_model.charge) {
         const double r = 5; // pixels
@@ -272,6 +267,23 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
     painter->resetTransform();
     const QRectF port(viewport()->rect());
     const double text = fontMetrics().height() * 0.85;
+    // The numbers of the structures large enough on screen to carry them, drawn in pixels:
+    // one pass here costs far less than a thousand items that ignore the zoom.
+    QFont bold = font();
+    bold.setBold(true);
+    painter->setFont(bold);
+    painter->setPen(Qt::black);
+    const QTransform toPort = viewportTransform();
+    const double least = fontMetrics().height() * 1.2;
+    for (const MapStructure& s : m_model.structures) {
+        const QRectF box = toPort.mapRect(s.outline.boundingRect());
+        if (std::max(box.width(), box.height()) < least || !box.intersects(port)) {
+            continue;
+        }
+        painter->drawText(QRectF(box.center() - QPointF(50, 20), QSizeF(100, 40)), Qt::AlignCenter,
+                          QString::number(s.number));
+    }
+    painter->setFont(font());
     drawScaleBar(*painter, port, pixelsPerMetre(), text);
     if (m_legend) {
         drawLegend(*painter, port, text, m_model.hasZones);
