@@ -151,7 +151,15 @@ void drawMetreGrid(QPainter& p, const QRectF& target, const MapFrame& frame, dou
 }
 
 void drawScaleBar(QPainter& p, const QRectF& target, double unitsPerMetre, double textHeight) {
-    const double metres = niceStep(target.width() * 0.15 / unitsPerMetre);
+    // The longest round length (1, 2 or 5 × 10ⁿ m) within a fifth of the width.
+    const double rough = std::max(target.width() * 0.2 / unitsPerMetre, 1e-9);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double metres = power;
+    for (const double m : {2.0, 5.0}) {
+        if (m * power <= rough) {
+            metres = m * power;
+        }
+    }
     const double length = metres * unitsPerMetre;
     const double h = textHeight * 0.45;
     const QPointF origin(target.left() + textHeight * 3.5, target.bottom() - textHeight * 2.2);
@@ -165,6 +173,7 @@ void drawScaleBar(QPainter& p, const QRectF& target, double unitsPerMetre, doubl
                    i % 2 == 0 ? Qt::black : Qt::white);
     }
     p.setPen(QPen(Qt::black, 0));
+    p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(origin.x(), origin.y() - h, length, h));
     drawText(p, QPointF(origin.x(), origin.y() - h - 1), QStringLiteral("0"),
              Qt::AlignHCenter | Qt::AlignBottom, Qt::black, false);

@@ -214,12 +214,12 @@ void PlanMapView::rebuildCircles() {
         m_zones[k] = item;
         auto* text = label(s, zoneLabel(k), QPointF(c.x(), c.y() + r), zoneColour(k),
                            Qt::AlignHCenter | Qt::AlignTop);
-        text->setZValue(2);
+        text->setZValue(5); // above the structures, which may hide the circle
         m_circleItems << text;
         if (k == 4) {
             auto* beyond = label(s, zoneLabel(5), QPointF(c.x(), c.y() + r), zoneColour(4),
                                  Qt::AlignHCenter | Qt::AlignBottom);
-            beyond->setZValue(2);
+            beyond->setZValue(5);
             m_circleItems << beyond;
         }
     }
@@ -235,7 +235,7 @@ void PlanMapView::rebuildCircles() {
         const QPointF at = c + QPointF(p.radius * M_SQRT1_2, p.radius * M_SQRT1_2);
         auto* text =
             label(s, pressureLabel(p.kPa), at, pressureColour(), Qt::AlignLeft | Qt::AlignBottom);
-        text->setZValue(2);
+        text->setZValue(5);
         m_circleItems << text;
     }
 }

@@ -17,12 +17,13 @@
 #include "ui_frmPlan.h"
 
 #include <QDir>
-#include <QDockWidget>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -174,14 +175,16 @@ frmPlan::frmPlan(PlanSession& session, QWidget* parent)
     connect(m_ui->mnuViborPM, &QAction::triggered, this, &frmPlan::choosePlanRequested);
     connect(m_ui->mnuDelPM, &QAction::triggered, this, &frmPlan::deleteCurrentPlan);
 
-    // The map of the plan as it is edited, beside the editor.
+    // The map of the plan as it is edited, in the room below the charge.
     m_map = new map::PlanMapView(this);
     m_map->setLegendShown(false);
-    m_mapDock = new QDockWidget(QStringLiteral("Карта плана"), this);
-    m_mapDock->setObjectName(QStringLiteral("dockMap"));
-    m_mapDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_mapDock->setWidget(m_map);
-    addDockWidget(Qt::RightDockWidgetArea, m_mapDock);
+    m_mapDock = new QGroupBox(QStringLiteral("Карта плана"), this);
+    m_mapDock->setObjectName(QStringLiteral("frmMap"));
+    auto* mapLayout = new QVBoxLayout(m_mapDock);
+    mapLayout->setContentsMargins(4, 4, 4, 4);
+    mapLayout->addWidget(m_map);
+    const int spacer = m_ui->layLeft->indexOf(m_ui->spLeft);
+    m_ui->layLeft->insertWidget(spacer, m_mapDock, 1);
     m_mapDock->setVisible(false);
     connect(m_ui->Text15, &QLineEdit::textChanged, this, &frmPlan::showMapCharge);
     connect(m_ui->Text16, &QLineEdit::textChanged, this, &frmPlan::showMapCharge);

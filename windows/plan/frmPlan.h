@@ -15,7 +15,7 @@ namespace Ui {
 class frmPlan;
 }
 
-class QDockWidget;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -105,7 +105,7 @@ private:
     DegreeControls m_degrees[4]{};
     QLineEdit* m_corners[8]{};
     bool m_planShown = false;
-    QDockWidget* m_mapDock = nullptr;
+    QGroupBox* m_mapDock = nullptr;
     map::PlanMapView* m_map = nullptr;
     std::vector<StructureRecord> m_mapStructures;
     // The structure as it was last read from the database: a change or delete goes through
