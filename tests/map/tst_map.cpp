@@ -23,6 +23,7 @@
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPolygonItem>
 #include <QPainter>
+#include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -592,6 +593,39 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QCOMPARE(denominator, 1000.0);
         QCOMPARE(roundScaleDenominator(2001), 2500.0);
         QCOMPARE(roundScaleDenominator(500), 500.0);
+    }
+
+    void pageTakesChosenPressuresAndPrintsASheet() {
+        ChargeInput charge;
+        charge.chargeMassKg = 300;
+        const SituationResult result = evaluateSituation(
+            charge, PlanPoint{0, 0}, {record(1, box(5, -5, 15, 5))}, [](float) { return 1.0; });
+        PlanMapPage page;
+        page.setSituation(QStringLiteral("Склад"), result, charge);
+        QCOMPARE(page.model().pressures.size(), std::size_t(6));
+
+        QVERIFY(page.applyPressures(QStringLiteral("50; 7,5")));
+        QCOMPARE(page.model().pressures.size(), std::size_t(2));
+        QCOMPARE(page.model().pressures[1].kPa, 7.5);
+        QVERIFY(page.model().pressures[1].radius > page.model().pressures[0].radius);
+        QVERIFY(!page.applyPressures(QStringLiteral("50; много")));
+        QVERIFY(messages().last().text.contains(QStringLiteral("«много»")));
+        QCOMPARE(page.model().pressures.size(), std::size_t(2)); // unchanged
+
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = m_dir.filePath(QStringLiteral("printed.pdf"));
+        printer.setOutputFileName(pdf);
+        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A3), QPageLayout::Landscape,
+                                          QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        page.printOn(printer);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5) == "%PDF-");
+
+        const QImage picture = page.reportPicture();
+        QCOMPARE(picture.size(), QSize(2008, 1417)); // 170 × 120 mm at 300 dpi
+        QCOMPARE(picture.dotsPerMeterX(), 11811);
     }
 
     void commandLineWritesTheMapFiles() {

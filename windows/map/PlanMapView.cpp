@@ -78,7 +78,11 @@ void PlanMapView::setModel(PlanMapModel model, bool fit) {
         m_model.background ? QPixmap::fromImage(m_model.background->picture) : QPixmap();
     rebuild();
     if (fit || !m_fitted) {
-        fitToPlan();
+        if (isVisible()) {
+            fitToPlan();
+        } else {
+            m_fitted = false; // fitted when shown, at its real size
+        }
     }
 }
 

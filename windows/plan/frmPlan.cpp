@@ -92,10 +92,15 @@ const char* const kCornerNames[8] = {"Х1", "У1", "Х2", "У2", "Х3", "У3", "
 
 } // namespace
 
+struct frmPlan::MapStructures {
+    std::vector<StructureRecord> records;
+};
+
 frmPlan::frmPlan(PlanSession& session, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::frmPlan>())
-    , m_session(session) {
+    , m_session(session)
+    , m_mapStructures(std::make_unique<MapStructures>()) {
     m_ui->setupUi(this);
 
     // Readable names for the degree groups, in the order weak, medium, strong, complete.
@@ -381,7 +386,7 @@ void frmPlan::showPlanAreas() {
     m_ui->cmdVihod->setVisible(true);
     m_planShown = true;
     m_mapDock->setVisible(true);
-    refreshMap();
+    refreshMap(true);
 }
 
 void frmPlan::hidePlanAreas() {
@@ -391,7 +396,7 @@ void frmPlan::hidePlanAreas() {
     m_ui->cmdRasch->setVisible(false);
     m_planShown = false;
     m_mapDock->setVisible(false);
-    m_mapStructures.clear();
+    m_mapStructures->records.clear();
 }
 
 void frmPlan::resetStructureArea() {
@@ -704,8 +709,8 @@ void frmPlan::refreshAfterConflict() {
 
 // ---- The map and the structures file ----
 
-void frmPlan::refreshMap() {
-    m_mapStructures.clear();
+void frmPlan::refreshMap(bool fit) {
+    m_mapStructures->records.clear();
     if (!m_planShown || m_session.gPlanNum == 0) {
         showMapCharge();
         return;
@@ -714,7 +719,7 @@ void frmPlan::refreshMap() {
         db::Connection c(m_session.connectionString);
         for (const db::PlanEntry& plan : db::listPlans(c)) {
             if (plan.number == m_session.gPlanNum) {
-                m_mapStructures = loadSituationPlan(c, plan.name).structures;
+                m_mapStructures->records = loadSituationPlan(c, plan.name).structures;
                 break;
             }
         }
@@ -722,6 +727,9 @@ void frmPlan::refreshMap() {
         // The map is a view of the plan: the editor's own actions report database trouble.
     }
     showMapCharge();
+    if (fit) {
+        m_map->setModel(m_map->model(), true); // another plan: show all of it
+    }
 }
 
 void frmPlan::showMapCharge() {
@@ -731,7 +739,7 @@ void frmPlan::showMapCharge() {
     if (x && y) {
         charge = PlanPoint{*x, *y};
     }
-    m_map->setModel(map::mapOfStructures(m_mapStructures, charge));
+    m_map->setModel(map::mapOfStructures(m_mapStructures->records, charge));
 }
 
 bool frmPlan::importStructuresFile(const QString& path) {

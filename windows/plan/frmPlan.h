@@ -1,7 +1,6 @@
 #pragma once
 
 #include "data/SitePlan.h"
-#include "engine/Situation.h"
 #include "windows/plan/PlanSession.h"
 
 #include <QList>
@@ -9,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace Ui {
 class frmPlan;
@@ -96,7 +94,7 @@ private:
     void reportError(const QString& what, const std::exception& e);
     void refreshAfterConflict();
     // Reads the plan's structures again and draws them; showMapCharge() only moves the charge.
-    void refreshMap();
+    void refreshMap(bool fit = false);
     void showMapCharge();
 
     std::unique_ptr<Ui::frmPlan> m_ui;
@@ -107,7 +105,8 @@ private:
     bool m_planShown = false;
     QGroupBox* m_mapDock = nullptr;
     map::PlanMapView* m_map = nullptr;
-    std::vector<StructureRecord> m_mapStructures;
+    struct MapStructures; // the plan's structures as last read for the map
+    std::unique_ptr<MapStructures> m_mapStructures;
     // The structure as it was last read from the database: a change or delete goes through
     // only while the database still holds it so.
     std::optional<db::StructureRecord> m_shown;
