@@ -3,6 +3,7 @@
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
 #include "ui/ProgramIcon.h"
+#include "ui/Settings.h"
 
 #include <QApplication>
 
@@ -15,7 +16,9 @@ int main(int argc, char* argv[]) {
 
     kelmo::shell::installQtTranslations();
 
-    kelmo::shell::Navigator navigator;
+    // The one set of remembered settings; it outlives every window.
+    kelmo::ui::Settings settings;
+    kelmo::shell::Navigator navigator(&settings);
     navigator.start();
     return QApplication::exec();
 }
