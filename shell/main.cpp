@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     kelmo::shell::identifyApplication(QString::fromLatin1(kelmo::kVersion));
     QApplication::setWindowIcon(kelmo::ui::programIcon());
     // The running program matches its menu entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("ru.kelmo.Kelmo"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kelmo::kAppId));
 
     kelmo::shell::installQtTranslations();
 

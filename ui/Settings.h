@@ -38,7 +38,7 @@ struct RememberedCharge {
 // stored, so the program falls back to its defaults.
 class Settings final {
 public:
-    // The user's settings of the program (~/.config/kelmo/kelmo.conf on Linux).
+    // The user's settings of the program (~/.config/kelmo/kelmo.ini on Linux).
     Settings();
     // Settings kept in the given file; tests use a temporary one.
     explicit Settings(const QString& fileName);
