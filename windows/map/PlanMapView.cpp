@@ -126,6 +126,7 @@ void PlanMapView::fitToPlan() {
     setTransform(QTransform::fromScale(s, -s));
     centerOn(area.center());
     m_fitted = true;
+    m_userMoved = false;
 }
 
 QGraphicsPolygonItem* PlanMapView::structureItem(int number) const {
@@ -304,7 +305,16 @@ void PlanMapView::wheelEvent(QWheelEvent* event) {
     const double wanted =
         std::clamp(now * std::pow(1.2, steps), kMinPixelsPerMetre, kMaxPixelsPerMetre);
     scale(wanted / now, wanted / now);
+    m_userMoved = true;
     event->accept();
+}
+
+void PlanMapView::resizeEvent(QResizeEvent* event) {
+    QGraphicsView::resizeEvent(event);
+    // Until the user zooms or drags, the whole plan follows the size of the view.
+    if (m_fitted && !m_userMoved && isVisible()) {
+        fitToPlan();
+    }
 }
 
 void PlanMapView::showEvent(QShowEvent* event) {
@@ -321,9 +331,13 @@ void PlanMapView::mousePressEvent(QMouseEvent* event) {
 
 void PlanMapView::mouseReleaseEvent(QMouseEvent* event) {
     QGraphicsView::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton &&
-        (event->position().toPoint() - m_pressAt).manhattanLength() < 4) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if ((event->position().toPoint() - m_pressAt).manhattanLength() < 4) {
         emit planClicked(mapToScene(event->position().toPoint()));
+    } else {
+        m_userMoved = true; // dragged
     }
 }
 

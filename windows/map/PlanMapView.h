@@ -66,6 +66,7 @@ protected:
     void drawForeground(QPainter* painter, const QRectF& rect) override;
     void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -76,6 +77,7 @@ private:
     PlanMapModel m_model;
     Criterion m_criterion = Criterion::Heavy;
     bool m_fitted = false;
+    bool m_userMoved = false; // zoomed or dragged since the last fit
     bool m_legend = true;
     QPixmap m_backgroundPixmap;
     std::map<int, QGraphicsPolygonItem*> m_structures;
