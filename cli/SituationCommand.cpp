@@ -3,9 +3,11 @@
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
 #include "core/NumberText.h"
+#include "core/SafeFile.h"
 #include "data/Database.h"
-#include "data/ProbitPercentTable.h"
-#include "data/SituationPlan.h"
+#include "session/SituationSession.h"
+
+#include <QFileInfo>
 
 namespace kelmo::cli {
 
@@ -116,7 +118,14 @@ int runSituationCommand(const QStringList& arguments) {
     DatabaseOptions database;
     const QCommandLineOption formatOption("format", "Формат вывода: json (по умолчанию) или csv.",
                                           "json|csv", "json");
-    parser.addOptions({planOption, xOption, yOption, formatOption});
+    const QCommandLineOption docxOption(
+        "docx", "Записать также отчет об обстановке в документ Word (.docx).", "ФАЙЛ");
+    const QCommandLineOption xlsxOption(
+        "xlsx", "Записать также таблицу сооружений в книгу Excel (.xlsx).", "ФАЙЛ");
+    const QCommandLineOption nameOption(
+        "name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ");
+    parser.addOptions(
+        {planOption, xOption, yOption, formatOption, docxOption, xlsxOption, nameOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -137,26 +146,48 @@ int runSituationCommand(const QStringList& arguments) {
         throw UsageError(
             QStringLiteral("--format: ожидается json или csv, задано «%1».").arg(format));
     }
+    // The files to write, refused before the calculation when no file can be written there.
+    QString docxPath;
+    QString xlsxPath;
+    for (const auto& [option, path] :
+         {std::pair{&docxOption, &docxPath}, {&xlsxOption, &xlsxPath}}) {
+        if (!parser.isSet(*option)) {
+            continue;
+        }
+        if (parser.value(*option).trimmed().isEmpty()) {
+            throw UsageError(
+                QStringLiteral("--%1: укажите файл для записи.").arg(option->names().constFirst()));
+        }
+        *path = QFileInfo(parser.value(*option)).absoluteFilePath();
+        writeTarget(*path);
+    }
+    if (!docxPath.isEmpty() && docxPath == xlsxPath) {
+        throw UsageError(QStringLiteral("--docx и --xlsx: укажите два разных файла."));
+    }
     const ChargeInput charge = zoneOptions.chargeInput(parser);
-    const PlanPoint chargePoint{optionNumber(parser, QStringLiteral("x")),
-                                optionNumber(parser, QStringLiteral("y"))};
+    const situation::StoragePoint point{
+        {optionNumber(parser, QStringLiteral("x")), optionNumber(parser, QStringLiteral("y"))},
+        parser.value(xOption),
+        parser.value(yOption)};
 
     db::Connection connection(database.connectionString(parser));
-    const SituationPlan plan = loadSituationPlan(connection, parser.value(planOption));
-    if (plan.structures.empty()) {
-        throw Error(QStringLiteral("В плане местности «%1» нет сооружений: рассчитывать нечего.")
-                        .arg(plan.name)
-                        .toStdString());
-    }
-    const ProbitPercentTable table = ProbitPercentTable::load(connection);
-    const SituationResult result =
-        evaluateSituation(charge, chargePoint, plan.structures,
-                          [&table](float probit) { return table.percent(probit); });
+    situation::Session session = situation::Session::open(connection, parser.value(planOption));
+    const SituationResult& result = session.evaluate(
+        charge, point,
+        zoneOptions.description(parser, charge,
+                                parser.isSet(nameOption) ? parser.value(nameOption)
+                                                         : QStringLiteral("Тротил")));
 
+    if (!docxPath.isEmpty()) {
+        session.report().save(docxPath);
+    }
+    if (!xlsxPath.isEmpty()) {
+        session.writeTable(xlsxPath);
+    }
     if (format == QLatin1String("csv")) {
         writeCsv(result);
     } else {
-        writeJson(plan, result);
+        writeJson(session.plan(), result);
     }
     return kExitOk;
 }

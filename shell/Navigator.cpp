@@ -211,10 +211,20 @@ plan::frmPlan* Navigator::showPlanEditor() {
                 &Navigator::showCreatePlan);
         connect(m_planEditor, &plan::frmPlan::choosePlanRequested, this,
                 &Navigator::showChoosePlan);
-        // "РАСЧЕТ" (plan::frmPlan::calculationRequested) is connected here to the situation
-        // calculation when it comes; until then the button does nothing.
+        connect(m_planEditor, &plan::frmPlan::calculationRequested, this,
+                &Navigator::showSituation);
     }
     return present(m_planEditor.data());
+}
+
+plan::SituationWindow* Navigator::showSituation(std::shared_ptr<situation::Session> situation) {
+    if (m_situation) {
+        const QPointer<plan::SituationWindow> old = m_situation;
+        m_situation = nullptr;
+        old->close();
+    }
+    m_situation = create<plan::SituationWindow>(std::move(situation));
+    return present(m_situation.data());
 }
 
 plan::frmSozdPM* Navigator::showCreatePlan() {
@@ -245,17 +255,11 @@ plan::frmViborPM* Navigator::showChoosePlan() {
 
 void Navigator::closeAll() {
     m_closingAll = true;
-    const QList<QPointer<QWidget>> windows{m_createPlan.data(),
-                                           m_choosePlan.data(),
-                                           m_planEditor.data(),
-                                           m_zoneResults.data(),
-                                           m_zoneParameters.data(),
-                                           m_zoneInput.data(),
-                                           m_explosivesEditor.data(),
-                                           m_structureTypesEditor.data(),
-                                           m_about.data(),
-                                           m_dataSource.data(),
-                                           m_mainMenu.data()};
+    const QList<QPointer<QWidget>> windows{
+        m_situation.data(),  m_createPlan.data(),       m_choosePlan.data(),
+        m_planEditor.data(), m_zoneResults.data(),      m_zoneParameters.data(),
+        m_zoneInput.data(),  m_explosivesEditor.data(), m_structureTypesEditor.data(),
+        m_about.data(),      m_dataSource.data(),       m_mainMenu.data()};
     for (const QPointer<QWidget>& window : windows) {
         if (window) {
             window->close();

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class SituationWindow;
+}
+
+class QSortFilterProxyModel;
+class QTableView;
+class QTabWidget;
+
+namespace kelmo::situation {
+class Session;
+}
+
+namespace kelmo::plan {
+
+class SituationModel;
+
+// The engineering situation on a site plan: what the charge does to each structure, the
+// totals and the documents. The body is a tab widget whose first page is the table, so
+// further views of the same situation can be added as pages.
+class SituationWindow final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit SituationWindow(std::shared_ptr<situation::Session> session,
+                             QWidget* parent = nullptr);
+    ~SituationWindow() override;
+
+    QTabWidget* tabs() const;
+    QTableView* table() const;
+    const situation::Session& session() const { return *m_session; }
+
+    // The calculation again with the body mass typed; false (after a message, the shown
+    // results kept) when the field is not a number the calculation can take.
+    bool recalculate();
+    // The whole table, as shown, as tab-separated text on the clipboard; returns the text.
+    QString copyTable();
+    // The documents, through the save dialog; true when the file was written.
+    bool writeReport();
+    bool writeTable();
+
+private:
+    void showResult();
+
+    std::unique_ptr<Ui::SituationWindow> m_ui;
+    std::shared_ptr<situation::Session> m_session;
+    SituationModel* m_model = nullptr;
+    QSortFilterProxyModel* m_sorted = nullptr;
+};
+
+} // namespace kelmo::plan
