@@ -5,15 +5,18 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "reports/SituationReport.h"
+#include "session/SituationSession.h"
 #include "shell/Navigator.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/TableCopy.h"
 #include "windows/plan/SituationWindow.h"
 #include "windows/plan/frmPlan.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -216,7 +219,6 @@ private slots:
         plan::SituationWindow* w = calculate(editorOn(m_plan));
         QVERIFY(w != nullptr);
         QCOMPARE(child<QLineEdit>(w, "txtBodyMass")->text(), QStringLiteral("70"));
-        const QString before = ui::selectionText(w->table());
 
         child<QLineEdit>(w, "txtBodyMass")->setText(QStringLiteral("0"));
         QVERIFY(!w->recalculate());
