@@ -39,8 +39,8 @@ void block(Document& d, double size, bool bold, Align align, bool keepNext,
     }
 }
 
-// Column widths of the structure table over the 495.3 pt of text, at 8 pt.
-const QList<double> kTableWidthsPt{22, 48, 52, 30, 34, 38, 36, 38, 44, 30, 30, 38, 55.3};
+// Column widths of the structure table over the 761.9 pt of text of a landscape page, at 8 pt.
+const QList<double> kTableWidthsPt{22, 90, 110, 45, 52, 52, 52, 52, 56, 38, 38, 56, 98.9};
 
 } // namespace
 
@@ -218,7 +218,8 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     }
     const SituationResult& r = *in.result;
     Document d;
-    d.pageSetup() = {50, 50, 60, 60};
+    // Landscape: thirteen columns need the width.
+    d.pageSetup() = {40, 40, 50, 50, true};
     d.properties().title = QString::fromUtf8(kSituationTitle);
 
     block(

@@ -118,6 +118,13 @@ private slots:
         for (int c = 0; c < reports::kSitColumnCount; ++c) {
             QCOMPARE(wall[c], reports::situationCell(m_result.rows[0], c, m_ru));
         }
+        // Landscape, the columns filling the text width exactly.
+        QVERIFY(!doc[QStringLiteral("portrait")].toBool());
+        double width = 0;
+        for (const auto& w : doc[QStringLiteral("widths")].toArray()[0].toArray()) {
+            width += w.toDouble();
+        }
+        QCOMPARE(std::round(width * 10) / 10, 841.9 - 40 - 40);
         const QJsonObject layout = doc[QStringLiteral("layout")].toArray()[0].toObject();
         QVERIFY(layout[QStringLiteral("fixed")].toBool());
         QCOMPARE(layout[QStringLiteral("header")].toArray()[0].toBool(), true);

@@ -13,10 +13,12 @@
 
 #include <QAbstractTableModel>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
 
+#include <algorithm>
 #include <limits>
 
 namespace kelmo::plan {
@@ -76,8 +78,8 @@ public:
                                            ? Qt::AlignLeft | Qt::AlignVCenter
                                            : Qt::AlignRight | Qt::AlignVCenter);
         case Qt::ToolTipRole:
-            if (column == reports::kSitWarning) {
-                return reports::situationWarning(row);
+            if (isTextColumn(column)) {
+                return reports::situationCell(row, column);
             }
             return {};
         default:
@@ -87,7 +89,16 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-            return reports::situationHeader().value(section);
+            // Two lines where a heading has a unit, so the columns stay as narrow as numbers.
+            QString heading = reports::situationHeader().value(section);
+            const qsizetype unit = heading.indexOf(QStringLiteral(", "));
+            const qsizetype space = heading.indexOf(u' ');
+            if (unit > 0) {
+                heading.replace(unit + 1, 1, u'\n');
+            } else if (space > 0 && heading.size() > 12) {
+                heading[space] = u'\n';
+            }
+            return heading;
         }
         return QAbstractTableModel::headerData(section, orientation, role);
     }
@@ -147,7 +158,29 @@ void SituationWindow::showResult() {
                  numtext::fixed(r.massTNT, 1), p.xText, p.yText));
     m_ui->lblTotals->setText(reports::situationTotalsLines(r.totals).join(u'\n'));
     m_model->setResult(&r);
-    m_ui->tblStructures->resizeColumnsToContents();
+    QTableView* view = m_ui->tblStructures;
+    // Each column as wide as its widest text: the header's own hint keeps room for a sort
+    // arrow beside the heading, which makes the table wider than the window.
+    const QFontMetrics cells = view->fontMetrics();
+    const QFontMetrics heads = view->horizontalHeader()->fontMetrics();
+    for (int column = 0; column < reports::kSitColumnCount; ++column) {
+        int width = heads
+                        .boundingRect(
+                            QRect(), 0,
+                            m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString())
+                        .width();
+        for (const SituationRow& row : r.rows) {
+            width = std::max(width, cells.horizontalAdvance(reports::situationCell(row, column)));
+        }
+        view->setColumnWidth(column, width + 16);
+    }
+    // Long names of types and kinds must not push the numbers out of sight: their columns are
+    // narrowed, and the whole text is in the cell's tooltip.
+    for (const int column : {reports::kSitType, reports::kSitKind}) {
+        view->setColumnWidth(column, std::min(view->columnWidth(column), 160));
+    }
+    view->setColumnWidth(reports::kSitWarning,
+                         std::min(view->columnWidth(reports::kSitWarning), 320));
 }
 
 bool SituationWindow::recalculate() {
@@ -181,12 +214,7 @@ bool SituationWindow::recalculate() {
 QString SituationWindow::copyTable() {
     QTableView* view = m_ui->tblStructures;
     view->selectAll();
-    QString text;
-    for (int c = 0; c < reports::kSitColumnCount; ++c) {
-        text += (c > 0 ? QStringLiteral("\t") : QString()) +
-                m_sorted->headerData(c, Qt::Horizontal).toString();
-    }
-    text += u'\n' + ui::selectionText(view);
+    const QString text = reports::situationHeader().join(u'\t') + u'\n' + ui::selectionText(view);
     QGuiApplication::clipboard()->setText(text);
     return text;
 }
