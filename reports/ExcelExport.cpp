@@ -209,10 +209,13 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
         worksheet_write_string(ws, row++, 0, utf8(fact).constData(), nullptr);
     }
     worksheet_write_string(ws, row, 0, "Тротиловый эквивалент заряда (кг):", nullptr);
-    worksheet_write_number(ws, row++, 3, shownValue(r.massTNT, 1), numbers[1]);
+    lxw_format* massFormat = workbook_add_format(wb);
+    format_set_num_format(massFormat, "0.0");
+    worksheet_write_number(ws, row++, 3, shownValue(r.massTNT, 1), massFormat);
     ++row;
 
     const lxw_row_t headerRow = row;
+    worksheet_set_row(ws, headerRow, 30, nullptr); // two lines of a wrapped heading
     const QStringList head = situationHeader();
     for (int c = 0; c < kSitColumnCount; ++c) {
         worksheet_write_string(ws, row, static_cast<lxw_col_t>(c), utf8(head[c]).constData(),
@@ -223,7 +226,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
         for (int c = 0; c < kSitColumnCount; ++c) {
             const auto col = static_cast<lxw_col_t>(c);
             const auto value = situationValue(structure, c);
-            if (value && c != kSitDegree && c != kSitStoreys) {
+            if (value && c != kSitDegree) {
                 worksheet_write_number(ws, row, col, *value, numbers[situationDecimals(c)]);
             } else {
                 worksheet_write_string(ws, row, col, utf8(situationCell(structure, c)).constData(),
@@ -242,7 +245,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
     worksheet_fit_to_pages(ws, 1, 0);
     worksheet_repeat_rows(ws, headerRow, headerRow);
     worksheet_freeze_panes(ws, headerRow + 1, 0);
-    const double widths[kSitColumnCount] = {5, 16, 18, 10, 11, 12, 10, 12, 13, 9, 9, 13, 40};
+    const double widths[kSitColumnCount] = {5, 22, 28, 10, 12, 12, 10, 12, 13, 9, 9, 14, 40};
     for (int c = 0; c < kSitColumnCount; ++c) {
         worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c],
                              nullptr);
