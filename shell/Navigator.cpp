@@ -255,11 +255,20 @@ plan::frmViborPM* Navigator::showChoosePlan() {
 
 void Navigator::closeAll() {
     m_closingAll = true;
-    const QList<QPointer<QWidget>> windows{
-        m_situation.data(),  m_createPlan.data(),       m_choosePlan.data(),
-        m_planEditor.data(), m_zoneResults.data(),      m_zoneParameters.data(),
-        m_zoneInput.data(),  m_explosivesEditor.data(), m_structureTypesEditor.data(),
-        m_about.data(),      m_dataSource.data(),       m_mainMenu.data()};
+    if (m_situation) {
+        m_situation->close();
+    }
+    const QList<QPointer<QWidget>> windows{m_createPlan.data(),
+                                           m_choosePlan.data(),
+                                           m_planEditor.data(),
+                                           m_zoneResults.data(),
+                                           m_zoneParameters.data(),
+                                           m_zoneInput.data(),
+                                           m_explosivesEditor.data(),
+                                           m_structureTypesEditor.data(),
+                                           m_about.data(),
+                                           m_dataSource.data(),
+                                           m_mainMenu.data()};
     for (const QPointer<QWidget>& window : windows) {
         if (window) {
             window->close();
