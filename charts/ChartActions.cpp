@@ -1,5 +1,6 @@
 #include "charts/ChartActions.h"
 
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
 
 #include <QAction>
@@ -60,8 +61,14 @@ QString writeImageFile(const QImage& image, const QString& path) {
     return {};
 }
 
-bool saveChartImage(QWidget* parent, const QImage& image, const QString& defaultName) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+namespace {
+const QString kImageDialog = QStringLiteral("chartImage");
+}
+
+bool saveChartImage(QWidget* parent, const QImage& image, const QString& defaultName,
+                    ui::Settings* settings) {
+    const QString folder =
+        ui::startFolder(settings, kImageDialog, QStandardPaths::PicturesLocation);
     QString path = askForPath(parent, QDir(folder).filePath(defaultName + QStringLiteral(".png")));
     if (path.isEmpty()) {
         return false;
@@ -76,18 +83,19 @@ bool saveChartImage(QWidget* parent, const QImage& image, const QString& default
                                    .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
+    ui::rememberFolder(settings, kImageDialog, path);
     return true;
 }
 
-void installChartMenu(QChartView* view, const QString& defaultName) {
+void installChartMenu(QChartView* view, const QString& defaultName, ui::Settings* settings) {
     auto* copy = new QAction(QStringLiteral("Копировать"), view);
     copy->setObjectName(QStringLiteral("actCopyChart"));
     QObject::connect(copy, &QAction::triggered, view,
                      [view] { QGuiApplication::clipboard()->setImage(chartImage(view)); });
     auto* save = new QAction(QStringLiteral("Сохранить изображение…"), view);
     save->setObjectName(QStringLiteral("actSaveChart"));
-    QObject::connect(save, &QAction::triggered, view, [view, defaultName] {
-        saveChartImage(view->window(), chartImage(view), defaultName);
+    QObject::connect(save, &QAction::triggered, view, [view, defaultName, settings] {
+        saveChartImage(view->window(), chartImage(view), defaultName, settings);
     });
     view->addAction(copy);
     view->addAction(save);

@@ -274,29 +274,124 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     return d;
 }
 
+namespace {
+
+// Everything that decides where an axis puts its ticks and how it writes their labels.
+struct AxisSettings {
+    double min = 0;
+    double max = 1;
+    QValueAxis::TickType tickType = QValueAxis::TicksFixed;
+    double tickAnchor = 0;
+    double tickInterval = 0;
+    int tickCount = 5;
+    QString labelFormat;
+};
+
+// The range and ticks an axis of these settings would take after rounding them to nice
+// numbers, worked out on an axis that belongs to no chart and so lays out nothing.
+void roundToNiceNumbers(AxisSettings& settings) {
+    QValueAxis scratch;
+    scratch.setTickCount(settings.tickCount);
+    scratch.setRange(settings.min, settings.max);
+    scratch.applyNiceNumbers();
+    settings.min = scratch.min();
+    settings.max = scratch.max();
+    settings.tickCount = scratch.tickCount();
+}
+
+QString fixedTicksFormat(const AxisSettings& settings) {
+    return fixedFormat(tickDecimals(settings.min, (settings.max - settings.min) /
+                                                      std::max(1, settings.tickCount - 1)));
+}
+
+AxisSettings horizontalAxisSettings(const ChartData& data) {
+    AxisSettings x;
+    if (data.xMax > data.xMin) {
+        x.min = data.xMin;
+        x.max = data.xMax;
+    }
+    if (data.tickInterval > 0) {
+        x.tickType = QValueAxis::TicksDynamic;
+        x.tickAnchor = data.tickAnchor;
+        x.tickInterval = data.tickInterval;
+        const double first =
+            x.tickAnchor + std::ceil((x.min - x.tickAnchor) / x.tickInterval) * x.tickInterval;
+        x.labelFormat = fixedFormat(tickDecimals(first, x.tickInterval));
+        return x;
+    }
+    x.tickCount = 11;
+    if (data.xMax > data.xMin) {
+        roundToNiceNumbers(x);
+    }
+    x.labelFormat = fixedTicksFormat(x);
+    return x;
+}
+
+AxisSettings verticalAxisSettings(const ChartData& data) {
+    AxisSettings y;
+    y.tickCount = data.yDivisions >= 1 ? data.yDivisions + 1 : 6;
+    if (data.yAutoRange && data.points.isEmpty()) {
+        y.min = 0;
+        y.max = 1;
+    } else if (data.yAutoRange && data.yMax <= data.yMin) {
+        double lo = data.points.constFirst().y();
+        double hi = lo;
+        for (const QPointF& pt : data.points) {
+            lo = std::min(lo, pt.y());
+            hi = std::max(hi, pt.y());
+        }
+        y.min = lo;
+        y.max = hi > lo ? hi : lo + 1;
+        // The nice numbers are taken with the tick count the axis had then; the count of the
+        // divisions is set afterwards and keeps the rounded range.
+        const int divisions = y.tickCount;
+        y.tickCount = 5;
+        roundToNiceNumbers(y);
+        y.tickCount = divisions;
+    } else {
+        y.min = data.yMin;
+        y.max = data.yMax;
+    }
+    y.labelFormat = fixedTicksFormat(y);
+    return y;
+}
+
+void applyAxisSettings(QValueAxis* axis, const AxisSettings& settings) {
+    axis->setMinorTickCount(0);
+    axis->setLabelFormat(settings.labelFormat);
+    axis->setTickType(settings.tickType);
+    if (settings.tickType == QValueAxis::TicksDynamic) {
+        axis->setTickAnchor(settings.tickAnchor);
+        axis->setTickInterval(settings.tickInterval);
+    } else {
+        axis->setTickCount(settings.tickCount);
+    }
+    axis->setRange(settings.min, settings.max);
+}
+
+} // namespace
+
 void applyChartData(QChart* chart, const ChartData& data) {
+    // Every change of a series or an axis on a chart lays it out again: the series draws all
+    // its points anew, the axis measures all its labels. So the series is emptied, new axes
+    // are set up before they join the chart, and the points come last, each laid out once.
     QLineSeries* series = nullptr;
     if (!chart->series().isEmpty()) {
         series = qobject_cast<QLineSeries*>(chart->series().constFirst());
     }
     if (series == nullptr) {
         series = new QLineSeries(chart);
-        chart->addSeries(series);
         series->setPen(QPen(QColor(0x1f, 0x4e, 0x9a), 2));
+        chart->addSeries(series);
+    } else {
+        series->clear();
     }
-    auto* xAxis = qobject_cast<QValueAxis*>(
-        chart->axes(Qt::Horizontal).isEmpty() ? nullptr : chart->axes(Qt::Horizontal).constFirst());
-    auto* yAxis = qobject_cast<QValueAxis*>(
-        chart->axes(Qt::Vertical).isEmpty() ? nullptr : chart->axes(Qt::Vertical).constFirst());
-    if (xAxis == nullptr) {
-        xAxis = new QValueAxis(chart);
-        chart->addAxis(xAxis, Qt::AlignBottom);
-        series->attachAxis(xAxis);
-    }
-    if (yAxis == nullptr) {
-        yAxis = new QValueAxis(chart);
-        chart->addAxis(yAxis, Qt::AlignLeft);
-        series->attachAxis(yAxis);
+    for (QAbstractAxis* previous : chart->axes()) {
+        // The chart deletes the drawing of a removed axis only when control returns to the
+        // event loop; hidden, it cannot be painted over the new one meanwhile.
+        previous->hide();
+        chart->removeAxis(previous);
+        delete previous;
     }
 
     // Axis labels as the tables show numbers: the user's decimal separator, no grouping.
@@ -306,63 +401,21 @@ void applyChartData(QChart* chart, const ChartData& data) {
     chart->setLocale(labels);
     chart->setTitle(data.title);
     series->setName(data.seriesName);
-    // One call for the whole series: appending 50,000 points one by one repaints each time.
-    series->replace(data.points);
     series->setPointsVisible(data.points.size() <= kMarkedPointsMax);
     series->setMarkerSize(5);
 
+    auto* xAxis = new QValueAxis(chart);
+    auto* yAxis = new QValueAxis(chart);
     xAxis->setTitleText(data.xTitle);
-    xAxis->setMinorTickCount(0);
-    if (data.xMax > data.xMin) {
-        xAxis->setRange(data.xMin, data.xMax);
-    }
-    if (data.tickInterval > 0) {
-        xAxis->setTickType(QValueAxis::TicksDynamic);
-        xAxis->setTickAnchor(data.tickAnchor);
-        xAxis->setTickInterval(data.tickInterval);
-    } else {
-        xAxis->setTickType(QValueAxis::TicksFixed);
-        xAxis->setTickCount(11);
-        if (data.xMax > data.xMin) {
-            xAxis->applyNiceNumbers();
-        }
-    }
-
     yAxis->setTitleText(data.yTitle);
-    yAxis->setMinorTickCount(0);
-    yAxis->setTickType(QValueAxis::TicksFixed);
-    if (data.yAutoRange && data.points.isEmpty()) {
-        yAxis->setRange(0, 1);
-    } else if (data.yAutoRange && data.yMax <= data.yMin) {
-        double lo = data.points.constFirst().y();
-        double hi = lo;
-        for (const QPointF& pt : data.points) {
-            lo = std::min(lo, pt.y());
-            hi = std::max(hi, pt.y());
-        }
-        yAxis->setRange(lo, hi > lo ? hi : lo + 1);
-        yAxis->applyNiceNumbers();
-    } else {
-        yAxis->setRange(data.yMin, data.yMax);
-    }
-    if (data.yDivisions >= 1) {
-        yAxis->setTickCount(data.yDivisions + 1);
-    } else {
-        yAxis->setTickCount(6);
-    }
-
-    // Fixed decimals per axis, fitted to where its ticks fall.
-    if (xAxis->tickType() == QValueAxis::TicksDynamic) {
-        const double first = xAxis->tickAnchor() + std::ceil((xAxis->min() - xAxis->tickAnchor()) /
-                                                             xAxis->tickInterval()) *
-                                                       xAxis->tickInterval();
-        xAxis->setLabelFormat(fixedFormat(tickDecimals(first, xAxis->tickInterval())));
-    } else {
-        xAxis->setLabelFormat(fixedFormat(tickDecimals(
-            xAxis->min(), (xAxis->max() - xAxis->min()) / std::max(1, xAxis->tickCount() - 1))));
-    }
-    yAxis->setLabelFormat(fixedFormat(tickDecimals(
-        yAxis->min(), (yAxis->max() - yAxis->min()) / std::max(1, yAxis->tickCount() - 1))));
+    applyAxisSettings(xAxis, horizontalAxisSettings(data));
+    applyAxisSettings(yAxis, verticalAxisSettings(data));
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    series->attachAxis(xAxis);
+    series->attachAxis(yAxis);
+    // One call for the whole series: appending 50,000 points one by one lays out each time.
+    series->replace(data.points);
 
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);

@@ -6,6 +6,7 @@
 #include "shell/frmDataSourse.h"
 #include "shell/frmMain.h"
 #include "ui/Messages.h"
+#include "ui/WindowPlacement.h"
 #include "windows/zone/frmOutput.h"
 #include "windows/zone/frmPar.h"
 #include "windows/zone/frmZone.h"
@@ -16,13 +17,6 @@ namespace kelmo::shell {
 
 namespace {
 
-// A new top-level window that is destroyed when it is closed.
-template <typename W, typename... Args> W* create(Args&&... args) {
-    auto* window = new W(std::forward<Args>(args)...);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    return window;
-}
-
 template <typename W> W* present(W* window) {
     window->show();
     window->raise();
@@ -30,10 +24,26 @@ template <typename W> W* present(W* window) {
     return window;
 }
 
+// The name a window's place is kept under: its class name without the namespaces.
+QString placementKey(const QWidget* window) {
+    const QString name = QString::fromLatin1(window->metaObject()->className());
+    return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1);
+}
+
 } // namespace
 
-Navigator::Navigator(QObject* parent)
+template <typename W, typename... Args> W* Navigator::create(Args&&... args) {
+    auto* window = new W(std::forward<Args>(args)...);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_settings != nullptr) {
+        ui::WindowPlacement::attach(window, placementKey(window), *m_settings);
+    }
+    return window;
+}
+
+Navigator::Navigator(ui::Settings* settings, QObject* parent)
     : QObject(parent)
+    , m_settings(settings)
     , m_zoneSession(std::make_unique<zone::Session>()) {}
 
 Navigator::~Navigator() {
@@ -133,7 +143,7 @@ frmDataSourse* Navigator::showDataSourceDialog() {
 
 zone::frmZone* Navigator::showZoneInput() {
     if (!m_zoneInput) {
-        m_zoneInput = create<zone::frmZone>(*m_zoneSession, zoneServices());
+        m_zoneInput = create<zone::frmZone>(*m_zoneSession, zoneServices(), m_settings);
         connect(m_zoneInput, &zone::frmZone::resultsRequested, this, &Navigator::showZoneResults);
         connect(m_zoneInput, &zone::frmZone::parametersRequested, this,
                 &Navigator::showZoneParameters);
@@ -145,7 +155,7 @@ zone::frmZone* Navigator::showZoneInput() {
 
 zone::frmPar* Navigator::showZoneParameters() {
     if (!m_zoneParameters) {
-        m_zoneParameters = create<zone::frmPar>(*m_zoneSession);
+        m_zoneParameters = create<zone::frmPar>(*m_zoneSession, m_settings);
         const auto back = [this] {
             if (!m_closingAll) {
                 showZoneInput();
@@ -166,7 +176,8 @@ zone::frmOutput* Navigator::showZoneResults() {
         old->close();
         delete old.data();
     }
-    m_zoneResults = create<zone::frmOutput>(*m_zoneSession, zoneServices().probitsToPercent);
+    m_zoneResults =
+        create<zone::frmOutput>(*m_zoneSession, zoneServices().probitsToPercent, m_settings);
     connect(m_zoneResults, &zone::frmOutput::backRequested, this, [this] {
         if (!m_closingAll) {
             showZoneInput();

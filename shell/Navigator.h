@@ -22,6 +22,10 @@
 #include <memory>
 #include <optional>
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::shell {
 
 // The one place that creates the windows, hands them their sessions and services and wires
@@ -30,11 +34,16 @@ namespace kelmo::shell {
 // Every window exists at most once: it is created when first shown and destroyed when
 // closed, so its contents are lost on close; the sessions live on. The parameters dialog is
 // the exception the user sees: it is only ever hidden, and keeps its texts.
+//
+// With the program's settings, every window it creates takes back its last place and size,
+// and the zone windows get the settings to remember the charge, the parameters and the save
+// folders. Without settings (tests, tools) nothing is remembered.
 class Navigator final : public QObject {
     Q_OBJECT
 
 public:
-    explicit Navigator(QObject* parent = nullptr);
+    // The settings, when given, must outlive the navigator.
+    explicit Navigator(ui::Settings* settings = nullptr, QObject* parent = nullptr);
     ~Navigator() override;
 
     // Start-up: finds a connection string that works and opens the main menu, or tells the
@@ -89,8 +98,11 @@ public:
 
 private:
     zone::Services zoneServices() const;
+    // A new top-level window that is destroyed when it is closed and keeps its place.
+    template <typename W, typename... Args> W* create(Args&&... args);
     void openWorkWindow(int window);
 
+    ui::Settings* m_settings;
     QString m_connectionString;
     std::optional<zone::Services> m_zoneServices;
     std::unique_ptr<zone::Session> m_zoneSession;

@@ -3,6 +3,7 @@
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
 #include "ui/ProgramIcon.h"
+#include "ui/Settings.h"
 
 #include <QApplication>
 
@@ -11,11 +12,13 @@ int main(int argc, char* argv[]) {
     kelmo::shell::identifyApplication(QString::fromLatin1(kelmo::kVersion));
     QApplication::setWindowIcon(kelmo::ui::programIcon());
     // The running program matches its menu entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("ru.kelmo.Kelmo"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kelmo::kAppId));
 
     kelmo::shell::installQtTranslations();
 
-    kelmo::shell::Navigator navigator;
+    // The one set of remembered settings; it outlives every window.
+    kelmo::ui::Settings settings;
+    kelmo::shell::Navigator navigator(&settings);
     navigator.start();
     return QApplication::exec();
 }

@@ -2,11 +2,13 @@
 
 #include "engine/Errors.h"
 #include "ui/Messages.h"
+#include "ui/Settings.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QUrl>
@@ -31,13 +33,31 @@ void setOpenerForTesting(OpenHook hook) {
     openHook() = std::move(hook);
 }
 
-bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& filter,
-                 const std::function<void(const QString& path)>& write) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+QString startFolder(const Settings* settings, const QString& dialog,
+                    QStandardPaths::StandardLocation fallback) {
+    QString folder = settings != nullptr ? settings->saveFolder(dialog) : QString();
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(fallback);
+    }
     if (folder.isEmpty()) {
         folder = QDir::homePath();
     }
-    const QString defaultPath = QDir(folder).filePath(defaultName);
+    return folder;
+}
+
+void rememberFolder(Settings* settings, const QString& dialog, const QString& savedPath) {
+    if (settings != nullptr) {
+        settings->setSaveFolder(dialog, QFileInfo(savedPath).absolutePath());
+        settings->sync();
+    }
+}
+
+bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& filter,
+                 const std::function<void(const QString& path)>& write, Settings* settings,
+                 const QString& dialog) {
+    const QString defaultPath =
+        QDir(startFolder(settings, dialog, QStandardPaths::DocumentsLocation))
+            .filePath(defaultName);
     const QString path = saveHook()
                              ? saveHook()(defaultPath, filter)
                              : QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить как"),
@@ -55,6 +75,7 @@ bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& fil
                            QStringLiteral("Файл не записан: %1").arg(QString::fromUtf8(e.what())));
         return false;
     }
+    rememberFolder(settings, dialog, path);
     if (openHook()) {
         openHook()(path);
     } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStandardPaths>
 #include <QString>
 
 #include <functional>
@@ -10,12 +11,24 @@ class QProgressDialog;
 
 namespace kelmo::ui {
 
-// Hand-over of a finished document: a save dialog with a default name in the user's
-// documents folder; Cancel writes nothing. On saving, write(path) makes the file, which is
-// then opened in the desktop's default application. A failure shows a clear message and
-// returns false; the program keeps running. Returns true when the file was written.
+class Settings;
+
+// Hand-over of a finished document: a save dialog with a default name in the folder this
+// kind of file was last saved in (remembered in settings under the dialog's name), else in
+// the user's documents folder; Cancel writes nothing. On saving, write(path) makes the file,
+// which is then opened in the desktop's default application, and its folder is remembered.
+// A failure shows a clear message and returns false; the program keeps running. Returns true
+// when the file was written. Without settings no folder is remembered.
 bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& filter,
-                 const std::function<void(const QString& path)>& write);
+                 const std::function<void(const QString& path)>& write,
+                 Settings* settings = nullptr, const QString& dialog = {});
+
+// The folder a save dialog starts in: the one remembered for it when it still exists, else
+// the given standard location, else the home folder.
+QString startFolder(const Settings* settings, const QString& dialog,
+                    QStandardPaths::StandardLocation fallback);
+// Remembers the folder of a file the user saved through the named dialog.
+void rememberFolder(Settings* settings, const QString& dialog, const QString& savedPath);
 
 // Tests replace the dialog (return "" for Cancel) and the opening of the saved file.
 using SaveDialogHook = std::function<QString(const QString& defaultPath, const QString& filter)>;

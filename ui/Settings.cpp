@@ -1,7 +1,10 @@
 #include "ui/Settings.h"
 
+#include "core/NumberText.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 
 #include <cmath>
@@ -13,6 +16,7 @@ namespace {
 const QString kCharge = QStringLiteral("charge/");
 const QString kParameters = QStringLiteral("parameters/");
 const QString kSaveFolders = QStringLiteral("saveFolders/");
+const QString kWindows = QStringLiteral("windows/");
 
 // The parameters by their stored names, in the order of the dialog's fields.
 struct ParameterKey {
@@ -27,6 +31,23 @@ const ParameterKey kParameterKeys[] = {
     {"chartDivKgf", &CalcParameters::gChartDivKgf},
 };
 
+QString numberText(double v) {
+    return numtext::roundTrip(v);
+}
+
+// A stored number, read the same whatever the user's locale; nothing for a text that is not
+// a finite number.
+std::optional<double> readNumber(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString) {
+        return std::nullopt; // e.g. a list, which an unquoted comma makes of a hand-edited value
+    }
+    return numtext::parse(value.toString(), QLocale::c());
+}
+
+bool wholeCount(double v) {
+    return v >= 1 && v <= 100 && std::floor(v) == v;
+}
+
 } // namespace
 
 Settings::Settings()
@@ -39,78 +60,112 @@ Settings::Settings(const QString& fileName)
 Settings::~Settings() = default;
 
 std::optional<RememberedCharge> Settings::charge() const {
-    if (!m_settings->contains(kCharge + QStringLiteral("mass"))) {
+    m_settings->beginGroup(QStringLiteral("charge"));
+    const bool any = !m_settings->childKeys().isEmpty();
+    m_settings->endGroup();
+    if (!any) {
         return std::nullopt;
     }
-    const auto text = [this](const char* key) {
-        return m_settings->value(kCharge + QLatin1String(key)).toString();
+    const auto value = [this](const char* key) {
+        return m_settings->value(kCharge + QLatin1String(key));
     };
-    const auto flag = [this](const char* key) {
-        return m_settings->value(kCharge + QLatin1String(key), false).toBool();
+    const auto text = [&](const char* key) {
+        const QVariant v = value(key);
+        return v.typeId() == QMetaType::QString ? v.toString() : QString();
+    };
+    // Only "true" is true: a damaged flag falls back to the window's default choice.
+    const auto flag = [&](const char* key) {
+        return value(key).toString() == QLatin1String("true");
+    };
+    // Every number of the charge is above zero; anything else is taken as not stored.
+    const auto positive = [&](const char* key) -> std::optional<double> {
+        const auto v = readNumber(value(key));
+        return v && *v > 0 ? v : std::nullopt;
     };
     RememberedCharge c;
     c.keyboard = flag("keyboard");
     c.explosive = text("explosive");
     c.typedName = text("typedName");
-    c.mass = text("mass");
-    c.heat = text("heat");
-    c.molarDivisor = text("molarDivisor");
+    c.mass = positive("mass");
+    c.heat = positive("heat");
+    c.molarDivisor = positive("molarDivisor");
     c.perMole = flag("perMole");
     c.air = flag("air");
-    c.bodyMass = text("bodyMass");
+    c.bodyMass = positive("bodyMass");
     c.objectName = text("objectName");
     return c;
 }
 
 void Settings::setCharge(const RememberedCharge& c) {
+    m_settings->remove(QStringLiteral("charge"));
     const auto put = [this](const char* key, const QVariant& value) {
         m_settings->setValue(kCharge + QLatin1String(key), value);
+    };
+    const auto putNumber = [&](const char* key, const std::optional<double>& v) {
+        if (v) {
+            put(key, numberText(*v));
+        }
     };
     put("keyboard", c.keyboard);
     put("explosive", c.explosive);
     put("typedName", c.typedName);
-    put("mass", c.mass);
-    put("heat", c.heat);
-    put("molarDivisor", c.molarDivisor);
+    putNumber("mass", c.mass);
+    putNumber("heat", c.heat);
+    putNumber("molarDivisor", c.molarDivisor);
     put("perMole", c.perMole);
     put("air", c.air);
-    put("bodyMass", c.bodyMass);
+    putNumber("bodyMass", c.bodyMass);
     put("objectName", c.objectName);
 }
 
 std::optional<CalcParameters> Settings::parameters() const {
     CalcParameters p;
     for (const ParameterKey& key : kParameterKeys) {
-        bool ok = false;
-        // Stored with a point whatever the locale.
-        const double v =
-            m_settings->value(kParameters + QLatin1String(key.name)).toString().toDouble(&ok);
-        if (!ok || !std::isfinite(v)) {
+        const auto v = readNumber(m_settings->value(kParameters + QLatin1String(key.name)));
+        if (!v) {
             return std::nullopt;
         }
-        p.*key.member = v;
+        p.*key.member = *v;
     }
-    return p;
+    const bool sound = p.gStep > 0 && p.gStep <= kMaxStep && p.gChartLimitKPa > 0 &&
+                       p.gChartLimitKgf > 0 && wholeCount(p.gChartDivKPa) &&
+                       wholeCount(p.gChartDivKgf);
+    return sound ? std::optional(p) : std::nullopt;
 }
 
 void Settings::setParameters(const CalcParameters& p) {
     for (const ParameterKey& key : kParameterKeys) {
-        m_settings->setValue(kParameters + QLatin1String(key.name),
-                             QString::number(p.*key.member, 'g', 17));
+        m_settings->setValue(kParameters + QLatin1String(key.name), numberText(p.*key.member));
     }
 }
 
 QString Settings::saveFolder(const QString& dialog) const {
-    const QString folder = m_settings->value(kSaveFolders + dialog).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+    const QVariant value = m_settings->value(kSaveFolders + dialog);
+    const QString folder = value.typeId() == QMetaType::QString ? value.toString() : QString();
+    return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir()
+               ? folder
+               : QString();
 }
 
 void Settings::setSaveFolder(const QString& dialog, const QString& folder) {
     m_settings->setValue(kSaveFolders + dialog, QDir::cleanPath(folder));
 }
 
+QByteArray Settings::windowGeometry(const QString& window) const {
+    const QVariant value = m_settings->value(kWindows + window);
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void Settings::setWindowGeometry(const QString& window, const QByteArray& geometry) {
+    m_settings->setValue(kWindows + window, geometry);
+}
+
 void Settings::sync() {
     m_settings->sync();
+}
+
+QString Settings::fileName() const {
+    return m_settings->fileName();
 }
 
 } // namespace kelmo::ui

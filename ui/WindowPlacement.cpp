@@ -1,32 +1,29 @@
 #include "ui/WindowPlacement.h"
 
+#include "ui/Settings.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QStyle>
 #include <QWidget>
 
 namespace kelmo::ui {
 
-WindowPlacement* WindowPlacement::attach(QWidget* window, const QString& key) {
-    return new WindowPlacement(window, key);
+WindowPlacement* WindowPlacement::attach(QWidget* window, const QString& key, Settings& settings) {
+    return new WindowPlacement(window, key, settings);
 }
 
-WindowPlacement::WindowPlacement(QWidget* window, QString key)
+WindowPlacement::WindowPlacement(QWidget* window, QString key, Settings& settings)
     : QObject(window)
     , m_window(window)
-    , m_key(std::move(key)) {
+    , m_key(std::move(key))
+    , m_settings(settings) {
     window->installEventFilter(this);
 }
 
-QString WindowPlacement::settingsKey() const {
-    return QStringLiteral("windows/") + m_key;
-}
-
 void WindowPlacement::restore() {
-    const QSettings settings;
-    const QByteArray stored = settings.value(settingsKey()).toByteArray();
+    const QByteArray stored = m_settings.windowGeometry(m_key);
     if (!stored.isEmpty() && m_window->restoreGeometry(stored)) {
         return;
     }
@@ -40,8 +37,7 @@ void WindowPlacement::restore() {
 }
 
 void WindowPlacement::save() const {
-    QSettings settings;
-    settings.setValue(settingsKey(), m_window->saveGeometry());
+    m_settings.setWindowGeometry(m_key, m_window->saveGeometry());
 }
 
 bool WindowPlacement::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 # desktop-file-validate where they are installed. Skipped (77) without dpkg-deb.
 set -euo pipefail
 build=$1
+app_id=$2 # the desktop id the build was configured with
 command -v dpkg-deb >/dev/null && command -v cpack >/dev/null || { echo "no dpkg-deb"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -19,8 +20,8 @@ version=$("$build/bin/kelmo-calc" --version | cut -d' ' -f2)
 dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' >"$tmp/list"
 for f in ./usr/bin/kelmo ./usr/bin/kelmo-calc ./usr/share/kelmo/bdKelmo.db \
          ./usr/share/kelmo/otchet.docx "./usr/share/kelmo/Инструкция пользователя.docx" \
-         ./usr/share/applications/ru.kelmo.Kelmo.desktop \
-         ./usr/share/metainfo/ru.kelmo.Kelmo.metainfo.xml \
+         "./usr/share/applications/$app_id.desktop" \
+         "./usr/share/metainfo/$app_id.metainfo.xml" \
          ./usr/share/icons/hicolor/scalable/apps/kelmo.svg \
          ./usr/share/icons/hicolor/16x16/apps/kelmo.png ./usr/share/icons/hicolor/256x256/apps/kelmo.png \
          ./usr/share/man/man1/kelmo-calc.1.gz ./usr/share/man/man1/kelmo.1.gz \
@@ -45,11 +46,11 @@ file "$tmp/root/usr/share/icons/hicolor/48x48/apps/kelmo.png" 2>/dev/null | grep
     || ! command -v file >/dev/null || fail "48x48 icon size"
 
 if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net "$tmp/root/usr/share/metainfo/ru.kelmo.Kelmo.metainfo.xml" \
+    appstreamcli validate --no-net "$tmp/root/usr/share/metainfo/$app_id.metainfo.xml" \
         || fail "appstreamcli validate"
 fi
 if command -v desktop-file-validate >/dev/null; then
-    out=$(desktop-file-validate "$tmp/root/usr/share/applications/ru.kelmo.Kelmo.desktop" 2>&1)
+    out=$(desktop-file-validate "$tmp/root/usr/share/applications/$app_id.desktop" 2>&1)
     [ -z "$out" ] || fail "desktop-file-validate: $out"
 fi
 if command -v lintian >/dev/null; then

@@ -4,6 +4,7 @@
 # seed, and the installed files stay as they were.
 set -euo pipefail
 build=$1
+app_id=$2 # the desktop id the build was configured with
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix
@@ -13,8 +14,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 calc=$prefix/bin/kelmo-calc
 share=$prefix/share/kelmo
 for f in bin/kelmo bin/kelmo-calc share/kelmo/bdKelmo.db share/kelmo/otchet.docx \
-         "share/kelmo/Инструкция пользователя.docx" share/applications/ru.kelmo.Kelmo.desktop \
-         share/metainfo/ru.kelmo.Kelmo.metainfo.xml share/icons/hicolor/scalable/apps/kelmo.svg \
+         "share/kelmo/Инструкция пользователя.docx" "share/applications/$app_id.desktop" \
+         "share/metainfo/$app_id.metainfo.xml" share/icons/hicolor/scalable/apps/kelmo.svg \
          share/icons/hicolor/48x48/apps/kelmo.png share/man/man1/kelmo-calc.1.gz \
          share/doc/kelmo/copyright; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"

@@ -1,4 +1,5 @@
 #include "ui/Messages.h"
+#include "ui/Settings.h"
 #include "ui/TableCopy.h"
 #include "ui/WindowPlacement.h"
 
@@ -7,7 +8,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QScreen>
-#include <QSettings>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -25,8 +25,6 @@ private slots:
     void init() {
         // Window places go to a folder of the test's own.
         m_settings = std::make_unique<QTemporaryDir>();
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
     }
 
     void cleanup() { m_settings.reset(); }
@@ -34,10 +32,12 @@ private slots:
     void windowCentredThenKeptAndRemembered() {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QPoint moved;
+        const QString file = m_settings->filePath(QStringLiteral("kelmo.conf"));
+        auto settings = std::make_unique<ui::Settings>(file);
         {
             QMainWindow window;
             window.resize(400, 300);
-            ui::WindowPlacement::attach(&window, QStringLiteral("w"));
+            ui::WindowPlacement::attach(&window, QStringLiteral("w"), *settings);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             // First show ever: centred on the screen.
@@ -54,20 +54,21 @@ private slots:
             QCOMPARE(window.pos(), moved);
             QCOMPARE(window.size(), QSize(500, 350));
         }
-        // A new window of the same name, as in a later run, takes the remembered place.
+        // A new window of the same name, in a later run, takes the remembered place.
+        settings->sync();
+        QVERIFY(QFile::exists(file));
+        settings = std::make_unique<ui::Settings>(file);
         QMainWindow again;
-        ui::WindowPlacement::attach(&again, QStringLiteral("w"));
+        ui::WindowPlacement::attach(&again, QStringLiteral("w"), *settings);
         again.show();
         QCOMPARE(again.pos(), moved);
         QCOMPARE(again.size(), QSize(500, 350));
         // Another window has its own place: centred.
         QMainWindow other;
         other.resize(200, 100);
-        ui::WindowPlacement::attach(&other, QStringLiteral("other"));
+        ui::WindowPlacement::attach(&other, QStringLiteral("other"), *settings);
         other.show();
         QVERIFY((other.frameGeometry().center() - screen.center()).manhattanLength() <= 2);
-        QVERIFY(QFile::exists(QSettings().fileName()));
-        QVERIFY(QSettings().fileName().startsWith(m_settings->path()));
     }
 
     void copyBlock_data() {

@@ -15,7 +15,6 @@
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "ui/TableCopy.h"
-#include "ui/WindowPlacement.h"
 #include "windows/zone/ProfileModel.h"
 
 #include "windows/zone/OutputPages.h"
@@ -62,11 +61,13 @@ struct frmOutput::Form : Ui::frmOutput,
     }
 };
 
-frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
+frmOutput::frmOutput(Session& session, PercentLookup percents, ui::Settings* settings,
+                     QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Form>())
     , m_session(session)
-    , m_percents(std::move(percents)) {
+    , m_percents(std::move(percents))
+    , m_settings(settings) {
     m_ui->setupUi(this);
     m_pointDistance = m_ui->GOX;
     m_pointResults = m_ui->Frame18;
@@ -108,7 +109,7 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
     for (const auto& [view, fileName] : views) {
         view->setRenderHint(QPainter::Antialiasing);
         charts::replaceChart(view, charts::createChart(charts::ChartData{}));
-        charts::installChartMenu(view, fileName);
+        charts::installChartMenu(view, fileName, m_settings);
     }
 
     // Which stored distance a lookup by distance read, when it is not the one typed.
@@ -172,8 +173,6 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, QWidget* parent)
             lookUp();
         }
     });
-
-    ui::WindowPlacement::attach(this, QStringLiteral("frmOutput"));
 
     load();
 }
@@ -540,9 +539,10 @@ bool frmOutput::writeWordReport() {
                                     QStringLiteral("Подготовка отчета..."));
         const docx::Document doc = m_session.fullReport(
             pictures, QLocale(), [&](int done, int total) { progress.update(done, total); });
-        return ui::saveAndOpen(this, QStringLiteral("Результаты расчета.docx"),
-                               QString::fromUtf8(reports::kWordFilter),
-                               [&](const QString& path) { doc.save(path); });
+        return ui::saveAndOpen(
+            this, QStringLiteral("Результаты расчета.docx"),
+            QString::fromUtf8(reports::kWordFilter), [&](const QString& path) { doc.save(path); },
+            m_settings, QStringLiteral("fullReport"));
     } catch (const Error& e) {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет не построен.\n") +
@@ -561,9 +561,11 @@ bool frmOutput::writeExpertReport() {
     try {
         const QByteArray bytes =
             m_session.expertReport(sharedFile(QLatin1String(reports::kExpertTemplateName)));
-        return ui::saveAndOpen(this, QStringLiteral("Отчет для эксперта.docx"),
-                               QString::fromUtf8(reports::kWordFilter),
-                               [&](const QString& path) { docx::writeFile(path, bytes); });
+        return ui::saveAndOpen(
+            this, QStringLiteral("Отчет для эксперта.docx"),
+            QString::fromUtf8(reports::kWordFilter),
+            [&](const QString& path) { docx::writeFile(path, bytes); }, m_settings,
+            QStringLiteral("expertReport"));
     } catch (const Error& e) {
         ui::Messages::critical(this, QStringLiteral("Внимание!"),
                                QStringLiteral("Отчет для эксперта не построен.\n") +
@@ -580,9 +582,11 @@ bool frmOutput::writeExpertReport() {
 }
 
 bool frmOutput::exportTable() {
-    return ui::saveAndOpen(this, QStringLiteral("Числовые результаты расчета.xlsx"),
-                           QString::fromUtf8(reports::kWorkbookFilter),
-                           [&](const QString& path) { m_session.writeTable(path); });
+    return ui::saveAndOpen(
+        this, QStringLiteral("Числовые результаты расчета.xlsx"),
+        QString::fromUtf8(reports::kWorkbookFilter),
+        [&](const QString& path) { m_session.writeTable(path); }, m_settings,
+        QStringLiteral("excelTable"));
 }
 
 } // namespace kelmo::zone

@@ -12,6 +12,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::zone {
 
 class ProfileModel;
@@ -23,8 +27,10 @@ class frmOutput final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The percentages of the point calculation come from the lookup.
-    frmOutput(Session& session, PercentLookup percents, QWidget* parent = nullptr);
+    // The percentages of the point calculation come from the lookup. With settings the save
+    // dialogs start in the folder their kind of file was last saved in.
+    frmOutput(Session& session, PercentLookup percents, ui::Settings* settings = nullptr,
+              QWidget* parent = nullptr);
     ~frmOutput() override;
 
     // Fills the window from the session's finished run.
@@ -78,6 +84,7 @@ private:
     QLineEdit* m_lookupResult = nullptr;   // Text2
     Session& m_session;
     PercentLookup m_percents;
+    ui::Settings* m_settings;
     ProfileModel* m_model = nullptr;
     QLabel* m_lookupNote = nullptr;
     QLabel* m_noResults = nullptr;

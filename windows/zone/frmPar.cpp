@@ -4,7 +4,7 @@
 #include "core/NumberText.h"
 #include "session/ZoneSession.h"
 #include "ui/Messages.h"
-#include "ui/WindowPlacement.h"
+#include "ui/Settings.h"
 
 #include "ui_frmPar.h"
 
@@ -12,10 +12,11 @@
 
 namespace kelmo::zone {
 
-frmPar::frmPar(Session& session, QWidget* parent)
+frmPar::frmPar(Session& session, ui::Settings* settings, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::frmPar>())
-    , m_session(session) {
+    , m_session(session)
+    , m_settings(settings) {
     m_ui->setupUi(this);
 
     connect(m_ui->Command1, &QPushButton::clicked, this, &frmPar::accept);
@@ -25,7 +26,6 @@ frmPar::frmPar(Session& session, QWidget* parent)
     }
     // Wide enough for the whole title in the frame.
     setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 200);
-    ui::WindowPlacement::attach(this, QStringLiteral("frmPar"));
 
     load();
 }
@@ -73,6 +73,10 @@ bool frmPar::accept() {
             ui::refuseField(f.edit);
             return false;
         }
+    }
+    if (m_settings != nullptr) {
+        m_settings->setParameters(s.parameters());
+        m_settings->sync();
     }
     emit parametersAccepted();
     hide();

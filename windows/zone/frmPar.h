@@ -8,17 +8,22 @@ namespace Ui {
 class frmPar;
 }
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::zone {
 
 class Session;
 
 // The calculation parameters: the distance step and the two pressure axes of the session.
 // Loaded once; afterwards only hidden and shown, so it keeps its texts between openings.
+// With settings, the parameters stored by "Ok" are remembered for the next run of the program.
 class frmPar final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit frmPar(Session& session, QWidget* parent = nullptr);
+    explicit frmPar(Session& session, ui::Settings* settings = nullptr, QWidget* parent = nullptr);
     ~frmPar() override;
 
     // "Ok": stores the fields in order; false when one of them is not a number.
@@ -39,6 +44,7 @@ private:
 
     std::unique_ptr<Ui::frmPar> m_ui;
     Session& m_session;
+    ui::Settings* m_settings;
 };
 
 } // namespace kelmo::zone

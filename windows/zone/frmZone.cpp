@@ -8,7 +8,7 @@
 #include "session/ZoneSession.h"
 #include "ui/ChargeFields.h"
 #include "ui/Messages.h"
-#include "ui/WindowPlacement.h"
+#include "ui/Settings.h"
 
 #include "ui_frmZone.h"
 
@@ -42,13 +42,25 @@ QPixmap placementDrawing() {
     return pixmap;
 }
 
+// A remembered number as the user would type it here: the locale's separator, and every
+// digit needed to give back the same number.
+QString fieldText(double v) {
+    QString text = numtext::general(v);
+    if (numtext::parse(text) != v) {
+        text = numtext::roundTrip(v);
+        text.replace(QLatin1Char('.'), QLocale().decimalPoint());
+    }
+    return text;
+}
+
 } // namespace
 
-frmZone::frmZone(Session& session, Services services, QWidget* parent)
+frmZone::frmZone(Session& session, Services services, ui::Settings* settings, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::frmZone>())
     , m_session(session)
-    , m_services(std::move(services)) {
+    , m_services(std::move(services))
+    , m_settings(settings) {
     m_ui->setupUi(this);
 
     m_ui->vzr->setPixmap(placementDrawing());
@@ -85,15 +97,19 @@ frmZone::frmZone(Session& session, Services services, QWidget* parent)
     for (QLineEdit* field : {m_ui->Text14, m_ui->Text2, m_ui->Text12, m_ui->Text15, m_ui->txtMch}) {
         connect(field, &QLineEdit::returnPressed, this, &frmZone::runCalculation);
     }
-    ui::WindowPlacement::attach(this, QStringLiteral("frmZone"));
-
     load();
 }
 
 frmZone::~frmZone() = default;
 
 void frmZone::load() {
-    m_session.loadParameters();
+    const auto remembered =
+        m_settings != nullptr ? m_settings->parameters() : std::optional<CalcParameters>();
+    if (remembered) {
+        m_session.state().setParameters(*remembered);
+    } else {
+        m_session.loadParameters();
+    }
     try {
         if (m_services.explosiveNames) {
             const QSignalBlocker block(m_ui->Combo4);
@@ -109,6 +125,61 @@ void frmZone::load() {
                                               "Данные ВВ можно ввести с клавиатуры.\n") +
                                    QString::fromStdString(e.what()));
     }
+    restoreCharge();
+}
+
+void frmZone::restoreCharge() {
+    const auto c = m_settings != nullptr ? m_settings->charge() : std::nullopt;
+    if (!c) {
+        return;
+    }
+    const auto put = [](QLineEdit* field, const std::optional<double>& v) {
+        if (v) {
+            field->setText(fieldText(*v));
+        }
+    };
+    if (c->keyboard) {
+        m_ui->Option9->setChecked(true);
+        m_ui->Text14->setText(c->typedName);
+        put(m_ui->Text12, c->heat);
+        if (c->perMole) {
+            m_ui->Option2->setChecked(true);
+        }
+    } else {
+        // The heat always comes from the catalogue, which may have changed since; an
+        // explosive no longer in it leaves the first one selected.
+        const int index = m_ui->Combo4->findText(c->explosive, Qt::MatchExactly);
+        if (index >= 0) {
+            m_ui->Combo4->setCurrentIndex(index);
+        }
+    }
+    put(m_ui->Text15, c->molarDivisor);
+    put(m_ui->Text2, c->mass);
+    put(m_ui->txtMch, c->bodyMass);
+    if (c->air) {
+        m_ui->Option5->setChecked(true);
+    }
+    m_ui->Name_ob->setText(c->objectName);
+}
+
+void frmZone::rememberCharge(const ChargeInput& in) {
+    if (m_settings == nullptr) {
+        return;
+    }
+    ui::RememberedCharge c;
+    c.keyboard = m_ui->Option9->isChecked();
+    c.explosive = m_ui->Combo4->currentText();
+    c.typedName = m_ui->Text14->text();
+    c.mass = in.chargeMassKg;
+    c.heat = in.heat;
+    c.molarDivisor = in.heatUnit == HeatUnit::PerMole ? std::optional(in.molarDivisor)
+                                                      : numtext::parse(m_ui->Text15->text());
+    c.perMole = in.heatUnit == HeatUnit::PerMole;
+    c.air = in.placement == Placement::Air;
+    c.bodyMass = in.bodyMassKg;
+    c.objectName = m_ui->Name_ob->text();
+    m_settings->setCharge(c);
+    m_settings->sync();
 }
 
 void frmZone::setListMode() {
@@ -195,6 +266,7 @@ bool frmZone::runCalculation() {
     }
     try {
         m_session.run(*in, describeCharge(in->heatUnit, in->placement));
+        rememberCharge(*in);
     } catch (const ArithmeticError& e) {
         ui::reportChargeError(this, kTitle, fields, e,
                               QStringLiteral("Измените шаг расчета в меню «Параметры расчета»."));

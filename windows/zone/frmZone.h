@@ -11,17 +11,24 @@ namespace Ui {
 class frmZone;
 }
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::zone {
 
 class Session;
 
 // The zone input window: the charge, its placement and the body mass of a person. It runs the
 // calculation in the session it is given and says through its signals what the user asks for.
+// With settings it opens with the charge of the last successful run and the remembered
+// calculation parameters, and remembers each successful run's charge.
 class frmZone final : public QMainWindow {
     Q_OBJECT
 
 public:
-    frmZone(Session& session, Services services, QWidget* parent = nullptr);
+    frmZone(Session& session, Services services, ui::Settings* settings = nullptr,
+            QWidget* parent = nullptr);
     ~frmZone() override;
 
     // Converts the fields and runs the zone calculation; on success hides the window and
@@ -41,6 +48,8 @@ signals:
 
 private:
     void load();
+    void restoreCharge();
+    void rememberCharge(const ChargeInput& in);
     void setListMode();
     void setKeyboardMode();
     void setPerKg();
@@ -53,6 +62,7 @@ private:
     std::unique_ptr<Ui::frmZone> m_ui;
     Session& m_session;
     Services m_services;
+    ui::Settings* m_settings;
 };
 
 } // namespace kelmo::zone
