@@ -234,7 +234,7 @@ plan::SituationWindow* Navigator::showSituation(std::shared_ptr<situation::Sessi
         m_situation = nullptr;
         old->close();
     }
-    m_situation = create<plan::SituationWindow>(std::move(situation));
+    m_situation = create<plan::SituationWindow>(std::move(situation), m_settings);
     return present(m_situation.data());
 }
 

@@ -107,10 +107,12 @@ private:
     const SituationResult* m_result = nullptr;
 };
 
-SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session, QWidget* parent)
+SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
+                                 ui::Settings* settings, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::SituationWindow>())
-    , m_session(std::move(session)) {
+    , m_session(std::move(session))
+    , m_settings(settings) {
     m_ui->setupUi(this);
     m_model = new SituationModel(this);
     m_sorted = new QSortFilterProxyModel(this);
@@ -225,9 +227,10 @@ bool SituationWindow::writeReport() {
                                     QStringLiteral("Подготовка отчета..."));
         const docx::Document doc = m_session->report(
             QImage(), QLocale(), [&](int done, int total) { progress.update(done, total); });
-        return ui::saveAndOpen(this, QStringLiteral("Инженерная обстановка.docx"),
-                               QString::fromUtf8(reports::kWordFilter),
-                               [&](const QString& path) { doc.save(path); });
+        return ui::saveAndOpen(
+            this, QStringLiteral("Инженерная обстановка.docx"),
+            QString::fromUtf8(reports::kWordFilter), [&](const QString& path) { doc.save(path); },
+            m_settings, QStringLiteral("situationReport"));
     } catch (const Error& e) {
         ui::Messages::critical(
             this, kTitle, QStringLiteral("Отчет не построен.\n") + QString::fromUtf8(e.what()));
@@ -236,9 +239,11 @@ bool SituationWindow::writeReport() {
 }
 
 bool SituationWindow::writeTable() {
-    return ui::saveAndOpen(this, QStringLiteral("Инженерная обстановка.xlsx"),
-                           QString::fromUtf8(reports::kWorkbookFilter),
-                           [&](const QString& path) { m_session->writeTable(path); });
+    return ui::saveAndOpen(
+        this, QStringLiteral("Инженерная обстановка.xlsx"),
+        QString::fromUtf8(reports::kWorkbookFilter),
+        [&](const QString& path) { m_session->writeTable(path); }, m_settings,
+        QStringLiteral("situationTable"));
 }
 
 } // namespace kelmo::plan

@@ -16,6 +16,10 @@ namespace kelmo::situation {
 class Session;
 }
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::plan {
 
 class SituationModel;
@@ -27,8 +31,9 @@ class SituationWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
+    // With settings, the save dialogs start in the folders last used for these documents.
     explicit SituationWindow(std::shared_ptr<situation::Session> session,
-                             QWidget* parent = nullptr);
+                             ui::Settings* settings = nullptr, QWidget* parent = nullptr);
     ~SituationWindow() override;
 
     QTabWidget* tabs() const;
@@ -49,6 +54,7 @@ private:
 
     std::unique_ptr<Ui::SituationWindow> m_ui;
     std::shared_ptr<situation::Session> m_session;
+    ui::Settings* m_settings = nullptr;
     SituationModel* m_model = nullptr;
     QSortFilterProxyModel* m_sorted = nullptr;
 };
