@@ -470,7 +470,8 @@ QImage renderChart(ZoneChart kind, const CalcState& s, QSize size) {
 
 namespace {
 
-// The words of a title in lines no wider than width, as rich text for the chart's title.
+// The words of a title in lines no wider than width, each centred, as rich text for the
+// chart's title.
 QString wrappedTitle(const QString& title, const QFont& font, qreal width) {
     const QFontMetricsF metrics(font);
     QStringList lines;
@@ -487,7 +488,8 @@ QString wrappedTitle(const QString& title, const QFont& font, qreal width) {
     if (!line.isEmpty()) {
         lines << line.toHtmlEscaped();
     }
-    return lines.join(QStringLiteral("<br>"));
+    return QStringLiteral("<div align=\"center\">") + lines.join(QStringLiteral("<br>")) +
+           QStringLiteral("</div>");
 }
 
 } // namespace

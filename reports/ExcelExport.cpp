@@ -16,6 +16,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -122,13 +123,26 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     lxw_format* header = workbook_add_format(wb);
     format_set_bold(header);
     format_set_font_size(header, 10);
-    // The grid's formats of the three columns written here.
+    // The grid's formats of the three columns written here, one object for each distinct
+    // number format. The writer looks a format up by its properties once and keeps the
+    // index in the object; a second object with the same properties would be looked up
+    // again for every cell, which costs more than writing the cell.
     constexpr lxw_col_t kColumns = 3;
     lxw_format* formats[kColumns] = {};
     for (lxw_col_t c = 0; c < kColumns; ++c) {
-        if (profile::columnDecimals(static_cast<int>(c)) > 0) {
+        if (profile::columnDecimals(static_cast<int>(c)) <= 0) {
+            continue;
+        }
+        const char* numberFormat = profile::columnExcelFormat(static_cast<int>(c));
+        for (lxw_col_t before = 0; before < c && !formats[c]; ++before) {
+            if (formats[before] && std::strcmp(profile::columnExcelFormat(static_cast<int>(before)),
+                                               numberFormat) == 0) {
+                formats[c] = formats[before];
+            }
+        }
+        if (!formats[c]) {
             formats[c] = workbook_add_format(wb);
-            format_set_num_format(formats[c], profile::columnExcelFormat(static_cast<int>(c)));
+            format_set_num_format(formats[c], numberFormat);
         }
     }
 

@@ -23,7 +23,11 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
 inline constexpr int kLongReportRows = 5000;
 
 // Rows of the numeric table in each of the consecutive tables it is written as.
-inline constexpr int kNumericRowsPerPart = 1000;
+inline constexpr int kNumericRowsPerPart = 250;
+
+// Column widths of the numeric table, in points: a distance of 15 significant digits and its
+// separator on one line at 12 pt, the other columns sharing the rest of the text width.
+QList<double> numericTableWidthsPt();
 
 // Column widths of the kPa radii table, in points, and its left and right cell margins.
 QList<double> kPaTableWidthsPt();

@@ -65,6 +65,7 @@ private slots:
     void saveChartImage_data();
     void saveChartImage();
     void renderedImage();
+    void printedTitleLinesCentred();
 };
 
 void TestCharts::workedRun_data() {
@@ -463,6 +464,44 @@ void TestCharts::renderedImage() {
             }
         }
         QVERIFY(drawn);
+    }
+}
+
+// The report's chart of heavy damage has a title of two lines: each is centred over the
+// picture, the short second line as well.
+void TestCharts::printedTitleLinesCentred() {
+    const auto s = run(1000, Placement::Air, 1);
+    const QImage image = renderChartForPrint(chartData(ZoneChart::ProbitHeavy, *s),
+                                             kReportChartSizePt, kReportChartDpi);
+    // Text lines of the title: runs of pixel rows with dark pixels, above the plot.
+    QList<QPair<int, int>> lines; // leftmost and rightmost dark pixel of each line
+    bool inLine = false;
+    for (int y = 0; y < image.height() * 17 / 100; ++y) {
+        int left = image.width();
+        int right = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y).lightness() < 128) {
+                left = std::min(left, x);
+                right = x;
+            }
+        }
+        if (right < 0) {
+            inLine = false;
+            continue;
+        }
+        if (!inLine) {
+            lines.append({left, right});
+            inLine = true;
+        }
+        lines.last().first = std::min(lines.last().first, left);
+        lines.last().second = std::max(lines.last().second, right);
+    }
+    QCOMPARE(lines.size(), 2);
+    // The lines differ in length by far more than the tolerance.
+    QVERIFY(lines[1].second - lines[1].first < (lines[0].second - lines[0].first) * 3 / 4);
+    for (const auto& [left, right] : lines) {
+        QVERIFY2(std::abs((left + right) / 2 - image.width() / 2) < image.width() / 50,
+                 qPrintable(QStringLiteral("%1…%2 of %3").arg(left).arg(right).arg(image.width())));
     }
 }
 

@@ -792,7 +792,7 @@ private slots:
         QVERIFY(navigator.start());
         auto* kvv = navigator.mainMenu()->findChild<QAction*>("mnuKvv");
         QVERIFY(kvv->isEnabled());
-        QCOMPARE(kvv->text(), "Конденсированных взрывчатых веществ");
+        QCOMPARE(kvv->text().remove(u'&'), "Конденсированных взрывчатых веществ");
         kvv->trigger();
         flushDeletes();
         QVERIFY(navigator.mainMenu() == nullptr);
@@ -821,7 +821,8 @@ private slots:
 
         auto* rezerv = navigator.mainMenu()->findChild<QAction*>("mnuRezerv");
         QVERIFY(rezerv->isEnabled());
-        QCOMPARE(rezerv->text(), "Жилых и промышленных объектов,транспорта, резервуаров");
+        QCOMPARE(rezerv->text().remove(u'&'),
+                 "Жилых и промышленных объектов,транспорта, резервуаров");
         rezerv->trigger();
         flushDeletes();
         QVERIFY(navigator.mainMenu() == nullptr);

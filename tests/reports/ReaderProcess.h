@@ -12,7 +12,8 @@ inline QJsonObject readWithPython(const QString& script, const QString& file,
     QProcess p;
     p.start(QStringLiteral(KELMO_PYTHON),
             QStringList{QStringLiteral(KELMO_TEST_SCRIPTS "/") + script, file} + extra);
-    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+    // Only a guard against a hung reader: a loaded machine may take minutes on a long report.
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
         qWarning("%s", p.readAllStandardError().constData());
         return {};
     }

@@ -30,9 +30,12 @@ private slots:
         auto s = test::stateAfterRun(1000);
         const QLocale ru(QLocale::Russian, QLocale::Russia);
         const QString full = m_dir.filePath("full.docx");
+        const ReportCharts pictures = charts::renderReportCharts(*s);
+        // A distance of 15 significant digits, as a step that is no round number gives.
+        s->gProfile.row(2).r = 12345.6789012345;
         buildFullReport(*s,
                         {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"},
-                        charts::renderReportCharts(*s), ru)
+                        pictures, ru)
             .save(full);
 
         const QString templ = m_dir.filePath("otchet.docx");
@@ -66,6 +69,8 @@ private slots:
             QVERIFY2(withoutSpace(fullText).contains(withoutSpace(QString::fromUtf8(t))), t);
         // The last row of the profile made it to the last page.
         QVERIFY(fullText.contains(QStringLiteral("\n325\n")));
+        // The longest distance stays on one line of its cell.
+        QVERIFY(fullText.contains(QStringLiteral("\n12345,6789012345\n")));
 
         const QString expertText = pdfText(m_dir.filePath("expert.pdf"));
         for (const char* t : {"Частный отчет для эксперта", "5,3, что соответствует 61,8%.",

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -272,19 +273,26 @@ private slots:
         QVERIFY(!menu->findChild<QLabel*>("Image1")->pixmap().isNull());
         QVERIFY(!menu->findChild<QLabel*>("vzr")->pixmap().isNull());
 
+        // The captions as shown, each with an Alt mnemonic of its own.
         QStringList titles;
+        QSet<QChar> mnemonics;
         for (QAction* a : menu->menuBar()->actions()) {
-            titles << a->text();
+            const QString text = a->text();
+            const qsizetype amp = text.indexOf(u'&');
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            mnemonics.insert(text.at(amp + 1).toLower());
+            titles << QString(text).remove(u'&');
         }
         QCOMPARE(titles, QStringList({"Выбор варианта расчета", "Определение инженерной обстановки",
                                       "Изменнение базы данных", "Выход", "Помощь"}));
+        QCOMPARE(mnemonics.size(), titles.size());
         const auto action = [&](const char* name) {
             return menu->findChild<QAction*>(name);
         };
         QCOMPARE(action("He")->shortcut(), QKeySequence(Qt::Key_F1));
         QCOMPARE(action("Hel")->shortcut(), QKeySequence(Qt::Key_F3));
         QVERIFY(action("dd")->isSeparator());
-        QCOMPARE(action("mnuRezerv")->text(),
+        QCOMPARE(action("mnuRezerv")->text().remove(u'&'),
                  QString("Жилых и промышленных объектов,транспорта, резервуаров"));
         // Windows not available are disabled, and the map item never has an action.
         for (const char* name : {"mnuZone", "mnuPlan", "mnuRezerv", "mnuKvv", "mnuKarta"}) {

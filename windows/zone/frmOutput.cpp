@@ -512,7 +512,7 @@ void frmOutput::closeEvent(QCloseEvent* event) {
 bool frmOutput::writeWordReport() {
     const int rows = m_session.state().gPointCount;
     if (rows > reports::kLongReportRows) {
-        // About 40 rows of the numeric table go on a page.
+        // About 45 rows of the numeric table go on a page.
         const QString text =
             QStringLiteral("В таблице расстояний %1 строк: отчет займет около %2 страниц, и "
                            "программа для документов Word будет открывать его долго.\n\n"
@@ -520,7 +520,7 @@ bool frmOutput::writeWordReport() {
                            "таблицы в Microsoft Excel» на странице «Параметры ударной "
                            "волны»).\n\nПостроить полный отчет?")
                 .arg(rows)
-                .arg(rows / 40 + 10);
+                .arg(rows / 45 + 10);
         if (ui::Messages::show(this, {QStringLiteral("Внимание!"), text, QMessageBox::Warning,
                                       QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
             return false;
