@@ -254,8 +254,8 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     const QStringList header = situationHeader();
     const int rows = static_cast<int>(r.rows.size());
     Table& t = d.addTable(rows + 1, kSitColumnCount);
-    // Fixed layout, the header on every page and parts of a thousand rows, as the numeric
-    // table of the full report: a reader opens a large plan in seconds.
+    // Fixed layout, the header on every page and short parts, as the numeric table of the
+    // full report: a reader opens a large plan in seconds.
     t.autoFit = false;
     t.headerRow = true;
     t.rowsPerPart = kNumericRowsPerPart;
