@@ -60,7 +60,7 @@ private slots:
         QVERIFY(menu && menu->isVisible());
         QAction* item = menu->findChild<QAction*>(QStringLiteral("mnuZone"));
         QVERIFY(item->isEnabled());
-        QCOMPARE(item->text(), QStringLiteral("Определение размеров зон поражения"));
+        QCOMPARE(item->text().remove(u'&'), QStringLiteral("Определение размеров зон поражения"));
         item->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         auto* input = m_navigator->zoneInput();
