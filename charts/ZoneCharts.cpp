@@ -43,6 +43,12 @@ void setLabelSpacing(ChartData& d, double span) {
     if (d.tickInterval > 0 && (span / d.tickInterval < 2 || span / d.tickInterval > 100)) {
         d.tickInterval = 0;
     }
+    // Ticks start at the first point; when its distance is not whole metres (a step such as
+    // 0.29 m), they fall on whole multiples of the interval instead, so that the labels are
+    // round numbers and not "32,275" cut to "32,27…".
+    if (d.tickInterval > 0 && std::abs(d.tickAnchor - std::nearbyint(d.tickAnchor)) > 1e-9) {
+        d.tickAnchor = 0;
+    }
 }
 
 ChartData pressureChart(const CalcState& s, bool kgf) {

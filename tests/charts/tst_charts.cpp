@@ -348,15 +348,24 @@ void TestCharts::tickLabels_data() {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("kind"); // -1, -2: the range chart 1 … 101 m, 1 … 2 m
     QTest::addColumn<double>("limitKPa");
+    QTest::addColumn<double>("step");
     for (const char* locale : {"C", "en_US", "ru_RU"}) {
         const QString l = QString::fromLatin1(locale);
-        QTest::addRow("%s kgf", locale) << l << int(ZoneChart::PressureKgf) << 3000.0;
-        QTest::addRow("%s kPa 3000", locale) << l << int(ZoneChart::PressureKPa) << 3000.0;
-        QTest::addRow("%s kPa 7278", locale) << l << int(ZoneChart::PressureKPa) << 7278.0;
-        QTest::addRow("%s kPa 500000", locale) << l << int(ZoneChart::PressureKPa) << 500000.0;
-        QTest::addRow("%s probit", locale) << l << int(ZoneChart::ProbitHeavy) << 3000.0;
-        QTest::addRow("%s range", locale) << l << -1 << 3000.0;
-        QTest::addRow("%s range 1-2", locale) << l << -2 << 3000.0;
+        QTest::addRow("%s kgf", locale) << l << int(ZoneChart::PressureKgf) << 3000.0 << 1.0;
+        QTest::addRow("%s kPa 3000", locale) << l << int(ZoneChart::PressureKPa) << 3000.0 << 1.0;
+        QTest::addRow("%s kPa 7278", locale) << l << int(ZoneChart::PressureKPa) << 7278.0 << 1.0;
+        QTest::addRow("%s kPa 500000", locale)
+            << l << int(ZoneChart::PressureKPa) << 500000.0 << 1.0;
+        QTest::addRow("%s probit", locale) << l << int(ZoneChart::ProbitHeavy) << 3000.0 << 1.0;
+        QTest::addRow("%s range", locale) << l << -1 << 3000.0 << 1.0;
+        QTest::addRow("%s range 1-2", locale) << l << -2 << 3000.0 << 1.0;
+        // Steps whose distances are not whole metres still give round labels.
+        QTest::addRow("%s probit step 0.29", locale)
+            << l << int(ZoneChart::ProbitHeavy) << 3000.0 << 0.29;
+        QTest::addRow("%s probit step 0.09", locale)
+            << l << int(ZoneChart::ProbitTotal) << 3000.0 << 0.09;
+        QTest::addRow("%s kPa step 0.37", locale)
+            << l << int(ZoneChart::PressureKPa) << 3000.0 << 0.37;
     }
 }
 
@@ -364,11 +373,12 @@ void TestCharts::tickLabels() {
     QFETCH(QString, locale);
     QFETCH(int, kind);
     QFETCH(double, limitKPa);
+    QFETCH(double, step);
     const QLocale before;
     QLocale::setDefault(QLocale(locale));
     CalcParameters params = CalcParameters::loadValues();
     params.gChartLimitKPa = limitKPa;
-    const auto s = run(30000, Placement::Ground, 1, params);
+    const auto s = run(30000, Placement::Ground, step, params);
     const ChartData d = kind == -1   ? rangeChartData(*s, 1, 101, 10)
                         : kind == -2 ? rangeChartData(*s, 1, 2, 10)
                                      : chartData(ZoneChart(kind), *s);
@@ -389,6 +399,12 @@ void TestCharts::tickLabels() {
         }
         QVERIFY2(digits <= 6,
                  qPrintable(label + QStringLiteral(" in ") + labels.join(QLatin1Char('|'))));
+    }
+    // Distance ticks a whole number of metres apart are labelled in whole metres.
+    if (d.tickInterval >= 1) {
+        std::unique_ptr<QChart> chart(createChart(d));
+        auto* x = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).constFirst());
+        QCOMPARE(x->labelFormat(), QStringLiteral("%.0f"));
     }
 }
 
