@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "reports/ChargeText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -150,6 +151,24 @@ void ZoneOptions::addTo(QCommandLineParser& parser, Step step) {
     if (step == Step::With) {
         parser.addOption(m_step);
     }
+}
+
+reports::ChargeDescription ZoneOptions::description(const QCommandLineParser& parser,
+                                                    const ChargeInput& input,
+                                                    const QString& name) const {
+    const auto typed = [&parser](const QCommandLineOption& option, double byDefault) {
+        return parser.isSet(option) ? parser.value(option) : numtext::general(byDefault);
+    };
+    reports::ChargeFields f;
+    f.name = name;
+    f.massText = parser.value(m_mass);
+    f.heatUnit = input.heatUnit;
+    f.heatText = input.heatUnit == HeatUnit::PerMole ? parser.value(m_heatMol)
+                                                     : typed(m_heat, kDefaultHeatPerKg);
+    f.secondHeatText = parser.value(m_molarMass);
+    f.placement = input.placement;
+    f.bodyMassText = typed(m_bodyMass, kDefaultBodyMassKg);
+    return reports::describeCharge(f);
 }
 
 ChargeInput ZoneOptions::chargeInput(const QCommandLineParser& parser) const {

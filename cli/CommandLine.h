@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ZoneRun.h"
+#include "reports/ReportData.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -29,6 +30,9 @@ public:
     // Throws UsageError.
     ChargeInput chargeInput(const QCommandLineParser& parser) const;
     double step(const QCommandLineParser& parser) const;
+    // The charge as the results window would describe it; numbers as they were typed.
+    reports::ChargeDescription description(const QCommandLineParser& parser,
+                                           const ChargeInput& input, const QString& name) const;
 
 private:
     QCommandLineOption m_mass{"mass", "Масса заряда, кг (обязательно).", "КГ"};

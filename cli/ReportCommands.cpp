@@ -72,20 +72,8 @@ struct Command {
 
     // The charge as the results window would describe it; numbers as they were typed.
     reports::ChargeDescription description(const ChargeInput& input) const {
-        const auto typed = [this](const QString& option, double byDefault) {
-            return parser.isSet(option) ? parser.value(option) : numtext::general(byDefault);
-        };
-        reports::ChargeFields f;
-        f.name = parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил");
-        f.massText = parser.value("mass");
-        f.heatUnit = input.heatUnit;
-        f.heatText = input.heatUnit == HeatUnit::PerMole
-                         ? parser.value("heat-mol")
-                         : typed(QStringLiteral("heat"), kDefaultHeatPerKg);
-        f.secondHeatText = parser.value("molar-mass");
-        f.placement = input.placement;
-        f.bodyMassText = typed(QStringLiteral("body-mass"), kDefaultBodyMassKg);
-        return reports::describeCharge(f);
+        return zone.description(parser, input,
+                                parser.isSet(name) ? parser.value(name) : QStringLiteral("Тротил"));
     }
 };
 

@@ -3,13 +3,17 @@
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
 #include "core/NumberText.h"
+#include "core/SafeFile.h"
 #include "data/Database.h"
 #include "data/PlanPicture.h"
-#include "data/ProbitPercentTable.h"
 #include "data/SituationPlan.h"
 #include "map/GeoJson.h"
 #include "map/MapExport.h"
 #include "map/PictureRecord.h"
+#include "map/PlanMapRender.h"
+#include "session/SituationSession.h"
+
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -107,24 +111,29 @@ void writeCsv(const SituationResult& result) {
     writeOut(out);
 }
 
-// The map files of the situation: the drawing with the zones of criterion а) over the plan's
-// picture when it has one, and the GeoJSON of the plan with every zone.
-void writeMapFiles(db::Connection& connection, const SituationPlan& plan,
-                   const SituationResult& result, const ChargeInput& charge, const QString& svg,
-                   const QString& geojson) {
+// The map of the situation with the zones of criterion а), over the plan's picture when it has
+// one and the picture can be placed.
+map::PlanMapModel situationMap(db::Connection& connection, const SituationPlan& plan,
+                               const SituationResult& result, const ChargeInput& charge) {
     map::PlanMapModel model = map::mapOfSituation(result, charge);
     model.planName = plan.name;
-    if (!svg.isEmpty()) {
-        if (const auto picture = db::readPlanPicture(connection, plan.number)) {
-            try {
-                model.background = map::backgroundOf(*picture);
-            } catch (const map::CalibrationError& e) {
-                const QByteArray note = QStringLiteral("Рисунок плана не показан: %1\n")
-                                            .arg(QString::fromStdString(e.what()))
-                                            .toUtf8();
-                std::fputs(note.constData(), stderr);
-            }
+    if (const auto picture = db::readPlanPicture(connection, plan.number)) {
+        try {
+            model.background = map::backgroundOf(*picture);
+        } catch (const map::CalibrationError& e) {
+            const QByteArray note = QStringLiteral("Рисунок плана не показан: %1\n")
+                                        .arg(QString::fromStdString(e.what()))
+                                        .toUtf8();
+            std::fputs(note.constData(), stderr);
         }
+    }
+    return model;
+}
+
+// The map files of the situation: the drawing with its picture, and the GeoJSON of the plan
+// with every zone.
+void writeMapFiles(map::PlanMapModel model, const QString& svg, const QString& geojson) {
+    if (!svg.isEmpty()) {
         map::exportMapSvg(svg, model, map::MapOptions{}, QSize(1600, 1200));
     }
     if (!geojson.isEmpty()) {
@@ -149,10 +158,17 @@ int runSituationCommand(const QStringList& arguments) {
     const QCommandLineOption formatOption("format", "Формат вывода: json (по умолчанию) или csv.",
                                           "json|csv", "json");
     const QCommandLineOption svgOption("svg", "Записать карту плана с зонами поражения в файл SVG.",
-                                       "FILE");
+                                       "ФАЙЛ");
     const QCommandLineOption geojsonOption(
-        "geojson", "Записать план с зонами в файл GeoJSON (местные координаты, м).", "FILE");
-    parser.addOptions({planOption, xOption, yOption, formatOption, svgOption, geojsonOption});
+        "geojson", "Записать план с зонами в файл GeoJSON (местные координаты, м).", "ФАЙЛ");
+    const QCommandLineOption docxOption(
+        "docx", "Записать также отчет об обстановке в документ Word (.docx).", "ФАЙЛ");
+    const QCommandLineOption xlsxOption(
+        "xlsx", "Записать также таблицу сооружений в книгу Excel (.xlsx).", "ФАЙЛ");
+    const QCommandLineOption nameOption(
+        "name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ");
+    parser.addOptions({planOption, xOption, yOption, formatOption, docxOption, xlsxOption,
+                       nameOption, svgOption, geojsonOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -173,30 +189,53 @@ int runSituationCommand(const QStringList& arguments) {
         throw UsageError(
             QStringLiteral("--format: ожидается json или csv, задано «%1».").arg(format));
     }
+    // The files to write, refused before the calculation when no file can be written there.
+    QString docxPath;
+    QString xlsxPath;
+    for (const auto& [option, path] :
+         {std::pair{&docxOption, &docxPath}, {&xlsxOption, &xlsxPath}}) {
+        if (!parser.isSet(*option)) {
+            continue;
+        }
+        if (parser.value(*option).trimmed().isEmpty()) {
+            throw UsageError(
+                QStringLiteral("--%1: укажите файл для записи.").arg(option->names().constFirst()));
+        }
+        *path = QFileInfo(parser.value(*option)).absoluteFilePath();
+        writeTarget(*path);
+    }
+    if (!docxPath.isEmpty() && docxPath == xlsxPath) {
+        throw UsageError(QStringLiteral("--docx и --xlsx: укажите два разных файла."));
+    }
     const ChargeInput charge = zoneOptions.chargeInput(parser);
-    const PlanPoint chargePoint{optionNumber(parser, QStringLiteral("x")),
-                                optionNumber(parser, QStringLiteral("y"))};
+    const situation::StoragePoint point{
+        {optionNumber(parser, QStringLiteral("x")), optionNumber(parser, QStringLiteral("y"))},
+        parser.value(xOption),
+        parser.value(yOption)};
 
     db::Connection connection(database.connectionString(parser));
-    const SituationPlan plan = loadSituationPlan(connection, parser.value(planOption));
-    if (plan.structures.empty()) {
-        throw Error(QStringLiteral("В плане местности «%1» нет сооружений: рассчитывать нечего.")
-                        .arg(plan.name)
-                        .toStdString());
-    }
-    const ProbitPercentTable table = ProbitPercentTable::load(connection);
-    const SituationResult result =
-        evaluateSituation(charge, chargePoint, plan.structures,
-                          [&table](float probit) { return table.percent(probit); });
+    situation::Session session = situation::Session::open(connection, parser.value(planOption));
+    const SituationResult& result = session.evaluate(
+        charge, point,
+        zoneOptions.description(parser, charge,
+                                parser.isSet(nameOption) ? parser.value(nameOption)
+                                                         : QStringLiteral("Тротил")));
 
-    if (parser.isSet(svgOption) || parser.isSet(geojsonOption)) {
-        writeMapFiles(connection, plan, result, charge, parser.value(svgOption),
-                      parser.value(geojsonOption));
+    if (!docxPath.isEmpty() || parser.isSet(svgOption) || parser.isSet(geojsonOption)) {
+        const map::PlanMapModel model = situationMap(connection, session.plan(), result, charge);
+        if (!docxPath.isEmpty()) {
+            // The map goes into the report as a 300 dpi picture of 170 × 120 mm.
+            session.report(map::mapPicture(model, {}, QSizeF(170, 120), 300)).save(docxPath);
+        }
+        writeMapFiles(model, parser.value(svgOption), parser.value(geojsonOption));
+    }
+    if (!xlsxPath.isEmpty()) {
+        session.writeTable(xlsxPath);
     }
     if (format == QLatin1String("csv")) {
         writeCsv(result);
     } else {
-        writeJson(plan, result);
+        writeJson(session.plan(), result);
     }
     return kExitOk;
 }

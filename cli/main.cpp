@@ -75,14 +75,15 @@ int main(int argc, char* argv[]) {
 
 namespace {
 
-// "situation … --svg FILE" draws the plan map, which needs fonts from a GUI application.
+// "situation … --svg FILE" or "--docx FILE" draws the plan map, which needs fonts from a GUI
+// application.
 bool drawsPlanMap(int argc, char* argv[]) {
     if (std::string_view(argv[1]) != "situation") {
         return false;
     }
     for (int i = 2; i < argc; ++i) {
         const std::string_view a(argv[i]);
-        if (a == "--svg" || a.starts_with("--svg=")) {
+        if (a == "--svg" || a.starts_with("--svg=") || a == "--docx" || a.starts_with("--docx=")) {
             return true;
         }
     }

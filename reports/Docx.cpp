@@ -89,10 +89,17 @@ void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f,
     w.writeEndElement();
 }
 
+int pageWidthDxa(const PageSetup& page) {
+    return page.landscape ? kPageHeightDxa : kPageWidthDxa;
+}
+
 void writePageSize(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeEmptyElement("w:pgSz");
-    w.writeAttribute("w:w", num(kPageWidthDxa));
-    w.writeAttribute("w:h", num(kPageHeightDxa));
+    w.writeAttribute("w:w", num(pageWidthDxa(page)));
+    w.writeAttribute("w:h", num(page.landscape ? kPageWidthDxa : kPageHeightDxa));
+    if (page.landscape) {
+        w.writeAttribute("w:orient", "landscape");
+    }
     w.writeEmptyElement("w:pgMar");
     w.writeAttribute("w:top", num(dxa(page.topPt)));
     w.writeAttribute("w:right", num(dxa(page.rightPt)));
@@ -376,7 +383,7 @@ public:
 
 private:
     int textWidthDxa() const {
-        return kPageWidthDxa - dxa(m_doc.m_page.leftPt) - dxa(m_doc.m_page.rightPt);
+        return pageWidthDxa(m_doc.m_page) - dxa(m_doc.m_page.leftPt) - dxa(m_doc.m_page.rightPt);
     }
 
     void writeParagraph(QXmlStreamWriter& w, const Paragraph& p) {
@@ -620,7 +627,7 @@ Document::Document() {
 }
 
 double textWidthPt(const PageSetup& page) {
-    return kPageWidthDxa / 20.0 - page.leftPt - page.rightPt;
+    return pageWidthDxa(page) / 20.0 - page.leftPt - page.rightPt;
 }
 
 int Document::paragraphCount() const {

@@ -80,10 +80,10 @@ struct Table {
 
 struct PageSetup {
     double leftPt = 90, rightPt = 90, topPt = 72, bottomPt = 72; // Word's defaults
-    // Portrait A4; the report never asks for anything else.
+    bool landscape = false; // A4, portrait unless a wide table asks for landscape
 };
 
-// Width of the text between the side margins of an A4 portrait page.
+// Width of the text between the side margins of the A4 page.
 double textWidthPt(const PageSetup& page);
 
 // The document properties written with the package (docProps/core.xml).

@@ -4,6 +4,7 @@
 #include "core/ProfileText.h"
 #include "core/SafeFile.h"
 #include "reports/DocumentError.h"
+#include "reports/SituationReport.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,6 +170,99 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
         worksheet_write_number(ws, r, 0, row.r, formats[0]);
         worksheet_write_number(ws, r, 1, shownValue(row.deltaPkgf, decimals1), formats[1]);
         worksheet_write_number(ws, r, 2, shownValue(row.deltaPkPa, decimals2), formats[2]);
+    }
+    check(workbook_close(wb), path);
+    file.commit();
+}
+
+void writeSituationWorkbook(const SituationReportInput& in, const QString& path) {
+    if (in.result == nullptr) {
+        throw DocumentError(QStringLiteral("Таблица не записана: нет результатов расчета."));
+    }
+    const SituationResult& r = *in.result;
+    SafeFile file(path);
+    const QByteArray tempName = QFile::encodeName(file.tempPath());
+    QuietStderr quiet;
+    lxw_workbook* wb = workbook_new(tempName.constData());
+    if (!wb) {
+        throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
+                                .arg(QDir::toNativeSeparators(path)));
+    }
+    lxw_worksheet* ws = workbook_add_worksheet(wb, kSituationSheetName);
+    lxw_format* title = workbook_add_format(wb);
+    format_set_bold(title);
+    format_set_font_size(title, 12);
+    lxw_format* header = workbook_add_format(wb);
+    format_set_bold(header);
+    format_set_text_wrap(header);
+    format_set_border(header, LXW_BORDER_THIN);
+    lxw_format* text = workbook_add_format(wb);
+    format_set_border(text, LXW_BORDER_THIN);
+    lxw_format* numbers[3] = {};
+    const char* const patterns[3] = {"0", "0.0", "0.00"};
+    for (int i = 0; i < 3; ++i) {
+        numbers[i] = workbook_add_format(wb);
+        format_set_num_format(numbers[i], patterns[i]);
+        format_set_border(numbers[i], LXW_BORDER_THIN);
+    }
+    const auto utf8 = [](const QString& s) {
+        return s.toUtf8();
+    };
+
+    lxw_row_t row = 0;
+    worksheet_write_string(ws, row++, 0, kSituationTitle, title);
+    const QStringList facts{
+        QStringLiteral("План: ") + in.planName,
+        QStringLiteral("Наименование КВВ: ") + in.charge.name,
+        QStringLiteral("Масса конденсированного ВВ (кг): ") + in.charge.massText,
+        in.charge.energyCaption + u' ' + in.charge.energyText,
+        QStringLiteral("Условие размещения сосредоточенного заряда: ") + in.charge.placementText,
+        QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = %2").arg(in.xText, in.yText),
+        QStringLiteral("Масса тела человека (кг): ") + in.charge.bodyMassText};
+    for (const QString& fact : facts) {
+        worksheet_write_string(ws, row++, 0, utf8(fact).constData(), nullptr);
+    }
+    worksheet_write_string(ws, row, 0, "Тротиловый эквивалент заряда (кг):", nullptr);
+    lxw_format* massFormat = workbook_add_format(wb);
+    format_set_num_format(massFormat, "0.0");
+    worksheet_write_number(ws, row++, 3, shownValue(r.massTNT, 1), massFormat);
+    ++row;
+
+    const lxw_row_t headerRow = row;
+    worksheet_set_row(ws, headerRow, 30, nullptr); // two lines of a wrapped heading
+    const QStringList head = situationHeader();
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        worksheet_write_string(ws, row, static_cast<lxw_col_t>(c), utf8(head[c]).constData(),
+                               header);
+    }
+    ++row;
+    for (const SituationRow& structure : r.rows) {
+        for (int c = 0; c < kSitColumnCount; ++c) {
+            const auto col = static_cast<lxw_col_t>(c);
+            const auto value = situationValue(structure, c);
+            if (value && c != kSitDegree) {
+                worksheet_write_number(ws, row, col, *value, numbers[situationDecimals(c)]);
+            } else {
+                worksheet_write_string(ws, row, col, utf8(situationCell(structure, c)).constData(),
+                                       text);
+            }
+        }
+        ++row;
+    }
+    ++row;
+    for (const QString& line : situationTotalsLines(r.totals, QLocale::c())) {
+        worksheet_write_string(ws, row++, 0, utf8(line).constData(), nullptr);
+    }
+
+    worksheet_set_paper(ws, kPaperA4);
+    worksheet_set_landscape(ws);
+    worksheet_fit_to_pages(ws, 1, 0);
+    worksheet_repeat_rows(ws, headerRow, headerRow);
+    worksheet_freeze_panes(ws, headerRow + 1, 0);
+    const double widths[kSitColumnCount] = {5, 22, 28, 10, 12, 12, 10, 12, 13, 9, 9, 14, 40};
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c],
+                             nullptr);
     }
     check(workbook_close(wb), path);
     file.commit();

@@ -222,10 +222,21 @@ plan::frmPlan* Navigator::showPlanEditor() {
                 &Navigator::showCreatePlan);
         connect(m_planEditor, &plan::frmPlan::choosePlanRequested, this,
                 &Navigator::showChoosePlan);
-        // "РАСЧЕТ" (plan::frmPlan::calculationRequested) is connected here to the situation
-        // calculation when it comes; until then the button does nothing.
+        connect(m_planEditor, &plan::frmPlan::calculationRequested, this,
+                &Navigator::showSituation);
     }
     return present(m_planEditor.data());
+}
+
+plan::SituationWindow* Navigator::showSituation(std::shared_ptr<situation::Session> situation) {
+    if (m_situation) {
+        const QPointer<plan::SituationWindow> old = m_situation;
+        m_situation = nullptr;
+        old->close();
+    }
+    m_situation =
+        create<plan::SituationWindow>(std::move(situation), m_settings, m_connectionString);
+    return present(m_situation.data());
 }
 
 plan::frmSozdPM* Navigator::showCreatePlan() {
@@ -256,6 +267,9 @@ plan::frmViborPM* Navigator::showChoosePlan() {
 
 void Navigator::closeAll() {
     m_closingAll = true;
+    if (m_situation) {
+        m_situation->close();
+    }
     const QList<QPointer<QWidget>> windows{m_createPlan.data(),
                                            m_choosePlan.data(),
                                            m_planEditor.data(),

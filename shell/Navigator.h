@@ -7,6 +7,7 @@
 #include "windows/editors/frmBDKvv.h"
 #include "windows/editors/frmBDZ.h"
 #include "windows/plan/PlanSession.h"
+#include "windows/plan/SituationWindow.h"
 #include "windows/plan/frmPlan.h"
 #include "windows/plan/frmSozdPM.h"
 #include "windows/plan/frmViborPM.h"
@@ -73,6 +74,8 @@ public:
     // The plan dialogs belong to the editor and close with it; without an editor, nullptr.
     plan::frmSozdPM* showCreatePlan();
     plan::frmViborPM* showChoosePlan();
+    // A fresh situation window for a calculated situation; an older one is closed first.
+    plan::SituationWindow* showSituation(std::shared_ptr<situation::Session> situation);
 
     // The windows that exist now; nullptr for a window that is closed.
     frmMain* mainMenu() const { return m_mainMenu; }
@@ -86,6 +89,7 @@ public:
     plan::frmPlan* planEditor() const { return m_planEditor; }
     plan::frmSozdPM* createPlanDialog() const { return m_createPlan; }
     plan::frmViborPM* choosePlanDialog() const { return m_choosePlan; }
+    plan::SituationWindow* situationWindow() const { return m_situation; }
 
     // Closes and destroys every window.
     void closeAll();
@@ -116,6 +120,7 @@ private:
     QPointer<plan::frmPlan> m_planEditor;
     QPointer<plan::frmSozdPM> m_createPlan;
     QPointer<plan::frmViborPM> m_choosePlan;
+    QPointer<plan::SituationWindow> m_situation;
 };
 
 } // namespace kelmo::shell

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "tests/reports/ReaderProcess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -122,6 +123,80 @@ private slots:
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines[0].startsWith("number,type,kind,staff,distance_m"));
         QVERIFY(lines[1].startsWith("1,\"Здания\",\"Кирпичные\",40,50,50,"));
+    }
+
+    // --docx and --xlsx write the documents beside the JSON on the standard output.
+    void writesTheDocuments() {
+        const QString docx = m_dir->filePath(QStringLiteral("обстановка.docx"));
+        const QString xlsx = m_dir->filePath(QStringLiteral("обстановка.xlsx"));
+        const Result r =
+            runCalc(args({QStringLiteral("--plan"), QStringLiteral("Склад"),
+                          QStringLiteral("--mass"), QStringLiteral("1000"), QStringLiteral("--x"),
+                          QStringLiteral("0"), QStringLiteral("--y"), QStringLiteral("0"),
+                          QStringLiteral("--docx"), docx, QStringLiteral("--xlsx"), xlsx}));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(QJsonDocument::fromJson(r.out).object()[QStringLiteral("plan")].toString(),
+                 QStringLiteral("Склад"));
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), docx);
+        const QJsonArray table = doc[QStringLiteral("tables")].toArray()[0].toArray();
+        QCOMPARE(table.size(), 5); // the header and four structures
+        QCOMPARE(table[1].toArray()[0].toString(), QStringLiteral("1"));
+        // The plan map goes in as one picture.
+        QCOMPARE(doc[QStringLiteral("pictures")].toInt(), 1);
+        const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), xlsx,
+                                                {QStringLiteral("A11"), QStringLiteral("F12")});
+        const QJsonObject cells = book[QStringLiteral("cells")].toObject();
+        QCOMPARE(cells[QStringLiteral("A11")].toObject()[QStringLiteral("value")].toString(),
+                 QStringLiteral("№"));
+        QCOMPARE(cells[QStringLiteral("F12")].toObject()[QStringLiteral("value")].toDouble(), 50.0);
+    }
+
+    // A refused run leaves a file of the same name as it was.
+    void documentRefusals_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("messagePart");
+        const QStringList charge{QStringLiteral("--mass"), QStringLiteral("100"),
+                                 QStringLiteral("--x"),    QStringLiteral("0"),
+                                 QStringLiteral("--y"),    QStringLiteral("0")};
+        const QStringList plan{QStringLiteral("--plan"), QStringLiteral("Склад")};
+        QTest::newRow("unknown plan")
+            << (QStringList{QStringLiteral("--plan"), QStringLiteral("Нет такого"),
+                            QStringLiteral("--docx"), QStringLiteral("OLD")} +
+                charge)
+            << 1 << QStringLiteral("не найден");
+        QTest::newRow("same file twice")
+            << (plan + charge +
+                QStringList{QStringLiteral("--docx"), QStringLiteral("OLD"),
+                            QStringLiteral("--xlsx"), QStringLiteral("OLD")})
+            << 2 << QStringLiteral("разных");
+        QTest::newRow("empty name")
+            << (plan + charge + QStringList{QStringLiteral("--xlsx"), QString()}) << 2
+            << QStringLiteral("--xlsx");
+        QTest::newRow("a folder") << (plan + charge +
+                                      QStringList{QStringLiteral("--docx"), QStringLiteral("DIR")})
+                                  << 1 << QString();
+    }
+
+    void documentRefusals() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, messagePart);
+        const QString old = m_dir->filePath(QStringLiteral("old.docx"));
+        {
+            QFile f(old);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("old");
+        }
+        arguments.replaceInStrings(QStringLiteral("OLD"), old);
+        arguments.replaceInStrings(QStringLiteral("DIR"), m_dir->path());
+        const Result r = runCalc(args(arguments));
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(messagePart), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
     }
 
     void refusals_data() {

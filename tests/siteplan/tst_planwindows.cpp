@@ -695,6 +695,10 @@ private slots:
         const int plan = planWith(QStringLiteral("План"), 1);
         auto* e = editorOnPlan(plan);
         click("cmdMaxN");
+        // A charge the calculation can take: 1000 kg of TNT typed in.
+        child<QRadioButton>(e, "Option4")->setChecked(true);
+        child<QLineEdit>(e, "Text11")->setText(QStringLiteral("1000"));
+        child<QLineEdit>(e, "Text12")->setText(QStringLiteral("4520"));
         QSignalSpy requested(e, &plan::frmPlan::calculationRequested);
         const QByteArray before = fileHash(m_path);
         const plan::PlanSession sessionBefore = m_session;

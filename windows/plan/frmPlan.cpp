@@ -1,17 +1,17 @@
 #include "windows/plan/frmPlan.h"
 
-#include "map/PlanMapModel.h"
-
-#include "windows/map/PlanMapView.h"
-
-#include "data/SituationPlan.h"
-
-#include "data/StructureImport.h"
-
+#include "core/ConversionError.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "data/ExplosiveCatalogue.h"
+#include "data/SituationPlan.h"
+#include "data/StructureImport.h"
+#include "map/PlanMapModel.h"
+#include "reports/ChargeText.h"
+#include "session/SituationSession.h"
+#include "ui/ChargeFields.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanPictures.h"
 
 #include "ui_frmPlan.h"
@@ -173,7 +173,7 @@ frmPlan::frmPlan(PlanSession& session, QWidget* parent)
     connect(m_ui->cmdDob, &QPushButton::clicked, this, &frmPlan::addStructure);
     connect(m_ui->cmdRec, &QPushButton::clicked, this, &frmPlan::changeStructure);
     connect(m_ui->cmdDel, &QPushButton::clicked, this, &frmPlan::deleteStructure);
-    connect(m_ui->cmdRasch, &QPushButton::clicked, this, &frmPlan::calculationRequested);
+    connect(m_ui->cmdRasch, &QPushButton::clicked, this, &frmPlan::requestCalculation);
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, &frmPlan::backRequested);
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &frmPlan::exitRequested);
     connect(m_ui->mnuSozdPM, &QAction::triggered, this, &frmPlan::createPlanRequested);
@@ -269,6 +269,67 @@ void frmPlan::showExplosiveEnergy() {
     } catch (const Error& e) {
         reportError(QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы данных."), e);
     }
+}
+
+// ---- The situation ----
+
+bool frmPlan::requestCalculation() {
+    ui::ChargeFields fields;
+    fields.mass = m_ui->Text11;
+    fields.heat = m_ui->Text12;
+    fields.molarDivisor = m_ui->Text17;
+    fields.heatUnit = m_ui->Option5->isChecked() ? HeatUnit::PerKg : HeatUnit::PerMole;
+    fields.placement = m_ui->Option1->isChecked() ? Placement::Air : Placement::Ground;
+    const std::optional<ChargeInput> charge = ui::readChargeFields(this, kTitle, fields);
+    if (!charge) {
+        return false;
+    }
+    situation::StoragePoint point{{}, m_ui->Text15->text(), m_ui->Text16->text()};
+    QLineEdit* field = m_ui->Text15;
+    try {
+        point.point.x =
+            numtext::parseField(point.xText, QStringLiteral("Координата Х места хранения КВВ, м"));
+        field = m_ui->Text16;
+        point.point.y =
+            numtext::parseField(point.yText, QStringLiteral("Координата У места хранения КВВ, м"));
+    } catch (const ConversionError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        if (field->isVisible()) {
+            ui::refuseField(field);
+        }
+        return false;
+    }
+
+    reports::ChargeFields typed;
+    typed.name = m_ui->Option3->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
+    typed.massText = m_ui->Text11->text();
+    typed.heatUnit = charge->heatUnit;
+    typed.heatText = m_ui->Text12->text();
+    typed.secondHeatText = m_ui->Text17->text();
+    typed.placement = charge->placement;
+    typed.bodyMassText = numtext::general(charge->bodyMassKg);
+
+    std::shared_ptr<situation::Session> calculated;
+    try {
+        db::Connection c(m_session.connectionString);
+        calculated =
+            std::make_shared<situation::Session>(situation::Session::open(c, m_session.gPlanNum));
+        calculated->evaluate(*charge, point, reports::describeCharge(typed));
+    } catch (const situation::EmptyPlanError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const PlanNotFoundError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const ArithmeticError& e) {
+        ui::reportChargeError(this, kTitle, fields, e);
+        return false;
+    } catch (const Error& e) {
+        reportError(QStringLiteral("Расчет инженерной обстановки не выполнен."), e);
+        return false;
+    }
+    emit calculationRequested(calculated);
+    return true;
 }
 
 // ---- Types, kinds and the degree sliders ----

@@ -23,6 +23,10 @@ namespace kelmo::map {
 class PlanMapView;
 }
 
+namespace kelmo::situation {
+class Session;
+}
+
 namespace kelmo::plan {
 
 // The site plan editor: the charge of the situation and the structures of the current plan,
@@ -54,13 +58,18 @@ public:
     // The map of the current plan beside the editor.
     map::PlanMapView* planMap() const { return m_map; }
 
+    // "РАСЧЕТ": checks the charge fields as the zone input window does and calculates the
+    // situation of the current plan; on success asks for its window. Returns false after a
+    // message (a field that is not a number, a plan without structures, a database error).
+    bool requestCalculation();
+
 signals:
     void backRequested();
     void exitRequested();
     void createPlanRequested();
     void choosePlanRequested();
-    // "РАСЧЕТ": the situation calculation of the current plan. Nothing listens yet.
-    void calculationRequested();
+    // "РАСЧЕТ" calculated the situation of the current plan: it is to be shown.
+    void calculationRequested(std::shared_ptr<kelmo::situation::Session> situation);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

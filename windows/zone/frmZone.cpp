@@ -6,6 +6,7 @@
 #include "engine/ZoneRun.h"
 #include "reports/ChargeText.h"
 #include "session/ZoneSession.h"
+#include "ui/ChargeFields.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 
@@ -252,64 +253,23 @@ reports::ChargeDescription frmZone::describeCharge(HeatUnit unit, Placement plac
 }
 
 bool frmZone::runCalculation() {
-    using numtext::parseField;
-    ChargeInput in;
-    QLineEdit* field = nullptr;
-    try {
-        field = m_ui->Text2;
-        in.chargeMassKg =
-            parseField(m_ui->Text2->text(), QStringLiteral("Масса конденсированного ВВ (кг)"));
-        field = m_ui->Text12;
-        if (m_ui->Option1->isChecked()) {
-            in.heatUnit = HeatUnit::PerKg;
-            in.heat = parseField(m_ui->Text12->text(), QStringLiteral("Энергия взрыва, кДж/кг"));
-        } else {
-            in.heatUnit = HeatUnit::PerMole;
-            // Text12 is out of sight here, but its value still enters the conversion.
-            in.heat = parseField(m_ui->Text12->text(),
-                                 QStringLiteral("Энергия взрыва (поле «кДж/кг», скрыто при выборе "
-                                                "«кДж/моль»)"));
-            field = m_ui->Text15;
-            in.molarDivisor =
-                parseField(m_ui->Text15->text(), QStringLiteral("Энергия взрыва, кДж/моль"));
-        }
-        field = m_ui->txtMch;
-        in.bodyMassKg = parseField(m_ui->txtMch->text(), QStringLiteral("Масса тела человека, кг"));
-        field = nullptr;
-        in.placement = m_ui->Option6->isChecked() ? Placement::Ground : Placement::Air;
-
-        m_session.run(in, describeCharge(in.heatUnit, in.placement));
-        rememberCharge(in);
-    } catch (const ConversionError& e) {
-        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
-        if (field != nullptr && field->isVisible()) {
-            ui::refuseField(field);
-        }
+    ui::ChargeFields fields;
+    fields.mass = m_ui->Text2;
+    fields.heat = m_ui->Text12;
+    fields.molarDivisor = m_ui->Text15;
+    fields.bodyMass = m_ui->txtMch;
+    fields.heatUnit = m_ui->Option1->isChecked() ? HeatUnit::PerKg : HeatUnit::PerMole;
+    fields.placement = m_ui->Option6->isChecked() ? Placement::Ground : Placement::Air;
+    const std::optional<ChargeInput> in = ui::readChargeFields(this, kTitle, fields);
+    if (!in) {
         return false;
+    }
+    try {
+        m_session.run(*in, describeCharge(in->heatUnit, in->placement));
+        rememberCharge(*in);
     } catch (const ArithmeticError& e) {
-        using Cause = ArithmeticError::Cause;
-        QLineEdit* culprit = nullptr;
-        switch (e.cause()) {
-        case Cause::ChargeMass:
-            culprit = m_ui->Text2;
-            break;
-        case Cause::MolarDivisor:
-            culprit = m_ui->Text15;
-            break;
-        case Cause::BodyMass:
-            culprit = m_ui->txtMch;
-            break;
-        default:
-            break;
-        }
-        QString text = QString::fromStdString(e.what());
-        if (e.cause() == Cause::Distance) {
-            text += QStringLiteral(" Измените шаг расчета в меню «Параметры расчета».");
-        }
-        ui::Messages::warning(this, kTitle, text);
-        if (culprit != nullptr && culprit->isVisible()) {
-            ui::refuseField(culprit);
-        }
+        ui::reportChargeError(this, kTitle, fields, e,
+                              QStringLiteral("Измените шаг расчета в меню «Параметры расчета»."));
         return false;
     } catch (const RowLimitError& e) {
         ui::Messages::warning(this, kTitle,

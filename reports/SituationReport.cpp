@@ -1,0 +1,309 @@
+#include "reports/SituationReport.h"
+
+#include "core/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kelmo::reports {
+
+namespace {
+
+using docx::Align;
+using docx::Document;
+using docx::Table;
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Value rounded to the decimals shown, as the text shows it.
+double shown(double v, int decimals) {
+    char text[64];
+    const auto written =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    double out = v;
+    if (written.ec == std::errc()) {
+        std::from_chars(text, written.ptr, out);
+    }
+    return out;
+}
+
+void block(Document& d, double size, bool bold, Align align, bool keepNext,
+           const QStringList& lines) {
+    d.startRange();
+    d.setRangeSize(size);
+    d.setRangeBold(bold);
+    d.setRangeAlign(align);
+    d.setRangeKeepNext(keepNext);
+    for (const QString& t : lines) {
+        d.append(t);
+    }
+}
+
+// Column widths of the structure table over the 761.9 pt of text of a landscape page, at 8 pt.
+const QList<double> kTableWidthsPt{22, 90, 110, 45, 52, 52, 52, 52, 56, 38, 38, 56, 98.9};
+
+} // namespace
+
+QStringList situationHeader() {
+    return {QStringLiteral("№"),
+            QStringLiteral("Тип"),
+            QStringLiteral("Вид"),
+            QStringLiteral("Этажность"),
+            QStringLiteral("Сотрудники, чел."),
+            QStringLiteral("Расстояние, м"),
+            QStringLiteral("ΔP, кПа"),
+            QStringLiteral("Импульс, Па·с"),
+            QStringLiteral("Степень разрушения"),
+            QStringLiteral("P а), %"),
+            QStringLiteral("P б), %"),
+            QStringLiteral("Пострадавшие, чел."),
+            QStringLiteral("Примечание")};
+}
+
+QString degreeName(std::optional<DestructionDegree> degree) {
+    if (!degree) {
+        return QStringLiteral("не определена");
+    }
+    switch (*degree) {
+    case DestructionDegree::Complete:
+        return QStringLiteral("полное");
+    case DestructionDegree::Strong:
+        return QStringLiteral("сильное");
+    case DestructionDegree::Medium:
+        return QStringLiteral("среднее");
+    case DestructionDegree::Weak:
+        return QStringLiteral("слабое");
+    case DestructionDegree::None:
+        break;
+    }
+    return QStringLiteral("нет");
+}
+
+QString situationWarning(const SituationRow& row) {
+    QStringList parts;
+    if (!row.impact) {
+        parts << QStringLiteral("координаты углов не являются числами: сооружение не рассчитано");
+    } else if (row.impact->atMinimumDistance) {
+        parts << (row.impact->distance == 0
+                      ? QStringLiteral("место хранения внутри сооружения: расчет на 1 м")
+                      : QStringLiteral("расстояние меньше 1 м: расчет на 1 м"));
+    }
+    if (row.structure.staffUnreadable) {
+        parts << QStringLiteral("число сотрудников не является целым числом не меньше 0; "
+                                "принято 0");
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+int situationDecimals(int column) {
+    switch (column) {
+    case kSitDistance:
+    case kSitImpulse:
+    case kSitPercentHeavy:
+    case kSitPercentTotal:
+        return 1;
+    case kSitDeltaP:
+    case kSitInjured:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+std::optional<double> situationValue(const SituationRow& row, int column) {
+    const StructureRecord& s = row.structure;
+    switch (column) {
+    case kSitNumber:
+        return s.number;
+    case kSitStaff:
+        return s.staff;
+    case kSitStoreys:
+        return numtext::parse(QString::fromStdString(s.storeys), QLocale::c());
+    default:
+        break;
+    }
+    if (!row.impact) {
+        return std::nullopt;
+    }
+    const StructureImpact& i = *row.impact;
+    switch (column) {
+    case kSitDistance:
+        return shown(i.distance, 1);
+    case kSitDeltaP:
+        return shown(i.deltaPkPa, 2);
+    case kSitImpulse:
+        return shown(i.impulse, 1);
+    case kSitDegree:
+        if (!i.degree) {
+            return std::nullopt;
+        }
+        return static_cast<double>(*i.degree);
+    case kSitPercentHeavy:
+        return shown(i.percentHeavy, 1);
+    case kSitPercentTotal:
+        return shown(i.percentTotal, 1);
+    case kSitInjured:
+        return shown(i.injured, 2);
+    default:
+        return std::nullopt;
+    }
+}
+
+QString situationCell(const SituationRow& row, int column, const QLocale& locale) {
+    const StructureRecord& s = row.structure;
+    switch (column) {
+    case kSitNumber:
+        return QString::number(s.number);
+    case kSitType:
+        return QString::fromStdString(s.type);
+    case kSitKind:
+        return QString::fromStdString(s.kind);
+    case kSitStoreys:
+        return QString::fromStdString(s.storeys);
+    case kSitStaff:
+        return QString::number(s.staff);
+    case kSitWarning:
+        return situationWarning(row);
+    case kSitDegree:
+        return row.impact ? degreeName(row.impact->degree) : QString();
+    default:
+        break;
+    }
+    if (!row.impact) {
+        return {};
+    }
+    const StructureImpact& i = *row.impact;
+    const int decimals = situationDecimals(column);
+    switch (column) {
+    case kSitDistance:
+        return numtext::fixed(i.distance, decimals, locale);
+    case kSitDeltaP:
+        return numtext::fixed(i.deltaPkPa, decimals, locale);
+    case kSitImpulse:
+        return numtext::fixed(i.impulse, decimals, locale);
+    case kSitPercentHeavy:
+        return numtext::fixed(i.percentHeavy, decimals, locale);
+    case kSitPercentTotal:
+        return numtext::fixed(i.percentTotal, decimals, locale);
+    case kSitInjured:
+        return numtext::fixed(i.injured, decimals, locale);
+    default:
+        return {};
+    }
+}
+
+QStringList situationTotalsLines(const SituationTotals& totals, const QLocale& locale) {
+    const auto count = [&](DestructionDegree d) {
+        return totals.byDegree[static_cast<std::size_t>(d)];
+    };
+    QString degrees = QStringLiteral("Сооружений по степени разрушения: полное — %1, сильное — "
+                                     "%2, среднее — %3, слабое — %4, нет — %5")
+                          .arg(count(DestructionDegree::Complete))
+                          .arg(count(DestructionDegree::Strong))
+                          .arg(count(DestructionDegree::Medium))
+                          .arg(count(DestructionDegree::Weak))
+                          .arg(count(DestructionDegree::None));
+    if (totals.undetermined > 0) {
+        degrees += QStringLiteral(", не определена — %1").arg(totals.undetermined);
+    }
+    return {degrees + u'.', QStringLiteral("Сотрудников в сооружениях: %1 чел.").arg(totals.staff),
+            QStringLiteral("Ожидаемое число пострадавших в сооружениях: %1 чел.")
+                .arg(numtext::fixed(totals.injured, 2, locale))};
+}
+
+docx::Document buildSituationReport(const SituationReportInput& in, const QLocale& locale,
+                                    const Progress& progress) {
+    if (in.result == nullptr) {
+        throw DocumentError(QStringLiteral("Отчет не построен: нет результатов расчета."));
+    }
+    const SituationResult& r = *in.result;
+    Document d;
+    // Landscape: thirteen columns need the width.
+    d.pageSetup() = {40, 40, 50, 50, true};
+    d.properties().title = QString::fromUtf8(kSituationTitle);
+
+    block(
+        d, 14, true, Align::Center, true,
+        {QString::fromUtf8(kSituationTitle) + kCrLf, "План «" + in.planName + "»" + kCrLf + kCrLf});
+    block(d, 12, false, Align::Left, false,
+          {"Наименование КВВ:     " + in.charge.name + kCrLf,
+           "Масса конденсированного ВВ (кг):     " + in.charge.massText + kCrLf,
+           in.charge.energyCaption + "     " + in.charge.energyText + kCrLf,
+           "Условие размещения сосредоточенного заряда:     " + in.charge.placementText + kCrLf,
+           "Тротиловый эквивалент заряда (кг):     " + numtext::fixed(r.massTNT, 1, locale) + kCrLf,
+           "Координаты места хранения КВВ (м):     Х = " + in.xText + ",  У = " + in.yText + kCrLf,
+           "Масса тела человека (кг):     " + in.charge.bodyMassText + kCrLf,
+           "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
+
+    if (!in.map.isNull()) {
+        block(d, 12, true, Align::Center, true, {"План местности и место хранения КВВ" + kCrLf});
+        d.startRange();
+        d.setRangeBold(false);
+        d.setRangeKeepNext(false);
+        // The picture is drawn at 300 dots per inch.
+        d.appendPicture(in.map, QSizeF(in.map.width() * 72.0 / 300, in.map.height() * 72.0 / 300));
+        d.append(kCrLf + kCrLf);
+    }
+
+    block(d, 12, true, Align::Center, true, {"Воздействие взрыва на сооружения плана" + kCrLf});
+    d.startRange();
+    d.setRangeSize(8);
+    d.setRangeBold(false);
+    d.setRangeAlign(Align::Left);
+    d.setRangeKeepNext(false);
+    const QStringList header = situationHeader();
+    const int rows = static_cast<int>(r.rows.size());
+    Table& t = d.addTable(rows + 1, kSitColumnCount);
+    // Fixed layout, the header on every page and short parts, as the numeric table of the
+    // full report: a reader opens a large plan in seconds.
+    t.autoFit = false;
+    t.headerRow = true;
+    t.rowsPerPart = kNumericRowsPerPart;
+    t.widthsPt = kTableWidthsPt;
+    t.cellMarginPt = 2;
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        t.cell(0, c) = header[c];
+    }
+    for (int i = 0; i < rows; ++i) {
+        for (int c = 0; c < kSitColumnCount; ++c) {
+            t.cell(i + 1, c) = situationCell(r.rows[static_cast<std::size_t>(i)], c, locale);
+        }
+        if (progress && (i + 1) % 500 == 0) {
+            progress(i + 1, rows);
+        }
+    }
+    if (progress) {
+        progress(rows, rows);
+    }
+
+    d.startRange();
+    d.setRangeSize(12);
+    d.append(kCrLf);
+    block(d, 12, true, Align::Left, true, {"Итоги" + kCrLf});
+    QStringList totals;
+    for (const QString& line : situationTotalsLines(r.totals, locale)) {
+        totals << line + kCrLf;
+    }
+    block(d, 12, false, Align::Left, false, totals);
+
+    block(d, 12, true, Align::Left, true, {kCrLf + "Методика расчета" + kCrLf});
+    block(d, 12, false, Align::Left, false,
+          {"Для каждого сооружения определяется кратчайшее расстояние от места хранения КВВ до "
+           "его контура — четырехугольника, заданного углами 1–2–3–4 на плане; если место "
+           "хранения лежит внутри контура, расстояние равно нулю, а расчет ведется на "
+           "расстоянии 1 м. На этом расстоянии по тротиловому эквиваленту заряда и условию его "
+           "размещения вычисляются избыточное давление на фронте ударной волны ΔP и удельный "
+           "импульс фазы сжатия I по тем же формулам, что и в расчете зон поражения "
+           "(НПБ 107-97)." +
+               kCrLf,
+           "По ΔP и I вычисляются пробит-функции тяжелых разрушений зданий (критерий а) и "
+           "полного разрушения промышленных зданий (критерий б), а по таблице пробит-функций "
+           "базы данных — соответствующие вероятности P а) и P б). Степень разрушения "
+           "сооружения — наибольшая из степеней (слабое, среднее, сильное, полное), пороговое "
+           "давление которой, заданное для сооружения на плане, не превышает ΔP. Ожидаемое "
+           "число пострадавших в сооружении равно числу сотрудников, умноженному на P а) / 100." +
+               kCrLf});
+    return d;
+}
+
+} // namespace kelmo::reports

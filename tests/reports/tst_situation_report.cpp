@@ -1,0 +1,206 @@
+// The situation documents read back by python-docx and openpyxl: what a structure row says,
+// the table's layout on paper, the totals, the method and the optional picture of the plan.
+
+#include "reports/SituationReport.h"
+#include "tests/reports/ReaderProcess.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelmo;
+
+namespace {
+
+StructureRecord square(int number, double west, int staff) {
+    StructureRecord s;
+    s.number = number;
+    s.type = "Здания";
+    s.kind = "Кирпичные";
+    s.storeys = "2";
+    s.staff = staff;
+    s.outline = {{{west, -5}, {west + 10, -5}, {west + 10, 5}, {west, 5}}};
+    s.thresholds = {10, 20, 30, 1000};
+    return s;
+}
+
+// A plan of four: a wall 50 m away, the charge inside the second, corners that could not be
+// read in the third, staff that could not be read in the fourth.
+SituationResult fixture() {
+    std::vector<StructureRecord> plan{square(1, 50, 40), square(2, -5, 5), square(3, 20, 7),
+                                      square(4, 300, 0)};
+    plan[2].outlineUnreadable = true;
+    plan[3].staffUnreadable = true;
+    plan[3].thresholds = {};
+    ChargeInput charge;
+    charge.chargeMassKg = 1000;
+    // A stand-in for the probit table: the tests check where numbers go, not the table.
+    return evaluateSituation(charge, {0, 0}, plan,
+                             [](float probit) { return std::clamp(probit * 10.0, 0.0, 100.0); });
+}
+
+reports::SituationReportInput input(const SituationResult& r) {
+    reports::ChargeDescription c;
+    c.name = QStringLiteral("Тротил");
+    c.massText = QStringLiteral("1000");
+    c.energyCaption = reports::energyCaption(HeatUnit::PerKg);
+    c.energyText = QStringLiteral("4520");
+    c.placementText = reports::placementText(Placement::Ground);
+    c.bodyMassText = QStringLiteral("70");
+    return {QStringLiteral("Склад"), c, QStringLiteral("0"), QStringLiteral("0"), &r, {}};
+}
+
+QStringList strings(const QJsonArray& a) {
+    QStringList out;
+    for (const auto& v : a) {
+        out << v.toString();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestSituationReport final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    SituationResult m_result = fixture();
+    const QLocale m_ru{QLocale::Russian, QLocale::Russia};
+
+private slots:
+    void initTestCase() { QLocale::setDefault(m_ru); }
+
+    // What each kind of row says in its cells, as the window shows them too.
+    void rowTexts_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        using namespace reports;
+        QTest::newRow("wall at 50 m") << 0 << int(kSitDistance) << QStringLiteral("50,0");
+        QTest::newRow("wall: no warning") << 0 << int(kSitWarning) << QString();
+        QTest::newRow("inside: distance 0") << 1 << int(kSitDistance) << QStringLiteral("0,0");
+        QTest::newRow("inside: at 1 m, said")
+            << 1 << int(kSitWarning)
+            << QStringLiteral("место хранения внутри сооружения: расчет на 1 м");
+        QTest::newRow("inside: complete") << 1 << int(kSitDegree) << QStringLiteral("полное");
+        QTest::newRow("corners: no value") << 2 << int(kSitDeltaP) << QString();
+        QTest::newRow("corners: no degree") << 2 << int(kSitDegree) << QString();
+        QTest::newRow("corners: said")
+            << 2 << int(kSitWarning)
+            << QStringLiteral("координаты углов не являются числами: сооружение не рассчитано");
+        QTest::newRow("no thresholds") << 3 << int(kSitDegree) << QStringLiteral("не определена");
+        QTest::newRow("staff: said")
+            << 3 << int(kSitWarning)
+            << QStringLiteral("число сотрудников не является целым числом не меньше 0; принято 0");
+    }
+
+    void rowTexts() {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QCOMPARE(reports::situationCell(m_result.rows[static_cast<std::size_t>(row)], column, m_ru),
+                 text);
+    }
+
+    // The Word report: the table with its header on every page and fixed widths, a row per
+    // structure, the totals, the method, page numbers; no picture unless one is given.
+    void wordReport() {
+        const QString path = m_dir.filePath(QStringLiteral("situation.docx"));
+        reports::buildSituationReport(input(m_result), m_ru).save(path);
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), path);
+        QVERIFY(!doc.isEmpty());
+        const QJsonArray tables = doc[QStringLiteral("tables")].toArray();
+        QCOMPARE(tables.size(), 1);
+        const QJsonArray table = tables[0].toArray();
+        QCOMPARE(table.size(), 5);
+        QCOMPARE(strings(table[0].toArray()), reports::situationHeader());
+        const QStringList wall = strings(table[1].toArray());
+        for (int c = 0; c < reports::kSitColumnCount; ++c) {
+            QCOMPARE(wall[c], reports::situationCell(m_result.rows[0], c, m_ru));
+        }
+        // Landscape, the columns filling the text width exactly.
+        QVERIFY(!doc[QStringLiteral("portrait")].toBool());
+        double width = 0;
+        for (const auto& w : doc[QStringLiteral("widths")].toArray()[0].toArray()) {
+            width += w.toDouble();
+        }
+        QCOMPARE(std::round(width * 10) / 10, 841.9 - 40 - 40);
+        const QJsonObject layout = doc[QStringLiteral("layout")].toArray()[0].toObject();
+        QVERIFY(layout[QStringLiteral("fixed")].toBool());
+        QCOMPARE(layout[QStringLiteral("header")].toArray()[0].toBool(), true);
+        QCOMPARE(layout[QStringLiteral("header")].toArray()[1].toBool(), false);
+        QCOMPARE(doc[QStringLiteral("footerFields")].toArray()[0].toString(),
+                 QStringLiteral("PAGE"));
+        QCOMPARE(doc[QStringLiteral("pictures")].toInt(), 0);
+
+        QString text;
+        for (const auto& p : doc[QStringLiteral("paragraphs")].toArray()) {
+            text += p.toObject()[QStringLiteral("text")].toString() + u'\n';
+        }
+        for (const QString& line : reports::situationTotalsLines(m_result.totals, m_ru)) {
+            QVERIFY2(text.contains(line), qPrintable(line));
+        }
+        QVERIFY(text.contains(QStringLiteral("План «Склад»")));
+        QVERIFY(text.contains(QStringLiteral("Наименование КВВ:     Тротил")));
+        QVERIFY(text.contains(QStringLiteral("Методика расчета")));
+        QVERIFY(text.contains(QStringLiteral("кратчайшее расстояние")));
+        QVERIFY(text.contains(QStringLiteral("не определена — 1")));
+    }
+
+    // A picture of the plan, drawn at 300 dpi, prints at its size.
+    void wordReportWithMap() {
+        QImage map(600, 300, QImage::Format_RGB32);
+        map.fill(Qt::white);
+        reports::SituationReportInput in = input(m_result);
+        in.map = map;
+        const QString path = m_dir.filePath(QStringLiteral("map.docx"));
+        reports::buildSituationReport(in, m_ru).save(path);
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), path);
+        QCOMPARE(doc[QStringLiteral("pictures")].toInt(), 1);
+        const QJsonArray size = doc[QStringLiteral("pictureSizes")].toArray()[0].toArray();
+        QCOMPARE(size[2].toDouble(), 144.0);
+        QCOMPARE(size[3].toDouble(), 72.0);
+    }
+
+    // The workbook: numbers in numeric cells as shown, texts where a row has no number, the
+    // header repeated on paper.
+    void workbook() {
+        const QString path = m_dir.filePath(QStringLiteral("situation.xlsx"));
+        reports::writeSituationWorkbook(input(m_result), path);
+        // Row 11 is the header, 12 … 15 the structures.
+        const QJsonObject book = readWithPython(
+            QStringLiteral("read_xlsx.py"), path,
+            {"A11", "F12", "G12", "I12", "L12", "F13", "M13", "G14", "M14", "I15", "E15"});
+        QVERIFY(!book.isEmpty());
+        const QJsonObject cells = book[QStringLiteral("cells")].toObject();
+        const auto cell = [&](const char* ref) {
+            return cells[QLatin1String(ref)].toObject();
+        };
+        QCOMPARE(book[QStringLiteral("sheets")].toArray()[0].toString(),
+                 QString::fromUtf8(reports::kSituationSheetName));
+        QCOMPARE(cell("A11")[QStringLiteral("value")].toString(), QStringLiteral("№"));
+        QVERIFY(cell("F12")[QStringLiteral("numeric")].toBool());
+        QCOMPARE(cell("F12")[QStringLiteral("value")].toDouble(), 50.0);
+        QCOMPARE(cell("F12")[QStringLiteral("format")].toString(), QStringLiteral("0.0"));
+        const StructureImpact& wall = *m_result.rows[0].impact;
+        QCOMPARE(cell("G12")[QStringLiteral("value")].toDouble(),
+                 std::round(wall.deltaPkPa * 100) / 100);
+        QCOMPARE(cell("G12")[QStringLiteral("format")].toString(), QStringLiteral("0.00"));
+        QCOMPARE(cell("I12")[QStringLiteral("value")].toString(), QStringLiteral("сильное"));
+        QCOMPARE(cell("L12")[QStringLiteral("value")].toDouble(),
+                 std::round(wall.injured * 100) / 100);
+        QCOMPARE(cell("F13")[QStringLiteral("value")].toDouble(), 0.0);
+        QVERIFY(cell("M13")[QStringLiteral("value")].toString().contains(QStringLiteral("1 м")));
+        QVERIFY(cell("G14")[QStringLiteral("value")].isNull() ||
+                cell("G14")[QStringLiteral("value")].toString().isEmpty());
+        QVERIFY(cell("M14")[QStringLiteral("value")].toString().contains(QStringLiteral("углов")));
+        QCOMPARE(cell("I15")[QStringLiteral("value")].toString(), QStringLiteral("не определена"));
+        QCOMPARE(cell("E15")[QStringLiteral("value")].toDouble(), 0.0);
+        const QJsonObject print = book[QStringLiteral("print")].toObject();
+        QCOMPARE(print[QStringLiteral("titleRows")].toString(), QStringLiteral("$11:$11"));
+        QCOMPARE(print[QStringLiteral("paper")].toInt(), 9);
+    }
+};
+
+QTEST_MAIN(TestSituationReport)
+#include "tst_situation_report.moc"

@@ -1,0 +1,268 @@
+#include "windows/plan/SituationWindow.h"
+
+#include "windows/map/PlanMapPage.h"
+
+#include "core/ConversionError.h"
+#include "core/NumberText.h"
+#include "reports/ExcelExport.h"
+#include "reports/SituationReport.h"
+#include "session/SituationSession.h"
+#include "ui/FileHandover.h"
+#include "ui/Messages.h"
+#include "ui/TableCopy.h"
+
+#include "ui_SituationWindow.h"
+
+#include <QAbstractTableModel>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
+#include <limits>
+
+namespace kelmo::plan {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Внимание!");
+
+bool isTextColumn(int column) {
+    return column == reports::kSitType || column == reports::kSitKind ||
+           column == reports::kSitWarning;
+}
+
+} // namespace
+
+// The rows of the situation, each cell as the reports write it. The sort role holds the
+// number of a numeric column, so that sorting goes by value, not by text.
+class SituationModel final : public QAbstractTableModel {
+public:
+    static constexpr int kSortRole = Qt::UserRole;
+
+    explicit SituationModel(QObject* parent)
+        : QAbstractTableModel(parent) {}
+
+    void setResult(const SituationResult* result) {
+        beginResetModel();
+        m_result = result;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() || m_result == nullptr ? 0
+                                                       : static_cast<int>(m_result->rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : reports::kSitColumnCount;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || m_result == nullptr) {
+            return {};
+        }
+        const SituationRow& row = m_result->rows[static_cast<std::size_t>(index.row())];
+        const int column = index.column();
+        switch (role) {
+        case Qt::DisplayRole:
+            return reports::situationCell(row, column);
+        case kSortRole:
+            if (isTextColumn(column)) {
+                return reports::situationCell(row, column);
+            }
+            // A row without a value goes before every number.
+            return reports::situationValue(row, column)
+                .value_or(-std::numeric_limits<double>::infinity());
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(isTextColumn(column) || column == reports::kSitDegree
+                                           ? Qt::AlignLeft | Qt::AlignVCenter
+                                           : Qt::AlignRight | Qt::AlignVCenter);
+        case Qt::ToolTipRole:
+            if (isTextColumn(column)) {
+                return reports::situationCell(row, column);
+            }
+            return {};
+        default:
+            return {};
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+            // Two lines where a heading has a unit, so the columns stay as narrow as numbers.
+            QString heading = reports::situationHeader().value(section);
+            const qsizetype unit = heading.indexOf(QStringLiteral(", "));
+            const qsizetype space = heading.indexOf(u' ');
+            if (unit > 0) {
+                heading.replace(unit + 1, 1, u'\n');
+            } else if (space > 0 && heading.size() > 12) {
+                heading[space] = u'\n';
+            }
+            return heading;
+        }
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    const SituationResult* m_result = nullptr;
+};
+
+SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
+                                 ui::Settings* settings, const QString& connectionString,
+                                 QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::SituationWindow>())
+    , m_session(std::move(session))
+    , m_settings(settings) {
+    m_ui->setupUi(this);
+    m_model = new SituationModel(this);
+    m_sorted = new QSortFilterProxyModel(this);
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(SituationModel::kSortRole);
+    m_sorted->setSortLocaleAware(true);
+    m_ui->tblStructures->setModel(m_sorted);
+    m_ui->tblStructures->sortByColumn(-1, Qt::AscendingOrder); // the plan's own order first
+    m_ui->tblStructures->verticalHeader()->setVisible(false);
+    m_ui->tblStructures->horizontalHeader()->setStretchLastSection(true);
+    ui::installTableCopy(m_ui->tblStructures);
+    m_ui->txtBodyMass->setText(m_session->description().bodyMassText);
+
+    connect(m_ui->cmdRecalc, &QPushButton::clicked, this, &SituationWindow::recalculate);
+    connect(m_ui->txtBodyMass, &QLineEdit::returnPressed, this, &SituationWindow::recalculate);
+    connect(m_ui->cmdCopy, &QPushButton::clicked, this, &SituationWindow::copyTable);
+    connect(m_ui->cmdReport, &QPushButton::clicked, this, &SituationWindow::writeReport);
+    connect(m_ui->cmdExcel, &QPushButton::clicked, this, &SituationWindow::writeTable);
+    connect(m_ui->cmdClose, &QPushButton::clicked, this, &QWidget::close);
+
+    m_mapPage = new map::PlanMapPage(this);
+    m_mapPage->setObjectName(QStringLiteral("pageMap"));
+    if (!connectionString.isEmpty()) {
+        m_mapPage->setPlanDatabase(connectionString, m_session->plan().number);
+    }
+    m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
+
+    showResult();
+}
+
+SituationWindow::~SituationWindow() = default;
+
+QTabWidget* SituationWindow::tabs() const {
+    return m_ui->tabSituation;
+}
+
+QTableView* SituationWindow::table() const {
+    return m_ui->tblStructures;
+}
+
+void SituationWindow::showResult() {
+    const reports::ChargeDescription& c = m_session->description();
+    const SituationResult& r = *m_session->result();
+    const situation::StoragePoint& p = m_session->storagePoint();
+    setWindowTitle(QStringLiteral("Инженерная обстановка: план «%1»").arg(m_session->plan().name));
+    m_ui->lblCharge->setText(
+        QStringLiteral("Наименование КВВ:  %1\nМасса конденсированного ВВ (кг):  %2\n%3  %4\n"
+                       "Условие размещения сосредоточенного заряда:  %5\n"
+                       "Тротиловый эквивалент заряда (кг):  %6\n"
+                       "Место хранения КВВ (м):  Х = %7,  У = %8")
+            .arg(c.name, c.massText, c.energyCaption, c.energyText, c.placementText,
+                 numtext::fixed(r.massTNT, 1), p.xText, p.yText));
+    m_ui->lblTotals->setText(reports::situationTotalsLines(r.totals).join(u'\n'));
+    m_model->setResult(&r);
+    try {
+        m_mapPage->setSituation(m_session->plan().name, r, m_session->charge());
+    } catch (const Error& e) {
+        // The table stands without the map; the message says why the map is empty.
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Карта не построена.\n") +
+                                  QString::fromStdString(e.what()));
+    }
+    QTableView* view = m_ui->tblStructures;
+    // Each column as wide as its widest text: the header's own hint keeps room for a sort
+    // arrow beside the heading, which makes the table wider than the window.
+    const QFontMetrics cells = view->fontMetrics();
+    const QFontMetrics heads = view->horizontalHeader()->fontMetrics();
+    for (int column = 0; column < reports::kSitColumnCount; ++column) {
+        int width = heads
+                        .boundingRect(
+                            QRect(), 0,
+                            m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString())
+                        .width();
+        for (const SituationRow& row : r.rows) {
+            width = std::max(width, cells.horizontalAdvance(reports::situationCell(row, column)));
+        }
+        view->setColumnWidth(column, width + 16);
+    }
+    // Long names of types and kinds must not push the numbers out of sight: their columns are
+    // narrowed, and the whole text is in the cell's tooltip.
+    for (const int column : {reports::kSitType, reports::kSitKind}) {
+        view->setColumnWidth(column, std::min(view->columnWidth(column), 160));
+    }
+    view->setColumnWidth(reports::kSitWarning,
+                         std::min(view->columnWidth(reports::kSitWarning), 320));
+}
+
+bool SituationWindow::recalculate() {
+    ChargeInput charge = m_session->charge();
+    reports::ChargeDescription description = m_session->description();
+    try {
+        charge.bodyMassKg = numtext::parseField(m_ui->txtBodyMass->text(),
+                                                QStringLiteral("Масса тела человека, кг"));
+        description.bodyMassText = m_ui->txtBodyMass->text();
+        // The table lets go of the old rows before the session replaces them.
+        m_model->setResult(nullptr);
+        m_session->evaluate(charge, m_session->storagePoint(), description);
+    } catch (const ConversionError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        ui::refuseField(m_ui->txtBodyMass);
+        return false;
+    } catch (const ArithmeticError& e) {
+        showResult();
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        ui::refuseField(m_ui->txtBodyMass);
+        return false;
+    } catch (const Error& e) {
+        showResult();
+        ui::Messages::critical(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    }
+    showResult();
+    return true;
+}
+
+QString SituationWindow::copyTable() {
+    QTableView* view = m_ui->tblStructures;
+    view->selectAll();
+    const QString text = reports::situationHeader().join(u'\t') + u'\n' + ui::selectionText(view);
+    QGuiApplication::clipboard()->setText(text);
+    return text;
+}
+
+bool SituationWindow::writeReport() {
+    try {
+        ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
+                                    QStringLiteral("Подготовка отчета..."));
+        const docx::Document doc =
+            m_session->report(m_mapPage->reportPicture(), QLocale(),
+                              [&](int done, int total) { progress.update(done, total); });
+        return ui::saveAndOpen(
+            this, QStringLiteral("Инженерная обстановка.docx"),
+            QString::fromUtf8(reports::kWordFilter), [&](const QString& path) { doc.save(path); },
+            m_settings, QStringLiteral("situationReport"));
+    } catch (const Error& e) {
+        ui::Messages::critical(
+            this, kTitle, QStringLiteral("Отчет не построен.\n") + QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool SituationWindow::writeTable() {
+    return ui::saveAndOpen(
+        this, QStringLiteral("Инженерная обстановка.xlsx"),
+        QString::fromUtf8(reports::kWorkbookFilter),
+        [&](const QString& path) { m_session->writeTable(path); }, m_settings,
+        QStringLiteral("situationTable"));
+}
+
+} // namespace kelmo::plan

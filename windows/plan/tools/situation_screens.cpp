@@ -1,0 +1,143 @@
+// A screenshot of the situation window after "РАСЧЕТ" on a plan of six structures around a
+// store of explosives, and its Word report, for looking at both and for the README. Works on
+// a copy of the program folder's database.
+// Usage: kelmo-situation-screens <folder>.
+
+#include "core/ProgramFolder.h"
+#include "data/SitePlan.h"
+#include "session/SituationSession.h"
+#include "ui/Messages.h"
+#include "windows/map/PlanMapPage.h"
+#include "windows/plan/SituationWindow.h"
+#include "windows/plan/frmPlan.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace kelmo;
+
+namespace {
+
+// Six structures of the catalogue's first type: the store itself, then walls farther out.
+void fillPlan(db::Connection& c, int plan) {
+    const auto types = db::listStructureTypes(c);
+    if (types.isEmpty()) {
+        return;
+    }
+    const auto kinds = db::listKindsOfType(c, types.first().number);
+    if (kinds.isEmpty()) {
+        return;
+    }
+    struct Place {
+        double x1, y1, x2, y2;
+        int staff;
+    };
+    const Place places[] = {{-6, -4, 6, 4, 2},        {20, -10, 45, 10, 25},
+                            {-70, 30, -40, 60, 40},   {60, -120, 100, -80, 12},
+                            {-260, -40, -220, 0, 60}, {380, 200, 430, 240, 8}};
+    int n = 0;
+    for (const Place& p : places) {
+        const db::KindEntry& kind = kinds[n % kinds.size()];
+        ++n;
+        db::StructureRecord r;
+        r.plan = plan;
+        r.number = n;
+        r.type = types.first().name;
+        r.kind = kind.name;
+        r.storeys = QString::number(1 + n % 3);
+        r.staff = QString::number(p.staff);
+        r.selected = {false, false, true, false};
+        for (int i = 0; i < 4; ++i) {
+            r.pressure[i] = static_cast<int>((kind.ranges[i].min + kind.ranges[i].max) / 2);
+        }
+        const double xs[4] = {p.x1, p.x2, p.x2, p.x1};
+        const double ys[4] = {p.y1, p.y1, p.y2, p.y2};
+        for (int i = 0; i < 4; ++i) {
+            r.corners[2 * i] = QString::number(xs[i]);
+            r.corners[2 * i + 1] = QString::number(ys[i]);
+        }
+        db::addStructure(c, r);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(folder);
+    ui::Messages::setInterceptor([](const ui::Message& m) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(m.title), qPrintable(m.text));
+        return QMessageBox::Ok;
+    });
+
+    QTemporaryDir temp;
+    const QString copy = temp.filePath(QStringLiteral("bdKelmo.db"));
+    if (!QFile::copy(userFile(QStringLiteral("bdKelmo.db")), copy)) {
+        std::fprintf(stderr, "the database in the program folder cannot be copied\n");
+        return 1;
+    }
+    QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    plan::PlanSession session;
+    session.connectionString =
+        QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
+    try {
+        db::Connection c(session.connectionString);
+        session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
+        fillPlan(c, session.gPlanNum);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+
+    plan::frmPlan editor(session);
+    editor.show();
+    editor.showPlanAreas();
+    editor.findChild<QRadioButton*>(QStringLiteral("Option4"))->setChecked(true);
+    editor.findChild<QLineEdit*>(QStringLiteral("Text14"))->setText(QStringLiteral("Тротил"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text12"))->setText(QStringLiteral("4520"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("1000"));
+    std::unique_ptr<plan::SituationWindow> window;
+    QObject::connect(&editor, &plan::frmPlan::calculationRequested,
+                     [&](std::shared_ptr<situation::Session> calculated) {
+                         window = std::make_unique<plan::SituationWindow>(calculated, nullptr,
+                                                                          session.connectionString);
+                     });
+    if (!editor.requestCalculation() || !window) {
+        return 1;
+    }
+    editor.hide();
+    window->resize(1340, 640);
+    window->show();
+    QApplication::processEvents();
+    QTest::qWait(200);
+    const QString png = QDir(folder).filePath(QStringLiteral("situation.png"));
+    if (!window->grab().save(png)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(png));
+        return 1;
+    }
+    // The map page of the same window, fitted to the plan.
+    window->tabs()->setCurrentWidget(window->mapPage());
+    QApplication::processEvents();
+    QTest::qWait(200);
+    const QString mapPng = QDir(folder).filePath(QStringLiteral("situation-map.png"));
+    if (!window->grab().save(mapPng)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(mapPng));
+        return 1;
+    }
+    window->session()
+        .report(window->mapPage()->reportPicture())
+        .save(QDir(folder).filePath(QStringLiteral("situation.docx")));
+    window->session().writeTable(QDir(folder).filePath(QStringLiteral("situation.xlsx")));
+    return 0;
+}
