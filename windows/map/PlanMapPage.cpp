@@ -425,8 +425,9 @@ void PlanMapPage::exportWithDialog(Format format) {
         filter = QStringLiteral("GeoJSON (*.geojson *.json)");
         break;
     }
-    ui::saveAndOpen(this, name, filter,
-                    [&](const QString& path) { exportTo(path, format, pixels, paper); });
+    ui::saveAndOpen(
+        this, name, filter, [&](const QString& path) { exportTo(path, format, pixels, paper); },
+        m_settings, QStringLiteral("planMap"));
 }
 
 void PlanMapPage::printOn(QPrinter& printer) const {

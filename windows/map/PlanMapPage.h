@@ -17,6 +17,10 @@ class QPrinter;
 class QSlider;
 class QToolButton;
 
+namespace kelmo::ui {
+class Settings;
+}
+
 namespace kelmo::map {
 
 class PlanMapView;
@@ -38,6 +42,9 @@ public:
 
     // Where the plan's picture is read from and stored; it is read at once. plan 0: none.
     void setPlanDatabase(const QString& connectionString, int plan);
+
+    // With settings, the export dialog starts in the folder last used for the map.
+    void setSettings(ui::Settings* settings) { m_settings = settings; }
 
     PlanMapView* view() const { return m_view; }
     const PlanMapModel& model() const;
@@ -88,6 +95,7 @@ private:
     QList<double> m_pressureValues;
     QString m_connectionString;
     int m_plan = 0;
+    ui::Settings* m_settings = nullptr;
     std::optional<MapBackground> m_background;
     std::optional<Calibration> m_calibration;
 };

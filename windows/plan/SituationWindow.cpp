@@ -138,6 +138,7 @@ SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
 
     m_mapPage = new map::PlanMapPage(this);
     m_mapPage->setObjectName(QStringLiteral("pageMap"));
+    m_mapPage->setSettings(m_settings);
     if (!connectionString.isEmpty()) {
         m_mapPage->setPlanDatabase(connectionString, m_session->plan().number);
     }
