@@ -68,9 +68,11 @@ QString xmlSafe(const QString& text) {
         if (ch.unicode() < 0x20 && ch != u'\t') {
             QString clean;
             clean.reserve(text.size());
-            for (const QChar c : text)
-                if (c.unicode() >= 0x20 || c == u'\t')
+            for (const QChar c : text) {
+                if (c.unicode() >= 0x20 || c == u'\t') {
                     clean += c;
+                }
+            }
             return clean;
         }
     }
@@ -80,8 +82,9 @@ QString xmlSafe(const QString& text) {
 void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f,
                   bool fixedNumber = false) {
     w.writeStartElement("w:r");
-    if (f)
+    if (f) {
         writeRunProps(w, *f, fixedNumber);
+    }
     w.writeStartElement("w:t");
     w.writeAttribute("xml:space", "preserve");
     w.writeCharacters(xmlSafe(text));
@@ -124,16 +127,18 @@ void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& 
                 const ParaFormat* f) {
     auto fieldChar = [&](const char* type) {
         w.writeStartElement("w:r");
-        if (f)
+        if (f) {
             writeRunProps(w, *f);
+        }
         w.writeEmptyElement("w:fldChar");
         w.writeAttribute("w:fldCharType", type);
         w.writeEndElement();
     };
     fieldChar("begin");
     w.writeStartElement("w:r");
-    if (f)
+    if (f) {
         writeRunProps(w, *f);
+    }
     w.writeStartElement("w:instrText");
     w.writeAttribute("xml:space", "preserve");
     w.writeCharacters(QStringLiteral(" ") + instruction + QStringLiteral(" "));
@@ -146,8 +151,9 @@ void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& 
 
 void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
     w.writeStartElement("w:pPr");
-    if (f.keepNext)
+    if (f.keepNext) {
         w.writeEmptyElement("w:keepNext");
+    }
     if (f.rightTabPt > 0) {
         w.writeStartElement("w:tabs");
         w.writeEmptyElement("w:tab");
@@ -263,8 +269,9 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     w.writeStartElement("w:rPrDefault");
     w.writeStartElement("w:rPr");
     w.writeEmptyElement("w:rFonts");
-    for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
+    for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"}) {
         w.writeAttribute(a, "Times New Roman");
+    }
     w.writeEmptyElement("w:sz");
     w.writeAttribute("w:val", "24");
     w.writeEmptyElement("w:szCs");
@@ -367,10 +374,11 @@ public:
         w.writeAttribute("xmlns:pic", kNsPic);
         w.writeStartElement("w:body");
         for (const auto& block : m_doc.m_blocks) {
-            if (const auto* p = std::get_if<Paragraph>(&block))
+            if (const auto* p = std::get_if<Paragraph>(&block)) {
                 writeParagraph(w, *p);
-            else
+            } else {
                 writeTable(w, std::get<Table>(block));
+            }
         }
         writeSectionProps(w, m_doc.m_page);
         w.writeEndElement();
@@ -395,12 +403,13 @@ private:
                 w.writeAttribute("w:id", num(m_bookmarkId));
                 w.writeAttribute("w:name", run.bookmark);
             }
-            if (run.image >= 0)
+            if (run.image >= 0) {
                 writePicture(w, run.image);
-            else if (!run.field.isEmpty())
+            } else if (!run.field.isEmpty()) {
                 writeField(w, run.field, run.text, &p.format);
-            else
+            } else {
                 writeTextRun(w, run.text, &p.format, run.fixedNumber);
+            }
             if (!run.bookmark.isEmpty()) {
                 w.writeEmptyElement("w:bookmarkEnd");
                 w.writeAttribute("w:id", num(m_bookmarkId++));
@@ -423,8 +432,9 @@ private:
         w.writeStartElement("w:r");
         w.writeStartElement("w:drawing");
         w.writeStartElement("wp:inline");
-        for (const char* a : {"distT", "distB", "distL", "distR"})
+        for (const char* a : {"distT", "distB", "distL", "distR"}) {
             w.writeAttribute(a, "0");
+        }
         w.writeEmptyElement("wp:extent");
         w.writeAttribute("cx", cxs);
         w.writeAttribute("cy", cys);
@@ -485,14 +495,17 @@ private:
         w.writeAttribute("w:sz", eighths(b.widthPt));
         w.writeAttribute("w:space", "0");
         w.writeAttribute("w:color", "auto");
-        if (shadow)
+        if (shadow) {
             w.writeAttribute("w:shadow", "1");
+        }
     }
 
     QString cellStyle(const ParaFormat& f) {
-        for (std::size_t i = 0; i < m_cellFormats.size(); ++i)
-            if (m_cellFormats[i] == f)
+        for (std::size_t i = 0; i < m_cellFormats.size(); ++i) {
+            if (m_cellFormats[i] == f) {
                 return QStringLiteral("Cell%1").arg(i + 1);
+            }
+        }
         m_cellFormats.push_back(f);
         return QStringLiteral("Cell%1").arg(m_cellFormats.size());
     }
@@ -566,10 +579,12 @@ private:
         }
         w.writeEndElement();
 
-        if (from > 0)
+        if (from > 0) {
             writeRow(w, t, widths, style, 0, false);
-        for (int r = from; r < to; ++r)
+        }
+        for (int r = from; r < to; ++r) {
             writeRow(w, t, widths, style, r, t.keepTogether && r + 1 < to);
+        }
         w.writeEndElement(); // tbl
     }
 
@@ -582,8 +597,9 @@ private:
         if (header || t.keepTogether) {
             w.writeStartElement("w:trPr");
             w.writeEmptyElement("w:cantSplit");
-            if (header)
+            if (header) {
                 w.writeEmptyElement("w:tblHeader");
+            }
             w.writeEndElement();
         }
         // The header row stays with the first row under it.
@@ -605,12 +621,14 @@ private:
             w.writeStartElement("w:pPr");
             w.writeEmptyElement("w:pStyle");
             w.writeAttribute("w:val", style);
-            if (keep)
+            if (keep) {
                 w.writeEmptyElement("w:keepNext");
+            }
             w.writeEndElement();
             const QString& text = t.cells[r * t.cols + c];
-            if (!text.isEmpty())
+            if (!text.isEmpty()) {
                 writeTextRun(w, text, nullptr);
+            }
             w.writeEndElement(); // p
             w.writeEndElement(); // tc
         }
@@ -632,8 +650,9 @@ double textWidthPt(const PageSetup& page) {
 
 int Document::paragraphCount() const {
     int n = 0;
-    for (const auto& b : m_blocks)
+    for (const auto& b : m_blocks) {
         n += std::holds_alternative<Paragraph>(b) ? 1 : 0;
+    }
     return n;
 }
 
@@ -644,9 +663,11 @@ void Document::startRange() {
 namespace {
 template <typename F>
 void forRange(std::vector<std::variant<Paragraph, Table>>& blocks, std::size_t start, F f) {
-    for (std::size_t i = start; i < blocks.size(); ++i)
-        if (auto* p = std::get_if<Paragraph>(&blocks[i]))
+    for (std::size_t i = start; i < blocks.size(); ++i) {
+        if (auto* p = std::get_if<Paragraph>(&blocks[i])) {
             f(p->format);
+        }
+    }
 }
 } // namespace
 
@@ -666,10 +687,12 @@ void Document::setRangeKeepNext(bool keep) {
 void Document::append(const QString& text) {
     const QStringList parts = text.split(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
             m_blocks.emplace_back(Paragraph{last().format, {}});
-        if (!parts[i].isEmpty())
+        }
+        if (!parts[i].isEmpty()) {
             last().runs.append(Run{parts[i], -1, {}, {}});
+        }
     }
 }
 
@@ -688,16 +711,19 @@ void Document::appendField(const QString& instruction, const QString& cachedText
 }
 
 void Document::appendPicture(const QImage& image, QSizeF sizePt) {
-    if (image.isNull())
+    if (image.isNull()) {
         throw DocumentError(QStringLiteral("Рисунок для отчета не построен."));
+    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
+    if (!image.save(&buffer, "PNG")) {
         throw DocumentError(QStringLiteral("Рисунок для отчета не удалось сохранить в PNG."));
+    }
     m_pictures.push_back(png);
-    if (sizePt.isEmpty())
+    if (sizePt.isEmpty()) {
         sizePt = QSizeF(image.width() * 0.75, image.height() * 0.75); // 96 dpi
+    }
     m_pictureSizesPt.push_back(sizePt);
     last().runs.append(Run{{}, static_cast<int>(m_pictures.size() - 1), {}, {}});
 }
@@ -710,8 +736,9 @@ Table& Document::addTable(int rows, int cols) {
     t.cellFormat = last().format;
     const std::size_t pos = m_blocks.size() - 1;
     m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(pos), std::move(t));
-    if (m_rangeStart >= pos)
+    if (m_rangeStart >= pos) {
         ++m_rangeStart;
+    }
     return std::get<Table>(m_blocks[pos]);
 }
 
@@ -757,8 +784,9 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!source)
+    if (!source) {
         throw DocumentError(QStringLiteral("Не удалось создать архив документа."));
+    }
     zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
     if (!archive) {
         zip_source_free(source);
@@ -772,8 +800,9 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
         const zip_int64_t index =
             part ? zip_file_add(archive, name.toUtf8().constData(), part, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
-            if (part)
+            if (part) {
                 zip_source_free(part);
+            }
             zip_source_free(source);
             throw DocumentError(
                 QStringLiteral("Не удалось добавить в архив часть «%1».").arg(name));
@@ -794,12 +823,14 @@ QByteArray writePackage(const QList<QPair<QString, QByteArray>>& entries) {
         const zip_int64_t got =
             zip_source_read(source, out.data(), static_cast<zip_uint64_t>(size));
         zip_source_close(source);
-        if (got != size)
+        if (got != size) {
             out.clear();
+        }
     }
     zip_source_free(source);
-    if (out.isEmpty())
+    if (out.isEmpty()) {
         throw DocumentError(QStringLiteral("Не удалось прочитать собранный архив документа."));
+    }
     return out;
 }
 
@@ -810,8 +841,9 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
         data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &error);
     zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
     if (!archive) {
-        if (source)
+        if (source) {
             zip_source_free(source);
+        }
         throw DocumentError(QStringLiteral("Файл не является документом Word (.docx)."));
     }
     std::unique_ptr<zip_t, ZipCloser> guard(archive);
@@ -819,25 +851,28 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
         return DocumentError(QStringLiteral("Документ Word поврежден: %1").arg(why));
     };
     const zip_int64_t count = zip_get_num_entries(archive, 0);
-    if (count < 0 || count > kMaxPackageEntries)
+    if (count < 0 || count > kMaxPackageEntries) {
         throw damaged(QStringLiteral("в архиве %1 частей, допустимо не более %2.")
                           .arg(count)
                           .arg(kMaxPackageEntries));
+    }
     QHash<QString, QByteArray> parts;
     qint64 total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
-            !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE))
+            !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE)) {
             throw damaged(QStringLiteral("не читается оглавление архива."));
+        }
         const QString name = QString::fromUtf8(st.name);
         // The sizes in the archive's directory are only claims: they are checked against
         // what a report can sensibly hold before any memory is taken for them.
         if (st.size > static_cast<zip_uint64_t>(kMaxPartBytes) ||
-            total + static_cast<qint64>(st.size) > kMaxPackageUnpackedBytes)
+            total + static_cast<qint64>(st.size) > kMaxPackageUnpackedBytes) {
             throw damaged(
                 QStringLiteral("часть «%1» слишком велика (%2 байт).").arg(name).arg(st.size));
+        }
         total += static_cast<qint64>(st.size);
         QByteArray content(static_cast<qsizetype>(st.size), Qt::Uninitialized);
         zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
@@ -854,10 +889,12 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
         // The part must end where the directory says it does.
         char extra = 0;
         const bool longer = f && got == content.size() && zip_fread(f, &extra, 1) > 0;
-        if (f)
+        if (f) {
             zip_fclose(f);
-        if (got != content.size() || longer)
+        }
+        if (got != content.size() || longer) {
             throw damaged(QStringLiteral("не читается часть «%1».").arg(name));
+        }
         parts.insert(name, content);
     }
     return parts;
@@ -866,22 +903,26 @@ QHash<QString, QByteArray> readPackage(const QByteArray& data) {
 QHash<QString, QByteArray> readPackage(const QString& path) {
     checkReadableFile(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         throw DocumentError(QStringLiteral("Не удалось открыть файл «%1»: %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    if (file.size() > kMaxPackageBytes)
+    }
+    if (file.size() > kMaxPackageBytes) {
         throw DocumentError(QStringLiteral("Файл «%1» больше %2 МБ: это не шаблон отчета.")
                                 .arg(QDir::toNativeSeparators(path))
                                 .arg(kMaxPackageBytes >> 20));
+    }
     // Read no more than a document may hold, even if the file grows meanwhile.
     const QByteArray data = file.read(kMaxPackageBytes + 1);
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
         throw DocumentError(QStringLiteral("Не удалось прочитать файл «%1»: %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    if (data.size() > kMaxPackageBytes)
+    }
+    if (data.size() > kMaxPackageBytes) {
         throw DocumentError(QStringLiteral("Файл «%1» больше %2 МБ: это не шаблон отчета.")
                                 .arg(QDir::toNativeSeparators(path))
                                 .arg(kMaxPackageBytes >> 20));
+    }
     return readPackage(data);
 }
 
@@ -909,8 +950,9 @@ void copyToken(QXmlStreamReader& r, QXmlStreamWriter& w) {
         }
         for (const auto& a : r.attributes()) {
             const QString name = a.qualifiedName().toString();
-            if (!written.contains(name))
+            if (!written.contains(name)) {
                 w.writeAttribute(name, a.value().toString());
+            }
         }
         break;
     }
@@ -933,12 +975,14 @@ void copyElement(QXmlStreamReader& r, QXmlStreamWriter& w) {
     int depth = 0;
     do {
         copyToken(r, w);
-        if (r.isStartElement())
+        if (r.isStartElement()) {
             ++depth;
-        else if (r.isEndElement())
+        } else if (r.isEndElement()) {
             --depth;
-        if (depth == 0)
+        }
+        if (depth == 0) {
             break;
+        }
         r.readNext();
     } while (!r.atEnd());
 }
@@ -951,8 +995,9 @@ QStringList bookmarkNames(const QByteArray& documentXml) {
     r.setNamespaceProcessing(false);
     while (!r.atEnd()) {
         if (r.readNext() == QXmlStreamReader::StartElement &&
-            r.qualifiedName() == u"w:bookmarkStart")
+            r.qualifiedName() == u"w:bookmarkStart") {
             names << r.attributes().value("w:name").toString();
+        }
     }
     return names;
 }
@@ -961,19 +1006,24 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                         const QList<QPair<QString, QString>>& bookmarks, QChar decimalSeparator,
                         const Properties& properties) {
     const QByteArray source = package.value("word/document.xml");
-    if (source.isEmpty())
+    if (source.isEmpty()) {
         throw DocumentError(QStringLiteral("В шаблоне нет основного текста документа."));
+    }
 
     std::map<QString, QString> texts;
-    for (const auto& [name, text] : bookmarks)
+    for (const auto& [name, text] : bookmarks) {
         texts[name] = text;
+    }
     QStringList missing;
     const QStringList present = bookmarkNames(source);
-    for (const auto& [name, text] : bookmarks)
-        if (!present.contains(name) && !missing.contains(name))
+    for (const auto& [name, text] : bookmarks) {
+        if (!present.contains(name) && !missing.contains(name)) {
             missing << name;
-    if (!missing.isEmpty())
+        }
+    }
+    if (!missing.isEmpty()) {
         throw DocumentError(QStringLiteral("В шаблоне нет закладок: %1.").arg(missing.join(", ")));
+    }
 
     QByteArray out;
     out.reserve(source.size() + 4096);
@@ -987,29 +1037,33 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
     int bodyDepth = -1, depth = 0;
     while (!r.atEnd()) {
         r.readNext();
-        if (r.hasError())
+        if (r.hasError()) {
             break;
+        }
         if (r.isStartElement()) {
             const auto name = r.qualifiedName();
-            if (name == u"w:body")
+            if (name == u"w:body") {
                 bodyDepth = depth + 1;
+            }
             if (name == u"w:sectPr" && depth == bodyDepth) {
                 // The template's header and footer stay; size and margins are the report's.
                 w.writeStartElement("w:sectPr");
                 while (r.readNextStartElement()) {
                     const auto child = r.qualifiedName();
-                    if (child == u"w:headerReference" || child == u"w:footerReference")
+                    if (child == u"w:headerReference" || child == u"w:footerReference") {
                         copyElement(r, w);
-                    else
+                    } else {
                         r.skipCurrentElement();
+                    }
                 }
                 writePageSize(w, page);
                 w.writeEndElement();
                 continue;
             }
             if (name == u"w:rStyle" &&
-                r.attributes().value("w:val") == QLatin1String(kNumberStyleId))
+                r.attributes().value("w:val") == QLatin1String(kNumberStyleId)) {
                 numberRun = true;
+            }
             if (!activeId.isEmpty() && name == u"w:r") {
                 if (inserted) {
                     r.skipCurrentElement();
@@ -1018,10 +1072,11 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
                 // The first run keeps its formatting and takes the new text.
                 w.writeStartElement("w:r");
                 while (r.readNextStartElement()) {
-                    if (r.qualifiedName() == u"w:rPr")
+                    if (r.qualifiedName() == u"w:rPr") {
                         copyElement(r, w);
-                    else
+                    } else {
                         r.skipCurrentElement();
+                    }
                 }
                 w.writeStartElement("w:t");
                 w.writeAttribute("xml:space", "preserve");
@@ -1033,8 +1088,9 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
             }
             if (name == u"w:bookmarkEnd" && !activeId.isEmpty() &&
                 r.attributes().value("w:id") == activeId) {
-                if (!inserted)
+                if (!inserted) {
                     writeTextRun(w, activeText, nullptr);
+                }
                 activeId.clear();
             }
             if (name == u"w:bookmarkStart") {
@@ -1048,28 +1104,32 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
             ++depth;
         } else if (r.isEndElement()) {
             --depth;
-            if (r.qualifiedName() == u"w:r")
+            if (r.qualifiedName() == u"w:r") {
                 numberRun = false;
+            }
         } else if (numberRun && r.isCharacters() && decimalSeparator != u',') {
             w.writeCharacters(r.text().toString().replace(u',', decimalSeparator));
             continue;
         }
         copyToken(r, w);
     }
-    if (r.hasError())
+    if (r.hasError()) {
         throw DocumentError(QStringLiteral("Шаблон поврежден: %1").arg(r.errorString()));
+    }
 
     QList<QPair<QString, QByteArray>> entries;
     entries.append({"[Content_Types].xml", package.value("[Content_Types].xml")});
     for (auto it = package.begin(); it != package.end(); ++it) {
-        if (it.key() == "[Content_Types].xml")
+        if (it.key() == "[Content_Types].xml") {
             continue;
-        if (it.key() == "word/document.xml")
+        }
+        if (it.key() == "word/document.xml") {
             entries.append({it.key(), out});
-        else if (it.key() == "docProps/core.xml")
+        } else if (it.key() == "docProps/core.xml") {
             entries.append({it.key(), corePropertiesXml(properties)});
-        else
+        } else {
             entries.append({it.key(), it.value()});
+        }
     }
     return writePackage(entries);
 }

@@ -34,8 +34,9 @@ double shownValue(double v, int decimals) {
     const auto written =
         std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
     double shown = v;
-    if (written.ec == std::errc())
+    if (written.ec == std::errc()) {
         std::from_chars(text, written.ptr, shown);
+    }
     return shown;
 }
 
@@ -61,9 +62,10 @@ QString errorText(lxw_error e) {
 constexpr uint8_t kPaperA4 = 9;
 
 void check(lxw_error e, const QString& path) {
-    if (e != LXW_NO_ERROR)
+    if (e != LXW_NO_ERROR) {
         throw DocumentError(QStringLiteral("Не удалось записать книгу Excel «%1»: %2.")
                                 .arg(QDir::toNativeSeparators(path), errorText(e)));
+    }
 }
 
 // The workbook writer prints its own English "[ERROR]" lines on the standard error before
@@ -76,10 +78,12 @@ public:
         std::fflush(stderr);
         m_saved = ::dup(STDERR_FILENO);
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && null >= 0)
+        if (m_saved >= 0 && null >= 0) {
             ::dup2(null, STDERR_FILENO);
-        if (null >= 0)
+        }
+        if (null >= 0) {
             ::close(null);
+        }
 #endif
     }
     ~QuietStderr() {

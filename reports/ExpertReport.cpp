@@ -22,16 +22,19 @@ void templateParagraph(docx::Document& d, const QString& text, double size = 12,
     qsizetype pos = 0;
     for (auto it = mark.globalMatch(text); it.hasNext();) {
         const auto m = it.next();
-        if (m.capturedStart() > pos)
+        if (m.capturedStart() > pos) {
             d.append(text.mid(pos, m.capturedStart() - pos));
-        if (m.capturedLength(1) > 0)
+        }
+        if (m.capturedLength(1) > 0) {
             d.appendBookmark(m.captured(1), QStringLiteral("___"));
-        else
+        } else {
             d.appendNumber(m.captured(2));
+        }
         pos = m.capturedEnd();
     }
-    if (pos < text.size())
+    if (pos < text.size()) {
         d.append(text.mid(pos));
+    }
     d.append(QStringLiteral("\r\n"));
 }
 
@@ -139,10 +142,11 @@ docx::Document buildExpertTemplate() {
 
 QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
                              const QLocale& locale) {
-    if (!QFileInfo::exists(templatePath))
+    if (!QFileInfo::exists(templatePath)) {
         throw DocumentError(QStringLiteral("Не найден шаблон отчета для эксперта «%1». Файл должен "
                                            "лежать в папке программы.")
                                 .arg(QDir::toNativeSeparators(templatePath)));
+    }
     const auto package = docx::readPackage(templatePath);
     docx::Properties properties;
     properties.title = QStringLiteral("Частный отчет для эксперта");

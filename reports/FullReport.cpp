@@ -28,8 +28,9 @@ void headingBlock(Document& d, double size, const QStringList& texts) {
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
     d.setRangeKeepNext(true);
-    for (const QString& t : texts)
+    for (const QString& t : texts) {
         d.append(t);
+    }
 }
 
 void textBlock(Document& d, const QStringList& lines) {
@@ -38,8 +39,9 @@ void textBlock(Document& d, const QStringList& lines) {
     d.setRangeAlign(Align::Left);
     d.setRangeBold(false);
     d.setRangeKeepNext(false);
-    for (const QString& t : lines)
+    for (const QString& t : lines) {
         d.append(t);
+    }
 }
 
 // A table in the last paragraph, with the default border line all round and inside. The
@@ -47,24 +49,28 @@ void textBlock(Document& d, const QStringList& lines) {
 Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<double>& widths,
                   bool sizeTwelve = false) {
     d.startRange();
-    if (sizeTwelve)
+    if (sizeTwelve) {
         d.setRangeSize(12);
+    }
     d.setRangeBold(false);
     const int cols = static_cast<int>(rows.first().size());
     Table& t = d.addTable(static_cast<int>(rows.size()), cols);
     t.autoFit = true;
     t.keepTogether = true;
-    for (int r = 0; r < t.rows; ++r)
-        for (int c = 0; c < cols; ++c)
+    for (int r = 0; r < t.rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
             t.cell(r, c) = rows[r][c];
+        }
+    }
     t.widthsPt = widths;
     return t;
 }
 
 QStringList depthColumn(const CalcState& s, int function, const QLocale& locale) {
     QStringList out;
-    for (int row = 1; row <= 5; ++row)
+    for (int row = 1; row <= 5; ++row) {
         out << zoneDepthText(s, row, function, locale);
+    }
     return out;
 }
 
@@ -92,8 +98,9 @@ void chartSection(Document& d, const QString& caption, const QImage& image) {
 QList<double> kPaTableWidthsPt() {
     // "Давление," at 12 pt and five digits in every value column, over the 495.3 pt of text.
     QList<double> widths{66};
-    for (int i = 0; i < 13; ++i)
+    for (int i = 0; i < 13; ++i) {
         widths << 33;
+    }
     return widths;
 }
 
@@ -164,8 +171,9 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                  {kCrLf + kCrLf, "Радиусы избыточного давления (кгс/кв.см), м" + kCrLf + kCrLf});
     {
         QStringList values{"Радиус зоны, м"};
-        for (int k = 1; k <= 7; ++k)
+        for (int k = 1; k <= 7; ++k) {
             values << rc(s.gRadiiKgf[k]);
+        }
         tableBlock(
             d, {{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2", "0.1", "0.03"}, values},
             {100, 50, 50, 50, 50, 50, 50, 50});
@@ -251,8 +259,9 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
         headingBlock(d, 14, {kCrLf + kCrLf, t.heading + kCrLf + kCrLf});
         const QStringList depth = depthColumn(s, t.function, locale);
         QList<QStringList> rows{{t.labels[0], "Глубина зоны, м"}};
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 5; ++i) {
             rows.append({t.labels[i + 1], depth[i]});
+        }
         tableBlock(d, rows, {335, 155});
     }
 
@@ -261,12 +270,13 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                  "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                  "взрыва)",
                  charts.pressureKgf);
-    if (charts.range)
+    if (charts.range) {
         chartSection(d,
                      "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                      "взрыва) по заданному диапазону (от " +
                          charts.range->fromText + " м до " + charts.range->toText + " м)",
                      charts.range->image);
+    }
     chartSection(d, "График зависимости давления (кПа) от расстояния", charts.pressureKPa);
     chartSection(d,
                  "График пробит-функции для воздействия волны давления на человека, находящегося "
@@ -303,17 +313,21 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     t.borders.insideH = t.borders.insideV = {true, 0.75};
     t.borders.diagonalDown = t.borders.diagonalUp = {false, 0};
     t.borders.shadow = false;
-    for (int c = 0; c < t.cols; ++c)
+    for (int c = 0; c < t.cols; ++c) {
         t.cell(0, c) = header[c];
+    }
     for (int i = 1; i <= rows; ++i) {
         const QStringList cells = profile::rowTexts(s, i, locale);
-        for (int c = 0; c < t.cols; ++c)
+        for (int c = 0; c < t.cols; ++c) {
             t.cell(i, c) = cells[c];
-        if (progress && i % 2000 == 0)
+        }
+        if (progress && i % 2000 == 0) {
             progress(i, rows);
+        }
     }
-    if (progress)
+    if (progress) {
         progress(rows, rows);
+    }
     return d;
 }
 
