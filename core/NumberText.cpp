@@ -31,6 +31,17 @@ QString generalSingle(float v, const QLocale& locale) {
     return withoutGrouping(locale).toString(static_cast<double>(v), 'g', 7);
 }
 
+double shownValue(double v, int decimals) {
+    char text[64];
+    const auto written =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    double shown = v;
+    if (written.ec == std::errc()) {
+        std::from_chars(text, written.ptr, shown);
+    }
+    return shown;
+}
+
 QString fixed(double v, int decimals, const QLocale& locale) {
     QString text = withoutGrouping(locale).toString(v, 'f', decimals);
     // A value that rounds to zero is shown without its sign, as "0.000" shows it.

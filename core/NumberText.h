@@ -17,6 +17,10 @@ QString generalSingle(float v, const QLocale& locale = QLocale());
 // Fixed formats "0.0", "0.00", "0.000", "0.0000": decimals = 1..4.
 QString fixed(double v, int decimals, const QLocale& locale = QLocale());
 
+// The number a fixed format with these decimals shows: what a reader gets back from the shown
+// text, rounded as the text formatting rounds.
+double shownValue(double v, int decimals);
+
 // Shortest text that reads back to the same double (or float), with a point; for files
 // read by programs.
 QString roundTrip(double v);

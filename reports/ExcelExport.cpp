@@ -27,19 +27,6 @@ namespace kelmo::reports {
 
 namespace {
 
-// The value Excel stores when the shown text is typed: the number rounded to the decimals
-// shown, half away from zero as the text formatting does.
-double shownValue(double v, int decimals) {
-    char text[64];
-    const auto written =
-        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-    double shown = v;
-    if (written.ec == std::errc()) {
-        std::from_chars(text, written.ptr, shown);
-    }
-    return shown;
-}
-
 QString errorText(lxw_error e) {
     switch (e) {
     case LXW_ERROR_MEMORY_MALLOC_FAILED:
@@ -172,8 +159,8 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
         const ProfileRow& row = s.gProfile.row(i);
         const auto r = static_cast<lxw_row_t>(i + 1);
         worksheet_write_number(ws, r, 0, row.r, formats[0]);
-        worksheet_write_number(ws, r, 1, shownValue(row.deltaPkgf, decimals1), formats[1]);
-        worksheet_write_number(ws, r, 2, shownValue(row.deltaPkPa, decimals2), formats[2]);
+        worksheet_write_number(ws, r, 1, numtext::shownValue(row.deltaPkgf, decimals1), formats[1]);
+        worksheet_write_number(ws, r, 2, numtext::shownValue(row.deltaPkPa, decimals2), formats[2]);
     }
     check(workbook_close(wb), path);
     file.commit();
@@ -229,7 +216,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
     worksheet_write_string(ws, row, 0, "Тротиловый эквивалент заряда (кг):", nullptr);
     lxw_format* massFormat = workbook_add_format(wb);
     format_set_num_format(massFormat, "0.0");
-    worksheet_write_number(ws, row++, 3, shownValue(r.massTNT, 1), massFormat);
+    worksheet_write_number(ws, row++, 3, numtext::shownValue(r.massTNT, 1), massFormat);
     ++row;
 
     const lxw_row_t headerRow = row;

@@ -15,18 +15,6 @@ using docx::Table;
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Value rounded to the decimals shown, as the text shows it.
-double shown(double v, int decimals) {
-    char text[64];
-    const auto written =
-        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-    double out = v;
-    if (written.ec == std::errc()) {
-        std::from_chars(text, written.ptr, out);
-    }
-    return out;
-}
-
 void block(Document& d, double size, bool bold, Align align, bool keepNext,
            const QStringList& lines) {
     d.startRange();
@@ -128,22 +116,22 @@ std::optional<double> situationValue(const SituationRow& row, int column) {
     const StructureImpact& i = *row.impact;
     switch (column) {
     case kSitDistance:
-        return shown(i.distance, 1);
+        return numtext::shownValue(i.distance, 1);
     case kSitDeltaP:
-        return shown(i.deltaPkPa, 2);
+        return numtext::shownValue(i.deltaPkPa, 2);
     case kSitImpulse:
-        return shown(i.impulse, 1);
+        return numtext::shownValue(i.impulse, 1);
     case kSitDegree:
         if (!i.degree) {
             return std::nullopt;
         }
         return static_cast<double>(*i.degree);
     case kSitPercentHeavy:
-        return shown(i.percentHeavy, 1);
+        return numtext::shownValue(i.percentHeavy, 1);
     case kSitPercentTotal:
-        return shown(i.percentTotal, 1);
+        return numtext::shownValue(i.percentTotal, 1);
     case kSitInjured:
-        return shown(i.injured, 2);
+        return numtext::shownValue(i.injured, 2);
     default:
         return std::nullopt;
     }
