@@ -69,15 +69,17 @@ QByteArray sitePicture() {
     image.fill(QColor(0xe8, 0xf0, 0xd8));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const auto px = [](double x, double y) { return QPointF(440 + 2 * x, 340 - 2 * y); };
+    const auto px = [](double x, double y) {
+        return QPointF(440 + 2 * x, 340 - 2 * y);
+    };
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xc8, 0xc8, 0xc0));
-    p.drawRect(QRectF(px(-220, 25), px(220, 5)));   // the main road
-    p.drawRect(QRectF(px(10, 170), px(25, -170)));  // the cross road
+    p.drawRect(QRectF(px(-220, 25), px(220, 5)));  // the main road
+    p.drawRect(QRectF(px(10, 170), px(25, -170))); // the cross road
     p.setBrush(QColor(0xa8, 0xd0, 0xf0));
-    p.drawEllipse(px(-185, 150), 50, 30);            // a pond
+    p.drawEllipse(px(-185, 150), 50, 30); // a pond
     p.setPen(QPen(QColor(0x60, 0x50, 0x40), 3, Qt::DashLine));
-    p.drawLine(px(-220, -150), px(220, -140));       // the rail spur
+    p.drawLine(px(-220, -150), px(220, -140)); // the rail spur
     p.setPen(QPen(QColor(0x90, 0x80, 0x70), 1));
     p.setBrush(QColor(0xf0, 0xe6, 0xd0));
     const double xs[] = {-150, -95, -40, 35, 90, 145};
@@ -121,7 +123,8 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bdKelmo.db"));
     db::createDatabaseFile(path, false);
-    const QString connection = QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
+    const QString connection =
+        QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
     db::Connection c(connection);
     const int plan = db::createPlan(c, QStringLiteral("Склад ВВ"));
     db::importStructures(c, plan, siteFile(c));
@@ -160,9 +163,8 @@ int main(int argc, char* argv[]) {
     page.view()->fitToPlan();
     save(&page, folder, QStringLiteral("situation-map"));
 
-    const map::Calibration calibration{{QPointF(40, 660), QPointF(-200, -160)},
-                                       {QPointF(840, 20), QPointF(200, 160)},
-                                       false};
+    const map::Calibration calibration{
+        {QPointF(40, 660), QPointF(-200, -160)}, {QPointF(840, 20), QPointF(200, 160)}, false};
     page.setBackgroundPicture(sitePicture(), calibration);
     page.setBackgroundLook(true, 0.8);
     page.view()->fitToPlan();
@@ -170,7 +172,6 @@ int main(int argc, char* argv[]) {
 
     // The Word report's picture and a PDF sheet, as the report and the export make them.
     page.reportPicture().save(QDir(folder).filePath(QStringLiteral("report-map.png")));
-    page.exportTo(QDir(folder).filePath(QStringLiteral("map.pdf")),
-                  map::PlanMapPage::Format::Pdf);
+    page.exportTo(QDir(folder).filePath(QStringLiteral("map.pdf")), map::PlanMapPage::Format::Pdf);
     return 0;
 }
