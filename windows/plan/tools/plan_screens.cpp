@@ -2,12 +2,12 @@
 // layout and for the README. Works on a copy of the program folder's database.
 // Usage: kelmo-plan-screens <folder>.
 
-#include "core/ProgramFolder.h"
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
 #include "windows/plan/frmPlan.h"
 #include "windows/plan/frmSozdPM.h"
 #include "windows/plan/frmViborPM.h"
+#include "windows/plan/tools/ScratchDatabase.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -66,24 +66,16 @@ void fillPlan(db::Connection& c, int plan) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    tools::reportMessagesOnStderr();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
-    ui::Messages::setInterceptor([](const ui::Message& m) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(m.title), qPrintable(m.text));
-        return QMessageBox::Ok;
-    });
 
     QTemporaryDir temp;
-    const QString copy = temp.filePath(QStringLiteral("bdKelmo.db"));
-    if (!QFile::copy(userFile(QStringLiteral("bdKelmo.db")), copy)) {
-        std::fprintf(stderr, "the database in the program folder cannot be copied\n");
+    plan::PlanSession session;
+    session.connectionString = tools::scratchDatabase(temp);
+    if (session.connectionString.isEmpty()) {
         return 1;
     }
-    QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    plan::PlanSession session;
-    session.connectionString =
-        QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
     try {
         db::Connection c(session.connectionString);
         session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
