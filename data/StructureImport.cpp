@@ -1,6 +1,7 @@
 #include "data/StructureImport.h"
 
 #include "core/NumberText.h"
+#include "engine/PlanGeometry.h"
 
 #include <QHash>
 #include <QSet>
@@ -68,6 +69,50 @@ std::optional<int> wholeOf(const QString& text, double max) {
 }
 
 const char* const kCornerNames[8] = {"X1", "Y1", "X2", "Y2", "X3", "Y3", "X4", "Y4"};
+
+// A line of column names: each field names its column ("номер" or "№", "тип", "вид",
+// "этажность", "сотрудники", "X1" … "Y4"; any case, Cyrillic Х and У too, with words
+// after the name such as "тип сооружения" or "X1, м"). A field with a digit in the place of
+// a name, as in "№1", is data.
+bool isColumnNames(const QStringList& fields) {
+    if (fields.size() != kImportColumns) {
+        return false;
+    }
+    static const QStringList kStems[5] = {
+        {QStringLiteral("номер"), QStringLiteral("№"), QStringLiteral("n")},
+        {QStringLiteral("тип")},
+        {QStringLiteral("вид")},
+        {QStringLiteral("этаж")},
+        {QStringLiteral("сотрудн"), QStringLiteral("персонал"), QStringLiteral("работник")}};
+    const auto normal = [](QString f) {
+        f = f.toLower();
+        f.remove(u' ');
+        return f;
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QString f = normal(fields[i]);
+        const bool named = std::any_of(kStems[i].begin(), kStems[i].end(),
+                                       [&](const QString& stem) { return f.startsWith(stem); });
+        if (!named || std::any_of(f.begin(), f.end(), [](QChar ch) { return ch.isDigit(); })) {
+            return false;
+        }
+    }
+    for (int k = 0; k < 8; ++k) {
+        QString f = normal(fields[5 + k]);
+        f.replace(u'х', u'x'); // Cyrillic letters that look like the Latin ones
+        f.replace(u'у', u'y');
+        const QString name = QString::fromLatin1(kCornerNames[k]).toLower();
+        if (!f.startsWith(name) || (f.size() > 2 && f[2].isDigit())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A line of separators only, as spreadsheet programs write after the last row.
+bool isEmptyRow(const QStringList& fields) {
+    return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
+}
 
 struct KindKey {
     QString type;
@@ -137,7 +182,10 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
             continue;
         }
         const QStringList& f = *split;
-        const bool header = firstText && !numberOf(f.value(0));
+        if (isEmptyRow(f)) {
+            continue;
+        }
+        const bool header = firstText && isColumnNames(f);
         firstText = false;
         if (f.size() != kImportColumns) {
             refuse(QStringLiteral("%1 полей вместо %2 (номер, тип, вид, этажность, сотрудники, "
@@ -194,6 +242,12 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
             const auto v = numberOf(f[5 + k]);
             if (!v) {
                 refuse(QStringLiteral("координата %1 «%2» не является числом")
+                           .arg(QLatin1String(kCornerNames[k]), f[5 + k]));
+                cornersGood = false;
+                break;
+            }
+            if (!std::isfinite(*v) || std::abs(*v) > kMaxPlanCoordinate) {
+                refuse(QStringLiteral("координата %1 «%2» вне пределов ±100 000 000 м")
                            .arg(QLatin1String(kCornerNames[k]), f[5 + k]));
                 cornersGood = false;
                 break;

@@ -4,6 +4,10 @@
 
 namespace kelmo {
 
+// The largest coordinate a plan takes, in metres either side of its origin. Every projected
+// coordinate system fits inside, zone-prefixed Gauss–Krüger eastings included.
+inline constexpr double kMaxPlanCoordinate = 1e8;
+
 // A point of a site plan, in metres.
 struct PlanPoint {
     double x = 0;

@@ -449,6 +449,49 @@ private slots:
         QVERIFY(db::refusalReport(result.refused).startsWith(QStringLiteral("строка 2: ")));
     }
 
+    // The first line is column names only when its fields name the columns; anything else is
+    // a structure like every other line. Lines of separators only are passed over.
+    void importFirstLineAndLimits_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<int>>("refusedLines");
+        QTest::addColumn<int>("stored");
+        const QByteArray tk = ";" + QByteArray(kType) + ";" + QByteArray(kKind) + ";1;2;";
+        const QByteArray square = "0;0;1;0;1;1;0;1\n";
+        const QByteArray second = "2" + tk + square;
+        QTest::newRow("number sign before the number")
+            << QByteArray("№1" + tk + square + second) << QList<int>{1} << 0;
+        QTest::newRow("letter after the number")
+            << QByteArray("1a" + tk + square + second) << QList<int>{1} << 0;
+        QTest::newRow("column names with units and words")
+            << QByteArray("№;Тип сооружения;Вид;Этажность;Сотрудники, чел.;X1, м;Y1, м;Х2;У2;x3;y3;"
+                          "x4;y4\n1" +
+                          tk + square + second)
+            << QList<int>{} << 2;
+        QTest::newRow("trailing separators as a spreadsheet writes them")
+            << QByteArray("1" + tk + square + second + ";;;;;;;;;;;;\n;;;;;;;;;;;;\n")
+            << QList<int>{} << 2;
+        QTest::newRow("coordinate beyond the plan's limit")
+            << QByteArray("1" + tk + "0;0;1e30;0;1;1;0;1\n" + second) << QList<int>{1} << 0;
+        QTest::newRow("coordinate of a zone-prefixed easting")
+            << QByteArray("1" + tk + "7500000;0;7500001;0;7500001;1;7500000;1\n" + second)
+            << QList<int>{} << 2;
+        QTest::newRow("negative coordinate beyond the limit")
+            << QByteArray("1" + tk + "0;-100000001;1;0;1;1;0;1\n" + second) << QList<int>{1} << 0;
+    }
+    void importFirstLineAndLimits() {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<int>, refusedLines);
+        QFETCH(int, stored);
+        auto c = connect();
+        const db::StructureImport result = db::importStructures(*c, m_plan, file);
+        QList<int> lines;
+        for (const db::RefusedLine& r : result.refused) {
+            lines << r.line;
+        }
+        QCOMPARE(lines, refusedLines);
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), stored);
+    }
+
     void importRefusesAFileThatIsNotUtf8() {
         auto c = connect();
         const db::StructureImport result = db::importStructures(
