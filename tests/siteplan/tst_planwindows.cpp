@@ -290,7 +290,8 @@ private slots:
         for (const char* name : {"cmdRec", "cmdDel", "Text14", "Text17"}) {
             QVERIFY2(!shown(name), name);
         }
-        QVERIFY(enabled("cmdMinN") && enabled("cmdMaxN"));
+        // No structure yet: №1 is offered and nothing comes after it.
+        QVERIFY(enabled("cmdMinN") && !enabled("cmdMaxN"));
         QVERIFY(!enabled("Text12"));
         QVERIFY(child<QRadioButton>(e, "Option2")->isChecked());
         QVERIFY(child<QRadioButton>(e, "Option3")->isChecked());
@@ -464,11 +465,45 @@ private slots:
 
     // ---- Navigation and the structure actions ----
 
+    // A plan, chosen or just created, opens on its own first structure, whatever the window
+    // showed before; the title names it.
+    void planOpensOnItsFirstStructure() {
+        const int full = planWith(QStringLiteral("Склад «Север»"), 2);
+        const int empty = db::createPlan(*m_c, QStringLiteral("Новый"));
+        auto* e = editorOnPlan(full);
+        QCOMPARE(text("Text13"), QStringLiteral("1"));
+        QCOMPARE(text("Text1"), QStringLiteral("1"));
+        QCOMPARE(text("txtX1"), QStringLiteral("1"));
+        QVERIFY(shown("cmdRec") && shown("cmdDel") && !shown("cmdDob"));
+        QCOMPARE(text("cmdRec"), QStringLiteral("Изменить №1"));
+        QVERIFY(enabled("cmdMaxN"));
+        QVERIFY(e->windowTitle().endsWith(QStringLiteral(" — Склад «Север»")));
+        click("cmdMaxN");
+        QCOMPARE(text("cmdDel"), QStringLiteral("Удалить №2"));
+
+        m_session.gPlanNum = empty; // as the create and choose windows leave it
+        e->showPlanAreas();
+        QCOMPARE(text("Text13"), QStringLiteral("1"));
+        QVERIFY(shown("cmdDob") && !shown("cmdRec") && !shown("cmdDel"));
+        QCOMPARE(text("cmdDob"), QStringLiteral("Добавить №1"));
+        QCOMPARE(text("Text1"), QStringLiteral("0"));
+        QCOMPARE(text("txtX1"), QStringLiteral("0"));
+        QVERIFY(e->windowTitle().endsWith(QStringLiteral(" — Новый")));
+        QCOMPARE(m_session.gStructureNum, 1);
+
+        m_session.gPlanNum = full;
+        e->showPlanAreas();
+        QCOMPARE(text("cmdRec"), QStringLiteral("Изменить №1"));
+        QCOMPARE(text("Text1"), QStringLiteral("1"));
+    }
+
     void stepsThroughStructuresThenOffersNext() {
         const int plan = planWith(QStringLiteral("План"), 3);
         auto* e = editorOnPlan(plan);
         for (int n = 1; n <= 3; ++n) {
-            click("cmdMaxN");
+            if (n > 1) {
+                click("cmdMaxN");
+            }
             QCOMPARE(text("Text13"), QString::number(n));
             QCOMPARE(text("Text1"), QString::number(n));
             QVERIFY(shown("cmdRec") && shown("cmdDel") && !shown("cmdDob"));
@@ -488,7 +523,6 @@ private slots:
     void previousAtOneDisablesBothAndShowsOne() {
         const int plan = planWith(QStringLiteral("План"), 2);
         editorOnPlan(plan);
-        click("cmdMaxN");
         click("cmdMaxN");
         click("cmdMinN");
         QCOMPARE(text("Text13"), QStringLiteral("1"));
@@ -514,7 +548,6 @@ private slots:
         r.pressure = {11, 27, 33, 44};
         db::changeStructure(*m_c, r);
         auto* e = editorOnPlan(plan);
-        click("cmdMaxN");
         QVERIFY(child<QRadioButton>(e, "optSre")->isChecked());
         QCOMPARE(visibleGroups(e), QStringLiteral(".S.."));
         QCOMPARE(text("txtSre"), QStringLiteral("27"));
@@ -529,7 +562,6 @@ private slots:
         r.pressure[3] = 95; // the kind now allows 40 … 60
         db::changeStructure(*m_c, r);
         editorOnPlan(plan);
-        click("cmdMaxN");
         QCOMPARE(text("txtPol"), QStringLiteral("95"));
         MessageRecorder& messages = *m_messages;
         messages.clear();
@@ -624,7 +656,6 @@ private slots:
         const int plan = planWith(QStringLiteral("План"), 3);
         auto* e = editorOnPlan(plan);
         click("cmdMaxN");
-        click("cmdMaxN");
         child<QLineEdit>(e, "Text1")->setText(QStringLiteral("12"));
         child<QLineEdit>(e, "txtX4")->setText(QStringLiteral("-7"));
         MessageRecorder& messages = *m_messages;
@@ -641,7 +672,16 @@ private slots:
         const int plan = planWith(QStringLiteral("План"), 3);
         editorOnPlan(plan);
         click("cmdMaxN");
-        click("cmdMaxN");
+        MessageRecorder& messages = *m_messages;
+        messages.clear();
+        messages.queueAnswer(QMessageBox::No);
+        click("cmdDel");
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QCOMPARE(messages.last().defaultButton, QMessageBox::No);
+        QVERIFY(messages.last().text.contains(QStringLiteral("№2")));
+        QCOMPARE(storeysOf(plan), (QList<int>{1, 2, 3})); // "Нет" keeps it
+        messages.queueAnswer(QMessageBox::Yes);
         click("cmdDel");
         QCOMPARE(storeysOf(plan), (QList<int>{1, 3}));
         QCOMPARE(text("Text13"), QStringLiteral("2"));
@@ -654,7 +694,7 @@ private slots:
         const int plan = planWith(QStringLiteral("План"), 2);
         editorOnPlan(plan);
         click("cmdMaxN");
-        click("cmdMaxN");
+        m_messages->queueAnswer(QMessageBox::Yes);
         click("cmdDel");
         QCOMPARE(storeysOf(plan), (QList<int>{1}));
         QCOMPARE(text("cmdDob"), QStringLiteral("Добавить №2"));
@@ -667,14 +707,15 @@ private slots:
         const int full = planWith(QStringLiteral("Полный"), 2);
         const int empty = db::createPlan(*m_c, QStringLiteral("Пустой"));
         auto* e = editorOnPlan(full);
-        click("cmdMaxN");
         m_session.gPlanNum = empty;
         MessageRecorder& messages = *m_messages;
         messages.clear();
         QVERIFY(!e->changeStructure());
+        messages.queueAnswer(QMessageBox::Yes);
         QVERIFY(!e->deleteStructure());
-        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.count(), 3); // the refusal, the question, the refusal
         QVERIFY(messages.messages()[0].text.contains(QStringLiteral("нет сооружения №1")));
+        QVERIFY(messages.messages()[2].text.contains(QStringLiteral("нет сооружения №1")));
         QVERIFY(storeysOf(empty).isEmpty());
         QCOMPARE(storeysOf(full), (QList<int>{1, 2}));
     }
@@ -683,7 +724,7 @@ private slots:
         const int plan = db::createPlan(*m_c, QStringLiteral("План"));
         editorOnPlan(plan);
         m_session.gStructureNum = 32766;
-        click("cmdMaxN");
+        m_editor->nextStructure(); // ">" itself is off: nothing comes after an empty №1
         QCOMPARE(text("Text13"), QStringLiteral("32767"));
         QVERIFY(!enabled("cmdMaxN"));
         m_editor->nextStructure();
@@ -694,7 +735,6 @@ private slots:
     void calculateChangesNothing() {
         const int plan = planWith(QStringLiteral("План"), 1);
         auto* e = editorOnPlan(plan);
-        click("cmdMaxN");
         // A charge the calculation can take: 1000 kg of TNT typed in.
         child<QRadioButton>(e, "Option4")->setChecked(true);
         child<QLineEdit>(e, "Text11")->setText(QStringLiteral("1000"));

@@ -32,6 +32,8 @@ namespace kelmo::plan {
 namespace {
 
 const QString kTitle = QStringLiteral("Внимание!");
+const QString kWindowTitle =
+    QStringLiteral("Расчет инженерной обстановки с использованием плана местности");
 
 // A range bound or a middle of the kind table as a slider position: rounded half to even,
 // kept inside the 16-bit range the table is defined for.
@@ -439,6 +441,17 @@ void frmPlan::showCornerPicture(int corner) {
 // ---- Plan areas ----
 
 void frmPlan::showPlanAreas() {
+    // A plan opens on its first structure, or on an empty №1 when it has none yet.
+    m_session.gStructureNum = 1;
+    m_ui->Text13->setText(QStringLiteral("1"));
+    m_ui->cmdMinN->setEnabled(true);
+    m_ui->cmdMaxN->setEnabled(true);
+    if (!showStructure()) {
+        clearStructureFields();
+        setOfferingState(1);
+        m_ui->cmdMaxN->setEnabled(false);
+    }
+    showPlanTitle();
     m_ui->Frame1->setVisible(true);
     m_ui->Frame3->setVisible(true);
     m_ui->Frame4->setVisible(true);
@@ -448,6 +461,37 @@ void frmPlan::showPlanAreas() {
     m_planShown = true;
     m_mapDock->setVisible(true);
     refreshMap(true);
+}
+
+void frmPlan::clearStructureFields() {
+    m_shown.reset();
+    m_ui->Text1->setText(QStringLiteral("0"));
+    m_ui->Text2->setText(QStringLiteral("0"));
+    for (QLineEdit* corner : m_corners) {
+        corner->setText(QStringLiteral("0"));
+    }
+}
+
+std::optional<QString> frmPlan::currentPlanName(db::Connection& c) const {
+    for (const db::PlanEntry& plan : db::listPlans(c)) {
+        if (plan.number == m_session.gPlanNum) {
+            return plan.name;
+        }
+    }
+    return std::nullopt;
+}
+
+void frmPlan::showPlanTitle() {
+    std::optional<QString> name;
+    if (m_session.gPlanNum != 0) {
+        try {
+            db::Connection c(m_session.connectionString);
+            name = currentPlanName(c);
+        } catch (const Error&) {
+            // The title only names the plan; the editor's own actions report database trouble.
+        }
+    }
+    setWindowTitle(name ? QStringLiteral("%1 — %2").arg(kWindowTitle, *name) : kWindowTitle);
 }
 
 void frmPlan::hidePlanAreas() {
@@ -476,15 +520,8 @@ bool frmPlan::deleteCurrentPlan() {
     }
     try {
         db::Connection c(m_session.connectionString);
-        QString name;
-        bool found = false;
-        for (const db::PlanEntry& plan : db::listPlans(c)) {
-            if (plan.number == m_session.gPlanNum) {
-                name = plan.name;
-                found = true;
-            }
-        }
-        if (!found) {
+        const std::optional<QString> name = currentPlanName(c);
+        if (!name) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Текущего плана местности уже нет в базе "
                                                  "данных."));
@@ -494,7 +531,7 @@ bool frmPlan::deleteCurrentPlan() {
         }
         const auto answer = ui::Messages::show(
             this,
-            {kTitle, QStringLiteral("Удалить план местности «%1» и все его сооружения?").arg(name),
+            {kTitle, QStringLiteral("Удалить план местности «%1» и все его сооружения?").arg(*name),
              QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
         if (answer != QMessageBox::Yes) {
             return false;
@@ -508,6 +545,7 @@ bool frmPlan::deleteCurrentPlan() {
     m_session.gStructureNum = 0;
     hidePlanAreas();
     resetStructureArea();
+    showPlanTitle();
     return true;
 }
 
@@ -731,6 +769,15 @@ bool frmPlan::changeStructure() {
 }
 
 bool frmPlan::deleteStructure() {
+    const auto answer = ui::Messages::show(
+        this, {kTitle,
+               QStringLiteral("Удалить сооружение №%1? Следующие за ним сооружения получат "
+                              "номера на один меньше.")
+                   .arg(m_session.gStructureNum),
+               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
     try {
         db::Connection c(m_session.connectionString);
         if (m_shown && m_shown->number == m_session.gStructureNum &&
@@ -778,11 +825,8 @@ void frmPlan::refreshMap(bool fit) {
     }
     try {
         db::Connection c(m_session.connectionString);
-        for (const db::PlanEntry& plan : db::listPlans(c)) {
-            if (plan.number == m_session.gPlanNum) {
-                m_mapStructures->records = loadSituationPlan(c, plan.name).structures;
-                break;
-            }
+        if (const auto name = currentPlanName(c)) {
+            m_mapStructures->records = loadSituationPlan(c, *name).structures;
         }
     } catch (const Error&) {
         // The map is a view of the plan: the editor's own actions report database trouble.
@@ -835,7 +879,7 @@ bool frmPlan::importStructuresFile(const QString& path) {
                            .arg(result.firstNumber)
                            .arg(last));
     m_ui->cmdMaxN->setEnabled(true);
-    refreshMap();
+    refreshMap(true);
     return true;
 }
 

@@ -94,6 +94,9 @@ private:
     void resetStructureArea();
 
     bool showStructure();
+    void clearStructureFields();
+    std::optional<QString> currentPlanName(db::Connection& c) const;
+    void showPlanTitle();
     void setShowingState(int number);
     void setOfferingState(int number);
     void updateNextEnabled();
