@@ -632,6 +632,15 @@ private slots:
         QTest::newRow("corner two commas") << "txtX4"
                                            << "1,2,3"
                                            << "«Х4»";
+        QTest::newRow("corner beyond the plan") << "txtX3"
+                                                << "1e30"
+                                                << "«Х3»";
+        QTest::newRow("corner just beyond the plan") << "txtY1"
+                                                     << "-100000000,5"
+                                                     << "вне пределов плана";
+        QTest::newRow("corner infinite") << "txtY4"
+                                         << "inf"
+                                         << "«У4»";
     }
     void badFieldsAreNamed() {
         QFETCH(QString, field);
@@ -639,7 +648,6 @@ private slots:
         QFETCH(QString, named);
         const int plan = planWith(QStringLiteral("План"), 1);
         auto* e = editorOnPlan(plan);
-        click("cmdMaxN");
         e->findChild<QLineEdit*>(field)->setText(value);
         MessageRecorder& messages = *m_messages;
         messages.clear();

@@ -1,5 +1,7 @@
 #include "windows/plan/frmPlan.h"
 
+#include "engine/PlanGeometry.h"
+
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
@@ -679,6 +681,14 @@ std::optional<db::StructureRecord> frmPlan::recordFromWindow(int number) {
             refuse(m_corners[i],
                    QStringLiteral("Поле «%1» (координата угла сооружения, м): «%2» не является "
                                   "числом. Введите число, например -12,5.")
+                       .arg(QString::fromUtf8(kCornerNames[i]), m_corners[i]->text()));
+            return std::nullopt;
+        }
+        if (!std::isfinite(*v) || std::abs(*v) > kMaxPlanCoordinate) {
+            refuse(m_corners[i],
+                   QStringLiteral("Поле «%1» (координата угла сооружения, м): «%2» вне "
+                                  "пределов плана. Введите число от -100 000 000 до "
+                                  "100 000 000.")
                        .arg(QString::fromUtf8(kCornerNames[i]), m_corners[i]->text()));
             return std::nullopt;
         }
