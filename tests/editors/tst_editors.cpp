@@ -279,7 +279,9 @@ private slots:
 
         enter(w.get(), "comKVVName", "Что-то другое");
         enter(w.get(), "txtVVPower", "1");
-        click(w.get(), "cmdCansel");
+        // Esc in a field of the frame is "Отмена".
+        QTest::keyClick(child<QLineEdit>(w.get(), "txtVVPower"), Qt::Key_Escape);
+        QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(column(w.get(), 0), namesBefore);
         QCOMPARE(rowOf(w.get(), kTnt), row);
         QCOMPARE(catalogue(m_connection), before);
@@ -383,8 +385,17 @@ private slots:
         auto w = open<frmBDKvv>();
         ui::MessageRecorder messages;
         clickRow(w.get(), "Гексоген");
+        messages.queueAnswer(QMessageBox::No);
         click(w.get(), "cmdDel");
-        QCOMPARE(messages.count(), 0);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QCOMPARE(messages.last().defaultButton, QMessageBox::No);
+        QVERIFY(messages.last().text.contains("Гексоген"));
+        QCOMPARE(grid(w.get())->rowCount(), 19); // "Нет" keeps it
+        clickRow(w.get(), "Гексоген");
+        messages.queueAnswer(QMessageBox::Yes);
+        click(w.get(), "cmdDel");
+        QCOMPARE(messages.count(), 2);
         QVERIFY(!column(w.get(), 0).contains("Гексоген"));
         QCOMPARE(grid(w.get())->rowCount(), 18);
         db::Connection c(m_connection);
@@ -410,8 +421,15 @@ private slots:
         }
         exec("update Explosives set VVName = 'Тротил литой' where VVName = 'Тротил (ТНТ)'");
         const QStringList before = catalogue(m_connection);
+        if (action == "cmdDel") {
+            messages.queueAnswer(QMessageBox::Yes);
+        }
         click(w.get(), qPrintable(action));
-        QCOMPARE(messages.count(), 1);
+        if (action == "cmdDel") {
+            QCOMPARE(messages.count(), 2); // the question, then the news
+        } else {
+            QCOMPARE(messages.count(), 1);
+        }
         QVERIFY2(messages.last().text.contains("в другой программе"),
                  qPrintable(messages.last().text));
         QCOMPARE(catalogue(m_connection), before);
@@ -647,7 +665,13 @@ private slots:
         QCOMPARE(grid(w.get())->item(rowOf(w.get(), kWooden, 1), 4)->text(), "7");
     }
 
+    void structureCancel_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Отмена") << false;
+        QTest::newRow("Esc") << true;
+    }
     void structureCancel() {
+        QFETCH(bool, byEscape);
         auto w = open<frmBDZ>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
@@ -655,7 +679,11 @@ private slots:
         click(w.get(), "cmdIzm");
         enter(w.get(), "Combo2", "Другое");
         enter(w.get(), "txtSlamin", "1");
-        click(w.get(), "cmdCansel");
+        if (byEscape) {
+            QTest::keyClick(child<QLineEdit>(w.get(), "txtSlamin"), Qt::Key_Escape);
+        } else {
+            click(w.get(), "cmdCansel");
+        }
         QVERIFY(!child<QGroupBox>(w.get(), "Frame1")->isVisible());
         QCOMPARE(catalogue(m_connection), before);
         QCOMPARE(messages.count(), 0);

@@ -8,6 +8,7 @@
 #include "ui_frmBDKvv.h"
 
 #include <QHeaderView>
+#include <QShortcut>
 
 namespace kelmo::editors {
 
@@ -42,6 +43,10 @@ frmBDKvv::frmBDKvv(QString connectionString, QWidget* parent)
     connect(m_ui->cmdDel, &QPushButton::clicked, this, &frmBDKvv::deleteRecord);
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &frmBDKvv::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &frmBDKvv::cancelInput);
+    // Esc leaves the frame as "Отмена" does, storing nothing.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_ui->Frame1);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &frmBDKvv::cancelInput);
     // Enter in a field of the frame stores, as "OK" does.
     connect(m_ui->txtVVPower, &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
     connect(m_ui->comKVVName->lineEdit(), &QLineEdit::returnPressed, this, &frmBDKvv::storeRecord);
@@ -246,6 +251,12 @@ void frmBDKvv::deleteRecord() {
     const auto name = selectedName();
     if (!name) {
         enableRowButtons(false);
+        return;
+    }
+    const auto answer = ui::Messages::show(
+        this, {kMessageTitle, QStringLiteral("Удалить ВВ «%1» из справочника?").arg(*name),
+               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+    if (answer != QMessageBox::Yes) {
         return;
     }
     db::EditResult result = db::EditResult::Done;

@@ -7,6 +7,7 @@
 #include "ui_frmBDZ.h"
 
 #include <QHeaderView>
+#include <QShortcut>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -70,6 +71,10 @@ frmBDZ::frmBDZ(QString connectionString, QWidget* parent)
     connect(m_ui->cmdDel, &QPushButton::clicked, this, &frmBDZ::deleteRecord);
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &frmBDZ::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &frmBDZ::returnToBrowsing);
+    // Esc leaves the frame as "Отмена" does, storing nothing.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_ui->Frame1);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &frmBDZ::returnToBrowsing);
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, [this] {
         // The main menu is shown first, so the program never has no window.
         emit backRequested();
