@@ -18,8 +18,11 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
+# Under continuous integration (CI=true) a compiler warning fails the build.
+WERROR ?= $(if $(filter true 1,$(CI)),ON,OFF)
+
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKELMO_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)

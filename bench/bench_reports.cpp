@@ -154,7 +154,7 @@ void comparisons() {
                  {"--headless", "-env:UserInstallation=file://" + scratch().filePath("lo"),
                   "--convert-to", "pdf", "full.docx"});
     const bool converted = office.waitForFinished(-1) && office.exitCode() == 0;
-    const double officeSeconds = timer.elapsed() / 1000.0;
+    const double officeSeconds = static_cast<double>(timer.elapsed()) / 1000.0;
     const double officeCpu = childCpuSeconds() - cpuBefore;
 
     std::printf("\nReports against the Python writers (best of 3):\n");

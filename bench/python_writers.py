@@ -32,8 +32,8 @@ else:
     ws.column_dimensions["A"].width = 15
     ws.column_dimensions["B"].width = 29
     ws.column_dimensions["C"].width = 38
-    ws.append(["Числовые результаты расчета на заданом удалении"])
-    ws.append(["Расстояние", "Давление, кгс/кв.см", "Давление, кПа"])
+    ws.append(["Числовые результаты расчета на заданном удалении"])
+    ws.append(["Расстояние, м", "Давление, кгс/кв.см", "Давление, кПа"])
     for i in range(rows):
         r = i + 1
         ws.append([r, round(10.0 / r, 3), round(980.0 / r, 3)])

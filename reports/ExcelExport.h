@@ -8,7 +8,7 @@
 namespace kelmo::reports {
 
 inline constexpr const char* kWorkbookSheetName = "Исходные данные";
-inline constexpr const char* kWorkbookTitle = "Числовые результаты расчета на заданом удалении";
+inline constexpr const char* kWorkbookTitle = "Числовые результаты расчета на заданном удалении";
 inline constexpr const char* kWorkbookFilter = "Книга Microsoft Excel (*.xlsx)";
 
 // The first three columns of the profile grid as a one-sheet workbook, every row of the run.

@@ -294,7 +294,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     d.setRangeBold(false);
     d.setRangeAlign(Align::Left);
     d.setRangeKeepNext(true);
-    d.append("Таблица  ___ - Числовых результатов расчета на заданом удалении" + kCrLf);
+    d.append("Числовые результаты расчета на заданном удалении" + kCrLf);
     d.startRange();
     d.setRangeBold(false);
     d.setRangeSize(12);

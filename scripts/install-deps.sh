@@ -38,7 +38,19 @@ fi
 
 echo "Устанавливаются пакеты: ${missing[*]}"
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then
+# KELMO_UID stands in for the user's id in the script's own test.
+if [ "${KELMO_UID:-$(id -u)}" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    {
+      echo "Не хватает пакетов Debian, а установить их может только администратор: команды sudo"
+      echo "здесь нет. Попросите администратора выполнить от имени root:"
+      echo
+      echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+      echo
+      echo "и запустите make снова."
+    } >&2
+    exit 1
+  fi
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive

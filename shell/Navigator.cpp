@@ -76,7 +76,7 @@ bool Navigator::start() {
         m_connectionString = namedConnectionString(name);
     } else {
         ui::Messages::critical(nullptr, QStringLiteral("Внимание!"),
-                               QStringLiteral("Не возможно подключиться к базе данных, установите "
+                               QStringLiteral("Невозможно подключиться к базе данных, установите "
                                               "имя источника данных ODBC!"));
         showDataSourceDialog()->setDataSourceName(name);
         return false;

@@ -66,7 +66,7 @@ frmAbout::frmAbout(QWidget* parent)
     m_ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
     setWindowTitle(QStringLiteral("О программе"));
     m_ui->lblTitle->setText(QStringLiteral("Келмо"));
-    m_ui->lblVersion->setText(QStringLiteral("Версия %1.%2").arg(kVersionMajor).arg(kVersionMinor));
+    m_ui->lblVersion->setText(QStringLiteral("Версия %1").arg(QLatin1String(kVersion)));
     m_ui->lblFolders->setText(foldersText(programFolders()));
 
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::close);

@@ -36,7 +36,7 @@ void frmDataSourse::connectDataSource() {
         ui::Messages::critical(
             this, QStringLiteral("В н и м а н и е!!!"),
             QStringLiteral(
-                "Не возможно подключиться к базе данных, измените имя источника данных ODBC!"));
+                "Невозможно подключиться к базе данных, измените имя источника данных ODBC!"));
         return;
     }
     if (!writeDataSourceName(name)) {

@@ -519,7 +519,16 @@ private slots:
         file.close();
         QVERIFY(window.importStructuresFile(good));
         QCOMPARE(messages().last().text, QStringLiteral("Добавлено сооружений: 2 (№1–№2)."));
-        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(2));
+        QCOMPARE(messages().last().icon, QMessageBox::Information);
+        QVERIFY(messages().last().title != QStringLiteral("Внимание!")); // news, not a warning
+        const QString one = m_dir.filePath(QStringLiteral("one.csv"));
+        QFile oneFile(one);
+        QVERIFY(oneFile.open(QIODevice::WriteOnly));
+        oneFile.write("7;" + t + ";" + k + ";1;4;40;0;50;0;50;10;40;10\n");
+        oneFile.close();
+        QVERIFY(window.importStructuresFile(one));
+        QCOMPARE(messages().last().text, QStringLiteral("Добавлено сооружений: 1 (№3)."));
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(3));
         QVERIFY(window.planMap()->structureItem(2));
 
         // The charge appears once both of its fields are numbers.
@@ -539,8 +548,8 @@ private slots:
         QVERIFY(!window.importStructuresFile(bad));
         QVERIFY(messages().last().text.contains(QStringLiteral("строка 2: 4 полей вместо 13")));
         auto c = connect();
-        QCOMPARE(db::lastStructureNumber(*c, m_plan), 2);
-        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(2));
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 3);
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t(3));
     }
 
     // ---- GeoJSON, exports, command line ----

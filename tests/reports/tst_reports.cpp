@@ -169,8 +169,8 @@ private slots:
         }
         QCOMPARE(n.size(), s->gPointCount + 1);
         QCOMPARE(n.size(), 326);
-        QCOMPARE(row(n, 0), (QStringList{"Расстояние", "Давление, кгс/кв.см", "Давление, кПа",
-                                         "Импульс, Па с", "Пробит"}));
+        QCOMPARE(row(n, 0), (QStringList{"Расстояние, м", "Давление, кгс/кв.см", "Давление, кПа",
+                                         "Импульс, Па·с", "Пробит"}));
         QCOMPARE(row(n, 25)[0], QString("25"));
         QCOMPARE(row(n, 25)[2], numtext::fixed(s->gProfile.row(25).deltaPkPa, 3, kRu));
         QCOMPARE(row(n, 325)[4], numtext::fixed(s->gProfile.row(325).probitHeavy, 2, kRu));
@@ -190,7 +190,7 @@ private slots:
                                "человека, находящегося в здании"));
         QVERIFY(texts.contains("Результаты расчета зон полного разрушения промышленных зданий "));
         const int caption =
-            int(texts.indexOf("Таблица  ___ - Числовых результатов расчета на заданом "
+            int(texts.indexOf("Числовые результаты расчета на заданном "
                               "удалении"));
         QVERIFY(caption > 0);
         const QJsonObject cap = doc["paragraphs"].toArray()[caption].toObject();
@@ -414,10 +414,10 @@ private slots:
         QCOMPARE(wb["maxColumn"].toInt(), 3); // impulse and probit never reach the sheet
         const QJsonObject c = wb["cells"].toObject();
         QCOMPARE(c["A1"]["value"].toString(),
-                 QString("Числовые результаты расчета на заданом удалении"));
+                 QString("Числовые результаты расчета на заданном удалении"));
         QVERIFY(c["A1"]["bold"].toBool());
         QCOMPARE(c["A1"]["size"].toDouble(), 12.0);
-        const QStringList heads{"Расстояние", "Давление, кгс/кв.см", "Давление, кПа"};
+        const QStringList heads{"Расстояние, м", "Давление, кгс/кв.см", "Давление, кПа"};
         const char* refs[] = {"A2", "B2", "C2"};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(c[refs[i]]["value"].toString(), heads[i]);

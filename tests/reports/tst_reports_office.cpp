@@ -65,7 +65,7 @@ private slots:
         for (const char* t : {"Результаты расчета при взрыве КВВ", "Энергия взрыва, кДж/кг:4520",
                               "Радиусы избыточного давления (кПа), м", "500…800",
                               "График пробит-функции для полных разрушений зданий",
-                              "Числовых результатов расчета на заданом удалении", "Импульс, Па с"})
+                              "Числовые результаты расчета на заданном удалении", "Импульс, Па·с"})
             QVERIFY2(withoutSpace(fullText).contains(withoutSpace(QString::fromUtf8(t))), t);
         // The last row of the profile made it to the last page.
         QVERIFY(fullText.contains(QStringLiteral("\n325\n")));

@@ -342,7 +342,7 @@ void TestZoneDefects::parametersTitleFits() {
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
     auto* par = m_navigator->zoneParameters();
     QVERIFY(par != nullptr && par->isVisible());
-    QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета|Программа \"Келмо\""));
+    QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета — Программа \"Келмо\""));
     QVERIFY(par->width() > par->fontMetrics().horizontalAdvance(par->windowTitle()) + 100);
 }
 

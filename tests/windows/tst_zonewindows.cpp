@@ -158,7 +158,7 @@ frmOutput* TestZoneWindows::runWorked(frmZone* zone) {
 void TestZoneWindows::modes() {
     frmZone* w = openZone();
     QCOMPARE(w->windowTitle(),
-             QStringLiteral("Расчет зон поражения при взрыве конденсированных ВВ "));
+             QStringLiteral("Расчет зон поражения при взрыве конденсированных ВВ"));
     // Load state: list mode, first explosive, its heat, per kg, ground.
     QVERIFY(child<QRadioButton>(w, "Option8")->isChecked());
     QCOMPARE(child<QComboBox>(w, "Combo4")->currentText(), QStringLiteral("Тротил"));
@@ -232,7 +232,7 @@ void TestZoneWindows::workedRun() {
 
     QAbstractItemModel* grid = child<QTableView>(out, "tabDavl1")->model();
     QCOMPARE(grid->rowCount(), 325);
-    QCOMPARE(grid->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Импульс, Па с"));
+    QCOMPARE(grid->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Импульс, Па·с"));
     QCOMPARE(grid->index(9, 0).data().toString(), QStringLiteral("10"));
     const ProfileRow& row10 = m_state->gProfile.row(10);
     QCOMPARE(grid->index(9, 1).data().toString(), numtext::fixed(row10.deltaPkgf, 3));
@@ -351,7 +351,7 @@ void TestZoneWindows::parameters() {
     auto* par = m_navigator->zoneParameters();
     QVERIFY(par && par->isVisible());
     QVERIFY(!zone->isVisible());
-    QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета|Программа \"Келмо\""));
+    QCOMPARE(par->windowTitle(), QStringLiteral("Параметры расчета — Программа \"Келмо\""));
     const char* fields[] = {"Text5", "Text2", "Text1", "Text7", "Text8"};
     const QStringList loaded{"1", "3000", "10", "3", "10"};
     const QStringList reset{"1", "3000", "2", "3", "2"};

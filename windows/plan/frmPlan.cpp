@@ -883,11 +883,12 @@ bool frmPlan::importStructuresFile(const QString& path) {
         return false;
     }
     const int last = result.firstNumber + static_cast<int>(result.records.size()) - 1;
-    ui::Messages::info(this, kTitle,
-                       QStringLiteral("Добавлено сооружений: %1 (№%2–№%3).")
-                           .arg(result.records.size())
-                           .arg(result.firstNumber)
-                           .arg(last));
+    const QString numbers = last == result.firstNumber
+                                ? QStringLiteral("№%1").arg(last)
+                                : QStringLiteral("№%1–№%2").arg(result.firstNumber).arg(last);
+    ui::Messages::info(
+        this, kWindowTitle,
+        QStringLiteral("Добавлено сооружений: %1 (%2).").arg(result.records.size()).arg(numbers));
     m_ui->cmdMaxN->setEnabled(true);
     refreshMap(true);
     return true;
