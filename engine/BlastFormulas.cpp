@@ -58,6 +58,10 @@ void OverpressureOnGround(CalcState& s, double r) {
     s.gDeltaPkgf = overpressure(s.gMassTNT, r, kGroundBurst);
 }
 
+double overpressureKgf(double massTNT, Placement placement, double r) {
+    return overpressure(massTNT, r, placement == Placement::Ground ? kGroundBurst : kAirBurst);
+}
+
 void computeOverpressure(CalcState& s, Placement placement, double r) {
     if (placement == Placement::Ground) {
         OverpressureOnGround(s, r);

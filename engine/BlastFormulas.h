@@ -27,6 +27,8 @@ void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg);
 void OverpressureInAir(CalcState& s, double r);
 void OverpressureOnGround(CalcState& s, double r);
 void computeOverpressure(CalcState& s, Placement placement, double r);
+// The same overpressure in kgf/cm² as a value, for a TNT mass in kg.
+double overpressureKgf(double massTNT, Placement placement, double r);
 
 // gImpulse at distance r for gMassTNT.
 void ComputeImpulse(CalcState& s, double r);

@@ -80,6 +80,59 @@ bool reaches(double value, double threshold) {
     return value >= threshold;
 }
 
+// The radii of every threshold that the current-distance values reach become r.
+void recordRadii(CalcState& s, double r) {
+    for (std::size_t t = 0; t < kThresholdsKgf.size(); ++t) {
+        if (reaches(s.gDeltaPkgf, kThresholdsKgf[t])) {
+            s.gRadiiKgf[t + 1] = r;
+        }
+    }
+    for (std::size_t t = 0; t < kThresholdsCriteria.size(); ++t) {
+        if (reaches(s.gDeltaPkPa, kThresholdsCriteria[t])) {
+            s.gRadiiCriteria[t + 1] = r;
+        }
+    }
+    for (std::size_t t = 0; t < kThresholdsKPa.size(); ++t) {
+        if (reaches(s.gDeltaPkPa, kThresholdsKPa[t])) {
+            s.gRadiiKPa[t + 1] = r;
+        }
+    }
+    if (reaches(s.gDeltaPkPa, 53)) {
+        s.gRadius53kPa = r;
+    }
+    if (reaches(s.gDeltaPkPa, 28)) {
+        s.gRadius28kPa = r;
+    }
+    if (reaches(s.gDeltaPkPa, 12)) {
+        s.gRadius12kPa = r;
+    }
+    const float probits[3] = {s.gProbitHeavy, s.gProbitTotal, s.gProbitPeople};
+    for (int j = 1; j <= ZoneRadiiTable::kFunctions; ++j) {
+        for (int k = 1; k <= ZoneRadiiTable::kBoundaries; ++k) {
+            if (probits[j - 1] >= kZoneBoundaries[static_cast<std::size_t>(k - 1)]) {
+                s.gZoneRadii(k, j) = static_cast<float>(r);
+            }
+        }
+    }
+}
+
+// True while the current-distance values still reach the lowest threshold of any list, so
+// that some radius would still grow.
+bool reachesAnyThreshold(const CalcState& s) {
+    const float lowestBoundary = kZoneBoundaries.back();
+    return reaches(s.gDeltaPkgf, kThresholdsKgf.back()) ||
+           reaches(s.gDeltaPkPa, std::min(kThresholdsKPa.back(), 12.0)) ||
+           s.gProbitHeavy >= lowestBoundary || s.gProbitTotal >= lowestBoundary ||
+           s.gProbitPeople >= lowestBoundary;
+}
+
+[[noreturn]] void throwWalkTooLong(double step) {
+    throw RowLimitError("Шаг расчёта " + numberText(step) +
+                        " м слишком мал для этого заряда: радиусы порогов за концом таблицы "
+                        "расстояний не найдены за " +
+                        std::to_string(kMaxStepsPastTable) + " шагов. Увеличьте шаг расчёта.");
+}
+
 } // namespace
 
 double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
@@ -131,49 +184,78 @@ double RunZoneCalculation(CalcState& s, const ChargeInput& in) {
         row.probitTotal = s.gProbitTotal;
         row.probitPeople = s.gProbitPeople;
 
-        for (std::size_t t = 0; t < kThresholdsKgf.size(); ++t) {
-            if (reaches(s.gDeltaPkgf, kThresholdsKgf[t])) {
-                s.gRadiiKgf[t + 1] = r;
-            }
-        }
-        for (std::size_t t = 0; t < kThresholdsCriteria.size(); ++t) {
-            if (reaches(s.gDeltaPkPa, kThresholdsCriteria[t])) {
-                s.gRadiiCriteria[t + 1] = r;
-            }
-        }
-        for (std::size_t t = 0; t < kThresholdsKPa.size(); ++t) {
-            if (reaches(s.gDeltaPkPa, kThresholdsKPa[t])) {
-                s.gRadiiKPa[t + 1] = r;
-            }
-        }
-        if (reaches(s.gDeltaPkPa, 53)) {
-            s.gRadius53kPa = r;
-        }
-        if (reaches(s.gDeltaPkPa, 28)) {
-            s.gRadius28kPa = r;
-        }
-        if (reaches(s.gDeltaPkPa, 12)) {
-            s.gRadius12kPa = r;
-        }
-
-        const float probits[3] = {s.gProbitHeavy, s.gProbitTotal, s.gProbitPeople};
-        for (int j = 1; j <= ZoneRadiiTable::kFunctions; ++j) {
-            for (int k = 1; k <= ZoneRadiiTable::kBoundaries; ++k) {
-                if (probits[j - 1] >= kZoneBoundaries[static_cast<std::size_t>(k - 1)]) {
-                    s.gZoneRadii(k, j) = static_cast<float>(r);
-                }
-            }
-        }
+        recordRadii(s, r);
 
         ++i;
         r = r + s.gStep;
         evaluate();
     }
 
+    // Past the table: the thresholds the last stored row still reaches get their true radii.
+    // The values at the end distance are kept for whoever reads them after the run.
+    if (s.gPointCount > 0 && reachesAnyThreshold(s)) {
+        const double endDeltaPkgf = s.gDeltaPkgf;
+        const double endDeltaPkPa = s.gDeltaPkPa;
+        const double endImpulse = s.gImpulse;
+        const float endProbits[3] = {s.gProbitHeavy, s.gProbitTotal, s.gProbitPeople};
+        double beyond = r;
+        for (long long steps = 0; reachesAnyThreshold(s); ++steps) {
+            if (steps == kMaxStepsPastTable) {
+                throwWalkTooLong(s.gStep);
+            }
+            recordRadii(s, beyond);
+            beyond = beyond + s.gStep;
+            const double saved = r;
+            r = beyond; // the cause of a failure names this distance
+            evaluate();
+            r = saved;
+        }
+        s.gDeltaPkgf = endDeltaPkgf;
+        s.gDeltaPkPa = endDeltaPkPa;
+        s.gImpulse = endImpulse;
+        s.gProbitHeavy = endProbits[0];
+        s.gProbitTotal = endProbits[1];
+        s.gProbitPeople = endProbits[2];
+    }
+
     // The end distance rounded half to even, kept as a double so that a very large charge
     // cannot overflow it.
     s.gMaxDistance = std::nearbyint(r) - 1;
     return r;
+}
+
+double overpressureRadius(const CalcState& run, Placement placement, double kPa) {
+    // The overpressure falls with the distance, so the rows that reach it come first.
+    int lo = 0;
+    int hi = run.gPointCount;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (run.gProfile.row(mid).deltaPkPa >= kPa) {
+            lo = mid;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    if (lo == 0) {
+        return 0;
+    }
+    double r = run.gProfile.row(lo).r;
+    if (lo < run.gPointCount) {
+        return r;
+    }
+    // The last row still reaches it: go on with the run's own step.
+    for (long long steps = 0;; ++steps) {
+        if (steps == kMaxStepsPastTable) {
+            throwWalkTooLong(run.gStep);
+        }
+        const double next = r + run.gStep;
+        const double deltaPkPa = checkedResult(
+            overpressureKgf(run.gMassTNT, placement, next) * kKPaPerKgf, "избыточное давление");
+        if (!(deltaPkPa >= kPa) || !(next > r)) {
+            return r;
+        }
+        r = next;
+    }
 }
 
 } // namespace kelmo

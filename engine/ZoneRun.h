@@ -33,8 +33,19 @@ ProbitTerms evaluateAtDistance(CalcState& s, Placement placement, double r, doub
 
 // The zone calculation: from 1 m outwards in steps of gStep until the heavy-damage probit
 // falls below 1. Fills the profile, the threshold and zone radii and gMaxDistance.
+// A threshold that the last stored row still reaches gets its radius by going on past the
+// table with the same step (no rows are stored there), so that no radius is cut short at
+// the table's end; the current-distance values are left as at the end distance.
 // Returns the end distance: the first distance whose heavy-damage probit is below 1, which
 // is not stored. Throws ArithmeticError or RowLimitError; the state is then partly written.
 double RunZoneCalculation(CalcState& s, const ChargeInput& in);
+
+// The farthest distance of the run's walk (1, 1 + gStep, …) whose overpressure still reaches
+// kPa: from the stored rows, and past the last one by going on with the same step. 0 when no
+// stored row reaches it. Throws RowLimitError when the walk would not end.
+double overpressureRadius(const CalcState& run, Placement placement, double kPa);
+
+// How many steps past the table a radius is looked for at most.
+inline constexpr long long kMaxStepsPastTable = 20'000'000;
 
 } // namespace kelmo

@@ -82,23 +82,12 @@ QList<double> defaultPressuresKPa() {
     return {100, 53, 28, 12, 5, 3};
 }
 
-double pressureRadius(const CalcState& run, double kPa) {
-    // The overpressure falls with the distance, so the rows that reach it come first.
-    int lo = 0;
-    int hi = run.gPointCount;
-    while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        if (run.gProfile.row(mid).deltaPkPa >= kPa) {
-            lo = mid;
-        } else {
-            hi = mid - 1;
-        }
-    }
-    return lo == 0 ? 0 : run.gProfile.row(lo).r;
+double pressureRadius(const CalcState& run, Placement placement, double kPa) {
+    return overpressureRadius(run, placement, kPa);
 }
 
 PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
-                            const QList<double>& pressuresKPa) {
+                            Placement placement, const QList<double>& pressuresKPa) {
     PlanMapModel m;
     m.massTNT = result.massTNT;
     m.charge = QPointF(result.chargePoint.x, result.chargePoint.y);
@@ -126,7 +115,7 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
         }
     }
     for (const double kPa : pressuresKPa) {
-        m.pressures.push_back({kPa, pressureRadius(run, kPa)});
+        m.pressures.push_back({kPa, pressureRadius(run, placement, kPa)});
     }
     return m;
 }
@@ -136,7 +125,7 @@ PlanMapModel mapOfSituation(const SituationResult& result, const ChargeInput& ch
     const auto run = std::make_unique<CalcState>();
     run->setParameters(CalcParameters::loadValues()); // the zone window's 1 m step
     RunZoneCalculation(*run, charge);
-    return mapOfSituation(result, *run, pressuresKPa);
+    return mapOfSituation(result, *run, charge.placement, pressuresKPa);
 }
 
 PlanMapModel mapOfStructures(const std::vector<StructureRecord>& structures,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/BlastFormulas.h"
 #include "engine/CalcState.h"
 #include "engine/Situation.h"
 
@@ -78,13 +79,14 @@ struct PlanMapModel {
 // The overpressures whose circles the map shows unless the user chooses others, kPa.
 QList<double> defaultPressuresKPa();
 
-// The radius of an overpressure read from a run's profile as the run reads its own fixed
-// levels: the farthest stored distance whose overpressure reaches it; 0 when none does.
-double pressureRadius(const CalcState& run, double kPa);
+// The radius of an overpressure as the run finds its own fixed levels: the farthest distance
+// of its walk whose overpressure reaches it, past the table too; 0 when no row reaches it.
+double pressureRadius(const CalcState& run, Placement placement, double kPa);
 
 // The map of a computed situation: structures coloured by degree, the charge, the zones and
 // pressure circles of the zone run of the same charge (`run` holds it).
 PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
+                            Placement placement,
                             const QList<double>& pressuresKPa = defaultPressuresKPa());
 
 // The same, running the zone calculation of the charge itself. Throws what the run throws.

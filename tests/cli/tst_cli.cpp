@@ -111,7 +111,7 @@ void TestCli::workedRun() {
     QCOMPARE(o["endDistance"].toDouble(), 326.0);
     QCOMPARE(o["maxDistance"].toDouble(), 325.0);
     QCOMPARE(numbers(o["radiiKgf"]), QList<double>({27, 32, 39, 53, 68, 113, 311}));
-    QCOMPARE(numbers(o["radiiKPa"]), QList<double>({27, 32, 39, 52, 68, 111, 147, 195, 305, 325}));
+    QCOMPARE(numbers(o["radiiKPa"]), QList<double>({27, 32, 39, 52, 68, 111, 147, 195, 305, 855}));
     QCOMPARE(o["radius53kPa"].toDouble(), 37.0);
     QCOMPARE(o["radius28kPa"].toDouble(), 54.0);
     QCOMPARE(o["radius12kPa"].toDouble(), 97.0);

@@ -87,6 +87,7 @@ StructureOutline box(double x0, double y0, double x1, double y1) {
 
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(kelmo::map::Calibration)
+Q_DECLARE_METATYPE(kelmo::Placement)
 
 namespace {
 
@@ -211,19 +212,28 @@ private slots:
         QCOMPARE(view.transform(), before);
     }
 
+    // The map's circles lie where the run puts its own levels, the ones past the table too.
+    void pressureRadiiAgreeWithTheRunsOwnLevels_data() {
+        QTest::addColumn<Placement>("placement");
+        QTest::newRow("air") << Placement::Air;
+        QTest::newRow("ground") << Placement::Ground;
+    }
     void pressureRadiiAgreeWithTheRunsOwnLevels() {
+        QFETCH(Placement, placement);
         auto run = std::make_unique<CalcState>();
         run->setParameters(CalcParameters::loadValues());
         ChargeInput charge;
         charge.chargeMassKg = 1000;
-        charge.placement = Placement::Air;
+        charge.placement = placement;
         RunZoneCalculation(*run, charge);
-        QCOMPARE(pressureRadius(*run, 100), run->gRadiiKPa[1]);
-        QCOMPARE(pressureRadius(*run, 53), run->gRadius53kPa);
-        QCOMPARE(pressureRadius(*run, 28), run->gRadius28kPa);
-        QCOMPARE(pressureRadius(*run, 12), run->gRadius12kPa);
-        QCOMPARE(pressureRadius(*run, 3), run->gRadiiKPa[9]);
-        QCOMPARE(pressureRadius(*run, 1.0e9), 0.0); // never reached
+        QCOMPARE(pressureRadius(*run, placement, 100), run->gRadiiKPa[1]);
+        QCOMPARE(pressureRadius(*run, placement, 53), run->gRadius53kPa);
+        QCOMPARE(pressureRadius(*run, placement, 28), run->gRadius28kPa);
+        QCOMPARE(pressureRadius(*run, placement, 12), run->gRadius12kPa);
+        QCOMPARE(pressureRadius(*run, placement, 3), run->gRadiiKPa[9]);
+        QCOMPARE(pressureRadius(*run, placement, 1), run->gRadiiKPa[10]);
+        QVERIFY(run->gRadiiKPa[10] > run->gProfile.row(run->gPointCount).r); // past the table
+        QCOMPARE(pressureRadius(*run, placement, 1.0e9), 0.0);               // never reached
     }
 
     void situationMapCarriesDegreesAndZones() {
