@@ -41,7 +41,7 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
                                                   "не меньше 0; принято 0"));
         }
         if (!row.impact) {
-            json.string("skipped", QStringLiteral("координаты углов не являются числами"));
+            json.string("skipped", QString::fromStdString(row.refusal));
             json.endObject();
             continue;
         }

@@ -4,6 +4,7 @@
 #include "engine/Errors.h"
 #include "engine/Probits.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -13,6 +14,13 @@ namespace {
 
 bool given(double threshold) {
     return std::isfinite(threshold) && threshold > 0;
+}
+
+bool withinPlan(const StructureOutline& outline) {
+    return std::all_of(outline.begin(), outline.end(), [](const PlanPoint& p) {
+        return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= kMaxPlanCoordinate &&
+               std::abs(p.y) <= kMaxPlanCoordinate;
+    });
 }
 
 } // namespace
@@ -64,15 +72,30 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
     result.rows.reserve(structures.size());
 
     for (const StructureRecord& structure : structures) {
-        SituationRow row{structure, std::nullopt};
+        SituationRow row{structure, std::nullopt, {}};
         result.totals.staff += structure.staff;
-        if (!structure.outlineUnreadable) {
+        if (structure.outlineUnreadable) {
+            row.refusal = "координаты углов не являются числами";
+        } else if (!withinPlan(structure.outline)) {
+            row.refusal = "координаты углов вне пределов плана (±100 000 000 м)";
+        } else {
             StructureImpact impact;
             impact.distance = distanceToOutline(chargePoint, structure.outline);
             impact.atMinimumDistance = impact.distance < kMinimumEvaluationDistance;
             impact.evaluatedAt =
                 impact.atMinimumDistance ? kMinimumEvaluationDistance : impact.distance;
-            evaluateAtDistance(*state, charge.placement, impact.evaluatedAt, charge.bodyMassKg);
+            try {
+                if (!std::isfinite(impact.distance)) {
+                    throw ArithmeticError(ArithmeticError::Cause::Distance,
+                                          "расстояние до сооружения не вычисляется");
+                }
+                evaluateAtDistance(*state, charge.placement, impact.evaluatedAt, charge.bodyMassKg);
+            } catch (const ArithmeticError& e) {
+                // One structure the formulas cannot take does not stop the others.
+                row.refusal = std::string("расчет невозможен: ") + e.what();
+                result.rows.push_back(std::move(row));
+                continue;
+            }
             impact.deltaPkPa = state->gDeltaPkPa;
             impact.impulse = state->gImpulse;
             impact.probitHeavy = state->gProbitHeavy;

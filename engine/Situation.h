@@ -64,7 +64,8 @@ struct StructureImpact {
 
 struct SituationRow {
     StructureRecord structure;
-    std::optional<StructureImpact> impact; // empty when the outline could not be read
+    std::optional<StructureImpact> impact; // empty when the structure could not be evaluated
+    std::string refusal; // why it could not: the outline unreadable, out of range, …
 };
 
 struct SituationTotals {

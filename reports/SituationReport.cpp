@@ -70,7 +70,7 @@ QString degreeName(std::optional<DestructionDegree> degree) {
 QString situationWarning(const SituationRow& row) {
     QStringList parts;
     if (!row.impact) {
-        parts << QStringLiteral("координаты углов не являются числами: сооружение не рассчитано");
+        parts << QString::fromStdString(row.refusal) + QStringLiteral(": сооружение не рассчитано");
     } else if (row.impact->atMinimumDistance) {
         parts << (row.impact->distance == 0
                       ? QStringLiteral("место хранения внутри сооружения: расчет на 1 м")

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace kelmo;
@@ -187,6 +188,45 @@ private slots:
         const double injured = result.rows[0].impact->injured + result.rows[2].impact->injured +
                                result.rows[3].impact->injured;
         QCOMPARE(result.totals.injured, injured);
+    }
+
+    // A structure the formulas cannot take is refused in its own row with the reason; the
+    // others are evaluated as if it were not there.
+    void outOfRangeStructureIsRefusedAlone_data() {
+        QTest::addColumn<StructureOutline>("outline");
+        QTest::addColumn<QString>("reason");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("1e30") << square(1e30, 0, 10) << "пределов плана";
+        QTest::newRow("just past the limit") << square(0, -1.0000001e8, 1) << "пределов плана";
+        QTest::newRow("infinite") << square(inf, 0, 1) << "пределов плана";
+        QTest::newRow("far but inside the limit") << square(9e7, 9e7, 10) << "";
+    }
+    void outOfRangeStructureIsRefusedAlone() {
+        QFETCH(StructureOutline, outline);
+        QFETCH(QString, reason);
+        const std::vector<StructureRecord> plan{
+            structureAt(1, square(10, 0, 10), 10, {1, 2, 3, 4}),
+            structureAt(2, outline, 7, {1, 2, 3, 4}),
+            structureAt(3, square(20, 0, 10), 3),
+        };
+        const auto alone =
+            evaluateSituation(tnt(1000, Placement::Air), {0, 0}, {plan[0], plan[2]}, fakePercent);
+        const auto result = evaluateSituation(tnt(1000, Placement::Air), {0, 0}, plan, fakePercent);
+        QCOMPARE(result.rows.size(), std::size_t{3});
+        QCOMPARE(result.rows[0].impact->deltaPkPa, alone.rows[0].impact->deltaPkPa);
+        QCOMPARE(result.rows[2].impact->deltaPkPa, alone.rows[1].impact->deltaPkPa);
+        if (reason.isEmpty()) {
+            QVERIFY(result.rows[1].impact.has_value());
+            QVERIFY(result.rows[1].refusal.empty());
+            QCOMPARE(*result.rows[1].impact->degree, DestructionDegree::None);
+            return;
+        }
+        QVERIFY(!result.rows[1].impact.has_value());
+        QVERIFY2(QString::fromStdString(result.rows[1].refusal).contains(reason),
+                 result.rows[1].refusal.c_str());
+        QCOMPARE(result.totals.byDegree, alone.totals.byDegree);
+        QCOMPARE(result.totals.injured, alone.totals.injured);
+        QCOMPARE(result.totals.staff, 20LL);
     }
 
     void impossibleCharges_data() {
