@@ -2,6 +2,7 @@
 
 #include "core/ConversionError.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -29,6 +30,36 @@ QString general(double v, const QLocale& locale) {
 QString generalSingle(float v, const QLocale& locale) {
     // Rounded to 7 digits first, so that the widening to double adds no digits.
     return withoutGrouping(locale).toString(static_cast<double>(v), 'g', 7);
+}
+
+int stepDecimals(double step) {
+    constexpr int kMostDecimals = 6;
+    double scaled = std::abs(step);
+    for (int d = 0; d < kMostDecimals; ++d) {
+        if (!std::isfinite(scaled) || std::abs(scaled - std::nearbyint(scaled)) <= 1e-6 * scaled) {
+            return d;
+        }
+        scaled *= 10;
+    }
+    return kMostDecimals;
+}
+
+QString distance(double r, double step, const QLocale& locale) {
+    if (!std::isfinite(r)) {
+        return general(r, locale);
+    }
+    const QLocale plain = withoutGrouping(locale);
+    QString text = plain.toString(r, 'f', stepDecimals(step));
+    const QString point = plain.decimalPoint();
+    if (text.contains(point)) {
+        while (text.endsWith(u'0')) {
+            text.chop(1);
+        }
+        if (text.endsWith(point)) {
+            text.chop(point.size());
+        }
+    }
+    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }
 
 double shownValue(double v, int decimals) {

@@ -21,6 +21,14 @@ QString fixed(double v, int decimals, const QLocale& locale = QLocale());
 // text, rounded as the text formatting rounds.
 double shownValue(double v, int decimals);
 
+// The decimals a distance of a walk in steps of `step` metres from 1 m needs: those of the
+// step itself, at most 6.
+int stepDecimals(double step);
+
+// A distance of such a walk as shown: rounded to the step's decimals, without trailing zeros,
+// so that repeated addition leaves no noise such as "49.469999999999".
+QString distance(double r, double step, const QLocale& locale = QLocale());
+
 // Shortest text that reads back to the same double (or float), with a point; for files
 // read by programs.
 QString roundTrip(double v);

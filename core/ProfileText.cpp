@@ -13,8 +13,8 @@ struct Column {
 };
 
 constexpr Column kColumns[kColumnCount] = {
-    {"Расстояние, м", 0, "General"},  {"Давление, кгс/кв.см", 3, "0.000"},
-    {"Давление, кПа", 3, "0.000"}, {"Импульс, Па·с", 3, "0.000"},
+    {"Расстояние, м", 0, "General"}, {"Давление, кгс/кв.см", 3, "0.000"},
+    {"Давление, кПа", 3, "0.000"},   {"Импульс, Па·с", 3, "0.000"},
     {"Пробит", 2, "0.00"},
 };
 
@@ -57,20 +57,20 @@ double cellValue(const ProfileRow& row, int column) {
     }
 }
 
-QString cellText(const ProfileRow& row, int column, const QLocale& locale) {
+QString cellText(const ProfileRow& row, int column, double step, const QLocale& locale) {
     if (!validColumn(column)) {
         return {};
     }
     const double v = cellValue(row, column);
     const int decimals = kColumns[column].decimals;
-    return decimals == 0 ? numtext::general(v, locale) : numtext::fixed(v, decimals, locale);
+    return decimals == 0 ? numtext::distance(v, step, locale) : numtext::fixed(v, decimals, locale);
 }
 
 QStringList rowTexts(const CalcState& s, int i, const QLocale& locale) {
     const ProfileRow& row = s.gProfile.row(i);
     QStringList out;
     for (int c = 0; c < kColumnCount; ++c) {
-        out << cellText(row, c, locale);
+        out << cellText(row, c, s.gStep, locale);
     }
     return out;
 }

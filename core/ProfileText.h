@@ -23,8 +23,9 @@ QStringList header();
 // The value shown in a column (0-based) of a row.
 double cellValue(const ProfileRow& row, int column);
 
-// The text of a cell, formatted as the grid shows it.
-QString cellText(const ProfileRow& row, int column, const QLocale& locale = QLocale());
+// The text of a cell, formatted as the grid shows it; the distance to the decimals of the
+// run's step.
+QString cellText(const ProfileRow& row, int column, double step, const QLocale& locale = QLocale());
 
 // The five texts of row i (1-based) of the run.
 QStringList rowTexts(const CalcState& s, int i, const QLocale& locale = QLocale());

@@ -13,8 +13,8 @@ using docx::Table;
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString radiusCell(double v, const QLocale& locale) {
-    return v == 0 ? QStringLiteral("-") : numtext::general(v, locale);
+QString radiusCell(double v, double step, const QLocale& locale) {
+    return v == 0 ? QStringLiteral("-") : numtext::distance(v, step, locale);
 }
 
 QString zoneCell(float v, const QLocale& locale) {
@@ -135,7 +135,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     d.pageSetup() = {50, 50, 60, 60};
     d.properties().title = QStringLiteral("Результаты расчета при взрыве КВВ");
     auto rc = [&](double v) {
-        return radiusCell(v, locale);
+        return radiusCell(v, s.gStep, locale);
     };
     auto gen = [&](double v) {
         return numtext::general(v, locale);

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace kelmo;
 
 class TestNumberText : public QObject {
@@ -19,6 +21,9 @@ private slots:
     void parse();
     void parseFieldNamesTheField();
     void roundTrip();
+    void distance_data();
+    void distance();
+    void walkOfAnOddStepShowsNoNoise();
 };
 
 void TestNumberText::general_data() {
@@ -140,6 +145,43 @@ void TestNumberText::roundTrip() {
     QCOMPARE(numtext::roundTrip(d).toDouble(), d);
     QCOMPARE(numtext::roundTripSingle(167.0f), QString("167"));
     QCOMPARE(numtext::roundTripSingle(12.4f), QString("12.4"));
+}
+
+// Distances of a walk by repeated addition carry float noise; they are shown to the decimals
+// of the step.
+void TestNumberText::distance_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("noise below") << "en_US" << 49.469999999999 << 0.37 << "49.47";
+    QTest::newRow("noise above") << "en_US" << 410.220000000004 << 0.37 << "410.22";
+    QTest::newRow("noise, comma") << "ru_RU" << 83.8800000000001 << 0.01 << "83,88";
+    QTest::newRow("whole step") << "ru_RU" << 325.0 << 1.0 << "325";
+    QTest::newRow("trailing zero dropped") << "en_US" << 1.5000000001 << 0.25 << "1.5";
+    QTest::newRow("first distance") << "en_US" << 1.0 << 0.37 << "1";
+    QTest::newRow("at most 6 decimals") << "en_US" << 2.1234567891 << 1e-9 << "2.123457";
+    QTest::newRow("large, no grouping") << "ru_RU" << 12345.0000001 << 0.5 << "12345";
+}
+
+void TestNumberText::distance() {
+    QFETCH(QString, locale);
+    QFETCH(double, value);
+    QFETCH(double, step);
+    QFETCH(QString, expected);
+    QCOMPARE(numtext::distance(value, step, QLocale(locale)), expected);
+}
+
+void TestNumberText::walkOfAnOddStepShowsNoNoise() {
+    // The walk as the zone run makes it: 1, 1 + s, 1 + s + s, …
+    double r = 1;
+    for (int i = 0; i < 5000; ++i) {
+        const QString text = numtext::distance(r, 0.37, QLocale::c());
+        const qsizetype point = text.indexOf(u'.');
+        QVERIFY2(point < 0 || text.size() - point - 1 <= 2, qPrintable(text));
+        QCOMPARE(text.toDouble(), std::round(r * 100) / 100);
+        r = r + 0.37;
+    }
 }
 
 QTEST_APPLESS_MAIN(TestNumberText)

@@ -33,7 +33,8 @@ QVariant ProfileModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    return profile::cellText(m_state->gProfile.row(index.row() + 1), index.column(), m_locale);
+    return profile::cellText(m_state->gProfile.row(index.row() + 1), index.column(), m_state->gStep,
+                             m_locale);
 }
 
 QVariant ProfileModel::headerData(int section, Qt::Orientation orientation, int role) const {

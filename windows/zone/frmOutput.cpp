@@ -218,16 +218,16 @@ void frmOutput::present() {
     QLabel* const rez[] = {m_ui->Rez_1, m_ui->Rez_2, m_ui->Rez_3, m_ui->Rez_4,
                            m_ui->Rez_5, m_ui->Rez_6, m_ui->Rez_7};
     for (std::size_t k = 1; k <= 7; ++k) {
-        rez[k - 1]->setText(numtext::general(s.gRadiiKgf[k]));
+        rez[k - 1]->setText(numtext::distance(s.gRadiiKgf[k], s.gStep));
     }
     QLabel* const kpa[] = {m_ui->R100, m_ui->R70, m_ui->R50, m_ui->R30, m_ui->R20,
                            m_ui->R10,  m_ui->R7,  m_ui->R5,  m_ui->R3,  m_ui->R1};
     for (std::size_t k = 1; k <= 10; ++k) {
-        kpa[k - 1]->setText(numtext::general(s.gRadiiKPa[k]));
+        kpa[k - 1]->setText(numtext::distance(s.gRadiiKPa[k], s.gStep));
     }
-    m_ui->R53->setText(numtext::general(s.gRadius53kPa));
-    m_ui->R28->setText(numtext::general(s.gRadius28kPa));
-    m_ui->R12->setText(numtext::general(s.gRadius12kPa));
+    m_ui->R53->setText(numtext::distance(s.gRadius53kPa, s.gStep));
+    m_ui->R28->setText(numtext::distance(s.gRadius28kPa, s.gStep));
+    m_ui->R12->setText(numtext::distance(s.gRadius12kPa, s.gStep));
 
     m_ui->Rast2->setText(numtext::general(s.gMaxDistance));
     m_ui->Text8->setText(numtext::general(s.gChartDivKgf));
@@ -402,7 +402,7 @@ bool frmOutput::lookUp() {
         m_lookupNote->setText(
             QStringLiteral("Давление взято из таблицы расчета для %1 м — "
                            "ближайшего к %2 м расстояния в ней.")
-                .arg(numtext::general(found->distance), numtext::general(*value)));
+                .arg(numtext::distance(found->distance, s.gStep), numtext::general(*value)));
         m_lookupNote->setVisible(!found->exact);
         return true;
     }
@@ -411,7 +411,7 @@ bool frmOutput::lookUp() {
     if (!distance) {
         return false;
     }
-    m_ui->Text2->setText(numtext::general(*distance));
+    m_ui->Text2->setText(numtext::distance(*distance, s.gStep));
     m_lookupNote->setVisible(false);
     return true;
 }
