@@ -4,6 +4,7 @@
 #include "core/ProgramFolder.h"
 #include "shell/Pictures.h"
 #include "shell/frmAbout.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -67,15 +68,13 @@ void frmMain::openManual() {
                                        QString::fromUtf8(kUserManualBaseName), remedy));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        ui::Messages::warning(
-            this, QStringLiteral("Внимание!"),
-            QStringLiteral("Не удалось открыть инструкцию пользователя «%1»: нет программы для "
-                           "просмотра таких файлов. Установите программу для документов Word, "
-                           "например LibreOffice Writer, и средство открытия файлов рабочего "
-                           "стола (sudo apt install libreoffice-writer xdg-utils).")
-                .arg(QDir::toNativeSeparators(path)));
-    }
+    ui::openWithDesktop(
+        this, path,
+        QStringLiteral("Не удалось открыть инструкцию пользователя «%1»: нет программы для "
+                       "просмотра таких файлов. Установите программу для документов Word, "
+                       "например LibreOffice Writer, и средство открытия файлов рабочего "
+                       "стола (sudo apt install libreoffice-writer xdg-utils).")
+            .arg(QDir::toNativeSeparators(path)));
 }
 
 } // namespace kelmo::shell

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QUrl>
@@ -78,13 +80,48 @@ bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& fil
     rememberFolder(settings, dialog, path);
     if (openHook()) {
         openHook()(path);
-    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        Messages::warning(parent, QStringLiteral("Внимание!"),
-                          QStringLiteral("Файл «%1» сохранен, но открыть его не удалось: нет "
-                                         "программы для файлов этого типа.")
-                              .arg(QDir::toNativeSeparators(path)));
+    } else {
+        openWithDesktop(parent, path,
+                        QStringLiteral("Файл «%1» сохранен, но открыть его не удалось: нет "
+                                       "программы для файлов этого типа.")
+                            .arg(QDir::toNativeSeparators(path)));
     }
     return true;
+}
+
+void openWithDesktop(QWidget* parent, const QString& path, const QString& failureText) {
+    const QPointer<QWidget> owner(parent);
+    const auto fail = [owner, failureText] {
+        Messages::warning(owner, QStringLiteral("Внимание!"), failureText);
+    };
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        // xdg-open reports a missing program only through its exit status.
+        auto* process = new QProcess(parent != nullptr ? static_cast<QObject*>(parent)
+                                                       : QCoreApplication::instance());
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, fail](int exitCode, QProcess::ExitStatus status) {
+                             if (status != QProcess::NormalExit || exitCode != 0) {
+                                 fail();
+                             }
+                             process->deleteLater();
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process,
+                         [process, fail](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) {
+                                 fail();
+                                 process->deleteLater();
+                             }
+                         });
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(opener, {path});
+        return;
+    }
+#endif
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        fail();
+    }
 }
 
 ProgressDialog::ProgressDialog(QWidget* parent, const QString& title, const QString& label)

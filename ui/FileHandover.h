@@ -30,6 +30,11 @@ QString startFolder(const Settings* settings, const QString& dialog,
 // Remembers the folder of a file the user saved through the named dialog.
 void rememberFolder(Settings* settings, const QString& dialog, const QString& savedPath);
 
+// Hands a file to the desktop's program for its type. Where the desktop opener is xdg-open,
+// its exit status is awaited in the background, so that "no program for this type" reaches
+// the user as `failureText` instead of passing in silence; elsewhere Qt's answer is used.
+void openWithDesktop(QWidget* parent, const QString& path, const QString& failureText);
+
 // Tests replace the dialog (return "" for Cancel) and the opening of the saved file.
 using SaveDialogHook = std::function<QString(const QString& defaultPath, const QString& filter)>;
 using OpenHook = std::function<void(const QString& path)>;

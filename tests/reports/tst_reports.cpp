@@ -189,9 +189,8 @@ private slots:
         QVERIFY(texts.contains("Результаты расчета зон тяжелых разрушений зданий  и поражения "
                                "человека, находящегося в здании"));
         QVERIFY(texts.contains("Результаты расчета зон полного разрушения промышленных зданий "));
-        const int caption =
-            int(texts.indexOf("Числовые результаты расчета на заданном "
-                              "удалении"));
+        const int caption = int(texts.indexOf("Числовые результаты расчета на заданном "
+                                              "удалении"));
         QVERIFY(caption > 0);
         const QJsonObject cap = doc["paragraphs"].toArray()[caption].toObject();
         QCOMPARE(cap["size"].toDouble(), 12.0);
@@ -239,6 +238,7 @@ private slots:
     // Zero radii: "-" in radius cells and all five depth rows, "0" around "..." in table E.
     void zeroRadii() {
         CalcState s;
+        s.gStep = 0.5; // a walk that reaches 12.5 m
         s.gRadiiKgf[3] = 12.5;
         s.gZoneRadii(1, kTotal) = 0;
         QCOMPARE(zoneDepthText(s, 1, kTotal, kRu), QString("-"));

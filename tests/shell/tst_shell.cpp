@@ -67,14 +67,6 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Stands in for the desktop's document viewer.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-    Q_INVOKABLE void open(const QUrl& url) { urls.append(url); }
-};
-
 } // namespace
 
 class TestShell : public test::GuiTest {
@@ -365,19 +357,43 @@ private slots:
         QCOMPARE(shell::userManualPath(), m_dir->filePath("Инструкция пользователя.docx"));
     }
 
-    // With the manual the build writes, "Инструкция" hands that file to the desktop and says
-    // nothing.
+    // With the manual the build writes, "Инструкция" hands that file to the desktop's opener
+    // and says nothing; when the opener finds no program for it, the user is told.
+    void builtManualOpens_data() {
+        QTest::addColumn<int>("openerExit");
+        QTest::addColumn<int>("expectedMessages");
+        QTest::newRow("a program opens it") << 0 << 0;
+        QTest::newRow("no program for .docx") << 3 << 1;
+    }
     void builtManualOpens() {
+        QFETCH(int, openerExit);
+        QFETCH(int, expectedMessages);
         const QString manual = m_dir->filePath("Инструкция пользователя.docx");
         QVERIFY(QFile::copy(QStringLiteral(KELMO_USER_MANUAL), manual));
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        // A stand-in for xdg-open that notes what it was given.
+        QVERIFY(QDir(m_dir->path()).mkpath("opener"));
+        const QString opened = m_dir->filePath("opened.txt");
+        const QString opener = m_dir->filePath("opener/xdg-open");
+        writeFile(opener, QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                              .arg(opened)
+                              .arg(openerExit)
+                              .toUtf8());
+        QVERIFY(QFile::setPermissions(opener, QFile::permissions(opener) | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", m_dir->filePath("opener").toUtf8() + ":" + path);
         auto* menu = m_navigator->showMainMenu();
         MessageRecorder messages;
         menu->findChild<QAction*>("He")->trigger();
-        QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(messages.count(), 0);
-        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(manual)});
+        qputenv("PATH", path);
+        const auto openedPath = [&] {
+            QFile got(opened);
+            return got.open(QIODevice::ReadOnly) ? QString::fromUtf8(got.readAll()) : QString();
+        };
+        QTRY_COMPARE(openedPath(), manual);
+        QTRY_COMPARE(messages.count(), expectedMessages);
+        if (expectedMessages > 0) {
+            QVERIFY(messages.last().text.contains(QStringLiteral("нет программы")));
+        }
         QVERIFY(menu->isVisible());
     }
 
