@@ -56,6 +56,9 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
         json.key("probitTotal");
         json.singleNumber(impact.probitTotal);
         json.number("percentTotal", impact.percentTotal);
+        json.key("probitPeople");
+        json.singleNumber(impact.probitPeople);
+        json.number("percentPeople", impact.percentPeople);
         if (impact.degree) {
             json.integer("degree", static_cast<int>(*impact.degree));
         } else {
@@ -81,7 +84,8 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
 
 void writeCsv(const SituationResult& result) {
     QByteArray out = "number,type,kind,staff,distance_m,evaluated_at_m,deltaP_kPa,impulse_Pa_s,"
-                     "probit_heavy,percent_heavy,probit_total,percent_total,degree,injured\n";
+                     "probit_heavy,percent_heavy,probit_total,percent_total,degree,injured,"
+                     "probit_people,percent_people\n";
     const auto quoted = [](const std::string& text) {
         QByteArray field = QByteArray::fromStdString(text);
         field.replace('"', "\"\"");
@@ -102,9 +106,11 @@ void writeCsv(const SituationResult& result) {
                    numtext::roundTripSingle(i.probitTotal).toLatin1() + ',' +
                    numtext::roundTrip(i.percentTotal).toLatin1() + ',' +
                    (i.degree ? QByteArray::number(static_cast<int>(*i.degree)) : QByteArray()) +
-                   ',' + numtext::roundTrip(i.injured).toLatin1();
+                   ',' + numtext::roundTrip(i.injured).toLatin1() + ',' +
+                   numtext::roundTripSingle(i.probitPeople).toLatin1() + ',' +
+                   numtext::roundTrip(i.percentPeople).toLatin1();
         } else {
-            out += ",,,,,,,,,,";
+            out += ",,,,,,,,,,,,";
         }
         out += '\n';
     }

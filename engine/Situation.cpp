@@ -100,8 +100,10 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
             impact.impulse = state->gImpulse;
             impact.probitHeavy = state->gProbitHeavy;
             impact.probitTotal = state->gProbitTotal;
+            impact.probitPeople = state->gProbitPeople;
             impact.percentHeavy = percentOf(impact.probitHeavy);
             impact.percentTotal = percentOf(impact.probitTotal);
+            impact.percentPeople = percentOf(impact.probitPeople);
             impact.degree = destructionDegree(impact.deltaPkPa, structure.thresholds);
             impact.injured = structure.staff * impact.percentHeavy / 100;
 

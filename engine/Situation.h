@@ -56,8 +56,10 @@ struct StructureImpact {
     double impulse = 0; // Pa·s
     float probitHeavy = 0;
     float probitTotal = 0;
+    float probitPeople = 0; // people outside buildings, at the structure's distance
     double percentHeavy = 0;
     double percentTotal = 0;
+    double percentPeople = 0;
     std::optional<DestructionDegree> degree;
     double injured = 0; // staff × percentHeavy / 100
 };

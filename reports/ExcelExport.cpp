@@ -250,7 +250,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
     worksheet_fit_to_pages(ws, 1, 0);
     worksheet_repeat_rows(ws, headerRow, headerRow);
     worksheet_freeze_panes(ws, headerRow + 1, 0);
-    const double widths[kSitColumnCount] = {5, 22, 28, 10, 12, 12, 10, 12, 13, 9, 9, 14, 40};
+    const double widths[kSitColumnCount] = {5, 22, 28, 10, 12, 12, 10, 12, 13, 9, 9, 9, 14, 40};
     for (int c = 0; c < kSitColumnCount; ++c) {
         worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c],
                              nullptr);

@@ -28,7 +28,7 @@ void block(Document& d, double size, bool bold, Align align, bool keepNext,
 }
 
 // Column widths of the structure table over the 761.9 pt of text of a landscape page, at 8 pt.
-const QList<double> kTableWidthsPt{22, 90, 110, 45, 52, 52, 52, 52, 56, 38, 38, 56, 98.9};
+const QList<double> kTableWidthsPt{22, 90, 95, 45, 52, 52, 52, 52, 56, 38, 38, 38, 56, 75.9};
 
 } // namespace
 
@@ -44,6 +44,7 @@ QStringList situationHeader() {
             QStringLiteral("Степень разрушения"),
             QStringLiteral("P а), %"),
             QStringLiteral("P б), %"),
+            QStringLiteral("P в), %"),
             QStringLiteral("Пострадавшие, чел."),
             QStringLiteral("Примечание")};
 }
@@ -89,6 +90,7 @@ int situationDecimals(int column) {
     case kSitImpulse:
     case kSitPercentHeavy:
     case kSitPercentTotal:
+    case kSitPercentPeople:
         return 1;
     case kSitDeltaP:
     case kSitInjured:
@@ -130,6 +132,8 @@ std::optional<double> situationValue(const SituationRow& row, int column) {
         return numtext::shownValue(i.percentHeavy, 1);
     case kSitPercentTotal:
         return numtext::shownValue(i.percentTotal, 1);
+    case kSitPercentPeople:
+        return numtext::shownValue(i.percentPeople, 1);
     case kSitInjured:
         return numtext::shownValue(i.injured, 2);
     default:
@@ -173,6 +177,8 @@ QString situationCell(const SituationRow& row, int column, const QLocale& locale
         return numtext::fixed(i.percentHeavy, decimals, locale);
     case kSitPercentTotal:
         return numtext::fixed(i.percentTotal, decimals, locale);
+    case kSitPercentPeople:
+        return numtext::fixed(i.percentPeople, decimals, locale);
     case kSitInjured:
         return numtext::fixed(i.injured, decimals, locale);
     default:

@@ -30,6 +30,7 @@ enum SituationColumn {
     kSitDegree,
     kSitPercentHeavy,
     kSitPercentTotal,
+    kSitPercentPeople,
     kSitInjured,
     kSitWarning,
     kSitColumnCount

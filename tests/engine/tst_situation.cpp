@@ -229,6 +229,26 @@ private slots:
         QCOMPARE(result.totals.staff, 20LL);
     }
 
+    // The body mass changes what people outside buildings suffer at each structure, and
+    // nothing else.
+    void bodyMassChangesOnlyPeopleOutside() {
+        const std::vector<StructureRecord> plan{structureAt(1, square(30, 0, 10), 4, {1, 2, 3, 4})};
+        ChargeInput light = tnt(1000, Placement::Ground);
+        light.bodyMassKg = 40;
+        ChargeInput heavy = light;
+        heavy.bodyMassKg = 120;
+        const StructureImpact a =
+            *evaluateSituation(light, {0, 0}, plan, fakePercent).rows[0].impact;
+        const StructureImpact b =
+            *evaluateSituation(heavy, {0, 0}, plan, fakePercent).rows[0].impact;
+        QVERIFY(a.probitPeople != b.probitPeople);
+        QCOMPARE(a.percentPeople, fakePercent(a.probitPeople));
+        QCOMPARE(b.percentPeople, fakePercent(b.probitPeople));
+        QCOMPARE(a.deltaPkPa, b.deltaPkPa);
+        QCOMPARE(a.percentHeavy, b.percentHeavy);
+        QCOMPARE(a.injured, b.injured);
+    }
+
     void impossibleCharges_data() {
         QTest::addColumn<double>("mass");
         QTest::addColumn<double>("bodyMass");

@@ -168,9 +168,9 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("situation.xlsx"));
         reports::writeSituationWorkbook(input(m_result), path);
         // Row 11 is the header, 12 … 15 the structures.
-        const QJsonObject book = readWithPython(
-            QStringLiteral("read_xlsx.py"), path,
-            {"A11", "F12", "G12", "I12", "L12", "F13", "M13", "G14", "M14", "I15", "E15"});
+        const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), path,
+                                                {"A11", "F12", "G12", "I12", "L11", "L12", "M12",
+                                                 "F13", "N13", "G14", "N14", "I15", "E15"});
         QVERIFY(!book.isEmpty());
         const QJsonObject cells = book[QStringLiteral("cells")].toObject();
         const auto cell = [&](const char* ref) {
@@ -187,13 +187,16 @@ private slots:
                  std::round(wall.deltaPkPa * 100) / 100);
         QCOMPARE(cell("G12")[QStringLiteral("format")].toString(), QStringLiteral("0.00"));
         QCOMPARE(cell("I12")[QStringLiteral("value")].toString(), QStringLiteral("сильное"));
+        QCOMPARE(cell("L11")[QStringLiteral("value")].toString(), QStringLiteral("P в), %"));
         QCOMPARE(cell("L12")[QStringLiteral("value")].toDouble(),
+                 std::round(wall.percentPeople * 10) / 10);
+        QCOMPARE(cell("M12")[QStringLiteral("value")].toDouble(),
                  std::round(wall.injured * 100) / 100);
         QCOMPARE(cell("F13")[QStringLiteral("value")].toDouble(), 0.0);
-        QVERIFY(cell("M13")[QStringLiteral("value")].toString().contains(QStringLiteral("1 м")));
+        QVERIFY(cell("N13")[QStringLiteral("value")].toString().contains(QStringLiteral("1 м")));
         QVERIFY(cell("G14")[QStringLiteral("value")].isNull() ||
                 cell("G14")[QStringLiteral("value")].toString().isEmpty());
-        QVERIFY(cell("M14")[QStringLiteral("value")].toString().contains(QStringLiteral("углов")));
+        QVERIFY(cell("N14")[QStringLiteral("value")].toString().contains(QStringLiteral("углов")));
         QCOMPARE(cell("I15")[QStringLiteral("value")].toString(), QStringLiteral("не определена"));
         QCOMPARE(cell("E15")[QStringLiteral("value")].toDouble(), 0.0);
         const QJsonObject print = book[QStringLiteral("print")].toObject();
