@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -135,6 +136,14 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
             formats[c] = workbook_add_format(wb);
             format_set_num_format(formats[c], numberFormat);
         }
+    }
+    // Distances to the decimals of the step: a walk of repeated additions leaves float noise
+    // in the last digits ("49.469999999999") that the general format would show.
+    if (const int distanceDecimals = numtext::stepDecimals(s.gStep); distanceDecimals > 0) {
+        const std::string pattern =
+            "0." + std::string(static_cast<std::size_t>(distanceDecimals), '0');
+        formats[0] = workbook_add_format(wb);
+        format_set_num_format(formats[0], pattern.c_str());
     }
 
     // On paper: A4 portrait, the three columns on one page across, the title and the header

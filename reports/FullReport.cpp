@@ -174,9 +174,11 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
         for (int k = 1; k <= 7; ++k) {
             values << rc(s.gRadiiKgf[k]);
         }
-        tableBlock(
-            d, {{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2", "0.1", "0.03"}, values},
-            {100, 50, 50, 50, 50, 50, 50, 50});
+        QStringList heads{"Давление, кгс/кв.см"};
+        for (const double kgf : kThresholdsKgf) {
+            heads << gen(kgf);
+        }
+        tableBlock(d, {heads, values}, {100, 50, 50, 50, 50, 50, 50, 50});
     }
 
     // C: radii in kPa, with the three extra thresholds in their places.
@@ -223,7 +225,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     {
         const auto& c = s.gRadiiCriteria; // 800, 500, 350, 300, 200, 133 kPa
         auto span = [&](double a, double b) {
-            return gen(a) + "..." + gen(b);
+            return numtext::distance(a, s.gStep, locale) + "..." +
+                   numtext::distance(b, s.gStep, locale);
         };
         tableBlock(d,
                    {{"Уровень поражения", "Давление, кПа", "Радиус зоны, м"},

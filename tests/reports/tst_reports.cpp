@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -119,8 +120,9 @@ private slots:
                               numtext::generalSingle(s->gZoneRadii(1, 1), kRu)}));
 
         const QJsonArray b = tables[1].toArray();
-        QCOMPARE(row(b, 0), (QStringList{"Давление, кгс/кв.см", "1", "0.7", "0.5", "0.3", "0.2",
-                                         "0.1", "0.03"}));
+        // The column heads are numbers: the locale's decimal comma, as in every other cell.
+        QCOMPARE(row(b, 0), (QStringList{"Давление, кгс/кв.см", "1", "0,7", "0,5", "0,3", "0,2",
+                                         "0,1", "0,03"}));
         for (int k = 1; k <= 7; ++k) {
             QCOMPARE(b[1].toArray()[k].toString(), numtext::general(s->gRadiiKgf[k], kRu));
         }
@@ -233,6 +235,35 @@ private slots:
         const int last = int(texts.indexOf("График пробит-функции для полных разрушений зданий"));
         QVERIFY(last > first);
         QVERIFY(paras[last + 1]["picture"].toBool());
+    }
+
+    // A step such as 0.37 m adds up with float noise ("49.469999999999"); every distance of
+    // the radius tables, the criteria ranges included, is shown to the step's two decimals.
+    void radiiWithoutFloatNoise() {
+        const auto s = workedRun(0.37);
+        const QString path = m_dir.filePath("noise.docx");
+        buildFullReport(*s, workedCharge(), plainCharts(), kRu).save(path);
+        const QJsonArray tables = readWithPython("read_docx.py", path)["tables"].toArray();
+        const QRegularExpression shown(QStringLiteral("^(-|\\d+(,\\d{1,2})?)$"));
+        int checked = 0;
+        for (const int t : {1, 2, 3, 4}) {
+            const QJsonArray table = tables[t].toArray();
+            for (qsizetype r = 1; r < table.size(); ++r) {
+                const QJsonArray cells = table[r].toArray();
+                const qsizetype firstValue = t <= 2 ? 1 : 2;
+                for (qsizetype c = firstValue; c < cells.size(); ++c) {
+                    for (const QString& part : cells[c].toString().split("...")) {
+                        QVERIFY2(shown.match(part).hasMatch(), qPrintable(part));
+                        ++checked;
+                    }
+                }
+            }
+        }
+        QCOMPARE(checked, 7 + 13 + 7 + 10);
+        // The 1 kPa radius lies past the stored table and is shown as the run found it.
+        QVERIFY(s->gRadiiKPa[10] > s->gProfile.row(s->gPointCount).r);
+        QCOMPARE(tables[2].toArray()[1].toArray()[13].toString(),
+                 numtext::distance(s->gRadiiKPa[10], 0.37, kRu));
     }
 
     // Zero radii: "-" in radius cells and all five depth rows, "0" around "..." in table E.
@@ -395,11 +426,14 @@ private slots:
 
     void workbook_data() {
         QTest::addColumn<double>("step");
-        QTest::newRow("worked run, 325 rows") << 1.0;
-        QTest::newRow("more than 32767 rows") << 0.009;
+        QTest::addColumn<QString>("distanceFormat");
+        QTest::newRow("worked run, 325 rows") << 1.0 << "General";
+        QTest::newRow("more than 32767 rows") << 0.009 << "0.000";
+        QTest::newRow("step 0.37, distances with float noise") << 0.37 << "0.00";
     }
     void workbook() {
         QFETCH(double, step);
+        QFETCH(QString, distanceFormat);
         const auto s = workedRun(step);
         const QString path = m_dir.filePath("table.xlsx");
         writeProfileWorkbook(*s, path, kRu);
@@ -428,6 +462,9 @@ private slots:
         QVERIFY(c["B3"]["numeric"].toBool());
         QCOMPARE(c["B3"]["format"].toString(), QString("0.000"));
         QCOMPARE(c["A3"]["value"].toDouble(), s->gProfile.row(1).r);
+        // Distances stay the computed numbers, shown to the step's decimals.
+        QVERIFY(c["A3"]["numeric"].toBool());
+        QCOMPARE(c["A3"]["format"].toString(), distanceFormat);
         // The value stored is the number shown, as if the grid's text had been typed.
         QCOMPARE(c["C3"]["value"].toDouble(),
                  QString::number(s->gProfile.row(1).deltaPkPa, 'f', 3).toDouble());

@@ -209,6 +209,12 @@ void TestZoneWindows::workedRun() {
     for (int i = 0; i < 10; ++i) {
         QCOMPARE(text(out, zoneLabels[i]), QString::fromLatin1(zoneValues[i]));
     }
+    // The kgf/cm² column heads follow the locale's decimal separator, as the values do.
+    const char* kgfHeads[] = {"1", "0,7", "0,5", "0,3", "0,2", "0,1", "0,03"};
+    for (int i = 0; i < 7; ++i) {
+        QCOMPARE(text(out, QByteArray("Rez_1" + QByteArray::number(i + 1)).constData()),
+                 QString::fromUtf8(kgfHeads[i]));
+    }
     const char* kgfValues[] = {"27", "32", "39", "53", "68", "113", "311"};
     for (int i = 0; i < 7; ++i) {
         QCOMPARE(text(out, QByteArray("Rez_" + QByteArray::number(i + 1)).constData()),

@@ -81,6 +81,14 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, ui::Settings* set
     m_lookupValue = m_ui->Text1;
     m_lookupResult = m_ui->Text2;
 
+    // The kgf/cm² column heads are numbers: written with the locale's decimal separator, as
+    // every other number of the window.
+    QLabel* const kgfHeads[] = {m_ui->Rez_11, m_ui->Rez_12, m_ui->Rez_13, m_ui->Rez_14,
+                                m_ui->Rez_15, m_ui->Rez_16, m_ui->Rez_17};
+    for (std::size_t k = 0; k < kThresholdsKgf.size(); ++k) {
+        kgfHeads[k]->setText(numtext::general(kThresholdsKgf[k]));
+    }
+
     m_model = new ProfileModel(this);
     m_ui->tabDavl1->setModel(m_model);
     QHeaderView* rows = m_ui->tabDavl1->verticalHeader();
