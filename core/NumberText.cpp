@@ -127,4 +127,20 @@ double parseField(const QString& text, const QString& fieldName, const QLocale& 
     return *v;
 }
 
+QString typedNumber(const QString& text, const QLocale& locale) {
+    if (!parse(text, locale)) {
+        return text;
+    }
+    // A number parse() takes has no group separators: a point or a comma in it can only be the
+    // decimal separator.
+    QString echoed = text.trimmed();
+    const QString separator = locale.decimalPoint();
+    for (qsizetype i = echoed.size() - 1; i >= 0; --i) {
+        if (echoed[i] == u'.' || echoed[i] == u',') {
+            echoed.replace(i, 1, separator);
+        }
+    }
+    return echoed;
+}
+
 } // namespace kelmo::numtext

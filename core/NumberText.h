@@ -42,4 +42,9 @@ std::optional<double> parse(const QString& text, const QLocale& locale = QLocale
 // As parse(), but throws ConversionError naming the field.
 double parseField(const QString& text, const QString& fieldName, const QLocale& locale = QLocale());
 
+// A number as the user typed it, echoed with the locale's decimal separator: the digits stay as
+// typed ("1000,50" reads "1000.50" in a point locale), the blanks around it go. A text that is
+// not a number is given back as it is.
+QString typedNumber(const QString& text, const QLocale& locale = QLocale());
+
 } // namespace kelmo::numtext

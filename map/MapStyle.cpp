@@ -41,16 +41,17 @@ QColor chargeColour() {
     return QColor(0xd5, 0x00, 0x00);
 }
 
-QString mapNumber(double value, int decimals) {
-    QLocale russian(QLocale::Russian);
-    russian.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = russian.toString(value, 'f', decimals);
-    if (text.contains(u',')) {
-        while (text.endsWith(u'0')) {
-            text.chop(1);
+QString mapNumber(double value, int decimals, const QLocale& locale) {
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString text = plain.toString(value, 'f', decimals);
+    const QString separator = plain.decimalPoint();
+    if (text.contains(separator)) {
+        while (text.endsWith(plain.zeroDigit())) {
+            text.chop(plain.zeroDigit().size());
         }
-        if (text.endsWith(u',')) {
-            text.chop(1);
+        if (text.endsWith(separator)) {
+            text.chop(separator.size());
         }
     }
     return text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -22,7 +23,8 @@ QColor pressureColour();
 // The charge mark.
 QColor chargeColour();
 
-// "0,5" for 0.5: numbers on the map are written the Russian way, without trailing zeros.
-QString mapNumber(double value, int decimals = 1);
+// A number on the map: the locale's decimal separator, as everywhere else on screen and on
+// paper, no grouping and no trailing zeros ("0,5" for 0.5 in a Russian locale).
+QString mapNumber(double value, int decimals = 1, const QLocale& locale = QLocale());
 
 } // namespace kelmo::map

@@ -94,7 +94,7 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
     m.structures.reserve(result.rows.size());
     for (const SituationRow& row : result.rows) {
         if (!row.impact) {
-            continue; // corners that are not numbers cannot be drawn
+            continue; // a refused structure (corners unreadable or beyond the plan) is not drawn
         }
         MapStructure s = mapStructure(row.structure);
         s.evaluated = true;

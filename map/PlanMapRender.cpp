@@ -425,9 +425,8 @@ double renderMapSheet(QPainter& p, const PlanMapModel& model, const QRectF& page
     p.setBrush(Qt::NoBrush);
     p.drawRect(mapBox);
     p.setFont(mapFont(text));
-    QLocale russian(QLocale::Russian);
     p.drawText(footBox, Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Масштаб 1:%1").arg(russian.toString(std::lround(denominator))));
+               QStringLiteral("Масштаб 1:%1").arg(QLocale().toString(std::lround(denominator))));
     p.restore();
     return denominator;
 }

@@ -175,7 +175,8 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     file.commit();
 }
 
-void writeSituationWorkbook(const SituationReportInput& in, const QString& path) {
+void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
+                            const QLocale& locale) {
     if (in.result == nullptr) {
         throw DocumentError(QStringLiteral("Таблица не записана: нет результатов расчета."));
     }
@@ -211,14 +212,18 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
 
     lxw_row_t row = 0;
     worksheet_write_string(ws, row++, 0, kSituationTitle, title);
+    const auto typed = [&locale](const QString& typedText) {
+        return numtext::typedNumber(typedText, locale);
+    };
     const QStringList facts{
         QStringLiteral("План: ") + in.planName,
         QStringLiteral("Наименование КВВ: ") + in.charge.name,
-        QStringLiteral("Масса конденсированного ВВ (кг): ") + in.charge.massText,
-        in.charge.energyCaption + u' ' + in.charge.energyText,
+        QStringLiteral("Масса конденсированного ВВ (кг): ") + typed(in.charge.massText),
+        in.charge.energyCaption + u' ' + typed(in.charge.energyText),
         QStringLiteral("Условие размещения сосредоточенного заряда: ") + in.charge.placementText,
-        QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = %2").arg(in.xText, in.yText),
-        QStringLiteral("Масса тела человека (кг): ") + in.charge.bodyMassText};
+        QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = %2")
+            .arg(typed(in.xText), typed(in.yText)),
+        QStringLiteral("Масса тела человека (кг): ") + typed(in.charge.bodyMassText)};
     for (const QString& fact : facts) {
         worksheet_write_string(ws, row++, 0, utf8(fact).constData(), nullptr);
     }
@@ -243,14 +248,14 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
             if (value && c != kSitDegree) {
                 worksheet_write_number(ws, row, col, *value, numbers[situationDecimals(c)]);
             } else {
-                worksheet_write_string(ws, row, col, utf8(situationCell(structure, c)).constData(),
-                                       text);
+                worksheet_write_string(ws, row, col,
+                                       utf8(situationCell(structure, c, locale)).constData(), text);
             }
         }
         ++row;
     }
     ++row;
-    for (const QString& line : situationTotalsLines(r.totals, QLocale::c())) {
+    for (const QString& line : situationTotalsLines(r.totals, locale)) {
         worksheet_write_string(ws, row++, 0, utf8(line).constData(), nullptr);
     }
 

@@ -200,6 +200,10 @@ QStringList situationTotalsLines(const SituationTotals& totals, const QLocale& l
     if (totals.undetermined > 0) {
         degrees += QStringLiteral(", не определена — %1").arg(totals.undetermined);
     }
+    if (totals.refused > 0) {
+        // The reason is in each such row's note.
+        degrees += QStringLiteral(", не рассчитано — %1").arg(totals.refused);
+    }
     return {degrees + u'.', QStringLiteral("Сотрудников в сооружениях: %1 чел.").arg(totals.staff),
             QStringLiteral("Ожидаемое число пострадавших в сооружениях: %1 чел.")
                 .arg(numtext::fixed(totals.injured, 2, locale))};
@@ -211,6 +215,10 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
         throw DocumentError(QStringLiteral("Отчет не построен: нет результатов расчета."));
     }
     const SituationResult& r = *in.result;
+    // The numbers as typed, with the separator of the document's other numbers.
+    const auto typed = [&locale](const QString& text) {
+        return numtext::typedNumber(text, locale);
+    };
     Document d;
     // Landscape: thirteen columns need the width.
     d.pageSetup() = {40, 40, 50, 50, true};
@@ -221,12 +229,13 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
         {QString::fromUtf8(kSituationTitle) + kCrLf, "План «" + in.planName + "»" + kCrLf + kCrLf});
     block(d, 12, false, Align::Left, false,
           {"Наименование КВВ:     " + in.charge.name + kCrLf,
-           "Масса конденсированного ВВ (кг):     " + in.charge.massText + kCrLf,
-           in.charge.energyCaption + "     " + in.charge.energyText + kCrLf,
+           "Масса конденсированного ВВ (кг):     " + typed(in.charge.massText) + kCrLf,
+           in.charge.energyCaption + "     " + typed(in.charge.energyText) + kCrLf,
            "Условие размещения сосредоточенного заряда:     " + in.charge.placementText + kCrLf,
            "Тротиловый эквивалент заряда (кг):     " + numtext::fixed(r.massTNT, 1, locale) + kCrLf,
-           "Координаты места хранения КВВ (м):     Х = " + in.xText + ",  У = " + in.yText + kCrLf,
-           "Масса тела человека (кг):     " + in.charge.bodyMassText + kCrLf,
+           "Координаты места хранения КВВ (м):     Х = " + typed(in.xText) +
+               ",  У = " + typed(in.yText) + kCrLf,
+           "Масса тела человека (кг):     " + typed(in.charge.bodyMassText) + kCrLf,
            "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
 
     if (!in.map.isNull()) {

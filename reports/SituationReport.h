@@ -77,8 +77,10 @@ docx::Document buildSituationReport(const SituationReportInput& in,
                                     const QLocale& locale = QLocale(),
                                     const Progress& progress = {});
 
-// The table of every structure as a one-sheet workbook, numbers in numeric cells as shown.
+// The table of every structure as a one-sheet workbook, numbers in numeric cells as shown;
+// the numbers inside texts (the charge as typed, the totals) with the locale's separator.
 // Writes through a temporary file and one rename. Throws DocumentError or FileError.
-void writeSituationWorkbook(const SituationReportInput& in, const QString& path);
+void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
+                            const QLocale& locale = QLocale());
 
 } // namespace kelmo::reports

@@ -53,13 +53,13 @@ docx::Document Session::report(const QImage& map, const QLocale& locale,
     return reports::buildSituationReport(in, locale, progress);
 }
 
-void Session::writeTable(const QString& path) const {
+void Session::writeTable(const QString& path, const QLocale& locale) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Таблица не записана: расчет еще не выполнен."));
     }
     reports::SituationReportInput in{m_plan.name,   m_description, m_point.xText,
                                      m_point.yText, &*m_result,    {}};
-    reports::writeSituationWorkbook(in, path);
+    reports::writeSituationWorkbook(in, path, locale);
 }
 
 } // namespace kelmo::situation

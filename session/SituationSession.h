@@ -55,7 +55,7 @@ public:
     // The map, when given, is a picture of the plan drawn at 300 dpi.
     docx::Document report(const QImage& map = {}, const QLocale& locale = QLocale(),
                           const reports::Progress& progress = {}) const;
-    void writeTable(const QString& path) const;
+    void writeTable(const QString& path, const QLocale& locale = QLocale()) const;
 
 private:
     Session() = default;

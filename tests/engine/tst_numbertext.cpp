@@ -20,6 +20,8 @@ private slots:
     void parse_data();
     void parse();
     void parseFieldNamesTheField();
+    void typedNumber_data();
+    void typedNumber();
     void roundTrip();
     void distance_data();
     void distance();
@@ -138,6 +140,48 @@ void TestNumberText::parseFieldNamesTheField() {
         QVERIFY(QString::fromUtf8(e.what()).contains("Масса заряда, кг"));
         QVERIFY(QString::fromUtf8(e.what()).contains("сто"));
     }
+}
+
+// What the user typed comes back with the separator of the locale the rest of the screen uses.
+void TestNumberText::typedNumber_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("comma in a point locale") << "C"
+                                             << "1000,5"
+                                             << "1000.5";
+    QTest::newRow("point in a comma locale") << "ru_RU"
+                                             << "1000.5"
+                                             << "1000,5";
+    QTest::newRow("own separator kept") << "ru_RU"
+                                        << "1000,5"
+                                        << "1000,5";
+    QTest::newRow("typed zeros kept") << "en_US"
+                                      << "1000,50"
+                                      << "1000.50";
+    QTest::newRow("whole number") << "C"
+                                  << "4520"
+                                  << "4520";
+    QTest::newRow("exponent") << "ru_RU"
+                              << "-1.5e3"
+                              << "-1,5e3";
+    QTest::newRow("blanks trimmed") << "C"
+                                    << " 2,5 "
+                                    << "2.5";
+    QTest::newRow("not a number stays") << "C"
+                                        << "1,2,3"
+                                        << "1,2,3";
+    QTest::newRow("empty stays") << "ru_RU"
+                                 << ""
+                                 << "";
+}
+
+void TestNumberText::typedNumber() {
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QCOMPARE(numtext::typedNumber(typed, QLocale(locale)), expected);
 }
 
 void TestNumberText::roundTrip() {

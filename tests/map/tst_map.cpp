@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -156,6 +157,38 @@ private slots:
         }
         colours.insert(degreeColour(std::nullopt).rgb());
         QCOMPARE(colours.size(), 6);
+    }
+
+    // The map writes its numbers as the rest of the screen does: with the locale's separator.
+    void numbersFollowTheLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("pressure");
+        QTest::newRow("point locale") << "C"
+                                      << "12.5 м"
+                                      << "7.5 кПа: 8.5 м";
+        QTest::newRow("comma locale") << "ru_RU"
+                                      << "12,5 м"
+                                      << "7,5 кПа: 8,5 м";
+    }
+    void numbersFollowTheLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QString, zone);
+        QFETCH(QString, pressure);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian)); });
+        PlanMapModel m = oneSquare(3);
+        m.charge = QPointF(200, 50);
+        m.hasZones = true;
+        m.zoneRadii[0] = {12.5, 20, 30, 40};
+        m.pressures = {{7.5, 8.5}};
+        PlanMapView view;
+        view.setModel(m, true);
+        QVERIFY2(view.zoneItem(1)->toolTip().endsWith(zone),
+                 qPrintable(view.zoneItem(1)->toolTip()));
+        QVERIFY2(view.pressureItem(7.5)->toolTip().endsWith(pressure),
+                 qPrintable(view.pressureItem(7.5)->toolTip()));
+        QCOMPARE(mapNumber(1000, 1), QStringLiteral("1000"));
     }
 
     void viewPutsPlanYUpAndCirclesAtTheirRadii() {

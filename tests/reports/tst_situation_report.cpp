@@ -147,6 +147,71 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("не определена — 1")));
     }
 
+    // One separator in a document: the charge as typed, the table and the totals all take the
+    // locale's, in the Word report and in the workbook's texts alike.
+    void documentsUseTheLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typedMass");
+        QTest::addColumn<QString>("typedX");
+        QTest::addColumn<QString>("mass");
+        QTest::addColumn<QString>("x");
+        QTest::newRow("C, typed with commas") << "C"
+                                              << "1000,5"
+                                              << "0,5"
+                                              << "1000.5"
+                                              << "0.5";
+        QTest::newRow("ru_RU, typed with points") << "ru_RU"
+                                                  << "1000.5"
+                                                  << "0.5"
+                                                  << "1000,5"
+                                                  << "0,5";
+    }
+    void documentsUseTheLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QString, typedMass);
+        QFETCH(QString, typedX);
+        QFETCH(QString, mass);
+        QFETCH(QString, x);
+        const QLocale l(locale);
+        reports::SituationReportInput in = input(m_result);
+        in.charge.massText = typedMass;
+        in.xText = typedX;
+        const QStringList totals = reports::situationTotalsLines(m_result.totals, l);
+        QVERIFY(totals[2].contains(l.decimalPoint()));
+
+        const QString docx = m_dir.filePath(locale + QStringLiteral(".docx"));
+        reports::buildSituationReport(in, l).save(docx);
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), docx);
+        QString text;
+        for (const auto& p : doc[QStringLiteral("paragraphs")].toArray()) {
+            text += p.toObject()[QStringLiteral("text")].toString() + u'\n';
+        }
+        QVERIFY2(text.contains(QStringLiteral("Масса конденсированного ВВ (кг):     ") + mass),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Х = ") + x + QStringLiteral(",  У = 0")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(totals[2]), qPrintable(text));
+        const QJsonArray wall = doc[QStringLiteral("tables")].toArray()[0].toArray()[1].toArray();
+        QCOMPARE(wall[reports::kSitDeltaP].toString(),
+                 reports::situationCell(m_result.rows[0], reports::kSitDeltaP, l));
+
+        // Rows 2 … 9 hold the plan and the charge; 17 … 19 the totals, under the four structures.
+        const QString xlsx = m_dir.filePath(locale + QStringLiteral(".xlsx"));
+        reports::writeSituationWorkbook(in, xlsx, l);
+        const QJsonObject book =
+            readWithPython(QStringLiteral("read_xlsx.py"), xlsx, {"A4", "A7", "A19", "G12"});
+        const QJsonObject cells = book[QStringLiteral("cells")].toObject();
+        const auto value = [&](const char* ref) {
+            return cells[QLatin1String(ref)].toObject()[QStringLiteral("value")];
+        };
+        QCOMPARE(value("A4").toString(),
+                 QStringLiteral("Масса конденсированного ВВ (кг): ") + mass);
+        QCOMPARE(value("A7").toString(),
+                 QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = 0").arg(x));
+        QCOMPARE(value("A19").toString(), totals[2]);
+        QVERIFY(cells[QStringLiteral("G12")].toObject()[QStringLiteral("numeric")].toBool());
+    }
+
     // A picture of the plan, drawn at 300 dpi, prints at its size.
     void wordReportWithMap() {
         QImage map(600, 300, QImage::Format_RGB32);

@@ -167,8 +167,9 @@ void SituationWindow::showResult() {
                        "Условие размещения сосредоточенного заряда:  %5\n"
                        "Тротиловый эквивалент заряда (кг):  %6\n"
                        "Место хранения КВВ (м):  Х = %7,  У = %8")
-            .arg(c.name, c.massText, c.energyCaption, c.energyText, c.placementText,
-                 numtext::fixed(r.massTNT, 1), p.xText, p.yText));
+            .arg(c.name, numtext::typedNumber(c.massText), c.energyCaption,
+                 numtext::typedNumber(c.energyText), c.placementText, numtext::fixed(r.massTNT, 1),
+                 numtext::typedNumber(p.xText), numtext::typedNumber(p.yText)));
     m_ui->lblTotals->setText(reports::situationTotalsLines(r.totals).join(u'\n'));
     m_model->setResult(&r);
     try {
