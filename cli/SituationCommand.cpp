@@ -77,6 +77,7 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
     json.endArray();
     json.integer("staff", result.totals.staff);
     json.number("injured", result.totals.injured);
+    json.integer("refused", result.totals.refused);
     json.endObject();
     json.endObject();
     writeOut(json.text() + '\n');

@@ -16,11 +16,14 @@ bool given(double threshold) {
     return std::isfinite(threshold) && threshold > 0;
 }
 
+bool withinPlan(const PlanPoint& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= kMaxPlanCoordinate &&
+           std::abs(p.y) <= kMaxPlanCoordinate;
+}
+
 bool withinPlan(const StructureOutline& outline) {
-    return std::all_of(outline.begin(), outline.end(), [](const PlanPoint& p) {
-        return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= kMaxPlanCoordinate &&
-               std::abs(p.y) <= kMaxPlanCoordinate;
-    });
+    return std::all_of(outline.begin(), outline.end(),
+                       [](const PlanPoint& p) { return withinPlan(p); });
 }
 
 } // namespace
@@ -66,6 +69,13 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
                               "Расчёт невозможен: масса тела человека должна быть больше нуля.");
     }
 
+    if (!withinPlan(chargePoint)) {
+        // Every structure would be refused alone: the point itself is what to correct.
+        throw ArithmeticError(ArithmeticError::Cause::General,
+                              "Расчёт невозможен: координаты места хранения КВВ вне пределов "
+                              "плана (±100 000 000 м).");
+    }
+
     SituationResult result;
     result.massTNT = state->gMassTNT;
     result.chargePoint = chargePoint;
@@ -76,8 +86,10 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
         result.totals.staff += structure.staff;
         if (structure.outlineUnreadable) {
             row.refusal = "координаты углов не являются числами";
+            ++result.totals.refused;
         } else if (!withinPlan(structure.outline)) {
             row.refusal = "координаты углов вне пределов плана (±100 000 000 м)";
+            ++result.totals.refused;
         } else {
             StructureImpact impact;
             impact.distance = distanceToOutline(chargePoint, structure.outline);
@@ -93,6 +105,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
             } catch (const ArithmeticError& e) {
                 // One structure the formulas cannot take does not stop the others.
                 row.refusal = std::string("расчет невозможен: ") + e.what();
+                ++result.totals.refused;
                 result.rows.push_back(std::move(row));
                 continue;
             }

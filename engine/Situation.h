@@ -73,6 +73,7 @@ struct SituationRow {
 struct SituationTotals {
     std::array<int, kDestructionDegreeCount> byDegree{};
     int undetermined = 0;
+    int refused = 0; // structures that could not be evaluated
     long long staff = 0;
     double injured = 0;
 };
@@ -88,8 +89,9 @@ struct SituationResult {
 using ProbitPercent = std::function<double(float)>;
 
 // Evaluates every structure for the charge stored at the point. Structures are taken in the
-// order given. Throws ArithmeticError for a charge the formulas cannot take, and what the
-// percentage look-up throws.
+// order given; one the formulas cannot take is refused in its own row. Throws ArithmeticError
+// for a charge the formulas cannot take or a storage point beyond the plan's range, and what
+// the percentage look-up throws.
 SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoint,
                                   const std::vector<StructureRecord>& structures,
                                   const ProbitPercent& percentOf);

@@ -62,6 +62,16 @@ private slots:
         c.exec(insert, {3, "5", "a", "0", "1", "0", "1", "1", "0", "1", 10, 20, 30, 40});
         c.exec(insert, {4, "много", "0", "300", "10", "300", "10", "310", "0", "310", null, null,
                         null, null});
+
+        // A plan with a structure far beyond any plan between two ordinary ones: a wall 15 m
+        // east of the charge and one 50 m west.
+        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Дальний')"));
+        QString far = insert;
+        far.replace(QStringLiteral("'Склад'"), QStringLiteral("'Дальний'"));
+        c.exec(far, {1, "10", "15", "-5", "25", "-5", "25", "5", "15", "5", 10, 20, 30, 1000});
+        c.exec(far,
+               {2, "20", "1e30", "0", "1e30", "10", "1e30", "10", "1e30", "0", 10, 20, 30, 1000});
+        c.exec(far, {3, "30", "-50", "-5", "-60", "-5", "-60", "5", "-50", "5", 10, 20, 30, 1000});
     }
 
     // A structure whose wall is 50 m away gets exactly what the point calculation at 50 m
@@ -86,7 +96,7 @@ private slots:
         const QJsonObject wall = structures[0].toObject();
         QCOMPARE(wall[QStringLiteral("distance")].toDouble(), 50.0);
         for (const char* key : {"deltaPkPa", "impulse", "probitHeavy", "percentHeavy",
-                                "probitTotal", "percentTotal"}) {
+                                "probitTotal", "percentTotal", "probitPeople", "percentPeople"}) {
             QCOMPARE(wall[QLatin1String(key)].toDouble(), point[QLatin1String(key)].toDouble());
         }
         QCOMPARE(wall[QStringLiteral("injured")].toDouble(),
@@ -110,6 +120,55 @@ private slots:
         const QJsonArray byDegree = totals[QStringLiteral("byDegree")].toArray();
         QCOMPARE(byDegree.size(), 5);
         QCOMPARE(byDegree[4].toInt(), 1); // the one the charge stands in
+    }
+
+    // One structure at 1e30 m is refused in its own row with the reason, the others are
+    // computed; the body mass gives people outside what the point calculation gives them.
+    void structureBeyondThePlanIsRefusedInItsRow() {
+        const QStringList common{QStringLiteral("--plan"),      QStringLiteral("Дальний"),
+                                 QStringLiteral("--mass"),      QStringLiteral("1000"),
+                                 QStringLiteral("--x"),         QStringLiteral("0"),
+                                 QStringLiteral("--y"),         QStringLiteral("0"),
+                                 QStringLiteral("--body-mass"), QStringLiteral("20")};
+        const Result r = runCalc(args(common));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        const QJsonArray structures = o[QStringLiteral("structures")].toArray();
+        QCOMPARE(structures.size(), 3);
+        const QJsonObject lost = structures[1].toObject();
+        QCOMPARE(lost[QStringLiteral("number")].toInt(), 2);
+        QVERIFY2(lost[QStringLiteral("skipped")].toString().contains(
+                     QStringLiteral("вне пределов плана")),
+                 qPrintable(lost[QStringLiteral("skipped")].toString()));
+        QVERIFY(!lost.contains(QStringLiteral("deltaPkPa")));
+        QCOMPARE(structures[0].toObject()[QStringLiteral("distance")].toDouble(), 15.0);
+        QCOMPARE(structures[2].toObject()[QStringLiteral("distance")].toDouble(), 50.0);
+        const QJsonObject totals = o[QStringLiteral("totals")].toObject();
+        QCOMPARE(totals[QStringLiteral("refused")].toInt(), 1);
+        QCOMPARE(totals[QStringLiteral("staff")].toInt(), 60);
+
+        const auto pointPeople = [&](const QString& bodyMass) {
+            const Result p =
+                runCalc({QStringLiteral("point"), QStringLiteral("--db"), m_db,
+                         QStringLiteral("--mass"), QStringLiteral("1000"), QStringLiteral("--at"),
+                         QStringLiteral("15"), QStringLiteral("--body-mass"), bodyMass});
+            return QJsonDocument::fromJson(p.out).object()[QStringLiteral("percentPeople")];
+        };
+        const double people = structures[0].toObject()[QStringLiteral("percentPeople")].toDouble();
+        QCOMPARE(people, pointPeople(QStringLiteral("20")).toDouble());
+        QVERIFY(people != pointPeople(QStringLiteral("70")).toDouble());
+
+        // The CSV keeps a field per column in the refused row too.
+        const Result csv =
+            runCalc(args(common + QStringList{QStringLiteral("--format"), QStringLiteral("csv")}));
+        QVERIFY2(csv.exitCode == 0, qPrintable(csv.err));
+        const QList<QByteArray> lines = csv.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].endsWith(",probit_people,percent_people"));
+        for (const QByteArray& line : lines) {
+            QCOMPARE(line.count(','), lines[0].count(','));
+        }
+        QVERIFY(lines[2].startsWith("2,"));
     }
 
     void csvHasARowPerStructure() {

@@ -219,6 +219,7 @@ private slots:
             QVERIFY(result.rows[1].impact.has_value());
             QVERIFY(result.rows[1].refusal.empty());
             QCOMPARE(*result.rows[1].impact->degree, DestructionDegree::None);
+            QCOMPARE(result.totals.refused, 0);
             return;
         }
         QVERIFY(!result.rows[1].impact.has_value());
@@ -226,6 +227,7 @@ private slots:
                  result.rows[1].refusal.c_str());
         QCOMPARE(result.totals.byDegree, alone.totals.byDegree);
         QCOMPARE(result.totals.injured, alone.totals.injured);
+        QCOMPARE(result.totals.refused, 1);
         QCOMPARE(result.totals.staff, 20LL);
     }
 
@@ -249,26 +251,43 @@ private slots:
         QCOMPARE(a.injured, b.injured);
     }
 
+    // What stops the whole situation: the charge, or a storage point beyond the plan's range
+    // (every structure would be refused alone).
     void impossibleCharges_data() {
         QTest::addColumn<double>("mass");
         QTest::addColumn<double>("bodyMass");
+        QTest::addColumn<PlanPoint>("point");
         QTest::addColumn<ArithmeticError::Cause>("cause");
-        QTest::newRow("zero mass") << 0.0 << 70.0 << ArithmeticError::Cause::ChargeMass;
-        QTest::newRow("negative mass") << -5.0 << 70.0 << ArithmeticError::Cause::ChargeMass;
-        QTest::newRow("zero body mass") << 100.0 << 0.0 << ArithmeticError::Cause::BodyMass;
+        QTest::addColumn<QString>("messagePart");
+        const PlanPoint origin{0, 0};
+        QTest::newRow("zero mass")
+            << 0.0 << 70.0 << origin << ArithmeticError::Cause::ChargeMass << "тротиловый";
+        QTest::newRow("negative mass")
+            << -5.0 << 70.0 << origin << ArithmeticError::Cause::ChargeMass << "тротиловый";
+        QTest::newRow("zero body mass")
+            << 100.0 << 0.0 << origin << ArithmeticError::Cause::BodyMass << "масса тела";
+        QTest::newRow("storage point at 1e30")
+            << 100.0 << 70.0 << PlanPoint{1e30, 0} << ArithmeticError::Cause::General
+            << "места хранения";
+        QTest::newRow("storage point not finite")
+            << 100.0 << 70.0 << PlanPoint{0, std::numeric_limits<double>::quiet_NaN()}
+            << ArithmeticError::Cause::General << "места хранения";
     }
 
     void impossibleCharges() {
         QFETCH(double, mass);
         QFETCH(double, bodyMass);
+        QFETCH(PlanPoint, point);
         QFETCH(ArithmeticError::Cause, cause);
+        QFETCH(QString, messagePart);
         ChargeInput charge = tnt(mass, Placement::Ground);
         charge.bodyMassKg = bodyMass;
         try {
-            evaluateSituation(charge, {0, 0}, {structureAt(1, square(10, 0, 5))}, fakePercent);
+            evaluateSituation(charge, point, {structureAt(1, square(10, 0, 5))}, fakePercent);
             QFAIL("no error");
         } catch (const ArithmeticError& e) {
             QCOMPARE(e.cause(), cause);
+            QVERIFY2(QString::fromUtf8(e.what()).contains(messagePart), e.what());
         }
     }
 };

@@ -1,6 +1,7 @@
 // The situation window as a user reaches it: "РАСЧЕТ" on the plan editor, the shell opening
 // the window, sorting, copying, the body mass and the documents.
 
+#include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
@@ -243,6 +244,122 @@ private slots:
         QCOMPARE(w->session().charge().bodyMassKg, 82.5);
         QCOMPARE(w->session().description().bodyMassText, QStringLiteral("82,5"));
         QCOMPARE(w->table()->model()->rowCount(), 3);
+    }
+
+    // The body mass shows: «P в), %», people outside buildings at each structure's distance,
+    // follows it; what the structures suffer does not.
+    void bodyMassChangesPeopleOutside() {
+        plan::frmPlan* editor = editorOn(m_plan);
+        // Structure 2 at 15 m, where people outside are hurt by chance, not for certain.
+        child<QLineEdit>(editor, "Text15")->setText(QStringLiteral("-10"));
+        plan::SituationWindow* w = calculate(editor);
+        QVERIFY(w != nullptr);
+        QCOMPARE(w->table()
+                     ->model()
+                     ->headerData(reports::kSitPercentPeople, Qt::Horizontal)
+                     .toString()
+                     .remove(u'\n'),
+                 QStringLiteral("P в),%"));
+        const QStringList people = column(w->table(), reports::kSitPercentPeople);
+        const QStringList heavy = column(w->table(), reports::kSitPercentHeavy);
+        for (const QString& cell : people) {
+            QVERIFY2(numtext::parse(cell).has_value(), qPrintable(cell));
+        }
+
+        child<QLineEdit>(w, "txtBodyMass")->setText(QStringLiteral("20"));
+        QTest::mouseClick(child<QPushButton>(w, "cmdRecalc"), Qt::LeftButton);
+        QCOMPARE(m_messages->count(), 0);
+        // A lighter body is thrown harder: more are hurt at the same distance.
+        const QStringList lighter = column(w->table(), reports::kSitPercentPeople);
+        QVERIFY2(*numtext::parse(lighter[1]) > *numtext::parse(people[1]) + 10,
+                 qPrintable(people.join(u' ') + QStringLiteral(" → ") + lighter.join(u' ')));
+        QCOMPARE(column(w->table(), reports::kSitPercentHeavy), heavy);
+        // The same column, from the same numbers, in the copy.
+        const QStringList copied = w->copyTable().split(u'\n')[1].split(u'\t');
+        QCOMPARE(copied[reports::kSitPercentPeople],
+                 w->table()->model()->index(0, reports::kSitPercentPeople).data().toString());
+    }
+
+    // A structure whose corners lie far beyond any plan (1e30 m, from an old database or a
+    // script) is refused in its own row, with the reason; the others are computed and the
+    // window opens without a message.
+    void structureBeyondThePlanIsRefusedInItsRow() {
+        int far = 0;
+        {
+            db::Connection c(fileConnection(m_path));
+            far = db::createPlan(c, QStringLiteral("Дальний"));
+            db::addStructure(c, squareAt(far, 1, 300, QStringLiteral("10")));
+            db::StructureRecord lost = squareAt(far, 2, 5, QStringLiteral("20"));
+            lost.corners[0] = QStringLiteral("1e30");
+            db::addStructure(c, lost);
+            db::addStructure(c, squareAt(far, 3, 50, QStringLiteral("30")));
+        }
+        plan::SituationWindow* w = calculate(editorOn(far));
+        if (w == nullptr) {
+            QFAIL(qPrintable(m_messages->last().text));
+        }
+        QCOMPARE(m_messages->count(), 0);
+        QCOMPARE(column(w->table(), reports::kSitNumber), (QStringList{"1", "2", "3"}));
+        QCOMPARE(column(w->table(), reports::kSitDistance), (QStringList{"300,0", "", "50,0"}));
+        const QStringList degrees = column(w->table(), reports::kSitDegree);
+        QVERIFY(!degrees[0].isEmpty() && degrees[1].isEmpty() && !degrees[2].isEmpty());
+        const QString note = column(w->table(), reports::kSitWarning)[1];
+        QVERIFY2(note.contains(QStringLiteral("вне пределов плана")) &&
+                     note.contains(QStringLiteral("не рассчитано")),
+                 qPrintable(note));
+        const QString totals = child<QLabel>(w, "lblTotals")->text();
+        QVERIFY2(totals.contains(QStringLiteral("не рассчитано — 1")), qPrintable(totals));
+        QVERIFY(totals.contains(QStringLiteral("60 чел.")));
+        // The map draws the two that were computed.
+        QCOMPARE(int(w->mapPage()->model().structures.size()), 2);
+    }
+
+    // The charge as typed comes back with the separator of the table's numbers, in a point
+    // locale and in a comma locale alike.
+    void numbersInTheUsersLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typedMass");
+        QTest::addColumn<QString>("typedX");
+        QTest::addColumn<QString>("mass");
+        QTest::addColumn<QString>("x");
+        QTest::addColumn<QString>("distance");
+        QTest::newRow("C, typed with commas") << "C"
+                                              << "1000,5"
+                                              << "0,5"
+                                              << "1000.5"
+                                              << "Х = 0.5"
+                                              << "4.5";
+        QTest::newRow("ru_RU, typed with points") << "ru_RU"
+                                                  << "1000.5"
+                                                  << "0.5"
+                                                  << "1000,5"
+                                                  << "Х = 0,5"
+                                                  << "4,5";
+    }
+    void numbersInTheUsersLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QString, typedMass);
+        QFETCH(QString, typedX);
+        QFETCH(QString, mass);
+        QFETCH(QString, x);
+        QFETCH(QString, distance);
+        QLocale::setDefault(QLocale(locale));
+        plan::frmPlan* editor = editorOn(m_plan);
+        child<QLineEdit>(editor, "Text11")->setText(typedMass);
+        child<QLineEdit>(editor, "Text15")->setText(typedX);
+        plan::SituationWindow* w = calculate(editor);
+        if (w == nullptr) {
+            QFAIL(qPrintable(m_messages->last().text));
+        }
+        const QString charge = child<QLabel>(w, "lblCharge")->text();
+        QVERIFY2(
+            charge.contains(QStringLiteral("Масса конденсированного ВВ (кг):  ") + mass + u'\n'),
+            qPrintable(charge));
+        QVERIFY2(charge.contains(x), qPrintable(charge));
+        QCOMPARE(column(w->table(), reports::kSitDistance)[1], distance);
+        const QString totals = child<QLabel>(w, "lblTotals")->text();
+        const QString injured = totals.section(QStringLiteral("пострадавших в сооружениях: "), 1);
+        QVERIFY2(injured.contains(QLocale().decimalPoint()), qPrintable(totals));
     }
 
     // Both documents go through the save dialog; Cancel writes nothing.
