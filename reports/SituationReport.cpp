@@ -220,7 +220,7 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
         return numtext::typedNumber(text, locale);
     };
     Document d;
-    // Landscape: thirteen columns need the width.
+    // Landscape: fourteen columns need the width.
     d.pageSetup() = {40, 40, 50, 50, true};
     d.properties().title = QString::fromUtf8(kSituationTitle);
 
@@ -301,7 +301,10 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
                kCrLf,
            "По ΔP и I вычисляются пробит-функции тяжелых разрушений зданий (критерий а) и "
            "полного разрушения промышленных зданий (критерий б), а по таблице пробит-функций "
-           "базы данных — соответствующие вероятности P а) и P б). Степень разрушения "
+           "базы данных — соответствующие вероятности P а) и P б). По тем же ΔP и I с учетом "
+           "массы тела человека вычисляется пробит-функция поражения людей вне зданий, а по "
+           "таблице — вероятность P в) для человека вне зданий на расстоянии сооружения. "
+           "Степень разрушения "
            "сооружения — наибольшая из степеней (слабое, среднее, сильное, полное), пороговое "
            "давление которой, заданное для сооружения на плане, не превышает ΔP. Ожидаемое "
            "число пострадавших в сооружении равно числу сотрудников, умноженному на P а) / 100." +
