@@ -250,7 +250,8 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path)
         ++row;
     }
     ++row;
-    for (const QString& line : situationTotalsLines(r.totals, QLocale::c())) {
+    // The totals are text: in the user's locale, as the Word report writes them.
+    for (const QString& line : situationTotalsLines(r.totals, QLocale())) {
         worksheet_write_string(ws, row++, 0, utf8(line).constData(), nullptr);
     }
 
