@@ -255,6 +255,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
         ++row;
     }
     ++row;
+    // The totals are text: in the user's locale, as the Word report writes them.
     for (const QString& line : situationTotalsLines(r.totals, locale)) {
         worksheet_write_string(ws, row++, 0, utf8(line).constData(), nullptr);
     }

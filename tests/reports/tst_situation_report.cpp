@@ -5,6 +5,7 @@
 #include "tests/reports/ReaderProcess.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -235,7 +236,7 @@ private slots:
         // Row 11 is the header, 12 … 15 the structures.
         const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), path,
                                                 {"A11", "F12", "G12", "I12", "L11", "L12", "M12",
-                                                 "F13", "N13", "G14", "N14", "I15", "E15"});
+                                                 "F13", "N13", "G14", "N14", "I15", "E15", "A19"});
         QVERIFY(!book.isEmpty());
         const QJsonObject cells = book[QStringLiteral("cells")].toObject();
         const auto cell = [&](const char* ref) {
@@ -264,6 +265,12 @@ private slots:
         QVERIFY(cell("N14")[QStringLiteral("value")].toString().contains(QStringLiteral("углов")));
         QCOMPARE(cell("I15")[QStringLiteral("value")].toString(), QStringLiteral("не определена"));
         QCOMPARE(cell("E15")[QStringLiteral("value")].toDouble(), 0.0);
+        // The injured in the totals with the decimal comma of the Russian locale, as in Word.
+        const QString injured = cell("A19")[QStringLiteral("value")].toString();
+        QVERIFY2(injured.startsWith(QStringLiteral("Ожидаемое число пострадавших")),
+                 qPrintable(injured));
+        QVERIFY2(injured.contains(QRegularExpression(QStringLiteral("\\d,\\d\\d чел\\."))),
+                 qPrintable(injured));
         const QJsonObject print = book[QStringLiteral("print")].toObject();
         QCOMPARE(print[QStringLiteral("titleRows")].toString(), QStringLiteral("$11:$11"));
         QCOMPARE(print[QStringLiteral("paper")].toInt(), 9);

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -128,6 +129,26 @@ private slots:
         ui::setOpenerForTesting({});
         setProgramFolderForTesting({});
         m_dir.reset();
+    }
+
+    // The charge as typed with a decimal comma is shown in the locale of the program, like the
+    // table below it.
+    void chargeShownInTheLocale() {
+        const QLocale before;
+        QLocale::setDefault(QLocale::c());
+        plan::frmPlan* editor = editorOn(m_plan);
+        child<QLineEdit>(editor, "Text11")->setText(QStringLiteral("1000,5"));
+        child<QLineEdit>(editor, "Text15")->setText(QStringLiteral("-2,5"));
+        plan::SituationWindow* w = calculate(editor);
+        QLocale::setDefault(before);
+        if (w == nullptr) {
+            QFAIL(qPrintable(m_messages->last().text));
+        }
+        const QString charge = child<QLabel>(w, "lblCharge")->text();
+        QVERIFY2(charge.contains(QStringLiteral("(кг):  1000.5\n")), qPrintable(charge));
+        QVERIFY2(charge.contains(QStringLiteral("Х = -2.5,")), qPrintable(charge));
+        QVERIFY2(!charge.contains(QRegularExpression(QStringLiteral("\\d,\\d"))),
+                 qPrintable(charge));
     }
 
     // "РАСЧЕТ" → the shell opens the window with a row per structure; the table is the first

@@ -304,12 +304,16 @@ bool frmPlan::requestCalculation() {
         return false;
     }
 
+    // The numbers of the charge as the situation window and its documents show every other
+    // number: in the user's locale, whatever separator was typed.
+    point.xText = numtext::general(point.point.x);
+    point.yText = numtext::general(point.point.y);
     reports::ChargeFields typed;
     typed.name = m_ui->Option3->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
-    typed.massText = m_ui->Text11->text();
+    typed.massText = numtext::general(charge->chargeMassKg);
     typed.heatUnit = charge->heatUnit;
-    typed.heatText = m_ui->Text12->text();
-    typed.secondHeatText = m_ui->Text17->text();
+    typed.heatText = numtext::general(charge->heat);
+    typed.secondHeatText = numtext::general(charge->molarDivisor);
     typed.placement = charge->placement;
     typed.bodyMassText = numtext::general(charge->bodyMassKg);
 

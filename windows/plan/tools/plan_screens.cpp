@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
     editor.showPlanAreas();
     editor.findChild<QComboBox*>(QStringLiteral("Combo4"))->setCurrentIndex(0);
     editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("500"));
+    save(&editor, folder, QStringLiteral("plan-02-chosen")); // opens on its first structure
     editor.nextStructure();
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-02-structure"));
@@ -112,5 +113,14 @@ int main(int argc, char** argv) {
     plan::frmViborPM choose(session);
     choose.show();
     save(&choose, folder, QStringLiteral("plan-06-choose"));
+    choose.close();
+
+    // A new plan created while another one is shown: the editor opens on its empty №1.
+    QObject::connect(&create, &plan::frmSozdPM::planActivated, &editor,
+                     &plan::frmPlan::showPlanAreas);
+    editor.nextStructure(); // back on a structure of the old plan first
+    editor.previousStructure();
+    create.findChild<QPushButton*>(QStringLiteral("cmdOk"))->click();
+    save(&editor, folder, QStringLiteral("plan-07-created"));
     return 0;
 }
