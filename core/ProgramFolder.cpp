@@ -87,16 +87,23 @@ bool makeUserFolder() {
     return QDir().mkpath(programFolders().user);
 }
 
-QString findUserManual() {
-    // The manual ships as .docx; other editions may come in other formats.
-    for (const char* extension : {".docx", ".doc", ".odt", ".pdf"}) {
+QStringList userManualEditions() {
+    // The build writes the .docx and, where LibreOffice is installed, its PDF; other editions
+    // may come in other formats.
+    QStringList editions;
+    for (const char* extension : {".pdf", ".docx", ".doc", ".odt"}) {
         const QString path =
             sharedFile(QString::fromUtf8(kUserManualBaseName) + QLatin1String(extension));
         if (QFileInfo(path).isFile()) {
-            return path;
+            editions.append(path);
         }
     }
-    return {};
+    return editions;
+}
+
+QString findUserManual() {
+    const QStringList editions = userManualEditions();
+    return editions.isEmpty() ? QString() : editions.first();
 }
 
 void setProgramFolderForTesting(const QString& folder) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kelmo {
 
@@ -43,8 +44,11 @@ bool makeUserFolder();
 // The user manual among the fixed files, by its base name.
 inline constexpr const char* kUserManualBaseName = "Инструкция пользователя";
 
-// The user manual: the first of "Инструкция пользователя" .docx, .doc, .odt, .pdf among the
-// fixed files; empty when there is none.
+// The editions of the user manual among the fixed files, the one to offer first first: the
+// PDF, which every desktop can show, then .docx, .doc, .odt. Empty when there is none.
+QStringList userManualEditions();
+
+// The first of userManualEditions(); empty when there is none.
 QString findUserManual();
 
 // Tests point the program at a temporary folder, which then holds every file as a portable

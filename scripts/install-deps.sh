@@ -36,10 +36,8 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Устанавливаются пакеты: ${missing[*]}"
 sudo=""
-# KELMO_UID stands in for the user's id in the script's own test.
-if [ "${KELMO_UID:-$(id -u)}" -ne 0 ]; then
+if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null 2>&1; then
     {
       echo "Не хватает пакетов Debian, а установить их может только администратор: команды sudo"
@@ -53,6 +51,7 @@ if [ "${KELMO_UID:-$(id -u)}" -ne 0 ]; then
   fi
   sudo="sudo"
 fi
+echo "Устанавливаются пакеты: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

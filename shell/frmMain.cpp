@@ -8,16 +8,44 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
+#include <QPointer>
 
 namespace kelmo::shell {
 
 QString userManualPath() {
     return findUserManual();
 }
+
+namespace {
+
+// Offers the editions of the manual in turn until a program of the desktop opens one (a
+// desktop without a PDF viewer may still show the Word edition); when none opens, the user
+// is told what to install.
+void openManualEdition(QWidget* window, const QStringList& editions, qsizetype index) {
+    const QPointer<QWidget> owner(window);
+    ui::openWithDesktop(editions[index], [owner, editions, index] {
+        if (index + 1 < editions.size()) {
+            openManualEdition(owner, editions, index + 1);
+            return;
+        }
+        QStringList names;
+        for (const QString& path : editions) {
+            names.append(QStringLiteral("«%1»").arg(QDir::toNativeSeparators(path)));
+        }
+        ui::Messages::warning(
+            owner, QStringLiteral("Внимание!"),
+            QStringLiteral("Не удалось открыть инструкцию пользователя %1: нет программы для "
+                           "просмотра таких файлов. Установите программу для просмотра PDF, "
+                           "например Evince, или для документов Word, например LibreOffice "
+                           "Writer, и средство открытия файлов рабочего стола (sudo apt install "
+                           "evince xdg-utils).")
+                .arg(names.join(QStringLiteral(", "))));
+    });
+}
+
+} // namespace
 
 frmMain::frmMain(const QList<WorkWindow>& available, QWidget* parent)
     : QMainWindow(parent)
@@ -52,8 +80,8 @@ frmMain::frmMain(const QList<WorkWindow>& available, QWidget* parent)
 frmMain::~frmMain() = default;
 
 void frmMain::openManual() {
-    const QString path = userManualPath();
-    if (path.isEmpty()) {
+    const QStringList editions = userManualEditions();
+    if (editions.isEmpty()) {
         const ProgramFolders folders = programFolders();
         const QString remedy =
             folders.layout == FileLayout::Installed
@@ -62,19 +90,13 @@ void frmMain::openManual() {
                                  "в эту папку.");
         ui::Messages::warning(this, QStringLiteral("Внимание!"),
                               QStringLiteral("Инструкция пользователя не найдена: в папке «%1» "
-                                             "нет файла «%2.docx» (подойдёт также .doc, .odt или "
-                                             ".pdf). %3")
+                                             "нет файла «%2.docx» (подойдёт также .pdf, .doc или "
+                                             ".odt). %3")
                                   .arg(QDir::toNativeSeparators(folders.shared),
                                        QString::fromUtf8(kUserManualBaseName), remedy));
         return;
     }
-    ui::openWithDesktop(
-        this, path,
-        QStringLiteral("Не удалось открыть инструкцию пользователя «%1»: нет программы для "
-                       "просмотра таких файлов. Установите программу для документов Word, "
-                       "например LibreOffice Writer, и средство открытия файлов рабочего "
-                       "стола (sudo apt install libreoffice-writer xdg-utils).")
-            .arg(QDir::toNativeSeparators(path)));
+    openManualEdition(this, editions, 0);
 }
 
 } // namespace kelmo::shell

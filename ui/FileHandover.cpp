@@ -91,26 +91,31 @@ bool saveAndOpen(QWidget* parent, const QString& defaultName, const QString& fil
 
 void openWithDesktop(QWidget* parent, const QString& path, const QString& failureText) {
     const QPointer<QWidget> owner(parent);
-    const auto fail = [owner, failureText] {
+    openWithDesktop(path, [owner, failureText] {
         Messages::warning(owner, QStringLiteral("Внимание!"), failureText);
-    };
+    });
+}
+
+void openWithDesktop(const QString& path, const std::function<void()>& onFailure) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty()) {
-        // xdg-open reports a missing program only through its exit status.
-        auto* process = new QProcess(parent != nullptr ? static_cast<QObject*>(parent)
-                                                       : QCoreApplication::instance());
+        // xdg-open reports a missing program only through its exit status. Without a desktop
+        // of its own it waits for the viewer, so the process belongs to the application, not
+        // to a window the user may close meanwhile; an opener stopped at the program's end is
+        // no failure to report.
+        auto* process = new QProcess(QCoreApplication::instance());
         QObject::connect(process, &QProcess::finished, process,
-                         [process, fail](int exitCode, QProcess::ExitStatus status) {
-                             if (status != QProcess::NormalExit || exitCode != 0) {
-                                 fail();
+                         [process, onFailure](int exitCode, QProcess::ExitStatus status) {
+                             if (status == QProcess::NormalExit && exitCode != 0) {
+                                 onFailure();
                              }
                              process->deleteLater();
                          });
         QObject::connect(process, &QProcess::errorOccurred, process,
-                         [process, fail](QProcess::ProcessError error) {
+                         [process, onFailure](QProcess::ProcessError error) {
                              if (error == QProcess::FailedToStart) {
-                                 fail();
+                                 onFailure();
                                  process->deleteLater();
                              }
                          });
@@ -120,7 +125,7 @@ void openWithDesktop(QWidget* parent, const QString& path, const QString& failur
     }
 #endif
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        fail();
+        onFailure();
     }
 }
 

@@ -34,6 +34,9 @@ void rememberFolder(Settings* settings, const QString& dialog, const QString& sa
 // its exit status is awaited in the background, so that "no program for this type" reaches
 // the user as `failureText` instead of passing in silence; elsewhere Qt's answer is used.
 void openWithDesktop(QWidget* parent, const QString& path, const QString& failureText);
+// The same with the caller's own answer to a failure, which may be called after a window
+// that asked for the file has gone.
+void openWithDesktop(const QString& path, const std::function<void()>& onFailure);
 
 // Tests replace the dialog (return "" for Cancel) and the opening of the saved file.
 using SaveDialogHook = std::function<QString(const QString& defaultPath, const QString& filter)>;

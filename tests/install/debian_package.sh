@@ -28,6 +28,10 @@ for f in ./usr/bin/kelmo ./usr/bin/kelmo-calc ./usr/share/kelmo/bdKelmo.db \
          ./usr/share/doc/kelmo/copyright ./usr/share/doc/kelmo/changelog.gz; do
     grep -qxF "$f" "$tmp/list" || fail "not in the package: $f"
 done
+if [ -f "$build/bin/Инструкция пользователя.pdf" ]; then
+    grep -qxF "./usr/share/kelmo/Инструкция пользователя.pdf" "$tmp/list" \
+        || fail "not in the package: the manual's PDF"
+fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6core6 libqt6widgets6 libqt6sql6-sqlite libqt6sql6-odbc unixodbc fonts-dejavu-core; do
     grep -q "\b$d\b" <<<"$depends" || fail "Depends lacks $d: $depends"

@@ -20,6 +20,13 @@ for f in bin/kelmo bin/kelmo-calc share/kelmo/bdKelmo.db share/kelmo/otchet.docx
          share/doc/kelmo/copyright; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
+# The PDF edition of the manual, where the build made one, is installed beside the .docx and is
+# what "Инструкция" offers first.
+manual="share/kelmo/Инструкция пользователя.docx"
+if [ -f "$build/bin/Инструкция пользователя.pdf" ]; then
+    manual="share/kelmo/Инструкция пользователя.pdf"
+    [ -f "$prefix/$manual" ] || fail "not installed: $manual"
+fi
 snapshot() { (cd "$prefix" && find . -printf '%p %s %m\n' | sort && find . -type f -exec md5sum {} + | sort); }
 before=$(snapshot)
 
@@ -30,14 +37,14 @@ user=$HOME/.local/share/kelmo
 
 # The folders in use.
 paths=$("$calc" paths --format json)
-python3 - "$paths" "$prefix" "$user" <<'PY'
+python3 - "$paths" "$prefix" "$user" "$manual" <<'PY'
 import json, os, sys
-p = json.loads(sys.argv[1]); prefix = sys.argv[2]; user = sys.argv[3]
+p = json.loads(sys.argv[1]); prefix = sys.argv[2]; user = sys.argv[3]; manual = sys.argv[4]
 want = {"layout": "installed", "programFolder": prefix + "/bin",
         "sharedFolder": prefix + "/share/kelmo", "userFolder": user,
         "database": user + "/bdKelmo.db", "dataSourceFile": user + "/Data Source.txt",
         "template": prefix + "/share/kelmo/otchet.docx",
-        "manual": prefix + "/share/kelmo/Инструкция пользователя.docx"}
+        "manual": prefix + "/" + manual}
 for k, v in want.items():
     if p[k] != v:
         sys.exit(f"paths: {k} = {p[k]!r}, expected {v!r}")

@@ -8,6 +8,7 @@
 #include "tests/support/Runs.h"
 #include "ui/FileHandover.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -79,6 +80,34 @@ private slots:
                               "формула Ф-1"})
             QVERIFY2(withoutSpace(expertText).contains(withoutSpace(QString::fromUtf8(t))), t);
         QVERIFY(!expertText.contains("___"));
+    }
+
+    // The PDF edition of the manual that the build makes beside the .docx: made from the current
+    // .docx and complete, from the title to the last chapter and the table of messages.
+    void builtManualPdf() {
+        const QString pdf = QStringLiteral(KELMO_USER_MANUAL_PDF);
+        if (pdf.isEmpty()) {
+            QSKIP("this build makes no PDF of the manual (KELMO_MANUAL_PDF=OFF)");
+        }
+        QVERIFY2(QFileInfo(pdf).isFile(), qPrintable(pdf));
+        QVERIFY(QFileInfo(pdf).lastModified() >=
+                QFileInfo(QStringLiteral(KELMO_USER_MANUAL)).lastModified());
+        const QString text = withoutSpace(pdfText(pdf));
+        // The manual's last line of plain text, which closes its last chapter.
+        QFile source(QStringLiteral(KELMO_MANUAL_SOURCE "/manual.txt"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QString last;
+        for (const QString& line : QString::fromUtf8(source.readAll()).split(u'\n')) {
+            if (!line.trimmed().isEmpty() && !QStringLiteral(";#[|=- ").contains(line.front())) {
+                last = line;
+            }
+        }
+        for (const QString& t : {QStringLiteral("Инструкция пользователя"),
+                                 QStringLiteral("1. Назначение программы и метод расчета"),
+                                 QStringLiteral("Значение слева должно быть меньше значения "
+                                                "справа!!!"),
+                                 last})
+            QVERIFY2(text.contains(withoutSpace(t)), qPrintable(t));
     }
 
 private:

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
@@ -357,26 +358,45 @@ private slots:
         QCOMPARE(shell::userManualPath(), m_dir->filePath("Инструкция пользователя.docx"));
     }
 
-    // With the manual the build writes, "Инструкция" hands that file to the desktop's opener
-    // and says nothing; when the opener finds no program for it, the user is told.
-    void builtManualOpens_data() {
-        QTest::addColumn<int>("openerExit");
-        QTest::addColumn<int>("expectedMessages");
-        QTest::newRow("a program opens it") << 0 << 0;
-        QTest::newRow("no program for .docx") << 3 << 1;
+    // "Инструкция" hands the manual to the desktop's opener, the PDF first, and says nothing
+    // when a program opens it. An edition that no program opens passes to the next one; when
+    // none opens, the user is told, with every file tried.
+    void manualOpens_data() {
+        QTest::addColumn<QStringList>("editions"); // extensions present beside the program
+        QTest::addColumn<QStringList>("openable"); // extensions the desktop has a program for
+        QTest::addColumn<QStringList>("tried");    // what the opener is handed, in order
+        QTest::addColumn<bool>("told");
+        const QStringList both{"pdf", "docx"};
+        QTest::newRow("Word edition opens")
+            << QStringList{"docx"} << QStringList{"docx"} << QStringList{"docx"} << false;
+        QTest::newRow("no program for .docx")
+            << QStringList{"docx"} << QStringList{} << QStringList{"docx"} << true;
+        QTest::newRow("the PDF first") << both << both << QStringList{"pdf"} << false;
+        QTest::newRow("no PDF viewer: the Word edition")
+            << both << QStringList{"docx"} << both << false;
+        QTest::newRow("no program for either") << both << QStringList{} << both << true;
     }
-    void builtManualOpens() {
-        QFETCH(int, openerExit);
-        QFETCH(int, expectedMessages);
-        const QString manual = m_dir->filePath("Инструкция пользователя.docx");
-        QVERIFY(QFile::copy(QStringLiteral(KELMO_USER_MANUAL), manual));
-        // A stand-in for xdg-open that notes what it was given.
+    void manualOpens() {
+        QFETCH(QStringList, editions);
+        QFETCH(QStringList, openable);
+        QFETCH(QStringList, tried);
+        QFETCH(bool, told);
+        const QString base = m_dir->filePath(QStringLiteral("Инструкция пользователя."));
+        for (const QString& extension : editions) {
+            QVERIFY(QFile::copy(QStringLiteral(KELMO_USER_MANUAL), base + extension));
+        }
+        // A stand-in for xdg-open that notes what it was given and knows a program only for
+        // the openable extensions; like xdg-open, it exits with 3 when it finds none.
         QVERIFY(QDir(m_dir->path()).mkpath("opener"));
-        const QString opened = m_dir->filePath("opened.txt");
+        const QString log = m_dir->filePath("opened.txt");
         const QString opener = m_dir->filePath("opener/xdg-open");
-        writeFile(opener, QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
-                              .arg(opened)
-                              .arg(openerExit)
+        QString known;
+        for (const QString& extension : openable) {
+            known += QStringLiteral("*.%1) exit 0 ;;\n").arg(extension);
+        }
+        writeFile(opener, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n"
+                                         "case \"$1\" in\n%2*) exit 3 ;;\nesac\n")
+                              .arg(log, known)
                               .toUtf8());
         QVERIFY(QFile::setPermissions(opener, QFile::permissions(opener) | QFile::ExeOwner));
         const QByteArray path = qgetenv("PATH");
@@ -384,15 +404,24 @@ private slots:
         auto* menu = m_navigator->showMainMenu();
         MessageRecorder messages;
         menu->findChild<QAction*>("He")->trigger();
-        qputenv("PATH", path);
-        const auto openedPath = [&] {
-            QFile got(opened);
-            return got.open(QIODevice::ReadOnly) ? QString::fromUtf8(got.readAll()) : QString();
+        QStringList expected;
+        for (const QString& extension : tried) {
+            expected << base + extension;
+        }
+        const auto opened = [&] {
+            return QString::fromUtf8(readFile(log)).split(u'\n', Qt::SkipEmptyParts);
         };
-        QTRY_COMPARE(openedPath(), manual);
-        QTRY_COMPARE(messages.count(), expectedMessages);
-        if (expectedMessages > 0) {
+        // Every opener started has finished and none follows.
+        QTRY_VERIFY(qApp->findChildren<QProcess*>().isEmpty());
+        qputenv("PATH", path);
+        QCOMPARE(opened(), expected);
+        QCOMPARE(messages.count(), told ? 1 : 0);
+        if (told) {
+            QCOMPARE(messages.last().icon, QMessageBox::Warning);
             QVERIFY(messages.last().text.contains(QStringLiteral("нет программы")));
+            for (const QString& file : expected) {
+                QVERIFY2(messages.last().text.contains(file), qPrintable(messages.last().text));
+            }
         }
         QVERIFY(menu->isVisible());
     }

@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +65,7 @@ private slots:
     void parametersTitleFits();
     void menusHaveMnemonics();
     void copyGridBlock();
+    void gridHeadingsFit();
     void chartContextMenu();
     void refusedTextIsSelected_data();
     void refusedTextIsSelected();
@@ -399,6 +401,17 @@ void TestZoneDefects::copyGridBlock() {
         QStringLiteral("\n");
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
     QVERIFY(expected.contains(QLatin1Char(','))); // the locale's separator
+}
+
+// Every heading of the profile grid, its unit included, is readable in full.
+void TestZoneDefects::gridHeadingsFit() {
+    frmOutput* out = run();
+    auto* grid = child<QTableView>(out, "tabDavl1");
+    const QFontMetrics metrics(grid->horizontalHeader()->font());
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        const QString heading = grid->model()->headerData(c, Qt::Horizontal).toString();
+        QVERIFY2(grid->columnWidth(c) > metrics.horizontalAdvance(heading), qPrintable(heading));
+    }
 }
 
 void TestZoneDefects::chartContextMenu() {

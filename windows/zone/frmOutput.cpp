@@ -27,6 +27,8 @@
 #include <QGridLayout>
 #include <QHeaderView>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -95,12 +97,14 @@ frmOutput::frmOutput(Session& session, PercentLookup percents, ui::Settings* set
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(m_ui->tabDavl1->fontMetrics().height() + 6);
     rows->setVisible(false);
-    // Column widths of the grid: the distance narrow, the three values wide.
-    m_ui->tabDavl1->setColumnWidth(0, 80);
-    for (int c = 1; c <= 3; ++c) {
-        m_ui->tabDavl1->setColumnWidth(c, 160);
+    // Column widths of the grid: the distance narrow, the three values wide; never narrower
+    // than a column's heading with its unit.
+    constexpr std::array<int, 5> widths{80, 160, 160, 160, 100};
+    for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
+        m_ui->tabDavl1->setColumnWidth(
+            c, std::max(widths[static_cast<std::size_t>(c)],
+                        m_ui->tabDavl1->horizontalHeader()->sectionSizeHint(c)));
     }
-    m_ui->tabDavl1->setColumnWidth(4, 100);
 
     m_ui->tabDavl1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_ui->tabDavl1->setSelectionBehavior(QAbstractItemView::SelectItems);
