@@ -12,7 +12,7 @@ namespace {
 void runZones(benchmark::State& bench, double massKg, double step, kelmo::Placement placement) {
     auto state = std::make_unique<kelmo::CalcState>();
     state->setParameters(kelmo::CalcParameters::loadValues());
-    state->gStep = step;
+    state->step = step;
     kelmo::ChargeInput input;
     input.chargeMassKg = massKg;
     input.placement = placement;
@@ -20,7 +20,7 @@ void runZones(benchmark::State& bench, double massKg, double step, kelmo::Placem
     for (auto _ : bench) {
         benchmark::DoNotOptimize(kelmo::RunZoneCalculation(*state, input));
     }
-    const double rows = state->gPointCount;
+    const double rows = state->pointCount;
     bench.counters["rows"] = rows;
     // Seconds per millionth of a row, i.e. microseconds per row.
     bench.counters["us_per_row"] =

@@ -30,11 +30,11 @@ std::unique_ptr<CalcState> profileOf(int rows) {
     // A step a little coarse, so the run never hits the row limit.
     auto s = test::stateAfterRun(1000, 330.0 / rows);
     // Top up to the exact count with rows further out.
-    for (int i = s->gPointCount + 1; i <= rows; ++i) {
-        s->gProfile.row(i) = s->gProfile.row(i - 1);
-        s->gProfile.row(i).r += s->gStep;
+    for (int i = s->pointCount + 1; i <= rows; ++i) {
+        s->profile.row(i) = s->profile.row(i - 1);
+        s->profile.row(i).r += s->step;
     }
-    s->gPointCount = rows;
+    s->pointCount = rows;
     return s;
 }
 
@@ -54,8 +54,8 @@ void fullReport(const CalcState& s) {
 // The numeric table alone, as the python-docx comparison writes it.
 void tableOnly(const CalcState& s) {
     docx::Document d;
-    auto& t = d.addTable(s.gPointCount, 5);
-    for (int i = 1; i <= s.gPointCount; ++i) {
+    auto& t = d.addTable(s.pointCount, 5);
+    for (int i = 1; i <= s.pointCount; ++i) {
         const QStringList cells = profile::rowTexts(s, i);
         for (int c = 0; c < 5; ++c) {
             t.cell(i - 1, c) = cells[c];
@@ -69,7 +69,7 @@ void BM_FullReport32767(benchmark::State& state) {
     for (auto _ : state) {
         fullReport(*s);
     }
-    state.counters["rows"] = s->gPointCount;
+    state.counters["rows"] = s->pointCount;
 }
 BENCHMARK(BM_FullReport32767)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -78,7 +78,7 @@ void BM_Workbook50000(benchmark::State& state) {
     for (auto _ : state) {
         reports::writeProfileWorkbook(*s, scratch().filePath("t.xlsx"));
     }
-    state.counters["rows"] = s->gPointCount;
+    state.counters["rows"] = s->pointCount;
 }
 BENCHMARK(BM_Workbook50000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -160,15 +160,15 @@ void comparisons() {
     std::printf("\nReports against the Python writers (best of 3):\n");
     std::printf("  full report of %d rows to PDF by LibreOffice: %s %.1f s (goal <= 60 s), "
                 "processor time %.1f s\n",
-                big->gPointCount, converted ? "" : "FAILED", officeSeconds, officeCpu);
-    std::printf("  full report, %d rows, charts included: %.3f s (goal < 2 s)\n", big->gPointCount,
+                big->pointCount, converted ? "" : "FAILED", officeSeconds, officeCpu);
+    std::printf("  full report, %d rows, charts included: %.3f s (goal < 2 s)\n", big->pointCount,
                 report);
     std::printf(
         "  numeric table of %d rows: ours %.4f s, python-docx %.3f s, ratio %.0fx (goal >= 10x)\n",
-        small->gPointCount, ourTable, pyDocx, pyDocx / ourTable);
+        small->pointCount, ourTable, pyDocx, pyDocx / ourTable);
     std::printf("  workbook of %d rows: ours %.3f s (goal < 0.5 s), openpyxl (write-only) %.3f s, "
                 "ratio %.1fx (goal >= 5x)\n",
-                wide->gPointCount, book, pyXlsx, pyXlsx / book);
+                wide->pointCount, book, pyXlsx, pyXlsx / book);
     std::printf("  the same by processor time: ours %.3f s, openpyxl (write-only) %.3f s, ratio "
                 "%.1fx\n",
                 bookCpu, pyXlsxCpu, pyXlsxCpu / bookCpu);

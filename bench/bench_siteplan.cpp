@@ -5,7 +5,7 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -93,16 +93,16 @@ void StepNext(benchmark::State& bench) {
     Database& d = database();
     plan::PlanSession session;
     session.connectionString = d.connection;
-    session.gPlanNum = d.bigPlan;
-    plan::frmPlan editor(session);
+    session.planNumber = d.bigPlan;
+    plan::PlanEditorWindow editor(session);
     editor.showPlanAreas();
     editor.show();
-    session.gStructureNum = 10000;
+    session.structureNumber = 10000;
     auto* next = editor.findChild<QPushButton*>(QStringLiteral("cmdMaxN"));
     for (auto _ : bench) {
         next->click();
-        if (session.gStructureNum >= 20000) {
-            session.gStructureNum = 10000;
+        if (session.structureNumber >= 20000) {
+            session.structureNumber = 10000;
         }
     }
     if (editor.findChild<QLineEdit*>(QStringLiteral("Text1"))->text() != QStringLiteral("3")) {
@@ -115,16 +115,16 @@ void StepPrevious(benchmark::State& bench) {
     Database& d = database();
     plan::PlanSession session;
     session.connectionString = d.connection;
-    session.gPlanNum = d.bigPlan;
-    plan::frmPlan editor(session);
+    session.planNumber = d.bigPlan;
+    plan::PlanEditorWindow editor(session);
     editor.showPlanAreas();
     editor.show();
-    session.gStructureNum = 20000;
+    session.structureNumber = 20000;
     auto* previous = editor.findChild<QPushButton*>(QStringLiteral("cmdMinN"));
     for (auto _ : bench) {
         previous->click();
-        if (session.gStructureNum <= 10000) {
-            session.gStructureNum = 20000;
+        if (session.structureNumber <= 10000) {
+            session.structureNumber = 20000;
         }
     }
 }

@@ -6,8 +6,8 @@
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -34,7 +34,7 @@ void pressCalculate(benchmark::State& bench, double massKg, double step) {
     auto* input = navigator.showZoneInput();
     input->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QString::number(massKg));
     input->findChild<QRadioButton*>(QStringLiteral("Option5"))->setChecked(true);
-    state->gStep = step;
+    state->step = step;
 
     for (auto _ : bench) {
         if (!input->runCalculation()) {
@@ -47,7 +47,7 @@ void pressCalculate(benchmark::State& bench, double massKg, double step) {
         QApplication::processEvents();
         bench.ResumeTiming();
     }
-    bench.counters["rows"] = state->gPointCount;
+    bench.counters["rows"] = state->pointCount;
 }
 
 void WorkedRunToResults(benchmark::State& bench) {
@@ -61,23 +61,23 @@ void FiftyThousandRowsToResults(benchmark::State& bench) {
 void PresentFiftyThousandRows(benchmark::State& bench) {
     zone::Session session;
     session.loadParameters();
-    session.state().gStep = 0.00937;
+    session.state().step = 0.00937;
     ChargeInput charge;
     charge.chargeMassKg = 3000;
     charge.placement = Placement::Air;
     session.run(charge, {});
-    zone::frmOutput out(session, {});
+    zone::ZoneResultsWindow out(session, {});
     for (auto _ : bench) {
         out.present();
     }
-    bench.counters["rows"] = session.state().gPointCount;
+    bench.counters["rows"] = session.state().pointCount;
 }
 
 // Drawing the kPa chart of 50,000 points, as when its page is opened or a report asks for it.
 void RenderChartFiftyThousandRows(benchmark::State& bench) {
     zone::Session session;
     session.loadParameters();
-    session.state().gStep = 0.00937;
+    session.state().step = 0.00937;
     ChargeInput charge;
     charge.chargeMassKg = 3000;
     charge.placement = Placement::Air;
@@ -87,7 +87,7 @@ void RenderChartFiftyThousandRows(benchmark::State& bench) {
         benchmark::DoNotOptimize(
             charts::renderChart(charts::ZoneChart::PressureKPa, *state, QSize(1200, 600)));
     }
-    bench.counters["rows"] = state->gPointCount;
+    bench.counters["rows"] = state->pointCount;
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 namespace kelmo::charts {
 
 int rowAtOrBefore(const CalcState& s, double d) {
-    const int n = s.gPointCount;
+    const int n = s.pointCount;
     if (n < 1) {
         return 0;
     }
@@ -16,7 +16,7 @@ int rowAtOrBefore(const CalcState& s, double d) {
     int hi = n;
     while (lo < hi) {
         const int mid = lo + (hi - lo + 1) / 2;
-        if (s.gProfile.row(mid).r <= d) {
+        if (s.profile.row(mid).r <= d) {
             lo = mid;
         } else {
             hi = mid - 1;
@@ -26,7 +26,7 @@ int rowAtOrBefore(const CalcState& s, double d) {
 }
 
 int rowAtOrAfter(const CalcState& s, double d) {
-    const int n = s.gPointCount;
+    const int n = s.pointCount;
     if (n < 1) {
         return 0;
     }
@@ -34,7 +34,7 @@ int rowAtOrAfter(const CalcState& s, double d) {
     int hi = n;
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
-        if (s.gProfile.row(mid).r >= d) {
+        if (s.profile.row(mid).r >= d) {
             hi = mid;
         } else {
             lo = mid + 1;
@@ -48,21 +48,21 @@ std::optional<PressureLookup> lookUpPressure(const CalcState& s, double distance
     if (row < 1) {
         return std::nullopt;
     }
-    const ProfileRow& r = s.gProfile.row(row);
+    const ProfileRow& r = s.profile.row(row);
     return PressureLookup{row, r.r, r.deltaPkgf, r.r == distance};
 }
 
 std::optional<double> lookUpDistance(const CalcState& s, double pressureKgf) {
-    const int n = s.gPointCount;
+    const int n = s.pointCount;
     if (n < 1) {
         return std::nullopt;
     }
     for (int i = 1; i <= n; ++i) {
-        if (s.gProfile.row(i).deltaPkgf <= pressureKgf) {
-            return s.gProfile.row(i).r;
+        if (s.profile.row(i).deltaPkgf <= pressureKgf) {
+            return s.profile.row(i).r;
         }
     }
-    return s.gProfile.row(n).r;
+    return s.profile.row(n).r;
 }
 
 } // namespace kelmo::charts

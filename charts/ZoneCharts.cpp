@@ -60,10 +60,10 @@ ChartData pressureChart(const CalcState& s, bool kgf) {
     d.yTitle = kgf ? QStringLiteral("Давление, кгс/кв. см") : QStringLiteral("Давление, кПа");
 
     // The last stored row is not plotted.
-    const int n = s.gPointCount - 1;
+    const int n = s.pointCount - 1;
     d.points.reserve(std::max(n, 0));
     for (int i = 1; i <= n; ++i) {
-        const ProfileRow& row = s.gProfile.row(i);
+        const ProfileRow& row = s.profile.row(i);
         d.points.append(QPointF(row.r, kgf ? row.deltaPkgf : row.deltaPkPa));
     }
     if (n >= 1) {
@@ -74,14 +74,14 @@ ChartData pressureChart(const CalcState& s, bool kgf) {
     const double rEnd = endDistance(s);
     d.xMin = 0;
     d.xMax = rEnd;
-    d.tickAnchor = s.gPointCount >= 1 ? s.gProfile.row(1).r : 1;
+    d.tickAnchor = s.pointCount >= 1 ? s.profile.row(1).r : 1;
     setLabelSpacing(d, rEnd);
 
-    const double limit = kgf ? s.gChartLimitKgf : s.gChartLimitKPa;
+    const double limit = kgf ? s.chartLimitKgf : s.chartLimitKPa;
     d.yMin = 0;
     d.yMax = limit;
     d.yAutoRange = !(std::isfinite(limit) && limit > 0);
-    const int div = wholeCount(kgf ? s.gChartDivKgf : s.gChartDivKPa);
+    const int div = wholeCount(kgf ? s.chartDivKgf : s.chartDivKPa);
     d.yDivisions = div >= 1 ? std::min(div, 100) : 0;
     return d;
 }
@@ -110,14 +110,14 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     d.yTitle = QStringLiteral("Пробит -функция");
     d.yAutoRange = true;
 
-    const int n = s.gPointCount;
+    const int n = s.pointCount;
     if (n < 2) {
         d.visible = false;
         return d;
     }
     int p = 0;
     for (int k = 1; k <= n; ++k) {
-        if (s.gProfile.row(k).value(column) <= kProbitUpper) {
+        if (s.profile.row(k).value(column) <= kProbitUpper) {
             p = k;
             break;
         }
@@ -129,7 +129,7 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     // Bounded at the last stored row: rows above it belong to no run or to an older one.
     int q = n;
     for (int k = p; k <= n; ++k) {
-        if (s.gProfile.row(k).value(column) <= kProbitLower) {
+        if (s.profile.row(k).value(column) <= kProbitLower) {
             q = k;
             break;
         }
@@ -144,13 +144,13 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     double lo = 1e300;
     double hi = -1e300;
     for (int k = p; k <= q; ++k) {
-        const double v = s.gProfile.row(k).value(column);
-        d.points.append(QPointF(s.gProfile.row(k).r, v));
+        const double v = s.profile.row(k).value(column);
+        d.points.append(QPointF(s.profile.row(k).r, v));
         lo = std::min(lo, v);
         hi = std::max(hi, v);
     }
-    d.xMin = s.gProfile.row(p).r;
-    d.xMax = s.gProfile.row(q).r;
+    d.xMin = s.profile.row(p).r;
+    d.xMax = s.profile.row(q).r;
     d.tickAnchor = d.xMin;
     setLabelSpacing(d, d.xMax - d.xMin);
     d.yMin = std::floor(lo);
@@ -195,19 +195,19 @@ constexpr qsizetype kMarkedPointsMax = 60;
 } // namespace
 
 double endDistance(const CalcState& s) {
-    if (s.gPointCount < 1) {
+    if (s.pointCount < 1) {
         return 1;
     }
-    return s.gProfile.row(s.gPointCount).r + s.gStep;
+    return s.profile.row(s.pointCount).r + s.step;
 }
 
 int rowForDistance(const CalcState& s, double distance) {
-    const int n = s.gPointCount;
+    const int n = s.pointCount;
     if (n < 1 || !std::isfinite(distance)) {
         return 0;
     }
     int row = 0;
-    if (s.gStep == 1 && s.gProfile.row(1).r == 1) {
+    if (s.step == 1 && s.profile.row(1).r == 1) {
         row = wholeCount(distance);
     } else {
         // Stored distances grow with the row number.
@@ -215,14 +215,14 @@ int rowForDistance(const CalcState& s, double distance) {
         int hi = n;
         while (lo < hi) {
             const int mid = lo + (hi - lo) / 2;
-            if (s.gProfile.row(mid).r < distance) {
+            if (s.profile.row(mid).r < distance) {
                 lo = mid + 1;
             } else {
                 hi = mid;
             }
         }
         row = lo;
-        if (row > 1 && distance - s.gProfile.row(row - 1).r <= s.gProfile.row(row).r - distance) {
+        if (row > 1 && distance - s.profile.row(row - 1).r <= s.profile.row(row).r - distance) {
             row = row - 1;
         }
     }
@@ -256,22 +256,22 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     }
     d.points.reserve(rb - ra + 1);
     for (int i = ra; i <= rb; ++i) {
-        const ProfileRow& row = s.gProfile.row(i);
+        const ProfileRow& row = s.profile.row(i);
         d.points.append(QPointF(row.r, row.deltaPkgf));
     }
     d.firstRow = ra;
     d.lastRow = rb;
-    d.yMin = s.gProfile.row(rb).deltaPkgf;
-    d.yMax = s.gProfile.row(ra).deltaPkgf;
+    d.yMin = s.profile.row(rb).deltaPkgf;
+    d.yMax = s.profile.row(ra).deltaPkgf;
     if (!(d.yMax > d.yMin)) {
         d.yAutoRange = true;
     }
     d.yDivisions = divisions >= 1 ? std::min(divisions, 100) : 0;
-    d.xMin = s.gProfile.row(ra).r;
-    d.xMax = s.gProfile.row(rb).r;
+    d.xMin = s.profile.row(ra).r;
+    d.xMax = s.profile.row(rb).r;
     if (!(d.xMax > d.xMin)) {
         // One row only: a span of a step on either side keeps its point inside the chart.
-        const double half = s.gStep > 0 ? s.gStep : 1;
+        const double half = s.step > 0 ? s.step : 1;
         d.xMin -= half;
         d.xMax += half;
     }

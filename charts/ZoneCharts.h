@@ -55,7 +55,7 @@ double endDistance(const CalcState& s);
 // Row of the profile for a distance typed by the user. With the default step of 1 m row n
 // holds n m, so the row is the distance rounded half to even; with any other step it is the
 // stored row whose distance is nearest (the nearer-to-the-charge one on a tie). Always
-// within 1 … gPointCount; 0 when the run stored no row.
+// within 1 … pointCount; 0 when the run stored no row.
 int rowForDistance(const CalcState& s, double distance);
 
 ChartData chartData(ZoneChart kind, const CalcState& s);

@@ -210,7 +210,7 @@ ChargeInput ZoneOptions::chargeInput(const QCommandLineParser& parser) const {
 }
 
 double ZoneOptions::step(const QCommandLineParser& parser) const {
-    return parser.isSet(m_step) ? optionNumber(parser, "step") : CalcParameters::loadValues().gStep;
+    return parser.isSet(m_step) ? optionNumber(parser, "step") : CalcParameters::loadValues().step;
 }
 
 } // namespace kelmo::cli

@@ -115,7 +115,7 @@ int runPointCommand(const QStringList& arguments) {
 
     zone::Session session;
     session.loadParameters();
-    session.state().gStep = zoneOptions.step(parser);
+    session.state().step = zoneOptions.step(parser);
     session.run(input, {});
     const PointResult r =
         session.calculatePoint(distance, parser.value(at), probitsToPercentLookup(connection));

@@ -65,7 +65,7 @@ struct Command {
         const ChargeInput input = zone.chargeInput(parser);
         auto session = std::make_unique<zone::Session>();
         session->loadParameters();
-        session->state().gStep = zone.step(parser);
+        session->state().step = zone.step(parser);
         session->run(input, description(input));
         return session;
     }
@@ -97,7 +97,7 @@ int runReportCommand(const QStringList& arguments) {
     }
     const auto session = cmd.run();
     session->fullReport(session->reportCharts()).save(cmd.outputPath());
-    printResult(cmd.outputPath(), session->state().gPointCount);
+    printResult(cmd.outputPath(), session->state().pointCount);
     return kExitOk;
 }
 
@@ -128,7 +128,7 @@ int runExpertCommand(const QStringList& arguments) {
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
                                      : sharedFile(QLatin1String(reports::kExpertTemplateName));
     docx::writeFile(cmd.outputPath(), session->expertReport(templatePath));
-    printResult(cmd.outputPath(), session->state().gPointCount);
+    printResult(cmd.outputPath(), session->state().pointCount);
     return kExitOk;
 }
 
@@ -141,7 +141,7 @@ int runTableCommand(const QStringList& arguments) {
     }
     const auto session = cmd.run();
     session->writeTable(cmd.outputPath());
-    printResult(cmd.outputPath(), session->state().gPointCount);
+    printResult(cmd.outputPath(), session->state().pointCount);
     return kExitOk;
 }
 

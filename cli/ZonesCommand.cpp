@@ -23,7 +23,7 @@ template <std::size_t N> std::vector<double> values(const OneBasedArray<double, 
 std::vector<float> zoneColumn(const CalcState& s, int j) {
     std::vector<float> column;
     for (int k = 1; k <= ZoneRadiiTable::kBoundaries; ++k) {
-        column.push_back(s.gZoneRadii(k, j));
+        column.push_back(s.zoneRadii(k, j));
     }
     return column;
 }
@@ -31,16 +31,16 @@ std::vector<float> zoneColumn(const CalcState& s, int j) {
 } // namespace
 
 void writeZoneResults(JsonWriter& json, const CalcState& s, double endDistance, bool withProfile) {
-    json.number("massTNT", s.gMassTNT);
-    json.integer("pointCount", s.gPointCount);
+    json.number("massTNT", s.massTnt);
+    json.integer("pointCount", s.pointCount);
     json.number("endDistance", endDistance);
-    json.number("maxDistance", s.gMaxDistance);
-    json.numbers("radiiKgf", values(s.gRadiiKgf));
-    json.numbers("radiiKPa", values(s.gRadiiKPa));
-    json.number("radius53kPa", s.gRadius53kPa);
-    json.number("radius28kPa", s.gRadius28kPa);
-    json.number("radius12kPa", s.gRadius12kPa);
-    json.numbers("radiiCriteria", values(s.gRadiiCriteria));
+    json.number("maxDistance", s.maxDistance);
+    json.numbers("radiiKgf", values(s.radiiKgf));
+    json.numbers("radiiKPa", values(s.radiiKPa));
+    json.number("radius53kPa", s.radius53kPa);
+    json.number("radius28kPa", s.radius28kPa);
+    json.number("radius12kPa", s.radius12kPa);
+    json.numbers("radiiCriteria", values(s.radiiCriteria));
     json.key("zoneRadii");
     json.beginObject();
     json.singleNumbers("heavy", zoneColumn(s, kHeavy));
@@ -50,8 +50,8 @@ void writeZoneResults(JsonWriter& json, const CalcState& s, double endDistance, 
 
     if (withProfile) {
         json.beginArray("profile");
-        for (int i = 1; i <= s.gPointCount; ++i) {
-            const ProfileRow& row = s.gProfile.row(i);
+        for (int i = 1; i <= s.pointCount; ++i) {
+            const ProfileRow& row = s.profile.row(i);
             json.beginArray();
             json.number(row.r);
             json.number(row.deltaPkPa);
@@ -69,9 +69,9 @@ void writeZoneResults(JsonWriter& json, const CalcState& s, double endDistance, 
 QByteArray profileCsv(const CalcState& s) {
     QByteArray out = "r_m,deltaP_kPa,deltaP_kgf_cm2,impulse_Pa_s,probit_heavy,probit_total,"
                      "probit_people\n";
-    out.reserve(out.size() + s.gPointCount * 120);
-    for (int i = 1; i <= s.gPointCount; ++i) {
-        const ProfileRow& row = s.gProfile.row(i);
+    out.reserve(out.size() + s.pointCount * 120);
+    for (int i = 1; i <= s.pointCount; ++i) {
+        const ProfileRow& row = s.profile.row(i);
         out += numtext::roundTrip(row.r).toLatin1() + ',' +
                numtext::roundTrip(row.deltaPkPa).toLatin1() + ',' +
                numtext::roundTrip(row.deltaPkgf).toLatin1() + ',' +
@@ -112,7 +112,7 @@ int runZonesCommand(const QStringList& arguments) {
 
     zone::Session session;
     session.loadParameters();
-    session.state().gStep = zoneOptions.step(parser);
+    session.state().step = zoneOptions.step(parser);
     const double endDistance = session.run(input, {});
     const CalcState* state = &session.state();
 

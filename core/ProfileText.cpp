@@ -67,10 +67,10 @@ QString cellText(const ProfileRow& row, int column, double step, const QLocale& 
 }
 
 QStringList rowTexts(const CalcState& s, int i, const QLocale& locale) {
-    const ProfileRow& row = s.gProfile.row(i);
+    const ProfileRow& row = s.profile.row(i);
     QStringList out;
     for (int c = 0; c < kColumnCount; ++c) {
-        out << cellText(row, c, s.gStep, locale);
+        out << cellText(row, c, s.step, locale);
     }
     return out;
 }

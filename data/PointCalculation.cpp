@@ -11,11 +11,11 @@ PointRangeError::PointRangeError()
     : Error(kPointRangeMessage) {}
 
 bool pointInRange(const CalcState& s, double distance) {
-    // The charts show rows 1 … gPointCount − 1; a run shorter than that has no range.
-    if (s.gPointCount < 2 || std::isnan(distance)) {
+    // The charts show rows 1 … pointCount − 1; a run shorter than that has no range.
+    if (s.pointCount < 2 || std::isnan(distance)) {
         return false;
     }
-    return distance >= s.gProfile.row(1).r && distance <= s.gProfile.row(s.gPointCount - 1).r;
+    return distance >= s.profile.row(1).r && distance <= s.profile.row(s.pointCount - 1).r;
 }
 
 PercentLookup probitsToPercentLookup(const QString& connectionString) {
@@ -32,12 +32,12 @@ PointResult calculatePoint(CalcState& s, const PointInput& in, const PercentLook
     const ProbitTerms terms = evaluateAtDistance(s, in.placement, in.distance, in.bodyMassKg);
 
     PointResult r;
-    r.deltaPkgf = s.gDeltaPkgf;
-    r.deltaPkPa = s.gDeltaPkPa;
-    r.impulse = s.gImpulse;
-    r.probitHeavy = s.gProbitHeavy;
-    r.probitTotal = s.gProbitTotal;
-    r.probitPeople = s.gProbitPeople;
+    r.deltaPkgf = s.deltaPkgf;
+    r.deltaPkPa = s.deltaPkPa;
+    r.impulse = s.impulse;
+    r.probitHeavy = s.probitHeavy;
+    r.probitTotal = s.probitTotal;
+    r.probitPeople = s.probitPeople;
     r.ptArgHeavy = terms.vHeavy;
     r.ptArgTotal = terms.vTotal;
     r.ptRelPressure = terms.pBar;

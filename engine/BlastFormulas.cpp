@@ -21,7 +21,7 @@ void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg) {
     const auto ok = [](double v) {
         return checkedResult(v, "тротиловый эквивалент");
     };
-    s.gMassTNT = ok(ok(heatKJperKg / kTntHeat) * chargeMassKg);
+    s.massTnt = ok(ok(heatKJperKg / kTntHeat) * chargeMassKg);
 }
 
 double heatPerKgFromPerMole(double heatPerMole, double divisor) {
@@ -51,11 +51,11 @@ double overpressure(double m, double r, const BurstCoefficients& c) {
 } // namespace
 
 void OverpressureInAir(CalcState& s, double r) {
-    s.gDeltaPkgf = overpressure(s.gMassTNT, r, kAirBurst);
+    s.deltaPkgf = overpressure(s.massTnt, r, kAirBurst);
 }
 
 void OverpressureOnGround(CalcState& s, double r) {
-    s.gDeltaPkgf = overpressure(s.gMassTNT, r, kGroundBurst);
+    s.deltaPkgf = overpressure(s.massTnt, r, kGroundBurst);
 }
 
 double overpressureKgf(double massTNT, Placement placement, double r) {
@@ -74,7 +74,7 @@ void ComputeImpulse(CalcState& s, double r) {
     const auto ok = [](double v) {
         return checkedResult(v, "импульс");
     };
-    s.gImpulse = ok(ok(ok(std::pow(s.gMassTNT, 2.0 / 3.0)) * kImpulseCoefficient) / r);
+    s.impulse = ok(ok(ok(std::pow(s.massTnt, 2.0 / 3.0)) * kImpulseCoefficient) / r);
 }
 
 } // namespace kelmo

@@ -20,17 +20,17 @@ inline constexpr BurstCoefficients kGroundBurst{1.06, 4.3, 14};
 
 enum class Placement { Air, Ground };
 
-// gMassTNT = E / 4520 × m.
+// massTnt = E / 4520 × m.
 void ComputeMassTNT(CalcState& s, double heatKJperKg, double chargeMassKg);
 
-// gDeltaPkgf at distance r for gMassTNT.
+// deltaPkgf at distance r for massTnt.
 void OverpressureInAir(CalcState& s, double r);
 void OverpressureOnGround(CalcState& s, double r);
 void computeOverpressure(CalcState& s, Placement placement, double r);
 // The same overpressure in kgf/cm² as a value, for a TNT mass in kg.
 double overpressureKgf(double massTNT, Placement placement, double r);
 
-// gImpulse at distance r for gMassTNT.
+// impulse at distance r for massTnt.
 void ComputeImpulse(CalcState& s, double r);
 
 // Heat per kilogram from a heat per mole: A / B × 1000, the quotient first.

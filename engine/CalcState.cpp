@@ -24,15 +24,15 @@ double ProfileRow::value(int column) const {
 }
 
 void CalcState::setParameters(const CalcParameters& p) {
-    gStep = p.gStep;
-    gChartLimitKPa = p.gChartLimitKPa;
-    gChartDivKPa = p.gChartDivKPa;
-    gChartLimitKgf = p.gChartLimitKgf;
-    gChartDivKgf = p.gChartDivKgf;
+    step = p.step;
+    chartLimitKPa = p.chartLimitKPa;
+    chartDivKPa = p.chartDivKPa;
+    chartLimitKgf = p.chartLimitKgf;
+    chartDivKgf = p.chartDivKgf;
 }
 
 CalcParameters CalcState::parameters() const {
-    return {gStep, gChartLimitKPa, gChartDivKPa, gChartLimitKgf, gChartDivKgf};
+    return {step, chartLimitKPa, chartDivKPa, chartLimitKgf, chartDivKgf};
 }
 
 } // namespace kelmo

@@ -83,11 +83,11 @@ inline constexpr std::array<float, 4> kZoneBoundaries{7.33f, 5.0f, 4.56f, 2.67f}
 // The calculation parameters as the input window sets them on every load, and as the
 // parameters dialog resets them.
 struct CalcParameters {
-    double gStep = 1;
-    double gChartLimitKPa = 3000;
-    double gChartDivKPa = 10;
-    double gChartLimitKgf = 3;
-    double gChartDivKgf = 10;
+    double step = 1;
+    double chartLimitKPa = 3000;
+    double chartDivKPa = 10;
+    double chartLimitKgf = 3;
+    double chartDivKgf = 10;
 
     static CalcParameters loadValues() { return {}; }
     static CalcParameters resetValues() { return {1, 3000, 2, 3, 2}; }
@@ -97,37 +97,37 @@ struct CalcParameters {
 // owns one; engine functions take the state they work on.
 struct CalcState {
     // Values of the distance being evaluated.
-    double gMassTNT = 0;   // kg
-    double gDeltaPkgf = 0; // kgf/cm²
-    double gDeltaPkPa = 0; // kPa
-    double gImpulse = 0;   // Pa·s
-    float gProbitHeavy = 0;
-    float gProbitTotal = 0;
-    float gProbitPeople = 0;
+    double massTnt = 0;   // kg
+    double deltaPkgf = 0; // kgf/cm²
+    double deltaPkPa = 0; // kPa
+    double impulse = 0;   // Pa·s
+    float probitHeavy = 0;
+    float probitTotal = 0;
+    float probitPeople = 0;
 
     // Profile of the last run.
-    int gPointCount = 0;
-    ProfileTable gProfile;
+    int pointCount = 0;
+    ProfileTable profile;
 
     // Threshold radii of the last run, m; 0 where no stored distance reached the threshold.
-    OneBasedArray<double, 7> gRadiiKgf;
-    OneBasedArray<double, 10> gRadiiKPa;
-    double gRadius53kPa = 0;
-    double gRadius28kPa = 0;
-    double gRadius12kPa = 0;
-    OneBasedArray<double, 6> gRadiiCriteria;
-    ZoneRadiiTable gZoneRadii;
+    OneBasedArray<double, 7> radiiKgf;
+    OneBasedArray<double, 10> radiiKPa;
+    double radius53kPa = 0;
+    double radius28kPa = 0;
+    double radius12kPa = 0;
+    OneBasedArray<double, 6> radiiCriteria;
+    ZoneRadiiTable zoneRadii;
 
     // The end distance rounded to a whole metre (halves to even), minus 1: the largest
     // distance a user may ask about on the results window.
-    double gMaxDistance = 0;
+    double maxDistance = 0;
 
     // Calculation parameters; zero until the input window loads them.
-    double gStep = 0;
-    double gChartLimitKPa = 0;
-    double gChartDivKPa = 0;
-    double gChartLimitKgf = 0;
-    double gChartDivKgf = 0;
+    double step = 0;
+    double chartLimitKPa = 0;
+    double chartDivKPa = 0;
+    double chartLimitKgf = 0;
+    double chartDivKgf = 0;
 
     void setParameters(const CalcParameters& p);
     CalcParameters parameters() const;

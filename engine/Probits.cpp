@@ -19,7 +19,7 @@ float toSingle(double v) {
 
 ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg) {
     ProbitTerms t;
-    const double impulse = s.gImpulse;
+    const double impulse = s.impulse;
 
     {
         const auto ok = [](double v) {
@@ -27,7 +27,7 @@ ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg) {
         };
         const double a = ok(std::pow(ok(290 / impulse), 9.3));
         t.vHeavy = ok(ok(std::pow(ok(17500 / deltaPPa), 8.4)) + a);
-        s.gProbitHeavy = toSingle(ok(5 - ok(0.26 * ok(std::log(t.vHeavy)))));
+        s.probitHeavy = toSingle(ok(5 - ok(0.26 * ok(std::log(t.vHeavy)))));
     }
     {
         const auto ok = [](double v) {
@@ -35,7 +35,7 @@ ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg) {
         };
         const double a = ok(std::pow(ok(460 / impulse), 11.3));
         t.vTotal = ok(ok(std::pow(ok(40000 / deltaPPa), 7.4)) + a);
-        s.gProbitTotal = toSingle(ok(5 - ok(0.22 * ok(std::log(t.vTotal)))));
+        s.probitTotal = toSingle(ok(5 - ok(0.22 * ok(std::log(t.vTotal)))));
     }
     {
         const auto ok = [](double v) {
@@ -46,7 +46,7 @@ ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg) {
         const double cubeRoot = ok(std::pow(bodyMassKg, 1.0 / 3.0));
         t.iBar = ok(ok(impulse / root) / cubeRoot);
         t.sPeople = ok(ok(4.2 / t.pBar) + ok(1.3 / t.iBar));
-        s.gProbitPeople = toSingle(ok(5 - ok(5.74 * ok(std::log(t.sPeople)))));
+        s.probitPeople = toSingle(ok(5 - ok(5.74 * ok(std::log(t.sPeople)))));
     }
     return t;
 }

@@ -15,8 +15,8 @@ struct ProbitTerms {
     double sPeople = 0; // S of people outside
 };
 
-// Sets gProbitHeavy, gProbitTotal and gProbitPeople, in that order, for an overpressure in Pa,
-// gImpulse and the body mass of a person in kg. Returns the intermediate values.
+// Sets probitHeavy, probitTotal and probitPeople, in that order, for an overpressure in Pa,
+// impulse and the body mass of a person in kg. Returns the intermediate values.
 ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg);
 
 } // namespace kelmo

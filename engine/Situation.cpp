@@ -59,7 +59,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
     // One state for the whole plan: the formulas keep their current-distance values in it.
     auto state = std::make_unique<CalcState>();
     ComputeMassTNT(*state, heatPerKg(charge), charge.chargeMassKg);
-    if (!(state->gMassTNT > 0)) {
+    if (!(state->massTnt > 0)) {
         throw ArithmeticError(ArithmeticError::Cause::ChargeMass,
                               "Расчёт невозможен: тротиловый эквивалент заряда должен быть больше "
                               "нуля. Проверьте массу заряда и теплоту взрыва.");
@@ -77,7 +77,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
     }
 
     SituationResult result;
-    result.massTNT = state->gMassTNT;
+    result.massTNT = state->massTnt;
     result.chargePoint = chargePoint;
     result.rows.reserve(structures.size());
 
@@ -109,11 +109,11 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
                 result.rows.push_back(std::move(row));
                 continue;
             }
-            impact.deltaPkPa = state->gDeltaPkPa;
-            impact.impulse = state->gImpulse;
-            impact.probitHeavy = state->gProbitHeavy;
-            impact.probitTotal = state->gProbitTotal;
-            impact.probitPeople = state->gProbitPeople;
+            impact.deltaPkPa = state->deltaPkPa;
+            impact.impulse = state->impulse;
+            impact.probitHeavy = state->probitHeavy;
+            impact.probitTotal = state->probitTotal;
+            impact.probitPeople = state->probitPeople;
             impact.percentHeavy = percentOf(impact.probitHeavy);
             impact.percentTotal = percentOf(impact.probitTotal);
             impact.percentPeople = percentOf(impact.probitPeople);

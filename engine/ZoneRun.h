@@ -27,12 +27,12 @@ struct ChargeInput {
 // Heat of explosion in kJ/kg for the charge.
 double heatPerKg(const ChargeInput& in);
 
-// Overpressure, impulse and the three probits at distance r for the current gMassTNT.
+// Overpressure, impulse and the three probits at distance r for the current massTnt.
 // Leaves them in the current-distance values of the state.
 ProbitTerms evaluateAtDistance(CalcState& s, Placement placement, double r, double bodyMassKg);
 
-// The zone calculation: from 1 m outwards in steps of gStep until the heavy-damage probit
-// falls below 1. Fills the profile, the threshold and zone radii and gMaxDistance.
+// The zone calculation: from 1 m outwards in steps of step until the heavy-damage probit
+// falls below 1. Fills the profile, the threshold and zone radii and maxDistance.
 // A threshold that the last stored row still reaches gets its radius by going on past the
 // table with the same step (no rows are stored there), so that no radius is cut short at
 // the table's end; the current-distance values are left as at the end distance.
@@ -40,7 +40,7 @@ ProbitTerms evaluateAtDistance(CalcState& s, Placement placement, double r, doub
 // is not stored. Throws ArithmeticError or RowLimitError; the state is then partly written.
 double RunZoneCalculation(CalcState& s, const ChargeInput& in);
 
-// The farthest distance of the run's walk (1, 1 + gStep, …) whose overpressure still reaches
+// The farthest distance of the run's walk (1, 1 + step, …) whose overpressure still reaches
 // kPa: from the stored rows, and past the last one by going on with the same step. 0 when no
 // stored row reaches it. Throws RowLimitError when the walk would not end.
 double overpressureRadius(const CalcState& run, Placement placement, double kPa);

@@ -111,7 +111,7 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
     for (int j = 1; j <= 3; ++j) {
         for (int k = 1; k <= kZoneBoundaries; ++k) {
             m.zoneRadii[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k - 1)] =
-                static_cast<double>(run.gZoneRadii(k, j));
+                static_cast<double>(run.zoneRadii(k, j));
         }
     }
     for (const double kPa : pressuresKPa) {

@@ -139,7 +139,7 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     }
     // Distances to the decimals of the step: a walk of repeated additions leaves float noise
     // in the last digits ("49.469999999999") that the general format would show.
-    if (const int distanceDecimals = numtext::stepDecimals(s.gStep); distanceDecimals > 0) {
+    if (const int distanceDecimals = numtext::stepDecimals(s.step); distanceDecimals > 0) {
         const std::string pattern =
             "0." + std::string(static_cast<std::size_t>(distanceDecimals), '0');
         formats[0] = workbook_add_format(wb);
@@ -164,8 +164,8 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     // The grid's decimals, looked up once: the loop below runs for every row of the run.
     const int decimals1 = profile::columnDecimals(1);
     const int decimals2 = profile::columnDecimals(2);
-    for (int i = 1; i <= s.gPointCount; ++i) {
-        const ProfileRow& row = s.gProfile.row(i);
+    for (int i = 1; i <= s.pointCount; ++i) {
+        const ProfileRow& row = s.profile.row(i);
         const auto r = static_cast<lxw_row_t>(i + 1);
         worksheet_write_number(ws, r, 0, row.r, formats[0]);
         worksheet_write_number(ws, r, 1, numtext::shownValue(row.deltaPkgf, decimals1), formats[1]);

@@ -16,7 +16,7 @@ struct ExpertInput {
     QString distanceText; // GOX, as typed
     QString bodyMassText; // txtMch, as typed
     Placement placement = Placement::Ground;
-    double massTNT = 0;       // gMassTNT, kg
+    double massTNT = 0;       // massTnt, kg
     PointResult point;        // overpressure, impulse, probits and their intermediate values
     QString percentHeavyText; // the shown percentages, already formatted
     QString percentTotalText;

@@ -111,7 +111,7 @@ QList<double> numericTableWidthsPt() {
 }
 
 QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale) {
-    const auto& z = s.gZoneRadii;
+    const auto& z = s.zoneRadii;
     switch (zoneRow) {
     case 1: { // the safe zone lies beyond the last boundary
         const float v = z(4, function);
@@ -135,7 +135,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     d.pageSetup() = {50, 50, 60, 60};
     d.properties().title = QStringLiteral("Результаты расчета при взрыве КВВ");
     auto rc = [&](double v) {
-        return radiusCell(v, s.gStep, locale);
+        return radiusCell(v, s.step, locale);
     };
     auto gen = [&](double v) {
         return numtext::general(v, locale);
@@ -172,7 +172,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     {
         QStringList values{"Радиус зоны, м"};
         for (int k = 1; k <= 7; ++k) {
-            values << rc(s.gRadiiKgf[k]);
+            values << rc(s.radiiKgf[k]);
         }
         QStringList heads{"Давление, кгс/кв.см"};
         for (const double kgf : kThresholdsKgf) {
@@ -184,12 +184,12 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     // C: radii in kPa, with the three extra thresholds in their places.
     headingBlock(d, 12, {kCrLf + kCrLf, "Радиусы избыточного давления (кПа), м" + kCrLf + kCrLf});
     {
-        const auto& k = s.gRadiiKPa;
+        const auto& k = s.radiiKPa;
         tableBlock(d,
                    {{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20", "12", "10", "7",
                      "5", "3", "1"},
-                    {"Радиус зоны, м", rc(k[1]), rc(k[2]), rc(s.gRadius53kPa), rc(k[3]), rc(k[4]),
-                     rc(s.gRadius28kPa), rc(k[5]), rc(s.gRadius12kPa), rc(k[6]), rc(k[7]), rc(k[8]),
+                    {"Радиус зоны, м", rc(k[1]), rc(k[2]), rc(s.radius53kPa), rc(k[3]), rc(k[4]),
+                     rc(s.radius28kPa), rc(k[5]), rc(s.radius12kPa), rc(k[6]), rc(k[7]), rc(k[8]),
                      rc(k[9]), rc(k[10])}},
                    kPaTableWidthsPt(), true)
             .cellMarginPt = kPaTableCellMarginPt;
@@ -204,15 +204,15 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
              kCrLf + kCrLf});
     tableBlock(d,
                {{"Степень поражения", "Давление, кПа", "Радиус зоны, м"},
-                {"Полное разрушение зданий", "100", rc(s.gRadiiKPa[1])},
-                {"50% разрушение зданий", "53", rc(s.gRadius53kPa)},
-                {"Средние повреждения зданий", "28", rc(s.gRadius28kPa)},
+                {"Полное разрушение зданий", "100", rc(s.radiiKPa[1])},
+                {"50% разрушение зданий", "53", rc(s.radius53kPa)},
+                {"Средние повреждения зданий", "28", rc(s.radius28kPa)},
                 {"Умеренные повреждения зданий (повреждение внутренних перегородок, рам, дверей и "
                  "т.п.)",
-                 "12", rc(s.gRadius12kPa)},
-                {"Нижний порог повреждения человека волной давления", "5", rc(s.gRadiiKPa[8])},
-                {"Малые повреждения (разбита часть остекления)", "3", rc(s.gRadiiKPa[9])},
-                {"Нижний порог безопасной зоны", "1", rc(s.gRadiiKPa[10])}},
+                 "12", rc(s.radius12kPa)},
+                {"Нижний порог повреждения человека волной давления", "5", rc(s.radiiKPa[8])},
+                {"Малые повреждения (разбита часть остекления)", "3", rc(s.radiiKPa[9])},
+                {"Нижний порог безопасной зоны", "1", rc(s.radiiKPa[10])}},
                {});
 
     // E: deterministic criteria for people; ranges without a zero test.
@@ -223,10 +223,10 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
          "открытом пространстве" +
              kCrLf + kCrLf});
     {
-        const auto& c = s.gRadiiCriteria; // 800, 500, 350, 300, 200, 133 kPa
+        const auto& c = s.radiiCriteria; // 800, 500, 350, 300, 200, 133 kPa
         auto span = [&](double a, double b) {
-            return numtext::distance(a, s.gStep, locale) + "..." +
-                   numtext::distance(b, s.gStep, locale);
+            return numtext::distance(a, s.step, locale) + "..." +
+                   numtext::distance(b, s.step, locale);
         };
         tableBlock(d,
                    {{"Уровень поражения", "Давление, кПа", "Радиус зоны, м"},
@@ -234,7 +234,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                     {"Летальный исход 50%", "350…500", span(c[3], c[2])},
                     {"Порог смертельного поражения", "200…300", span(c[5], c[4])},
                     {"Тяжелая степень поражения легких", "133…200", span(c[6], c[5])},
-                    {"Разрыв барабанных перепонок", "100…133", span(s.gRadiiKgf[1], c[6])}},
+                    {"Разрыв барабанных перепонок", "100…133", span(s.radiiKgf[1], c[6])}},
                    {});
     }
 
@@ -302,7 +302,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     d.setRangeBold(false);
     d.setRangeSize(12);
     const QStringList header = profile::header();
-    const int rows = std::max(0, s.gPointCount);
+    const int rows = std::max(0, s.pointCount);
     Table& t = d.addTable(rows + 1, static_cast<int>(header.size()));
     // Fixed layout over the text width, the header row on every page and parts of
     // kNumericRowsPerPart rows: a reader lays out each part on its own, so the time to open

@@ -39,7 +39,7 @@ reports::ExpertInput Session::expertInput() const {
     in.distanceText = m_pointDistanceText;
     in.bodyMassText = m_description.bodyMassText;
     in.placement = m_charge.placement;
-    in.massTNT = m_state->gMassTNT;
+    in.massTNT = m_state->massTnt;
     if (m_point) {
         in.point = *m_point;
         in.percentHeavyText = percentText(m_point->percentHeavy);
@@ -47,12 +47,12 @@ reports::ExpertInput Session::expertInput() const {
         in.percentPeopleText = percentText(m_point->percentPeople);
     } else {
         // No point yet: the values of the distance evaluated last, no percentages.
-        in.point.deltaPkPa = m_state->gDeltaPkPa;
-        in.point.deltaPkgf = m_state->gDeltaPkgf;
-        in.point.impulse = m_state->gImpulse;
-        in.point.probitHeavy = m_state->gProbitHeavy;
-        in.point.probitTotal = m_state->gProbitTotal;
-        in.point.probitPeople = m_state->gProbitPeople;
+        in.point.deltaPkPa = m_state->deltaPkPa;
+        in.point.deltaPkgf = m_state->deltaPkgf;
+        in.point.impulse = m_state->impulse;
+        in.point.probitHeavy = m_state->probitHeavy;
+        in.point.probitTotal = m_state->probitTotal;
+        in.point.probitPeople = m_state->probitPeople;
     }
     return in;
 }

@@ -2,14 +2,14 @@
 
 #include "data/DataSource.h"
 #include "data/DatabaseFile.h"
-#include "shell/frmAbout.h"
-#include "shell/frmDataSourse.h"
-#include "shell/frmMain.h"
+#include "shell/AboutDialog.h"
+#include "shell/DataSourceDialog.h"
+#include "shell/MainWindow.h"
 #include "ui/Messages.h"
 #include "ui/WindowPlacement.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QCoreApplication>
 
@@ -85,32 +85,32 @@ bool Navigator::start() {
     return true;
 }
 
-frmMain* Navigator::showMainMenu() {
+MainWindow* Navigator::showMainMenu() {
     if (!m_mainMenu) {
-        m_mainMenu = create<frmMain>(QList<frmMain::WorkWindow>{
-            frmMain::WorkWindow::Zone, frmMain::WorkWindow::Plan,
-            frmMain::WorkWindow::StructureTypes, frmMain::WorkWindow::Explosives});
-        connect(m_mainMenu, &frmMain::workWindowRequested, this,
-                [this](frmMain::WorkWindow w) { openWorkWindow(static_cast<int>(w)); });
-        connect(m_mainMenu, &frmMain::aboutRequested, this, &Navigator::showAbout);
-        connect(m_mainMenu, &frmMain::exitRequested, this, &Navigator::exitProgram);
+        m_mainMenu = create<MainWindow>(QList<MainWindow::WorkWindow>{
+            MainWindow::WorkWindow::Zone, MainWindow::WorkWindow::Plan,
+            MainWindow::WorkWindow::StructureTypes, MainWindow::WorkWindow::Explosives});
+        connect(m_mainMenu, &MainWindow::workWindowRequested, this,
+                [this](MainWindow::WorkWindow w) { openWorkWindow(static_cast<int>(w)); });
+        connect(m_mainMenu, &MainWindow::aboutRequested, this, &Navigator::showAbout);
+        connect(m_mainMenu, &MainWindow::exitRequested, this, &Navigator::exitProgram);
     }
     return present(m_mainMenu.data());
 }
 
 void Navigator::openWorkWindow(int window) {
     QWidget* opened = nullptr;
-    switch (static_cast<frmMain::WorkWindow>(window)) {
-    case frmMain::WorkWindow::Zone:
+    switch (static_cast<MainWindow::WorkWindow>(window)) {
+    case MainWindow::WorkWindow::Zone:
         opened = showZoneInput();
         break;
-    case frmMain::WorkWindow::StructureTypes:
+    case MainWindow::WorkWindow::StructureTypes:
         opened = showStructureTypesEditor();
         break;
-    case frmMain::WorkWindow::Explosives:
+    case MainWindow::WorkWindow::Explosives:
         opened = showExplosivesEditor();
         break;
-    case frmMain::WorkWindow::Plan:
+    case MainWindow::WorkWindow::Plan:
         opened = showPlanEditor();
         break;
     default:
@@ -122,17 +122,17 @@ void Navigator::openWorkWindow(int window) {
     }
 }
 
-frmAbout* Navigator::showAbout() {
+AboutDialog* Navigator::showAbout() {
     if (!m_about) {
-        m_about = create<frmAbout>();
+        m_about = create<AboutDialog>();
     }
     return present(m_about.data());
 }
 
-frmDataSourse* Navigator::showDataSourceDialog() {
+DataSourceDialog* Navigator::showDataSourceDialog() {
     if (!m_dataSource) {
-        m_dataSource = create<frmDataSourse>();
-        connect(m_dataSource, &frmDataSourse::dataSourceConnected, this, [this] {
+        m_dataSource = create<DataSourceDialog>();
+        connect(m_dataSource, &DataSourceDialog::dataSourceConnected, this, [this] {
             if (start() && m_dataSource) {
                 m_dataSource->close();
             }
@@ -141,44 +141,44 @@ frmDataSourse* Navigator::showDataSourceDialog() {
     return present(m_dataSource.data());
 }
 
-zone::frmZone* Navigator::showZoneInput() {
+zone::ZoneInputWindow* Navigator::showZoneInput() {
     if (!m_zoneInput) {
-        m_zoneInput = create<zone::frmZone>(*m_zoneSession, zoneServices(), m_settings);
-        connect(m_zoneInput, &zone::frmZone::resultsRequested, this, &Navigator::showZoneResults);
-        connect(m_zoneInput, &zone::frmZone::parametersRequested, this,
+        m_zoneInput = create<zone::ZoneInputWindow>(*m_zoneSession, zoneServices(), m_settings);
+        connect(m_zoneInput, &zone::ZoneInputWindow::resultsRequested, this, &Navigator::showZoneResults);
+        connect(m_zoneInput, &zone::ZoneInputWindow::parametersRequested, this,
                 &Navigator::showZoneParameters);
-        connect(m_zoneInput, &zone::frmZone::backRequested, this, &Navigator::showMainMenu);
-        connect(m_zoneInput, &zone::frmZone::exitRequested, this, &Navigator::exitProgram);
+        connect(m_zoneInput, &zone::ZoneInputWindow::backRequested, this, &Navigator::showMainMenu);
+        connect(m_zoneInput, &zone::ZoneInputWindow::exitRequested, this, &Navigator::exitProgram);
     }
     return present(m_zoneInput.data());
 }
 
-zone::frmPar* Navigator::showZoneParameters() {
+zone::CalculationParametersWindow* Navigator::showZoneParameters() {
     if (!m_zoneParameters) {
-        m_zoneParameters = create<zone::frmPar>(*m_zoneSession, m_settings);
+        m_zoneParameters = create<zone::CalculationParametersWindow>(*m_zoneSession, m_settings);
         const auto back = [this] {
             if (!m_closingAll) {
                 showZoneInput();
             }
         };
-        connect(m_zoneParameters, &zone::frmPar::parametersAccepted, this, back);
-        connect(m_zoneParameters, &zone::frmPar::backRequested, this, back);
+        connect(m_zoneParameters, &zone::CalculationParametersWindow::parametersAccepted, this, back);
+        connect(m_zoneParameters, &zone::CalculationParametersWindow::backRequested, this, back);
     }
     return present(m_zoneParameters.data());
 }
 
-zone::frmOutput* Navigator::showZoneResults() {
+zone::ZoneResultsWindow* Navigator::showZoneResults() {
     if (m_zoneResults) {
         // Not later: the next line would find it again.
-        const QPointer<zone::frmOutput> old = m_zoneResults;
+        const QPointer<zone::ZoneResultsWindow> old = m_zoneResults;
         m_zoneResults = nullptr;
         old->disconnect(this);
         old->close();
         delete old.data();
     }
     m_zoneResults =
-        create<zone::frmOutput>(*m_zoneSession, zoneServices().probitsToPercent, m_settings);
-    connect(m_zoneResults, &zone::frmOutput::backRequested, this, [this] {
+        create<zone::ZoneResultsWindow>(*m_zoneSession, zoneServices().probitsToPercent, m_settings);
+    connect(m_zoneResults, &zone::ZoneResultsWindow::backRequested, this, [this] {
         if (!m_closingAll) {
             showZoneInput();
         }
@@ -187,42 +187,42 @@ zone::frmOutput* Navigator::showZoneResults() {
     return present(m_zoneResults.data());
 }
 
-editors::frmBDKvv* Navigator::showExplosivesEditor() {
+editors::ExplosivesEditor* Navigator::showExplosivesEditor() {
     if (!m_explosivesEditor) {
-        m_explosivesEditor = create<editors::frmBDKvv>(m_connectionString);
-        connect(m_explosivesEditor, &editors::frmBDKvv::backRequested, this,
+        m_explosivesEditor = create<editors::ExplosivesEditor>(m_connectionString);
+        connect(m_explosivesEditor, &editors::ExplosivesEditor::backRequested, this,
                 &Navigator::showMainMenu);
-        connect(m_explosivesEditor, &editors::frmBDKvv::exitRequested, this,
+        connect(m_explosivesEditor, &editors::ExplosivesEditor::exitRequested, this,
                 &Navigator::exitProgram);
     }
     return present(m_explosivesEditor.data());
 }
 
-editors::frmBDZ* Navigator::showStructureTypesEditor() {
+editors::StructureTypesEditor* Navigator::showStructureTypesEditor() {
     if (!m_structureTypesEditor) {
-        m_structureTypesEditor = create<editors::frmBDZ>(m_connectionString);
-        connect(m_structureTypesEditor, &editors::frmBDZ::backRequested, this,
+        m_structureTypesEditor = create<editors::StructureTypesEditor>(m_connectionString);
+        connect(m_structureTypesEditor, &editors::StructureTypesEditor::backRequested, this,
                 &Navigator::showMainMenu);
-        connect(m_structureTypesEditor, &editors::frmBDZ::exitRequested, this,
+        connect(m_structureTypesEditor, &editors::StructureTypesEditor::exitRequested, this,
                 &Navigator::exitProgram);
     }
     return present(m_structureTypesEditor.data());
 }
 
-plan::frmPlan* Navigator::showPlanEditor() {
+plan::PlanEditorWindow* Navigator::showPlanEditor() {
     if (!m_planEditor) {
         m_planSession.connectionString = m_connectionString;
-        m_planEditor = create<plan::frmPlan>(m_planSession);
-        connect(m_planEditor, &plan::frmPlan::backRequested, this, [this] {
+        m_planEditor = create<plan::PlanEditorWindow>(m_planSession);
+        connect(m_planEditor, &plan::PlanEditorWindow::backRequested, this, [this] {
             showMainMenu();
             m_planEditor->close();
         });
-        connect(m_planEditor, &plan::frmPlan::exitRequested, this, &Navigator::exitProgram);
-        connect(m_planEditor, &plan::frmPlan::createPlanRequested, this,
+        connect(m_planEditor, &plan::PlanEditorWindow::exitRequested, this, &Navigator::exitProgram);
+        connect(m_planEditor, &plan::PlanEditorWindow::createPlanRequested, this,
                 &Navigator::showCreatePlan);
-        connect(m_planEditor, &plan::frmPlan::choosePlanRequested, this,
+        connect(m_planEditor, &plan::PlanEditorWindow::choosePlanRequested, this,
                 &Navigator::showChoosePlan);
-        connect(m_planEditor, &plan::frmPlan::calculationRequested, this,
+        connect(m_planEditor, &plan::PlanEditorWindow::calculationRequested, this,
                 &Navigator::showSituation);
     }
     return present(m_planEditor.data());
@@ -239,27 +239,27 @@ plan::SituationWindow* Navigator::showSituation(std::shared_ptr<situation::Sessi
     return present(m_situation.data());
 }
 
-plan::frmSozdPM* Navigator::showCreatePlan() {
+plan::CreatePlanDialog* Navigator::showCreatePlan() {
     if (!m_planEditor) {
         return nullptr;
     }
     if (!m_createPlan) {
-        m_createPlan = create<plan::frmSozdPM>(m_planSession, m_planEditor.data());
-        connect(m_createPlan, &plan::frmSozdPM::planActivated, m_planEditor.data(),
-                &plan::frmPlan::showPlanAreas);
+        m_createPlan = create<plan::CreatePlanDialog>(m_planSession, m_planEditor.data());
+        connect(m_createPlan, &plan::CreatePlanDialog::planActivated, m_planEditor.data(),
+                &plan::PlanEditorWindow::showPlanAreas);
     }
     return present(m_createPlan.data());
 }
 
-plan::frmViborPM* Navigator::showChoosePlan() {
+plan::ChoosePlanDialog* Navigator::showChoosePlan() {
     if (!m_planEditor) {
         return nullptr;
     }
     if (!m_choosePlan) {
-        m_choosePlan = create<plan::frmViborPM>(m_planSession, m_planEditor.data());
-        connect(m_choosePlan, &plan::frmViborPM::planActivated, m_planEditor.data(),
-                &plan::frmPlan::showPlanAreas);
-        connect(m_choosePlan, &plan::frmViborPM::createPlanRequested, this,
+        m_choosePlan = create<plan::ChoosePlanDialog>(m_planSession, m_planEditor.data());
+        connect(m_choosePlan, &plan::ChoosePlanDialog::planActivated, m_planEditor.data(),
+                &plan::PlanEditorWindow::showPlanAreas);
+        connect(m_choosePlan, &plan::ChoosePlanDialog::createPlanRequested, this,
                 &Navigator::showCreatePlan);
     }
     return present(m_choosePlan.data());

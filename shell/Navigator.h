@@ -1,20 +1,20 @@
 #pragma once
 
 #include "session/ZoneSession.h"
-#include "shell/frmAbout.h"
-#include "shell/frmDataSourse.h"
-#include "shell/frmMain.h"
-#include "windows/editors/frmBDKvv.h"
-#include "windows/editors/frmBDZ.h"
+#include "shell/AboutDialog.h"
+#include "shell/DataSourceDialog.h"
+#include "shell/MainWindow.h"
+#include "windows/editors/ExplosivesEditor.h"
+#include "windows/editors/StructureTypesEditor.h"
 #include "windows/plan/PlanSession.h"
 #include "windows/plan/SituationWindow.h"
-#include "windows/plan/frmPlan.h"
-#include "windows/plan/frmSozdPM.h"
-#include "windows/plan/frmViborPM.h"
+#include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/ChoosePlanDialog.h"
 #include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -56,39 +56,39 @@ public:
     // The zone windows' database services; by default made from the connection string.
     void setZoneServices(zone::Services services);
     zone::Session& zoneSession() { return *m_zoneSession; }
-    // The site-plan numbers of this run (gPlanNum, gStructureNum, gTypeNum).
+    // The site-plan numbers of this run (planNumber, structureNumber, typeNumber).
     plan::PlanSession& planSession() { return m_planSession; }
 
     // Each creates the window if needed, shows and raises it.
-    frmMain* showMainMenu();
-    frmAbout* showAbout();
-    frmDataSourse* showDataSourceDialog();
-    zone::frmZone* showZoneInput();
-    zone::frmPar* showZoneParameters();
+    MainWindow* showMainMenu();
+    AboutDialog* showAbout();
+    DataSourceDialog* showDataSourceDialog();
+    zone::ZoneInputWindow* showZoneInput();
+    zone::CalculationParametersWindow* showZoneParameters();
     // A fresh results window for the session's last run; an older one is closed first.
-    zone::frmOutput* showZoneResults();
+    zone::ZoneResultsWindow* showZoneResults();
     // The reference database editors, on the database of start-up.
-    editors::frmBDKvv* showExplosivesEditor();
-    editors::frmBDZ* showStructureTypesEditor();
-    plan::frmPlan* showPlanEditor();
+    editors::ExplosivesEditor* showExplosivesEditor();
+    editors::StructureTypesEditor* showStructureTypesEditor();
+    plan::PlanEditorWindow* showPlanEditor();
     // The plan dialogs belong to the editor and close with it; without an editor, nullptr.
-    plan::frmSozdPM* showCreatePlan();
-    plan::frmViborPM* showChoosePlan();
+    plan::CreatePlanDialog* showCreatePlan();
+    plan::ChoosePlanDialog* showChoosePlan();
     // A fresh situation window for a calculated situation; an older one is closed first.
     plan::SituationWindow* showSituation(std::shared_ptr<situation::Session> situation);
 
     // The windows that exist now; nullptr for a window that is closed.
-    frmMain* mainMenu() const { return m_mainMenu; }
-    frmAbout* about() const { return m_about; }
-    frmDataSourse* dataSourceDialog() const { return m_dataSource; }
-    zone::frmZone* zoneInput() const { return m_zoneInput; }
-    zone::frmPar* zoneParameters() const { return m_zoneParameters; }
-    zone::frmOutput* zoneResults() const { return m_zoneResults; }
-    editors::frmBDKvv* explosivesEditor() const { return m_explosivesEditor; }
-    editors::frmBDZ* structureTypesEditor() const { return m_structureTypesEditor; }
-    plan::frmPlan* planEditor() const { return m_planEditor; }
-    plan::frmSozdPM* createPlanDialog() const { return m_createPlan; }
-    plan::frmViborPM* choosePlanDialog() const { return m_choosePlan; }
+    MainWindow* mainMenu() const { return m_mainMenu; }
+    AboutDialog* about() const { return m_about; }
+    DataSourceDialog* dataSourceDialog() const { return m_dataSource; }
+    zone::ZoneInputWindow* zoneInput() const { return m_zoneInput; }
+    zone::CalculationParametersWindow* zoneParameters() const { return m_zoneParameters; }
+    zone::ZoneResultsWindow* zoneResults() const { return m_zoneResults; }
+    editors::ExplosivesEditor* explosivesEditor() const { return m_explosivesEditor; }
+    editors::StructureTypesEditor* structureTypesEditor() const { return m_structureTypesEditor; }
+    plan::PlanEditorWindow* planEditor() const { return m_planEditor; }
+    plan::CreatePlanDialog* createPlanDialog() const { return m_createPlan; }
+    plan::ChoosePlanDialog* choosePlanDialog() const { return m_choosePlan; }
     plan::SituationWindow* situationWindow() const { return m_situation; }
 
     // Closes and destroys every window.
@@ -109,17 +109,17 @@ private:
     plan::PlanSession m_planSession;
     bool m_closingAll = false;
 
-    QPointer<frmMain> m_mainMenu;
-    QPointer<frmAbout> m_about;
-    QPointer<frmDataSourse> m_dataSource;
-    QPointer<zone::frmZone> m_zoneInput;
-    QPointer<zone::frmPar> m_zoneParameters;
-    QPointer<zone::frmOutput> m_zoneResults;
-    QPointer<editors::frmBDKvv> m_explosivesEditor;
-    QPointer<editors::frmBDZ> m_structureTypesEditor;
-    QPointer<plan::frmPlan> m_planEditor;
-    QPointer<plan::frmSozdPM> m_createPlan;
-    QPointer<plan::frmViborPM> m_choosePlan;
+    QPointer<MainWindow> m_mainMenu;
+    QPointer<AboutDialog> m_about;
+    QPointer<DataSourceDialog> m_dataSource;
+    QPointer<zone::ZoneInputWindow> m_zoneInput;
+    QPointer<zone::CalculationParametersWindow> m_zoneParameters;
+    QPointer<zone::ZoneResultsWindow> m_zoneResults;
+    QPointer<editors::ExplosivesEditor> m_explosivesEditor;
+    QPointer<editors::StructureTypesEditor> m_structureTypesEditor;
+    QPointer<plan::PlanEditorWindow> m_planEditor;
+    QPointer<plan::CreatePlanDialog> m_createPlan;
+    QPointer<plan::ChoosePlanDialog> m_choosePlan;
     QPointer<plan::SituationWindow> m_situation;
 };
 

@@ -24,11 +24,11 @@ struct ParameterKey {
     double CalcParameters::*member;
 };
 const ParameterKey kParameterKeys[] = {
-    {"step", &CalcParameters::gStep},
-    {"chartLimitKPa", &CalcParameters::gChartLimitKPa},
-    {"chartDivKPa", &CalcParameters::gChartDivKPa},
-    {"chartLimitKgf", &CalcParameters::gChartLimitKgf},
-    {"chartDivKgf", &CalcParameters::gChartDivKgf},
+    {"step", &CalcParameters::step},
+    {"chartLimitKPa", &CalcParameters::chartLimitKPa},
+    {"chartDivKPa", &CalcParameters::chartDivKPa},
+    {"chartLimitKgf", &CalcParameters::chartLimitKgf},
+    {"chartDivKgf", &CalcParameters::chartDivKgf},
 };
 
 QString numberText(double v) {
@@ -127,9 +127,9 @@ std::optional<CalcParameters> Settings::parameters() const {
         }
         p.*key.member = *v;
     }
-    const bool sound = p.gStep > 0 && p.gStep <= kMaxStep && p.gChartLimitKPa > 0 &&
-                       p.gChartLimitKgf > 0 && wholeCount(p.gChartDivKPa) &&
-                       wholeCount(p.gChartDivKgf);
+    const bool sound = p.step > 0 && p.step <= kMaxStep && p.chartLimitKPa > 0 &&
+                       p.chartLimitKgf > 0 && wholeCount(p.chartDivKPa) &&
+                       wholeCount(p.chartDivKgf);
     return sound ? std::optional(p) : std::nullopt;
 }
 

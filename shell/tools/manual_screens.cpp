@@ -11,14 +11,14 @@
 #include "data/Database.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/editors/frmBDKvv.h"
-#include "windows/editors/frmBDZ.h"
-#include "windows/plan/frmPlan.h"
-#include "windows/plan/frmSozdPM.h"
-#include "windows/plan/frmViborPM.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/editors/ExplosivesEditor.h"
+#include "windows/editors/StructureTypesEditor.h"
+#include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/ChoosePlanDialog.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,9 +4,9 @@
 #include "data/DataSource.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>

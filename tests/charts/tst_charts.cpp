@@ -31,7 +31,7 @@ std::unique_ptr<CalcState> run(double mass, Placement placement, double step,
                                CalcParameters params = CalcParameters::loadValues()) {
     auto s = std::make_unique<CalcState>();
     s->setParameters(params);
-    s->gStep = step;
+    s->step = step;
     ChargeInput in;
     in.chargeMassKg = mass;
     in.placement = placement;
@@ -100,7 +100,7 @@ void TestCharts::workedRun() {
     QFETCH(double, tickInterval);
 
     const auto s = run(1000, Placement::Air, 1);
-    QCOMPARE(s->gPointCount, 325);
+    QCOMPARE(s->pointCount, 325);
     const ChartData d = chartData(ZoneChart(kind), *s);
     QCOMPARE(d.visible, visible);
     QCOMPARE(d.firstRow, firstRow);
@@ -108,7 +108,7 @@ void TestCharts::workedRun() {
     QCOMPARE(d.points.size(), points);
     QCOMPARE(d.labelEveryPoints, labelEvery);
     QCOMPARE(d.tickInterval, tickInterval);
-    QCOMPARE(d.points.constFirst().x(), s->gProfile.row(firstRow).r);
+    QCOMPARE(d.points.constFirst().x(), s->profile.row(firstRow).r);
 
     std::unique_ptr<QChart> chart(createChart(d));
     auto* series = qobject_cast<QLineSeries*>(chart->series().constFirst());
@@ -138,8 +138,8 @@ void TestCharts::divisionsFollowParameters() {
     }
     // Division counts round half to even; 0 falls back to automatic ticks instead of failing.
     CalcParameters p = CalcParameters::loadValues();
-    p.gChartDivKgf = 2.5;
-    p.gChartDivKPa = 0;
+    p.chartDivKgf = 2.5;
+    p.chartDivKPa = 0;
     const auto odd = run(1000, Placement::Air, 1, p);
     QCOMPARE(chartData(ZoneChart::PressureKgf, *odd).yDivisions, 2);
     QCOMPARE(chartData(ZoneChart::PressureKPa, *odd).yDivisions, 0);
@@ -167,7 +167,7 @@ void TestCharts::labelsStayReadableWithAnyStep() {
 void TestCharts::oneStoredRowHidesProbitCharts() {
     // Find a charge that stores exactly one row.
     auto s = test::stateAfterRun(1000, 1000);
-    QCOMPARE(s->gPointCount, 1);
+    QCOMPARE(s->pointCount, 1);
     for (ZoneChart kind :
          {ZoneChart::ProbitPeople, ZoneChart::ProbitHeavy, ZoneChart::ProbitTotal}) {
         QVERIFY(!chartData(kind, *s).visible);
@@ -182,14 +182,14 @@ void TestCharts::probitSearchStopsAtLastStoredRow() {
     // search for Q must not use them.
     auto s = std::make_unique<CalcState>();
     s->setParameters(CalcParameters::loadValues());
-    s->gPointCount = 4;
+    s->pointCount = 4;
     const double probits[] = {9, 8, 6, 4};
     for (int i = 1; i <= 4; ++i) {
-        s->gProfile.row(i).r = i;
-        s->gProfile.row(i).probitHeavy = probits[i - 1];
+        s->profile.row(i).r = i;
+        s->profile.row(i).probitHeavy = probits[i - 1];
     }
-    s->gProfile.row(5).r = 5;
-    s->gProfile.row(5).probitHeavy = 1; // an older run's row
+    s->profile.row(5).r = 5;
+    s->profile.row(5).probitHeavy = 1; // an older run's row
     const ChartData d = chartData(ZoneChart::ProbitHeavy, *s);
     QVERIFY(d.visible);
     QCOMPARE(d.firstRow, 2);
@@ -198,7 +198,7 @@ void TestCharts::probitSearchStopsAtLastStoredRow() {
 
     // A people-outside probit already at or below 2,67 in row 1 hides its chart.
     for (int i = 1; i <= 4; ++i) {
-        s->gProfile.row(i).probitPeople = 2.5 - i * 0.1;
+        s->profile.row(i).probitPeople = 2.5 - i * 0.1;
     }
     QVERIFY(!chartData(ZoneChart::ProbitPeople, *s).visible);
 }
@@ -233,8 +233,8 @@ void TestCharts::rangeChart() {
     QCOMPARE(d.points.constFirst().x(), 1.0);
     QCOMPARE(d.points.constLast().x(), 101.0);
     QCOMPARE(d.labelEveryPoints, 10);
-    QCOMPARE(d.yMin, s->gProfile.row(101).deltaPkgf);
-    QCOMPARE(d.yMax, s->gProfile.row(1).deltaPkgf);
+    QCOMPARE(d.yMin, s->profile.row(101).deltaPkgf);
+    QCOMPARE(d.yMax, s->profile.row(1).deltaPkgf);
     QCOMPARE(d.yDivisions, 10);
     // A short range gives automatic labels, never an interval of 0.
     const ChartData shortRange = rangeChartData(*s, 10, 13, 5);
@@ -315,8 +315,8 @@ void TestCharts::pressureLookupSaysWhichRow() {
     QVERIFY(found);
     QCOMPARE(found->distance, stored);
     QCOMPARE(found->exact, exact);
-    QCOMPARE(found->pressureKgf, s->gProfile.row(found->row).deltaPkgf);
-    QCOMPARE(s->gProfile.row(found->row).r, stored);
+    QCOMPARE(found->pressureKgf, s->profile.row(found->row).deltaPkgf);
+    QCOMPARE(s->profile.row(found->row).r, stored);
 }
 
 namespace {
@@ -377,7 +377,7 @@ void TestCharts::tickLabels() {
     const QLocale before;
     QLocale::setDefault(QLocale(locale));
     CalcParameters params = CalcParameters::loadValues();
-    params.gChartLimitKPa = limitKPa;
+    params.chartLimitKPa = limitKPa;
     const auto s = run(30000, Placement::Ground, step, params);
     const ChartData d = kind == -1   ? rangeChartData(*s, 1, 101, 10)
                         : kind == -2 ? rangeChartData(*s, 1, 2, 10)

@@ -423,20 +423,20 @@ private slots:
     void pointCalculation() {
         const PercentLookup percents = probitsToPercentLookup(m_cs);
         auto s = test::stateAfterRun(1000);
-        QVERIFY(s->gPointCount > 2);
+        QVERIFY(s->pointCount > 2);
 
-        const double last = s->gProfile.row(s->gPointCount - 1).r;
-        for (const double d : {0.5, s->gProfile.row(s->gPointCount).r, std::nan("")}) {
-            s->gDeltaPkPa = -1;
+        const double last = s->profile.row(s->pointCount - 1).r;
+        for (const double d : {0.5, s->profile.row(s->pointCount).r, std::nan("")}) {
+            s->deltaPkPa = -1;
             QVERIFY_THROWS_EXCEPTION(PointRangeError,
                                      calculatePoint(*s, {d, Placement::Air, 70}, percents));
-            QCOMPARE(s->gDeltaPkPa, -1.0);
+            QCOMPARE(s->deltaPkPa, -1.0);
         }
         QVERIFY(pointInRange(*s, 1));
         QVERIFY(pointInRange(*s, last));
 
         const PointResult air = calculatePoint(*s, {50, Placement::Air, 70}, percents);
-        QCOMPARE(air.deltaPkPa, s->gDeltaPkPa);
+        QCOMPARE(air.deltaPkPa, s->deltaPkPa);
         QCOMPARE(air.deltaPkPa, air.deltaPkgf * 98.0655);
         QCOMPARE(air.probitHeavy, float(5 - 0.26 * std::log(air.ptArgHeavy)));
         QCOMPARE(air.probitTotal, float(5 - 0.22 * std::log(air.ptArgTotal)));

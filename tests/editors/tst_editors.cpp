@@ -8,12 +8,12 @@
 #include "data/ExplosiveRecords.h"
 #include "data/StructureKinds.h"
 #include "shell/Navigator.h"
-#include "shell/frmMain.h"
+#include "shell/MainWindow.h"
 #include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "windows/editors/frmBDKvv.h"
-#include "windows/editors/frmBDZ.h"
-#include "windows/zone/frmZone.h"
+#include "windows/editors/ExplosivesEditor.h"
+#include "windows/editors/StructureTypesEditor.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,8 +33,8 @@
 #include <memory>
 
 using namespace kelmo;
-using editors::frmBDKvv;
-using editors::frmBDZ;
+using editors::ExplosivesEditor;
+using editors::StructureTypesEditor;
 using test::child;
 
 namespace {
@@ -136,9 +136,9 @@ int childMain(int argc, char** argv) {
     const QString connection = connectionTo(qEnvironmentVariable("KELMO_EDITOR_DB"));
     std::unique_ptr<QWidget> window;
     if (qEnvironmentVariable("KELMO_EDITOR_CHILD") == "kvv") {
-        window = std::make_unique<frmBDKvv>(connection);
+        window = std::make_unique<ExplosivesEditor>(connection);
     } else {
-        window = std::make_unique<frmBDZ>(connection);
+        window = std::make_unique<StructureTypesEditor>(connection);
     }
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
@@ -212,7 +212,7 @@ private slots:
     // ---- explosives ----
 
     void explosivesLayout() {
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         QCOMPARE(w->windowTitle(), "Изменение базы данных конденсированных ВВ");
         QTableWidget* g = grid(w.get());
         QCOMPARE(g->columnCount(), 2);
@@ -240,10 +240,10 @@ private slots:
     // Each button leaves the window in the mode the user expects, and a change followed by
     // "Отмена" brings the explosive back in its place without touching the table.
     void explosivesModesAndCancel() {
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
-        QSignalSpy back(w.get(), &frmBDKvv::backRequested);
-        QSignalSpy exit(w.get(), &frmBDKvv::exitRequested);
+        QSignalSpy back(w.get(), &ExplosivesEditor::backRequested);
+        QSignalSpy exit(w.get(), &ExplosivesEditor::exitRequested);
         const QStringList before = catalogue(m_connection);
         const QStringList namesBefore = column(w.get(), 0);
 
@@ -296,7 +296,7 @@ private slots:
     }
 
     void explosiveChangeStored() {
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
         clickRow(w.get(), kTnt);
         click(w.get(), "cmdIzm");
@@ -361,7 +361,7 @@ private slots:
         if (russian) {
             QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         }
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         click(w.get(), "cmdDob");
@@ -382,7 +382,7 @@ private slots:
     }
 
     void explosiveDelete() {
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
         clickRow(w.get(), "Гексоген");
         messages.queueAnswer(QMessageBox::No);
@@ -412,7 +412,7 @@ private slots:
     }
     void explosiveRemovedElsewhere() {
         QFETCH(QString, action);
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
         clickRow(w.get(), kTnt);
         if (action == "cmdOk") {
@@ -443,7 +443,7 @@ private slots:
     // A write the database refuses: the driver's words, the frame stays, nothing stored;
     // once the database takes writes again the same input goes in.
     void explosiveDatabaseFailure() {
-        auto w = open<frmBDKvv>();
+        auto w = open<ExplosivesEditor>();
         ui::MessageRecorder messages;
         exec("create trigger refuse before update on Explosives begin "
              "select raise(abort, 'база данных только для чтения'); end");
@@ -471,7 +471,7 @@ private slots:
     void structuresLayout() {
         exec("insert into BSubTypes (Type, STName, Slamin, Slamax, Sremin, Sremax, Sulmin, "
              "Sulmax, Polmin, Polmax) values (99, 'Без типа', 1, 2, 3, 4, 5, 6, 7, 8.5)");
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         QCOMPARE(w->windowTitle(), "Изменение базы данных жилых и промышленных объектов");
         QTableWidget* g = grid(w.get());
         const QStringList headers{"Тип сооружения",
@@ -510,7 +510,7 @@ private slots:
 
     // "Изменить запись" fills the frame from the selected row; "ОК" changes that row in place.
     void structureChangeInPlace() {
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         const int row = clickRow(w.get(), kWooden, 1);
         click(w.get(), "cmdIzm");
@@ -538,7 +538,7 @@ private slots:
     // "Добавить запись": an existing type brings its number and its kinds; a new type takes
     // the number in Text1, offered as the next free one.
     void structureAdd() {
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         click(w.get(), "cmdDob");
         auto* types = child<QComboBox>(w.get(), "Combo1");
@@ -620,7 +620,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, refusal);
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         click(w.get(), "cmdDob");
@@ -644,7 +644,7 @@ private slots:
 
     // Degrees out of order are allowed once the user accepts the warning.
     void structureRangesOutOfOrder() {
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kWooden, 1);
@@ -672,7 +672,7 @@ private slots:
     }
     void structureCancel() {
         QFETCH(bool, byEscape);
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
         clickRow(w.get(), kWooden, 1);
@@ -695,7 +695,7 @@ private slots:
     // delete, "Нет" changes nothing, a rename carries the structures along.
     void structuresUsedByPlans() {
         addStructures(kBuildings, kWooden, 2);
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         const QStringList before = catalogue(m_connection);
 
@@ -724,7 +724,7 @@ private slots:
     }
 
     void structureDeleteLastOfType() {
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         click(w.get(), "cmdDel");
         QVERIFY2(messages.last().text.contains("Выберите"), qPrintable(messages.last().text));
@@ -740,7 +740,7 @@ private slots:
     }
 
     void structureDatabaseFailure() {
-        auto w = open<frmBDZ>();
+        auto w = open<StructureTypesEditor>();
         ui::MessageRecorder messages;
         exec("create trigger refuse before update on BSubTypes begin "
              "select raise(abort, 'диск заполнен'); end");
@@ -770,9 +770,9 @@ private slots:
         const QStringList before = catalogue(m_connection);
         std::unique_ptr<QWidget> w;
         if (explosives) {
-            w = open<frmBDKvv>();
+            w = open<ExplosivesEditor>();
         } else {
-            w = open<frmBDZ>();
+            w = open<StructureTypesEditor>();
         }
         clickRow(w.get(), grid(w.get())->item(0, 1)->text(), 1);
         click(w.get(), "cmdIzm");
@@ -824,7 +824,7 @@ private slots:
         kvv->trigger();
         flushDeletes();
         QVERIFY(navigator.mainMenu() == nullptr);
-        frmBDKvv* editor = navigator.explosivesEditor();
+        ExplosivesEditor* editor = navigator.explosivesEditor();
         QVERIFY(editor && editor->isVisible());
         click(editor, "cmdDob");
         enter(editor, "comKVVName", "Аммонал");
@@ -854,7 +854,7 @@ private slots:
         rezerv->trigger();
         flushDeletes();
         QVERIFY(navigator.mainMenu() == nullptr);
-        frmBDZ* types = navigator.structureTypesEditor();
+        StructureTypesEditor* types = navigator.structureTypesEditor();
         QVERIFY(types && types->isVisible());
         QCOMPARE(grid(types)->rowCount(), 22);
         click(types, "cmdNazad");

@@ -18,7 +18,7 @@ namespace {
 std::unique_ptr<CalcState> freshState(double step = 1) {
     auto s = std::make_unique<CalcState>();
     s->setParameters(CalcParameters::loadValues());
-    s->gStep = step;
+    s->step = step;
     return s;
 }
 
@@ -45,7 +45,7 @@ template <std::size_t N> QList<double> list(const OneBasedArray<double, N>& a) {
 QList<double> zoneColumn(const CalcState& s, int j) {
     QList<double> column;
     for (int k = 1; k <= 4; ++k) {
-        column << s.gZoneRadii(k, j);
+        column << s.zoneRadii(k, j);
     }
     return column;
 }
@@ -106,7 +106,7 @@ void TestEngine::massTnt() {
     in.molarDivisor = divisor;
     auto s = freshState();
     ComputeMassTNT(*s, heatPerKg(in), mass);
-    QVERIFY(std::abs(s->gMassTNT - expected) < 1e-9 * expected);
+    QVERIFY(std::abs(s->massTnt - expected) < 1e-9 * expected);
 }
 
 void TestEngine::overpressureAndImpulseAtTenMetres_data() {
@@ -120,20 +120,20 @@ void TestEngine::overpressureAndImpulseAtTenMetres() {
     QFETCH(Placement, placement);
     QFETCH(double, kgf);
     auto s = freshState();
-    s->gMassTNT = 1000;
+    s->massTnt = 1000;
     evaluateAtDistance(*s, placement, 10, 70);
-    QVERIFY(std::abs(s->gDeltaPkgf - kgf) < 1e-12);
-    QVERIFY(std::abs(s->gDeltaPkPa - kgf * 98.0655) < 1e-10);
-    QVERIFY(std::abs(s->gImpulse - 6178.1265) < 1e-9);
+    QVERIFY(std::abs(s->deltaPkgf - kgf) < 1e-12);
+    QVERIFY(std::abs(s->deltaPkPa - kgf * 98.0655) < 1e-10);
+    QVERIFY(std::abs(s->impulse - 6178.1265) < 1e-9);
 }
 
 void TestEngine::impulseHalvesWhenDistanceDoubles() {
     auto s = freshState();
-    s->gMassTNT = 1234;
+    s->massTnt = 1234;
     ComputeImpulse(*s, 37);
-    const double near = s->gImpulse;
+    const double near = s->impulse;
     ComputeImpulse(*s, 74);
-    QCOMPARE(s->gImpulse, near / 2);
+    QCOMPARE(s->impulse, near / 2);
 }
 
 void TestEngine::probits_data() {
@@ -157,55 +157,55 @@ void TestEngine::probits() {
     QFETCH(double, people);
 
     auto s = freshState();
-    s->gMassTNT = 1000;
+    s->massTnt = 1000;
     evaluateAtDistance(*s, Placement::Air, r, 70);
-    const double shownKgf = std::round(s->gDeltaPkgf * 1000) / 1000;
-    QCOMPARE(r == 10 ? round2(s->gDeltaPkgf) : shownKgf, kgf);
-    QCOMPARE(round2(s->gProbitHeavy), heavy);
-    QCOMPARE(round2(s->gProbitTotal), total);
-    QCOMPARE(round2(s->gProbitPeople), people);
+    const double shownKgf = std::round(s->deltaPkgf * 1000) / 1000;
+    QCOMPARE(r == 10 ? round2(s->deltaPkgf) : shownKgf, kgf);
+    QCOMPARE(round2(s->probitHeavy), heavy);
+    QCOMPARE(round2(s->probitTotal), total);
+    QCOMPARE(round2(s->probitPeople), people);
 }
 
 void TestEngine::bodyMassChangesOnlyPeopleProbit() {
     auto a = freshState();
     auto b = freshState();
-    a->gMassTNT = b->gMassTNT = 1000;
+    a->massTnt = b->massTnt = 1000;
     evaluateAtDistance(*a, Placement::Air, 50, 70);
     evaluateAtDistance(*b, Placement::Air, 50, 80);
-    QCOMPARE(a->gProbitHeavy, b->gProbitHeavy);
-    QCOMPARE(a->gProbitTotal, b->gProbitTotal);
-    QVERIFY(a->gProbitPeople != b->gProbitPeople);
+    QCOMPARE(a->probitHeavy, b->probitHeavy);
+    QCOMPARE(a->probitTotal, b->probitTotal);
+    QVERIFY(a->probitPeople != b->probitPeople);
 }
 
 void TestEngine::workedRunInAir() {
     auto s = freshState();
     const double rEnd = RunZoneCalculation(*s, charge(1000, Placement::Air));
 
-    QCOMPARE(s->gPointCount, 325);
+    QCOMPARE(s->pointCount, 325);
     QCOMPARE(rEnd, 326.0);
-    QCOMPARE(s->gMaxDistance, 325.0);
-    QCOMPARE(s->gMassTNT, 1000.0);
-    QCOMPARE(list(s->gRadiiKgf), list({27, 32, 39, 53, 68, 113, 311}));
+    QCOMPARE(s->maxDistance, 325.0);
+    QCOMPARE(s->massTnt, 1000.0);
+    QCOMPARE(list(s->radiiKgf), list({27, 32, 39, 53, 68, 113, 311}));
     // 1 kPa is still reached at the table's end (2.8 kPa at 325 m): its radius lies past it,
     // at 855 m (1.0008 kPa there, 0.9995 kPa at 856 m), not at the last stored row.
-    QCOMPARE(list(s->gRadiiKPa), list({27, 32, 39, 52, 68, 111, 147, 195, 305, 855}));
-    QCOMPARE(s->gRadius53kPa, 37.0);
-    QCOMPARE(s->gRadius28kPa, 54.0);
-    QCOMPARE(s->gRadius12kPa, 97.0);
-    QCOMPARE(list(s->gRadiiCriteria), list({11, 13, 15, 16, 19, 23}));
+    QCOMPARE(list(s->radiiKPa), list({27, 32, 39, 52, 68, 111, 147, 195, 305, 855}));
+    QCOMPARE(s->radius53kPa, 37.0);
+    QCOMPARE(s->radius28kPa, 54.0);
+    QCOMPARE(s->radius12kPa, 97.0);
+    QCOMPARE(list(s->radiiCriteria), list({11, 13, 15, 16, 19, 23}));
     QCOMPARE(zoneColumn(*s, kHeavy), list({38, 74, 85, 167}));
     QCOMPARE(zoneColumn(*s, kTotal), list({21, 44, 51, 115}));
     QCOMPARE(zoneColumn(*s, kPeople), list({9, 12, 12, 14}));
 
     // Rows hold r = 1..325 and the probits exactly as single values.
-    for (int i = 1; i <= s->gPointCount; ++i) {
-        const ProfileRow& row = s->gProfile.row(i);
+    for (int i = 1; i <= s->pointCount; ++i) {
+        const ProfileRow& row = s->profile.row(i);
         QCOMPARE(row.r, double(i));
         QCOMPARE(row.deltaPkPa, row.deltaPkgf * 98.0655);
         QCOMPARE(row.probitHeavy, double(float(row.probitHeavy)));
     }
-    QVERIFY(s->gProfile.row(325).probitHeavy >= 1.0);
-    QVERIFY(s->gProbitHeavy < 1.0f); // current values are those of the end distance
+    QVERIFY(s->profile.row(325).probitHeavy >= 1.0);
+    QVERIFY(s->probitHeavy < 1.0f); // current values are those of the end distance
 }
 
 void TestEngine::zoneRuns_data() {
@@ -233,9 +233,9 @@ void TestEngine::zoneRuns() {
 
     auto s = freshState(step);
     QCOMPARE(RunZoneCalculation(*s, charge(1000, placement)), rEnd);
-    QCOMPARE(s->gPointCount, rows);
-    QCOMPARE(s->gMaxDistance, rEnd - 1);
-    QCOMPARE(s->gRadiiKgf[1], radius1kgf);
+    QCOMPARE(s->pointCount, rows);
+    QCOMPARE(s->maxDistance, rEnd - 1);
+    QCOMPARE(s->radiiKgf[1], radius1kgf);
     if (!heavyZones.isEmpty()) {
         QCOMPARE(zoneColumn(*s, kHeavy), heavyZones);
     }
@@ -244,23 +244,23 @@ void TestEngine::zoneRuns() {
 void TestEngine::stepTenStoresOnlyItsDistances() {
     auto s = freshState(10);
     RunZoneCalculation(*s, charge(1000, Placement::Air));
-    QCOMPARE(s->gProfile.row(33).r, 321.0);
+    QCOMPARE(s->profile.row(33).r, 321.0);
     const auto onGrid = [](double r) {
         return r == 0 || std::fmod(r - 1, 10) == 0;
     };
-    for (const double r : s->gRadiiKgf.values()) {
+    for (const double r : s->radiiKgf.values()) {
         QVERIFY2(onGrid(r), qPrintable(QString::number(r)));
     }
-    for (const double r : s->gRadiiKPa.values()) {
+    for (const double r : s->radiiKPa.values()) {
         QVERIFY2(onGrid(r), qPrintable(QString::number(r)));
     }
-    QVERIFY(onGrid(s->gRadius53kPa) && onGrid(s->gRadius28kPa) && onGrid(s->gRadius12kPa));
+    QVERIFY(onGrid(s->radius53kPa) && onGrid(s->radius28kPa) && onGrid(s->radius12kPa));
     // A step that jumps over a band still takes the last distance at or above the threshold.
-    for (int i = 1; i <= s->gPointCount; ++i) {
-        const ProfileRow& row = s->gProfile.row(i);
-        if (row.r == s->gRadius53kPa) {
+    for (int i = 1; i <= s->pointCount; ++i) {
+        const ProfileRow& row = s->profile.row(i);
+        if (row.r == s->radius53kPa) {
             QVERIFY(row.deltaPkPa >= 53);
-            QVERIFY(s->gProfile.row(i + 1).deltaPkPa < 53);
+            QVERIFY(s->profile.row(i + 1).deltaPkPa < 53);
         }
     }
 }
@@ -280,29 +280,29 @@ void TestEngine::tinyChargeStoresNothing() {
     QFETCH(double, mass);
     QFETCH(Placement, placement);
     auto s = freshState();
-    s->gRadiiKgf[1] = 99; // left by an earlier run
+    s->radiiKgf[1] = 99; // left by an earlier run
     RunZoneCalculation(*s, charge(mass, placement));
-    QCOMPARE(s->gPointCount, 0);
-    QCOMPARE(s->gRadiiKgf[1], 0.0);
+    QCOMPARE(s->pointCount, 0);
+    QCOMPARE(s->radiiKgf[1], 0.0);
     QCOMPARE(zoneColumn(*s, kHeavy), list({0, 0, 0, 0}));
-    QCOMPARE(s->gMaxDistance, 0.0);
+    QCOMPARE(s->maxDistance, 0.0);
 }
 
 void TestEngine::secondRunResetsRadiiButKeepsLongerRows() {
     auto s = freshState();
     RunZoneCalculation(*s, charge(1000, Placement::Ground)); // 410 rows
-    const ProfileRow leftOver = s->gProfile.row(400);
+    const ProfileRow leftOver = s->profile.row(400);
     RunZoneCalculation(*s, charge(1000, Placement::Air)); // 325 rows
-    QCOMPARE(s->gPointCount, 325);
-    QCOMPARE(s->gProfile.row(400).deltaPkgf, leftOver.deltaPkgf);
-    QCOMPARE(s->gProfile.row(400).r, 400.0);
+    QCOMPARE(s->pointCount, 325);
+    QCOMPARE(s->profile.row(400).deltaPkgf, leftOver.deltaPkgf);
+    QCOMPARE(s->profile.row(400).r, 400.0);
 
     RunZoneCalculation(*s, charge(0.5, Placement::Air));
     // 800 kPa is not reached by half a kilogram at 1 m.
-    QVERIFY(s->gProfile.row(1).deltaPkPa < 800);
-    QCOMPARE(s->gRadiiCriteria[1], 0.0);
+    QVERIFY(s->profile.row(1).deltaPkPa < 800);
+    QCOMPARE(s->radiiCriteria[1], 0.0);
     // A threshold met at every stored distance lies past the last stored row.
-    QVERIFY(s->gRadiiKPa[10] > s->gProfile.row(s->gPointCount).r);
+    QVERIFY(s->radiiKPa[10] > s->profile.row(s->pointCount).r);
 }
 
 void TestEngine::faults_data() {
@@ -349,12 +349,12 @@ void TestEngine::faults() {
 void TestEngine::zeroStepHitsRowLimit() {
     auto s = freshState(0);
     QVERIFY_THROWS_EXCEPTION(RowLimitError, RunZoneCalculation(*s, charge(1000, Placement::Air)));
-    QCOMPARE(s->gPointCount, ProfileTable::kMaxRows);
+    QCOMPARE(s->pointCount, ProfileTable::kMaxRows);
 
     // The same charge with a step that fits ends normally on the same state.
-    s->gStep = 1;
+    s->step = 1;
     RunZoneCalculation(*s, charge(1000, Placement::Air));
-    QCOMPARE(s->gPointCount, 325);
+    QCOMPARE(s->pointCount, 325);
 }
 
 void TestEngine::largeChargeEndDistanceIsNotLimited() {
@@ -362,7 +362,7 @@ void TestEngine::largeChargeEndDistanceIsNotLimited() {
     auto s = freshState(2);
     const double rEnd = RunZoneCalculation(*s, charge(1e9, Placement::Ground));
     QVERIFY(rEnd > 32767);
-    QCOMPARE(s->gMaxDistance, std::nearbyint(rEnd) - 1);
+    QCOMPARE(s->maxDistance, std::nearbyint(rEnd) - 1);
 }
 
 QTEST_APPLESS_MAIN(TestEngine)
@@ -392,7 +392,7 @@ void TestEngine::pressureRadiiHoldPastTheTable() {
     QFETCH(double, step);
     auto s = freshState(step);
     RunZoneCalculation(*s, charge(mass, ground ? Placement::Ground : Placement::Air));
-    QVERIFY(s->gPointCount > 0);
+    QVERIFY(s->pointCount > 0);
     const double c1 = ground ? 1.06 : 0.84;
     const double c2 = ground ? 4.3 : 2.7;
     const double c3 = ground ? 14 : 7;
@@ -407,14 +407,14 @@ void TestEngine::pressureRadiiHoldPastTheTable() {
     };
     QList<Level> levels;
     for (std::size_t t = 0; t < kThresholdsKPa.size(); ++t) {
-        levels.append({kThresholdsKPa[t], s->gRadiiKPa[t + 1]});
+        levels.append({kThresholdsKPa[t], s->radiiKPa[t + 1]});
     }
     for (std::size_t t = 0; t < kThresholdsKgf.size(); ++t) {
-        levels.append({kThresholdsKgf[t] * 98.0655, s->gRadiiKgf[t + 1]});
+        levels.append({kThresholdsKgf[t] * 98.0655, s->radiiKgf[t + 1]});
     }
-    levels.append({53, s->gRadius53kPa});
-    levels.append({28, s->gRadius28kPa});
-    levels.append({12, s->gRadius12kPa});
+    levels.append({53, s->radius53kPa});
+    levels.append({28, s->radius28kPa});
+    levels.append({12, s->radius12kPa});
     for (const Level& level : levels) {
         if (level.radius == 0) {
             QVERIFY2(kPaAt(1) < level.kPa * (1 + tolerance),
@@ -428,5 +428,5 @@ void TestEngine::pressureRadiiHoldPastTheTable() {
                      QStringLiteral("%1 kPa one step past %2 m").arg(level.kPa).arg(level.radius)));
     }
     // The table itself is left as the walk stored it.
-    QVERIFY(s->gRadiiKPa[10] > s->gProfile.row(s->gPointCount).r);
+    QVERIFY(s->radiiKPa[10] > s->profile.row(s->pointCount).r);
 }

@@ -141,15 +141,15 @@ private slots:
         QVERIFY(!impact.atMinimumDistance);
 
         auto zone = std::make_unique<CalcState>();
-        zone->gMassTNT = 1000;
+        zone->massTnt = 1000;
         evaluateAtDistance(*zone, placement, 50, 70);
-        QCOMPARE(impact.deltaPkPa, zone->gDeltaPkPa);
-        QCOMPARE(impact.impulse, zone->gImpulse);
-        QCOMPARE(impact.probitHeavy, zone->gProbitHeavy);
-        QCOMPARE(impact.probitTotal, zone->gProbitTotal);
-        QCOMPARE(impact.percentHeavy, fakePercent(zone->gProbitHeavy));
-        QCOMPARE(impact.percentTotal, fakePercent(zone->gProbitTotal));
-        QCOMPARE(impact.injured, 12 * fakePercent(zone->gProbitHeavy) / 100);
+        QCOMPARE(impact.deltaPkPa, zone->deltaPkPa);
+        QCOMPARE(impact.impulse, zone->impulse);
+        QCOMPARE(impact.probitHeavy, zone->probitHeavy);
+        QCOMPARE(impact.probitTotal, zone->probitTotal);
+        QCOMPARE(impact.percentHeavy, fakePercent(zone->probitHeavy));
+        QCOMPARE(impact.percentTotal, fakePercent(zone->probitTotal));
+        QCOMPARE(impact.injured, 12 * fakePercent(zone->probitHeavy) / 100);
     }
 
     void groundHitsHarderThanAir() {

@@ -16,7 +16,7 @@
 #include "tests/support/GuiTest.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -259,13 +259,13 @@ private slots:
         charge.chargeMassKg = 1000;
         charge.placement = placement;
         RunZoneCalculation(*run, charge);
-        QCOMPARE(pressureRadius(*run, placement, 100), run->gRadiiKPa[1]);
-        QCOMPARE(pressureRadius(*run, placement, 53), run->gRadius53kPa);
-        QCOMPARE(pressureRadius(*run, placement, 28), run->gRadius28kPa);
-        QCOMPARE(pressureRadius(*run, placement, 12), run->gRadius12kPa);
-        QCOMPARE(pressureRadius(*run, placement, 3), run->gRadiiKPa[9]);
-        QCOMPARE(pressureRadius(*run, placement, 1), run->gRadiiKPa[10]);
-        QVERIFY(run->gRadiiKPa[10] > run->gProfile.row(run->gPointCount).r); // past the table
+        QCOMPARE(pressureRadius(*run, placement, 100), run->radiiKPa[1]);
+        QCOMPARE(pressureRadius(*run, placement, 53), run->radius53kPa);
+        QCOMPARE(pressureRadius(*run, placement, 28), run->radius28kPa);
+        QCOMPARE(pressureRadius(*run, placement, 12), run->radius12kPa);
+        QCOMPARE(pressureRadius(*run, placement, 3), run->radiiKPa[9]);
+        QCOMPARE(pressureRadius(*run, placement, 1), run->radiiKPa[10]);
+        QVERIFY(run->radiiKPa[10] > run->profile.row(run->pointCount).r); // past the table
         QCOMPARE(pressureRadius(*run, placement, 1.0e9), 0.0);               // never reached
     }
 
@@ -288,7 +288,7 @@ private slots:
         for (int j = 1; j <= 3; ++j) {
             for (int k = 1; k <= 4; ++k) {
                 QCOMPARE(m.zoneRadius(static_cast<Criterion>(j), k),
-                         static_cast<double>(run->gZoneRadii(k, j)));
+                         static_cast<double>(run->zoneRadii(k, j)));
             }
         }
         QCOMPARE(m.pressures.size(), std::size_t(6));
@@ -547,8 +547,8 @@ private slots:
     void planWindowMapFollowsTheEditing() {
         plan::PlanSession session;
         session.connectionString = connectionString(m_db);
-        session.gPlanNum = m_plan;
-        plan::frmPlan window(session);
+        session.planNumber = m_plan;
+        plan::PlanEditorWindow window(session);
         window.showPlanAreas();
         QVERIFY(window.planMap()->model().structures.empty());
 

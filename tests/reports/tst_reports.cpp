@@ -102,7 +102,7 @@ private slots:
         const QJsonArray tables = doc["tables"].toArray();
         // A–H and the numeric table in parts of kNumericRowsPerPart rows.
         QCOMPARE(tables.size(),
-                 8 + (s->gPointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart);
+                 8 + (s->pointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart);
 
         const QJsonArray a = tables[0].toArray();
         QCOMPARE(row(a, 0),
@@ -115,24 +115,24 @@ private slots:
         QCOMPARE(a[1].toArray()[2].toString(), QString(">167"));
         QCOMPARE(a[2].toArray()[2].toString(), QString("167"));
         QCOMPARE(column(a, 2).mid(1),
-                 (QStringList{">167", "167", numtext::generalSingle(s->gZoneRadii(3, 1), kRu),
-                              numtext::generalSingle(s->gZoneRadii(2, 1), kRu),
-                              numtext::generalSingle(s->gZoneRadii(1, 1), kRu)}));
+                 (QStringList{">167", "167", numtext::generalSingle(s->zoneRadii(3, 1), kRu),
+                              numtext::generalSingle(s->zoneRadii(2, 1), kRu),
+                              numtext::generalSingle(s->zoneRadii(1, 1), kRu)}));
 
         const QJsonArray b = tables[1].toArray();
         // The column heads are numbers: the locale's decimal comma, as in every other cell.
         QCOMPARE(row(b, 0), (QStringList{"Давление, кгс/кв.см", "1", "0,7", "0,5", "0,3", "0,2",
                                          "0,1", "0,03"}));
         for (int k = 1; k <= 7; ++k) {
-            QCOMPARE(b[1].toArray()[k].toString(), numtext::general(s->gRadiiKgf[k], kRu));
+            QCOMPARE(b[1].toArray()[k].toString(), numtext::general(s->radiiKgf[k], kRu));
         }
 
         const QJsonArray c = tables[2].toArray();
         QCOMPARE(row(c, 0), (QStringList{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20",
                                          "12", "10", "7", "5", "3", "1"}));
-        QCOMPARE(c[1].toArray()[3].toString(), numtext::general(s->gRadius53kPa, kRu));
-        QCOMPARE(c[1].toArray()[8].toString(), numtext::general(s->gRadius12kPa, kRu));
-        QCOMPARE(c[1].toArray()[13].toString(), numtext::general(s->gRadiiKPa[10], kRu));
+        QCOMPARE(c[1].toArray()[3].toString(), numtext::general(s->radius53kPa, kRu));
+        QCOMPARE(c[1].toArray()[8].toString(), numtext::general(s->radius12kPa, kRu));
+        QCOMPARE(c[1].toArray()[13].toString(), numtext::general(s->radiiKPa[10], kRu));
 
         const QJsonArray d = tables[3].toArray();
         QCOMPARE(d.size(), 8);
@@ -142,8 +142,8 @@ private slots:
         const QJsonArray e = tables[4].toArray();
         QCOMPARE(column(e, 1), (QStringList{"Давление, кПа", "500…800", "350…500", "200…300",
                                             "133…200", "100…133"}));
-        QCOMPARE(e[5].toArray()[2].toString(), numtext::general(s->gRadiiKgf[1], kRu) + "..." +
-                                                   numtext::general(s->gRadiiCriteria[6], kRu));
+        QCOMPARE(e[5].toArray()[2].toString(), numtext::general(s->radiiKgf[1], kRu) + "..." +
+                                                   numtext::general(s->radiiCriteria[6], kRu));
 
         // F, G, H: the Latin P of "Вероятность, P" and the heading labels.
         QCOMPARE(row(tables[5].toArray(), 0), (QStringList{"Вероятность, P", "Глубина зоны, м"}));
@@ -151,7 +151,7 @@ private slots:
                  (QStringList{"Вероятность разрушения здания, Рраз", "Глубина зоны, м"}));
         QCOMPARE(row(tables[6].toArray(), 1)[0], QString("Рпор<=0,01"));
         QCOMPARE(column(tables[7].toArray(), 1).mid(1).first(),
-                 ">" + numtext::generalSingle(s->gZoneRadii(4, 3), kRu));
+                 ">" + numtext::generalSingle(s->zoneRadii(4, 3), kRu));
 
         // Column widths in points where they are set.
         const QJsonArray widths = doc["widths"].toArray();
@@ -169,13 +169,13 @@ private slots:
             for (qsizetype r = 1; r < part.size(); ++r)
                 n.append(part[r]);
         }
-        QCOMPARE(n.size(), s->gPointCount + 1);
+        QCOMPARE(n.size(), s->pointCount + 1);
         QCOMPARE(n.size(), 326);
         QCOMPARE(row(n, 0), (QStringList{"Расстояние, м", "Давление, кгс/кв.см", "Давление, кПа",
                                          "Импульс, Па·с", "Пробит"}));
         QCOMPARE(row(n, 25)[0], QString("25"));
-        QCOMPARE(row(n, 25)[2], numtext::fixed(s->gProfile.row(25).deltaPkPa, 3, kRu));
-        QCOMPARE(row(n, 325)[4], numtext::fixed(s->gProfile.row(325).probitHeavy, 2, kRu));
+        QCOMPARE(row(n, 25)[2], numtext::fixed(s->profile.row(25).deltaPkPa, 3, kRu));
+        QCOMPARE(row(n, 325)[4], numtext::fixed(s->profile.row(325).probitHeavy, 2, kRu));
 
         // Title and input block, in order, with the captions joined as stated.
         const QStringList texts = paragraphTexts(doc);
@@ -261,17 +261,17 @@ private slots:
         }
         QCOMPARE(checked, 7 + 13 + 7 + 10);
         // The 1 kPa radius lies past the stored table and is shown as the run found it.
-        QVERIFY(s->gRadiiKPa[10] > s->gProfile.row(s->gPointCount).r);
+        QVERIFY(s->radiiKPa[10] > s->profile.row(s->pointCount).r);
         QCOMPARE(tables[2].toArray()[1].toArray()[13].toString(),
-                 numtext::distance(s->gRadiiKPa[10], 0.37, kRu));
+                 numtext::distance(s->radiiKPa[10], 0.37, kRu));
     }
 
     // Zero radii: "-" in radius cells and all five depth rows, "0" around "..." in table E.
     void zeroRadii() {
         CalcState s;
-        s.gStep = 0.5; // a walk that reaches 12.5 m
-        s.gRadiiKgf[3] = 12.5;
-        s.gZoneRadii(1, kTotal) = 0;
+        s.step = 0.5; // a walk that reaches 12.5 m
+        s.radiiKgf[3] = 12.5;
+        s.zoneRadii(1, kTotal) = 0;
         QCOMPARE(zoneDepthText(s, 1, kTotal, kRu), QString("-"));
         for (int r = 2; r <= 5; ++r) {
             QCOMPARE(zoneDepthText(s, r, kTotal, kRu), QString("-"));
@@ -303,18 +303,18 @@ private slots:
     // Every row of a profile of more than 32767 rows reaches the numeric table.
     void numericTableHasAllRows() {
         const auto s = workedRun(0.009); // about 36,000 rows
-        QVERIFY(s->gPointCount > 32767);
+        QVERIFY(s->pointCount > 32767);
         int lastReported = 0;
         const auto doc = buildFullReport(*s, workedCharge(), plainCharts(), kRu,
                                          [&](int done, int) { lastReported = done; });
-        QCOMPARE(lastReported, s->gPointCount);
+        QCOMPARE(lastReported, s->pointCount);
         const QString path = m_dir.filePath("big.docx");
         doc.save(path);
         const auto parts = docx::readPackage(path);
         const QByteArray xml = parts.value("word/document.xml");
         // Each part of the numeric table begins with the header row.
-        const int numericParts = (s->gPointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
-        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->gPointCount + numericParts);
+        const int numericParts = (s->pointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
+        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->pointCount + numericParts);
     }
 
     void expertBookmarksFilled_data() {
@@ -437,7 +437,7 @@ private slots:
         const auto s = workedRun(step);
         const QString path = m_dir.filePath("table.xlsx");
         writeProfileWorkbook(*s, path, kRu);
-        const int last = s->gPointCount + 2;
+        const int last = s->pointCount + 2;
         const QJsonObject wb =
             readWithPython("read_xlsx.py", path,
                            {"A1", "A2", "B2", "C2", "A3", "B3", "C3", "A27", "C27",
@@ -461,15 +461,15 @@ private slots:
         QVERIFY(!c["A3"]["bold"].toBool());
         QVERIFY(c["B3"]["numeric"].toBool());
         QCOMPARE(c["B3"]["format"].toString(), QString("0.000"));
-        QCOMPARE(c["A3"]["value"].toDouble(), s->gProfile.row(1).r);
+        QCOMPARE(c["A3"]["value"].toDouble(), s->profile.row(1).r);
         // Distances stay the computed numbers, shown to the step's decimals.
         QVERIFY(c["A3"]["numeric"].toBool());
         QCOMPARE(c["A3"]["format"].toString(), distanceFormat);
         // The value stored is the number shown, as if the grid's text had been typed.
         QCOMPARE(c["C3"]["value"].toDouble(),
-                 QString::number(s->gProfile.row(1).deltaPkPa, 'f', 3).toDouble());
+                 QString::number(s->profile.row(1).deltaPkPa, 'f', 3).toDouble());
         QCOMPARE(c[QString("A%1").arg(last)]["value"].toDouble(),
-                 s->gProfile.row(s->gPointCount).r);
+                 s->profile.row(s->pointCount).r);
         QVERIFY(c["D3"]["value"].isNull());
     }
 
@@ -671,7 +671,7 @@ private slots:
     // parts, the pages are numbered, the charts are pictures of print resolution.
     void fullReportOnPaper() {
         const auto s = workedRun(0.85); // about 380 rows: two parts of the numeric table
-        const int rows = s->gPointCount;
+        const int rows = s->pointCount;
         QVERIFY(rows > kNumericRowsPerPart && rows <= 2 * kNumericRowsPerPart);
         const QString path = m_dir.filePath("paper.docx");
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-2);

@@ -33,8 +33,8 @@ private slots:
         const QString full = m_dir.filePath("full.docx");
         const ReportCharts pictures = charts::renderReportCharts(*s);
         // The longest distance text: five whole digits and the six decimals of the finest step.
-        s->gProfile.row(2).r = 12345.6789012345;
-        s->gStep = 1e-6;
+        s->profile.row(2).r = 12345.6789012345;
+        s->step = 1e-6;
         buildFullReport(*s,
                         {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"},
                         pictures, ru)

@@ -13,8 +13,8 @@
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -83,14 +83,14 @@ private slots:
     }
 
     void itemsEnabled() {
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         QVERIFY(child<QAction>(out, "mnuWord")->isEnabled());
         QVERIFY(child<QPushButton>(out, "Command3")->isEnabled());
         QVERIFY(child<QPushButton>(out, "Command10")->isEnabled());
     }
 
     void fullReportFromWindow() {
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         child<QAction>(out, "mnuWord")->trigger(); // Cancel
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_filter, QString("Документ Word (*.docx)"));
@@ -122,7 +122,7 @@ private slots:
     }
 
     void tableFromWindow() {
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         click(out, "Command3");
         QVERIFY(m_opened.isEmpty()); // Cancel writes nothing
         QCOMPARE(m_filter, QString("Книга Microsoft Excel (*.xlsx)"));
@@ -135,7 +135,7 @@ private slots:
     }
 
     void expertFromWindow() {
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         child<QLineEdit>(out, "GOX")->setText("25");
         click(out, "Command9");
         // Changing the field afterwards does not change the distance the values belong to.
@@ -183,7 +183,7 @@ private slots:
         type(zone, "txtMch", "80");
         choose(zone, "Option5");
         click(zone, "cmdRasch");
-        frmOutput* out = m_navigator->zoneResults();
+        ZoneResultsWindow* out = m_navigator->zoneResults();
         QVERIFY(out != nullptr);
         type(out, "GOX", "25.5");
         click(out, "Command9");
@@ -211,7 +211,7 @@ private slots:
     // A template that claims a part of 2^61 bytes ends the action with a message; the results
     // window and its values stay.
     void expertFromHostileTemplate() {
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         child<QLineEdit>(out, "GOX")->setText("25");
         click(out, "Command9");
         QFile::remove(sharedFile(reports::kExpertTemplateName));
@@ -230,8 +230,8 @@ private slots:
     // More than kLongReportRows rows: the window asks first and suggests the Excel table;
     // "Нет" writes nothing, "Да" writes the whole report.
     void longReportAsksFirst() {
-        frmOutput* out = runWorked(0.05); // about 6,500 rows
-        const int rows = m_navigator->zoneSession().state().gPointCount;
+        ZoneResultsWindow* out = runWorked(0.05); // about 6,500 rows
+        const int rows = m_navigator->zoneSession().state().pointCount;
         QVERIFY(rows > reports::kLongReportRows);
         m_answer = m_dir.filePath("long.docx");
         messages().clear();
@@ -253,9 +253,9 @@ private slots:
     }
 
 private:
-    frmOutput* runWorked(double step = 1) {
+    ZoneResultsWindow* runWorked(double step = 1) {
         auto* zone = m_navigator->showZoneInput();
-        m_navigator->zoneSession().state().gStep = step;
+        m_navigator->zoneSession().state().step = step;
         child<QLineEdit>(zone, "Text2")->setText("1000");
         child<QRadioButton>(zone, "Option5")->setChecked(true);
         click(zone, "cmdRasch");

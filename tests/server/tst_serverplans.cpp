@@ -9,7 +9,7 @@
 #include "tests/support/PostgresServer.h"
 #include "ui/Messages.h"
 #include "windows/plan/PlanSession.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -281,8 +281,8 @@ private slots:
         }
         plan::PlanSession session;
         session.connectionString = connection;
-        session.gPlanNum = plan;
-        plan::frmPlan editor(session);
+        session.planNumber = plan;
+        plan::PlanEditorWindow editor(session);
         editor.show();
         editor.showPlanAreas();
         ui::MessageRecorder messages;

@@ -11,12 +11,12 @@
 #include "shell/Application.h"
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
-#include "shell/frmAbout.h"
-#include "shell/frmDataSourse.h"
-#include "shell/frmMain.h"
+#include "shell/AboutDialog.h"
+#include "shell/DataSourceDialog.h"
+#include "shell/MainWindow.h"
 #include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,9 +37,9 @@
 #include <memory>
 
 using namespace kelmo;
-using kelmo::shell::frmAbout;
-using kelmo::shell::frmDataSourse;
-using kelmo::shell::frmMain;
+using kelmo::shell::AboutDialog;
+using kelmo::shell::DataSourceDialog;
+using kelmo::shell::MainWindow;
 using kelmo::ui::MessageRecorder;
 
 namespace {
@@ -255,7 +255,7 @@ private slots:
     }
 
     void mainMenuLayout() {
-        frmMain bare(QList<frmMain::WorkWindow>{});
+        MainWindow bare(QList<MainWindow::WorkWindow>{});
         auto* menu = &bare;
         QCOMPARE(menu->windowTitle(), QString("Меню пользователя"));
         QCOMPARE(menu->findChild<QLabel*>("Label1")->text(),
@@ -304,7 +304,7 @@ private slots:
         trigger(menu, "mnuZone");
         flushDeletes();
         QCOMPARE(messages().count(), 0);
-        zone::frmZone* input = m_navigator->zoneInput();
+        zone::ZoneInputWindow* input = m_navigator->zoneInput();
         QVERIFY(input != nullptr);
         QVERIFY(input->isVisible());
         QVERIFY(!m_navigator->mainMenu());
@@ -319,7 +319,7 @@ private slots:
         QCOMPARE(m_navigator->about(), about);
         const QWidgetList tops = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(tops.begin(), tops.end(),
-                               [](QWidget* w) { return qobject_cast<frmAbout*>(w) != nullptr; }),
+                               [](QWidget* w) { return qobject_cast<AboutDialog*>(w) != nullptr; }),
                  1);
         QVERIFY(menu->isVisible());
         QVERIFY(!about->isModal());

@@ -6,13 +6,13 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "shell/Navigator.h"
-#include "shell/frmMain.h"
+#include "shell/MainWindow.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
 #include "windows/plan/PlanPictures.h"
-#include "windows/plan/frmPlan.h"
-#include "windows/plan/frmSozdPM.h"
-#include "windows/plan/frmViborPM.h"
+#include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/ChoosePlanDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,7 +79,7 @@ class TestPlanWindows : public QObject {
     QString m_path;
     std::unique_ptr<db::Connection> m_c;
     plan::PlanSession m_session;
-    std::unique_ptr<plan::frmPlan> m_editor;
+    std::unique_ptr<plan::PlanEditorWindow> m_editor;
     // Every message is recorded, so that none waits for a click.
     std::unique_ptr<MessageRecorder> m_messages;
 
@@ -96,8 +96,8 @@ class TestPlanWindows : public QObject {
                   {weakMin, weakMax});
     }
 
-    plan::frmPlan* openEditor() {
-        m_editor = std::make_unique<plan::frmPlan>(m_session);
+    plan::PlanEditorWindow* openEditor() {
+        m_editor = std::make_unique<plan::PlanEditorWindow>(m_session);
         m_editor->show();
         return m_editor.get();
     }
@@ -123,8 +123,8 @@ class TestPlanWindows : public QObject {
     }
 
     // The editor on a plan, as after a choose.
-    plan::frmPlan* editorOnPlan(int plan) {
-        m_session.gPlanNum = plan;
+    plan::PlanEditorWindow* editorOnPlan(int plan) {
+        m_session.planNumber = plan;
         auto* e = openEditor();
         e->showPlanAreas();
         return e;
@@ -359,7 +359,7 @@ private slots:
         auto* kinds = child<QComboBox>(e, "Combo3");
         QCOMPARE(kinds->count(), 2);
         QCOMPARE(kinds->currentText(), QStringLiteral("Первый"));
-        QCOMPARE(m_session.gTypeNum, 7);
+        QCOMPARE(m_session.typeNumber, 7);
         auto* pol = child<QScrollBar>(e, "hscPol");
         QCOMPARE(pol->minimum(), 40);
         QCOMPARE(pol->maximum(), 60);
@@ -378,13 +378,13 @@ private slots:
         auto* e = openEditor();
         auto* types = child<QComboBox>(e, "Combo2");
         types->setCurrentIndex(types->findText(QStringLiteral("Пустой тип")));
-        QCOMPARE(m_session.gTypeNum, 8);
+        QCOMPARE(m_session.typeNumber, 8);
         QCOMPARE(child<QComboBox>(e, "Combo3")->count(), 0);
         QVERIFY(!child<QComboBox>(e, "Combo3")->placeholderText().isEmpty());
 
         m_c->exec(QStringLiteral("delete from BSubTypes"));
         m_c->exec(QStringLiteral("delete from BTypes"));
-        m_session.gPlanNum = db::createPlan(*m_c, QStringLiteral("План"));
+        m_session.planNumber = db::createPlan(*m_c, QStringLiteral("План"));
         e = openEditor();
         e->showPlanAreas();
         QCOMPARE(child<QComboBox>(e, "Combo2")->count(), 0);
@@ -393,7 +393,7 @@ private slots:
         messages.clear();
         QVERIFY(!e->addStructure());
         QCOMPARE(messages.last().text, QStringLiteral("Выберите тип сооружения."));
-        QVERIFY(storeysOf(m_session.gPlanNum).isEmpty());
+        QVERIFY(storeysOf(m_session.planNumber).isEmpty());
     }
 
     void degreeOptionShowsOnlyItsGroup_data() {
@@ -481,7 +481,7 @@ private slots:
         click("cmdMaxN");
         QCOMPARE(text("cmdDel"), QStringLiteral("Удалить №2"));
 
-        m_session.gPlanNum = empty; // as the create and choose windows leave it
+        m_session.planNumber = empty; // as the create and choose windows leave it
         e->showPlanAreas();
         QCOMPARE(text("Text13"), QStringLiteral("1"));
         QVERIFY(shown("cmdDob") && !shown("cmdRec") && !shown("cmdDel"));
@@ -489,9 +489,9 @@ private slots:
         QCOMPARE(text("Text1"), QStringLiteral("0"));
         QCOMPARE(text("txtX1"), QStringLiteral("0"));
         QVERIFY(e->windowTitle().endsWith(QStringLiteral(" — Новый")));
-        QCOMPARE(m_session.gStructureNum, 1);
+        QCOMPARE(m_session.structureNumber, 1);
 
-        m_session.gPlanNum = full;
+        m_session.planNumber = full;
         e->showPlanAreas();
         QCOMPARE(text("cmdRec"), QStringLiteral("Изменить №1"));
         QCOMPARE(text("Text1"), QStringLiteral("1"));
@@ -516,7 +516,7 @@ private slots:
         QCOMPARE(text("cmdDob"), QStringLiteral("Добавить №4"));
         QVERIFY(shown("cmdDob") && !shown("cmdRec") && !shown("cmdDel"));
         QVERIFY(!enabled("cmdMaxN"));
-        QCOMPARE(m_session.gStructureNum, 4);
+        QCOMPARE(m_session.structureNumber, 4);
         Q_UNUSED(e);
     }
 
@@ -715,7 +715,7 @@ private slots:
         const int full = planWith(QStringLiteral("Полный"), 2);
         const int empty = db::createPlan(*m_c, QStringLiteral("Пустой"));
         auto* e = editorOnPlan(full);
-        m_session.gPlanNum = empty;
+        m_session.planNumber = empty;
         MessageRecorder& messages = *m_messages;
         messages.clear();
         QVERIFY(!e->changeStructure());
@@ -731,12 +731,12 @@ private slots:
     void nextStopsAt32767() {
         const int plan = db::createPlan(*m_c, QStringLiteral("План"));
         editorOnPlan(plan);
-        m_session.gStructureNum = 32766;
+        m_session.structureNumber = 32766;
         m_editor->nextStructure(); // ">" itself is off: nothing comes after an empty №1
         QCOMPARE(text("Text13"), QStringLiteral("32767"));
         QVERIFY(!enabled("cmdMaxN"));
         m_editor->nextStructure();
-        QCOMPARE(m_session.gStructureNum, 32767);
+        QCOMPARE(m_session.structureNumber, 32767);
         QCOMPARE(text("Text13"), QStringLiteral("32767"));
     }
 
@@ -747,7 +747,7 @@ private slots:
         child<QRadioButton>(e, "Option4")->setChecked(true);
         child<QLineEdit>(e, "Text11")->setText(QStringLiteral("1000"));
         child<QLineEdit>(e, "Text12")->setText(QStringLiteral("4520"));
-        QSignalSpy requested(e, &plan::frmPlan::calculationRequested);
+        QSignalSpy requested(e, &plan::PlanEditorWindow::calculationRequested);
         const QByteArray before = fileHash(m_path);
         const plan::PlanSession sessionBefore = m_session;
         MessageRecorder& messages = *m_messages;
@@ -756,7 +756,7 @@ private slots:
         QCOMPARE(requested.count(), 1);
         QCOMPARE(messages.count(), 0);
         QCOMPARE(fileHash(m_path), before);
-        QCOMPARE(m_session.gStructureNum, sessionBefore.gStructureNum);
+        QCOMPARE(m_session.structureNumber, sessionBefore.structureNumber);
         QCOMPARE(text("Text13"), QStringLiteral("1"));
     }
 
@@ -780,7 +780,7 @@ private slots:
         QVERIFY(!db::planExists(*m_c, plan));
         QVERIFY(storeysOf(plan).isEmpty());
         QCOMPARE(storeysOf(kept), (QList<int>{1}));
-        QCOMPARE(m_session.gPlanNum, 0);
+        QCOMPARE(m_session.planNumber, 0);
         for (const char* name : {"Frame1", "Frame3", "Frame4", "cmdRasch"}) {
             QVERIFY2(!shown(name), name);
         }
@@ -793,14 +793,14 @@ private slots:
     }
 
     void createDialog() {
-        plan::frmSozdPM dialog(m_session);
+        plan::CreatePlanDialog dialog(m_session);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Создание плана местности"));
         QCOMPARE(child<QLabel>(&dialog, "Label1")->text(),
                  QStringLiteral("Задайте имя создаваемого плана местности (объекта)"));
         QCOMPARE(child<QPushButton>(&dialog, "cmdOk")->text(), QStringLiteral("OK"));
         QCOMPARE(child<QPushButton>(&dialog, "cmdOtm")->text(), QStringLiteral("Отмена"));
         QVERIFY(!dialog.isModal());
-        QSignalSpy activated(&dialog, &plan::frmSozdPM::planActivated);
+        QSignalSpy activated(&dialog, &plan::CreatePlanDialog::planActivated);
         MessageRecorder& messages = *m_messages;
         messages.clear();
 
@@ -814,15 +814,15 @@ private slots:
         QVERIFY(dialog.createPlan());
         QCOMPARE(activated.count(), 1);
         const int plan = activated.first().first().toInt();
-        QCOMPARE(m_session.gPlanNum, plan);
+        QCOMPARE(m_session.planNumber, plan);
         QCOMPARE(db::findPlan(*m_c, QStringLiteral("Склад")), std::optional<int>(plan));
         QVERIFY(!dialog.isVisible());
     }
 
     void createUnderTakenNameAsksFirst() {
         const int old = planWith(QStringLiteral("Склад"), 2);
-        plan::frmSozdPM dialog(m_session);
-        QSignalSpy activated(&dialog, &plan::frmSozdPM::planActivated);
+        plan::CreatePlanDialog dialog(m_session);
+        QSignalSpy activated(&dialog, &plan::CreatePlanDialog::planActivated);
         child<QLineEdit>(&dialog, "Text1")->setText(QStringLiteral("Склад"));
         MessageRecorder& messages = *m_messages;
         messages.clear();
@@ -834,21 +834,21 @@ private slots:
         QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(storeysOf(old), (QList<int>{1, 2}));
         QCOMPARE(activated.count(), 0);
-        QCOMPARE(m_session.gPlanNum, 0);
+        QCOMPARE(m_session.planNumber, 0);
 
         messages.queueAnswer(QMessageBox::Yes);
         QVERIFY(dialog.createPlan());
         QVERIFY(!db::planExists(*m_c, old));
         QVERIFY(storeysOf(old).isEmpty());
         QCOMPARE(db::listPlans(*m_c).size(), 1);
-        QCOMPARE(m_session.gPlanNum, *db::findPlan(*m_c, QStringLiteral("Склад")));
+        QCOMPARE(m_session.planNumber, *db::findPlan(*m_c, QStringLiteral("Склад")));
     }
 
     void chooseDialog() {
         const int first = planWith(QStringLiteral("Первый"), 1);
         const int second = db::createPlan(*m_c, QStringLiteral("Второй"));
         const QByteArray before = fileHash(m_path);
-        plan::frmViborPM dialog(m_session);
+        plan::ChoosePlanDialog dialog(m_session);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("План местности"));
         QCOMPARE(child<QLabel>(&dialog, "Label1")->text(),
                  QStringLiteral("Выберите план местности (объекта) из существующего списка"));
@@ -859,22 +859,22 @@ private slots:
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->currentText(), QStringLiteral("Первый"));
         QVERIFY(!child<QWidget>(&dialog, "lblEmpty")->isVisibleTo(&dialog));
-        QSignalSpy activated(&dialog, &plan::frmViborPM::planActivated);
+        QSignalSpy activated(&dialog, &plan::ChoosePlanDialog::planActivated);
         list->setCurrentIndex(1);
         QVERIFY(dialog.choosePlan());
-        QCOMPARE(m_session.gPlanNum, second);
+        QCOMPARE(m_session.planNumber, second);
         QCOMPARE(activated.count(), 1);
         QCOMPARE(fileHash(m_path), before);
         Q_UNUSED(first);
     }
 
     void chooseDialogWithoutPlansOffersToCreate() {
-        plan::frmViborPM dialog(m_session);
+        plan::ChoosePlanDialog dialog(m_session);
         dialog.show();
         QVERIFY(child<QWidget>(&dialog, "lblEmpty")->isVisible());
         QVERIFY(!child<QWidget>(&dialog, "Command1")->isEnabled());
         QVERIFY(!dialog.choosePlan());
-        QSignalSpy create(&dialog, &plan::frmViborPM::createPlanRequested);
+        QSignalSpy create(&dialog, &plan::ChoosePlanDialog::createPlanRequested);
         QTest::mouseClick(child<QPushButton>(&dialog, "cmdCreate"), Qt::LeftButton);
         QCOMPARE(create.count(), 1);
         QVERIFY(!dialog.isVisible());
@@ -882,13 +882,13 @@ private slots:
 
     void choosePlanDeletedMeanwhile() {
         const int plan = db::createPlan(*m_c, QStringLiteral("Исчезнет"));
-        plan::frmViborPM dialog(m_session);
+        plan::ChoosePlanDialog dialog(m_session);
         db::deletePlan(*m_c, plan);
         MessageRecorder& messages = *m_messages;
         messages.clear();
         QVERIFY(!dialog.choosePlan());
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(m_session.gPlanNum, 0);
+        QCOMPARE(m_session.planNumber, 0);
         QCOMPARE(child<QComboBox>(&dialog, "Combo1")->count(), 0);
     }
 
@@ -904,21 +904,21 @@ private slots:
         item->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!navigator.mainMenu());
-        plan::frmPlan* editor = navigator.planEditor();
+        plan::PlanEditorWindow* editor = navigator.planEditor();
         QVERIFY(editor && editor->isVisible());
         QVERIFY(!child<QWidget>(editor, "Frame1")->isVisible());
 
         child<QAction>(editor, "mnuSozdPM")->trigger();
         child<QAction>(editor, "mnuSozdPM")->trigger();
-        QCOMPARE(editor->findChildren<plan::frmSozdPM*>().size(), 1);
-        plan::frmSozdPM* create = navigator.createPlanDialog();
+        QCOMPARE(editor->findChildren<plan::CreatePlanDialog*>().size(), 1);
+        plan::CreatePlanDialog* create = navigator.createPlanDialog();
         QVERIFY(create && create->isVisible());
         child<QLineEdit>(create, "Text1")->setText(QStringLiteral("Через меню"));
         QTest::mouseClick(child<QPushButton>(create, "cmdOk"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!navigator.createPlanDialog());
         QVERIFY(child<QWidget>(editor, "Frame1")->isVisible());
-        const int plan = navigator.planSession().gPlanNum;
+        const int plan = navigator.planSession().planNumber;
         QCOMPARE(db::findPlan(*m_c, QStringLiteral("Через меню")), std::optional<int>(plan));
 
         child<QAction>(editor, "mnuViborPM")->trigger();
@@ -931,7 +931,7 @@ private slots:
         QVERIFY(navigator.mainMenu() && navigator.mainMenu()->isVisible());
         // The plan number outlives the window; the frames wait for a new create or choose.
         editor = navigator.showPlanEditor();
-        QCOMPARE(navigator.planSession().gPlanNum, plan);
+        QCOMPARE(navigator.planSession().planNumber, plan);
         QVERIFY(!child<QWidget>(editor, "Frame1")->isVisible());
 
         QTest::mouseClick(child<QPushButton>(editor, "cmdVihod"), Qt::LeftButton);

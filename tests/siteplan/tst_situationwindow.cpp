@@ -14,7 +14,7 @@
 #include "ui/TableCopy.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/plan/SituationWindow.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -73,9 +73,9 @@ class TestSituationWindow final : public QObject {
     int m_emptyPlan = 0;
 
     // The editor on a plan with the charge typed: 1000 kg of TNT at the origin, on the ground.
-    plan::frmPlan* editorOn(int plan) {
-        m_navigator->planSession().gPlanNum = plan;
-        plan::frmPlan* editor = m_navigator->showPlanEditor();
+    plan::PlanEditorWindow* editorOn(int plan) {
+        m_navigator->planSession().planNumber = plan;
+        plan::PlanEditorWindow* editor = m_navigator->showPlanEditor();
         editor->showPlanAreas();
         child<QRadioButton>(editor, "Option4")->setChecked(true);
         child<QLineEdit>(editor, "Text14")->setText(QStringLiteral("Тротил"));
@@ -86,7 +86,7 @@ class TestSituationWindow final : public QObject {
         return editor;
     }
 
-    plan::SituationWindow* calculate(plan::frmPlan* editor) {
+    plan::SituationWindow* calculate(plan::PlanEditorWindow* editor) {
         QTest::mouseClick(child<QPushButton>(editor, "cmdRasch"), Qt::LeftButton);
         return m_navigator->situationWindow();
     }
@@ -136,7 +136,7 @@ private slots:
     void chargeShownInTheLocale() {
         const QLocale before;
         QLocale::setDefault(QLocale::c());
-        plan::frmPlan* editor = editorOn(m_plan);
+        plan::PlanEditorWindow* editor = editorOn(m_plan);
         child<QLineEdit>(editor, "Text11")->setText(QStringLiteral("1000,5"));
         child<QLineEdit>(editor, "Text15")->setText(QStringLiteral("-2,5"));
         plan::SituationWindow* w = calculate(editor);
@@ -201,7 +201,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, messagePart);
-        plan::frmPlan* editor = editorOn(emptyPlan ? m_emptyPlan : m_plan);
+        plan::PlanEditorWindow* editor = editorOn(emptyPlan ? m_emptyPlan : m_plan);
         if (!field.isEmpty()) {
             child<QLineEdit>(editor, field.toLatin1().constData())->setText(value);
         }
@@ -270,7 +270,7 @@ private slots:
     // The body mass shows: «P в), %», people outside buildings at each structure's distance,
     // follows it; what the structures suffer does not.
     void bodyMassChangesPeopleOutside() {
-        plan::frmPlan* editor = editorOn(m_plan);
+        plan::PlanEditorWindow* editor = editorOn(m_plan);
         // Structure 2 at 15 m, where people outside are hurt by chance, not for certain.
         child<QLineEdit>(editor, "Text15")->setText(QStringLiteral("-10"));
         plan::SituationWindow* w = calculate(editor);
@@ -367,7 +367,7 @@ private slots:
         QFETCH(QString, x);
         QFETCH(QString, distance);
         QLocale::setDefault(QLocale(locale));
-        plan::frmPlan* editor = editorOn(m_plan);
+        plan::PlanEditorWindow* editor = editorOn(m_plan);
         child<QLineEdit>(editor, "Text11")->setText(typedMass);
         child<QLineEdit>(editor, "Text15")->setText(typedX);
         plan::SituationWindow* w = calculate(editor);

@@ -12,7 +12,7 @@ inline std::unique_ptr<CalcState> stateAfterRun(double massKg, double step = 1,
                                                 Placement placement = Placement::Air) {
     auto s = std::make_unique<CalcState>();
     s->setParameters(CalcParameters::loadValues());
-    s->gStep = step;
+    s->step = step;
     ChargeInput in;
     in.chargeMassKg = massKg;
     in.placement = placement;

@@ -75,11 +75,11 @@ private slots:
         QCOMPARE(s.charge(), charge);
         const auto p = s.parameters();
         QVERIFY(p);
-        QCOMPARE(p->gStep, 0.1);
-        QCOMPARE(p->gChartLimitKPa, 2500.0);
-        QCOMPARE(p->gChartDivKPa, 5.0);
-        QCOMPARE(p->gChartLimitKgf, 2.5);
-        QCOMPARE(p->gChartDivKgf, 4.0);
+        QCOMPARE(p->step, 0.1);
+        QCOMPARE(p->chartLimitKPa, 2500.0);
+        QCOMPARE(p->chartDivKPa, 5.0);
+        QCOMPARE(p->chartLimitKgf, 2.5);
+        QCOMPARE(p->chartDivKgf, 4.0);
         QCOMPARE(s.saveFolder("expert"), m_dir.path());
         QCOMPARE(s.saveFolder("table"), QString());
         QCOMPARE(s.windowGeometry("frmZone"), geometry);
@@ -153,7 +153,7 @@ private slots:
         write(parameterLines(step, "3000", "10", "3", "10"));
         const auto p = Settings(file()).parameters();
         QVERIFY(p);
-        QCOMPARE(p->gStep, expected);
+        QCOMPARE(p->step, expected);
     }
 
     void damagedChargeNumbers_data() {

@@ -22,16 +22,16 @@
 
 using namespace kelmo;
 using namespace kelmo::test;
-using kelmo::zone::frmOutput;
-using kelmo::zone::frmPar;
-using kelmo::zone::frmZone;
+using kelmo::zone::ZoneResultsWindow;
+using kelmo::zone::CalculationParametersWindow;
+using kelmo::zone::ZoneInputWindow;
 
 Q_DECLARE_METATYPE(QList<double>)
 
 namespace {
 
 QList<double> listOf(const CalcParameters& p) {
-    return {p.gStep, p.gChartLimitKPa, p.gChartDivKPa, p.gChartLimitKgf, p.gChartDivKgf};
+    return {p.step, p.chartLimitKPa, p.chartDivKPa, p.chartLimitKgf, p.chartDivKgf};
 }
 
 const QList<double> kLoadValues = listOf(CalcParameters::loadValues());
@@ -69,8 +69,8 @@ private:
     void start();
     void restart();
     void writeFile(const QByteArray& content);
-    frmZone* zone() { return m_navigator->showZoneInput(); }
-    frmOutput* run(frmZone* w);
+    ZoneInputWindow* zone() { return m_navigator->showZoneInput(); }
+    ZoneResultsWindow* run(ZoneInputWindow* w);
     QList<double> parameters() { return listOf(m_navigator->zoneSession().state().parameters()); }
 
     QTemporaryDir m_dir;
@@ -138,7 +138,7 @@ void TestRemembered::writeFile(const QByteArray& content) {
     start();
 }
 
-frmOutput* TestRemembered::run(frmZone* w) {
+ZoneResultsWindow* TestRemembered::run(ZoneInputWindow* w) {
     const int before = messages().count();
     click(w, "cmdRasch");
     if (messages().count() != before) {
@@ -185,7 +185,7 @@ void TestRemembered::chargeRestoredAfterRestart() {
     QFETCH(QString, bodyMass);
     QFETCH(QString, objectName);
 
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     if (keyboard) {
         choose(w, "Option9");
         type(w, "Text14", typedName);
@@ -201,7 +201,7 @@ void TestRemembered::chargeRestoredAfterRestart() {
     type(w, "Name_ob", objectName);
     QVERIFY(run(w));
     const ChargeInput first = m_navigator->zoneSession().charge();
-    const double firstEnd = m_navigator->zoneSession().state().gMaxDistance;
+    const double firstEnd = m_navigator->zoneSession().state().maxDistance;
 
     restart();
     w = zone();
@@ -230,12 +230,12 @@ void TestRemembered::chargeRestoredAfterRestart() {
     QCOMPARE(again.molarDivisor, first.molarDivisor);
     QCOMPARE(again.placement, first.placement);
     QCOMPARE(again.bodyMassKg, first.bodyMassKg);
-    QCOMPARE(m_navigator->zoneSession().state().gMaxDistance, firstEnd);
+    QCOMPARE(m_navigator->zoneSession().state().maxDistance, firstEnd);
 }
 
 // The heat of a listed explosive is never the remembered one: the catalogue may have changed.
 void TestRemembered::listExplosiveTakesTodaysCatalogue() {
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     child<QComboBox>(w, "Combo4")->setCurrentIndex(1); // Тэн, 5800
     QVERIFY(run(w));
 
@@ -255,7 +255,7 @@ void TestRemembered::listExplosiveTakesTodaysCatalogue() {
 }
 
 void TestRemembered::refusedRunRemembersNothing() {
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     type(w, "Text2", QStringLiteral("250"));
     QVERIFY(run(w));
     w = zone();
@@ -273,7 +273,7 @@ void TestRemembered::refusedRunRemembersNothing() {
 
 void TestRemembered::parametersKeptAndDefaultsRemembered() {
     zone();
-    frmPar* par = m_navigator->showZoneParameters();
+    CalculationParametersWindow* par = m_navigator->showZoneParameters();
     const char* fields[] = {"Text5", "Text2", "Text1", "Text7", "Text8"};
     const QStringList typed{"0,5", "2500", "5", "2,5", "4"};
     for (int i = 0; i < 5; ++i) {
@@ -284,7 +284,7 @@ void TestRemembered::parametersKeptAndDefaultsRemembered() {
     QCOMPARE(parameters(), accepted);
 
     restart();
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     QCOMPARE(parameters(), accepted);
     par = m_navigator->showZoneParameters();
     for (int i = 0; i < 5; ++i) {
@@ -293,7 +293,7 @@ void TestRemembered::parametersKeptAndDefaultsRemembered() {
     // The run takes the remembered step.
     m_navigator->showZoneInput();
     QVERIFY(run(w));
-    QCOMPARE(m_navigator->zoneSession().state().gProfile.row(2).r, 1.5);
+    QCOMPARE(m_navigator->zoneSession().state().profile.row(2).r, 1.5);
 
     // "Исходные значения" alone changes nothing, now or after a restart.
     par = m_navigator->showZoneParameters();
@@ -374,7 +374,7 @@ void TestRemembered::damagedFileFallsBackToDefaults() {
     QFETCH(QList<double>, parameters);
     writeFile(content);
 
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     QCOMPARE(text(w, "Text2"), mass);
     QCOMPARE(text(w, "txtMch"), bodyMass);
     QCOMPARE(child<QRadioButton>(w, "Option5")->isChecked(), air);
@@ -414,11 +414,11 @@ void TestRemembered::numbersReadTheSameInEveryLocale() {
     QFETCH(QString, shownMass);
 
     QLocale::setDefault(writing);
-    frmZone* w = zone();
+    ZoneInputWindow* w = zone();
     type(w, "Text2", typedMass);
     QVERIFY(run(w));
     const double mass = m_navigator->zoneSession().charge().chargeMassKg;
-    frmPar* par = m_navigator->showZoneParameters();
+    CalculationParametersWindow* par = m_navigator->showZoneParameters();
     type(par, "Text5", writing.decimalPoint() == QStringLiteral(",") ? "0,5" : "0.5");
     click(par, "Command1");
 
@@ -426,7 +426,7 @@ void TestRemembered::numbersReadTheSameInEveryLocale() {
     restart();
     w = zone();
     QCOMPARE(text(w, "Text2"), shownMass);
-    QCOMPARE(m_navigator->zoneSession().state().gStep, 0.5);
+    QCOMPARE(m_navigator->zoneSession().state().step, 0.5);
     QVERIFY(run(w));
     QCOMPARE(m_navigator->zoneSession().charge().chargeMassKg, mass);
 }
@@ -451,7 +451,7 @@ void TestRemembered::saveFolderPerKindOfFile() {
         return answer;
     });
 
-    frmOutput* out = run(zone());
+    ZoneResultsWindow* out = run(zone());
     QVERIFY(out);
     const auto folderOf = [](const QString& path) {
         return QFileInfo(path).absolutePath();

@@ -5,9 +5,9 @@
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
 #include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include "tests/support/GuiTest.h"
 
@@ -72,8 +72,8 @@ private slots:
     void resultsWindowKeepsNoCharts();
 
 private:
-    frmZone* openZone();
-    frmOutput* run(double step = 1, const QString& mass = QStringLiteral("1000"));
+    ZoneInputWindow* openZone();
+    ZoneResultsWindow* run(double step = 1, const QString& mass = QStringLiteral("1000"));
 
     std::unique_ptr<shell::Navigator> m_navigator;
     CalcState* m_state = nullptr;
@@ -111,13 +111,13 @@ void TestZoneDefects::cleanup() {
     m_settings.reset();
 }
 
-frmZone* TestZoneDefects::openZone() {
+ZoneInputWindow* TestZoneDefects::openZone() {
     return m_navigator->showZoneInput();
 }
 
-frmOutput* TestZoneDefects::run(double step, const QString& mass) {
-    frmZone* zone = openZone();
-    m_state->gStep = step;
+ZoneResultsWindow* TestZoneDefects::run(double step, const QString& mass) {
+    ZoneInputWindow* zone = openZone();
+    m_state->step = step;
     child<QRadioButton>(zone, "Option5")->setChecked(true);
     child<QLineEdit>(zone, "Text2")->setText(mass);
     if (!zone->runCalculation()) {
@@ -146,8 +146,8 @@ void TestZoneDefects::bothDecimalSeparators() {
     QFETCH(QString, distance);
     QLocale::setDefault(QLocale(locale));
     MessageRecorder messages;
-    frmOutput* out = run(1, mass);
-    QCOMPARE(m_state->gMassTNT, 1000.5); // 4520 kJ/kg is TNT itself
+    ZoneResultsWindow* out = run(1, mass);
+    QCOMPARE(m_state->massTnt, 1000.5); // 4520 kJ/kg is TNT itself
     child<QLineEdit>(out, "GOX")->setText(distance);
     QVERIFY(out->calculatePoint());
     child<QLineEdit>(out, "Rast1")->setText(distance);
@@ -174,7 +174,7 @@ void TestZoneDefects::rangeChartOfOneStep() {
     QFETCH(QString, from);
     QFETCH(QString, to);
     QFETCH(int, points);
-    frmOutput* out = run(step);
+    ZoneResultsWindow* out = run(step);
     child<QLineEdit>(out, "Rast1")->setText(from);
     child<QLineEdit>(out, "Rast2")->setText(to);
     QVERIFY(out->buildRangeChart());
@@ -202,12 +202,12 @@ void TestZoneDefects::lookupNamesTheStoredDistance() {
     QFETCH(QString, distance);
     QFETCH(int, row);
     QFETCH(QString, note);
-    frmOutput* out = run(step);
+    ZoneResultsWindow* out = run(step);
     out->show();
     child<QLineEdit>(out, "Text1")->setText(distance);
     QVERIFY(out->lookUp());
     QCOMPARE(child<QLineEdit>(out, "Text2")->text(),
-             numtext::fixed(m_state->gProfile.row(row).deltaPkgf, 4));
+             numtext::fixed(m_state->profile.row(row).deltaPkgf, 4));
     auto* label = child<QLabel>(out, "lblLookupRow");
     QCOMPARE(!label->isHidden(), !note.isEmpty());
     if (!note.isEmpty()) {
@@ -222,8 +222,8 @@ void TestZoneDefects::lookupNamesTheStoredDistance() {
 
 void TestZoneDefects::emptyProfile() {
     MessageRecorder messages;
-    frmOutput* out = run(1, QStringLiteral("0,0001"));
-    QCOMPARE(m_state->gPointCount, 0);
+    ZoneResultsWindow* out = run(1, QStringLiteral("0,0001"));
+    QCOMPARE(m_state->pointCount, 0);
     QVERIFY(QTest::qWaitForWindowActive(out));
     auto* note = child<QLabel>(out, "lblNoResults");
     QVERIFY(note->isVisible());
@@ -250,7 +250,7 @@ void TestZoneDefects::emptyProfile() {
     out->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     out = run(1000);
-    QCOMPARE(m_state->gPointCount, 1);
+    QCOMPARE(m_state->pointCount, 1);
     QVERIFY(child<QGroupBox>(out, "Frame3")->isEnabled());
     QVERIFY(!child<QGroupBox>(out, "Frame17")->isEnabled());
     QVERIFY(child<QLabel>(out, "lblNoResults")->isVisibleTo(out));
@@ -259,7 +259,7 @@ void TestZoneDefects::emptyProfile() {
 // ---- 5: stale point results; Enter runs the action
 
 void TestZoneDefects::editedDistanceHidesOldResults() {
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     out->show();
     auto* gox = child<QLineEdit>(out, "GOX");
     gox->setText(QStringLiteral("20"));
@@ -273,9 +273,9 @@ void TestZoneDefects::editedDistanceHidesOldResults() {
     QTest::keyClick(gox, Qt::Key_Return);
     QVERIFY(results->isVisibleTo(out));
     CalcState check;
-    check.gMassTNT = m_state->gMassTNT;
+    check.massTnt = m_state->massTnt;
     evaluateAtDistance(check, Placement::Air, 25, 70);
-    QCOMPARE(child<QLabel>(out, "Label61")->text(), numtext::fixed(check.gDeltaPkPa, 3));
+    QCOMPARE(child<QLabel>(out, "Label61")->text(), numtext::fixed(check.deltaPkPa, 3));
 }
 
 void TestZoneDefects::enterRunsTheFieldsAction_data() {
@@ -294,7 +294,7 @@ void TestZoneDefects::enterRunsTheFieldsAction_data() {
 void TestZoneDefects::enterRunsTheFieldsAction() {
     QFETCH(QString, field);
     QFETCH(QString, value);
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     QVERIFY(QTest::qWaitForWindowActive(out));
     child<QTabWidget>(out, "SSTab1")->setCurrentIndex(1);
     auto* edit = child<QLineEdit>(out, field.toLatin1().constData());
@@ -305,7 +305,7 @@ void TestZoneDefects::enterRunsTheFieldsAction() {
     QCOMPARE(messages.count(), 0);
     if (field == QLatin1String("Text1")) {
         QCOMPARE(child<QLineEdit>(out, "Text2")->text(),
-                 numtext::fixed(m_state->gProfile.row(40).deltaPkgf, 4));
+                 numtext::fixed(m_state->profile.row(40).deltaPkgf, 4));
     } else {
         QCOMPARE(child<QTabWidget>(out, "SSTab2")->currentIndex(), 1);
     }
@@ -328,19 +328,19 @@ void TestZoneDefects::enterRunsTheFieldsAction() {
     // The input window: Enter in the mass field runs the calculation.
     out->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     auto* mass = child<QLineEdit>(zone, "Text2");
     mass->setFocus();
     mass->setText(QStringLiteral("500"));
     QTest::keyClick(mass, Qt::Key_Return);
     QVERIFY(m_navigator->zoneResults() != nullptr);
-    QCOMPARE(m_state->gMassTNT, 500.0);
+    QCOMPARE(m_state->massTnt, 500.0);
 }
 
 // ---- 7: titles
 
 void TestZoneDefects::parametersTitleFits() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
     auto* par = m_navigator->zoneParameters();
     QVERIFY(par != nullptr && par->isVisible());
@@ -351,7 +351,7 @@ void TestZoneDefects::parametersTitleFits() {
 // ---- 8: menus, copy, chart menu
 
 void TestZoneDefects::menusHaveMnemonics() {
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     struct Expected {
         QWidget* window;
         QStringList captions;
@@ -385,7 +385,7 @@ void TestZoneDefects::menusHaveMnemonics() {
 }
 
 void TestZoneDefects::copyGridBlock() {
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     QVERIFY(QTest::qWaitForWindowActive(out));
     child<QTabWidget>(out, "SSTab1")->setCurrentIndex(3);
     auto* grid = child<QTableView>(out, "tabDavl1");
@@ -396,8 +396,8 @@ void TestZoneDefects::copyGridBlock() {
     QGuiApplication::clipboard()->clear();
     QTest::keySequence(grid, QKeySequence::Copy);
     const QString expected =
-        QStringLiteral("10\t") + numtext::fixed(m_state->gProfile.row(10).deltaPkgf, 3) +
-        QStringLiteral("\n11\t") + numtext::fixed(m_state->gProfile.row(11).deltaPkgf, 3) +
+        QStringLiteral("10\t") + numtext::fixed(m_state->profile.row(10).deltaPkgf, 3) +
+        QStringLiteral("\n11\t") + numtext::fixed(m_state->profile.row(11).deltaPkgf, 3) +
         QStringLiteral("\n");
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
     QVERIFY(expected.contains(QLatin1Char(','))); // the locale's separator
@@ -405,7 +405,7 @@ void TestZoneDefects::copyGridBlock() {
 
 // Every heading of the profile grid, its unit included, is readable in full.
 void TestZoneDefects::gridHeadingsFit() {
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     auto* grid = child<QTableView>(out, "tabDavl1");
     const QFontMetrics metrics(grid->horizontalHeader()->font());
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
@@ -415,7 +415,7 @@ void TestZoneDefects::gridHeadingsFit() {
 }
 
 void TestZoneDefects::chartContextMenu() {
-    frmOutput* out = run();
+    ZoneResultsWindow* out = run();
     for (const char* name :
          {"Graf_Davl1", "Graf_Davl", "Graf_Davl_Diap", "chrProbit0", "chrProbit1", "chrProbit2"}) {
         auto* view = child<QChartView>(out, name);
@@ -464,12 +464,12 @@ void TestZoneDefects::refusedTextIsSelected() {
     QLineEdit* edit = nullptr;
     QWidget* other = nullptr;
     if (field.endsWith(QLatin1String("@zone"))) {
-        frmZone* zone = openZone();
+        ZoneInputWindow* zone = openZone();
         QVERIFY(QTest::qWaitForWindowActive(zone));
         edit = child<QLineEdit>(zone, "Text2");
         other = child<QPushButton>(zone, "cmdRasch");
     } else {
-        frmOutput* out = run();
+        ZoneResultsWindow* out = run();
         QVERIFY(QTest::qWaitForWindowActive(out));
         const bool point = field == QLatin1String("GOX");
         child<QTabWidget>(out, "SSTab1")->setCurrentIndex(point ? 0 : 1);
@@ -494,7 +494,7 @@ void TestZoneDefects::resultsWindowKeepsNoCharts() {
 #else
     // Each results window used to leave the six charts its views were created with.
     const auto cycle = [this] {
-        auto* out = new frmOutput(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
+        auto* out = new ZoneResultsWindow(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
             return std::array<double, 3>{};
         });
         out->present();

@@ -5,11 +5,11 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "shell/Navigator.h"
-#include "shell/frmMain.h"
+#include "shell/MainWindow.h"
 #include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include <QAction>
 #include <QComboBox>

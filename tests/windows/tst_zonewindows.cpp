@@ -6,12 +6,12 @@
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
-#include "shell/frmMain.h"
+#include "shell/MainWindow.h"
 #include "ui/Messages.h"
 #include "windows/zone/ZoneServices.h"
-#include "windows/zone/frmOutput.h"
-#include "windows/zone/frmPar.h"
-#include "windows/zone/frmZone.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/CalculationParametersWindow.h"
+#include "windows/zone/ZoneInputWindow.h"
 
 #include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>
@@ -93,8 +93,8 @@ private slots:
     void windowsExistOnce();
 
 private:
-    frmZone* openZone();
-    frmOutput* runWorked(frmZone* zone);
+    ZoneInputWindow* openZone();
+    ZoneResultsWindow* runWorked(ZoneInputWindow* zone);
 
     const PointResult& lastPoint() const { return m_navigator->zoneSession().lastPoint().value(); }
 
@@ -141,11 +141,11 @@ void TestZoneWindows::cleanup() {
     m_state = nullptr;
 }
 
-frmZone* TestZoneWindows::openZone() {
+ZoneInputWindow* TestZoneWindows::openZone() {
     return m_navigator->showZoneInput();
 }
 
-frmOutput* TestZoneWindows::runWorked(frmZone* zone) {
+ZoneResultsWindow* TestZoneWindows::runWorked(ZoneInputWindow* zone) {
     choose(zone, "Option5");
     click(zone, "cmdRasch");
     auto* out = m_navigator->zoneResults();
@@ -156,7 +156,7 @@ frmOutput* TestZoneWindows::runWorked(frmZone* zone) {
 }
 
 void TestZoneWindows::modes() {
-    frmZone* w = openZone();
+    ZoneInputWindow* w = openZone();
     QCOMPARE(w->windowTitle(),
              QStringLiteral("Расчет зон поражения при взрыве конденсированных ВВ"));
     // Load state: list mode, first explosive, its heat, per kg, ground.
@@ -167,7 +167,7 @@ void TestZoneWindows::modes() {
     QVERIFY(!child<QGroupBox>(w, "Frame4")->isEnabled());
     QVERIFY(child<QRadioButton>(w, "Option6")->isChecked());
     QVERIFY(!child<QLineEdit>(w, "Text14")->isVisible());
-    QCOMPARE(m_state->gChartDivKPa, 10.0);
+    QCOMPARE(m_state->chartDivKPa, 10.0);
 
     child<QComboBox>(w, "Combo4")->setCurrentIndex(1);
     QCOMPARE(text(w, "Text12"), QStringLiteral("5800"));
@@ -194,14 +194,14 @@ void TestZoneWindows::modes() {
 }
 
 void TestZoneWindows::workedRun() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     MessageRecorder messages;
-    frmOutput* out = runWorked(zone);
+    ZoneResultsWindow* out = runWorked(zone);
     QCOMPARE(messages.count(), 0);
     QVERIFY(out->isVisible());
     QVERIFY(!zone->isVisible());
     QCOMPARE(out->windowTitle(), QStringLiteral("Вывод результатов"));
-    QCOMPARE(m_state->gPointCount, 325);
+    QCOMPARE(m_state->pointCount, 325);
 
     const char* zoneLabels[] = {"Rad1",  "Rad2",  "Rad3",  "Rad4",  "Rad5",
                                 "Rad11", "Rad12", "Rad13", "Rad14", "Rad15"};
@@ -240,7 +240,7 @@ void TestZoneWindows::workedRun() {
     QCOMPARE(grid->rowCount(), 325);
     QCOMPARE(grid->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Импульс, Па·с"));
     QCOMPARE(grid->index(9, 0).data().toString(), QStringLiteral("10"));
-    const ProfileRow& row10 = m_state->gProfile.row(10);
+    const ProfileRow& row10 = m_state->profile.row(10);
     QCOMPARE(grid->index(9, 1).data().toString(), numtext::fixed(row10.deltaPkgf, 3));
     QVERIFY(grid->index(9, 1).data().toString().contains(QLatin1Char(',')));
     QCOMPARE(grid->index(9, 4).data().toString(), numtext::fixed(row10.probitHeavy, 2));
@@ -265,25 +265,25 @@ void TestZoneWindows::workedRun() {
 }
 
 void TestZoneWindows::perMoleDescription() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     child<QRadioButton>(zone, "Option9")->setChecked(true);
     child<QRadioButton>(zone, "Option2")->setChecked(true);
     type(zone, "Text14", QStringLiteral("ВВ-1"));
     type(zone, "Text12", QStringLiteral("809000"));
     type(zone, "Text15", QStringLiteral("179"));
-    frmOutput* out = runWorked(zone);
+    ZoneResultsWindow* out = runWorked(zone);
     QCOMPARE(text(out, "Label11"), QStringLiteral("ВВ-1"));
     QCOMPARE(text(out, "Lab1"), QStringLiteral("Энергия взрыва, кДж/моль:"));
     QCOMPARE(text(out, "Lab2"), QStringLiteral("179"));
     // 809000 / 179 × 1000 kJ/kg.
-    QCOMPARE(m_state->gMassTNT, 809000.0 / 179 * 1000 / 4520 * 1000);
+    QCOMPARE(m_state->massTnt, 809000.0 / 179 * 1000 / 4520 * 1000);
 }
 
 void TestZoneWindows::oneStoredRow() {
-    frmZone* zone = openZone();
-    m_state->gStep = 1000;
-    frmOutput* out = runWorked(zone);
-    QCOMPARE(m_state->gPointCount, 1);
+    ZoneInputWindow* zone = openZone();
+    m_state->step = 1000;
+    ZoneResultsWindow* out = runWorked(zone);
+    QCOMPARE(m_state->pointCount, 1);
     QCOMPARE(child<QTableView>(out, "tabDavl1")->model()->rowCount(), 1);
     for (const char* name : {"chrProbit0", "chrProbit1", "chrProbit2"}) {
         QVERIFY(child<QChartView>(out, name)->isHidden());
@@ -334,8 +334,8 @@ void TestZoneWindows::runFailures() {
     QFETCH(double, step);
     QFETCH(QString, expected);
 
-    frmZone* zone = openZone();
-    m_state->gStep = step;
+    ZoneInputWindow* zone = openZone();
+    m_state->step = step;
     if (perMole) {
         child<QRadioButton>(zone, "Option9")->setChecked(true);
         child<QRadioButton>(zone, "Option2")->setChecked(true);
@@ -352,7 +352,7 @@ void TestZoneWindows::runFailures() {
 }
 
 void TestZoneWindows::parameters() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
     auto* par = m_navigator->zoneParameters();
     QVERIFY(par && par->isVisible());
@@ -368,17 +368,17 @@ void TestZoneWindows::parameters() {
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(text(par, fields[i]), reset[i]);
     }
-    QCOMPARE(m_state->gChartDivKPa, 10.0); // not stored before "Ok"
+    QCOMPARE(m_state->chartDivKPa, 10.0); // not stored before "Ok"
     click(par, "Command1");
     QVERIFY(!par->isVisible());
     QVERIFY(zone->isVisible());
-    QCOMPARE(m_state->gStep, 1.0);
-    QCOMPARE(m_state->gChartLimitKPa, 3000.0);
-    QCOMPARE(m_state->gChartDivKPa, 2.0);
-    QCOMPARE(m_state->gChartLimitKgf, 3.0);
-    QCOMPARE(m_state->gChartDivKgf, 2.0);
+    QCOMPARE(m_state->step, 1.0);
+    QCOMPARE(m_state->chartLimitKPa, 3000.0);
+    QCOMPARE(m_state->chartDivKPa, 2.0);
+    QCOMPARE(m_state->chartLimitKgf, 3.0);
+    QCOMPARE(m_state->chartDivKgf, 2.0);
 
-    frmOutput* out = runWorked(zone);
+    ZoneResultsWindow* out = runWorked(zone);
     for (const char* name : {"Graf_Davl", "Graf_Davl1"}) {
         auto* y = qobject_cast<QValueAxis*>(
             child<QChartView>(out, name)->chart()->axes(Qt::Vertical).constFirst());
@@ -392,13 +392,13 @@ void TestZoneWindows::parameters() {
     type(par, "Text5", QStringLiteral("0,5"));
     click(par, "Command1");
     out = runWorked(zone);
-    QCOMPARE(m_state->gProfile.row(2).r, 1.5);
+    QCOMPARE(m_state->profile.row(2).r, 1.5);
     QCOMPARE(child<QTableView>(out, "tabDavl1")->model()->index(1, 0).data().toString(),
              QStringLiteral("1,5"));
 }
 
 void TestZoneWindows::parametersRefuseText() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     zone->findChild<QAction*>(QStringLiteral("mnuPar"))->trigger();
     auto* par = m_navigator->zoneParameters();
     type(par, "Text5", QStringLiteral("2"));
@@ -412,10 +412,10 @@ void TestZoneWindows::parametersRefuseText() {
     QVERIFY(par->isVisible());
     QVERIFY(!zone->isVisible());
     // Fields before the refused one are stored, the later ones are not.
-    QCOMPARE(m_state->gStep, 2.0);
-    QCOMPARE(m_state->gChartLimitKPa, 2500.0);
-    QCOMPARE(m_state->gChartDivKPa, 10.0);
-    QCOMPARE(m_state->gChartLimitKgf, 3.0);
+    QCOMPARE(m_state->step, 2.0);
+    QCOMPARE(m_state->chartLimitKPa, 2500.0);
+    QCOMPARE(m_state->chartDivKPa, 10.0);
+    QCOMPARE(m_state->chartLimitKgf, 3.0);
 
     // Closing through the frame brings the input window back.
     par->close();
@@ -424,17 +424,17 @@ void TestZoneWindows::parametersRefuseText() {
 }
 
 void TestZoneWindows::backToMenuResetsParameters() {
-    frmZone* zone = openZone();
-    m_state->gChartDivKgf = 2;
+    ZoneInputWindow* zone = openZone();
+    m_state->chartDivKgf = 2;
     child<QLineEdit>(zone, "Text2")->setText(QStringLiteral("5"));
     click(zone, "cmdNazad");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    shell::frmMain* menu = m_navigator->mainMenu();
+    shell::MainWindow* menu = m_navigator->mainMenu();
     QVERIFY(menu != nullptr);
     QVERIFY(menu->isVisible());
     QVERIFY(m_navigator->zoneInput() == nullptr);
     zone = openZone();
-    QCOMPARE(m_state->gChartDivKgf, 10.0);
+    QCOMPARE(m_state->chartDivKgf, 10.0);
     QCOMPARE(text(zone, "Text2"), QStringLiteral("1000"));
 }
 
@@ -451,7 +451,7 @@ void TestZoneWindows::pointCalculation_data() {
 void TestZoneWindows::pointCalculation() {
     QFETCH(QString, distance);
     QFETCH(bool, accepted);
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     QCOMPARE(text(out, "GOX"), QStringLiteral("10"));
     type(out, "GOX", distance);
     MessageRecorder messages;
@@ -468,9 +468,9 @@ void TestZoneWindows::pointCalculation() {
     QCOMPARE(messages.count(), 0);
     const double d = numtext::parse(distance).value();
     CalcState check;
-    check.gMassTNT = m_state->gMassTNT;
+    check.massTnt = m_state->massTnt;
     const ProbitTerms terms = evaluateAtDistance(check, Placement::Air, d, 70);
-    QCOMPARE(text(out, "Label61"), numtext::fixed(check.gDeltaPkPa, 3));
+    QCOMPARE(text(out, "Label61"), numtext::fixed(check.deltaPkPa, 3));
     QCOMPARE(lastPoint().ptArgHeavy, terms.vHeavy);
     QCOMPARE(lastPoint().ptArgPeople, terms.sPeople);
     if (d == 1) {
@@ -482,7 +482,7 @@ void TestZoneWindows::pointCalculation() {
 }
 
 void TestZoneWindows::pointCalculationFailures() {
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     MessageRecorder messages;
     type(out, "GOX", QStringLiteral("десять"));
     click(out, "Command9");
@@ -500,7 +500,7 @@ void TestZoneWindows::pointCalculationFailures() {
 }
 
 void TestZoneWindows::rangeChart() {
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     MessageRecorder messages;
     type(out, "Rast1", QStringLiteral("50"));
     type(out, "Rast2", QStringLiteral("50"));
@@ -523,8 +523,8 @@ void TestZoneWindows::rangeChart() {
              QStringLiteral("График зависимости давления от расстояния (от 1 м до 101 м)"));
     auto* chart = child<QChartView>(out, "Graf_Davl_Diap")->chart();
     auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).constFirst());
-    QCOMPARE(y->min(), m_state->gProfile.row(101).deltaPkgf);
-    QCOMPARE(y->max(), m_state->gProfile.row(1).deltaPkgf);
+    QCOMPARE(y->min(), m_state->profile.row(101).deltaPkgf);
+    QCOMPARE(y->max(), m_state->profile.row(1).deltaPkgf);
     QCOMPARE(y->tickCount(), 11);
     auto* x = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).constFirst());
     QCOMPARE(x->tickInterval(), 10.0);
@@ -567,13 +567,13 @@ void TestZoneWindows::validation() {
     QFETCH(QString, message);
     QFETCH(QString, corrected);
 
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     QVERIFY(QTest::qWaitForWindowActive(out));
     child<QTabWidget>(out, "SSTab1")->setCurrentIndex(1);
     if (pressure) {
         child<QRadioButton>(out, "Option2")->setChecked(true);
-        const double pMin = m_state->gProfile.row(325).deltaPkgf;
-        const double pMax = m_state->gProfile.row(1).deltaPkgf;
+        const double pMin = m_state->profile.row(325).deltaPkgf;
+        const double pMax = m_state->profile.row(1).deltaPkgf;
         QCOMPARE(text(out, "Text1"), numtext::fixed(pMin, 4));
         const bool low = numtext::parse(value).value() < pMin;
         message = low ? QStringLiteral("Значение должно быть >= ") + numtext::fixed(pMin, 4) +
@@ -602,7 +602,7 @@ void TestZoneWindows::validation() {
 }
 
 void TestZoneWindows::refusedFieldBlocksButton() {
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     QVERIFY(QTest::qWaitForWindowActive(out));
     child<QTabWidget>(out, "SSTab1")->setCurrentIndex(1);
     auto* t1 = child<QLineEdit>(out, "Text1");
@@ -617,11 +617,11 @@ void TestZoneWindows::refusedFieldBlocksButton() {
     // The corrected value passes the next time the focus leaves.
     click(out, "Command2");
     QCOMPARE(messages.count(), 1);
-    QCOMPARE(text(out, "Text2"), numtext::fixed(m_state->gProfile.row(325).deltaPkgf, 4));
+    QCOMPARE(text(out, "Text2"), numtext::fixed(m_state->profile.row(325).deltaPkgf, 4));
 }
 
 void TestZoneWindows::lookup() {
-    frmOutput* out = runWorked(openZone());
+    ZoneResultsWindow* out = runWorked(openZone());
     const auto look = [&](const QString& v) -> QString {
         type(out, "Text1", v);
         if (!text(out, "Text2").isEmpty() || !out->lookUp()) {
@@ -630,7 +630,7 @@ void TestZoneWindows::lookup() {
         return text(out, "Text2");
     };
     const auto pressure = [&](int row) {
-        return numtext::fixed(m_state->gProfile.row(row).deltaPkgf, 4);
+        return numtext::fixed(m_state->profile.row(row).deltaPkgf, 4);
     };
     QCOMPARE(look(QStringLiteral("10,4")), pressure(10));
     QCOMPARE(look(QStringLiteral("10,5")), pressure(10));
@@ -640,8 +640,8 @@ void TestZoneWindows::lookup() {
     QCOMPARE(text(out, "Label9"), QStringLiteral("Давление, кгс/кв. см"));
     QCOMPARE(text(out, "Label10"), QStringLiteral("Расстояние, м"));
     QVERIFY(text(out, "Text2").isEmpty());
-    const double p50 = m_state->gProfile.row(50).deltaPkgf;
-    const double p51 = m_state->gProfile.row(51).deltaPkgf;
+    const double p50 = m_state->profile.row(50).deltaPkgf;
+    const double p51 = m_state->profile.row(51).deltaPkgf;
     QCOMPARE(look(numtext::roundTrip(p50)), QStringLiteral("50"));
     QCOMPARE(look(numtext::roundTrip((p50 + p51) / 2)), QStringLiteral("51"));
     child<QRadioButton>(out, "Option1")->setChecked(true);
@@ -650,13 +650,13 @@ void TestZoneWindows::lookup() {
 
 void TestZoneWindows::lookupWithLargerStep() {
     // With a step of 10 m the rows are found by their stored distance, not by number.
-    frmZone* zone = openZone();
-    m_state->gStep = 10;
-    frmOutput* out = runWorked(zone);
-    QCOMPARE(m_state->gPointCount, 33);
+    ZoneInputWindow* zone = openZone();
+    m_state->step = 10;
+    ZoneResultsWindow* out = runWorked(zone);
+    QCOMPARE(m_state->pointCount, 33);
     type(out, "Text1", QStringLiteral("24"));
     QVERIFY(out->lookUp());
-    QCOMPARE(text(out, "Text2"), numtext::fixed(m_state->gProfile.row(3).deltaPkgf, 4));
+    QCOMPARE(text(out, "Text2"), numtext::fixed(m_state->profile.row(3).deltaPkgf, 4));
     type(out, "Rast1", QStringLiteral("1"));
     type(out, "Rast2", QStringLiteral("101"));
     QVERIFY(out->buildRangeChart());
@@ -664,8 +664,8 @@ void TestZoneWindows::lookupWithLargerStep() {
 }
 
 void TestZoneWindows::returnToInput() {
-    frmZone* zone = openZone();
-    frmOutput* out = runWorked(zone);
+    ZoneInputWindow* zone = openZone();
+    ZoneResultsWindow* out = runWorked(zone);
     child<QLineEdit>(out, "GOX")->setText(QStringLiteral("20"));
     QVERIFY(out->calculatePoint());
     out->findChild<QAction*>(QStringLiteral("mnuReturn"))->trigger();
@@ -689,16 +689,16 @@ void TestZoneWindows::windowsOnlySignal() {
         }
         return n;
     };
-    frmZone input(session, {});
+    ZoneInputWindow input(session, {});
     input.show();
-    QSignalSpy results(&input, &frmZone::resultsRequested);
-    QSignalSpy parameters(&input, &frmZone::parametersRequested);
-    QSignalSpy back(&input, &frmZone::backRequested);
+    QSignalSpy results(&input, &ZoneInputWindow::resultsRequested);
+    QSignalSpy parameters(&input, &ZoneInputWindow::parametersRequested);
+    QSignalSpy back(&input, &ZoneInputWindow::backRequested);
     type(&input, "Text12", QStringLiteral("4520"));
     click(&input, "cmdRasch");
     QCOMPARE(results.count(), 1);
     QVERIFY(!input.isVisible());
-    QCOMPARE(session.state().gPointCount, 410); // 1000 kg on the ground
+    QCOMPARE(session.state().pointCount, 410); // 1000 kg on the ground
     QCOMPARE(session.description().massText, QStringLiteral("1000"));
     QCOMPARE(visibleWindows(), 0);
 
@@ -708,19 +708,19 @@ void TestZoneWindows::windowsOnlySignal() {
     QVERIFY(!input.isVisible());
     QCOMPARE(visibleWindows(), 0);
 
-    frmPar dialog(session);
+    CalculationParametersWindow dialog(session);
     dialog.show();
-    QSignalSpy accepted(&dialog, &frmPar::parametersAccepted);
+    QSignalSpy accepted(&dialog, &CalculationParametersWindow::parametersAccepted);
     type(&dialog, "Text5", QStringLiteral("2"));
     click(&dialog, "Command1");
     QCOMPARE(accepted.count(), 1);
-    QCOMPARE(session.state().gStep, 2.0);
+    QCOMPARE(session.state().step, 2.0);
     QCOMPARE(visibleWindows(), 0);
 
-    frmOutput output(session, {});
+    ZoneResultsWindow output(session, {});
     output.present();
     output.show();
-    QSignalSpy outputBack(&output, &frmOutput::backRequested);
+    QSignalSpy outputBack(&output, &ZoneResultsWindow::backRequested);
     trigger(&output, "mnuReturn");
     QCOMPARE(outputBack.count(), 1);
     QCOMPARE(visibleWindows(), 0);
@@ -729,11 +729,11 @@ void TestZoneWindows::windowsOnlySignal() {
 
 // Each window exists at most once and loses its contents when closed; the session stays.
 void TestZoneWindows::windowsExistOnce() {
-    frmZone* zone = openZone();
+    ZoneInputWindow* zone = openZone();
     QCOMPARE(openZone(), zone);
     type(zone, "Text2", QStringLiteral("500"));
     trigger(zone, "mnuPar");
-    frmPar* par = m_navigator->zoneParameters();
+    CalculationParametersWindow* par = m_navigator->zoneParameters();
     QVERIFY(par != nullptr);
     type(par, "Text5", QStringLiteral("0,5"));
     par->close(); // only hidden: the texts stay, nothing is stored
@@ -741,22 +741,22 @@ void TestZoneWindows::windowsExistOnce() {
     trigger(zone, "mnuPar");
     QCOMPARE(m_navigator->zoneParameters(), par);
     QCOMPARE(text(par, "Text5"), QStringLiteral("0,5"));
-    QCOMPARE(m_state->gStep, 1.0);
+    QCOMPARE(m_state->step, 1.0);
     par->close();
 
-    frmOutput* first = runWorked(zone);
+    ZoneResultsWindow* first = runWorked(zone);
     first->close();
     flushDeletes();
     QVERIFY(m_navigator->zoneResults() == nullptr);
-    frmOutput* second = runWorked(zone);
+    ZoneResultsWindow* second = runWorked(zone);
     QVERIFY(second != nullptr);
     QVERIFY(second->isVisible());
     int outputs = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        outputs += qobject_cast<frmOutput*>(w) != nullptr ? 1 : 0;
+        outputs += qobject_cast<ZoneResultsWindow*>(w) != nullptr ? 1 : 0;
     }
     QCOMPARE(outputs, 1);
-    QCOMPARE(m_state->gMassTNT, 500.0); // the input window kept its text between the runs
+    QCOMPARE(m_state->massTnt, 500.0); // the input window kept its text between the runs
 }
 
 QTEST_MAIN(TestZoneWindows)

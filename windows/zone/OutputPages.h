@@ -10,7 +10,7 @@
 
 namespace kelmo::zone {
 
-// A page of the results window: a widget with its own form, promoted into frmOutput.ui. The
+// A page of the results window: a widget with its own form, promoted into ZoneResultsWindow.ui. The
 // results window reaches the controls through form(); their objectNames are those of the
 // whole window.
 template <typename Form> class OutputPage final : public QWidget {

@@ -10,7 +10,7 @@ ProfileModel::ProfileModel(QObject* parent)
 void ProfileModel::setProfile(const CalcState* state) {
     beginResetModel();
     m_state = state;
-    m_rows = state != nullptr ? std::max(state->gPointCount, 0) : 0;
+    m_rows = state != nullptr ? std::max(state->pointCount, 0) : 0;
     m_locale = QLocale();
     endResetModel();
 }
@@ -33,7 +33,7 @@ QVariant ProfileModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    return profile::cellText(m_state->gProfile.row(index.row() + 1), index.column(), m_state->gStep,
+    return profile::cellText(m_state->profile.row(index.row() + 1), index.column(), m_state->step,
                              m_locale);
 }
 

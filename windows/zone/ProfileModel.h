@@ -15,7 +15,7 @@ class ProfileModel final : public QAbstractTableModel {
 public:
     explicit ProfileModel(QObject* parent = nullptr);
 
-    // Shows rows 1 … gPointCount of the state; the state must outlive the model.
+    // Shows rows 1 … pointCount of the state; the state must outlive the model.
     void setProfile(const CalcState* state);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -4,8 +4,8 @@
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "ui/Messages.h"
-#include "windows/editors/frmBDKvv.h"
-#include "windows/editors/frmBDZ.h"
+#include "windows/editors/ExplosivesEditor.h"
+#include "windows/editors/StructureTypesEditor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,14 +57,14 @@ int main(int argc, char** argv) {
         return QMessageBox::Ok;
     });
 
-    kelmo::editors::frmBDKvv explosives(connection);
+    kelmo::editors::ExplosivesEditor explosives(connection);
     explosives.show();
     (void)QTest::qWaitForWindowExposed(&explosives);
     startChange(&explosives, 0, QStringLiteral("Тротил (ТНТ)"));
     save(&explosives, folder, QStringLiteral("editor-explosives"));
     explosives.close();
 
-    kelmo::editors::frmBDZ structures(connection);
+    kelmo::editors::StructureTypesEditor structures(connection);
     structures.resize(1060, 720);
     structures.show();
     (void)QTest::qWaitForWindowExposed(&structures);

@@ -11,7 +11,7 @@
 #include "ui/Messages.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -132,9 +132,9 @@ int main(int argc, char* argv[]) {
     {
         plan::PlanSession session;
         session.connectionString = connection;
-        session.gPlanNum = plan;
-        session.gStructureNum = 1;
-        plan::frmPlan window(session);
+        session.planNumber = plan;
+        session.structureNumber = 1;
+        plan::PlanEditorWindow window(session);
         window.resize(1366, 768);
         window.show();
         window.showPlanAreas();

@@ -4,9 +4,9 @@
 
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
-#include "windows/plan/frmPlan.h"
-#include "windows/plan/frmSozdPM.h"
-#include "windows/plan/frmViborPM.h"
+#include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/ChoosePlanDialog.h"
 #include "windows/plan/tools/ScratchDatabase.h"
 
 #include <QApplication>
@@ -78,15 +78,15 @@ int main(int argc, char** argv) {
     }
     try {
         db::Connection c(session.connectionString);
-        session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        fillPlan(c, session.gPlanNum);
+        session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
+        fillPlan(c, session.planNumber);
         db::createPlan(c, QStringLiteral("Цех сборки"));
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
 
-    plan::frmPlan editor(session);
+    plan::PlanEditorWindow editor(session);
     editor.resize(1340, 700);
     editor.show();
     save(&editor, folder, QStringLiteral("plan-01-opened"));
@@ -106,18 +106,18 @@ int main(int argc, char** argv) {
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-04-offer"));
 
-    plan::frmSozdPM create(session);
+    plan::CreatePlanDialog create(session);
     create.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("Склад ВВ №4"));
     create.show();
     save(&create, folder, QStringLiteral("plan-05-create"));
-    plan::frmViborPM choose(session);
+    plan::ChoosePlanDialog choose(session);
     choose.show();
     save(&choose, folder, QStringLiteral("plan-06-choose"));
     choose.close();
 
     // A new plan created while another one is shown: the editor opens on its empty №1.
-    QObject::connect(&create, &plan::frmSozdPM::planActivated, &editor,
-                     &plan::frmPlan::showPlanAreas);
+    QObject::connect(&create, &plan::CreatePlanDialog::planActivated, &editor,
+                     &plan::PlanEditorWindow::showPlanAreas);
     editor.nextStructure(); // back on a structure of the old plan first
     editor.previousStructure();
     create.findChild<QPushButton*>(QStringLiteral("cmdOk"))->click();

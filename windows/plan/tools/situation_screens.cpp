@@ -8,7 +8,7 @@
 #include "ui/Messages.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/plan/SituationWindow.h"
-#include "windows/plan/frmPlan.h"
+#include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/tools/ScratchDatabase.h"
 
 #include <QApplication>
@@ -85,14 +85,14 @@ int main(int argc, char** argv) {
     }
     try {
         db::Connection c(session.connectionString);
-        session.gPlanNum = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        fillPlan(c, session.gPlanNum);
+        session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
+        fillPlan(c, session.planNumber);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
 
-    plan::frmPlan editor(session);
+    plan::PlanEditorWindow editor(session);
     editor.show();
     editor.showPlanAreas();
     editor.findChild<QRadioButton*>(QStringLiteral("Option4"))->setChecked(true);
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     editor.findChild<QLineEdit*>(QStringLiteral("Text12"))->setText(QStringLiteral("4520"));
     editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("1000"));
     std::unique_ptr<plan::SituationWindow> window;
-    QObject::connect(&editor, &plan::frmPlan::calculationRequested,
+    QObject::connect(&editor, &plan::PlanEditorWindow::calculationRequested,
                      [&](std::shared_ptr<situation::Session> calculated) {
                          window = std::make_unique<plan::SituationWindow>(calculated, nullptr,
                                                                           session.connectionString);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "windows/plan/PlanSession.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ChoosePlanDialog;
+}
+
+namespace kelmo::plan {
+
+// The dialog that chooses an existing site plan. Modeless; it closes after a plan is chosen.
+class ChoosePlanDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ChoosePlanDialog(PlanSession& session, QWidget* parent = nullptr);
+    ~ChoosePlanDialog() override;
+
+    // Makes the plan selected in Combo1 current. Returns true when the dialog closed with it.
+    bool choosePlan();
+
+signals:
+    // The chosen plan is the session's current plan.
+    void planActivated(int plan);
+    // The catalogue is empty and the user asked to create a plan instead.
+    void createPlanRequested();
+
+private:
+    void load();
+
+    std::unique_ptr<Ui::ChoosePlanDialog> m_ui;
+    PlanSession& m_session;
+};
+
+} // namespace kelmo::plan

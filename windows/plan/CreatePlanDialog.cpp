@@ -1,0 +1,63 @@
+#include "windows/plan/CreatePlanDialog.h"
+
+#include "data/SitePlan.h"
+#include "ui/Messages.h"
+
+#include "ui_CreatePlanDialog.h"
+
+namespace kelmo::plan {
+
+namespace {
+const QString kTitle = QStringLiteral("Внимание!");
+}
+
+CreatePlanDialog::CreatePlanDialog(PlanSession& session, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CreatePlanDialog>())
+    , m_session(session) {
+    m_ui->setupUi(this);
+    setModal(false);
+    connect(m_ui->cmdOk, &QPushButton::clicked, this, &CreatePlanDialog::createPlan);
+    connect(m_ui->cmdOtm, &QPushButton::clicked, this, &CreatePlanDialog::close);
+}
+
+CreatePlanDialog::~CreatePlanDialog() = default;
+
+bool CreatePlanDialog::createPlan() {
+    const QString name = m_ui->Text1->text();
+    if (name.trimmed().isEmpty()) {
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Задайте имя плана местности (объекта)."));
+        m_ui->Text1->setFocus();
+        return false;
+    }
+    int number = 0;
+    try {
+        db::Connection c(m_session.connectionString);
+        if (db::findPlan(c, name)) {
+            const auto answer = ui::Messages::show(
+                this, {kTitle,
+                       QStringLiteral("План «%1» уже есть. Заменить его? Все его сооружения "
+                                      "будут удалены.")
+                           .arg(name),
+                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+            if (answer != QMessageBox::Yes) {
+                m_ui->Text1->setFocus();
+                m_ui->Text1->selectAll();
+                return false;
+            }
+        }
+        number = db::createPlan(c, name);
+    } catch (const Error& e) {
+        ui::Messages::critical(this, kTitle,
+                               QStringLiteral("План местности не создан.\n") +
+                                   QString::fromStdString(e.what()));
+        return false;
+    }
+    m_session.planNumber = number;
+    emit planActivated(number);
+    close();
+    return true;
+}
+
+} // namespace kelmo::plan

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "windows/plan/PlanSession.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class CreatePlanDialog;
+}
+
+namespace kelmo::plan {
+
+// The dialog that creates a site plan under a name. Modeless; it closes after a plan is made.
+class CreatePlanDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CreatePlanDialog(PlanSession& session, QWidget* parent = nullptr);
+    ~CreatePlanDialog() override;
+
+    // Creates the plan named in Text1 (asking first before a plan of that name is replaced).
+    // Returns true when a plan was made and the dialog closed.
+    bool createPlan();
+
+signals:
+    // The new plan is the session's current plan.
+    void planActivated(int plan);
+
+private:
+    std::unique_ptr<Ui::CreatePlanDialog> m_ui;
+    PlanSession& m_session;
+};
+
+} // namespace kelmo::plan

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "reports/ReportData.h"
+#include "windows/zone/ZoneServices.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class ZoneInputWindow;
+}
+
+namespace kelmo::ui {
+class Settings;
+}
+
+namespace kelmo::zone {
+
+class Session;
+
+// The zone input window: the charge, its placement and the body mass of a person. It runs the
+// calculation in the session it is given and says through its signals what the user asks for.
+// With settings it opens with the charge of the last successful run and the remembered
+// calculation parameters, and remembers each successful run's charge.
+class ZoneInputWindow final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    ZoneInputWindow(Session& session, Services services, ui::Settings* settings = nullptr,
+            QWidget* parent = nullptr);
+    ~ZoneInputWindow() override;
+
+    // Converts the fields and runs the zone calculation; on success hides the window and
+    // asks for the results. Returns false (after a message; nothing else changed) when the
+    // run cannot be made.
+    bool runCalculation();
+
+signals:
+    // "РАСЧЕТ" made a run: the results of the session are to be shown.
+    void resultsRequested();
+    // "Параметры расчета": the window has hidden itself.
+    void parametersRequested();
+    // "Назад": the window closes itself after the signal.
+    void backRequested();
+    // "ВЫХОД": the program ends at once, without a question.
+    void exitRequested();
+
+private:
+    void load();
+    void restoreCharge();
+    void rememberCharge(const ChargeInput& in);
+    void setListMode();
+    void setKeyboardMode();
+    void setPerKg();
+    void setPerMole();
+    void showSelectedEnergy();
+    void openParameters();
+    void backToMenu();
+    reports::ChargeDescription describeCharge(HeatUnit unit, Placement placement) const;
+
+    std::unique_ptr<Ui::ZoneInputWindow> m_ui;
+    Session& m_session;
+    Services m_services;
+    ui::Settings* m_settings;
+};
+
+} // namespace kelmo::zone
