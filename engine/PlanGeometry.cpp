@@ -21,6 +21,16 @@ double distanceToSegment(PlanPoint p, PlanPoint a, PlanPoint b) {
 
 } // namespace
 
+bool isWithinPlan(PlanPoint p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= kMaxPlanCoordinate &&
+           std::abs(p.y) <= kMaxPlanCoordinate;
+}
+
+bool isWithinPlan(const StructureOutline& outline) {
+    return std::all_of(outline.begin(), outline.end(),
+                       [](const PlanPoint& p) { return isWithinPlan(p); });
+}
+
 bool isInsideOutline(PlanPoint p, const StructureOutline& outline) {
     bool inside = false;
     for (std::size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {

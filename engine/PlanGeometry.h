@@ -17,6 +17,10 @@ struct PlanPoint {
 // A structure as drawn on a plan: corners 1 → 2 → 3 → 4 and back to 1.
 using StructureOutline = std::array<PlanPoint, 4>;
 
+// True when every coordinate is a finite number within the plan's range.
+bool isWithinPlan(PlanPoint p);
+bool isWithinPlan(const StructureOutline& outline);
+
 // True when the point lies inside the outline or on it. A self-crossing outline counts by the
 // even-odd rule, so each of the two triangles of a "bow tie" is inside.
 bool isInsideOutline(PlanPoint p, const StructureOutline& outline);

@@ -16,16 +16,6 @@ bool given(double threshold) {
     return std::isfinite(threshold) && threshold > 0;
 }
 
-bool withinPlan(const PlanPoint& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= kMaxPlanCoordinate &&
-           std::abs(p.y) <= kMaxPlanCoordinate;
-}
-
-bool withinPlan(const StructureOutline& outline) {
-    return std::all_of(outline.begin(), outline.end(),
-                       [](const PlanPoint& p) { return withinPlan(p); });
-}
-
 } // namespace
 
 std::optional<DestructionDegree> destructionDegree(double deltaPkPa,
@@ -69,7 +59,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
                               "Расчёт невозможен: масса тела человека должна быть больше нуля.");
     }
 
-    if (!withinPlan(chargePoint)) {
+    if (!isWithinPlan(chargePoint)) {
         // Every structure would be refused alone: the point itself is what to correct.
         throw ArithmeticError(ArithmeticError::Cause::General,
                               "Расчёт невозможен: координаты места хранения КВВ вне пределов "
@@ -87,7 +77,7 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
         if (structure.outlineUnreadable) {
             row.refusal = "координаты углов не являются числами";
             ++result.totals.refused;
-        } else if (!withinPlan(structure.outline)) {
+        } else if (!isWithinPlan(structure.outline)) {
             row.refusal = "координаты углов вне пределов плана (±100 000 000 м)";
             ++result.totals.refused;
         } else {

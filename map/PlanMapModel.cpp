@@ -132,7 +132,10 @@ PlanMapModel mapOfStructures(const std::vector<StructureRecord>& structures,
                              std::optional<PlanPoint> charge) {
     PlanMapModel m;
     for (const StructureRecord& record : structures) {
-        if (!record.outlineUnreadable) {
+        // A structure that cannot be placed (corners unreadable or beyond the plan's range)
+        // is left off, as the situation leaves it off; drawn, it would stretch the view to
+        // nowhere and hide the rest.
+        if (!record.outlineUnreadable && isWithinPlan(record.outline)) {
             m.structures.push_back(mapStructure(record));
         }
     }

@@ -18,14 +18,17 @@
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPolygonItem>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -213,6 +216,18 @@ private slots:
         const QPoint low = view.mapFromScene(QPointF(5, 5));
         QVERIFY(high.y() < low.y());
         QCOMPARE(high.x(), low.x());
+        // A fitted map fills the view without scroll bars; it still pans by dragging.
+        QVERIFY(!view.horizontalScrollBar()->isVisible());
+        QVERIFY(!view.verticalScrollBar()->isVisible());
+        const QPoint unmoved = view.mapFromScene(QPointF(5, 5));
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(400, 300));
+        QMouseEvent move(QEvent::MouseMove, QPointF(450, 330),
+                         view.viewport()->mapToGlobal(QPointF(450, 330)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &move);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(450, 330));
+        QCOMPARE(view.mapFromScene(QPointF(5, 5)), unmoved + QPoint(50, 30));
+        view.fitToPlan();
         const QImage shot = view.viewport()->grab().toImage();
         QCOMPARE(shot.pixelColor(high), degreeColour(3));
         QCOMPARE(shot.pixelColor(view.mapFromScene(QPointF(302, 2))), degreeColour(1));
@@ -266,7 +281,7 @@ private slots:
         QCOMPARE(pressureRadius(*run, placement, 3), run->radiiKPa[9]);
         QCOMPARE(pressureRadius(*run, placement, 1), run->radiiKPa[10]);
         QVERIFY(run->radiiKPa[10] > run->profile.row(run->pointCount).r); // past the table
-        QCOMPARE(pressureRadius(*run, placement, 1.0e9), 0.0);               // never reached
+        QCOMPARE(pressureRadius(*run, placement, 1.0e9), 0.0);            // never reached
     }
 
     void situationMapCarriesDegreesAndZones() {
@@ -593,6 +608,35 @@ private slots:
         auto c = connect();
         QCOMPARE(db::lastStructureNumber(*c, m_plan), 3);
         QCOMPARE(window.planMap()->model().structures.size(), std::size_t(3));
+    }
+
+    // A structure stored with corners beyond the plan's range (written by an older program or
+    // by hand) is left off the map, as the situation leaves it off; the view keeps the rest.
+    void planWindowMapLeavesOffAStructureBeyondThePlan() {
+        const QByteArray t = QByteArray(kType);
+        const QByteArray k = QByteArray(kKind);
+        {
+            auto c = connect();
+            const db::StructureImport result =
+                db::importStructures(*c, m_plan,
+                                     "1;" + t + ";" + k + ";1;4;0;0;10;0;10;10;0;10\n2;" + t + ";" +
+                                         k + ";2;8;20;0;30;0;30;10;20;10\n");
+            QVERIFY(result.refused.isEmpty());
+            c->exec(QStringLiteral("update IDPM set txtX2 = '1e30', txtX3 = '1e30' "
+                                   "where NumPrim = ? and NumSoor = 2"),
+                    {m_plan});
+        }
+        plan::PlanSession session;
+        session.connectionString = connectionString(m_db);
+        session.planNumber = m_plan;
+        plan::PlanEditorWindow window(session);
+        window.showPlanAreas();
+        const map::PlanMapModel& model = window.planMap()->model();
+        QCOMPARE(model.structures.size(), std::size_t(1));
+        QCOMPARE(model.structures[0].number, 1);
+        const QRectF bounds = model.bounds(map::Criterion::Heavy);
+        QVERIFY2(bounds.width() < 100 && bounds.height() < 100,
+                 qPrintable(QStringLiteral("%1 × %2").arg(bounds.width()).arg(bounds.height())));
     }
 
     // ---- GeoJSON, exports, command line ----

@@ -5,14 +5,14 @@
 #include "core/ProgramFolder.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
-#include "shell/Navigator.h"
 #include "shell/MainWindow.h"
+#include "shell/Navigator.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
-#include "windows/plan/PlanPictures.h"
-#include "windows/plan/PlanEditorWindow.h"
-#include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/ChoosePlanDialog.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/PlanPictures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -433,6 +433,7 @@ private slots:
         QVERIFY2(plan::writeCornerPictures(m_dir->path(), &error), qPrintable(error));
         auto* e = openEditor();
         e->showPlanAreas();
+        const QImage sketch = child<QLabel>(e, "Picture1")->pixmap().toImage();
         QTest::mouseClick(e->findChild<QLineEdit*>(field), Qt::LeftButton);
         const QImage expected(m_dir->filePath(QStringLiteral("p%1.jpg").arg(corner)));
         QVERIFY(!expected.isNull());
@@ -440,6 +441,10 @@ private slots:
             child<QLabel>(e, "Picture1")->pixmap().toImage().convertToFormat(expected.format()),
             expected);
         QVERIFY(!shown("lblPictureNote"));
+
+        // Another plan shown in the window starts again from the sketch of all four corners.
+        e->showPlanAreas();
+        QCOMPARE(child<QLabel>(e, "Picture1")->pixmap().toImage(), sketch);
     }
 
     void missingOrBrokenPictureShowsSketchAndNote_data() {

@@ -61,7 +61,10 @@ PlanMapView::PlanMapView(QWidget* parent)
     setObjectName(QStringLiteral("planMapView"));
     setScene(new QGraphicsScene(this));
     setRenderHint(QPainter::Antialiasing, true);
+    // A map pans by dragging, as every map does; scroll bars would only take room from it.
     setDragMode(QGraphicsView::ScrollHandDrag);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);

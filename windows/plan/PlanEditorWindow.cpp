@@ -155,9 +155,12 @@ PlanEditorWindow::PlanEditorWindow(PlanSession& session, QWidget* parent)
             m_ui->Text12->setVisible(false);
         }
     });
-    connect(m_ui->Combo4, &QComboBox::currentIndexChanged, this, &PlanEditorWindow::showExplosiveEnergy);
-    connect(m_ui->Combo2, &QComboBox::currentIndexChanged, this, &PlanEditorWindow::fillStructureKinds);
-    connect(m_ui->Combo3, &QComboBox::currentIndexChanged, this, &PlanEditorWindow::applyKindRanges);
+    connect(m_ui->Combo4, &QComboBox::currentIndexChanged, this,
+            &PlanEditorWindow::showExplosiveEnergy);
+    connect(m_ui->Combo2, &QComboBox::currentIndexChanged, this,
+            &PlanEditorWindow::fillStructureKinds);
+    connect(m_ui->Combo3, &QComboBox::currentIndexChanged, this,
+            &PlanEditorWindow::applyKindRanges);
     for (int i = 0; i < 4; ++i) {
         const DegreeControls& d = m_degrees[i];
         connect(d.slider, &QScrollBar::valueChanged, this,
@@ -458,6 +461,9 @@ void PlanEditorWindow::showPlanAreas() {
         m_ui->cmdMaxN->setEnabled(false);
     }
     showPlanTitle();
+    // No corner field has been entered yet in this plan: the sketch of all four corners.
+    m_ui->Picture1->setPixmap(sketch());
+    m_ui->lblPictureNote->setVisible(false);
     m_ui->Frame1->setVisible(true);
     m_ui->Frame3->setVisible(true);
     m_ui->Frame4->setVisible(true);
