@@ -3,6 +3,9 @@
 #include "core/NumberText.h"
 #include "core/ProfileText.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kelmo::reports {
 
 namespace {
@@ -47,10 +50,10 @@ void textBlock(Document& d, const QStringList& lines) {
 // A table in the last paragraph, with the default border line all round and inside. The
 // result tables are short: their rows stay together on one page.
 Table& tableBlock(Document& d, const QList<QStringList>& rows, const QList<double>& widths,
-                  bool sizeTwelve = false) {
+                  double sizePt = 0) {
     d.startRange();
-    if (sizeTwelve) {
-        d.setRangeSize(12);
+    if (sizePt > 0) {
+        d.setRangeSize(sizePt);
     }
     d.setRangeBold(false);
     const int cols = static_cast<int>(rows.first().size());
@@ -102,6 +105,23 @@ QList<double> kPaTableWidthsPt() {
         widths << 33;
     }
     return widths;
+}
+
+double kPaTableSizePt(const QStringList& radii) {
+    // Thirteen value columns share the page: a radius of many digits (a far level, a fine
+    // step) gets a smaller type rather than a break inside the number. In the report's serif
+    // font a digit is half an em wide and a decimal separator a quarter.
+    double widestEm = 0.5;
+    for (const QString& r : radii) {
+        double em = 0;
+        for (const QChar ch : r) {
+            em += ch.isDigit() ? 0.5 : 0.25;
+        }
+        widestEm = std::max(widestEm, em);
+    }
+    const double room = kPaTableWidthsPt().last() - 2 * kPaTableCellMarginPt - 1;
+    const double fitting = std::floor(2 * room / widestEm) / 2; // whole or half points
+    return std::clamp(fitting, 6.0, 12.0);
 }
 
 QList<double> numericTableWidthsPt() {
@@ -185,13 +205,15 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     headingBlock(d, 12, {kCrLf + kCrLf, "Радиусы избыточного давления (кПа), м" + kCrLf + kCrLf});
     {
         const auto& k = s.radiiKPa;
+        const QStringList radii{"Радиус зоны, м",  rc(k[1]), rc(k[2]),          rc(s.radius53kPa),
+                                rc(k[3]),          rc(k[4]), rc(s.radius28kPa), rc(k[5]),
+                                rc(s.radius12kPa), rc(k[6]), rc(k[7]),          rc(k[8]),
+                                rc(k[9]),          rc(k[10])};
         tableBlock(d,
                    {{"Давление, кПа", "100", "70", "53", "50", "30", "28", "20", "12", "10", "7",
                      "5", "3", "1"},
-                    {"Радиус зоны, м", rc(k[1]), rc(k[2]), rc(s.radius53kPa), rc(k[3]), rc(k[4]),
-                     rc(s.radius28kPa), rc(k[5]), rc(s.radius12kPa), rc(k[6]), rc(k[7]), rc(k[8]),
-                     rc(k[9]), rc(k[10])}},
-                   kPaTableWidthsPt(), true)
+                    radii},
+                   kPaTableWidthsPt(), kPaTableSizePt(radii.mid(1)))
             .cellMarginPt = kPaTableCellMarginPt;
     }
 

@@ -32,6 +32,9 @@ QList<double> numericTableWidthsPt();
 // Column widths of the kPa radii table, in points, and its left and right cell margins.
 QList<double> kPaTableWidthsPt();
 inline constexpr double kPaTableCellMarginPt = 1.5;
+// The type size of that table, from 12 pt down to 6 pt, so that the longest radius fits its
+// column on one line.
+double kPaTableSizePt(const QStringList& radii);
 
 // Texts of the result tables, exposed for the tests.
 QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLocale& locale);

@@ -9,6 +9,7 @@
 #include "ui/FileHandover.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,6 +36,10 @@ private slots:
         // The longest distance text: five whole digits and the six decimals of the finest step.
         s->profile.row(2).r = 12345.6789012345;
         s->step = 1e-6;
+        // A big charge at a fine step: radii of many digits in every column of the kPa table.
+        for (int k = 1; k <= 10; ++k)
+            s->radiiKPa[k] = 1000 + 100 * k + 0.671;
+        s->radius53kPa = s->radius28kPa = s->radius12kPa = 1234.567;
         buildFullReport(*s,
                         {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "в воздухе", "70"},
                         pictures, ru)
@@ -73,6 +78,18 @@ private slots:
         QVERIFY(fullText.contains(QStringLiteral("\n325\n")));
         // The longest distance stays on one line of its cell.
         QVERIFY(fullText.contains(QStringLiteral("\n12345,678901\n")));
+        // So does every radius of the thirteen-column kPa table (the same radii appear whole in
+        // the wider tables after it, so only its own stretch of text counts).
+        const qsizetype kPaTable =
+            fullText.indexOf(QStringLiteral("Радиусы избыточного давления (кПа)"));
+        const qsizetype nextHeading =
+            fullText.indexOf(QStringLiteral("Детерминированные"), kPaTable);
+        QVERIFY(kPaTable >= 0 && nextHeading > kPaTable);
+        const QString kPaText = fullText.mid(kPaTable, nextHeading - kPaTable);
+        for (const char* r : {"1100,671", "2000,671", "1234,567"})
+            QVERIFY2(kPaText.contains(QRegularExpression(
+                         QStringLiteral("(^|\\s)%1(\\s|$)").arg(QLatin1String(r)))),
+                     qPrintable(r + QStringLiteral(" in ") + kPaText));
 
         const QString expertText = pdfText(m_dir.filePath("expert.pdf"));
         for (const char* t : {"Частный отчет для эксперта", "5,3, что соответствует 61,8%.",
