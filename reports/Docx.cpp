@@ -13,9 +13,7 @@ namespace {
 
 void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
     w.writeStartElement("w:sectPr");
-    w.writeEmptyElement("w:footerReference");
-    w.writeAttribute("w:type", "default");
-    w.writeAttribute("r:id", "rIdFooter");
+    writeEmpty(w, "w:footerReference", {{"w:type", "default"}, {"r:id", "rIdFooter"}});
     writePageSize(w, page);
     w.writeEndElement();
 }

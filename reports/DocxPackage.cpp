@@ -43,28 +43,21 @@ QByteArray settingsXml(const Properties& p) {
     w.writeStartDocument("1.0", true);
     w.writeStartElement("w:settings");
     w.writeAttribute("xmlns:w", kNsW);
-    w.writeEmptyElement("w:zoom");
-    w.writeAttribute("w:percent", "100");
-    w.writeEmptyElement("w:defaultTabStop");
-    w.writeAttribute("w:val", "708");
-    w.writeEmptyElement("w:characterSpacingControl");
-    w.writeAttribute("w:val", "doNotCompress");
+    writeEmpty(w, "w:zoom", {{"w:percent", "100"}});
+    writeEmpty(w, "w:defaultTabStop", {{"w:val", "708"}});
+    writeEmpty(w, "w:characterSpacingControl", {{"w:val", "doNotCompress"}});
     if (p.updateFieldsOnOpen) {
-        w.writeEmptyElement("w:updateFields");
-        w.writeAttribute("w:val", "true");
+        writeEmpty(w, "w:updateFields", {{"w:val", "true"}});
     }
     w.writeStartElement("w:compat");
-    w.writeEmptyElement("w:compatSetting");
-    w.writeAttribute("w:name", "compatibilityMode");
-    w.writeAttribute("w:uri", "http://schemas.microsoft.com/office/word");
-    w.writeAttribute("w:val", "15");
+    writeEmpty(w, "w:compatSetting",
+               {{"w:name", "compatibilityMode"},
+                {"w:uri", "http://schemas.microsoft.com/office/word"},
+                {"w:val", "15"}});
     w.writeEndElement();
-    w.writeEmptyElement("w:themeFontLang");
-    w.writeAttribute("w:val", "ru-RU");
-    w.writeEmptyElement("w:decimalSymbol");
-    w.writeAttribute("w:val", ",");
-    w.writeEmptyElement("w:listSeparator");
-    w.writeAttribute("w:val", ";");
+    writeEmpty(w, "w:themeFontLang", {{"w:val", "ru-RU"}});
+    writeEmpty(w, "w:decimalSymbol", {{"w:val", ","}});
+    writeEmpty(w, "w:listSeparator", {{"w:val", ";"}});
     w.writeEndElement();
     w.writeEndDocument();
     return out;
@@ -90,20 +83,14 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"}) {
         w.writeAttribute(a, "Times New Roman");
     }
-    w.writeEmptyElement("w:sz");
-    w.writeAttribute("w:val", "24");
-    w.writeEmptyElement("w:szCs");
-    w.writeAttribute("w:val", "24");
-    w.writeEmptyElement("w:lang");
-    w.writeAttribute("w:val", "ru-RU");
+    writeEmpty(w, "w:sz", {{"w:val", "24"}});
+    writeEmpty(w, "w:szCs", {{"w:val", "24"}});
+    writeEmpty(w, "w:lang", {{"w:val", "ru-RU"}});
     w.writeEndElement();
     w.writeEndElement();
     w.writeStartElement("w:pPrDefault");
     w.writeStartElement("w:pPr");
-    w.writeEmptyElement("w:spacing");
-    w.writeAttribute("w:after", "0");
-    w.writeAttribute("w:line", "240");
-    w.writeAttribute("w:lineRule", "auto");
+    writeEmpty(w, "w:spacing", {{"w:after", "0"}, {"w:line", "240"}, {"w:lineRule", "auto"}});
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndElement(); // docDefaults
@@ -112,16 +99,14 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
     w.writeAttribute("w:type", "paragraph");
     w.writeAttribute("w:default", "1");
     w.writeAttribute("w:styleId", "Normal");
-    w.writeEmptyElement("w:name");
-    w.writeAttribute("w:val", "Normal");
+    writeEmpty(w, "w:name", {{"w:val", "Normal"}});
     w.writeEndElement();
     // The fixed numbers of a template: a character style that looks like the text around it.
     w.writeStartElement("w:style");
     w.writeAttribute("w:type", "character");
     w.writeAttribute("w:customStyle", "1");
     w.writeAttribute("w:styleId", kNumberStyleId);
-    w.writeEmptyElement("w:name");
-    w.writeAttribute("w:val", "Число");
+    writeEmpty(w, "w:name", {{"w:val", "Число"}});
     w.writeEndElement();
     for (std::size_t i = 0; i < cellFormats.size(); ++i) {
         const ParaFormat& f = cellFormats[i];
@@ -129,13 +114,10 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
         w.writeAttribute("w:type", "paragraph");
         w.writeAttribute("w:customStyle", "1");
         w.writeAttribute("w:styleId", QStringLiteral("Cell%1").arg(i + 1));
-        w.writeEmptyElement("w:name");
-        w.writeAttribute("w:val", QStringLiteral("Ячейка таблицы %1").arg(i + 1));
-        w.writeEmptyElement("w:basedOn");
-        w.writeAttribute("w:val", "Normal");
+        writeEmpty(w, "w:name", {{"w:val", QStringLiteral("Ячейка таблицы %1").arg(i + 1)}});
+        writeEmpty(w, "w:basedOn", {{"w:val", "Normal"}});
         w.writeStartElement("w:pPr");
-        w.writeEmptyElement("w:jc");
-        w.writeAttribute("w:val", f.align == Align::Center ? "center" : "left");
+        writeEmpty(w, "w:jc", {{"w:val", f.align == Align::Center ? "center" : "left"}});
         w.writeEndElement();
         writeRunProps(w, f);
         w.writeEndElement();

@@ -10,17 +10,14 @@ namespace kelmo::docx {
 void writeRunProps(QXmlStreamWriter& w, const ParaFormat& f, bool fixedNumber) {
     w.writeStartElement("w:rPr");
     if (fixedNumber) {
-        w.writeEmptyElement("w:rStyle");
-        w.writeAttribute("w:val", kNumberStyleId);
+        writeEmpty(w, "w:rStyle", {{"w:val", kNumberStyleId}});
     }
     if (f.bold) {
         w.writeEmptyElement("w:b");
         w.writeEmptyElement("w:bCs");
     }
-    w.writeEmptyElement("w:sz");
-    w.writeAttribute("w:val", halfPoints(f.sizePt));
-    w.writeEmptyElement("w:szCs");
-    w.writeAttribute("w:val", halfPoints(f.sizePt));
+    writeEmpty(w, "w:sz", {{"w:val", halfPoints(f.sizePt)}});
+    writeEmpty(w, "w:szCs", {{"w:val", halfPoints(f.sizePt)}});
     w.writeEndElement();
 }
 
@@ -43,8 +40,7 @@ void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& 
         if (f) {
             writeRunProps(w, *f);
         }
-        w.writeEmptyElement("w:fldChar");
-        w.writeAttribute("w:fldCharType", type);
+        writeEmpty(w, "w:fldChar", {{"w:fldCharType", type}});
         w.writeEndElement();
     };
     fieldChar("begin");
@@ -69,19 +65,15 @@ void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
     }
     if (f.rightTabPt > 0) {
         w.writeStartElement("w:tabs");
-        w.writeEmptyElement("w:tab");
-        w.writeAttribute("w:val", "right");
-        w.writeAttribute("w:leader", "dot");
-        w.writeAttribute("w:pos", num(dxa(f.rightTabPt)));
+        writeEmpty(w, "w:tab",
+                   {{"w:val", "right"}, {"w:leader", "dot"}, {"w:pos", num(dxa(f.rightTabPt))}});
         w.writeEndElement();
     }
     if (f.align == Align::Center) {
-        w.writeEmptyElement("w:jc");
-        w.writeAttribute("w:val", "center");
+        writeEmpty(w, "w:jc", {{"w:val", "center"}});
     }
     if (f.outlineLevel >= 0) {
-        w.writeEmptyElement("w:outlineLvl");
-        w.writeAttribute("w:val", num(f.outlineLevel));
+        writeEmpty(w, "w:outlineLvl", {{"w:val", num(f.outlineLevel)}});
     }
     writeRunProps(w, f);
     w.writeEndElement();
@@ -92,9 +84,8 @@ void ParagraphWriter::write(QXmlStreamWriter& w, const Paragraph& p) {
     writeParagraphProps(w, p.format);
     for (const Run& run : p.runs) {
         if (!run.bookmark.isEmpty()) {
-            w.writeEmptyElement("w:bookmarkStart");
-            w.writeAttribute("w:id", num(m_bookmarkId));
-            w.writeAttribute("w:name", run.bookmark);
+            writeEmpty(w, "w:bookmarkStart",
+                       {{"w:id", num(m_bookmarkId)}, {"w:name", run.bookmark}});
         }
         if (run.image >= 0) {
             m_pictures.write(w, run.image);
@@ -104,8 +95,7 @@ void ParagraphWriter::write(QXmlStreamWriter& w, const Paragraph& p) {
             writeTextRun(w, run.text, &p.format, run.fixedNumber);
         }
         if (!run.bookmark.isEmpty()) {
-            w.writeEmptyElement("w:bookmarkEnd");
-            w.writeAttribute("w:id", num(m_bookmarkId++));
+            writeEmpty(w, "w:bookmarkEnd", {{"w:id", num(m_bookmarkId++)}});
         }
     }
     w.writeEndElement();

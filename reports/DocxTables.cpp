@@ -74,9 +74,7 @@ void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringLi
     const TableBorders& b = t.borders;
     w.writeStartElement("w:tbl");
     w.writeStartElement("w:tblPr");
-    w.writeEmptyElement("w:tblW");
-    w.writeAttribute("w:w", "0");
-    w.writeAttribute("w:type", "auto");
+    writeEmpty(w, "w:tblW", {{"w:w", "0"}, {"w:type", "auto"}});
     w.writeStartElement("w:tblBorders");
     writeBorder(w, "w:top", b.top, b.shadow);
     writeBorder(w, "w:left", b.left, b.shadow);
@@ -85,25 +83,20 @@ void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringLi
     writeBorder(w, "w:insideH", b.insideH, b.shadow);
     writeBorder(w, "w:insideV", b.insideV, b.shadow);
     w.writeEndElement();
-    w.writeEmptyElement("w:tblLayout");
-    w.writeAttribute("w:type", t.autoFit ? "autofit" : "fixed");
+    writeEmpty(w, "w:tblLayout", {{"w:type", t.autoFit ? "autofit" : "fixed"}});
     if (t.cellMarginPt >= 0) {
         w.writeStartElement("w:tblCellMar");
         for (const char* side : {"w:left", "w:right"}) {
-            w.writeEmptyElement(side);
-            w.writeAttribute("w:w", num(dxa(t.cellMarginPt)));
-            w.writeAttribute("w:type", "dxa");
+            writeEmpty(w, side, {{"w:w", num(dxa(t.cellMarginPt))}, {"w:type", "dxa"}});
         }
         w.writeEndElement();
     }
-    w.writeEmptyElement("w:tblLook");
-    w.writeAttribute("w:val", "0000");
+    writeEmpty(w, "w:tblLook", {{"w:val", "0000"}});
     w.writeEndElement(); // tblPr
 
     w.writeStartElement("w:tblGrid");
     for (const QString& tw : widths) {
-        w.writeEmptyElement("w:gridCol");
-        w.writeAttribute("w:w", tw);
+        writeEmpty(w, "w:gridCol", {{"w:w", tw}});
     }
     w.writeEndElement();
 
@@ -135,9 +128,7 @@ void TableWriter::writeRow(QXmlStreamWriter& w, const Table& t, const QStringLis
     for (int c = 0; c < t.cols; ++c) {
         w.writeStartElement("w:tc");
         w.writeStartElement("w:tcPr");
-        w.writeEmptyElement("w:tcW");
-        w.writeAttribute("w:w", widths[c]);
-        w.writeAttribute("w:type", "dxa");
+        writeEmpty(w, "w:tcW", {{"w:w", widths[c]}, {"w:type", "dxa"}});
         if (diagonals) {
             w.writeStartElement("w:tcBorders");
             writeBorder(w, "w:tl2br", b.diagonalDown, b.shadow);
@@ -147,8 +138,7 @@ void TableWriter::writeRow(QXmlStreamWriter& w, const Table& t, const QStringLis
         w.writeEndElement();
         w.writeStartElement("w:p");
         w.writeStartElement("w:pPr");
-        w.writeEmptyElement("w:pStyle");
-        w.writeAttribute("w:val", style);
+        writeEmpty(w, "w:pStyle", {{"w:val", style}});
         if (keep) {
             w.writeEmptyElement("w:keepNext");
         }

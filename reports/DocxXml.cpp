@@ -4,6 +4,14 @@
 
 namespace kelmo::docx {
 
+void writeEmpty(QXmlStreamWriter& w, const char* name,
+                std::initializer_list<XmlAttribute> attributes) {
+    w.writeEmptyElement(name);
+    for (const XmlAttribute& a : attributes) {
+        w.writeAttribute(a.name, a.value);
+    }
+}
+
 QString xmlSafe(const QString& text) {
     for (const QChar ch : text) {
         if (ch.unicode() < 0x20 && ch != u'\t') {
@@ -39,14 +47,14 @@ void writePageSize(QXmlStreamWriter& w, const PageSetup& page) {
     if (page.landscape) {
         w.writeAttribute("w:orient", "landscape");
     }
-    w.writeEmptyElement("w:pgMar");
-    w.writeAttribute("w:top", num(dxa(page.topPt)));
-    w.writeAttribute("w:right", num(dxa(page.rightPt)));
-    w.writeAttribute("w:bottom", num(dxa(page.bottomPt)));
-    w.writeAttribute("w:left", num(dxa(page.leftPt)));
-    w.writeAttribute("w:header", "708");
-    w.writeAttribute("w:footer", "708");
-    w.writeAttribute("w:gutter", "0");
+    writeEmpty(w, "w:pgMar",
+               {{"w:top", num(dxa(page.topPt))},
+                {"w:right", num(dxa(page.rightPt))},
+                {"w:bottom", num(dxa(page.bottomPt))},
+                {"w:left", num(dxa(page.leftPt))},
+                {"w:header", "708"},
+                {"w:footer", "708"},
+                {"w:gutter", "0"}});
 }
 
 } // namespace kelmo::docx

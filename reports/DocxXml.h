@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cmath>
+#include <initializer_list>
 
 class QXmlStreamWriter;
 
@@ -39,6 +40,16 @@ inline QString halfPoints(double pt) {
 inline QString eighths(double pt) {
     return num(std::lround(pt * 8));
 }
+
+// An attribute of writeEmpty.
+struct XmlAttribute {
+    const char* name;
+    QString value;
+};
+
+// An empty element with its attributes in the order given.
+void writeEmpty(QXmlStreamWriter& w, const char* name,
+                std::initializer_list<XmlAttribute> attributes);
 
 // XML cannot hold control characters other than tab and line breaks; a typed text that has
 // one would make the whole document unreadable, so they are dropped.
