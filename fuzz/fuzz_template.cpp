@@ -1,6 +1,7 @@
 // The template reader: a package read from any bytes, its bookmarks listed and filled.
 
-#include "reports/Docx.h"
+#include "reports/DocxPackage.h"
+#include "reports/DocxTemplate.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -90,12 +90,37 @@ private:
     int m_saved = -1;
 };
 
+// A new workbook to be written to the file's temporary name, with its one sheet and the bold
+// formats of the sheet's title (12 pt) and column headings. Throws DocumentError.
+struct NewSheet {
+    lxw_workbook* book;
+    lxw_worksheet* sheet;
+    lxw_format* title;
+    lxw_format* header;
+};
+
+NewSheet newSheet(const SafeFile& file, const QString& path, const char* sheetName,
+                  lxw_workbook_options* options = nullptr) {
+    const QByteArray tempName = QFile::encodeName(file.tempPath());
+    lxw_workbook* wb = workbook_new_opt(tempName.constData(), options);
+    if (!wb) {
+        throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
+                                .arg(QDir::toNativeSeparators(path)));
+    }
+    lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName);
+    lxw_format* title = workbook_add_format(wb);
+    format_set_bold(title);
+    format_set_font_size(title, 12);
+    lxw_format* header = workbook_add_format(wb);
+    format_set_bold(header);
+    return {wb, ws, title, header};
+}
+
 } // namespace
 
 void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale& locale) {
     (void)locale;        // the cells are numbers; Excel shows them in the reader's own locale
     SafeFile file(path); // refuses a device or a pipe, follows a link to its file
-    const QByteArray tempName = QFile::encodeName(file.tempPath());
 
     QTemporaryDir scratch; // row storage of the constant-memory mode
     const QByteArray scratchName = QFile::encodeName(scratch.path());
@@ -103,17 +128,7 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     options.constant_memory = LXW_TRUE;
     options.tmpdir = scratch.isValid() ? const_cast<char*>(scratchName.constData()) : nullptr;
     QuietStderr quiet;
-    lxw_workbook* wb = workbook_new_opt(tempName.constData(), &options);
-    if (!wb) {
-        throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
-                                .arg(QDir::toNativeSeparators(path)));
-    }
-    lxw_worksheet* ws = workbook_add_worksheet(wb, kWorkbookSheetName);
-    lxw_format* title = workbook_add_format(wb);
-    format_set_bold(title);
-    format_set_font_size(title, 12);
-    lxw_format* header = workbook_add_format(wb);
-    format_set_bold(header);
+    const auto [wb, ws, title, header] = newSheet(file, path, kWorkbookSheetName, &options);
     format_set_font_size(header, 10);
     // The grid's formats of the three columns written here, one object for each distinct
     // number format. The writer looks a format up by its properties once and keeps the
@@ -182,19 +197,8 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     }
     const SituationResult& r = *in.result;
     SafeFile file(path);
-    const QByteArray tempName = QFile::encodeName(file.tempPath());
     QuietStderr quiet;
-    lxw_workbook* wb = workbook_new(tempName.constData());
-    if (!wb) {
-        throw DocumentError(QStringLiteral("Не удалось создать книгу Excel «%1».")
-                                .arg(QDir::toNativeSeparators(path)));
-    }
-    lxw_worksheet* ws = workbook_add_worksheet(wb, kSituationSheetName);
-    lxw_format* title = workbook_add_format(wb);
-    format_set_bold(title);
-    format_set_font_size(title, 12);
-    lxw_format* header = workbook_add_format(wb);
-    format_set_bold(header);
+    const auto [wb, ws, title, header] = newSheet(file, path, kSituationSheetName);
     format_set_text_wrap(header);
     format_set_border(header, LXW_BORDER_THIN);
     lxw_format* text = workbook_add_format(wb);

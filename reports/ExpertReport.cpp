@@ -1,6 +1,7 @@
 #include "reports/ExpertReport.h"
 
 #include "core/NumberText.h"
+#include "reports/DocxTemplate.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "core/ProfileText.h"
+#include "reports/ReportBlocks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +15,6 @@ using docx::Align;
 using docx::Document;
 using docx::Table;
 
-const QString kCrLf = QStringLiteral("\r\n");
-
 QString radiusCell(double v, double step, const QLocale& locale) {
     return v == 0 ? QStringLiteral("-") : numtext::distance(v, step, locale);
 }
@@ -26,25 +25,11 @@ QString zoneCell(float v, const QLocale& locale) {
 
 // Headings and captions stay on the page of what they introduce.
 void headingBlock(Document& d, double size, const QStringList& texts) {
-    d.startRange();
-    d.setRangeSize(size);
-    d.setRangeAlign(Align::Center);
-    d.setRangeBold(true);
-    d.setRangeKeepNext(true);
-    for (const QString& t : texts) {
-        d.append(t);
-    }
+    appendBlock(d, size, true, Align::Center, true, texts);
 }
 
 void textBlock(Document& d, const QStringList& lines) {
-    d.startRange();
-    d.setRangeSize(14);
-    d.setRangeAlign(Align::Left);
-    d.setRangeBold(false);
-    d.setRangeKeepNext(false);
-    for (const QString& t : lines) {
-        d.append(t);
-    }
+    appendBlock(d, 14, false, Align::Left, false, lines);
 }
 
 // A table in the last paragraph, with the default border line all round and inside. The
@@ -88,11 +73,7 @@ void chartSection(Document& d, const QString& caption, const QImage& image) {
     // The range began at the picture before; it must not pull this section to its page.
     d.rangeFirst().format.keepNext = false;
 
-    d.startRange();
-    d.setRangeSize(14);
-    d.setRangeAlign(Align::Center);
-    d.setRangeBold(true);
-    d.setRangeKeepNext(false);
+    appendBlock(d, 14, true, Align::Center, false);
     d.appendPicture(image, charts::kReportChartSizePt);
 }
 
@@ -314,12 +295,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     chartSection(d, "График пробит-функции для полных разрушений зданий", charts.probitTotal);
 
     // Numeric table: the grid's header and every row of the profile.
-    d.startRange();
-    d.setRangeSize(12);
-    d.setRangeBold(false);
-    d.setRangeAlign(Align::Left);
-    d.setRangeKeepNext(true);
-    d.append("Числовые результаты расчета на заданном удалении" + kCrLf);
+    appendBlock(d, 12, false, Align::Left, true,
+                {"Числовые результаты расчета на заданном удалении" + kCrLf});
     d.startRange();
     d.setRangeBold(false);
     d.setRangeSize(12);

@@ -1,6 +1,7 @@
 #include "reports/SituationReport.h"
 
 #include "core/NumberText.h"
+#include "reports/ReportBlocks.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,20 +13,6 @@ namespace {
 using docx::Align;
 using docx::Document;
 using docx::Table;
-
-const QString kCrLf = QStringLiteral("\r\n");
-
-void block(Document& d, double size, bool bold, Align align, bool keepNext,
-           const QStringList& lines) {
-    d.startRange();
-    d.setRangeSize(size);
-    d.setRangeBold(bold);
-    d.setRangeAlign(align);
-    d.setRangeKeepNext(keepNext);
-    for (const QString& t : lines) {
-        d.append(t);
-    }
-}
 
 // Column widths of the structure table over the 761.9 pt of text of a landscape page, at 8 pt.
 const QList<double> kTableWidthsPt{22, 90, 95, 45, 52, 52, 52, 52, 56, 38, 38, 38, 56, 75.9};
@@ -224,22 +211,24 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     d.pageSetup() = {40, 40, 50, 50, true};
     d.properties().title = QString::fromUtf8(kSituationTitle);
 
-    block(
+    appendBlock(
         d, 14, true, Align::Center, true,
         {QString::fromUtf8(kSituationTitle) + kCrLf, "План «" + in.planName + "»" + kCrLf + kCrLf});
-    block(d, 12, false, Align::Left, false,
-          {"Наименование КВВ:     " + in.charge.name + kCrLf,
-           "Масса конденсированного ВВ (кг):     " + typed(in.charge.massText) + kCrLf,
-           in.charge.energyCaption + "     " + typed(in.charge.energyText) + kCrLf,
-           "Условие размещения сосредоточенного заряда:     " + in.charge.placementText + kCrLf,
-           "Тротиловый эквивалент заряда (кг):     " + numtext::fixed(r.massTNT, 1, locale) + kCrLf,
-           "Координаты места хранения КВВ (м):     Х = " + typed(in.xText) +
-               ",  У = " + typed(in.yText) + kCrLf,
-           "Масса тела человека (кг):     " + typed(in.charge.bodyMassText) + kCrLf,
-           "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
+    appendBlock(
+        d, 12, false, Align::Left, false,
+        {"Наименование КВВ:     " + in.charge.name + kCrLf,
+         "Масса конденсированного ВВ (кг):     " + typed(in.charge.massText) + kCrLf,
+         in.charge.energyCaption + "     " + typed(in.charge.energyText) + kCrLf,
+         "Условие размещения сосредоточенного заряда:     " + in.charge.placementText + kCrLf,
+         "Тротиловый эквивалент заряда (кг):     " + numtext::fixed(r.massTNT, 1, locale) + kCrLf,
+         "Координаты места хранения КВВ (м):     Х = " + typed(in.xText) +
+             ",  У = " + typed(in.yText) + kCrLf,
+         "Масса тела человека (кг):     " + typed(in.charge.bodyMassText) + kCrLf,
+         "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
 
     if (!in.map.isNull()) {
-        block(d, 12, true, Align::Center, true, {"План местности и место хранения КВВ" + kCrLf});
+        appendBlock(d, 12, true, Align::Center, true,
+                    {"План местности и место хранения КВВ" + kCrLf});
         d.startRange();
         d.setRangeBold(false);
         d.setRangeKeepNext(false);
@@ -248,12 +237,9 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
         d.append(kCrLf + kCrLf);
     }
 
-    block(d, 12, true, Align::Center, true, {"Воздействие взрыва на сооружения плана" + kCrLf});
-    d.startRange();
-    d.setRangeSize(8);
-    d.setRangeBold(false);
-    d.setRangeAlign(Align::Left);
-    d.setRangeKeepNext(false);
+    appendBlock(d, 12, true, Align::Center, true,
+                {"Воздействие взрыва на сооружения плана" + kCrLf});
+    appendBlock(d, 8, false, Align::Left, false);
     const QStringList header = situationHeader();
     const int rows = static_cast<int>(r.rows.size());
     Table& t = d.addTable(rows + 1, kSitColumnCount);
@@ -282,33 +268,34 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     d.startRange();
     d.setRangeSize(12);
     d.append(kCrLf);
-    block(d, 12, true, Align::Left, true, {"Итоги" + kCrLf});
+    appendBlock(d, 12, true, Align::Left, true, {"Итоги" + kCrLf});
     QStringList totals;
     for (const QString& line : situationTotalsLines(r.totals, locale)) {
         totals << line + kCrLf;
     }
-    block(d, 12, false, Align::Left, false, totals);
+    appendBlock(d, 12, false, Align::Left, false, totals);
 
-    block(d, 12, true, Align::Left, true, {kCrLf + "Методика расчета" + kCrLf});
-    block(d, 12, false, Align::Left, false,
-          {"Для каждого сооружения определяется кратчайшее расстояние от места хранения КВВ до "
-           "его контура — четырехугольника, заданного углами 1–2–3–4 на плане; если место "
-           "хранения лежит внутри контура, расстояние равно нулю, а расчет ведется на "
-           "расстоянии 1 м. На этом расстоянии по тротиловому эквиваленту заряда и условию его "
-           "размещения вычисляются избыточное давление на фронте ударной волны ΔP и удельный "
-           "импульс фазы сжатия I по тем же формулам, что и в расчете зон поражения "
-           "(НПБ 107-97)." +
-               kCrLf,
-           "По ΔP и I вычисляются пробит-функции тяжелых разрушений зданий (критерий а) и "
-           "полного разрушения промышленных зданий (критерий б), а по таблице пробит-функций "
-           "базы данных — соответствующие вероятности P а) и P б). По тем же ΔP и I с учетом "
-           "массы тела человека вычисляется пробит-функция поражения людей вне зданий, а по "
-           "таблице — вероятность P в) для человека вне зданий на расстоянии сооружения. "
-           "Степень разрушения "
-           "сооружения — наибольшая из степеней (слабое, среднее, сильное, полное), пороговое "
-           "давление которой, заданное для сооружения на плане, не превышает ΔP. Ожидаемое "
-           "число пострадавших в сооружении равно числу сотрудников, умноженному на P а) / 100." +
-               kCrLf});
+    appendBlock(d, 12, true, Align::Left, true, {kCrLf + "Методика расчета" + kCrLf});
+    appendBlock(
+        d, 12, false, Align::Left, false,
+        {"Для каждого сооружения определяется кратчайшее расстояние от места хранения КВВ до "
+         "его контура — четырехугольника, заданного углами 1–2–3–4 на плане; если место "
+         "хранения лежит внутри контура, расстояние равно нулю, а расчет ведется на "
+         "расстоянии 1 м. На этом расстоянии по тротиловому эквиваленту заряда и условию его "
+         "размещения вычисляются избыточное давление на фронте ударной волны ΔP и удельный "
+         "импульс фазы сжатия I по тем же формулам, что и в расчете зон поражения "
+         "(НПБ 107-97)." +
+             kCrLf,
+         "По ΔP и I вычисляются пробит-функции тяжелых разрушений зданий (критерий а) и "
+         "полного разрушения промышленных зданий (критерий б), а по таблице пробит-функций "
+         "базы данных — соответствующие вероятности P а) и P б). По тем же ΔP и I с учетом "
+         "массы тела человека вычисляется пробит-функция поражения людей вне зданий, а по "
+         "таблице — вероятность P в) для человека вне зданий на расстоянии сооружения. "
+         "Степень разрушения "
+         "сооружения — наибольшая из степеней (слабое, среднее, сильное, полное), пороговое "
+         "давление которой, заданное для сооружения на плане, не превышает ΔP. Ожидаемое "
+         "число пострадавших в сооружении равно числу сотрудников, умноженному на P а) / 100." +
+             kCrLf});
     return d;
 }
 
