@@ -8,9 +8,17 @@ namespace kelmo::db {
 
 namespace {
 
-const QString kStructureColumns = QStringLiteral(
-    "NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, optSla, optSre, optSul, optPol, "
-    "txtSla, txtSre, txtSul, txtPol, txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4");
+const QStringList kStructureColumnList{"NumPrim", "NumSoor", "Combo2", "Combo3", "Text1",  "Text2",
+                                       "optSla",  "optSre",  "optSul", "optPol", "txtSla", "txtSre",
+                                       "txtSul",  "txtPol",  "txtX1",  "txtY1",  "txtX2",  "txtY2",
+                                       "txtX3",   "txtY3",   "txtX4",  "txtY4"};
+const QString kStructureColumns = kStructureColumnList.join(QStringLiteral(", "));
+
+// One placeholder for every column, so that the statement and the values cannot drift apart.
+const QString kInsertStructure =
+    QStringLiteral("insert into IDPM (%1) values (%2)")
+        .arg(kStructureColumns, QStringList(kStructureColumnList.size(), QStringLiteral("?"))
+                                    .join(QStringLiteral(", ")));
 
 const char* const kOptionFields[4] = {"optSla", "optSre", "optSul", "optPol"};
 const char* const kPressureFields[4] = {"txtSla", "txtSre", "txtSul", "txtPol"};
@@ -74,13 +82,6 @@ void checkNumber(int number) {
     }
 }
 
-// Takes the plan's row for the rest of the transaction with an update that changes nothing.
-// False when there is no such plan.
-bool lockPlan(Connection& c, int plan) {
-    QSqlQuery q = c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
-    return q.numRowsAffected() == 1;
-}
-
 void lockExistingPlan(Connection& c, int plan, const QString& what) {
     if (!lockPlan(c, plan)) {
         throw StructureConflictError(
@@ -131,6 +132,20 @@ std::optional<int> findPlan(Connection& c, const QString& name) {
 bool planExists(Connection& c, int plan) {
     QSqlQuery q = c.exec(QStringLiteral("select NumPM from MnuPM where NumPM = ?"), {plan});
     return q.next();
+}
+
+std::optional<QString> planName(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("select MnuPM from MnuPM where NumPM = ?"), {plan});
+    if (q.next()) {
+        return text(q, "MnuPM");
+    }
+    return std::nullopt;
+}
+
+// An update that changes nothing takes the row's write lock on every database.
+bool lockPlan(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
+    return q.numRowsAffected() == 1;
 }
 
 int createPlan(Connection& c, const QString& name) {
@@ -202,10 +217,7 @@ void addStructure(Connection& c, const StructureRecord& record) {
     }
     QVariantList values{record.plan, record.number};
     values << recordValues(record);
-    c.exec(QStringLiteral("insert into IDPM (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                          "?, ?, ?, ?, ?, ?, ?, ?, ?)")
-               .arg(kStructureColumns),
-           values);
+    c.exec(kInsertStructure, values);
     t.commit();
 }
 
@@ -346,10 +358,7 @@ int appendStructures(Connection& c, int plan, const QList<StructureRecord>& reco
     for (const StructureRecord& record : records) {
         QVariantList values{plan, number++};
         values << recordValues(record);
-        c.exec(QStringLiteral("insert into IDPM (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                              "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                   .arg(kStructureColumns),
-               values);
+        c.exec(kInsertStructure, values);
     }
     t.commit();
     return first;

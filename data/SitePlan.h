@@ -66,6 +66,13 @@ std::optional<int> findPlan(Connection& c, const QString& name);
 // Whether a plan with this number exists.
 bool planExists(Connection& c, int plan);
 
+// The name of the plan with this number, if there is one.
+std::optional<QString> planName(Connection& c, int plan);
+
+// Takes the plan's row for the rest of the transaction, so that two engineers changing one
+// plan's structures take turns. False when there is no such plan.
+bool lockPlan(Connection& c, int plan);
+
 // Creates a plan under the name and returns its number. A plan of the same name is replaced:
 // it and all its structures are removed in the same transaction. An empty or blank name is
 // refused with a DatabaseError and nothing changes.

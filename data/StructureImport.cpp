@@ -51,13 +51,9 @@ std::optional<QStringList> splitLine(const QString& line, QChar separator) {
     return fields;
 }
 
+// A file reads the same on every machine: a point or a single comma as the decimal separator.
 std::optional<double> numberOf(const QString& text) {
-    if (auto v = numtext::parse(text, QLocale::c())) {
-        return v;
-    }
-    QString swapped = text;
-    swapped.replace(u',', u'.');
-    return numtext::parse(swapped, QLocale::c());
+    return numtext::parse(text, QLocale::c());
 }
 
 std::optional<int> wholeOf(const QString& text, double max) {

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libxkbcommon-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-  libqt6sql6-sqlite libqt6sql6-odbc unixodbc unixodbc-dev libsqliteodbc
+  libqt6sql6-sqlite libsqlite3-dev libqt6sql6-odbc unixodbc unixodbc-dev libsqliteodbc
   postgresql odbc-postgresql
   libxlsxwriter-dev libzip-dev zipcmp zipmerge ziptool
   libbenchmark-dev

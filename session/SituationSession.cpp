@@ -23,10 +23,8 @@ Session Session::open(db::Connection& connection, const QString& planName) {
 }
 
 Session Session::open(db::Connection& connection, int planNumber) {
-    for (const db::PlanEntry& entry : db::listPlans(connection)) {
-        if (entry.number == planNumber) {
-            return open(connection, entry.name);
-        }
+    if (const auto name = db::planName(connection, planNumber)) {
+        return open(connection, *name);
     }
     throw PlanNotFoundError(QStringLiteral("№ %1").arg(planNumber));
 }

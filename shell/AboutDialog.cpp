@@ -63,7 +63,8 @@ AboutDialog::AboutDialog(QWidget* parent)
     , m_ui(std::make_unique<Ui::AboutDialog>()) {
     m_ui->setupUi(this);
 
-    m_ui->Image2->setPixmap(cloudySky(QSize(800, 460)));
+    QLabel* const backdrop = m_ui->Image2;
+    backdrop->setPixmap(cloudySky(QSize(800, 460)));
     setWindowTitle(QStringLiteral("О программе"));
     m_ui->lblTitle->setText(QStringLiteral("Келмо"));
     m_ui->lblVersion->setText(QStringLiteral("Версия %1").arg(QLatin1String(kVersion)));

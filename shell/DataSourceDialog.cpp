@@ -12,9 +12,11 @@ DataSourceDialog::DataSourceDialog(QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::DataSourceDialog>()) {
     m_ui->setupUi(this);
+    QPushButton* const connectButton = m_ui->Command1;
+    QPushButton* const closeButton = m_ui->Command2;
 
-    connect(m_ui->Command1, &QPushButton::clicked, this, &DataSourceDialog::connectDataSource);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &QDialog::close);
+    connect(connectButton, &QPushButton::clicked, this, &DataSourceDialog::connectDataSource);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
 
     setDataSourceName(readDataSourceName());
 }

@@ -2,8 +2,8 @@
 #include "ui_MainWindow.h"
 
 #include "core/ProgramFolder.h"
-#include "shell/Pictures.h"
 #include "shell/AboutDialog.h"
+#include "shell/Pictures.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 
@@ -51,15 +51,18 @@ MainWindow::MainWindow(const QList<WorkWindow>& available, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::MainWindow>()) {
     m_ui->setupUi(this);
+    QLabel* const subtitleLabel = m_ui->Label2;
+    QLabel* const backdrop = m_ui->Image1;
+    QLabel* const explosionPicture = m_ui->vzr;
 
     // The caption "-" means a separator line; as text it would show beside the line.
     m_ui->dd->setSeparator(true);
     m_ui->dd->setText(QString());
-    QFont subtitle = m_ui->Label2->font();
+    QFont subtitle = subtitleLabel->font();
     subtitle.setPointSizeF(9.75);
-    m_ui->Label2->setFont(subtitle);
-    m_ui->Image1->setPixmap(cloudySky(QSize(1366, 768)));
-    m_ui->vzr->setPixmap(explosionDrawing(QSize(320, 220)));
+    subtitleLabel->setFont(subtitle);
+    backdrop->setPixmap(cloudySky(QSize(1366, 768)));
+    explosionPicture->setPixmap(explosionDrawing(QSize(320, 220)));
 
     const std::pair<QAction*, WorkWindow> items[] = {
         {m_ui->mnuZone, WorkWindow::Zone},

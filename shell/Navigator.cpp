@@ -7,9 +7,9 @@
 #include "shell/MainWindow.h"
 #include "ui/Messages.h"
 #include "ui/WindowPlacement.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
 
 #include <QCoreApplication>
 
@@ -144,7 +144,8 @@ DataSourceDialog* Navigator::showDataSourceDialog() {
 zone::ZoneInputWindow* Navigator::showZoneInput() {
     if (!m_zoneInput) {
         m_zoneInput = create<zone::ZoneInputWindow>(*m_zoneSession, zoneServices(), m_settings);
-        connect(m_zoneInput, &zone::ZoneInputWindow::resultsRequested, this, &Navigator::showZoneResults);
+        connect(m_zoneInput, &zone::ZoneInputWindow::resultsRequested, this,
+                &Navigator::showZoneResults);
         connect(m_zoneInput, &zone::ZoneInputWindow::parametersRequested, this,
                 &Navigator::showZoneParameters);
         connect(m_zoneInput, &zone::ZoneInputWindow::backRequested, this, &Navigator::showMainMenu);
@@ -161,7 +162,8 @@ zone::CalculationParametersWindow* Navigator::showZoneParameters() {
                 showZoneInput();
             }
         };
-        connect(m_zoneParameters, &zone::CalculationParametersWindow::parametersAccepted, this, back);
+        connect(m_zoneParameters, &zone::CalculationParametersWindow::parametersAccepted, this,
+                back);
         connect(m_zoneParameters, &zone::CalculationParametersWindow::backRequested, this, back);
     }
     return present(m_zoneParameters.data());
@@ -176,8 +178,8 @@ zone::ZoneResultsWindow* Navigator::showZoneResults() {
         old->close();
         delete old.data();
     }
-    m_zoneResults =
-        create<zone::ZoneResultsWindow>(*m_zoneSession, zoneServices().probitsToPercent, m_settings);
+    m_zoneResults = create<zone::ZoneResultsWindow>(*m_zoneSession, zoneServices().probitsToPercent,
+                                                    m_settings);
     connect(m_zoneResults, &zone::ZoneResultsWindow::backRequested, this, [this] {
         if (!m_closingAll) {
             showZoneInput();
@@ -217,7 +219,8 @@ plan::PlanEditorWindow* Navigator::showPlanEditor() {
             showMainMenu();
             m_planEditor->close();
         });
-        connect(m_planEditor, &plan::PlanEditorWindow::exitRequested, this, &Navigator::exitProgram);
+        connect(m_planEditor, &plan::PlanEditorWindow::exitRequested, this,
+                &Navigator::exitProgram);
         connect(m_planEditor, &plan::PlanEditorWindow::createPlanRequested, this,
                 &Navigator::showCreatePlan);
         connect(m_planEditor, &plan::PlanEditorWindow::choosePlanRequested, this,

@@ -26,10 +26,6 @@ using namespace kelmo;
 
 namespace {
 
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
-
 QByteArray fileHash(const QString& path) {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
@@ -49,7 +45,7 @@ class TestData : public QObject {
     QString probitFixture(const QList<QPair<double, double>>& rows) {
         const QString path = m_dir->filePath("probit-fixture.db");
         db::createDatabaseFile(path, true);
-        db::Connection c(fileConnection(path));
+        db::Connection c(db::fileConnectionString(path));
         c.exec("delete from TProbit");
         for (const auto& [probit, percent] : rows) {
             c.exec("insert into TProbit (Zn_Probit, Zn_Procent) values (?, ?)", {probit, percent});
@@ -358,7 +354,7 @@ private slots:
     }
 
     void probitClampsMakeNoQuery() {
-        m_cs = fileConnection(probitFixture({}));
+        m_cs = db::fileConnectionString(probitFixture({}));
         db::Connection c(m_cs);
         QCOMPARE(ProbitToPercent(8.09f, c), 100.0);
         QCOMPARE(ProbitToPercent(2.67f, c), 0.0);
@@ -368,7 +364,8 @@ private slots:
     }
 
     void probitFixtures() {
-        m_cs = fileConnection(probitFixture({{5.0, 40.0}, {5.1, 40.0}, {5.2, 60.0}, {5.3, 61.0}}));
+        m_cs = db::fileConnectionString(
+            probitFixture({{5.0, 40.0}, {5.1, 40.0}, {5.2, 60.0}, {5.3, 61.0}}));
         db::Connection c(m_cs);
         QCOMPARE(ProbitToPercent(5.05f, c), 40.0); // rows with one percentage
         // The probit itself, not its text, is interpolated.
@@ -385,7 +382,7 @@ private slots:
     }
     void probitPercentOutsideRange() {
         QFETCH(double, percent);
-        db::Connection c(fileConnection(probitFixture({{5.0, 40.0}, {5.2, percent}})));
+        db::Connection c(db::fileConnectionString(probitFixture({{5.0, 40.0}, {5.2, percent}})));
         try {
             ProbitToPercent(5.1f, c);
             QFAIL("a percentage outside 0..100 must be refused");

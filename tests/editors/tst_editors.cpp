@@ -7,8 +7,8 @@
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveRecords.h"
 #include "data/StructureKinds.h"
-#include "shell/Navigator.h"
 #include "shell/MainWindow.h"
+#include "shell/Navigator.h"
 #include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
 #include "windows/editors/ExplosivesEditor.h"
@@ -38,10 +38,6 @@ using editors::StructureTypesEditor;
 using test::child;
 
 namespace {
-
-QString connectionTo(const QString& path) {
-    return "Data Source=MS Access Database;Initial Catalog=" + path;
-}
 
 QStringList dump(const QString& connection, const QString& table) {
     db::Connection c(connection);
@@ -133,7 +129,7 @@ const QString kTankWagons = QStringLiteral("Цистерны для перево
 // row, says "ready" and waits to be killed.
 int childMain(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString connection = connectionTo(qEnvironmentVariable("KELMO_EDITOR_DB"));
+    const QString connection = db::fileConnectionString(qEnvironmentVariable("KELMO_EDITOR_DB"));
     std::unique_ptr<QWidget> window;
     if (qEnvironmentVariable("KELMO_EDITOR_CHILD") == "kvv") {
         window = std::make_unique<ExplosivesEditor>(connection);
@@ -197,7 +193,7 @@ private slots:
         setProgramFolderForTesting(m_dir->path());
         m_path = m_dir->filePath("bdKelmo.db");
         db::createDatabaseFile(m_path, false);
-        m_connection = connectionTo(m_path);
+        m_connection = db::fileConnectionString(m_path);
     }
     void cleanup() {
         for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -3,6 +3,7 @@
 // the command line's map files.
 
 #include "core/FileError.h"
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/PlanPicture.h"
 #include "data/SitePlan.h"
@@ -38,10 +39,6 @@ using namespace kelmo;
 using namespace kelmo::map;
 
 namespace {
-
-QString connectionString(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 MapStructure square(int number, QRectF r, std::optional<int> degree) {
     MapStructure s;
@@ -109,7 +106,7 @@ private:
     int m_plan = 0;
 
     std::unique_ptr<db::Connection> connect() {
-        return std::make_unique<db::Connection>(connectionString(m_db));
+        return std::make_unique<db::Connection>(db::fileConnectionString(m_db));
     }
 
 private slots:
@@ -370,14 +367,14 @@ private slots:
         const QByteArray bytes = pngBytes(QSize(40, 30), Qt::blue);
         {
             PlanMapPage page;
-            page.setPlanDatabase(connectionString(m_db), m_plan);
+            page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
             const Calibration c{
                 {QPointF(0, 0), QPointF(0, 30)}, {QPointF(40, 0), QPointF(40, 30)}, false};
             QVERIFY(page.setBackgroundPicture(bytes, c));
             page.setBackgroundLook(false, 0.4);
         }
         PlanMapPage again;
-        again.setPlanDatabase(connectionString(m_db), m_plan);
+        again.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
         QVERIFY(again.model().background);
         const MapBackground& b = *again.model().background;
         QCOMPARE(b.picture.size(), QSize(40, 30));
@@ -412,7 +409,7 @@ private slots:
         QFETCH(Calibration, calibration);
         QFETCH(QString, message);
         PlanMapPage page;
-        page.setPlanDatabase(connectionString(m_db), m_plan);
+        page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
         QVERIFY(!page.setBackgroundPicture(bytes, calibration));
         QCOMPARE(messages().count(), 1);
         QVERIFY2(messages().last().text.contains(message), qPrintable(messages().last().text));
@@ -428,7 +425,7 @@ private slots:
             QVERIFY(!db::readPlanPicture(*c, m_plan)); // an older database reads as "no picture"
         }
         PlanMapPage page;
-        page.setPlanDatabase(connectionString(m_db), m_plan);
+        page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
         QVERIFY(page.setBackgroundPicture(
             pngBytes(QSize(8, 8), Qt::green),
             {{QPointF(0, 0), QPointF(0, 0)}, {QPointF(8, 0), QPointF(8, 0)}, false}));
@@ -561,7 +558,7 @@ private slots:
 
     void planWindowMapFollowsTheEditing() {
         plan::PlanSession session;
-        session.connectionString = connectionString(m_db);
+        session.connectionString = db::fileConnectionString(m_db);
         session.planNumber = m_plan;
         plan::PlanEditorWindow window(session);
         window.showPlanAreas();
@@ -627,7 +624,7 @@ private slots:
                     {m_plan});
         }
         plan::PlanSession session;
-        session.connectionString = connectionString(m_db);
+        session.connectionString = db::fileConnectionString(m_db);
         session.planNumber = m_plan;
         plan::PlanEditorWindow window(session);
         window.showPlanAreas();

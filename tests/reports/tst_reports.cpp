@@ -468,8 +468,7 @@ private slots:
         // The value stored is the number shown, as if the grid's text had been typed.
         QCOMPARE(c["C3"]["value"].toDouble(),
                  QString::number(s->profile.row(1).deltaPkPa, 'f', 3).toDouble());
-        QCOMPARE(c[QString("A%1").arg(last)]["value"].toDouble(),
-                 s->profile.row(s->pointCount).r);
+        QCOMPARE(c[QString("A%1").arg(last)]["value"].toDouble(), s->profile.row(s->pointCount).r);
         QVERIFY(c["D3"]["value"].isNull());
     }
 

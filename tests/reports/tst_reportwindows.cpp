@@ -12,9 +12,9 @@
 #include "tests/support/GuiTest.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneServices.h"
 
 #include <QAction>
 #include <QComboBox>

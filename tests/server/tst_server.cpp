@@ -12,7 +12,9 @@
 #include "data/ExplosiveCatalogue.h"
 #include "data/PointCalculation.h"
 #include "data/ProbitTable.h"
+#include "data/SitePlan.h"
 #include "shell/Navigator.h"
+#include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
 #include "tests/support/WidgetLookup.h"
@@ -50,10 +52,6 @@ CalcResult runCalc(const QStringList& arguments) {
     p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
     p.waitForFinished(120000);
     return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
 }
 
 // Every row of a table as text, numbers at full precision, in a fixed order, read by the
@@ -98,9 +96,8 @@ struct Conflict {
     QString what;
 };
 
-void lockPlan(db::Connection& c, int plan) {
-    QSqlQuery q = c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
-    if (q.numRowsAffected() != 1) {
+void takePlan(db::Connection& c, int plan) {
+    if (!db::lockPlan(c, plan)) {
         throw Conflict{QStringLiteral("план удалён")};
     }
 }
@@ -184,6 +181,7 @@ public:
         : m_thread([this, connection = std::move(connection), operation = std::move(operation)] {
             try {
                 db::Connection c(connection);
+                test::watchLockWaits(c, m_lockWait);
                 operation(c);
             } catch (const Conflict& e) {
                 m_conflict = e.what;
@@ -195,6 +193,11 @@ public:
     ~OtherEngineer() { join(); }
 
     bool done() const { return m_done; }
+    // True once the other engineer is seen held up by the lock of the given database; false
+    // when it finished without waiting.
+    bool blockedOn(const QString& connection) const {
+        return test::waitUntilBlocked(connection, m_lockWait, [this] { return done(); });
+    }
     void join() {
         if (m_thread.joinable()) {
             m_thread.join();
@@ -205,6 +208,7 @@ public:
 
 private:
     std::atomic<bool> m_done{false};
+    test::LockWaitFlag m_lockWait;
     QString m_conflict;
     QString m_error;
     std::thread m_thread;
@@ -228,7 +232,7 @@ class TestServer : public QObject {
     // Both dialects, for the cases that must behave alike.
     void addBothDatabases() {
         QTest::addColumn<QString>("connection");
-        QTest::newRow("SQLite") << fileConnection(m_file);
+        QTest::newRow("SQLite") << db::fileConnectionString(m_file);
         QTest::newRow("PostgreSQL") << server(QStringLiteral("kelmo"));
     }
 
@@ -294,7 +298,8 @@ private slots:
         QFETCH(QString, table);
         QFETCH(QStringList, fields);
         QFETCH(QString, orderBy);
-        const QStringList onFile = tableRows(fileConnection(m_file), table, fields, orderBy);
+        const QStringList onFile =
+            tableRows(db::fileConnectionString(m_file), table, fields, orderBy);
         QVERIFY(!onFile.isEmpty());
         QCOMPARE(tableRows(server(QStringLiteral("kelmo")), table, fields, orderBy), onFile);
     }
@@ -342,7 +347,7 @@ private slots:
             for (const auto& [name, sql, accepted] : cases) {
                 QTest::addRow("%s: %s", dialect, name)
                     << (QLatin1String(dialect) == QLatin1String("SQLite")
-                            ? fileConnection(m_file)
+                            ? db::fileConnectionString(m_file)
                             : server(QStringLiteral("kelmo")))
                     << QString::fromUtf8(sql) << accepted;
             }
@@ -419,9 +424,9 @@ private slots:
 
         CalcResult r = runCalc({"init-db", "--dsn", cli});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-        QCOMPARE(
-            tableRows(connection, "TProbit", {"Zn_Probit", "Zn_Procent"}, "Zn_Probit"),
-            tableRows(fileConnection(m_file), "TProbit", {"Zn_Probit", "Zn_Procent"}, "Zn_Probit"));
+        QCOMPARE(tableRows(connection, "TProbit", {"Zn_Probit", "Zn_Procent"}, "Zn_Probit"),
+                 tableRows(db::fileConnectionString(m_file), "TProbit", {"Zn_Probit", "Zn_Procent"},
+                           "Zn_Probit"));
 
         // Existing tables are refused, and what they hold is kept.
         {
@@ -453,7 +458,8 @@ private slots:
         db::Connection c(connection);
         QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 0);
         QCOMPARE(tableRows(connection, "Explosives", {"VVName", "VVPower"}, "VVName"),
-                 tableRows(fileConnection(m_file), "Explosives", {"VVName", "VVPower"}, "VVName"));
+                 tableRows(db::fileConnectionString(m_file), "Explosives", {"VVName", "VVPower"},
+                           "VVName"));
     }
 
     void initDbErrors_data() {
@@ -540,9 +546,10 @@ private slots:
         // The zone windows' catalogue and point calculation answer as on the file.
         const zone::Services services = zone::Services::fromDatabase(started);
         QCOMPARE(services.explosiveNames().join(u'|'),
-                 tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").join(u'|'));
+                 tableRows(db::fileConnectionString(m_file), "Explosives", {"VVName"}, "VVName")
+                     .join(u'|'));
         QCOMPARE(services.explosiveHeat(QStringLiteral("Тротил (ТНТ)")), std::optional(4520.0));
-        const PercentLookup onFile = probitsToPercentLookup(fileConnection(m_file));
+        const PercentLookup onFile = probitsToPercentLookup(db::fileConnectionString(m_file));
         for (const double d : {3.0, 20.0, 50.0, 120.0}) {
             for (const Placement placement : {Placement::Air, Placement::Ground}) {
                 auto state = test::stateAfterRun(1000, 1, placement);
@@ -621,7 +628,8 @@ private slots:
         auto* input = m_navigator->showZoneInput();
         auto* list = test::child<QComboBox>(input, "Combo4");
         QCOMPARE(list->itemText(0),
-                 tableRows(fileConnection(m_file), "Explosives", {"VVName"}, "VVName").first());
+                 tableRows(db::fileConnectionString(m_file), "Explosives", {"VVName"}, "VVName")
+                     .first());
         list->setCurrentIndex(list->findText(QStringLiteral("Тротил (ТНТ)")));
         test::child<QLineEdit>(input, "Text2")->setText(QStringLiteral("1000"));
         test::child<QRadioButton>(input, "Option5")->setChecked(true);
@@ -635,11 +643,11 @@ private slots:
         QCOMPARE(messages.count(), 0);
         const QString heavy = test::child<QLabel>(out, "Label62")->text();
         CalcState check = m_navigator->zoneSession().state();
-        QCOMPARE(heavy,
-                 numtext::fixed(calculatePoint(check, {50, Placement::Air, 70},
-                                               probitsToPercentLookup(fileConnection(m_file)))
-                                    .percentHeavy,
-                                1));
+        QCOMPARE(heavy, numtext::fixed(
+                            calculatePoint(check, {50, Placement::Air, 70},
+                                           probitsToPercentLookup(db::fileConnectionString(m_file)))
+                                .percentHeavy,
+                            1));
 
         m_server.stop();
         QTest::mouseClick(point, Qt::LeftButton);
@@ -665,18 +673,17 @@ private slots:
         db::Connection a(connection);
         {
             db::Transaction t(a);
-            lockPlan(a, plan);
+            takePlan(a, plan);
             const int n = nextNumber(a, plan);
             QCOMPARE(n, 4);
             insertStructure(a, plan, n, QStringLiteral("A"));
             OtherEngineer b(connection, [plan](db::Connection& c) {
                 db::Transaction tb(c);
-                lockPlan(c, plan);
+                takePlan(c, plan);
                 insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
                 tb.commit();
             });
-            QTest::qWait(300);
-            QVERIFY2(!b.done(), "the second change must wait for the first");
+            QVERIFY2(b.blockedOn(connection), "the second change must wait for the first");
             t.commit();
             b.join();
             QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
@@ -707,17 +714,16 @@ private slots:
         db::Connection a(connection);
         {
             db::Transaction t(a);
-            lockPlan(a, plan);
+            takePlan(a, plan);
             deleteAndRenumber(a, plan, 2, QStringLiteral("s2"));
             // B saw structure 2 as s2 and changes it.
             OtherEngineer b(connection, [plan](db::Connection& c) {
                 db::Transaction tb(c);
-                lockPlan(c, plan);
+                takePlan(c, plan);
                 changeStructure(c, plan, 2, QStringLiteral("s2"), QStringLiteral("B"));
                 tb.commit();
             });
-            QTest::qWait(300);
-            QVERIFY(!b.done());
+            QVERIFY2(b.blockedOn(connection), "the second change must wait for the first");
             t.commit();
             b.join();
             QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
@@ -734,16 +740,15 @@ private slots:
         db::Connection a(connection);
         {
             db::Transaction t(a);
-            lockPlan(a, plan);
+            takePlan(a, plan);
             deleteAndRenumber(a, plan, 2, QStringLiteral("s2"));
             OtherEngineer b(connection, [plan](db::Connection& c) {
                 db::Transaction tb(c);
-                lockPlan(c, plan);
+                takePlan(c, plan);
                 insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
                 tb.commit();
             });
-            QTest::qWait(300);
-            QVERIFY(!b.done());
+            QVERIFY2(b.blockedOn(connection), "the second change must wait for the first");
             t.commit();
             b.join();
             QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
@@ -760,17 +765,16 @@ private slots:
         db::Connection a(connection);
         {
             db::Transaction t(a);
-            lockPlan(a, plan);
+            takePlan(a, plan);
             a.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
             a.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
             OtherEngineer b(connection, [plan](db::Connection& c) {
                 db::Transaction tb(c);
-                lockPlan(c, plan);
+                takePlan(c, plan);
                 insertStructure(c, plan, nextNumber(c, plan), QStringLiteral("B"));
                 tb.commit();
             });
-            QTest::qWait(300);
-            QVERIFY(!b.done());
+            QVERIFY2(b.blockedOn(connection), "the second change must wait for the first");
             t.commit();
             b.join();
             QVERIFY2(!b.conflict().isEmpty(), "adding to a deleted plan must be a conflict");
@@ -784,7 +788,7 @@ private:
 
     void addRaceDatabases() {
         QTest::addColumn<QString>("connection");
-        QTest::newRow("SQLite") << fileConnection(m_races);
+        QTest::newRow("SQLite") << db::fileConnectionString(m_races);
         QTest::newRow("PostgreSQL") << server(QStringLiteral("races"));
     }
 };

@@ -2,9 +2,11 @@
 // same operations on the embedded file: the same results, and a row deleted by one engineer
 // while another changes it is reported, never stored as done.
 
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveRecords.h"
 #include "data/StructureKinds.h"
+#include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 
 #include <QSqlQuery>
@@ -21,10 +23,6 @@ using namespace kelmo::db;
 Q_DECLARE_METATYPE(kelmo::db::EditResult)
 
 namespace {
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 QStringList catalogue(Connection& c) {
     QStringList out;
@@ -62,7 +60,7 @@ class TestServerEditors : public QObject {
         const QString server =
             serverConnectionString(test::PostgresServer::dsnName(QStringLiteral("editors")));
         initializeServerDatabase(server, true);
-        return {fileConnection(file), server};
+        return {db::fileConnectionString(file), server};
     }
 
 private slots:
@@ -129,6 +127,7 @@ private slots:
         const KindRecord firstKind = readStructureKinds(a).front();
         const KindKey key{firstKind.type, firstKind.name};
         std::atomic<bool> done{false};
+        test::LockWaitFlag lockWait;
         EditResult told = EditResult::Done;
         QString error;
         {
@@ -142,6 +141,7 @@ private slots:
             std::thread b([&] {
                 try {
                     Connection c(connection);
+                    test::watchLockWaits(c, lockWait);
                     if (kind) {
                         const KindInput input{firstKind.typeName, firstKind.type,
                                               QStringLiteral("Изменённый"), firstKind.ranges};
@@ -156,13 +156,15 @@ private slots:
                 }
                 done = true;
             });
-            for (int i = 0; i < 30 && !done; ++i) {
-                QTest::qWait(10);
-            }
+            const bool blocked =
+                test::waitUntilBlocked(connection, lockWait, [&] { return done.load(); });
             t.commit();
             b.join();
+            QVERIFY2(blocked, "B's edit must wait for A's transaction");
         }
-        QVERIFY2(error.isEmpty() ? told == EditResult::Missing : true, "reported as done");
+        // B waited for A and then found the row gone: told so, with no error and no "done".
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(told, EditResult::Missing);
         QVERIFY(!findExplosive(a, name) || kind);
         for (const KindRecord& k : readStructureKinds(a)) {
             QVERIFY(k.name != QStringLiteral("Изменённый"));

@@ -4,12 +4,14 @@
 // its own; afterwards the plan must hold each structure once, numbered 1 … n without a gap,
 // and the engineer who lost the race must have been told.
 
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
+#include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 #include "ui/Messages.h"
-#include "windows/plan/PlanSession.h"
 #include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/PlanSession.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -25,10 +27,6 @@ using namespace kelmo;
 using namespace kelmo::db;
 
 namespace {
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 StructureRecord structure(int plan, int number, const QString& tag) {
     StructureRecord r;
@@ -67,9 +65,11 @@ int rows(Connection& c, const QString& sql, const QVariantList& values = {}) {
 class OtherEngineer final {
 public:
     OtherEngineer(QString connection, std::function<void(Connection&)> operation)
-        : m_thread([this, connection = std::move(connection), operation = std::move(operation)] {
+        : m_connection(connection)
+        , m_thread([this, connection = std::move(connection), operation = std::move(operation)] {
             try {
                 Connection c(connection);
+                test::watchLockWaits(c, m_lockWait);
                 operation(c);
             } catch (const Error& e) {
                 m_error = QString::fromUtf8(e.what());
@@ -79,6 +79,11 @@ public:
     ~OtherEngineer() { join(); }
 
     bool done() const { return m_done; }
+    // Waits until the other engineer runs into the held transaction (or finishes without
+    // having to wait).
+    void waitUntilHeldUp() const {
+        test::waitUntilBlocked(m_connection, m_lockWait, [this] { return done(); });
+    }
     void join() {
         if (m_thread.joinable()) {
             m_thread.join();
@@ -90,15 +95,10 @@ public:
 private:
     std::atomic<bool> m_done{false};
     QString m_error;
+    QString m_connection;
+    test::LockWaitFlag m_lockWait;
     std::thread m_thread;
 };
-
-// Gives the other engineer time to run into the held transaction.
-void letTheOtherTry(const OtherEngineer& other) {
-    for (int i = 0; i < 30 && !other.done(); ++i) {
-        QTest::qWait(10);
-    }
-}
 
 } // namespace
 
@@ -183,7 +183,7 @@ private slots:
                 b = std::make_unique<OtherEngineer>(connection, [plan](Connection& c) {
                     addStructure(c, structure(plan, 6, QStringLiteral("B")));
                 });
-                letTheOtherTry(*b);
+                b->waitUntilHeldUp();
             }
         });
         b->join();
@@ -200,7 +200,7 @@ private slots:
         QTest::addColumn<bool>("otherDeletes");
         for (const bool deletes : {false, true}) {
             const char* what = deletes ? "deletes" : "changes";
-            QTest::addRow("SQLite, B %s", what) << fileConnection(m_file) << deletes;
+            QTest::addRow("SQLite, B %s", what) << db::fileConnectionString(m_file) << deletes;
             QTest::addRow("PostgreSQL, B %s", what) << m_onServer << deletes;
         }
     }
@@ -224,7 +224,7 @@ private slots:
                             changeStructure(c, seenByB, structure(plan, 2, QStringLiteral("B")));
                         }
                     });
-                letTheOtherTry(*b);
+                b->waitUntilHeldUp();
             }
         });
         b->join();
@@ -253,7 +253,7 @@ private slots:
             b = std::make_unique<OtherEngineer>(connection, [plan](Connection& c) {
                 addStructure(c, structure(plan, 3, QStringLiteral("B")));
             });
-            letTheOtherTry(*b);
+            b->waitUntilHeldUp();
             t.commit();
         }
         b->join();
@@ -314,7 +314,7 @@ private slots:
 private:
     void databases() {
         QTest::addColumn<QString>("connection");
-        QTest::newRow("SQLite") << fileConnection(m_file);
+        QTest::newRow("SQLite") << db::fileConnectionString(m_file);
         QTest::newRow("PostgreSQL") << m_onServer;
     }
 };

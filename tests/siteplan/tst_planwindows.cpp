@@ -3,6 +3,7 @@
 // dialogs, and the way the shell wires them to the main menu.
 
 #include "core/ProgramFolder.h"
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "shell/MainWindow.h"
@@ -37,10 +38,6 @@ using kelmo::test::child;
 using kelmo::ui::MessageRecorder;
 
 namespace {
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 QByteArray fileHash(const QString& path) {
     QFile f(path);
@@ -162,7 +159,7 @@ private slots:
         QVERIFY(m_template.isValid());
         const QString path = m_template.filePath(QStringLiteral("bdKelmo.db"));
         db::createDatabaseFile(path, false);
-        m_c = std::make_unique<db::Connection>(fileConnection(path));
+        m_c = std::make_unique<db::Connection>(db::fileConnectionString(path));
         kindFixture();
         m_c.reset();
     }
@@ -174,10 +171,10 @@ private slots:
         m_path = m_dir->filePath(QStringLiteral("bdKelmo.db"));
         QVERIFY(QFile::copy(m_template.filePath(QStringLiteral("bdKelmo.db")), m_path));
         QFile(m_path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        m_c = std::make_unique<db::Connection>(fileConnection(m_path));
+        m_c = std::make_unique<db::Connection>(db::fileConnectionString(m_path));
         m_messages = std::make_unique<MessageRecorder>();
         m_session = plan::PlanSession{};
-        m_session.connectionString = fileConnection(m_path);
+        m_session.connectionString = db::fileConnectionString(m_path);
     }
 
     void cleanup() {
@@ -902,7 +899,7 @@ private slots:
     // Main menu → editor → create a plan through the menu → back → reopened editor → exit.
     void shellWiring() {
         shell::Navigator navigator;
-        navigator.setConnectionString(fileConnection(m_path));
+        navigator.setConnectionString(db::fileConnectionString(m_path));
         auto* menu = navigator.showMainMenu();
         QAction* item = child<QAction>(menu, "mnuPlan");
         QVERIFY(item->isEnabled());

@@ -1,6 +1,7 @@
 // The site-plan records on a database file: the plan catalogue, the structures with their
 // keyed reads, add, change, delete with renumbering, and the structure types for the lists.
 
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 
@@ -18,10 +19,6 @@ using namespace kelmo;
 using namespace kelmo::db;
 
 namespace {
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 StructureRecord sample(int plan, int number) {
     StructureRecord r;
@@ -69,7 +66,7 @@ int rowCount(Connection& c, const QString& table) {
 // Run in a child process: deletes structure 2 of plan 1 and stops for good after the given
 // step of the transaction, until the parent kills it.
 int deleteAndHang(const QString& path, int stopAfter) {
-    Connection c(fileConnection(path));
+    Connection c(db::fileConnectionString(path));
     int step = 0;
     deleteStructure(c, 1, 2, [&] {
         if (++step == stopAfter) {
@@ -112,7 +109,7 @@ private slots:
         m_path = m_dir->filePath(QStringLiteral("bdKelmo.db"));
         QVERIFY(QFile::copy(m_template.filePath(QStringLiteral("bdKelmo.db")), m_path));
         QFile(m_path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        m_c = std::make_unique<Connection>(fileConnection(m_path));
+        m_c = std::make_unique<Connection>(db::fileConnectionString(m_path));
     }
 
     void cleanup() {
@@ -217,7 +214,7 @@ private slots:
         init.start(QStringLiteral(KELMO_CALC_PATH), {QStringLiteral("init-db"), made});
         QVERIFY(init.waitForFinished(60000));
         QCOMPARE(init.exitCode(), 0);
-        m_c = std::make_unique<Connection>(fileConnection(made));
+        m_c = std::make_unique<Connection>(db::fileConnectionString(made));
         const int plan = planWith(QStringLiteral("План"), 1);
         QVERIFY_THROWS_EXCEPTION(
             DatabaseError,
@@ -322,7 +319,7 @@ private slots:
         child.kill();
         QVERIFY(child.waitForFinished(20000));
 
-        m_c = std::make_unique<Connection>(fileConnection(m_path));
+        m_c = std::make_unique<Connection>(db::fileConnectionString(m_path));
         QCOMPARE(structures(*m_c, plan), numbered({1, 2, 3, 4}));
         // And the plan can be worked on at once.
         deleteStructure(*m_c, plan, 2);

@@ -3,6 +3,7 @@
 
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "reports/SituationReport.h"
@@ -13,8 +14,8 @@
 #include "ui/Messages.h"
 #include "ui/TableCopy.h"
 #include "windows/map/PlanMapPage.h"
-#include "windows/plan/SituationWindow.h"
 #include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/SituationWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,10 +36,6 @@ using kelmo::test::child;
 using kelmo::ui::MessageRecorder;
 
 namespace {
-
-QString fileConnection(const QString& path) {
-    return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + path;
-}
 
 // A square structure of 10 m whose west wall lies `west` metres east of the origin.
 db::StructureRecord squareAt(int plan, int number, double west, const QString& staff) {
@@ -108,7 +105,7 @@ private slots:
         m_path = m_dir->filePath(QStringLiteral("bdKelmo.db"));
         db::createDatabaseFile(m_path, false);
         {
-            db::Connection c(fileConnection(m_path));
+            db::Connection c(db::fileConnectionString(m_path));
             m_plan = db::createPlan(c, QStringLiteral("Склад"));
             // Walls at 300, 5 and 50 m: as text "300,0" sorts before "5,0".
             db::addStructure(c, squareAt(m_plan, 1, 300, QStringLiteral("10")));
@@ -118,7 +115,7 @@ private slots:
         }
         m_messages = std::make_unique<MessageRecorder>();
         m_navigator = std::make_unique<shell::Navigator>();
-        m_navigator->setConnectionString(fileConnection(m_path));
+        m_navigator->setConnectionString(db::fileConnectionString(m_path));
     }
 
     void cleanup() {
@@ -307,7 +304,7 @@ private slots:
     void structureBeyondThePlanIsRefusedInItsRow() {
         int far = 0;
         {
-            db::Connection c(fileConnection(m_path));
+            db::Connection c(db::fileConnectionString(m_path));
             far = db::createPlan(c, QStringLiteral("Дальний"));
             db::addStructure(c, squareAt(far, 1, 300, QStringLiteral("10")));
             db::StructureRecord lost = squareAt(far, 2, 5, QStringLiteral("20"));

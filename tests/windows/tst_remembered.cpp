@@ -22,9 +22,9 @@
 
 using namespace kelmo;
 using namespace kelmo::test;
-using kelmo::zone::ZoneResultsWindow;
 using kelmo::zone::CalculationParametersWindow;
 using kelmo::zone::ZoneInputWindow;
+using kelmo::zone::ZoneResultsWindow;
 
 Q_DECLARE_METATYPE(QList<double>)
 

@@ -4,10 +4,10 @@
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneServices.h"
 
 #include "tests/support/GuiTest.h"
 
@@ -494,9 +494,10 @@ void TestZoneDefects::resultsWindowKeepsNoCharts() {
 #else
     // Each results window used to leave the six charts its views were created with.
     const auto cycle = [this] {
-        auto* out = new ZoneResultsWindow(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
-            return std::array<double, 3>{};
-        });
+        auto* out =
+            new ZoneResultsWindow(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
+                return std::array<double, 3>{};
+            });
         out->present();
         delete out;
     };

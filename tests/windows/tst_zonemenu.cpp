@@ -4,12 +4,12 @@
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
-#include "shell/Navigator.h"
 #include "shell/MainWindow.h"
+#include "shell/Navigator.h"
 #include "tests/support/GuiTest.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -5,13 +5,13 @@
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
-#include "shell/Navigator.h"
 #include "shell/MainWindow.h"
+#include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneServices.h"
 
 #include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>

@@ -8,18 +8,6 @@
 
 namespace kelmo::editors {
 
-std::optional<double> parseNumber(const QString& text) {
-    if (const auto v = numtext::parse(text)) {
-        return v;
-    }
-    QString pointed = text.trimmed();
-    if (pointed.count(u',') == 1 && !pointed.contains(u'.')) {
-        pointed.replace(u',', u'.');
-        return numtext::parse(pointed, QLocale::c());
-    }
-    return std::nullopt;
-}
-
 void showDatabaseError(QWidget* parent, const QString& action, const Error& error) {
     ui::Messages::critical(
         parent, kMessageTitle,

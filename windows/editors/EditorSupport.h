@@ -14,10 +14,6 @@ namespace kelmo::editors {
 // Title of every message of the two editors.
 inline const QString kMessageTitle = QStringLiteral("Внимание!");
 
-// A number typed by the user: the locale's form, or with a point or a comma as the decimal
-// separator, whatever the locale.
-std::optional<double> parseNumber(const QString& text);
-
 // A grid column width given in 1/1440 inch, in pixels at 96 dpi.
 constexpr int columnPixels(int width1440) {
     return (width1440 + 7) / 15;

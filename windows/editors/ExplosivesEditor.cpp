@@ -24,12 +24,13 @@ ExplosivesEditor::ExplosivesEditor(QString connectionString, QWidget* parent)
     , m_connectionString(std::move(connectionString))
     , m_ui(std::make_unique<Ui::ExplosivesEditor>()) {
     m_ui->setupUi(this);
+    m_inputFrame = m_ui->Frame1;
     m_ui->grdTable->setColumnWidth(0, columnPixels(3150));
     m_ui->grdTable->setColumnWidth(1, columnPixels(2300));
     m_ui->grdTable->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter) |
                                                             Qt::Alignment(Qt::TextWordWrap));
     m_ui->grdTable->horizontalHeader()->setMinimumHeight(40);
-    m_ui->Frame1->hide();
+    m_inputFrame->hide();
 
     connect(m_ui->grdTable, &QTableWidget::cellClicked, this,
             [this](int row, int) { selectRow(row); });
@@ -44,12 +45,13 @@ ExplosivesEditor::ExplosivesEditor(QString connectionString, QWidget* parent)
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &ExplosivesEditor::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &ExplosivesEditor::cancelInput);
     // Esc leaves the frame as "Отмена" does, storing nothing.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_ui->Frame1);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_inputFrame);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &ExplosivesEditor::cancelInput);
     // Enter in a field of the frame stores, as "OK" does.
     connect(m_ui->txtVVPower, &QLineEdit::returnPressed, this, &ExplosivesEditor::storeRecord);
-    connect(m_ui->comKVVName->lineEdit(), &QLineEdit::returnPressed, this, &ExplosivesEditor::storeRecord);
+    connect(m_ui->comKVVName->lineEdit(), &QLineEdit::returnPressed, this,
+            &ExplosivesEditor::storeRecord);
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, [this] {
         // The main menu is shown first, so the program never has no window.
         emit backRequested();
@@ -112,7 +114,7 @@ std::optional<QString> ExplosivesEditor::selectedName() const {
 }
 
 void ExplosivesEditor::showInputFrame() {
-    m_ui->Frame1->show();
+    m_inputFrame->show();
     m_ui->cmdVihod->setEnabled(false);
     m_ui->cmdNazad->setEnabled(false);
     m_ui->grdTable->setEnabled(false);
@@ -168,7 +170,7 @@ void ExplosivesEditor::storeRecord() {
         return;
     }
     const QString energyText = m_ui->txtVVPower->text();
-    const auto energy = parseNumber(energyText);
+    const auto energy = numtext::parse(energyText);
     if (!energy) {
         ui::Messages::warning(this, kMessageTitle,
                               QStringLiteral("Поле «%1»: «%2» не является числом. Введите энергию "
@@ -228,7 +230,7 @@ void ExplosivesEditor::cancelInput() {
 
 void ExplosivesEditor::returnToBrowsing() {
     m_changing.reset();
-    m_ui->Frame1->hide();
+    m_inputFrame->hide();
     fillGrid();
     m_ui->cmdDob->setEnabled(true);
     m_ui->cmdVihod->setEnabled(true);

@@ -52,6 +52,10 @@ StructureTypesEditor::StructureTypesEditor(QString connectionString, QWidget* pa
     , m_connectionString(std::move(connectionString))
     , m_ui(std::make_unique<Ui::StructureTypesEditor>()) {
     m_ui->setupUi(this);
+    m_inputFrame = m_ui->Frame1;
+    m_typeList = m_ui->Combo1;
+    m_typeNumberEdit = m_ui->Text1;
+    m_kindList = m_ui->Combo2;
     m_rangeFields = {m_ui->txtSlamin, m_ui->txtSlamax, m_ui->txtSremin, m_ui->txtSremax,
                      m_ui->txtSulmin, m_ui->txtSulmax, m_ui->txtPolmin, m_ui->txtPolmax};
     for (int column = 0; column < m_ui->grdTable->columnCount(); ++column) {
@@ -64,7 +68,7 @@ StructureTypesEditor::StructureTypesEditor(QString connectionString, QWidget* pa
     headerFont.setPointSizeF(headerFont.pointSizeF() * 0.85);
     m_ui->grdTable->horizontalHeader()->setFont(headerFont);
     m_ui->grdTable->horizontalHeader()->setMinimumHeight(48);
-    m_ui->Frame1->hide();
+    m_inputFrame->hide();
 
     connect(m_ui->cmdDob, &QPushButton::clicked, this, &StructureTypesEditor::addRecord);
     connect(m_ui->cmdIzm, &QPushButton::clicked, this, &StructureTypesEditor::changeRecord);
@@ -72,7 +76,7 @@ StructureTypesEditor::StructureTypesEditor(QString connectionString, QWidget* pa
     connect(m_ui->cmdOk, &QPushButton::clicked, this, &StructureTypesEditor::storeRecord);
     connect(m_ui->cmdCansel, &QPushButton::clicked, this, &StructureTypesEditor::returnToBrowsing);
     // Esc leaves the frame as "Отмена" does, storing nothing.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_ui->Frame1);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_inputFrame);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &StructureTypesEditor::returnToBrowsing);
     connect(m_ui->cmdNazad, &QPushButton::clicked, this, [this] {
@@ -81,13 +85,14 @@ StructureTypesEditor::StructureTypesEditor(QString connectionString, QWidget* pa
         close();
     });
     connect(m_ui->cmdVihod, &QPushButton::clicked, this, &StructureTypesEditor::exitRequested);
-    connect(m_ui->Combo1, &QComboBox::editTextChanged, this, &StructureTypesEditor::typeTextChanged);
+    connect(m_typeList, &QComboBox::editTextChanged, this, &StructureTypesEditor::typeTextChanged);
     // Enter in a field of the frame stores, as "ОК" does.
     for (QLineEdit* field : m_rangeFields) {
         connect(field, &QLineEdit::returnPressed, this, &StructureTypesEditor::storeRecord);
     }
-    connect(m_ui->Text1, &QLineEdit::returnPressed, this, &StructureTypesEditor::storeRecord);
-    connect(m_ui->Combo2->lineEdit(), &QLineEdit::returnPressed, this, &StructureTypesEditor::storeRecord);
+    connect(m_typeNumberEdit, &QLineEdit::returnPressed, this, &StructureTypesEditor::storeRecord);
+    connect(m_kindList->lineEdit(), &QLineEdit::returnPressed, this,
+            &StructureTypesEditor::storeRecord);
 
     fillGrid();
 }
@@ -140,19 +145,19 @@ void StructureTypesEditor::loadTypes() {
     } catch (const Error& e) {
         showDatabaseError(this, QStringLiteral("Не удалось прочитать типы сооружений."), e);
     }
-    const QString text = m_ui->Combo1->currentText();
-    const QSignalBlocker block(m_ui->Combo1);
-    m_ui->Combo1->clear();
+    const QString text = m_typeList->currentText();
+    const QSignalBlocker block(m_typeList);
+    m_typeList->clear();
     for (const db::TypeRecord& t : m_types) {
-        m_ui->Combo1->addItem(t.name, t.number);
+        m_typeList->addItem(t.name, t.number);
     }
-    m_ui->Combo1->setEditText(text);
+    m_typeList->setEditText(text);
 }
 
 void StructureTypesEditor::openInput() {
     loadTypes();
-    typeTextChanged(m_ui->Combo1->currentText());
-    m_ui->Frame1->show();
+    typeTextChanged(m_typeList->currentText());
+    m_inputFrame->show();
     m_ui->grdTable->setEnabled(false);
     m_ui->cmdDob->setEnabled(false);
     m_ui->cmdIzm->setEnabled(false);
@@ -162,12 +167,12 @@ void StructureTypesEditor::openInput() {
     if (QTableWidgetItem* current = m_ui->grdTable->currentItem()) {
         m_ui->grdTable->scrollToItem(current);
     }
-    focusField(m_ui->Combo1);
+    focusField(m_typeList);
 }
 
 void StructureTypesEditor::returnToBrowsing() {
     m_changing.reset();
-    m_ui->Frame1->hide();
+    m_inputFrame->hide();
     m_ui->grdTable->setEnabled(true);
     m_ui->cmdDob->setEnabled(true);
     m_ui->cmdIzm->setEnabled(true);
@@ -214,26 +219,26 @@ void StructureTypesEditor::changeRecord() {
         return;
     }
     m_changing = current;
-    m_ui->Combo1->setEditText(current->typeName);
-    m_ui->Text1->setText(QString::number(current->type));
-    m_ui->Combo2->setEditText(current->name);
+    m_typeList->setEditText(current->typeName);
+    m_typeNumberEdit->setText(QString::number(current->type));
+    m_kindList->setEditText(current->name);
     for (std::size_t i = 0; i < m_rangeFields.size(); ++i) {
         m_rangeFields[i]->setText(numtext::general(current->ranges[i]));
     }
     openInput();
-    m_ui->Combo2->setEditText(current->name);
+    m_kindList->setEditText(current->name);
 }
 
 void StructureTypesEditor::typeTextChanged(const QString& text) {
     const auto existing = db::findTypeByName(m_types, text);
     if (existing) {
-        m_ui->Text1->setText(QString::number(existing->number));
-        m_ui->Text1->setReadOnly(true);
+        m_typeNumberEdit->setText(QString::number(existing->number));
+        m_typeNumberEdit->setReadOnly(true);
     } else {
-        m_ui->Text1->setReadOnly(false);
+        m_typeNumberEdit->setReadOnly(false);
         // A new type needs a free number: offer the next one when the field shows a used one.
         bool isNumber = false;
-        const int shown = m_ui->Text1->text().trimmed().toInt(&isNumber);
+        const int shown = m_typeNumberEdit->text().trimmed().toInt(&isNumber);
         const bool used =
             std::any_of(m_types.begin(), m_types.end(),
                         [shown](const db::TypeRecord& t) { return t.number == shown; });
@@ -243,7 +248,7 @@ void StructureTypesEditor::typeTextChanged(const QString& text) {
                 next = std::max(next, t.number + 1);
             }
             if (next <= std::numeric_limits<qint16>::max()) {
-                m_ui->Text1->setText(QString::number(next));
+                m_typeNumberEdit->setText(QString::number(next));
             }
         }
     }
@@ -251,17 +256,17 @@ void StructureTypesEditor::typeTextChanged(const QString& text) {
 }
 
 void StructureTypesEditor::fillKindList(const QString& typeName) {
-    const QString text = m_ui->Combo2->currentText();
-    const QSignalBlocker block(m_ui->Combo2);
-    m_ui->Combo2->clear();
+    const QString text = m_kindList->currentText();
+    const QSignalBlocker block(m_kindList);
+    m_kindList->clear();
     if (!typeName.isEmpty()) {
         for (const db::KindRecord& k : m_kinds) {
             if (k.typeName == typeName) {
-                m_ui->Combo2->addItem(k.name);
+                m_kindList->addItem(k.name);
             }
         }
     }
-    m_ui->Combo2->setEditText(text);
+    m_kindList->setEditText(text);
 }
 
 std::optional<db::KindInput> StructureTypesEditor::readInput() {
@@ -272,9 +277,9 @@ std::optional<db::KindInput> StructureTypesEditor::readInput() {
         return std::nullopt;
     };
 
-    input.typeName = m_ui->Combo1->currentText().trimmed();
+    input.typeName = m_typeList->currentText().trimmed();
     if (input.typeName.isEmpty()) {
-        return refuse(m_ui->Combo1,
+        return refuse(m_typeList,
                       QStringLiteral("Поле «%1»: выберите тип из списка или введите название "
                                      "нового типа.")
                           .arg(kTypeField));
@@ -285,17 +290,18 @@ std::optional<db::KindInput> StructureTypesEditor::readInput() {
         input.typeNumber = existingType->number;
     } else {
         bool ok = false;
-        const QString numberText = m_ui->Text1->text().trimmed();
+        const QString numberText = m_typeNumberEdit->text().trimmed();
         const int number = numberText.toInt(&ok);
         if (!ok || number < std::numeric_limits<qint16>::min() ||
             number > std::numeric_limits<qint16>::max()) {
-            return refuse(m_ui->Text1, QStringLiteral("Поле «%1»: «%2» не подходит. Номер типа — "
-                                                      "целое число от -32768 до 32767.")
-                                           .arg(kNumberField, numberText));
+            return refuse(m_typeNumberEdit,
+                          QStringLiteral("Поле «%1»: «%2» не подходит. Номер типа — "
+                                         "целое число от -32768 до 32767.")
+                              .arg(kNumberField, numberText));
         }
         for (const db::TypeRecord& t : m_types) {
             if (t.number == number) {
-                return refuse(m_ui->Text1,
+                return refuse(m_typeNumberEdit,
                               QStringLiteral("Поле «%1»: номер %2 уже у типа «%3». Введите "
                                              "свободный номер для нового типа.")
                                   .arg(kNumberField)
@@ -306,25 +312,25 @@ std::optional<db::KindInput> StructureTypesEditor::readInput() {
         input.typeNumber = number;
     }
 
-    input.kindName = m_ui->Combo2->currentText().trimmed();
+    input.kindName = m_kindList->currentText().trimmed();
     if (input.kindName.isEmpty()) {
         return refuse(
-            m_ui->Combo2,
+            m_kindList,
             QStringLiteral("Поле «%1»: введите название вида сооружения.").arg(kKindField));
     }
     for (const db::KindRecord& k : m_kinds) {
         const bool self = m_changing && k.type == m_changing->type && k.name == m_changing->name;
         if (!self && existingType && k.type == existingType->number &&
             db::sameCatalogueName(k.name, input.kindName)) {
-            return refuse(m_ui->Combo2, QStringLiteral("Поле «%1»: вид «%2» уже есть у типа "
-                                                       "«%3». Введите другое название.")
-                                            .arg(kKindField, k.name, input.typeName));
+            return refuse(m_kindList, QStringLiteral("Поле «%1»: вид «%2» уже есть у типа "
+                                                     "«%3». Введите другое название.")
+                                          .arg(kKindField, k.name, input.typeName));
         }
     }
 
     for (std::size_t i = 0; i < m_rangeFields.size(); ++i) {
         const QString text = m_rangeFields[i]->text();
-        const auto value = parseNumber(text);
+        const auto value = numtext::parse(text);
         if (!value) {
             return refuse(m_rangeFields[i],
                           QStringLiteral("Поле «%1»: «%2» не является числом. Введите давление "
@@ -433,7 +439,7 @@ void StructureTypesEditor::storeRecord() {
                               QStringLiteral("Поле «%1»: вид «%2» уже есть у типа «%3». Введите "
                                              "другое название.")
                                   .arg(kKindField, input->kindName, input->typeName));
-        focusField(m_ui->Combo2);
+        focusField(m_kindList);
         break;
     case db::EditResult::NumberTaken:
         ui::Messages::warning(this, kMessageTitle,
@@ -442,7 +448,7 @@ void StructureTypesEditor::storeRecord() {
                                   .arg(kNumberField)
                                   .arg(input->typeNumber));
         loadTypes();
-        focusField(m_ui->Text1);
+        focusField(m_typeNumberEdit);
         break;
     case db::EditResult::Missing:
         ui::Messages::warning(this, kMessageTitle,

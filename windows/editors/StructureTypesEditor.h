@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+class QComboBox;
+class QGroupBox;
 class QLineEdit;
 
 namespace Ui {
@@ -55,6 +57,11 @@ private:
     std::optional<db::KindRecord> m_changing;
     std::array<QLineEdit*, 8> m_rangeFields{};
     std::unique_ptr<Ui::StructureTypesEditor> m_ui;
+    // The input frame's controls by role (their objectNames are Frame1, Combo1, Text1, Combo2).
+    QGroupBox* m_inputFrame = nullptr;
+    QComboBox* m_typeList = nullptr;
+    QLineEdit* m_typeNumberEdit = nullptr;
+    QComboBox* m_kindList = nullptr;
 };
 
 } // namespace kelmo::editors

@@ -21,15 +21,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Привязка рисунка к плану");
 
-std::optional<double> coordinate(const QString& text) {
-    if (auto v = numtext::parse(text)) {
-        return v;
-    }
-    QString swapped = text;
-    swapped.replace(u',', u'.');
-    return numtext::parse(swapped, QLocale::c());
-}
-
 } // namespace
 
 CalibrationDialog::CalibrationDialog(const QImage& picture, const std::optional<Calibration>& start,
@@ -151,7 +142,7 @@ std::optional<Calibration> CalibrationDialog::calibration() {
     double values[4];
     const char* names[4] = {"X точки 1", "Y точки 1", "X точки 2", "Y точки 2"};
     for (int i = 0; i < 4; ++i) {
-        const auto v = coordinate(m_fields[i]->text());
+        const auto v = numtext::parse(m_fields[i]->text());
         if (!v) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Поле «%1»: «%2» не является числом. Введите "

@@ -202,12 +202,7 @@ bool PlanMapPage::applyPressures(const QString& text) {
         if (part.trimmed().isEmpty()) {
             continue;
         }
-        QString swapped = part.trimmed();
-        auto v = numtext::parse(swapped);
-        if (!v) {
-            swapped.replace(u',', u'.');
-            v = numtext::parse(swapped, QLocale::c());
-        }
+        const auto v = numtext::parse(part);
         if (!v || !(*v > 0)) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Давление «%1» — введите число больше 0 (кПа); "
