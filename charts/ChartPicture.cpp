@@ -138,8 +138,10 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     double lastRight = -1e9;
     for (qsizetype i = 0; i < xLabels.values.size(); ++i) {
         const double x = toX(xLabels.values[i]);
-        p.setPen(grid);
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        if (x > plot.left() + kGap / 2 && x < plot.right() - kGap / 2) {
+            p.setPen(grid); // not doubling the frame
+            p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        }
         const double w = textFm.horizontalAdvance(xLabels.texts[i]);
         if (x - w / 2 > lastRight + kGap) {
             p.setPen(kTextColour);
@@ -151,8 +153,10 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     double lastTop = 1e9;
     for (qsizetype i = 0; i < yLabels.values.size(); ++i) {
         const double yv = toY(yLabels.values[i]);
-        p.setPen(grid);
-        p.drawLine(QPointF(plot.left(), yv), QPointF(plot.right(), yv));
+        if (yv > plot.top() + kGap / 2 && yv < plot.bottom() - kGap / 2) {
+            p.setPen(grid);
+            p.drawLine(QPointF(plot.left(), yv), QPointF(plot.right(), yv));
+        }
         if (yv + textFm.height() / 2 < lastTop) {
             p.setPen(kTextColour);
             p.drawText(QRectF(plot.left() - kGap - yLabels.widest, yv - textFm.height() / 2,
