@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QPolygonF>
 #include <QStringList>
@@ -59,14 +58,6 @@ QStringList wrapWords(const QString& text, const QFontMetricsF& metrics, double 
     return lines;
 }
 
-// Tick labels as the tables show numbers: the user's decimal separator, no grouping.
-QString tickLabel(const QLocale& locale, double value, int decimals) {
-    if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) {
-        value = 0; // no "-0"
-    }
-    return locale.toString(value, 'f', decimals);
-}
-
 struct AxisLabels {
     AxisTicks ticks;
     QList<double> values;
@@ -74,13 +65,13 @@ struct AxisLabels {
     double widest = 0;
 };
 
-AxisLabels axisLabels(const AxisTicks& ticks, const QLocale& locale, const QFontMetricsF& fm) {
+AxisLabels axisLabels(const AxisTicks& ticks, const QFontMetricsF& fm) {
     AxisLabels a;
     a.ticks = ticks;
     a.values = ticks.values();
-    for (double v : a.values) {
-        a.texts << tickLabel(locale, v, ticks.decimals);
-        a.widest = std::max(a.widest, fm.horizontalAdvance(a.texts.constLast()));
+    a.texts = tickLabels(ticks);
+    for (const QString& text : a.texts) {
+        a.widest = std::max(a.widest, fm.horizontalAdvance(text));
     }
     return a;
 }
@@ -90,8 +81,6 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     const QFont title = pictureFont(kTitlePixels, true);
     const QFontMetricsF textFm(text);
     const QFontMetricsF titleFm(title);
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
 
     // Title, centred line by line at the top.
     const QStringList titleLines = wrapWords(data.title, titleFm, area.width() - 60);
@@ -104,8 +93,8 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     }
     const double plotTop = y + kTitleGap;
 
-    const AxisLabels xLabels = axisLabels(horizontalTicks(data), locale, textFm);
-    const AxisLabels yLabels = axisLabels(verticalTicks(data), locale, textFm);
+    const AxisLabels xLabels = axisLabels(horizontalTicks(data), textFm);
+    const AxisLabels yLabels = axisLabels(verticalTicks(data), textFm);
 
     // From the bottom up: the legend, the distance axis title, its labels.
     const double legendTop = area.bottom() - kMargin - textFm.height();

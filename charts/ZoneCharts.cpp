@@ -4,6 +4,8 @@
 
 #include "core/NumberText.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -314,6 +316,17 @@ QList<double> AxisTicks::values() const {
         ticks.append(min + span * k / (n - 1));
     }
     return ticks;
+}
+
+QStringList tickLabels(const AxisTicks& ticks) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const double zero = 0.5 * std::pow(10.0, -ticks.decimals);
+    QStringList labels;
+    for (double v : ticks.values()) {
+        labels << locale.toString(std::abs(v) < zero ? 0.0 : v, 'f', ticks.decimals); // no "-0"
+    }
+    return labels;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 namespace kelmo::charts {
 
@@ -91,6 +92,10 @@ using NiceNumbers = void (*)(double& min, double& max, int& count);
 // Round numbers for an axis: a step of 1, 2 or 5 times a power of ten near (max - min) /
 // (count - 1), and the range widened to whole steps.
 void roundToNiceNumbers(double& min, double& max, int& count);
+
+// The labels of the ticks as the tables show numbers: the default locale's decimal
+// separator, no grouping, the axis's decimals.
+QStringList tickLabels(const AxisTicks& ticks);
 
 // The ticks of the distance axis and of the value axis of a chart.
 AxisTicks horizontalTicks(const ChartData& data, NiceNumbers nice = roundToNiceNumbers);
