@@ -17,11 +17,12 @@ namespace {
 // so n pixels print as 0.75·n pt.
 constexpr double kMargin = 10;
 constexpr double kGap = 6;
-constexpr double kTitleGap = 36; // between the title and the plot
+constexpr double kTitleTop = 20;
+constexpr double kTitleGap = 26; // between the title and the plot
 constexpr int kTextPixels = 12;  // 9 pt
 constexpr int kTitlePixels = 14; // 10.5 pt
 constexpr double kSeriesWidth = 2;
-constexpr double kMarkerRadius = 2.5;
+constexpr double kMarkerRadius = 3.5;
 constexpr double kLegendSample = 28;
 
 // Charts with no more points than this show a marker at each, as the window's charts do.
@@ -86,7 +87,7 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     const QStringList titleLines = wrapWords(data.title, titleFm, area.width() - 60);
     p.setPen(kTextColour);
     p.setFont(title);
-    double y = area.top() + kMargin;
+    double y = area.top() + kTitleTop;
     for (const QString& line : titleLines) {
         p.drawText(QRectF(area.left(), y, area.width(), titleFm.height()), Qt::AlignCenter, line);
         y += titleFm.lineSpacing();
