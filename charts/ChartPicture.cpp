@@ -80,6 +80,7 @@ AxisLabels axisLabels(const AxisTicks& ticks, const QFontMetricsF& fm) {
 void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     const QFont text = pictureFont(kTextPixels);
     const QFont title = pictureFont(kTitlePixels, true);
+    const QFont axisTitle = pictureFont(kTextPixels, true); // as the window's charts have them
     const QFontMetricsF textFm(text);
     const QFontMetricsF titleFm(title);
 
@@ -161,6 +162,7 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
 
     // Axis titles.
     p.setPen(kTextColour);
+    p.setFont(axisTitle);
     p.drawText(QRectF(plot.left(), xTitleTop, plot.width(), textFm.height()), Qt::AlignCenter,
                data.xTitle);
     p.save();
@@ -208,6 +210,7 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     }
     p.restore();
     p.setPen(kTextColour);
+    p.setFont(text);
     p.drawText(QRectF(legendLeft + kLegendSample + kGap, legendTop, nameWidth + 1, textFm.height()),
                Qt::AlignLeft | Qt::AlignVCenter, data.seriesName);
 }
