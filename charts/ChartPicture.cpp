@@ -25,9 +25,6 @@ constexpr double kSeriesWidth = 2;
 constexpr double kMarkerRadius = 3.5;
 constexpr double kLegendSample = 28;
 
-// Charts with no more points than this show a marker at each, as the window's charts do.
-constexpr qsizetype kMarkedPointsMax = 60;
-
 const QColor kTextColour(0x20, 0x20, 0x20);
 const QColor kAxisColour(0x40, 0x40, 0x40);
 const QColor kGridColour(0xd0, 0xd0, 0xd0);

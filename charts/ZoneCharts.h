@@ -13,6 +13,10 @@ namespace kelmo::charts {
 // The colour of a chart's curve, in the window and on paper.
 inline constexpr QColor kSeriesColour{0x1f, 0x4e, 0x9a};
 
+// Charts with no more points than this show a marker at each, so that a chart of one or two
+// rows is not an empty frame.
+inline constexpr qsizetype kMarkedPointsMax = 60;
+
 // The five charts of the results window, in the order of its pages.
 enum class ZoneChart {
     PressureKgf,  // Graf_Davl1, overpressure in kgf/cm²

@@ -15,10 +15,6 @@ namespace kelmo::charts {
 
 namespace {
 
-// Charts with no more points than this show a marker at each, so that a chart of one or two
-// rows is not an empty frame.
-constexpr qsizetype kMarkedPointsMax = 60;
-
 // The range and ticks Qt Charts itself would take after rounding to nice numbers, worked out
 // on an axis that belongs to no chart and so lays out nothing.
 void qtNiceNumbers(double& min, double& max, int& count) {
