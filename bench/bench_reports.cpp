@@ -1,6 +1,6 @@
 // Speed of the reports: the full Word report of a 32,767-row profile and the Excel table of
 // 50,000 rows, with python-docx and openpyxl writing the same tables for comparison.
-#include "charts/ZoneCharts.h"
+#include "charts/ChartPicture.h"
 #include "core/ProfileText.h"
 #include "engine/ZoneRun.h"
 #include "reports/Docx.h"
@@ -8,8 +8,8 @@
 #include "reports/FullReport.h"
 #include "tests/support/Runs.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -180,7 +180,7 @@ void comparisons() {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

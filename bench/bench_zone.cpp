@@ -1,7 +1,7 @@
 // Speed of the results presentation: "РАСЧЕТ" until the results window is filled and shown
 // (run, grid model, five charts, labels). Goal: under 0.3 s for a 50,000-row run.
 
-#include "charts/ZoneCharts.h"
+#include "chartviews/ChartViews.h"
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"

@@ -4,14 +4,7 @@
 
 #include "core/NumberText.h"
 
-#include <QChart>
-#include <QChartView>
-#include <QFontMetricsF>
-#include <QGraphicsScene>
-#include <QGuiApplication>
-#include <QLineSeries>
-#include <QPainter>
-#include <QValueAxis>
+#include <QLocale>
 
 #include <algorithm>
 #include <cmath>
@@ -163,35 +156,6 @@ ChartData probitChart(const CalcState& s, ZoneChart kind) {
     return d;
 }
 
-// Decimals of the tick labels of an axis whose ticks lie at first + k × interval: as many as
-// the ticks need to be shown exactly (0.25 → 2), or, when they are not round numbers, two
-// significant digits of the interval.
-int tickDecimals(double first, double interval) {
-    if (!(interval > 0) || !std::isfinite(interval) || !std::isfinite(first)) {
-        return 0;
-    }
-    for (int decimals = 0; decimals <= 4; ++decimals) {
-        const double scale = std::pow(10.0, decimals);
-        const auto whole = [&](double v) {
-            const double scaled = v * scale;
-            return std::abs(scaled - std::nearbyint(scaled)) <=
-                   1e-9 * std::max(1.0, std::abs(scaled));
-        };
-        if (whole(interval) && whole(first)) {
-            return decimals;
-        }
-    }
-    return std::clamp(1 - static_cast<int>(std::floor(std::log10(interval))), 0, 6);
-}
-
-QString fixedFormat(int decimals) {
-    return QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f");
-}
-
-// Charts with no more points than this show a marker at each, so that a chart of one or two
-// rows is not an empty frame.
-constexpr qsizetype kMarkedPointsMax = 60;
-
 } // namespace
 
 double endDistance(const CalcState& s) {
@@ -240,6 +204,11 @@ ChartData chartData(ZoneChart kind, const CalcState& s) {
     }
 }
 
+QString hiddenChartText(const ChartData& data) {
+    return data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке расчета "
+                                       "пробит-функция не лежит между 2,67 и 8,09.");
+}
+
 ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) {
     ChartData d;
     d.title = QStringLiteral("График зависимости давления от расстояния");
@@ -280,62 +249,119 @@ ChartData rangeChartData(const CalcState& s, double a, double b, int divisions) 
     return d;
 }
 
+int tickDecimals(double first, double interval) {
+    if (!(interval > 0) || !std::isfinite(interval) || !std::isfinite(first)) {
+        return 0;
+    }
+    for (int decimals = 0; decimals <= 4; ++decimals) {
+        const double scale = std::pow(10.0, decimals);
+        const auto whole = [&](double v) {
+            const double scaled = v * scale;
+            return std::abs(scaled - std::nearbyint(scaled)) <=
+                   1e-9 * std::max(1.0, std::abs(scaled));
+        };
+        if (whole(interval) && whole(first)) {
+            return decimals;
+        }
+    }
+    return std::clamp(1 - static_cast<int>(std::floor(std::log10(interval))), 0, 6);
+}
+
+void roundToNiceNumbers(double& min, double& max, int& count) {
+    if (!(max > min) || !std::isfinite(min) || !std::isfinite(max)) {
+        return;
+    }
+    const int wanted = std::max(count, 2);
+    const double rough = (max - min) / (wanted - 1);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double fraction = rough / power;
+    // The smallest of 1, 2, 5, 10 that is not below the rough step, so that the widened range
+    // keeps about the ticks wanted.
+    double step = 10 * power;
+    for (double nice : {1.0, 2.0, 5.0}) {
+        if (fraction <= nice * (1 + 1e-9)) {
+            step = nice * power;
+            break;
+        }
+    }
+    const double lo = std::floor(min / step + 1e-9) * step;
+    const double hi = std::ceil(max / step - 1e-9) * step;
+    min = lo;
+    max = hi;
+    count = static_cast<int>(std::lround((hi - lo) / step)) + 1;
+}
+
+QList<double> AxisTicks::values() const {
+    QList<double> ticks;
+    const double span = max - min;
+    if (!(span > 0) || !std::isfinite(span)) {
+        return ticks;
+    }
+    const double slack = span * 1e-9;
+    if (fixedInterval && interval > 0) {
+        const double first = anchor + std::ceil((min - anchor) / interval - 1e-9) * interval;
+        for (int k = 0; k <= 1000; ++k) {
+            const double v = first + k * interval;
+            if (v > max + slack) {
+                break;
+            }
+            if (v >= min - slack) {
+                ticks.append(v);
+            }
+        }
+        return ticks;
+    }
+    const int n = std::clamp(count, 2, 1001);
+    for (int k = 0; k < n; ++k) {
+        ticks.append(min + span * k / (n - 1));
+    }
+    return ticks;
+}
+
+QStringList tickLabels(const AxisTicks& ticks) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const double zero = 0.5 * std::pow(10.0, -ticks.decimals);
+    QStringList labels;
+    for (double v : ticks.values()) {
+        labels << locale.toString(std::abs(v) < zero ? 0.0 : v, 'f', ticks.decimals); // no "-0"
+    }
+    return labels;
+}
+
 namespace {
 
-// Everything that decides where an axis puts its ticks and how it writes their labels.
-struct AxisSettings {
-    double min = 0;
-    double max = 1;
-    QValueAxis::TickType tickType = QValueAxis::TicksFixed;
-    double tickAnchor = 0;
-    double tickInterval = 0;
-    int tickCount = 5;
-    QString labelFormat;
-};
-
-// The range and ticks an axis of these settings would take after rounding them to nice
-// numbers, worked out on an axis that belongs to no chart and so lays out nothing.
-void roundToNiceNumbers(AxisSettings& settings) {
-    QValueAxis scratch;
-    scratch.setTickCount(settings.tickCount);
-    scratch.setRange(settings.min, settings.max);
-    scratch.applyNiceNumbers();
-    settings.min = scratch.min();
-    settings.max = scratch.max();
-    settings.tickCount = scratch.tickCount();
+int evenTicksDecimals(const AxisTicks& ticks) {
+    return tickDecimals(ticks.min, (ticks.max - ticks.min) / std::max(1, ticks.count - 1));
 }
 
-QString fixedTicksFormat(const AxisSettings& settings) {
-    return fixedFormat(tickDecimals(settings.min, (settings.max - settings.min) /
-                                                      std::max(1, settings.tickCount - 1)));
-}
+} // namespace
 
-AxisSettings horizontalAxisSettings(const ChartData& data) {
-    AxisSettings x;
+AxisTicks horizontalTicks(const ChartData& data, NiceNumbers nice) {
+    AxisTicks x;
     if (data.xMax > data.xMin) {
         x.min = data.xMin;
         x.max = data.xMax;
     }
     if (data.tickInterval > 0) {
-        x.tickType = QValueAxis::TicksDynamic;
-        x.tickAnchor = data.tickAnchor;
-        x.tickInterval = data.tickInterval;
-        const double first =
-            x.tickAnchor + std::ceil((x.min - x.tickAnchor) / x.tickInterval) * x.tickInterval;
-        x.labelFormat = fixedFormat(tickDecimals(first, x.tickInterval));
+        x.fixedInterval = true;
+        x.anchor = data.tickAnchor;
+        x.interval = data.tickInterval;
+        const double first = x.anchor + std::ceil((x.min - x.anchor) / x.interval) * x.interval;
+        x.decimals = tickDecimals(first, x.interval);
         return x;
     }
-    x.tickCount = 11;
+    x.count = 11;
     if (data.xMax > data.xMin) {
-        roundToNiceNumbers(x);
+        nice(x.min, x.max, x.count);
     }
-    x.labelFormat = fixedTicksFormat(x);
+    x.decimals = evenTicksDecimals(x);
     return x;
 }
 
-AxisSettings verticalAxisSettings(const ChartData& data) {
-    AxisSettings y;
-    y.tickCount = data.yDivisions >= 1 ? data.yDivisions + 1 : 6;
+AxisTicks verticalTicks(const ChartData& data, NiceNumbers nice) {
+    AxisTicks y;
+    y.count = data.yDivisions >= 1 ? data.yDivisions + 1 : 6;
     if (data.yAutoRange && data.points.isEmpty()) {
         y.min = 0;
         y.max = 1;
@@ -348,216 +374,16 @@ AxisSettings verticalAxisSettings(const ChartData& data) {
         }
         y.min = lo;
         y.max = hi > lo ? hi : lo + 1;
-        // The nice numbers are taken with the tick count the axis had then; the count of the
-        // divisions is set afterwards and keeps the rounded range.
-        const int divisions = y.tickCount;
-        y.tickCount = 5;
-        roundToNiceNumbers(y);
-        y.tickCount = divisions;
+        // The round numbers are taken for five ticks; the count of the divisions is set
+        // afterwards and keeps the rounded range.
+        int roundedCount = 5;
+        nice(y.min, y.max, roundedCount);
     } else {
         y.min = data.yMin;
         y.max = data.yMax;
     }
-    y.labelFormat = fixedTicksFormat(y);
+    y.decimals = evenTicksDecimals(y);
     return y;
-}
-
-void applyAxisSettings(QValueAxis* axis, const AxisSettings& settings) {
-    axis->setMinorTickCount(0);
-    axis->setLabelFormat(settings.labelFormat);
-    axis->setTickType(settings.tickType);
-    if (settings.tickType == QValueAxis::TicksDynamic) {
-        axis->setTickAnchor(settings.tickAnchor);
-        axis->setTickInterval(settings.tickInterval);
-    } else {
-        axis->setTickCount(settings.tickCount);
-    }
-    axis->setRange(settings.min, settings.max);
-}
-
-} // namespace
-
-void applyChartData(QChart* chart, const ChartData& data) {
-    // Every change of a series or an axis on a chart lays it out again: the series draws all
-    // its points anew, the axis measures all its labels. So the series is emptied, new axes
-    // are set up before they join the chart, and the points come last, each laid out once.
-    QLineSeries* series = nullptr;
-    if (!chart->series().isEmpty()) {
-        series = qobject_cast<QLineSeries*>(chart->series().constFirst());
-    }
-    if (series == nullptr) {
-        series = new QLineSeries(chart);
-        series->setPen(QPen(QColor(0x1f, 0x4e, 0x9a), 2));
-        chart->addSeries(series);
-    } else {
-        series->clear();
-    }
-    for (QAbstractAxis* previous : chart->axes()) {
-        // The chart deletes the drawing of a removed axis only when control returns to the
-        // event loop; hidden, it cannot be painted over the new one meanwhile.
-        previous->hide();
-        chart->removeAxis(previous);
-        delete previous;
-    }
-
-    // Axis labels as the tables show numbers: the user's decimal separator, no grouping.
-    QLocale labels;
-    labels.setNumberOptions(QLocale::OmitGroupSeparator);
-    chart->setLocalizeNumbers(true);
-    chart->setLocale(labels);
-    chart->setTitle(data.title);
-    series->setName(data.seriesName);
-    series->setPointsVisible(data.points.size() <= kMarkedPointsMax);
-    series->setMarkerSize(5);
-
-    auto* xAxis = new QValueAxis(chart);
-    auto* yAxis = new QValueAxis(chart);
-    xAxis->setTitleText(data.xTitle);
-    yAxis->setTitleText(data.yTitle);
-    applyAxisSettings(xAxis, horizontalAxisSettings(data));
-    applyAxisSettings(yAxis, verticalAxisSettings(data));
-    chart->addAxis(xAxis, Qt::AlignBottom);
-    chart->addAxis(yAxis, Qt::AlignLeft);
-    series->attachAxis(xAxis);
-    series->attachAxis(yAxis);
-    // One call for the whole series: appending 50,000 points one by one lays out each time.
-    series->replace(data.points);
-
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-}
-
-QChart* createChart(const ChartData& data) {
-    auto* chart = new QChart();
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    applyChartData(chart, data);
-    return chart;
-}
-
-void replaceChart(QChartView* view, QChart* chart) {
-    QChart* previous = view->chart();
-    view->setChart(chart);
-    // The view gives the previous chart back to the caller instead of deleting it.
-    if (previous != chart) {
-        delete previous;
-    }
-}
-
-QChart* createChart(ZoneChart kind, const CalcState& s) {
-    return createChart(chartData(kind, s));
-}
-
-QImage renderChart(const ChartData& data, QSize size) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (!data.visible) {
-        painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
-                         data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке "
-                                                     "расчета пробит-функция не лежит между "
-                                                     "2,67 и 8,09."));
-        return image;
-    }
-    QGraphicsScene scene;
-    QChart* chart = createChart(data);
-    scene.addItem(chart);
-    chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
-    scene.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size)));
-    scene.render(&painter, QRectF(image.rect()), scene.sceneRect());
-    painter.end();
-    return image; // the scene deletes the chart
-}
-
-QImage renderChart(ZoneChart kind, const CalcState& s, QSize size) {
-    return renderChart(chartData(kind, s), size);
-}
-
-namespace {
-
-// The words of a title in lines no wider than width, each centred, as rich text for the
-// chart's title.
-QString wrappedTitle(const QString& title, const QFont& font, qreal width) {
-    const QFontMetricsF metrics(font);
-    QStringList lines;
-    QString line;
-    for (const QString& word : title.split(u' ', Qt::SkipEmptyParts)) {
-        const QString candidate = line.isEmpty() ? word : line + u' ' + word;
-        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
-            lines << line.toHtmlEscaped();
-            line = word;
-        } else {
-            line = candidate;
-        }
-    }
-    if (!line.isEmpty()) {
-        lines << line.toHtmlEscaped();
-    }
-    return QStringLiteral("<div align=\"center\">") + lines.join(QStringLiteral("<br>")) +
-           QStringLiteral("</div>");
-}
-
-} // namespace
-
-QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi) {
-    // The layout is made at 96 logical dots per inch over the printed size, so a font of n
-    // pixels prints at 0.75·n pt; the picture is the same layout drawn with dpi dots per inch.
-    const QSizeF layout = sizePt * (96.0 / 72.0);
-    const QSize pixels(static_cast<int>(std::ceil(sizePt.width() * dpi / 72.0)),
-                       static_cast<int>(std::ceil(sizePt.height() * dpi / 72.0)));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.scale(pixels.width() / layout.width(), pixels.height() / layout.height());
-
-    QFont text = QGuiApplication::font();
-    text.setPixelSize(12); // 9 pt printed
-    QFont title = text;
-    title.setPixelSize(14); // 10.5 pt
-    title.setBold(true);
-    const QRectF area(QPointF(0, 0), layout);
-    if (!data.visible) {
-        painter.setFont(text);
-        painter.drawText(area.adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
-                         data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке "
-                                                     "расчета пробит-функция не лежит между "
-                                                     "2,67 и 8,09."));
-        return image;
-    }
-    QGraphicsScene scene;
-    QChart* chart = createChart(data);
-    scene.addItem(chart);
-    chart->setTitleFont(title);
-    chart->setTitle(wrappedTitle(data.title, title, layout.width() - 60));
-    chart->legend()->setFont(text);
-    for (QAbstractAxis* axis : chart->axes()) {
-        axis->setLabelsFont(text);
-        axis->setTitleFont(text);
-    }
-    chart->setGeometry(area);
-    scene.setSceneRect(area);
-    scene.render(&painter, area, area);
-    painter.end();
-    return image; // the scene deletes the chart
-}
-
-ReportCharts renderReportCharts(const CalcState& s) {
-    const auto render = [&](ZoneChart kind) {
-        return renderChartForPrint(chartData(kind, s), kReportChartSizePt, kReportChartDpi);
-    };
-    ReportCharts c;
-    c.pressureKgf = render(ZoneChart::PressureKgf);
-    c.pressureKPa = render(ZoneChart::PressureKPa);
-    c.probitPeople = render(ZoneChart::ProbitPeople);
-    c.probitHeavy = render(ZoneChart::ProbitHeavy);
-    c.probitTotal = render(ZoneChart::ProbitTotal);
-    return c;
 }
 
 } // namespace kelmo::charts

@@ -1,19 +1,21 @@
 #pragma once
 
-#include "charts/ReportCharts.h"
 #include "engine/CalcState.h"
 
-#include <QImage>
+#include <QColor>
 #include <QList>
 #include <QPointF>
-#include <QSize>
-#include <QSizeF>
 #include <QString>
-
-class QChart;
-class QChartView;
+#include <QStringList>
 
 namespace kelmo::charts {
+
+// The colour of a chart's curve, in the window and on paper.
+inline constexpr QColor kSeriesColour{0x1f, 0x4e, 0x9a};
+
+// Charts with no more points than this show a marker at each, so that a chart of one or two
+// rows is not an empty frame.
+inline constexpr qsizetype kMarkedPointsMax = 60;
 
 // The five charts of the results window, in the order of its pages.
 enum class ZoneChart {
@@ -60,33 +62,47 @@ int rowForDistance(const CalcState& s, double distance);
 
 ChartData chartData(ZoneChart kind, const CalcState& s);
 
+// What a picture of a hidden chart says in place of the chart: its title and why it is empty.
+QString hiddenChartText(const ChartData& data);
+
 // The pressure chart in kgf/cm² over the distances a … b (rows of a up to, not including,
 // the row of b), with the given number of major divisions of the pressure axis.
 ChartData rangeChartData(const CalcState& s, double a, double b, int divisions);
 
-// A new chart showing the data; the caller owns it (or hands it to a QChartView).
-QChart* createChart(const ChartData& data);
-QChart* createChart(ZoneChart kind, const CalcState& s);
+// Decimals of the tick labels of an axis whose ticks lie at first + k × interval: as many as
+// the ticks need to be shown exactly (0.25 → 2), or, when they are not round numbers, two
+// significant digits of the interval.
+int tickDecimals(double first, double interval);
 
-// Gives the view a new chart and deletes the one it showed; QChartView::setChart alone
-// leaves that one to its caller.
-void replaceChart(QChartView* view, QChart* chart);
+// Where an axis puts its ticks and how many decimals their labels show. Ticks lie either every
+// interval metres from anchor (fixedInterval) or at count evenly spaced values from min to max.
+struct AxisTicks {
+    double min = 0;
+    double max = 1;
+    bool fixedInterval = false;
+    double anchor = 0;
+    double interval = 0;
+    int count = 5;
+    int decimals = 0;
 
-// Replaces what an existing chart shows; used by the windows, which keep their views.
-void applyChartData(QChart* chart, const ChartData& data);
+    // The tick values inside min … max, lowest first.
+    QList<double> values() const;
+};
 
-// The chart drawn into an image of the given size on a white background, for the clipboard
-// and the reports. A hidden probit chart gives an image that says why it is empty.
-QImage renderChart(const ChartData& data, QSize size);
-QImage renderChart(ZoneChart kind, const CalcState& s, QSize size);
+// Widens min … max to round numbers and sets count to the ticks of the widened range; given
+// count ticks wanted over the range before.
+using NiceNumbers = void (*)(double& min, double& max, int& count);
 
-// The chart for a printed page: laid out for sizePt points with labels of at least 8 pt at that
-// size and the title wrapped onto more lines rather than cut, drawn at dpi dots per inch.
-QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi);
+// Round numbers for an axis: a step of 1, 2 or 5 times a power of ten near (max - min) /
+// (count - 1), and the range widened to whole steps.
+void roundToNiceNumbers(double& min, double& max, int& count);
 
-// Pictures of the five charts of the results window drawn from the state for the printed
-// full report (kReportChartSizePt at kReportChartDpi);
-// the range chart is added by the caller when one has been built.
-ReportCharts renderReportCharts(const CalcState& s);
+// The labels of the ticks as the tables show numbers: the default locale's decimal
+// separator, no grouping, the axis's decimals.
+QStringList tickLabels(const AxisTicks& ticks);
+
+// The ticks of the distance axis and of the value axis of a chart.
+AxisTicks horizontalTicks(const ChartData& data, NiceNumbers nice = roundToNiceNumbers);
+AxisTicks verticalTicks(const ChartData& data, NiceNumbers nice = roundToNiceNumbers);
 
 } // namespace kelmo::charts

@@ -8,8 +8,8 @@
 
 #include <QStringDecoder>
 
-#include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
@@ -99,15 +99,15 @@ int run(int argc, char* argv[]) {
         return kelmo::cli::kExitUsageError;
     }
 #endif
-    // The full report draws the charts, which needs a GUI application; without a display it
-    // draws offscreen.
+    // The full report's charts and the plan map are drawn with QPainter, whose fonts need a GUI
+    // application (no widgets); without a display it draws offscreen.
     const bool drawsCharts =
         argc > 1 && (std::string_view(argv[1]) == "report" || drawsPlanMap(argc, argv));
     if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     std::unique_ptr<QCoreApplication> app = drawsCharts
-                                                ? std::make_unique<QApplication>(argc, argv)
+                                                ? std::make_unique<QGuiApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("kelmo-calc");
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kelmo::kVersion));

@@ -1,6 +1,6 @@
 #include "session/ZoneSession.h"
 
-#include "charts/ZoneCharts.h"
+#include "charts/ChartPicture.h"
 #include "core/NumberText.h"
 #include "reports/ExcelExport.h"
 

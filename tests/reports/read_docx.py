@@ -1,4 +1,5 @@
 """Dumps what a .docx holds, as JSON, read with python-docx (not our code)."""
+import hashlib
 import json
 import sys
 
@@ -51,9 +52,11 @@ for p in doc.paragraphs:
     })
 # Pictures: pixels of the stored image and the size printed, in points.
 out["pictureSizes"] = []
+out["pictureHashes"] = []
 for shape in doc.inline_shapes:
     blip = shape._inline.graphic.graphicData.pic.blipFill.blip
     image = doc.part.related_parts[blip.embed].image
+    out["pictureHashes"].append(hashlib.sha256(image.blob).hexdigest())
     out["pictureSizes"].append([image.px_width, image.px_height,
                                 shape.width.pt, shape.height.pt])
 footer = sec.footer

@@ -1,6 +1,6 @@
 #include "ReaderProcess.h"
 
-#include "charts/ZoneCharts.h"
+#include "charts/ChartPicture.h"
 #include "core/NumberText.h"
 #include "core/ProfileText.h"
 #include "core/ProgramFolder.h"

@@ -1,7 +1,7 @@
 // The reports as LibreOffice renders them: converted to PDF and read back with pdftotext.
 #include "ReaderProcess.h"
 
-#include "charts/ZoneCharts.h"
+#include "charts/ChartPicture.h"
 #include "engine/ZoneRun.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"

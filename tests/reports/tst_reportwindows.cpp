@@ -163,6 +163,30 @@ private slots:
                  numtext::fixed(m_navigator->zoneSession().lastPoint()->ptArgHeavy, 3));
     }
 
+    // The full report's chart pictures come from one builder: the window's report and
+    // kelmo-calc's hold the very same pictures for the same charge (both in the C locale here).
+    void fullReportPicturesSameAsCommandLine() {
+        QLocale::setDefault(QLocale::c());
+        const auto restore =
+            qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
+        frmOutput* out = runWorked();
+        m_answer = m_dir.filePath("full-window.docx");
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(m_opened, m_answer);
+
+        const QString cli = m_dir.filePath("full-cli.docx");
+        QProcess calc;
+        calc.start(KELMO_CALC_PATH, {"report", "--mass", "1000", "--air", "--docx", cli});
+        QVERIFY(calc.waitForFinished(60000));
+        QCOMPARE(calc.exitCode(), 0);
+
+        const QJsonArray fromWindow =
+            readWithPython("read_docx.py", m_answer)["pictureHashes"].toArray();
+        const QJsonArray fromCli = readWithPython("read_docx.py", cli)["pictureHashes"].toArray();
+        QCOMPARE(fromWindow.size(), 5);
+        QCOMPARE(fromWindow, fromCli);
+    }
+
     // The window and kelmo-calc fill the expert report from the same session values: the
     // same charge and distance give the same bookmarks (both in the C locale here).
     void expertSameAsCommandLine() {

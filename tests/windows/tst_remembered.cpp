@@ -2,7 +2,7 @@
 // the last run, the calculation parameters, the save folders and the window places. A restart
 // is a new Settings on the same file and a new navigator; the settings file is a temporary
 // one, never the user's.
-#include "charts/ChartActions.h"
+#include "chartviews/ChartActions.h"
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
 #include "tests/support/GuiTest.h"

@@ -1,8 +1,10 @@
 #include "windows/zone/ZoneResultsWindow.h"
 
-#include "charts/ChartActions.h"
+#include "charts/ChartPicture.h"
 #include "charts/ProfileLookup.h"
 #include "charts/ZoneCharts.h"
+#include "chartviews/ChartActions.h"
+#include "chartviews/ChartViews.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "data/PointCalculation.h"

@@ -1,4 +1,4 @@
-#include "charts/ChartActions.h"
+#include "chartviews/ChartActions.h"
 
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
