@@ -169,7 +169,7 @@ private slots:
         QLocale::setDefault(QLocale::c());
         const auto restore =
             qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
-        frmOutput* out = runWorked();
+        ZoneResultsWindow* out = runWorked();
         m_answer = m_dir.filePath("full-window.docx");
         child<QAction>(out, "mnuWord")->trigger();
         QCOMPARE(m_opened, m_answer);
