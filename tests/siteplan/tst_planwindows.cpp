@@ -762,6 +762,49 @@ private slots:
         QCOMPARE(text("Text13"), QStringLiteral("1"));
     }
 
+    // A charge or storage field that is not a number: the message names that field, the field
+    // takes the focus and nothing is calculated.
+    void calculateRefusesBadField_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("perMole");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("mass") << "Text11" << false << "Масса конденсированного ВВ (кг)";
+        QTest::newRow("heat per kg") << "Text12" << false << "Энергия взрыва, кДж/кг";
+        QTest::newRow("second heat number") << "Text17" << true << "Энергия взрыва, кДж/моль";
+        QTest::newRow("storage X") << "Text15" << false << "Координата Х места хранения КВВ, м";
+        QTest::newRow("storage Y") << "Text16" << false << "Координата У места хранения КВВ, м";
+    }
+    void calculateRefusesBadField() {
+        QFETCH(QString, field);
+        QFETCH(bool, perMole);
+        QFETCH(QString, name);
+        auto* e = editorOnPlan(planWith(QStringLiteral("План"), 1));
+        QVERIFY(QTest::qWaitForWindowActive(e));
+        child<QRadioButton>(e, "Option4")->setChecked(true);
+        child<QRadioButton>(e, perMole ? "Option6" : "Option5")->setChecked(true);
+        const std::pair<const char*, const char*> good[] = {{"Text11", "1000"},
+                                                            {"Text12", "4520"},
+                                                            {"Text17", "2"},
+                                                            {"Text15", "0"},
+                                                            {"Text16", "0"}};
+        for (const auto& [object, value] : good) {
+            child<QLineEdit>(e, object)->setText(QString::fromLatin1(value));
+        }
+        auto* bad = child<QLineEdit>(e, field.toLatin1().constData());
+        bad->setText(QStringLiteral("12x"));
+        QSignalSpy requested(e, &plan::PlanEditorWindow::calculationRequested);
+        MessageRecorder& messages = *m_messages;
+        messages.clear();
+        click("cmdRasch");
+        QCOMPARE(requested.count(), 0);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(
+            messages.last().text,
+            QStringLiteral("Поле «%1»: «12x» не является числом. Введите число, например 12,5.")
+                .arg(name));
+        QVERIFY(bad->hasFocus());
+    }
+
     // ---- Plan catalogue through the windows ----
 
     void deletePlanAsksAndReturnsToOpening() {

@@ -16,10 +16,17 @@ ChoosePlanDialog::ChoosePlanDialog(PlanSession& session, QWidget* parent)
     , m_ui(std::make_unique<Ui::ChoosePlanDialog>())
     , m_session(session) {
     m_ui->setupUi(this);
+    // The form's controls by role.
+    m_planCombo = m_ui->Combo1;
+    m_chooseButton = m_ui->Command1;
+    m_createButton = m_ui->cmdCreate;
+    m_emptyNote = m_ui->lblEmpty;
+    QPushButton* cancelButton = m_ui->Command2;
+
     setModal(false);
-    connect(m_ui->Command1, &QPushButton::clicked, this, &ChoosePlanDialog::choosePlan);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &ChoosePlanDialog::close);
-    connect(m_ui->cmdCreate, &QPushButton::clicked, this, [this] {
+    connect(m_chooseButton, &QPushButton::clicked, this, &ChoosePlanDialog::choosePlan);
+    connect(cancelButton, &QPushButton::clicked, this, &ChoosePlanDialog::close);
+    connect(m_createButton, &QPushButton::clicked, this, [this] {
         emit createPlanRequested();
         close();
     });
@@ -38,30 +45,30 @@ void ChoosePlanDialog::load() {
                                QStringLiteral("Не удалось прочитать список планов местности.\n") +
                                    QString::fromStdString(e.what()));
     }
-    m_ui->Combo1->clear();
+    m_planCombo->clear();
     for (const db::PlanEntry& plan : plans) {
-        m_ui->Combo1->addItem(plan.name, plan.number);
+        m_planCombo->addItem(plan.name, plan.number);
     }
     const bool empty = plans.isEmpty();
-    m_ui->Combo1->setCurrentIndex(empty ? -1 : 0);
-    m_ui->Combo1->setEnabled(!empty);
-    m_ui->Command1->setEnabled(!empty);
-    m_ui->lblEmpty->setVisible(empty);
-    m_ui->cmdCreate->setVisible(empty);
+    m_planCombo->setCurrentIndex(empty ? -1 : 0);
+    m_planCombo->setEnabled(!empty);
+    m_chooseButton->setEnabled(!empty);
+    m_emptyNote->setVisible(empty);
+    m_createButton->setVisible(empty);
 }
 
 bool ChoosePlanDialog::choosePlan() {
-    if (m_ui->Combo1->currentIndex() < 0) {
+    if (m_planCombo->currentIndex() < 0) {
         return false;
     }
-    const int number = m_ui->Combo1->currentData().toInt();
+    const int number = m_planCombo->currentData().toInt();
     try {
         db::Connection c(m_session.connectionString);
         if (!db::planExists(c, number)) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Плана «%1» больше нет в базе данных. Список "
                                                  "планов прочитан заново.")
-                                      .arg(m_ui->Combo1->currentText()));
+                                      .arg(m_planCombo->currentText()));
             load();
             return false;
         }

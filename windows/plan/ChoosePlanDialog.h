@@ -6,6 +6,10 @@
 
 #include <memory>
 
+class QComboBox;
+class QLabel;
+class QPushButton;
+
 namespace Ui {
 class ChoosePlanDialog;
 }
@@ -20,7 +24,7 @@ public:
     explicit ChoosePlanDialog(PlanSession& session, QWidget* parent = nullptr);
     ~ChoosePlanDialog() override;
 
-    // Makes the plan selected in Combo1 current. Returns true when the dialog closed with it.
+    // Makes the plan selected in the list current. Returns true when the dialog closed with it.
     bool choosePlan();
 
 signals:
@@ -34,6 +38,10 @@ private:
 
     std::unique_ptr<Ui::ChoosePlanDialog> m_ui;
     PlanSession& m_session;
+    QComboBox* m_planCombo = nullptr; // the plans, each with its number as data
+    QPushButton* m_chooseButton = nullptr;
+    QPushButton* m_createButton = nullptr; // offered while there is no plan
+    QLabel* m_emptyNote = nullptr;         // says there is no plan yet
 };
 
 } // namespace kelmo::plan

@@ -16,19 +16,24 @@ CreatePlanDialog::CreatePlanDialog(PlanSession& session, QWidget* parent)
     , m_ui(std::make_unique<Ui::CreatePlanDialog>())
     , m_session(session) {
     m_ui->setupUi(this);
+    // The form's controls by role.
+    m_nameEdit = m_ui->Text1;
+    QPushButton* createButton = m_ui->cmdOk;
+    QPushButton* cancelButton = m_ui->cmdOtm;
+
     setModal(false);
-    connect(m_ui->cmdOk, &QPushButton::clicked, this, &CreatePlanDialog::createPlan);
-    connect(m_ui->cmdOtm, &QPushButton::clicked, this, &CreatePlanDialog::close);
+    connect(createButton, &QPushButton::clicked, this, &CreatePlanDialog::createPlan);
+    connect(cancelButton, &QPushButton::clicked, this, &CreatePlanDialog::close);
 }
 
 CreatePlanDialog::~CreatePlanDialog() = default;
 
 bool CreatePlanDialog::createPlan() {
-    const QString name = m_ui->Text1->text();
+    const QString name = m_nameEdit->text();
     if (name.trimmed().isEmpty()) {
         ui::Messages::warning(this, kTitle,
                               QStringLiteral("Задайте имя плана местности (объекта)."));
-        m_ui->Text1->setFocus();
+        m_nameEdit->setFocus();
         return false;
     }
     int number = 0;
@@ -42,8 +47,8 @@ bool CreatePlanDialog::createPlan() {
                            .arg(name),
                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
             if (answer != QMessageBox::Yes) {
-                m_ui->Text1->setFocus();
-                m_ui->Text1->selectAll();
+                m_nameEdit->setFocus();
+                m_nameEdit->selectAll();
                 return false;
             }
         }

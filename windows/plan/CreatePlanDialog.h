@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QLineEdit;
+
 namespace Ui {
 class CreatePlanDialog;
 }
@@ -20,8 +22,8 @@ public:
     explicit CreatePlanDialog(PlanSession& session, QWidget* parent = nullptr);
     ~CreatePlanDialog() override;
 
-    // Creates the plan named in Text1 (asking first before a plan of that name is replaced).
-    // Returns true when a plan was made and the dialog closed.
+    // Creates the plan named in the name field (asking first before a plan of that name is
+    // replaced). Returns true when a plan was made and the dialog closed.
     bool createPlan();
 
 signals:
@@ -31,6 +33,7 @@ signals:
 private:
     std::unique_ptr<Ui::CreatePlanDialog> m_ui;
     PlanSession& m_session;
+    QLineEdit* m_nameEdit = nullptr; // the new plan's name
 };
 
 } // namespace kelmo::plan

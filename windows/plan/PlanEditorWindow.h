@@ -3,7 +3,6 @@
 #include "data/SitePlan.h"
 #include "windows/plan/PlanSession.h"
 
-#include <QList>
 #include <QMainWindow>
 
 #include <memory>
@@ -15,9 +14,11 @@ class PlanEditorWindow;
 
 class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QRadioButton;
-class QScrollBar;
+class QPushButton;
+
+namespace kelmo::ui {
+class ChargePanel;
+}
 
 namespace kelmo::map {
 class PlanMapView;
@@ -29,6 +30,8 @@ class Session;
 
 namespace kelmo::plan {
 
+class StructureEditor;
+
 // The site plan editor: the charge of the situation and the structures of the current plan,
 // one at a time by number.
 class PlanEditorWindow final : public QMainWindow {
@@ -38,8 +41,8 @@ public:
     explicit PlanEditorWindow(PlanSession& session, QWidget* parent = nullptr);
     ~PlanEditorWindow() override;
 
-    // A plan was created or chosen (its number is in the session): the plan's frames and
-    // "РАСЧЕТ" appear; the structure shown and its number stay as they are.
+    // A plan was created or chosen (its number is in the session): the charge, the structures
+    // on the plan's first one, the map and "РАСЧЕТ" appear.
     void showPlanAreas();
     bool planAreasShown() const { return m_planShown; }
 
@@ -71,57 +74,31 @@ signals:
     // "РАСЧЕТ" calculated the situation of the current plan: it is to be shown.
     void calculationRequested(std::shared_ptr<kelmo::situation::Session> situation);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    struct DegreeControls {
-        QRadioButton* option;
-        QScrollBar* slider;
-        QLineEdit* value;
-        QLabel* labels[3];
-    };
-
-    void load();
-    void fillExplosiveList();
-    void showExplosiveEnergy();
-    void fillStructureTypes();
-    void fillStructureKinds();
-    void applyKindRanges();
-    void showDegree(int degree);
-    void showCornerPicture(int corner);
+    void bindControls();
     void hidePlanAreas();
-    void resetStructureArea();
-
-    bool showStructure();
-    void clearStructureFields();
     std::optional<QString> currentPlanName(db::Connection& c) const;
     void showPlanTitle();
-    void setShowingState(int number);
-    void setOfferingState(int number);
-    void updateNextEnabled();
-    // The record the window describes, or nullopt after a message naming the bad field.
-    std::optional<db::StructureRecord> recordFromWindow(int number);
-    void showRecord(const db::StructureRecord& record);
-    void reportError(const QString& what, const std::exception& e);
-    void refreshAfterConflict();
     // Reads the plan's structures again and draws them; showMapCharge() only moves the charge.
     void refreshMap(bool fit = false);
     void showMapCharge();
 
     std::unique_ptr<Ui::PlanEditorWindow> m_ui;
     PlanSession& m_session;
-    QList<db::KindEntry> m_kinds;
-    DegreeControls m_degrees[4]{};
-    QLineEdit* m_corners[8]{};
+
+    // The form's controls by role, bound once after setupUi.
+    ui::ChargePanel* m_chargePanel = nullptr;
+    StructureEditor* m_structureEditor = nullptr;
+    QLabel* m_chargeDrawing = nullptr;
+    QPushButton* m_calculateButton = nullptr;
+    QPushButton* m_backButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+
     bool m_planShown = false;
     QGroupBox* m_mapDock = nullptr;
     map::PlanMapView* m_map = nullptr;
     struct MapStructures; // the plan's structures as last read for the map
     std::unique_ptr<MapStructures> m_mapStructures;
-    // The structure as it was last read from the database: a change or delete goes through
-    // only while the database still holds it so.
-    std::optional<db::StructureRecord> m_shown;
 };
 
 } // namespace kelmo::plan

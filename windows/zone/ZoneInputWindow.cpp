@@ -6,14 +6,16 @@
 #include "engine/ZoneRun.h"
 #include "reports/ChargeText.h"
 #include "session/ZoneSession.h"
-#include "ui/ChargeFields.h"
+#include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 
 #include "ui_ZoneInputWindow.h"
 
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 
 namespace kelmo::zone {
 
@@ -55,49 +57,55 @@ QString fieldText(double v) {
 
 } // namespace
 
-ZoneInputWindow::ZoneInputWindow(Session& session, Services services, ui::Settings* settings, QWidget* parent)
+ZoneInputWindow::ZoneInputWindow(Session& session, Services services, ui::Settings* settings,
+                                 QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::ZoneInputWindow>())
     , m_session(session)
     , m_services(std::move(services))
     , m_settings(settings) {
     m_ui->setupUi(this);
+    bindControls();
 
-    m_ui->vzr->setPixmap(placementDrawing());
-    m_ui->vzr->setAlignment(Qt::AlignCenter);
-    // Text15 takes the place of Text12 while the heat is per mole.
-    m_ui->Text15->setSizePolicy(m_ui->Text12->sizePolicy());
-
-    connect(m_ui->Option8, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            setListMode();
-        }
-    });
-    connect(m_ui->Option9, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            setKeyboardMode();
-        }
-    });
-    connect(m_ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            setPerKg();
-        }
-    });
-    connect(m_ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            setPerMole();
-        }
-    });
-    connect(m_ui->Combo4, &QComboBox::currentIndexChanged, this, &ZoneInputWindow::showSelectedEnergy);
-    connect(m_ui->cmdRasch, &QPushButton::clicked, this, &ZoneInputWindow::runCalculation);
-    connect(m_ui->cmdNazad, &QPushButton::clicked, this, &ZoneInputWindow::backToMenu);
-    connect(m_ui->cmdVihod, &QPushButton::clicked, this, &ZoneInputWindow::exitRequested);
+    m_placementDrawing->setPixmap(placementDrawing());
+    m_placementDrawing->setAlignment(Qt::AlignCenter);
+    connect(m_calculateButton, &QPushButton::clicked, this, &ZoneInputWindow::runCalculation);
+    connect(m_backButton, &QPushButton::clicked, this, &ZoneInputWindow::backToMenu);
+    connect(m_exitButton, &QPushButton::clicked, this, &ZoneInputWindow::exitRequested);
     connect(m_ui->mnuPar, &QAction::triggered, this, &ZoneInputWindow::openParameters);
     // Enter in any field of the charge runs the calculation.
-    for (QLineEdit* field : {m_ui->Text14, m_ui->Text2, m_ui->Text12, m_ui->Text15, m_ui->txtMch}) {
+    const ui::ChargePanel::Controls& c = m_chargePanel->controls();
+    for (QLineEdit* field :
+         {c.typedNameEdit, c.massEdit, c.heatEdit, c.molarDivisorEdit, c.bodyMassEdit}) {
         connect(field, &QLineEdit::returnPressed, this, &ZoneInputWindow::runCalculation);
     }
     load();
+}
+
+// The one place that knows the form's opaque names.
+void ZoneInputWindow::bindControls() {
+    m_chargePanel = m_ui->chargePanel;
+    m_placementDrawing = m_ui->vzr;
+    m_objectNameEdit = m_ui->Name_ob;
+    m_calculateButton = m_ui->cmdRasch;
+    m_backButton = m_ui->cmdNazad;
+    m_exitButton = m_ui->cmdVihod;
+
+    ui::ChargePanel::Controls charge;
+    charge.fromListOption = m_ui->Option8;
+    charge.typedOption = m_ui->Option9;
+    charge.explosiveCombo = m_ui->Combo4;
+    charge.typedNameEdit = m_ui->Text14;
+    charge.massEdit = m_ui->Text2;
+    charge.heatEdit = m_ui->Text12;
+    charge.molarDivisorEdit = m_ui->Text15;
+    charge.perKgOption = m_ui->Option1;
+    charge.perMoleOption = m_ui->Option2;
+    charge.groundOption = m_ui->Option6;
+    charge.airOption = m_ui->Option5;
+    charge.heatUnitBox = m_ui->Frame4;
+    charge.bodyMassEdit = m_ui->txtMch;
+    m_chargePanel->bind(charge, {m_services.explosiveNames, m_services.explosiveHeat});
 }
 
 ZoneInputWindow::~ZoneInputWindow() = default;
@@ -110,21 +118,7 @@ void ZoneInputWindow::load() {
     } else {
         m_session.loadParameters();
     }
-    try {
-        if (m_services.explosiveNames) {
-            const QSignalBlocker block(m_ui->Combo4);
-            m_ui->Combo4->addItems(m_services.explosiveNames());
-        }
-        if (m_ui->Combo4->count() > 0) {
-            m_ui->Combo4->setCurrentIndex(0);
-            showSelectedEnergy();
-        }
-    } catch (const Error& e) {
-        ui::Messages::critical(this, kTitle,
-                               QStringLiteral("Не удалось прочитать список ВВ из базы данных. "
-                                              "Данные ВВ можно ввести с клавиатуры.\n") +
-                                   QString::fromStdString(e.what()));
-    }
+    m_chargePanel->loadCatalogue();
     restoreCharge();
 }
 
@@ -133,100 +127,56 @@ void ZoneInputWindow::restoreCharge() {
     if (!c) {
         return;
     }
+    const ui::ChargePanel::Controls& panel = m_chargePanel->controls();
     const auto put = [](QLineEdit* field, const std::optional<double>& v) {
         if (v) {
             field->setText(fieldText(*v));
         }
     };
     if (c->keyboard) {
-        m_ui->Option9->setChecked(true);
-        m_ui->Text14->setText(c->typedName);
-        put(m_ui->Text12, c->heat);
+        panel.typedOption->setChecked(true);
+        panel.typedNameEdit->setText(c->typedName);
+        put(panel.heatEdit, c->heat);
         if (c->perMole) {
-            m_ui->Option2->setChecked(true);
+            panel.perMoleOption->setChecked(true);
         }
     } else {
         // The heat always comes from the catalogue, which may have changed since; an
         // explosive no longer in it leaves the first one selected.
-        const int index = m_ui->Combo4->findText(c->explosive, Qt::MatchExactly);
+        const int index = panel.explosiveCombo->findText(c->explosive, Qt::MatchExactly);
         if (index >= 0) {
-            m_ui->Combo4->setCurrentIndex(index);
+            panel.explosiveCombo->setCurrentIndex(index);
         }
     }
-    put(m_ui->Text15, c->molarDivisor);
-    put(m_ui->Text2, c->mass);
-    put(m_ui->txtMch, c->bodyMass);
+    put(panel.molarDivisorEdit, c->molarDivisor);
+    put(panel.massEdit, c->mass);
+    put(panel.bodyMassEdit, c->bodyMass);
     if (c->air) {
-        m_ui->Option5->setChecked(true);
+        panel.airOption->setChecked(true);
     }
-    m_ui->Name_ob->setText(c->objectName);
+    m_objectNameEdit->setText(c->objectName);
 }
 
 void ZoneInputWindow::rememberCharge(const ChargeInput& in) {
     if (m_settings == nullptr) {
         return;
     }
+    const ui::ChargePanel::Controls& panel = m_chargePanel->controls();
     ui::RememberedCharge c;
-    c.keyboard = m_ui->Option9->isChecked();
-    c.explosive = m_ui->Combo4->currentText();
-    c.typedName = m_ui->Text14->text();
+    c.keyboard = !m_chargePanel->explosiveFromList();
+    c.explosive = panel.explosiveCombo->currentText();
+    c.typedName = panel.typedNameEdit->text();
     c.mass = in.chargeMassKg;
     c.heat = in.heat;
-    c.molarDivisor = in.heatUnit == HeatUnit::PerMole ? std::optional(in.molarDivisor)
-                                                      : numtext::parse(m_ui->Text15->text());
+    c.molarDivisor = in.heatUnit == HeatUnit::PerMole
+                         ? std::optional(in.molarDivisor)
+                         : numtext::parse(panel.molarDivisorEdit->text());
     c.perMole = in.heatUnit == HeatUnit::PerMole;
     c.air = in.placement == Placement::Air;
     c.bodyMass = in.bodyMassKg;
-    c.objectName = m_ui->Name_ob->text();
+    c.objectName = m_objectNameEdit->text();
     m_settings->setCharge(c);
     m_settings->sync();
-}
-
-void ZoneInputWindow::setListMode() {
-    m_ui->Text12->setEnabled(false);
-    m_ui->Combo4->setVisible(true);
-    m_ui->Text14->setVisible(false);
-    m_ui->Option1->setChecked(true);
-    setPerKg();
-    m_ui->Frame4->setEnabled(false);
-    if (m_ui->Combo4->count() > 0) {
-        m_ui->Combo4->setCurrentIndex(0);
-    }
-    showSelectedEnergy();
-}
-
-void ZoneInputWindow::setKeyboardMode() {
-    m_ui->Text12->setEnabled(true);
-    m_ui->Combo4->setVisible(false);
-    m_ui->Text14->setVisible(true);
-    m_ui->Frame4->setEnabled(true);
-}
-
-void ZoneInputWindow::setPerKg() {
-    m_ui->Text15->setVisible(false);
-    m_ui->Text12->setVisible(true);
-}
-
-void ZoneInputWindow::setPerMole() {
-    m_ui->Text15->setVisible(true);
-    m_ui->Text12->setVisible(false);
-}
-
-void ZoneInputWindow::showSelectedEnergy() {
-    if (!m_services.explosiveHeat || m_ui->Combo4->currentIndex() < 0) {
-        return;
-    }
-    try {
-        // An unknown name leaves the field as it is.
-        if (const auto heat = m_services.explosiveHeat(m_ui->Combo4->currentText())) {
-            m_ui->Text12->setText(numtext::general(*heat));
-        }
-    } catch (const Error& e) {
-        ui::Messages::critical(this, kTitle,
-                               QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы "
-                                              "данных.\n") +
-                                   QString::fromStdString(e.what()));
-    }
 }
 
 void ZoneInputWindow::openParameters() {
@@ -240,27 +190,22 @@ void ZoneInputWindow::backToMenu() {
     close();
 }
 
-reports::ChargeDescription ZoneInputWindow::describeCharge(HeatUnit unit, Placement placement) const {
+reports::ChargeDescription ZoneInputWindow::describeCharge(HeatUnit unit,
+                                                           Placement placement) const {
+    const ui::ChargePanel::Controls& panel = m_chargePanel->controls();
     reports::ChargeFields fields;
-    fields.name = m_ui->Option8->isChecked() ? m_ui->Combo4->currentText() : m_ui->Text14->text();
-    fields.massText = m_ui->Text2->text();
+    fields.name = m_chargePanel->explosiveName();
+    fields.massText = panel.massEdit->text();
     fields.heatUnit = unit;
-    fields.heatText = m_ui->Text12->text();
-    fields.secondHeatText = m_ui->Text15->text();
+    fields.heatText = panel.heatEdit->text();
+    fields.secondHeatText = panel.molarDivisorEdit->text();
     fields.placement = placement;
-    fields.bodyMassText = m_ui->txtMch->text();
+    fields.bodyMassText = panel.bodyMassEdit->text();
     return reports::describeCharge(fields);
 }
 
 bool ZoneInputWindow::runCalculation() {
-    ui::ChargeFields fields;
-    fields.mass = m_ui->Text2;
-    fields.heat = m_ui->Text12;
-    fields.molarDivisor = m_ui->Text15;
-    fields.bodyMass = m_ui->txtMch;
-    fields.heatUnit = m_ui->Option1->isChecked() ? HeatUnit::PerKg : HeatUnit::PerMole;
-    fields.placement = m_ui->Option6->isChecked() ? Placement::Ground : Placement::Air;
-    const std::optional<ChargeInput> in = ui::readChargeFields(this, kTitle, fields);
+    const std::optional<ChargeInput> in = m_chargePanel->readCharge(kTitle);
     if (!in) {
         return false;
     }
@@ -268,8 +213,8 @@ bool ZoneInputWindow::runCalculation() {
         m_session.run(*in, describeCharge(in->heatUnit, in->placement));
         rememberCharge(*in);
     } catch (const ArithmeticError& e) {
-        ui::reportChargeError(this, kTitle, fields, e,
-                              QStringLiteral("Измените шаг расчета в меню «Параметры расчета»."));
+        m_chargePanel->reportError(
+            kTitle, e, QStringLiteral("Измените шаг расчета в меню «Параметры расчета»."));
         return false;
     } catch (const RowLimitError& e) {
         ui::Messages::warning(this, kTitle,

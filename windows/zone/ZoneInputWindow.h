@@ -11,9 +11,14 @@ namespace Ui {
 class ZoneInputWindow;
 }
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 namespace kelmo::ui {
+class ChargePanel;
 class Settings;
-}
+} // namespace kelmo::ui
 
 namespace kelmo::zone {
 
@@ -28,7 +33,7 @@ class ZoneInputWindow final : public QMainWindow {
 
 public:
     ZoneInputWindow(Session& session, Services services, ui::Settings* settings = nullptr,
-            QWidget* parent = nullptr);
+                    QWidget* parent = nullptr);
     ~ZoneInputWindow() override;
 
     // Converts the fields and runs the zone calculation; on success hides the window and
@@ -47,14 +52,10 @@ signals:
     void exitRequested();
 
 private:
+    void bindControls();
     void load();
     void restoreCharge();
     void rememberCharge(const ChargeInput& in);
-    void setListMode();
-    void setKeyboardMode();
-    void setPerKg();
-    void setPerMole();
-    void showSelectedEnergy();
     void openParameters();
     void backToMenu();
     reports::ChargeDescription describeCharge(HeatUnit unit, Placement placement) const;
@@ -63,6 +64,14 @@ private:
     Session& m_session;
     Services m_services;
     ui::Settings* m_settings;
+
+    // The form's controls by role, bound once after setupUi.
+    ui::ChargePanel* m_chargePanel = nullptr;
+    QLabel* m_placementDrawing = nullptr;
+    QLineEdit* m_objectNameEdit = nullptr; // the name of the object, carried into the reports
+    QPushButton* m_calculateButton = nullptr;
+    QPushButton* m_backButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
 };
 
 } // namespace kelmo::zone

@@ -1,0 +1,534 @@
+#include "windows/plan/StructureEditor.h"
+
+#include "core/NumberText.h"
+#include "core/ProgramFolder.h"
+#include "engine/PlanGeometry.h"
+#include "ui/Messages.h"
+#include "windows/plan/PlanPictures.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelmo::plan {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Внимание!");
+
+// A range bound or a middle of the kind table as a slider position: rounded half to even,
+// kept inside the 16-bit range the table is defined for.
+int sliderPosition(double value) {
+    if (!std::isfinite(value)) {
+        return 0;
+    }
+    const double rounded = std::nearbyint(value);
+    return static_cast<int>(std::clamp(rounded, -32768.0, 32767.0));
+}
+
+// A whole number of storeys or people: 0 or more.
+std::optional<int> wholeNumber(const QString& text) {
+    const auto v = numtext::parse(text);
+    if (!v || *v < 0 || *v > 1.0e6 || std::floor(*v) != *v) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*v);
+}
+
+QPixmap sketch() {
+    QPixmap stored;
+    if (stored.load(sharedFile(QString::fromLatin1(kSketchFile)))) {
+        return stored;
+    }
+    return QPixmap::fromImage(cornerDrawing(0));
+}
+
+const char* const kCornerNames[8] = {"Х1", "У1", "Х2", "У2", "Х3", "У3", "Х4", "У4"};
+
+} // namespace
+
+void reportPlanError(QWidget* parent, const QString& what, const std::exception& e) {
+    if (dynamic_cast<const db::StructureNumberError*>(&e) != nullptr ||
+        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr) {
+        ui::Messages::warning(parent, kTitle, QString::fromStdString(e.what()));
+        return;
+    }
+    ui::Messages::critical(parent, kTitle, what + u'\n' + QString::fromStdString(e.what()));
+}
+
+std::optional<double> planCoordinate(const QString& text) {
+    return numtext::parse(text);
+}
+
+StructureEditor::StructureEditor(QWidget* parent)
+    : QGroupBox(parent) {}
+
+StructureEditor::~StructureEditor() = default;
+
+void StructureEditor::bind(const Controls& controls, PlanSession& session) {
+    m_c = controls;
+    m_session = &session;
+
+    // The degree and corner frames keep their own height; the room left goes below them.
+    m_c.degreesLayout->addStretch(1);
+    m_c.typeCombo->setPlaceholderText(QStringLiteral("в базе данных нет типов сооружений"));
+    m_c.kindCombo->setPlaceholderText(QStringLiteral("у типа нет видов сооружений"));
+
+    connect(m_c.typeCombo, &QComboBox::currentIndexChanged, this, &StructureEditor::fillKinds);
+    connect(m_c.kindCombo, &QComboBox::currentIndexChanged, this,
+            &StructureEditor::applyKindRanges);
+    for (int i = 0; i < 4; ++i) {
+        const DegreeControls& d = m_c.degrees[i];
+        connect(d.slider, &QScrollBar::valueChanged, this,
+                [field = d.valueEdit](int value) { field->setText(QString::number(value)); });
+        connect(d.option, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) {
+                showDegree(i);
+            }
+        });
+    }
+    for (QLineEdit* corner : m_c.cornerEdits) {
+        corner->installEventFilter(this);
+    }
+    connect(m_c.nextButton, &QPushButton::clicked, this, &StructureEditor::next);
+    connect(m_c.previousButton, &QPushButton::clicked, this, &StructureEditor::previous);
+    connect(m_c.addButton, &QPushButton::clicked, this, &StructureEditor::add);
+    connect(m_c.changeButton, &QPushButton::clicked, this, &StructureEditor::change);
+    connect(m_c.deleteButton, &QPushButton::clicked, this, &StructureEditor::remove);
+}
+
+void StructureEditor::load() {
+    reset();
+    m_c.cornerPicture->setPixmap(sketch());
+    fillTypes();
+}
+
+// ---- Types, kinds and the degree sliders ----
+
+void StructureEditor::fillTypes() {
+    QList<db::TypeEntry> types;
+    try {
+        db::Connection c(m_session->connectionString);
+        types = db::listStructureTypes(c);
+    } catch (const Error& e) {
+        reportPlanError(window(),
+                        QStringLiteral("Не удалось прочитать типы сооружений из базы данных."), e);
+        return;
+    }
+    {
+        const QSignalBlocker block(m_c.typeCombo);
+        for (const db::TypeEntry& type : types) {
+            m_c.typeCombo->addItem(type.name);
+        }
+        m_c.typeCombo->setCurrentIndex(-1);
+    }
+    if (!types.isEmpty()) {
+        m_c.typeCombo->setCurrentIndex(0);
+    }
+}
+
+void StructureEditor::fillKinds() {
+    m_kinds.clear();
+    if (m_c.typeCombo->currentIndex() >= 0) {
+        try {
+            db::Connection c(m_session->connectionString);
+            if (const auto number = db::findTypeNumber(c, m_c.typeCombo->currentText())) {
+                m_session->typeNumber = *number;
+            }
+            m_kinds = db::listKindsOfType(c, m_session->typeNumber);
+        } catch (const Error& e) {
+            reportPlanError(window(),
+                            QStringLiteral("Не удалось прочитать виды сооружений из базы данных."),
+                            e);
+        }
+    }
+    {
+        const QSignalBlocker block(m_c.kindCombo);
+        m_c.kindCombo->clear();
+        for (const db::KindEntry& kind : m_kinds) {
+            m_c.kindCombo->addItem(kind.name);
+        }
+        m_c.kindCombo->setCurrentIndex(m_kinds.isEmpty() ? -1 : 0);
+    }
+    applyKindRanges();
+}
+
+void StructureEditor::applyKindRanges() {
+    const int index = m_c.kindCombo->currentIndex();
+    if (index < 0 || index >= m_kinds.size()) {
+        return;
+    }
+    const db::KindEntry& kind = m_kinds[index];
+    for (int i = 0; i < 4; ++i) {
+        const db::PressureRange r = kind.ranges[i];
+        QScrollBar* slider = m_c.degrees[i].slider;
+        slider->setRange(sliderPosition(r.min), sliderPosition(r.max));
+        slider->setValue(sliderPosition((r.min + r.max) / 2));
+        m_c.degrees[i].valueEdit->setText(QString::number(slider->value()));
+    }
+}
+
+void StructureEditor::showDegree(int degree) {
+    for (int i = 0; i < 4; ++i) {
+        const bool visible = i == degree;
+        const DegreeControls& d = m_c.degrees[i];
+        d.slider->setVisible(visible);
+        d.valueEdit->setVisible(visible);
+        for (QLabel* label : d.labels) {
+            label->setVisible(visible);
+        }
+    }
+}
+
+// ---- Corner pictures ----
+
+bool StructureEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
+        for (int i = 0; i < 8; ++i) {
+            if (watched == m_c.cornerEdits[i]) {
+                showCornerPicture(i / 2 + 1);
+            }
+        }
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void StructureEditor::showCornerPicture(int corner) {
+    const QString file = cornerPictureFile(corner);
+    QPixmap picture;
+    if (picture.load(sharedFile(file))) {
+        m_c.cornerPicture->setPixmap(picture);
+        m_c.pictureNote->setVisible(false);
+        return;
+    }
+    m_c.cornerPicture->setPixmap(sketch());
+    m_c.pictureNote->setText(
+        QStringLiteral("Рисунок «%1» не найден в папке программы или не читается; показана "
+                       "общая схема: угол %2 отмечен на ней цифрой %2.")
+            .arg(file)
+            .arg(corner));
+    m_c.pictureNote->setVisible(true);
+}
+
+// ---- The current plan ----
+
+void StructureEditor::openPlan() {
+    // No corner field has been entered yet in this plan: the sketch of all four corners.
+    m_c.cornerPicture->setPixmap(sketch());
+    m_c.pictureNote->setVisible(false);
+    m_session->structureNumber = 1;
+    m_c.numberEdit->setText(QStringLiteral("1"));
+    m_c.previousButton->setEnabled(true);
+    m_c.nextButton->setEnabled(true);
+    if (!showStructure()) {
+        clearFields();
+        setOfferingState(1);
+        m_c.nextButton->setEnabled(false);
+    }
+}
+
+void StructureEditor::reset() {
+    m_c.numberEdit->setText(QStringLiteral("1"));
+    setOfferingState(1);
+    m_c.previousButton->setEnabled(true);
+    m_c.nextButton->setEnabled(true);
+}
+
+void StructureEditor::allowNext() {
+    m_c.nextButton->setEnabled(true);
+}
+
+void StructureEditor::clearFields() {
+    m_shown.reset();
+    m_c.storeysEdit->setText(QStringLiteral("0"));
+    m_c.staffEdit->setText(QStringLiteral("0"));
+    for (QLineEdit* corner : m_c.cornerEdits) {
+        corner->setText(QStringLiteral("0"));
+    }
+}
+
+// ---- Structure records ----
+
+void StructureEditor::setShowingState(int number) {
+    m_c.changeButton->setText(QStringLiteral("Изменить №%1").arg(number));
+    m_c.deleteButton->setText(QStringLiteral("Удалить №%1").arg(number));
+    m_c.changeButton->setVisible(true);
+    m_c.deleteButton->setVisible(true);
+    m_c.addButton->setVisible(false);
+    m_c.nextButton->setEnabled(true);
+    updateNextEnabled();
+}
+
+void StructureEditor::setOfferingState(int number) {
+    m_c.addButton->setText(QStringLiteral("Добавить №%1").arg(number));
+    m_c.addButton->setVisible(true);
+    m_c.changeButton->setVisible(false);
+    m_c.deleteButton->setVisible(false);
+}
+
+void StructureEditor::updateNextEnabled() {
+    // No structure number comes after the largest one.
+    if (m_session->structureNumber >= db::kMaxStructureNumber) {
+        m_c.nextButton->setEnabled(false);
+    }
+}
+
+bool StructureEditor::showStructure() {
+    if (m_session->planNumber == 0) {
+        return false;
+    }
+    std::optional<db::StructureRecord> record;
+    m_shown.reset();
+    try {
+        db::Connection c(m_session->connectionString);
+        record = db::readStructure(c, m_session->planNumber, m_session->structureNumber);
+    } catch (const Error& e) {
+        reportPlanError(window(), QStringLiteral("Не удалось прочитать сооружение из базы данных."),
+                        e);
+        return false;
+    }
+    if (!record) {
+        return false;
+    }
+    m_shown = record;
+    showRecord(*record);
+    setShowingState(m_session->structureNumber);
+    return true;
+}
+
+void StructureEditor::showRecord(const db::StructureRecord& r) {
+    // The type first: a new type refills the kinds and their ranges.
+    m_c.typeCombo->setCurrentIndex(m_c.typeCombo->findText(r.type, Qt::MatchExactly));
+    if (m_c.typeCombo->currentIndex() < 0) {
+        const QSignalBlocker block(m_c.kindCombo);
+        m_c.kindCombo->clear();
+        m_kinds.clear();
+    }
+    m_c.kindCombo->setCurrentIndex(m_c.kindCombo->findText(r.kind, Qt::MatchExactly));
+    m_c.storeysEdit->setText(r.storeys);
+    m_c.staffEdit->setText(r.staff);
+    for (int i = 0; i < 4; ++i) {
+        if (r.selected[i]) {
+            m_c.degrees[i].option->setChecked(true);
+        }
+    }
+    for (int i = 0; i < 4; ++i) {
+        // The stored value stays in the field even where the kind's range has changed since
+        // and the slider cannot reach it.
+        m_c.degrees[i].valueEdit->setText(QString::number(r.pressure[i]));
+        const QSignalBlocker block(m_c.degrees[i].slider);
+        m_c.degrees[i].slider->setValue(r.pressure[i]);
+    }
+    for (int i = 0; i < 8; ++i) {
+        const auto v = planCoordinate(r.corners[i]);
+        m_c.cornerEdits[i]->setText(v ? numtext::general(*v) : r.corners[i]);
+    }
+}
+
+std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number) {
+    db::StructureRecord r;
+    r.plan = m_session->planNumber;
+    r.number = number;
+    if (m_c.typeCombo->currentIndex() < 0) {
+        ui::Messages::warning(window(), kTitle, QStringLiteral("Выберите тип сооружения."));
+        m_c.typeCombo->setFocus();
+        return std::nullopt;
+    }
+    if (m_c.kindCombo->currentIndex() < 0) {
+        ui::Messages::warning(window(), kTitle, QStringLiteral("Выберите вид сооружения."));
+        m_c.kindCombo->setFocus();
+        return std::nullopt;
+    }
+    r.type = m_c.typeCombo->currentText();
+    r.kind = m_c.kindCombo->currentText();
+
+    const auto refuse = [this](QLineEdit* field, const QString& text) {
+        ui::Messages::warning(window(), kTitle, text);
+        field->setFocus();
+        field->selectAll();
+    };
+    const std::pair<QLineEdit*, QString> wholeFields[] = {
+        {m_c.storeysEdit, QStringLiteral("Этажность здания")},
+        {m_c.staffEdit, QStringLiteral("Количество сотрудников в здании")}};
+    QString whole[2];
+    for (int i = 0; i < 2; ++i) {
+        const auto& [field, name] = wholeFields[i];
+        const auto v = wholeNumber(field->text());
+        if (!v) {
+            refuse(field, QStringLiteral("Поле «%1»: «%2» — введите целое число, не меньше 0.")
+                              .arg(name, field->text()));
+            return std::nullopt;
+        }
+        whole[i] = QString::number(*v);
+    }
+    r.storeys = whole[0];
+    r.staff = whole[1];
+
+    for (int i = 0; i < 4; ++i) {
+        r.selected[i] = m_c.degrees[i].option->isChecked();
+        bool ok = false;
+        r.pressure[i] = m_c.degrees[i].valueEdit->text().toInt(&ok);
+        if (!ok) {
+            r.pressure[i] = m_c.degrees[i].slider->value();
+        }
+    }
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit* field = m_c.cornerEdits[i];
+        const auto v = planCoordinate(field->text());
+        if (!v) {
+            refuse(field,
+                   QStringLiteral("Поле «%1» (координата угла сооружения, м): «%2» не является "
+                                  "числом. Введите число, например -12,5.")
+                       .arg(QString::fromUtf8(kCornerNames[i]), field->text()));
+            return std::nullopt;
+        }
+        if (!std::isfinite(*v) || std::abs(*v) > kMaxPlanCoordinate) {
+            refuse(field, QStringLiteral("Поле «%1» (координата угла сооружения, м): «%2» вне "
+                                         "пределов плана. Введите число от -100 000 000 до "
+                                         "100 000 000.")
+                              .arg(QString::fromUtf8(kCornerNames[i]), field->text()));
+            return std::nullopt;
+        }
+        // Stored with a point, so that a number column on a server takes it as well.
+        r.corners[i] = numtext::roundTrip(*v);
+    }
+    return r;
+}
+
+void StructureEditor::next() {
+    if (m_session->structureNumber >= db::kMaxStructureNumber) {
+        m_c.nextButton->setEnabled(false);
+        return;
+    }
+    m_session->structureNumber += 1;
+    m_c.numberEdit->setText(QString::number(m_session->structureNumber));
+    setOfferingState(m_session->structureNumber);
+    m_c.nextButton->setEnabled(false);
+    m_c.previousButton->setEnabled(true);
+    showStructure();
+}
+
+void StructureEditor::previous() {
+    const bool stepBack = m_session->structureNumber - 1 > 0;
+    if (stepBack) {
+        m_session->structureNumber -= 1;
+        m_c.numberEdit->setText(QString::number(m_session->structureNumber));
+        setShowingState(m_session->structureNumber);
+    } else {
+        m_c.previousButton->setEnabled(false);
+        setOfferingState(m_c.numberEdit->text().toInt());
+        m_c.nextButton->setEnabled(false);
+    }
+    m_session->structureNumber = m_c.numberEdit->text().toInt();
+    if (!showStructure() && stepBack) {
+        // Nothing under this number (another plan became current): offer it instead of
+        // changing or deleting a structure that is not there.
+        setOfferingState(m_session->structureNumber);
+        m_c.nextButton->setEnabled(false);
+    }
+}
+
+bool StructureEditor::add() {
+    const int number = m_c.numberEdit->text().toInt();
+    const auto record = recordFromFields(number);
+    if (!record) {
+        return false;
+    }
+    try {
+        db::Connection c(m_session->connectionString);
+        db::addStructure(c, *record);
+    } catch (const Error& e) {
+        reportPlanError(window(), QStringLiteral("Сооружение не добавлено."), e);
+        return false;
+    }
+    // The new structure is the current one, whatever number was current before.
+    m_session->structureNumber = number;
+    m_c.nextButton->setEnabled(true);
+    showStructure();
+    emit structuresChanged();
+    return true;
+}
+
+bool StructureEditor::change() {
+    const auto record = recordFromFields(m_session->structureNumber);
+    if (!record) {
+        return false;
+    }
+    try {
+        db::Connection c(m_session->connectionString);
+        if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
+            db::changeStructure(c, *m_shown, *record);
+        } else {
+            db::changeStructure(c, *record);
+        }
+    } catch (const db::StructureConflictError& e) {
+        reportPlanError(window(), QStringLiteral("Сооружение не изменено."), e);
+        refreshAfterConflict();
+        return false;
+    } catch (const Error& e) {
+        reportPlanError(window(), QStringLiteral("Сооружение не изменено."), e);
+        return false;
+    }
+    setShowingState(m_session->structureNumber);
+    showStructure();
+    emit structuresChanged();
+    return true;
+}
+
+bool StructureEditor::remove() {
+    const auto answer = ui::Messages::show(
+        window(), {kTitle,
+                   QStringLiteral("Удалить сооружение №%1? Следующие за ним сооружения получат "
+                                  "номера на один меньше.")
+                       .arg(m_session->structureNumber),
+                   QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
+    try {
+        db::Connection c(m_session->connectionString);
+        if (m_shown && m_shown->number == m_session->structureNumber &&
+            m_shown->plan == m_session->planNumber) {
+            db::deleteStructure(c, *m_shown);
+        } else {
+            db::deleteStructure(c, m_session->planNumber, m_session->structureNumber);
+        }
+    } catch (const db::StructureConflictError& e) {
+        reportPlanError(window(), QStringLiteral("Сооружение не удалено."), e);
+        refreshAfterConflict();
+        return false;
+    } catch (const Error& e) {
+        reportPlanError(window(), QStringLiteral("Сооружение не удалено."), e);
+        return false;
+    }
+    const int number = m_c.numberEdit->text().toInt();
+    setOfferingState(number);
+    m_session->structureNumber = number;
+    if (!showStructure()) {
+        // The last structure went: stepping on would leave a gap in the numbers.
+        m_c.nextButton->setEnabled(false);
+    }
+    emit structuresChanged();
+    return true;
+}
+
+// Another user changed the plan meanwhile: show what the database holds under the current
+// number now, or offer the number when nothing is there any more.
+void StructureEditor::refreshAfterConflict() {
+    if (showStructure()) {
+        return;
+    }
+    setOfferingState(m_session->structureNumber);
+    m_c.nextButton->setEnabled(false);
+}
+
+} // namespace kelmo::plan

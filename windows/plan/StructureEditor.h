@@ -1,0 +1,116 @@
+#pragma once
+
+#include "data/SitePlan.h"
+#include "windows/plan/PlanSession.h"
+
+#include <QGroupBox>
+#include <QList>
+
+#include <exception>
+#include <optional>
+
+class QBoxLayout;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace kelmo::plan {
+
+// A database operation of the plan windows failed: a refused structure number or a structure
+// another user changed meanwhile gets its own message, anything else the action that failed
+// and the cause.
+void reportPlanError(QWidget* parent, const QString& what, const std::exception& e);
+
+// A coordinate on the plan in metres, with a comma or a point whatever the locale.
+std::optional<double> planCoordinate(const QString& text);
+
+// The structures of the current plan, one at a time by number: its type and kind, storeys and
+// staff, the threshold of the chosen damage degree, the four corners with their picture, and
+// stepping, adding, changing and deleting. The controls come from the plan editor's form with
+// their objectNames; the window hands them over once, after setupUi, with bind().
+class StructureEditor final : public QGroupBox {
+    Q_OBJECT
+
+public:
+    // The controls of one damage degree: weak, medium, strong, complete.
+    struct DegreeControls {
+        QRadioButton* option = nullptr;
+        QScrollBar* slider = nullptr;   // within the kind's range, kPa
+        QLineEdit* valueEdit = nullptr; // the threshold, kPa
+        QLabel* labels[3]{};            // the unit and the range's ends
+    };
+
+    struct Controls {
+        QLineEdit* numberEdit = nullptr; // the structure's number in the plan
+        QPushButton* previousButton = nullptr;
+        QPushButton* nextButton = nullptr;
+        QPushButton* addButton = nullptr;
+        QPushButton* changeButton = nullptr;
+        QPushButton* deleteButton = nullptr;
+        QComboBox* typeCombo = nullptr;
+        QComboBox* kindCombo = nullptr;
+        QLineEdit* storeysEdit = nullptr;
+        QLineEdit* staffEdit = nullptr;
+        DegreeControls degrees[4];
+        QBoxLayout* degreesLayout = nullptr;
+        QLineEdit* cornerEdits[8]{}; // X1, Y1, … X4, Y4, m
+        QLabel* cornerPicture = nullptr;
+        QLabel* pictureNote = nullptr; // why the sketch shows in place of a corner's picture
+    };
+
+    explicit StructureEditor(QWidget* parent = nullptr);
+    ~StructureEditor() override;
+
+    // Takes the controls and the session the editor works in.
+    void bind(const Controls& controls, PlanSession& session);
+    // Offers №1, shows the sketch and fills the structure types.
+    void load();
+
+    // A plan became current: its first structure, or an empty №1 when it has none yet.
+    void openPlan();
+    // No plan: №1 offered.
+    void reset();
+    // More structures came in meanwhile: ">" can step on.
+    void allowNext();
+
+    void next();     // ">"
+    void previous(); // "<"
+    bool add();
+    bool change();
+    bool remove();
+
+signals:
+    // A structure was added, changed or deleted: the map is to be drawn again.
+    void structuresChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fillTypes();
+    void fillKinds();
+    void applyKindRanges();
+    void showDegree(int degree);
+    void showCornerPicture(int corner);
+    bool showStructure();
+    void clearFields();
+    void setShowingState(int number);
+    void setOfferingState(int number);
+    void updateNextEnabled();
+    // The record the editor describes, or nullopt after a message naming the bad field.
+    std::optional<db::StructureRecord> recordFromFields(int number);
+    void showRecord(const db::StructureRecord& record);
+    void refreshAfterConflict();
+
+    Controls m_c;
+    PlanSession* m_session = nullptr;
+    QList<db::KindEntry> m_kinds;
+    // The structure as it was last read from the database: a change or delete goes through
+    // only while the database still holds it so.
+    std::optional<db::StructureRecord> m_shown;
+};
+
+} // namespace kelmo::plan
