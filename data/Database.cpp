@@ -292,15 +292,26 @@ Connection::~Connection() {
 }
 
 Dialect Connection::dialect() const {
+    if (m_dialect) {
+        return *m_dialect;
+    }
     if (m_db.driverName() == QLatin1String("QSQLITE")) {
-        return Dialect::SQLite;
+        return *(m_dialect = Dialect::SQLite);
     }
     if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
-        return Dialect::PostgreSQL;
+        return *(m_dialect = Dialect::PostgreSQL);
     }
-    throw DatabaseError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
-                                       "программа работает с PostgreSQL.")
-                            .arg(m_db.databaseName()));
+    // A data source may lead to an SQLite file through the SQLite ODBC driver, which Qt does
+    // not tell apart; only SQLite answers this.
+    {
+        QSqlQuery probe(m_db);
+        if (probe.exec(QStringLiteral("select sqlite_version()"))) {
+            return *(m_dialect = Dialect::SQLite);
+        }
+    }
+    throw SchemaError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
+                                     "программа работает с PostgreSQL.")
+                          .arg(m_db.databaseName()));
 }
 
 QSqlQuery Connection::select(const QString& sql) {

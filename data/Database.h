@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <optional>
+
 namespace kelmo {
 
 namespace db {
@@ -75,8 +77,8 @@ public:
     // The file or the data source the connection reaches, as messages name it.
     const QString& displayName() const { return m_displayName; }
 
-    // SQLite for the embedded file; the server's dialect for a data source. Throws
-    // DatabaseError for a server the program does not know.
+    // SQLite for the embedded file (and for an SQLite file behind a data source); the server's
+    // dialect for a data source. Throws SchemaError for a server the program does not know.
     Dialect dialect() const;
 
     // Runs a read query given as SQL text and leaves it on its first row's predecessor.
@@ -98,6 +100,7 @@ private:
     QString m_displayName;
     QString m_idleKey; // set for a server's connection, which is kept for the next operation
     QSqlDatabase m_db;
+    mutable std::optional<Dialect> m_dialect;
 };
 
 // A transaction on a connection: rolled back unless commit() is called.
