@@ -3,6 +3,7 @@
 #include "core/ProgramFolder.h"
 #include "core/SafeFile.h"
 #include "data/Database.h"
+#include "data/SchemaVersion.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,17 +71,22 @@ QString namedConnectionStringNoMode(const QString& name) {
            databasePath();
 }
 
-bool testConnectionString(const QString& connectionString) {
+bool testConnectionString(const QString& connectionString, QString* refusal) {
     try {
         const db::Connection connection(connectionString);
         return true;
+    } catch (const db::SchemaError& e) {
+        if (refusal != nullptr) {
+            *refusal = QString::fromUtf8(e.what());
+        }
+        return false;
     } catch (const Error&) {
         return false;
     }
 }
 
-bool TestDataSource(const QString& name) {
-    return testConnectionString(namedConnectionString(name));
+bool TestDataSource(const QString& name, QString* refusal) {
+    return testConnectionString(namedConnectionString(name), refusal);
 }
 
 } // namespace kelmo

@@ -1,5 +1,7 @@
 #include "data/Database.h"
 
+#include "data/SchemaVersion.h"
+
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QDir>
@@ -195,13 +197,26 @@ QString fileConnectionString(const QString& path) {
         .arg(QLatin1String(kStandardDataSource), path);
 }
 
-Connection::Connection(const QString& connectionString) {
-    open(connectionString);
+Connection::Connection(const QString& connectionString, SchemaCheck check) {
+    if (open(connectionString, check) || check == SchemaCheck::None) {
+        return;
+    }
+    try {
+        upgradeSchema(*this);
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        m_db = QSqlDatabase();
+        closeAndRemove(m_name);
+        throw;
+    }
 }
 
-void Connection::open(const QString& connectionString) {
+bool Connection::open(const QString& connectionString, SchemaCheck check) {
     const ConnectionSettings s = parseConnectionString(connectionString);
     m_name = nextConnectionName();
+    m_displayName = s.kind == ConnectionSettings::Kind::EmbeddedFile
+                        ? QDir::toNativeSeparators(s.file)
+                        : s.dataSource;
     if (s.kind == ConnectionSettings::Kind::EmbeddedFile) {
         // SQLite would create an empty database for a missing file; the file must exist.
         const QFileInfo file(s.file);
@@ -228,12 +243,15 @@ void Connection::open(const QString& connectionString) {
             s.user == QLatin1String(kBuiltInUser) && s.password == QLatin1String(kBuiltInPassword);
         const QString user = builtIn ? QString() : s.user;
         const QString password = builtIn ? QString() : s.password;
-        m_idleKey = s.dataSource + u'\n' + user + u'\n' + password;
-        const QString idle = idleServerConnections().take(m_idleKey);
-        if (!idle.isEmpty()) {
-            m_name = idle;
-            m_db = QSqlDatabase::database(m_name, false);
-            return;
+        // Only connections whose schema was checked are kept and taken again.
+        if (check == SchemaCheck::Upgrade) {
+            m_idleKey = s.dataSource + u'\n' + user + u'\n' + password;
+            const QString idle = idleServerConnections().take(m_idleKey);
+            if (!idle.isEmpty()) {
+                m_name = idle;
+                m_db = QSqlDatabase::database(m_name, false);
+                return true;
+            }
         }
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
         m_db.setDatabaseName(s.dataSource);
@@ -256,6 +274,7 @@ void Connection::open(const QString& connectionString) {
                                          : s.dataSource),
                             text);
     }
+    return false;
 }
 
 Connection::~Connection() {
@@ -273,15 +292,26 @@ Connection::~Connection() {
 }
 
 Dialect Connection::dialect() const {
+    if (m_dialect) {
+        return *m_dialect;
+    }
     if (m_db.driverName() == QLatin1String("QSQLITE")) {
-        return Dialect::SQLite;
+        return *(m_dialect = Dialect::SQLite);
     }
     if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
-        return Dialect::PostgreSQL;
+        return *(m_dialect = Dialect::PostgreSQL);
     }
-    throw DatabaseError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
-                                       "программа работает с PostgreSQL.")
-                            .arg(m_db.databaseName()));
+    // A data source may lead to an SQLite file through the SQLite ODBC driver, which Qt does
+    // not tell apart; only SQLite answers this.
+    {
+        QSqlQuery probe(m_db);
+        if (probe.exec(QStringLiteral("select sqlite_version()"))) {
+            return *(m_dialect = Dialect::SQLite);
+        }
+    }
+    throw SchemaError(QStringLiteral("Сервер базы данных источника «%1» не поддерживается: "
+                                     "программа работает с PostgreSQL.")
+                          .arg(m_db.databaseName()));
 }
 
 QSqlQuery Connection::select(const QString& sql) {

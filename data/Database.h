@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <optional>
+
 namespace kelmo {
 
 namespace db {
@@ -50,22 +52,33 @@ QString serverConnectionString(const QString& dsn, const QString& user = {},
 // The SQL dialects the program speaks. The schema is written once and rewritten per dialect.
 enum class Dialect { SQLite, PostgreSQL };
 
+// Whether opening a connection brings the database's schema up to the program's version.
+// Only the code that creates the tables opens a database as it is.
+enum class SchemaCheck { Upgrade, None };
+
 // One open connection, closed when it goes out of scope. Every operation opens its own from
 // the connection string it is given, and connections may nest. Queries made on it must be
 // destroyed before it. A connection to a server's data source is kept open for the thread's
 // next operation instead (checked before it is used again), because opening one takes long.
+//
+// Opening checks the schema version of the database (data/SchemaVersion.h): an older database
+// is upgraded in one transaction, a newer one or one without the program's tables is refused
+// with SchemaError, and nothing is written to it then.
 class Connection final {
 public:
-    // Throws DatabaseError.
-    explicit Connection(const QString& connectionString);
+    // Throws DatabaseError (SchemaError when the database is refused as it stands).
+    explicit Connection(const QString& connectionString, SchemaCheck check = SchemaCheck::Upgrade);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     QSqlDatabase& database() { return m_db; }
 
-    // SQLite for the embedded file; the server's dialect for a data source. Throws
-    // DatabaseError for a server the program does not know.
+    // The file or the data source the connection reaches, as messages name it.
+    const QString& displayName() const { return m_displayName; }
+
+    // SQLite for the embedded file (and for an SQLite file behind a data source); the server's
+    // dialect for a data source. Throws SchemaError for a server the program does not know.
     Dialect dialect() const;
 
     // Runs a read query given as SQL text and leaves it on its first row's predecessor.
@@ -80,11 +93,14 @@ public:
     static QVariant field(const QSqlQuery& query, const QString& name);
 
 private:
-    void open(const QString& connectionString);
+    // True when it took a kept server connection, whose schema was checked when it opened.
+    bool open(const QString& connectionString, SchemaCheck check);
 
     QString m_name;
+    QString m_displayName;
     QString m_idleKey; // set for a server's connection, which is kept for the next operation
     QSqlDatabase m_db;
+    mutable std::optional<Dialect> m_dialect;
 };
 
 // A transaction on a connection: rolled back unless commit() is called.

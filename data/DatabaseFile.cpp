@@ -2,6 +2,7 @@
 
 #include "core/SafeFile.h"
 #include "data/Database.h"
+#include "data/SchemaVersion.h"
 
 #include "core/ProgramFolder.h"
 
@@ -183,10 +184,11 @@ void fill(Connection& c) {
         c.exec(QStringLiteral("insert into TProbit (Zn_Probit, Zn_Procent) values (?, ?)"),
                {row.probit, row.percent});
     }
+    writeSchemaVersion(c, currentSchemaVersion());
 }
 
 void fill(const QString& path) {
-    Connection c(fileConnectionString(path));
+    Connection c(fileConnectionString(path), SchemaCheck::None);
     Transaction t(c);
     fill(c);
     t.commit();
@@ -195,12 +197,16 @@ void fill(const QString& path) {
 } // namespace
 
 QStringList schemaStatements(Dialect dialect) {
-    // The schema file holds plain statements separated by semicolons.
-    QString schema = resourceText(QStringLiteral(":/kelmo/data/schema.sql"));
-    schema.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
+    return dialectStatements(resourceText(QStringLiteral(":/kelmo/data/schema.sql")), dialect);
+}
+
+QStringList dialectStatements(const QString& sql, Dialect dialect) {
+    // Plain statements separated by semicolons.
+    QString text = sql;
+    text.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
     const auto rewrites = dialectRewrites(dialect);
     QStringList statements;
-    for (const QString& part : schema.split(u';', Qt::SkipEmptyParts)) {
+    for (const QString& part : text.split(u';', Qt::SkipEmptyParts)) {
         QString statement = part.trimmed();
         if (statement.isEmpty()) {
             continue;
@@ -389,8 +395,10 @@ QString prepareWorkingDatabase() {
 namespace kelmo::db {
 
 void initializeServerDatabase(const QString& connectionString, bool force) {
-    Connection c(connectionString);
-    const QStringList tables = schemaTables(schemaStatements(c.dialect()));
+    // Opened as it is: the database may be empty, or hold tables of any version.
+    Connection c(connectionString, SchemaCheck::None);
+    const QStringList tables = schemaTables(schemaStatements(c.dialect()))
+                               << QLatin1String(kVersionTable);
     // A server folds unquoted names to its own case; the program's names are compared
     // without regard to case.
     QStringList existing;

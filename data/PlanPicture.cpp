@@ -1,25 +1,12 @@
 #include "data/PlanPicture.h"
 
-#include "data/DatabaseFile.h"
-
-#include <QRegularExpression>
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace kelmo::db {
 
 namespace {
-
-const QString kTable = QStringLiteral("PlanPicture");
-
-bool tableExists(Connection& c) {
-    // A server folds unquoted names to its own case.
-    for (const QString& name : c.database().tables(QSql::Tables)) {
-        if (name.compare(kTable, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
 
 double number(const QSqlQuery& q, const char* name) {
     return Connection::field(q, QLatin1String(name)).toDouble();
@@ -27,25 +14,7 @@ double number(const QSqlQuery& q, const char* name) {
 
 } // namespace
 
-void ensurePlanPictureTable(Connection& c) {
-    if (tableExists(c)) {
-        return;
-    }
-    static const QRegularExpression create(QStringLiteral("^CREATE\\s+TABLE\\s+PlanPicture\\b"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    for (const QString& statement : schemaStatements(c.dialect())) {
-        if (create.match(statement).hasMatch()) {
-            c.exec(statement);
-            return;
-        }
-    }
-    throw DatabaseError(QStringLiteral("В схеме базы данных нет таблицы рисунков планов."));
-}
-
 std::optional<PlanPicture> readPlanPicture(Connection& c, int plan) {
-    if (!tableExists(c)) {
-        return std::nullopt;
-    }
     QSqlQuery q = c.exec(QStringLiteral("select Picture, PixX1, PixY1, PlanX1, PlanY1, PixX2, "
                                         "PixY2, PlanX2, PlanY2, Rotation, Opacity, Shown from "
                                         "PlanPicture where NumPM = ?"),
@@ -70,7 +39,6 @@ std::optional<PlanPicture> readPlanPicture(Connection& c, int plan) {
 }
 
 void storePlanPicture(Connection& c, int plan, const PlanPicture& p) {
-    ensurePlanPictureTable(c);
     Transaction t(c);
     // The plan's row is taken first, so that a plan deleted meanwhile gets no picture.
     QSqlQuery lock =
@@ -90,17 +58,12 @@ void storePlanPicture(Connection& c, int plan, const PlanPicture& p) {
 }
 
 void setPlanPictureLook(Connection& c, int plan, double opacity, bool shown) {
-    if (!tableExists(c)) {
-        return;
-    }
     c.exec(QStringLiteral("update PlanPicture set Opacity = ?, Shown = ? where NumPM = ?"),
            {std::clamp(opacity, 0.0, 1.0), shown ? 1 : 0, plan});
 }
 
 void removePlanPicture(Connection& c, int plan) {
-    if (tableExists(c)) {
-        c.exec(QStringLiteral("delete from PlanPicture where NumPM = ?"), {plan});
-    }
+    c.exec(QStringLiteral("delete from PlanPicture where NumPM = ?"), {plan});
 }
 
 } // namespace kelmo::db

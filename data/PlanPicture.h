@@ -18,10 +18,6 @@ struct PlanPicture {
     bool shown = true;
 };
 
-// Creates the table in a database made before it existed; does nothing when it is there.
-// Throws DatabaseError.
-void ensurePlanPictureTable(Connection& c);
-
 // The plan's picture, if it has one. Throws DatabaseError.
 std::optional<PlanPicture> readPlanPicture(Connection& c, int plan);
 

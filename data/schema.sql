@@ -1,6 +1,7 @@
 -- The reference database of the program, written for SQLite. The same tables serve on a team
 -- server reached through ODBC (PostgreSQL); the few words that differ there are rewritten by
--- schema-dialects.txt. The program never creates or alters tables at run time.
+-- schema-dialects.txt. A new database gets these tables and the version of the last step of
+-- schema-upgrades.sql; an older one is brought up to date by those steps when it is opened.
 
 CREATE TABLE Explosives (
     VVName  TEXT NOT NULL UNIQUE,

@@ -32,9 +32,14 @@ void DataSourceDialog::setDataSourceName(const QString& name) {
 
 void DataSourceDialog::connectDataSource() {
     const QString name = m_ui->txtDataSourse->text();
-    const bool testA = testConnectionString(namedConnectionStringNoMode(name));
-    const bool testB = TestDataSource(name);
+    QString refusal;
+    const bool testA = testConnectionString(namedConnectionStringNoMode(name), &refusal);
+    const bool testB = TestDataSource(name, &refusal);
     if (!testA && !testB) {
+        // The database was reached but refused as it stands: say why first.
+        if (!refusal.isEmpty()) {
+            ui::Messages::critical(this, QStringLiteral("В н и м а н и е!!!"), refusal);
+        }
         ui::Messages::critical(
             this, QStringLiteral("В н и м а н и е!!!"),
             QStringLiteral(

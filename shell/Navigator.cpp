@@ -70,9 +70,22 @@ bool Navigator::start() {
         ui::Messages::critical(nullptr, QStringLiteral("Внимание!"), QString::fromUtf8(e.what()));
     }
     const QString name = readDataSourceName();
-    if (testConnectionString(defaultConnectionString())) {
+    // A database that was reached but refused as it stands (made by a newer program, not the
+    // program's, an upgrade that failed) is named with its reason; start-up goes on with the
+    // next connection string.
+    const auto reaches = [](const QString& connectionString) {
+        QString refusal;
+        if (testConnectionString(connectionString, &refusal)) {
+            return true;
+        }
+        if (!refusal.isEmpty()) {
+            ui::Messages::critical(nullptr, QStringLiteral("Внимание!"), refusal);
+        }
+        return false;
+    };
+    if (reaches(defaultConnectionString())) {
         m_connectionString = defaultConnectionString();
-    } else if (TestDataSource(name)) {
+    } else if (reaches(namedConnectionString(name))) {
         m_connectionString = namedConnectionString(name);
     } else {
         ui::Messages::critical(nullptr, QStringLiteral("Внимание!"),

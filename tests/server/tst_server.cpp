@@ -10,8 +10,10 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveCatalogue.h"
+#include "data/PlanPicture.h"
 #include "data/PointCalculation.h"
 #include "data/ProbitTable.h"
+#include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
 #include "shell/Navigator.h"
 #include "tests/support/LockWait.h"
@@ -257,11 +259,13 @@ private slots:
         if (!m_server.start()) {
             QSKIP(qPrintable(m_server.skipReason()));
         }
-        for (const char* name : {"kelmo", "cli", "races"}) {
+        for (const char* name : {"kelmo", "cli", "races", "older", "newer", "failing"}) {
             QVERIFY2(m_server.createDatabase(QLatin1String(name)), name);
         }
         QVERIFY(m_server.installOdbc({QStringLiteral("kelmo"), QStringLiteral("cli"),
-                                      QStringLiteral("races"), QStringLiteral("absent")}));
+                                      QStringLiteral("races"), QStringLiteral("absent"),
+                                      QStringLiteral("older"), QStringLiteral("newer"),
+                                      QStringLiteral("failing")}));
         db::initializeServerDatabase(server(QStringLiteral("kelmo")), false);
         db::initializeServerDatabase(server(QStringLiteral("races")), false);
         m_file = m_dir.filePath(QStringLiteral("bdKelmo.db"));
@@ -496,6 +500,82 @@ private slots:
         const CalcResult r = runCalc(arguments);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    }
+
+    // ---- the schema version of the server's database
+
+    // A server database as the program made it before versions were kept: no version table,
+    // no picture table, and a row of the user's.
+    void makeOlder(const QString& database) {
+        db::initializeServerDatabase(server(database), true);
+        QVERIFY(m_server.psql(database, "DROP TABLE PlanPicture; DROP TABLE SchemaVersion; "
+                                        "INSERT INTO Explosives VALUES ('Метка', 1234.5); "
+                                        "INSERT INTO MnuPM (MnuPM) VALUES ('Склад')"));
+    }
+
+    static int tablesNamed(db::Connection& c, const QString& names) {
+        return count(c, QStringLiteral("select count(*) from information_schema.tables where "
+                                       "table_schema = current_schema() and table_name in (%1)")
+                            .arg(names));
+    }
+
+    void olderServerDatabaseIsUpgraded() {
+        makeOlder(QStringLiteral("older"));
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        db::Connection c(server(QStringLiteral("older")));
+        QCOMPARE(db::schemaVersion(c), db::currentSchemaVersion());
+        QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 1);
+        const int plan = count(c, "select NumPM from MnuPM where MnuPM = 'Склад'");
+        db::PlanPicture picture;
+        picture.bytes = QByteArrayLiteral("\x89PNG picture bytes");
+        picture.pixelX2 = 100;
+        picture.planX2 = 50;
+        db::storePlanPicture(c, plan, picture);
+        QCOMPARE(db::readPlanPicture(c, plan)->bytes, picture.bytes);
+    }
+
+    void newerServerDatabaseIsRefused() {
+        const QString connection = server(QStringLiteral("newer"));
+        db::initializeServerDatabase(connection, true);
+        const int newer = db::currentSchemaVersion() + 1;
+        QVERIFY(m_server.psql("newer", QStringLiteral("UPDATE SchemaVersion SET Version = %1; "
+                                                      "INSERT INTO Explosives VALUES ('Метка', 1)")
+                                           .arg(newer)));
+        QString text;
+        try {
+            db::Connection c(connection);
+            QFAIL("the database was opened");
+        } catch (const db::SchemaError& e) {
+            text = QString::fromUtf8(e.what());
+        }
+        for (const QString& part : {QStringLiteral("версия её схемы %1").arg(newer),
+                                    QStringLiteral("не выше %1").arg(newer - 1)}) {
+            QVERIFY2(text.contains(part), qPrintable(text));
+        }
+        db::Connection c(connection, db::SchemaCheck::None);
+        QCOMPARE(db::schemaVersion(c), newer);
+        QCOMPARE(count(c, "select count(*) from SchemaVersion"), 1);
+        QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 1);
+    }
+
+    void failedServerUpgradeChangesNothing() {
+        const QString connection = server(QStringLiteral("failing"));
+        makeOlder(QStringLiteral("failing"));
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        std::vector<db::SchemaStep> steps = db::schemaSteps(db::Dialect::PostgreSQL);
+        steps.push_back({steps.back().version + 1,
+                         {QStringLiteral("CREATE TABLE Extra (A INTEGER)"),
+                          QStringLiteral("insert into Extra values (1)"),
+                          QStringLiteral("insert into NoSuchTable values (1)")}});
+        db::Connection c(connection, db::SchemaCheck::None);
+        QVERIFY_THROWS_EXCEPTION(db::SchemaError, db::upgradeSchema(c, steps));
+        QCOMPARE(db::schemaVersion(c), 0);
+        QCOMPARE(tablesNamed(c, "'planpicture', 'extra', 'schemaversion'"), 0);
+        QCOMPARE(count(c, "select count(*) from Explosives where VVName = 'Метка'"), 1);
     }
 
     // ---- the calculation over the data source equals the one on the embedded file

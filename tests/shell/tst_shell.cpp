@@ -8,6 +8,7 @@
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveCatalogue.h"
 #include "data/ProbitTable.h"
+#include "data/SchemaVersion.h"
 #include "shell/AboutDialog.h"
 #include "shell/Application.h"
 #include "shell/DataSourceDialog.h"
@@ -141,6 +142,31 @@ private slots:
         QVERIFY(m_navigator->mainMenu());
         // Connecting never creates the embedded file.
         QVERIFY(!QFile::exists(databaseFile()));
+    }
+
+    // An embedded database made by a newer program is refused with its reason, and start-up
+    // goes on as without it.
+    void newerEmbeddedDatabaseIsNamed() {
+        const int newer = db::currentSchemaVersion() + 1;
+        {
+            db::Connection c(db::fileConnectionString(databaseFile()), db::SchemaCheck::None);
+            c.exec(QStringLiteral("PRAGMA user_version = %1").arg(newer));
+        }
+        MessageRecorder messages;
+        QVERIFY(!m_navigator->start());
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.messages().first().icon, QMessageBox::Critical);
+        for (const QString& part : {QDir::toNativeSeparators(databaseFile()),
+                                    QStringLiteral("версия её схемы %1").arg(newer),
+                                    QStringLiteral("не выше %1").arg(newer - 1)}) {
+            QVERIFY2(messages.messages().first().text.contains(part),
+                     qPrintable(messages.messages().first().text));
+        }
+        QCOMPARE(messages.last().text,
+                 QString("Невозможно подключиться к базе данных, установите имя источника "
+                         "данных ODBC!"));
+        QVERIFY(m_navigator->dataSourceDialog());
+        QVERIFY(!m_navigator->mainMenu());
     }
 
     void noSourceOpensTheDialog() {

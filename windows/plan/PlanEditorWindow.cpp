@@ -353,8 +353,8 @@ void PlanEditorWindow::refreshMap(bool fit) {
 void PlanEditorWindow::showMapCharge() {
     const ui::ChargePanel::Controls& charge = m_chargePanel->controls();
     std::optional<PlanPoint> point;
-    const auto x = planCoordinate(charge.storageXEdit->text());
-    const auto y = planCoordinate(charge.storageYEdit->text());
+    const auto x = numtext::parse(charge.storageXEdit->text());
+    const auto y = numtext::parse(charge.storageYEdit->text());
     if (x && y) {
         point = PlanPoint{*x, *y};
     }

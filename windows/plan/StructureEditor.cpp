@@ -65,10 +65,6 @@ void reportPlanError(QWidget* parent, const QString& what, const std::exception&
     ui::Messages::critical(parent, kTitle, what + u'\n' + QString::fromStdString(e.what()));
 }
 
-std::optional<double> planCoordinate(const QString& text) {
-    return numtext::parse(text);
-}
-
 StructureEditor::StructureEditor(QWidget* parent)
     : QGroupBox(parent) {}
 
@@ -329,7 +325,7 @@ void StructureEditor::showRecord(const db::StructureRecord& r) {
         m_c.degrees[i].slider->setValue(r.pressure[i]);
     }
     for (int i = 0; i < 8; ++i) {
-        const auto v = planCoordinate(r.corners[i]);
+        const auto v = numtext::parse(r.corners[i]);
         m_c.cornerEdits[i]->setText(v ? numtext::general(*v) : r.corners[i]);
     }
 }
@@ -383,7 +379,7 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number)
     }
     for (int i = 0; i < 8; ++i) {
         QLineEdit* field = m_c.cornerEdits[i];
-        const auto v = planCoordinate(field->text());
+        const auto v = numtext::parse(field->text());
         if (!v) {
             refuse(field,
                    QStringLiteral("Поле «%1» (координата угла сооружения, м): «%2» не является "

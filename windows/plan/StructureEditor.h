@@ -24,9 +24,6 @@ namespace kelmo::plan {
 // and the cause.
 void reportPlanError(QWidget* parent, const QString& what, const std::exception& e);
 
-// A coordinate on the plan in metres, with a comma or a point whatever the locale.
-std::optional<double> planCoordinate(const QString& text);
-
 // The structures of the current plan, one at a time by number: its type and kind, storeys and
 // staff, the threshold of the chosen damage degree, the four corners with their picture, and
 // stepping, adding, changing and deleting. The controls come from the plan editor's form with

@@ -1,0 +1,21 @@
+-- How a database made by an earlier version of the program is brought up to date when it is
+-- opened. A step begins with a line "-- version N" and holds the statements that take a
+-- database of the version before it to version N; the last step's number is the version of
+-- schema.sql. Steps are written once and never changed afterwards: a change to schema.sql
+-- comes with a new step here that makes the same change. SQLite words, rewritten for a server
+-- by schema-dialects.txt like schema.sql.
+--
+-- Version 0 is a database from before versions were kept: the six tables Explosives, BTypes,
+-- BSubTypes, MnuPM, IDPM and TProbit, with or without PlanPicture, which the program then
+-- made when the first plan picture was stored.
+
+-- version 1
+CREATE TABLE IF NOT EXISTS PlanPicture (
+    NumPM    INTEGER NOT NULL PRIMARY KEY,
+    Picture  BLOB NOT NULL,
+    PixX1 REAL NOT NULL, PixY1 REAL NOT NULL, PlanX1 REAL NOT NULL, PlanY1 REAL NOT NULL,
+    PixX2 REAL NOT NULL, PixY2 REAL NOT NULL, PlanX2 REAL NOT NULL, PlanY2 REAL NOT NULL,
+    Rotation INTEGER NOT NULL DEFAULT 0,
+    Opacity  REAL NOT NULL DEFAULT 1 CHECK (Opacity BETWEEN 0 AND 1),
+    Shown    INTEGER NOT NULL DEFAULT 1
+);
