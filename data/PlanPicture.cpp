@@ -1,5 +1,7 @@
 #include "data/PlanPicture.h"
 
+#include "data/SitePlan.h"
+
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -41,9 +43,7 @@ std::optional<PlanPicture> readPlanPicture(Connection& c, int plan) {
 void storePlanPicture(Connection& c, int plan, const PlanPicture& p) {
     Transaction t(c);
     // The plan's row is taken first, so that a plan deleted meanwhile gets no picture.
-    QSqlQuery lock =
-        c.exec(QStringLiteral("update MnuPM set MnuPM = MnuPM where NumPM = ?"), {plan});
-    if (lock.numRowsAffected() != 1) {
+    if (!lockPlan(c, plan)) {
         throw DatabaseError(
             QStringLiteral("Плана местности №%1 нет в базе данных: рисунок не сохранён.")
                 .arg(plan));

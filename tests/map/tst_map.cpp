@@ -421,7 +421,7 @@ private slots:
     // A database from before the picture table gets it when the page opens it.
     void databaseWithoutThePictureTableGetsIt() {
         {
-            db::Connection c(connectionString(m_db), db::SchemaCheck::None);
+            db::Connection c(db::fileConnectionString(m_db), db::SchemaCheck::None);
             c.exec(QStringLiteral("DROP TABLE PlanPicture"));
             c.exec(QStringLiteral("PRAGMA user_version = 0"));
         }
