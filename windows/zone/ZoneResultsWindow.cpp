@@ -16,16 +16,23 @@
 #include "ui/Messages.h"
 #include "ui/TableCopy.h"
 #include "windows/zone/ProfileModel.h"
+#include "windows/zone/ZoneResultsControls.h"
 
-#include "windows/zone/OutputPages.h"
-
-#include "ui_ZoneResultsWindow.h"
-
+#include <QAction>
 #include <QChart>
+#include <QChartView>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
@@ -44,149 +51,6 @@ QString radiusText(float v) {
 }
 
 } // namespace
-
-// The window's controls, named by what they are. Only the constructor below knows their
-// objectNames, which stay those of the documented forms for the tests and the remembered window
-// places; docs/glossary.md lists both.
-struct ZoneResultsWindow::Controls {
-    explicit Controls(QMainWindow* window);
-
-    QVBoxLayout* mainLayout = nullptr;
-    QTabWidget* pages = nullptr;
-    QAction* backAction = nullptr;
-    QAction* wordReportAction = nullptr;
-
-    // "Результаты расчета": the charge, the zones, the radii and the point calculation.
-    QLabel* explosiveName = nullptr;
-    QLabel* explosiveMass = nullptr;
-    QLabel* energyCaption = nullptr;
-    QLabel* energyValue = nullptr;
-    QLabel* placement = nullptr;
-    // The outer radius of zones 1 to 5, by heavy damage and by complete destruction.
-    std::array<QLabel*, 5> heavyDamageZoneRadii{};
-    std::array<QLabel*, 5> totalDestructionZoneRadii{};
-    // The kgf/cm² thresholds (1 … 0.03) and their radii.
-    std::array<QLabel*, 7> kgfThresholdHeads{};
-    std::array<QLabel*, 7> kgfThresholdRadii{};
-    // The radii of 100, 70, 50, 30, 20, 10, 7, 5, 3 and 1 kPa, and of the three criteria.
-    std::array<QLabel*, 10> kPaThresholdRadii{};
-    QLabel* radius53kPa = nullptr;
-    QLabel* radius28kPa = nullptr;
-    QLabel* radius12kPa = nullptr;
-    QGroupBox* pointGroup = nullptr;
-    QLineEdit* pointDistanceEdit = nullptr; // m from the epicentre
-    QPushButton* pointCalculateButton = nullptr;
-    QGroupBox* pointResultsGroup = nullptr;
-    QLabel* pointPressureLabel = nullptr; // overpressure at the point, kPa
-    QLabel* heavyDamagePercentLabel = nullptr;
-    QLabel* totalDestructionPercentLabel = nullptr;
-    QLabel* peopleOutsidePercentLabel = nullptr;
-    QPushButton* expertReportButton = nullptr;
-
-    // "График Рф(R), кгс/кв.см": the chart, the chart over a range and the lookup.
-    QTabWidget* kgfChartTabs = nullptr; // the whole chart, the range chart
-    QChartView* kgfChartView = nullptr;
-    QGroupBox* rangeGroup = nullptr;
-    QLineEdit* rangeFromEdit = nullptr;      // m
-    QLineEdit* rangeToEdit = nullptr;        // m
-    QLineEdit* rangeDivisionsEdit = nullptr; // of the pressure axis
-    QPushButton* rangeBuildButton = nullptr;
-    QLabel* rangeChartTitle = nullptr;
-    QChartView* rangeChartView = nullptr;
-    QGroupBox* lookupGroup = nullptr;
-    QRadioButton* lookupByDistance = nullptr;
-    QRadioButton* lookupByPressure = nullptr;
-    QLabel* lookupValueCaption = nullptr;
-    QLineEdit* lookupValueEdit = nullptr; // distance or pressure as chosen
-    QLabel* lookupResultCaption = nullptr;
-    QLineEdit* lookupResultEdit = nullptr;
-    QPushButton* lookupButton = nullptr;
-
-    // "График Рф(R), кПа"
-    QChartView* kPaChartView = nullptr;
-
-    // "Параметры ударной волны"
-    QTableView* profileTable = nullptr;
-    QPushButton* excelExportButton = nullptr;
-
-    // "Пробит-функции": people outside buildings, heavy damage, complete destruction; each
-    // with the note shown instead of a chart that cannot be drawn.
-    QTabWidget* probitTabs = nullptr;
-    std::array<QChartView*, 3> probitChartViews{};
-    std::array<QLabel*, 3> probitNotes{};
-};
-
-ZoneResultsWindow::Controls::Controls(QMainWindow* window) {
-    Ui::ZoneResultsWindow main;
-    main.setupUi(window);
-    mainLayout = main.mainLayout;
-    pages = main.SSTab1;
-    backAction = main.mnuReturn;
-    wordReportAction = main.mnuWord;
-
-    const Ui::ResultsPage& results = main.tabResults->form();
-    const Ui::ChargeSection& charge = results.chargeSection->form();
-    explosiveName = charge.Label11;
-    explosiveMass = charge.Label15;
-    energyCaption = charge.Lab1;
-    energyValue = charge.Lab2;
-    placement = charge.Label12;
-    const Ui::HeavyDamageZonesSection& heavy = results.heavyDamageZones->form();
-    heavyDamageZoneRadii = {heavy.Rad1, heavy.Rad2, heavy.Rad3, heavy.Rad4, heavy.Rad5};
-    const Ui::TotalDestructionZonesSection& total = results.totalDestructionZones->form();
-    totalDestructionZoneRadii = {total.Rad11, total.Rad12, total.Rad13, total.Rad14, total.Rad15};
-    const Ui::KgfRadiiSection& kgf = results.kgfRadii->form();
-    kgfThresholdHeads = {kgf.Rez_11, kgf.Rez_12, kgf.Rez_13, kgf.Rez_14,
-                         kgf.Rez_15, kgf.Rez_16, kgf.Rez_17};
-    kgfThresholdRadii = {kgf.Rez_1, kgf.Rez_2, kgf.Rez_3, kgf.Rez_4,
-                         kgf.Rez_5, kgf.Rez_6, kgf.Rez_7};
-    const Ui::KPaRadiiSection& kPa = results.kPaRadii->form();
-    kPaThresholdRadii = {kPa.R100, kPa.R70, kPa.R50, kPa.R30, kPa.R20,
-                         kPa.R10,  kPa.R7,  kPa.R5,  kPa.R3,  kPa.R1};
-    radius53kPa = kPa.R53;
-    radius28kPa = kPa.R28;
-    radius12kPa = kPa.R12;
-    const Ui::PointCalculationSection& point = results.pointCalculation->form();
-    pointGroup = point.Frame17;
-    pointDistanceEdit = point.GOX;
-    pointCalculateButton = point.Command9;
-    pointResultsGroup = point.Frame18;
-    pointPressureLabel = point.Label61;
-    heavyDamagePercentLabel = point.Label62;
-    totalDestructionPercentLabel = point.Label22;
-    peopleOutsidePercentLabel = point.Label25;
-    expertReportButton = point.Command10;
-
-    const Ui::PressureKgfPage& kgfPage = main.tabKgf->form();
-    kgfChartTabs = kgfPage.SSTab2;
-    kgfChartView = kgfPage.Graf_Davl1;
-    rangeGroup = kgfPage.Frame2;
-    rangeFromEdit = kgfPage.Rast1;
-    rangeToEdit = kgfPage.Rast2;
-    rangeDivisionsEdit = kgfPage.Text8;
-    rangeBuildButton = kgfPage.Command1;
-    rangeChartTitle = kgfPage.Label5;
-    rangeChartView = kgfPage.Graf_Davl_Diap;
-    lookupGroup = kgfPage.Frame3;
-    lookupByDistance = kgfPage.Option1;
-    lookupByPressure = kgfPage.Option2;
-    lookupValueCaption = kgfPage.Label9;
-    lookupValueEdit = kgfPage.Text1;
-    lookupResultCaption = kgfPage.Label10;
-    lookupResultEdit = kgfPage.Text2;
-    lookupButton = kgfPage.Command2;
-
-    kPaChartView = main.tabKPa->form().Graf_Davl;
-
-    const Ui::GridPage& grid = main.tabGrid->form();
-    profileTable = grid.tabDavl1;
-    excelExportButton = grid.Command3;
-
-    const Ui::ProbitPage& probit = main.tabProbit->form();
-    probitTabs = probit.SSTab3;
-    probitChartViews = {probit.chrProbit0, probit.chrProbit1, probit.chrProbit2};
-    probitNotes = {probit.chrProbit0Note, probit.chrProbit1Note, probit.chrProbit2Note};
-}
 
 ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents,
                                      ui::Settings* settings, QWidget* parent)
