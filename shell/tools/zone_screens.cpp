@@ -4,9 +4,9 @@
 #include "data/DataSource.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -90,6 +90,15 @@ int main(int argc, char** argv) {
         tabs->setCurrentIndex(i);
         save(out, folder, QString::fromLatin1(names[i]));
     }
+    // The results page whole, also the part below the fold of its scroll area.
+    tabs->setCurrentIndex(0);
+    save(out->findChild<QWidget*>(QStringLiteral("resultsContents")), folder,
+         QStringLiteral("02-results-whole"));
+    // Narrower than the screen: the page scrolls, the point calculation keeps its width.
+    out->resize(1000, 640);
+    save(out, folder, QStringLiteral("02-results-narrow"));
+    out->resize(1366, 740);
+    tabs->setCurrentIndex(tabs->count() - 1);
     auto* probit = out->findChild<QTabWidget*>(QStringLiteral("SSTab3"));
     for (int i = 1; i < probit->count(); ++i) {
         probit->setCurrentIndex(i);

@@ -25,6 +25,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -91,6 +92,7 @@ private slots:
     void returnToInput();
     void windowsOnlySignal();
     void windowsExistOnce();
+    void objectNamesOnce();
 
 private:
     ZoneInputWindow* openZone();
@@ -757,6 +759,41 @@ void TestZoneWindows::windowsExistOnce() {
     }
     QCOMPARE(outputs, 1);
     QCOMPARE(m_state->massTnt, 500.0); // the input window kept its text between the runs
+}
+
+// The tests and the remembered window places find a control by its objectName, which is the
+// first of its name: a name used twice in a window (two forms of its pages giving the same one)
+// would let them read another control than the one meant.
+void TestZoneWindows::objectNamesOnce() {
+    ZoneInputWindow* zone = openZone();
+    trigger(zone, "mnuPar");
+    CalculationParametersWindow* par = m_navigator->zoneParameters();
+    par->close();
+    ZoneResultsWindow* out = runWorked(zone);
+    for (QWidget* window : {static_cast<QWidget*>(out), static_cast<QWidget*>(par)}) {
+        QStringList names;
+        for (const QObject* o : window->findChildren<QObject*>()) {
+            const QString name = o->objectName();
+            // Qt names the inner parts of its widgets itself (qt_scrollarea_viewport, the tab
+            // bars' scroll buttons), and each chart has its own menu, found through the chart.
+            const QObject* parent = o->parent();
+            if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) ||
+                qobject_cast<const QTabBar*>(parent) != nullptr ||
+                qobject_cast<const QChartView*>(parent) != nullptr) {
+                continue;
+            }
+            names << name;
+        }
+        QStringList twice;
+        for (const QString& name : names) {
+            if (names.count(name) > 1 && !twice.contains(name)) {
+                twice << name;
+            }
+        }
+        QVERIFY2(twice.isEmpty(), qPrintable(window->objectName() + QStringLiteral(": ") +
+                                             twice.join(QStringLiteral(", "))));
+        QVERIFY(!names.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestZoneWindows)

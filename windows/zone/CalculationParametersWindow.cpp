@@ -12,16 +12,43 @@
 
 namespace kelmo::zone {
 
-CalculationParametersWindow::CalculationParametersWindow(Session& session, ui::Settings* settings, QWidget* parent)
+// The dialog's controls, named by what they are. Only the constructor below knows their
+// objectNames, which stay those of the documented form; docs/glossary.md lists both.
+struct CalculationParametersWindow::Controls {
+    explicit Controls(QMainWindow* window);
+
+    QLineEdit* stepEdit = nullptr;              // m
+    QLineEdit* kPaChartLimitEdit = nullptr;     // the top of the kPa axis
+    QLineEdit* kPaChartDivisionsEdit = nullptr; // of the kPa axis
+    QLineEdit* kgfChartLimitEdit = nullptr;     // the top of the kgf/cm² axis
+    QLineEdit* kgfChartDivisionsEdit = nullptr; // of the kgf/cm² axis
+    QPushButton* okButton = nullptr;
+    QAction* resetAction = nullptr; // "Исходные значения": puts back the starting values
+};
+
+CalculationParametersWindow::Controls::Controls(QMainWindow* window) {
+    Ui::CalculationParametersWindow form;
+    form.setupUi(window);
+    stepEdit = form.Text5;
+    kPaChartLimitEdit = form.Text2;
+    kPaChartDivisionsEdit = form.Text1;
+    kgfChartLimitEdit = form.Text7;
+    kgfChartDivisionsEdit = form.Text8;
+    okButton = form.Command1;
+    resetAction = form.mnuIsh;
+}
+
+CalculationParametersWindow::CalculationParametersWindow(Session& session, ui::Settings* settings,
+                                                         QWidget* parent)
     : QMainWindow(parent)
-    , m_ui(std::make_unique<Ui::CalculationParametersWindow>())
     , m_session(session)
     , m_settings(settings) {
-    m_ui->setupUi(this);
+    m_ui = std::make_unique<Controls>(this);
 
-    connect(m_ui->Command1, &QPushButton::clicked, this, &CalculationParametersWindow::accept);
-    connect(m_ui->mnuIsh, &QAction::triggered, this, &CalculationParametersWindow::resetTexts);
-    for (QLineEdit* field : {m_ui->Text5, m_ui->Text2, m_ui->Text1, m_ui->Text7, m_ui->Text8}) {
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CalculationParametersWindow::accept);
+    connect(m_ui->resetAction, &QAction::triggered, this, &CalculationParametersWindow::resetTexts);
+    for (QLineEdit* field : {m_ui->stepEdit, m_ui->kPaChartLimitEdit, m_ui->kPaChartDivisionsEdit,
+                             m_ui->kgfChartLimitEdit, m_ui->kgfChartDivisionsEdit}) {
         connect(field, &QLineEdit::returnPressed, this, &CalculationParametersWindow::accept);
     }
     // Wide enough for the whole title in the frame.
@@ -34,20 +61,20 @@ CalculationParametersWindow::~CalculationParametersWindow() = default;
 
 void CalculationParametersWindow::load() {
     const CalcState& s = m_session.state();
-    m_ui->Text5->setText(numtext::general(s.step));
-    m_ui->Text2->setText(numtext::general(s.chartLimitKPa));
-    m_ui->Text1->setText(numtext::general(s.chartDivKPa));
-    m_ui->Text7->setText(numtext::general(s.chartLimitKgf));
-    m_ui->Text8->setText(numtext::general(s.chartDivKgf));
+    m_ui->stepEdit->setText(numtext::general(s.step));
+    m_ui->kPaChartLimitEdit->setText(numtext::general(s.chartLimitKPa));
+    m_ui->kPaChartDivisionsEdit->setText(numtext::general(s.chartDivKPa));
+    m_ui->kgfChartLimitEdit->setText(numtext::general(s.chartLimitKgf));
+    m_ui->kgfChartDivisionsEdit->setText(numtext::general(s.chartDivKgf));
 }
 
 void CalculationParametersWindow::resetTexts() {
     const CalcParameters p = CalcParameters::resetValues();
-    m_ui->Text5->setText(numtext::general(p.step));
-    m_ui->Text2->setText(numtext::general(p.chartLimitKPa));
-    m_ui->Text1->setText(numtext::general(p.chartDivKPa));
-    m_ui->Text7->setText(numtext::general(p.chartLimitKgf));
-    m_ui->Text8->setText(numtext::general(p.chartDivKgf));
+    m_ui->stepEdit->setText(numtext::general(p.step));
+    m_ui->kPaChartLimitEdit->setText(numtext::general(p.chartLimitKPa));
+    m_ui->kPaChartDivisionsEdit->setText(numtext::general(p.chartDivKPa));
+    m_ui->kgfChartLimitEdit->setText(numtext::general(p.chartLimitKgf));
+    m_ui->kgfChartDivisionsEdit->setText(numtext::general(p.chartDivKgf));
 }
 
 bool CalculationParametersWindow::accept() {
@@ -58,11 +85,11 @@ bool CalculationParametersWindow::accept() {
         double* target;
     };
     const Field fields[] = {
-        {m_ui->Text5, "Шаг расчета, м", &s.step},
-        {m_ui->Text2, "Ограничение графика (кПа)", &s.chartLimitKPa},
-        {m_ui->Text1, "Число разбиений (кПа)", &s.chartDivKPa},
-        {m_ui->Text7, "Ограничение графика (кгс)", &s.chartLimitKgf},
-        {m_ui->Text8, "Число разбиений (кгс)", &s.chartDivKgf},
+        {m_ui->stepEdit, "Шаг расчета, м", &s.step},
+        {m_ui->kPaChartLimitEdit, "Ограничение графика (кПа)", &s.chartLimitKPa},
+        {m_ui->kPaChartDivisionsEdit, "Число разбиений (кПа)", &s.chartDivKPa},
+        {m_ui->kgfChartLimitEdit, "Ограничение графика (кгс)", &s.chartLimitKgf},
+        {m_ui->kgfChartDivisionsEdit, "Число разбиений (кгс)", &s.chartDivKgf},
     };
     for (const Field& f : fields) {
         try {

@@ -4,10 +4,6 @@
 
 #include <memory>
 
-namespace Ui {
-class CalculationParametersWindow;
-}
-
 namespace kelmo::ui {
 class Settings;
 }
@@ -23,7 +19,8 @@ class CalculationParametersWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit CalculationParametersWindow(Session& session, ui::Settings* settings = nullptr, QWidget* parent = nullptr);
+    explicit CalculationParametersWindow(Session& session, ui::Settings* settings = nullptr,
+                                         QWidget* parent = nullptr);
     ~CalculationParametersWindow() override;
 
     // "Ok": stores the fields in order; false when one of them is not a number.
@@ -42,7 +39,9 @@ private:
     void load();
     void resetTexts();
 
-    std::unique_ptr<Ui::CalculationParametersWindow> m_ui;
+    // The controls of the form, named by what they are.
+    struct Controls;
+    std::unique_ptr<Controls> m_ui;
     Session& m_session;
     ui::Settings* m_settings;
 };

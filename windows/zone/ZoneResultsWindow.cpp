@@ -18,16 +18,23 @@
 #include "ui/Messages.h"
 #include "ui/TableCopy.h"
 #include "windows/zone/ProfileModel.h"
+#include "windows/zone/ZoneResultsControls.h"
 
-#include "windows/zone/OutputPages.h"
-
-#include "ui_ZoneResultsWindow.h"
-
+#include <QAction>
 #include <QChart>
+#include <QChartView>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
@@ -47,78 +54,46 @@ QString radiusText(float v) {
 
 } // namespace
 
-// The main form takes the page widgets from its .ui; the pages' controls are reached as if the
-// form were one.
-struct ZoneResultsWindow::Form : Ui::ZoneResultsWindow,
-                         Ui::ResultsPage,
-                         Ui::PressureKgfPage,
-                         Ui::PressureKPaPage,
-                         Ui::GridPage,
-                         Ui::ProbitPage {
-    void setupUi(QMainWindow* window) {
-        Ui::ZoneResultsWindow::setupUi(window);
-        static_cast<Ui::ResultsPage&>(*this) = tabResults->form();
-        static_cast<Ui::PressureKgfPage&>(*this) = tabKgf->form();
-        static_cast<Ui::PressureKPaPage&>(*this) = tabKPa->form();
-        static_cast<Ui::GridPage&>(*this) = tabGrid->form();
-        static_cast<Ui::ProbitPage&>(*this) = tabProbit->form();
-    }
-};
-
-ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents, ui::Settings* settings,
-                     QWidget* parent)
+ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents,
+                                     ui::Settings* settings, QWidget* parent)
     : QMainWindow(parent)
-    , m_ui(std::make_unique<Form>())
     , m_session(session)
     , m_percents(std::move(percents))
     , m_settings(settings) {
-    m_ui->setupUi(this);
-    m_pointDistance = m_ui->GOX;
-    m_pointResults = m_ui->Frame18;
-    m_pointPressure = m_ui->Label61;
-    m_heavyPercent = m_ui->Label62;
-    m_totalPercent = m_ui->Label22;
-    m_peoplePercent = m_ui->Label25;
-    m_rangeFrom = m_ui->Rast1;
-    m_rangeTo = m_ui->Rast2;
-    m_rangeDivisions = m_ui->Text8;
-    m_lookupValue = m_ui->Text1;
-    m_lookupResult = m_ui->Text2;
+    m_ui = std::make_unique<Controls>(this);
 
     // The kgf/cm² column heads are numbers: written with the locale's decimal separator, as
     // every other number of the window.
-    QLabel* const kgfHeads[] = {m_ui->Rez_11, m_ui->Rez_12, m_ui->Rez_13, m_ui->Rez_14,
-                                m_ui->Rez_15, m_ui->Rez_16, m_ui->Rez_17};
     for (std::size_t k = 0; k < kThresholdsKgf.size(); ++k) {
-        kgfHeads[k]->setText(numtext::general(kThresholdsKgf[k]));
+        m_ui->kgfThresholdHeads[k]->setText(numtext::general(kThresholdsKgf[k]));
     }
 
+    QTableView* const table = m_ui->profileTable;
     m_model = new ProfileModel(this);
-    m_ui->tabDavl1->setModel(m_model);
-    QHeaderView* rows = m_ui->tabDavl1->verticalHeader();
+    table->setModel(m_model);
+    QHeaderView* rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(m_ui->tabDavl1->fontMetrics().height() + 6);
+    rows->setDefaultSectionSize(table->fontMetrics().height() + 6);
     rows->setVisible(false);
     // Column widths of the grid: the distance narrow, the three values wide; never narrower
     // than a column's heading with its unit.
     constexpr std::array<int, 5> widths{80, 160, 160, 160, 100};
     for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
-        m_ui->tabDavl1->setColumnWidth(
-            c, std::max(widths[static_cast<std::size_t>(c)],
-                        m_ui->tabDavl1->horizontalHeader()->sectionSizeHint(c)));
+        table->setColumnWidth(c, std::max(widths[static_cast<std::size_t>(c)],
+                                          table->horizontalHeader()->sectionSizeHint(c)));
     }
 
-    m_ui->tabDavl1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_ui->tabDavl1->setSelectionBehavior(QAbstractItemView::SelectItems);
-    ui::installTableCopy(m_ui->tabDavl1);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectItems);
+    ui::installTableCopy(table);
 
     const std::pair<QChartView*, QString> views[] = {
-        {m_ui->Graf_Davl1, QStringLiteral("График давления, кгс на кв. см")},
-        {m_ui->Graf_Davl, QStringLiteral("График давления, кПа")},
-        {m_ui->Graf_Davl_Diap, QStringLiteral("График давления на диапазоне")},
-        {m_ui->chrProbit0, QStringLiteral("Пробит-функция, человек вне здания")},
-        {m_ui->chrProbit1, QStringLiteral("Пробит-функция, тяжелые разрушения")},
-        {m_ui->chrProbit2, QStringLiteral("Пробит-функция, полное разрушение")},
+        {m_ui->kgfChartView, QStringLiteral("График давления, кгс на кв. см")},
+        {m_ui->kPaChartView, QStringLiteral("График давления, кПа")},
+        {m_ui->rangeChartView, QStringLiteral("График давления на диапазоне")},
+        {m_ui->probitChartViews[0], QStringLiteral("Пробит-функция, человек вне здания")},
+        {m_ui->probitChartViews[1], QStringLiteral("Пробит-функция, тяжелые разрушения")},
+        {m_ui->probitChartViews[2], QStringLiteral("Пробит-функция, полное разрушение")},
     };
     for (const auto& [view, fileName] : views) {
         view->setRenderHint(QPainter::Antialiasing);
@@ -127,63 +102,70 @@ ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents, u
     }
 
     // Which stored distance a lookup by distance read, when it is not the one typed.
-    m_lookupNote = new QLabel(m_ui->Frame3);
+    m_lookupNote = new QLabel(m_ui->lookupGroup);
     m_lookupNote->setObjectName(QStringLiteral("lblLookupRow"));
     m_lookupNote->setWordWrap(true);
     m_lookupNote->setVisible(false);
-    if (auto* grid = qobject_cast<QGridLayout*>(m_ui->Frame3->layout())) {
+    if (auto* grid = qobject_cast<QGridLayout*>(m_ui->lookupGroup->layout())) {
         grid->addWidget(m_lookupNote, grid->rowCount(), 0, 1, 2);
     }
     // Why tools are unavailable after a run that stored (almost) nothing.
-    m_noResults = new QLabel(m_ui->centralwidget);
+    m_noResults = new QLabel(centralWidget());
     m_noResults->setObjectName(QStringLiteral("lblNoResults"));
     m_noResults->setWordWrap(true);
     m_noResults->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
     m_noResults->setVisible(false);
     m_ui->mainLayout->insertWidget(0, m_noResults);
-    m_ui->Frame18->setVisible(false);
-    for (QLabel* note : {m_ui->chrProbit0Note, m_ui->chrProbit1Note, m_ui->chrProbit2Note}) {
+    m_ui->pointResultsGroup->setVisible(false);
+    for (QLabel* note : m_ui->probitNotes) {
         note->setVisible(false);
         note->setAlignment(Qt::AlignCenter);
     }
 
-    for (QLineEdit* field : {m_ui->Text1, m_ui->Rast1, m_ui->Rast2}) {
+    for (QLineEdit* field : {m_ui->lookupValueEdit, m_ui->rangeFromEdit, m_ui->rangeToEdit}) {
         field->installEventFilter(this);
     }
 
-    connect(m_ui->mnuReturn, &QAction::triggered, this, &QWidget::close);
-    connect(m_ui->Command9, &QPushButton::clicked, this, &ZoneResultsWindow::calculatePoint);
-    connect(m_ui->Command1, &QPushButton::clicked, this, &ZoneResultsWindow::buildRangeChart);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &ZoneResultsWindow::lookUp);
-    connect(m_ui->mnuWord, &QAction::triggered, this, &ZoneResultsWindow::writeWordReport);
-    connect(m_ui->Command10, &QPushButton::clicked, this, &ZoneResultsWindow::writeExpertReport);
-    connect(m_ui->Command3, &QPushButton::clicked, this, &ZoneResultsWindow::exportTable);
-    connect(m_ui->Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->backAction, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->pointCalculateButton, &QPushButton::clicked, this,
+            &ZoneResultsWindow::calculatePoint);
+    connect(m_ui->rangeBuildButton, &QPushButton::clicked, this,
+            &ZoneResultsWindow::buildRangeChart);
+    connect(m_ui->lookupButton, &QPushButton::clicked, this, &ZoneResultsWindow::lookUp);
+    connect(m_ui->wordReportAction, &QAction::triggered, this, &ZoneResultsWindow::writeWordReport);
+    connect(m_ui->expertReportButton, &QPushButton::clicked, this,
+            &ZoneResultsWindow::writeExpertReport);
+    connect(m_ui->excelExportButton, &QPushButton::clicked, this, &ZoneResultsWindow::exportTable);
+    connect(m_ui->lookupByDistance, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             chooseDistanceInput();
         }
     });
-    connect(m_ui->Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui->lookupByPressure, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             choosePressureInput();
         }
     });
-    connect(m_ui->Text1, &QLineEdit::textChanged, m_ui->Text2, &QLineEdit::clear);
-    connect(m_ui->Text1, &QLineEdit::textChanged, m_lookupNote, &QWidget::hide);
+    connect(m_ui->lookupValueEdit, &QLineEdit::textChanged, m_ui->lookupResultEdit,
+            &QLineEdit::clear);
+    connect(m_ui->lookupValueEdit, &QLineEdit::textChanged, m_lookupNote, &QWidget::hide);
     // A point result no longer matches a distance the user has edited.
-    connect(m_ui->GOX, &QLineEdit::textEdited, m_ui->Frame18, &QWidget::hide);
+    connect(m_ui->pointDistanceEdit, &QLineEdit::textEdited, m_ui->pointResultsGroup,
+            &QWidget::hide);
     // Enter in a field runs the action of its group.
-    connect(m_ui->GOX, &QLineEdit::returnPressed, this, &ZoneResultsWindow::calculatePoint);
-    for (QLineEdit* field : {m_ui->Rast1, m_ui->Rast2}) {
+    connect(m_ui->pointDistanceEdit, &QLineEdit::returnPressed, this,
+            &ZoneResultsWindow::calculatePoint);
+    for (QLineEdit* field : {m_ui->rangeFromEdit, m_ui->rangeToEdit}) {
         connect(field, &QLineEdit::returnPressed, this, [this, field] {
             if (acceptField(field)) {
                 buildRangeChart();
             }
         });
     }
-    connect(m_ui->Text8, &QLineEdit::returnPressed, this, &ZoneResultsWindow::buildRangeChart);
-    connect(m_ui->Text1, &QLineEdit::returnPressed, this, [this] {
-        if (acceptField(m_ui->Text1)) {
+    connect(m_ui->rangeDivisionsEdit, &QLineEdit::returnPressed, this,
+            &ZoneResultsWindow::buildRangeChart);
+    connect(m_ui->lookupValueEdit, &QLineEdit::returnPressed, this, [this] {
+        if (acceptField(m_ui->lookupValueEdit)) {
             lookUp();
         }
     });
@@ -194,10 +176,10 @@ ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents, u
 ZoneResultsWindow::~ZoneResultsWindow() = default;
 
 void ZoneResultsWindow::load() {
-    m_ui->SSTab1->setCurrentIndex(0);
-    m_ui->SSTab2->setCurrentIndex(0);
-    m_ui->SSTab3->setCurrentIndex(0);
-    m_ui->SSTab2->setTabEnabled(1, false);
+    m_ui->pages->setCurrentIndex(0);
+    m_ui->kgfChartTabs->setCurrentIndex(0);
+    m_ui->probitTabs->setCurrentIndex(0);
+    m_ui->kgfChartTabs->setTabEnabled(1, false);
 }
 
 void ZoneResultsWindow::present() {
@@ -207,9 +189,11 @@ void ZoneResultsWindow::present() {
 
     using charts::ZoneChart;
     const std::pair<QChartView*, ZoneChart> views[] = {
-        {m_ui->Graf_Davl, ZoneChart::PressureKPa},  {m_ui->chrProbit0, ZoneChart::ProbitPeople},
-        {m_ui->chrProbit1, ZoneChart::ProbitHeavy}, {m_ui->chrProbit2, ZoneChart::ProbitTotal},
-        {m_ui->Graf_Davl1, ZoneChart::PressureKgf},
+        {m_ui->kPaChartView, ZoneChart::PressureKPa},
+        {m_ui->probitChartViews[0], ZoneChart::ProbitPeople},
+        {m_ui->probitChartViews[1], ZoneChart::ProbitHeavy},
+        {m_ui->probitChartViews[2], ZoneChart::ProbitTotal},
+        {m_ui->kgfChartView, ZoneChart::PressureKgf},
     };
     for (const auto& [view, kind] : views) {
         const charts::ChartData info = charts::chartData(kind, s);
@@ -217,41 +201,36 @@ void ZoneResultsWindow::present() {
         view->setVisible(info.visible);
     }
     // A hidden probit chart leaves its page with a note instead of a blank area.
-    m_ui->chrProbit0Note->setVisible(m_ui->chrProbit0->isHidden());
-    m_ui->chrProbit1Note->setVisible(m_ui->chrProbit1->isHidden());
-    m_ui->chrProbit2Note->setVisible(m_ui->chrProbit2->isHidden());
+    for (std::size_t k = 0; k < m_ui->probitNotes.size(); ++k) {
+        m_ui->probitNotes[k]->setVisible(m_ui->probitChartViews[k]->isHidden());
+    }
 
-    QLabel* const zoneHeavy[] = {m_ui->Rad1, m_ui->Rad2, m_ui->Rad3, m_ui->Rad4, m_ui->Rad5};
-    QLabel* const zoneTotal[] = {m_ui->Rad11, m_ui->Rad12, m_ui->Rad13, m_ui->Rad14, m_ui->Rad15};
     for (int k = 1; k <= 5; ++k) {
         const int boundary = std::min(k, 4); // zone 5 starts where zone 4 ends
-        zoneHeavy[k - 1]->setText(radiusText(s.zoneRadii(boundary, kHeavy)));
-        zoneTotal[k - 1]->setText(radiusText(s.zoneRadii(boundary, kTotal)));
+        const auto at = static_cast<std::size_t>(k - 1);
+        m_ui->heavyDamageZoneRadii[at]->setText(radiusText(s.zoneRadii(boundary, kHeavy)));
+        m_ui->totalDestructionZoneRadii[at]->setText(radiusText(s.zoneRadii(boundary, kTotal)));
     }
 
-    QLabel* const rez[] = {m_ui->Rez_1, m_ui->Rez_2, m_ui->Rez_3, m_ui->Rez_4,
-                           m_ui->Rez_5, m_ui->Rez_6, m_ui->Rez_7};
-    for (std::size_t k = 1; k <= 7; ++k) {
-        rez[k - 1]->setText(numtext::distance(s.radiiKgf[k], s.step));
+    for (std::size_t k = 1; k <= m_ui->kgfThresholdRadii.size(); ++k) {
+        m_ui->kgfThresholdRadii[k - 1]->setText(numtext::distance(s.radiiKgf[k], s.step));
     }
-    QLabel* const kpa[] = {m_ui->R100, m_ui->R70, m_ui->R50, m_ui->R30, m_ui->R20,
-                           m_ui->R10,  m_ui->R7,  m_ui->R5,  m_ui->R3,  m_ui->R1};
-    for (std::size_t k = 1; k <= 10; ++k) {
-        kpa[k - 1]->setText(numtext::distance(s.radiiKPa[k], s.step));
+    for (std::size_t k = 1; k <= m_ui->kPaThresholdRadii.size(); ++k) {
+        m_ui->kPaThresholdRadii[k - 1]->setText(numtext::distance(s.radiiKPa[k], s.step));
     }
-    m_ui->R53->setText(numtext::distance(s.radius53kPa, s.step));
-    m_ui->R28->setText(numtext::distance(s.radius28kPa, s.step));
-    m_ui->R12->setText(numtext::distance(s.radius12kPa, s.step));
+    m_ui->radius53kPa->setText(numtext::distance(s.radius53kPa, s.step));
+    m_ui->radius28kPa->setText(numtext::distance(s.radius28kPa, s.step));
+    m_ui->radius12kPa->setText(numtext::distance(s.radius12kPa, s.step));
 
-    m_ui->Rast2->setText(numtext::general(s.maxDistance));
-    m_ui->Text8->setText(numtext::general(s.chartDivKgf));
+    m_ui->rangeToEdit->setText(numtext::general(s.maxDistance));
+    m_ui->rangeDivisionsEdit->setText(numtext::general(s.chartDivKgf));
     showAvailableTools(s);
 
-    m_ui->Label15->setText(charge.massText);
-    m_ui->Label11->setText(charge.name);
-    m_ui->Lab1->setText(charge.energyCaption);
-    m_ui->Lab2->setText(charge.energyText);
-    m_ui->Label12->setText(charge.placementText);
+    m_ui->explosiveMass->setText(charge.massText);
+    m_ui->explosiveName->setText(charge.name);
+    m_ui->energyCaption->setText(charge.energyCaption);
+    m_ui->energyValue->setText(charge.energyText);
+    m_ui->placement->setText(charge.placementText);
 }
 
 void ZoneResultsWindow::showAvailableTools(const CalcState& s) {
@@ -259,11 +238,12 @@ void ZoneResultsWindow::showAvailableTools(const CalcState& s) {
     // the point calculation needs two rows (its range ends one row before the last).
     const bool tools = s.pointCount >= 1 && s.maxDistance >= 1;
     const bool point = s.pointCount >= 2;
-    m_ui->Frame2->setEnabled(tools);
-    m_ui->Frame3->setEnabled(tools);
-    m_ui->Frame17->setEnabled(point);
+    m_ui->rangeGroup->setEnabled(tools);
+    m_ui->lookupGroup->setEnabled(tools);
+    m_ui->pointGroup->setEnabled(point);
     if (!tools) {
-        for (QLineEdit* field : {m_ui->Rast1, m_ui->Rast2, m_ui->Text1, m_ui->Text2}) {
+        for (QLineEdit* field : {m_ui->rangeFromEdit, m_ui->rangeToEdit, m_ui->lookupValueEdit,
+                                 m_ui->lookupResultEdit}) {
             field->clear();
         }
     }
@@ -311,19 +291,19 @@ bool ZoneResultsWindow::calculatePoint() {
         return false;
     }
     CalcState& s = m_session.state();
-    const std::optional<double> parsed = numtext::parse(m_ui->GOX->text());
+    const std::optional<double> parsed = numtext::parse(m_ui->pointDistanceEdit->text());
     if (!parsed) {
         ui::Messages::warning(this, kPointTitle,
                               QStringLiteral("Расстояние от эпицентра «%1» не является числом. "
                                              "Введите расстояние в метрах, например 12,5.")
-                                  .arg(m_ui->GOX->text()));
-        ui::refuseField(m_ui->GOX);
+                                  .arg(m_ui->pointDistanceEdit->text()));
+        ui::refuseField(m_ui->pointDistanceEdit);
         return false;
     }
     const double d = *parsed;
     if (!pointInRange(s, d)) {
         ui::Messages::warning(this, kPointTitle, QString::fromUtf8(kPointRangeMessage));
-        ui::refuseField(m_ui->GOX);
+        ui::refuseField(m_ui->pointDistanceEdit);
         return false;
     }
 
@@ -332,7 +312,7 @@ bool ZoneResultsWindow::calculatePoint() {
         if (!m_percents) {
             throw Error("Таблица вероятностей поражения недоступна: база данных не подключена.");
         }
-        result = m_session.calculatePoint(d, m_ui->GOX->text(), m_percents);
+        result = m_session.calculatePoint(d, m_ui->pointDistanceEdit->text(), m_percents);
     } catch (const ArithmeticError& e) {
         ui::Messages::warning(this, kPointTitle, QString::fromStdString(e.what()));
         return false;
@@ -343,11 +323,11 @@ bool ZoneResultsWindow::calculatePoint() {
                                    QString::fromStdString(e.what()));
         return false;
     }
-    m_heavyPercent->setText(percentText(result.percentHeavy));
-    m_totalPercent->setText(percentText(result.percentTotal));
-    m_peoplePercent->setText(percentText(result.percentPeople));
-    m_pointPressure->setText(numtext::fixed(result.deltaPkPa, 3));
-    m_pointResults->setVisible(true);
+    m_ui->heavyDamagePercentLabel->setText(percentText(result.percentHeavy));
+    m_ui->totalDestructionPercentLabel->setText(percentText(result.percentTotal));
+    m_ui->peopleOutsidePercentLabel->setText(percentText(result.percentPeople));
+    m_ui->pointPressureLabel->setText(numtext::fixed(result.deltaPkPa, 3));
+    m_ui->pointResultsGroup->setVisible(true);
     return true;
 }
 
@@ -363,11 +343,11 @@ bool ZoneResultsWindow::buildRangeChart() {
     if (blockedByRefusal()) {
         return false;
     }
-    const auto a = numtext::parse(m_ui->Rast1->text());
-    const auto b = numtext::parse(m_ui->Rast2->text());
+    const auto a = numtext::parse(m_ui->rangeFromEdit->text());
+    const auto b = numtext::parse(m_ui->rangeToEdit->text());
     if (!a || !b) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        ui::refuseField(a ? m_ui->Rast2 : m_ui->Rast1);
+        ui::refuseField(a ? m_ui->rangeToEdit : m_ui->rangeFromEdit);
         return false;
     }
     if (*b <= *a) {
@@ -375,23 +355,24 @@ bool ZoneResultsWindow::buildRangeChart() {
                             QStringLiteral("Значение слева должно быть меньше значения справа!!!"));
         return false;
     }
-    const auto divisions = numtext::parse(m_ui->Text8->text());
+    const auto divisions = numtext::parse(m_ui->rangeDivisionsEdit->text());
     if (!divisions || !(*divisions >= 1) || *divisions > 100) {
         ui::Messages::warning(this, kRangeTitle,
                               QStringLiteral("Число разбиений по шкале давления должно быть целым "
                                              "числом от 1 до 100."));
-        ui::refuseField(m_ui->Text8);
+        ui::refuseField(m_ui->rangeDivisionsEdit);
         return false;
     }
     const charts::ChartData info = charts::rangeChartData(
         m_session.state(), *a, *b, static_cast<int>(std::nearbyint(*divisions)));
-    charts::applyChartData(m_ui->Graf_Davl_Diap->chart(), info);
+    charts::applyChartData(m_ui->rangeChartView->chart(), info);
     m_rangeChart = info;
-    m_ui->SSTab2->setTabEnabled(1, true);
-    m_ui->SSTab2->setCurrentIndex(1);
-    m_ui->Label5->setText(QStringLiteral("График зависимости давления от расстояния (от ") +
-                          m_ui->Rast1->text() + QStringLiteral(" м до ") + m_ui->Rast2->text() +
-                          QStringLiteral(" м)"));
+    m_ui->kgfChartTabs->setTabEnabled(1, true);
+    m_ui->kgfChartTabs->setCurrentIndex(1);
+    m_ui->rangeChartTitle->setText(
+        QStringLiteral("График зависимости давления от расстояния (от ") +
+        m_ui->rangeFromEdit->text() + QStringLiteral(" м до ") + m_ui->rangeToEdit->text() +
+        QStringLiteral(" м)"));
     return true;
 }
 
@@ -400,18 +381,18 @@ bool ZoneResultsWindow::lookUp() {
         return false;
     }
     const CalcState& s = m_session.state();
-    const auto value = numtext::parse(m_ui->Text1->text());
+    const auto value = numtext::parse(m_ui->lookupValueEdit->text());
     if (!value) {
         ui::Messages::warning(this, kRangeTitle, QStringLiteral("Проверте правильность ввода!"));
-        ui::refuseField(m_ui->Text1);
+        ui::refuseField(m_ui->lookupValueEdit);
         return false;
     }
-    if (m_ui->Option1->isChecked()) {
+    if (m_ui->lookupByDistance->isChecked()) {
         const auto found = charts::lookUpPressure(s, *value);
         if (!found) {
             return false;
         }
-        m_ui->Text2->setText(numtext::fixed(found->pressureKgf, 4));
+        m_ui->lookupResultEdit->setText(numtext::fixed(found->pressureKgf, 4));
         // The table holds the distances of the run's step only: say which one was read.
         m_lookupNote->setText(
             QStringLiteral("Давление взято из таблицы расчета для %1 м — "
@@ -425,21 +406,22 @@ bool ZoneResultsWindow::lookUp() {
     if (!distance) {
         return false;
     }
-    m_ui->Text2->setText(numtext::distance(*distance, s.step));
+    m_ui->lookupResultEdit->setText(numtext::distance(*distance, s.step));
     m_lookupNote->setVisible(false);
     return true;
 }
 
 void ZoneResultsWindow::chooseDistanceInput() {
-    m_ui->Label9->setText(QStringLiteral("Расстояние, м"));
-    m_ui->Label10->setText(QStringLiteral("Давление, кгс/кв. см"));
+    m_ui->lookupValueCaption->setText(QStringLiteral("Расстояние, м"));
+    m_ui->lookupResultCaption->setText(QStringLiteral("Давление, кгс/кв. см"));
 }
 
 void ZoneResultsWindow::choosePressureInput() {
-    m_ui->Label10->setText(QStringLiteral("Расстояние, м"));
-    m_ui->Label9->setText(QStringLiteral("Давление, кгс/кв. см"));
-    m_ui->Text1->setText(numtext::fixed(pressureAtDistance(m_session.state().maxDistance), 4));
-    m_ui->Text2->clear();
+    m_ui->lookupResultCaption->setText(QStringLiteral("Расстояние, м"));
+    m_ui->lookupValueCaption->setText(QStringLiteral("Давление, кгс/кв. см"));
+    m_ui->lookupValueEdit->setText(
+        numtext::fixed(pressureAtDistance(m_session.state().maxDistance), 4));
+    m_ui->lookupResultEdit->clear();
     m_lookupNote->setVisible(false);
 }
 
@@ -497,7 +479,7 @@ bool ZoneResultsWindow::validatePressureField(QLineEdit* field) {
 }
 
 bool ZoneResultsWindow::validate(QLineEdit* field) {
-    if (field == m_ui->Text1 && m_ui->Option2->isChecked()) {
+    if (field == m_ui->lookupValueEdit && m_ui->lookupByPressure->isChecked()) {
         return validatePressureField(field);
     }
     return validateDistanceField(field);
@@ -542,12 +524,12 @@ bool ZoneResultsWindow::writeWordReport() {
     }
     try {
         charts::ReportCharts pictures = m_session.reportCharts();
-        if (m_rangeChart && m_ui->SSTab2->isTabEnabled(1)) {
+        if (m_rangeChart && m_ui->kgfChartTabs->isTabEnabled(1)) {
             // The caption reads the range fields as they are now; the picture is as drawn.
             pictures.range = charts::RangeChartPicture{
                 charts::renderChartForPrint(*m_rangeChart, charts::kReportChartSizePt,
                                             charts::kReportChartDpi),
-                m_ui->Rast1->text(), m_ui->Rast2->text()};
+                m_ui->rangeFromEdit->text(), m_ui->rangeToEdit->text()};
         }
         ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
                                     QStringLiteral("Подготовка отчета..."));

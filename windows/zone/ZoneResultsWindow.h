@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 
@@ -30,7 +29,7 @@ public:
     // The percentages of the point calculation come from the lookup. With settings the save
     // dialogs start in the folder their kind of file was last saved in.
     ZoneResultsWindow(Session& session, PercentLookup percents, ui::Settings* settings = nullptr,
-              QWidget* parent = nullptr);
+                      QWidget* parent = nullptr);
     ~ZoneResultsWindow() override;
 
     // Fills the window from the session's finished run.
@@ -67,21 +66,9 @@ private:
     double pressureAtDistance(double distance) const;
     bool blockedByRefusal() const;
 
-    // The main form and the forms of its pages, each control by its objectName.
-    struct Form;
-    std::unique_ptr<Form> m_ui;
-    // Readable names of the controls whose objectNames say nothing, set after setupUi.
-    QLineEdit* m_pointDistance = nullptr;  // GOX, m from the epicentre
-    QGroupBox* m_pointResults = nullptr;   // Frame18
-    QLabel* m_pointPressure = nullptr;     // Label61, overpressure at the point, kPa
-    QLabel* m_heavyPercent = nullptr;      // Label62, heavy damage of buildings, %
-    QLabel* m_totalPercent = nullptr;      // Label22, complete destruction of buildings, %
-    QLabel* m_peoplePercent = nullptr;     // Label25, people outside buildings, %
-    QLineEdit* m_rangeFrom = nullptr;      // Rast1, m
-    QLineEdit* m_rangeTo = nullptr;        // Rast2, m
-    QLineEdit* m_rangeDivisions = nullptr; // Text8, of the pressure axis
-    QLineEdit* m_lookupValue = nullptr;    // Text1, distance or pressure as chosen
-    QLineEdit* m_lookupResult = nullptr;   // Text2
+    // The controls of the form and of its pages, named by what they are.
+    struct Controls;
+    std::unique_ptr<Controls> m_ui;
     Session& m_session;
     PercentLookup m_percents;
     ui::Settings* m_settings;
@@ -90,7 +77,6 @@ private:
     QLabel* m_noResults = nullptr;
     // The range chart as drawn, for the full report; empty until one is built.
     std::optional<charts::ChartData> m_rangeChart;
-    QString m_rangeFromText, m_rangeToText;
     // A field whose value was refused keeps the focus; until it passes its check on the next
     // focus loss, the buttons that took the focus from it do nothing.
     QLineEdit* m_refused = nullptr;
