@@ -351,7 +351,19 @@ QVariant Connection::field(const QSqlQuery& query, const QString& name) {
 
 Transaction::Transaction(Connection& connection)
     : m_connection(connection) {
-    if (!m_connection.database().transaction()) {
+    QSqlDatabase& db = m_connection.database();
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        // The write lock is taken at once: a transaction that read first and then wrote would
+        // be refused at its first write while another program writes ("database is locked"),
+        // where waiting for that program is what the user expects.
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            throw DatabaseError(QStringLiteral("Не удалось начать транзакцию."),
+                                driverText(begin.lastError()));
+        }
+        return;
+    }
+    if (!db.transaction()) {
         throw DatabaseError(QStringLiteral("Не удалось начать транзакцию."),
                             driverText(m_connection.database().lastError()));
     }
