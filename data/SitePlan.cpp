@@ -302,15 +302,6 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
 
 } // namespace
 
-QList<TypeEntry> listStructureTypes(Connection& c) {
-    QList<TypeEntry> out;
-    QSqlQuery q = c.select(QStringLiteral("select TNum, TName from BTypes"));
-    while (q.next()) {
-        out.append({integer(q, "TNum"), text(q, "TName")});
-    }
-    return out;
-}
-
 std::optional<int> findTypeNumber(Connection& c, const QString& name) {
     QSqlQuery q = c.exec(QStringLiteral("select TNum from BTypes where TName = ?"), {name});
     std::optional<int> found;

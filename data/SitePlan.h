@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/StructureKinds.h"
 
 #include <QList>
 #include <QString>
@@ -23,11 +24,6 @@ struct PlanEntry {
 
 // A structure type (BTypes) and one of its kinds (BSubTypes) with the overpressure ranges of
 // the four degrees of destruction, in kPa, in the order weak, medium, strong, complete.
-struct TypeEntry {
-    int number = 0; // TNum
-    QString name;   // TName
-};
-
 struct PressureRange {
     double min = 0;
     double max = 0;
@@ -138,10 +134,7 @@ void deleteStructure(Connection& c, const StructureRecord& shown,
 // StructureNumberError when the plan is gone or the numbers would pass 32767 (nothing stored).
 int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records);
 
-// ---- Structure types for the editor's lists ----
-
-// Every type in the table's order.
-QList<TypeEntry> listStructureTypes(Connection& c);
+// ---- Structure types for the editor's lists (the types themselves: readStructureTypes) ----
 
 // The number of the type with this name (the last such row, as the lists show them).
 std::optional<int> findTypeNumber(Connection& c, const QString& name);

@@ -110,12 +110,12 @@ bool isEmptyRow(const QStringList& fields) {
     return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
 }
 
-struct KindKey {
+struct TypeAndKindNames {
     QString type;
     QString kind;
-    bool operator==(const KindKey&) const = default;
+    bool operator==(const TypeAndKindNames&) const = default;
 };
-size_t qHash(const KindKey& k, size_t seed = 0) {
+size_t qHash(const TypeAndKindNames& k, size_t seed = 0) {
     return qHashMulti(seed, k.type, k.kind);
 }
 
@@ -152,9 +152,9 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
     }
 
     // The reference lists: type name → its kinds with their ranges.
-    QHash<KindKey, KindEntry> kinds;
+    QHash<TypeAndKindNames, KindEntry> kinds;
     QSet<QString> types;
-    for (const TypeEntry& type : listStructureTypes(c)) {
+    for (const TypeRecord& type : readStructureTypes(c)) {
         types.insert(type.name);
         for (const KindEntry& kind : listKindsOfType(c, type.number)) {
             kinds.insert({type.name, kind.name}, kind);

@@ -106,8 +106,7 @@ std::vector<KindRecord> readStructureKinds(Connection& connection) {
 
 std::vector<TypeRecord> readStructureTypes(Connection& connection) {
     std::vector<TypeRecord> types;
-    QSqlQuery query =
-        connection.select(QStringLiteral("select TNum, TName from BTypes order by TNum"));
+    QSqlQuery query = connection.select(QStringLiteral("select TNum, TName from BTypes"));
     while (query.next()) {
         types.push_back({query.value(0).toInt(), query.value(1).toString()});
     }

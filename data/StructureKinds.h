@@ -47,7 +47,7 @@ struct KindInput {
 // Every kind with its type's name, read with one join, in the table's order.
 std::vector<KindRecord> readStructureKinds(Connection& connection);
 
-// The types ordered by number.
+// Every structure type in the table's own order, as the plan editor lists them.
 std::vector<TypeRecord> readStructureTypes(Connection& connection);
 
 // The type whose name is `name` regardless of letter case, if there is one.

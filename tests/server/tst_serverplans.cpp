@@ -270,7 +270,7 @@ private slots:
             QSKIP(qPrintable(m_server.skipReason()));
         }
         Connection c(connection);
-        const TypeEntry type = listStructureTypes(c).first();
+        const TypeRecord type = readStructureTypes(c).front();
         const QString kind = listKindsOfType(c, type.number).first().name;
         const int plan = createPlan(c, QStringLiteral("Склад"));
         for (int n = 1; n <= 3; ++n) {

@@ -338,8 +338,8 @@ private slots:
                                  "(7, 'Первый', 10, 15, 15, 25, 25, 35, 35, 50), "
                                  "(99, 'Ничей', 1, 2, 3, 4, 5, 6, 7, 8), "
                                  "(7, 'Второй', 1, 2, 3, 4, 5, 6, 7, 8)"));
-        const auto types = listStructureTypes(*m_c);
-        QCOMPARE(types.size(), 2);
+        const auto types = readStructureTypes(*m_c);
+        QCOMPARE(types.size(), std::size_t(2));
         QCOMPARE(types[0].name, QStringLiteral("Склады"));
         QCOMPARE(findTypeNumber(*m_c, QStringLiteral("Склады")), std::optional<int>(7));
         QVERIFY(!findTypeNumber(*m_c, QStringLiteral("Нет такого")));

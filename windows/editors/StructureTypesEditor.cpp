@@ -142,6 +142,7 @@ void StructureTypesEditor::loadTypes() {
     try {
         db::Connection connection(m_connectionString);
         m_types = db::readStructureTypes(connection);
+        std::ranges::sort(m_types, {}, &db::TypeRecord::number); // the list by type number
     } catch (const Error& e) {
         showDatabaseError(this, QStringLiteral("Не удалось прочитать типы сооружений."), e);
     }

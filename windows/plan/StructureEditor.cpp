@@ -111,10 +111,10 @@ void StructureEditor::load() {
 // ---- Types, kinds and the degree sliders ----
 
 void StructureEditor::fillTypes() {
-    QList<db::TypeEntry> types;
+    std::vector<db::TypeRecord> types;
     try {
         db::Connection c(m_session->connectionString);
-        types = db::listStructureTypes(c);
+        types = db::readStructureTypes(c);
     } catch (const Error& e) {
         reportPlanError(window(),
                         QStringLiteral("Не удалось прочитать типы сооружений из базы данных."), e);
@@ -122,12 +122,12 @@ void StructureEditor::fillTypes() {
     }
     {
         const QSignalBlocker block(m_c.typeCombo);
-        for (const db::TypeEntry& type : types) {
+        for (const db::TypeRecord& type : types) {
             m_c.typeCombo->addItem(type.name);
         }
         m_c.typeCombo->setCurrentIndex(-1);
     }
-    if (!types.isEmpty()) {
+    if (!types.empty()) {
         m_c.typeCombo->setCurrentIndex(0);
     }
 }

@@ -38,8 +38,8 @@ void save(QWidget* w, const QString& folder, const QString& name) {
 
 // A works site: rows of buildings around a store, as a CSV file of the import.
 QByteArray siteFile(db::Connection& c) {
-    const auto types = db::listStructureTypes(c);
-    const auto kinds = db::listKindsOfType(c, types.first().number);
+    const auto types = db::readStructureTypes(c);
+    const auto kinds = db::listKindsOfType(c, types.front().number);
     QByteArray out = "номер;тип;вид;этажей;сотрудников;x1;y1;x2;y2;x3;y3;x4;y4\n";
     int n = 0;
     const double xs[] = {-150, -95, -40, 35, 90, 145};
@@ -50,7 +50,7 @@ QByteArray siteFile(db::Connection& c) {
             const double w = 28 + (n % 3) * 8;
             const double h = 20 + (n % 4) * 5;
             const auto& kind = kinds[n % kinds.size()];
-            out += QString::number(n).toUtf8() + ';' + types.first().name.toUtf8() + ';' +
+            out += QString::number(n).toUtf8() + ';' + types.front().name.toUtf8() + ';' +
                    kind.name.toUtf8() + ";2;" + QByteArray::number(5 * (n % 7)) + ';' +
                    QByteArray::number(x) + ';' + QByteArray::number(y) + ';' +
                    QByteArray::number(x + w) + ';' + QByteArray::number(y) + ';' +

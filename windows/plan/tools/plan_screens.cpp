@@ -4,9 +4,9 @@
 
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
-#include "windows/plan/PlanEditorWindow.h"
-#include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/ChoosePlanDialog.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/tools/ScratchDatabase.h"
 
 #include <QApplication>
@@ -34,11 +34,11 @@ void save(QWidget* w, const QString& folder, const QString& name) {
 
 // Three structures of the first type of the catalogue around a store of explosives.
 void fillPlan(db::Connection& c, int plan) {
-    const auto types = db::listStructureTypes(c);
-    if (types.isEmpty()) {
+    const auto types = db::readStructureTypes(c);
+    if (types.empty()) {
         return;
     }
-    const auto kinds = db::listKindsOfType(c, types.first().number);
+    const auto kinds = db::listKindsOfType(c, types.front().number);
     const QList<std::array<double, 8>> corners = {{-40, 30, -40, 60, -10, 60, -10, 30},
                                                   {25, -15, 25, 10, 70, 10, 70, -15},
                                                   {-35, -70, -35, -45, 5, -45, 5, -70}};
@@ -47,7 +47,7 @@ void fillPlan(db::Connection& c, int plan) {
         db::StructureRecord r;
         r.plan = plan;
         r.number = n;
-        r.type = types.first().name;
+        r.type = types.front().name;
         r.kind = kind.name;
         r.storeys = QString::number(n + 1);
         r.staff = QString::number(15 * n);

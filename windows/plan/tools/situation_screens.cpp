@@ -7,8 +7,8 @@
 #include "session/SituationSession.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapPage.h"
-#include "windows/plan/SituationWindow.h"
 #include "windows/plan/PlanEditorWindow.h"
+#include "windows/plan/SituationWindow.h"
 #include "windows/plan/tools/ScratchDatabase.h"
 
 #include <QApplication>
@@ -29,11 +29,11 @@ namespace {
 
 // Six structures of the catalogue's first type: the store itself, then walls farther out.
 void fillPlan(db::Connection& c, int plan) {
-    const auto types = db::listStructureTypes(c);
-    if (types.isEmpty()) {
+    const auto types = db::readStructureTypes(c);
+    if (types.empty()) {
         return;
     }
-    const auto kinds = db::listKindsOfType(c, types.first().number);
+    const auto kinds = db::listKindsOfType(c, types.front().number);
     if (kinds.isEmpty()) {
         return;
     }
@@ -51,7 +51,7 @@ void fillPlan(db::Connection& c, int plan) {
         db::StructureRecord r;
         r.plan = plan;
         r.number = n;
-        r.type = types.first().name;
+        r.type = types.front().name;
         r.kind = kind.name;
         r.storeys = QString::number(1 + n % 3);
         r.staff = QString::number(p.staff);
