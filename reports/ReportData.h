@@ -15,12 +15,12 @@ inline constexpr const char* kWordFilter = "Документ Word (*.docx)";
 // The charge as the user described it, in the texts typed: what the results window shows
 // and the reports print. The numbers of the run are in ChargeInput.
 struct ChargeDescription {
-    QString name;          // Label11: the explosive
-    QString massText;      // Label15: the mass as typed, kg
-    QString energyCaption; // Lab1: "Энергия взрыва, кДж/кг:" or "Энергия взрыва, кДж/моль:"
-    QString energyText;    // Lab2: the energy as typed
-    QString placementText; // Label12: "в воздухе" or "на поверхности земли"
-    QString bodyMassText; // txtMch: the body mass of a person as typed, kg
+    QString name;          // the explosive
+    QString massText;      // the mass as typed, kg
+    QString energyCaption; // "Энергия взрыва, кДж/кг:" or "Энергия взрыва, кДж/моль:"
+    QString energyText;    // the energy as typed
+    QString placementText; // "в воздухе" or "на поверхности земли"
+    QString bodyMassText;  // the body mass of a person as typed, kg
 };
 
 inline QString energyCaption(HeatUnit unit) {
