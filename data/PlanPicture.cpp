@@ -66,4 +66,24 @@ void removePlanPicture(Connection& c, int plan) {
     c.exec(QStringLiteral("delete from PlanPicture where NumPM = ?"), {plan});
 }
 
+std::optional<PlanPicture> DatabasePictureStore::read(int plan) {
+    Connection c(m_connectionString);
+    return readPlanPicture(c, plan);
+}
+
+void DatabasePictureStore::store(int plan, const PlanPicture& picture) {
+    Connection c(m_connectionString);
+    storePlanPicture(c, plan, picture);
+}
+
+void DatabasePictureStore::setLook(int plan, double opacity, bool shown) {
+    Connection c(m_connectionString);
+    setPlanPictureLook(c, plan, opacity, shown);
+}
+
+void DatabasePictureStore::remove(int plan) {
+    Connection c(m_connectionString);
+    removePlanPicture(c, plan);
+}
+
 } // namespace kelmo::db

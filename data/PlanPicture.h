@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <optional>
+#include <utility>
 
 namespace kelmo::db {
 
@@ -31,5 +32,32 @@ void setPlanPictureLook(Connection& c, int plan, double opacity, bool shown);
 
 // Removes the plan's picture; nothing happens when it has none.
 void removePlanPicture(Connection& c, int plan);
+
+// Where the plans' pictures are kept, as the map page sees it: the page reads and changes a
+// plan's picture through it and never opens a database itself. Each call throws what the
+// store's own operations throw (DatabaseError for the database).
+class PlanPictureStore {
+public:
+    virtual ~PlanPictureStore() = default;
+    virtual std::optional<PlanPicture> read(int plan) = 0;
+    virtual void store(int plan, const PlanPicture& picture) = 0;
+    virtual void setLook(int plan, double opacity, bool shown) = 0;
+    virtual void remove(int plan) = 0;
+};
+
+// The pictures in the database of the connection string: one connection for each call.
+class DatabasePictureStore final : public PlanPictureStore {
+public:
+    explicit DatabasePictureStore(QString connectionString)
+        : m_connectionString(std::move(connectionString)) {}
+
+    std::optional<PlanPicture> read(int plan) override;
+    void store(int plan, const PlanPicture& picture) override;
+    void setLook(int plan, double opacity, bool shown) override;
+    void remove(int plan) override;
+
+private:
+    QString m_connectionString;
+};
 
 } // namespace kelmo::db

@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
 #include <memory>
 
 using namespace kelmo;
@@ -367,14 +368,16 @@ private slots:
         const QByteArray bytes = pngBytes(QSize(40, 30), Qt::blue);
         {
             PlanMapPage page;
-            page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
+            page.setPictureStore(
+                std::make_shared<db::DatabasePictureStore>(db::fileConnectionString(m_db)), m_plan);
             const Calibration c{
                 {QPointF(0, 0), QPointF(0, 30)}, {QPointF(40, 0), QPointF(40, 30)}, false};
             QVERIFY(page.setBackgroundPicture(bytes, c));
             page.setBackgroundLook(false, 0.4);
         }
         PlanMapPage again;
-        again.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
+        again.setPictureStore(
+            std::make_shared<db::DatabasePictureStore>(db::fileConnectionString(m_db)), m_plan);
         QVERIFY(again.model().background);
         const MapBackground& b = *again.model().background;
         QCOMPARE(b.picture.size(), QSize(40, 30));
@@ -387,6 +390,62 @@ private slots:
         auto c = connect();
         db::deletePlan(*c, m_plan);
         QVERIFY(!db::readPlanPicture(*c, m_plan));
+    }
+
+    // The page keeps its picture only through the store it is given; a store that refuses a
+    // change leaves the map as it was and says why.
+    void pageWorksThroughItsPictureStore() {
+        struct MemoryStore final : db::PlanPictureStore {
+            std::map<int, db::PlanPicture> pictures;
+            bool refuse = false;
+            void check() {
+                if (refuse) {
+                    throw DatabaseError(QStringLiteral("Сервер недоступен."));
+                }
+            }
+            std::optional<db::PlanPicture> read(int plan) override {
+                const auto it = pictures.find(plan);
+                return it == pictures.end() ? std::nullopt : std::optional(it->second);
+            }
+            void store(int plan, const db::PlanPicture& p) override {
+                check();
+                pictures[plan] = p;
+            }
+            void setLook(int plan, double opacity, bool shown) override {
+                check();
+                pictures[plan].opacity = opacity;
+                pictures[plan].shown = shown;
+            }
+            void remove(int plan) override {
+                check();
+                pictures.erase(plan);
+            }
+        };
+        const auto store = std::make_shared<MemoryStore>();
+        PlanMapPage page;
+        page.setPictureStore(store, 7);
+        QVERIFY(!page.model().background);
+        const Calibration c{
+            {QPointF(0, 0), QPointF(0, 30)}, {QPointF(40, 0), QPointF(40, 30)}, false};
+        QVERIFY(page.setBackgroundPicture(pngBytes(QSize(40, 30), Qt::blue), c));
+        QCOMPARE(store->pictures.size(), std::size_t(1));
+        QCOMPARE(store->pictures.at(7).planX2, 40.0);
+        page.setBackgroundLook(false, 0.25);
+        QCOMPARE(store->pictures.at(7).opacity, 0.25);
+        QVERIFY(!store->pictures.at(7).shown);
+
+        store->refuse = true;
+        QVERIFY(!page.setBackgroundPicture(pngBytes(QSize(8, 8), Qt::red), c));
+        QVERIFY(messages().last().text.contains(QStringLiteral("Сервер недоступен.")));
+        QCOMPARE(page.model().background->picture.size(), QSize(40, 30)); // the old picture
+        QCOMPARE(store->pictures.at(7).planX2, 40.0);
+
+        // Another page on the same store shows what was stored.
+        store->refuse = false;
+        PlanMapPage again;
+        again.setPictureStore(store, 7);
+        QVERIFY(again.model().background);
+        QCOMPARE(again.model().background->opacity, 0.25);
     }
 
     void badPictureOrPointsStoreNothing_data() {
@@ -409,7 +468,8 @@ private slots:
         QFETCH(Calibration, calibration);
         QFETCH(QString, message);
         PlanMapPage page;
-        page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
+        page.setPictureStore(
+            std::make_shared<db::DatabasePictureStore>(db::fileConnectionString(m_db)), m_plan);
         QVERIFY(!page.setBackgroundPicture(bytes, calibration));
         QCOMPARE(messages().count(), 1);
         QVERIFY2(messages().last().text.contains(message), qPrintable(messages().last().text));
@@ -426,7 +486,8 @@ private slots:
             c.exec(QStringLiteral("PRAGMA user_version = 0"));
         }
         PlanMapPage page;
-        page.setPlanDatabase(db::fileConnectionString(m_db), m_plan);
+        page.setPictureStore(
+            std::make_shared<db::DatabasePictureStore>(db::fileConnectionString(m_db)), m_plan);
         QVERIFY(page.setBackgroundPicture(
             pngBytes(QSize(8, 8), Qt::green),
             {{QPointF(0, 0), QPointF(0, 0)}, {QPointF(8, 0), QPointF(8, 0)}, false}));

@@ -88,8 +88,7 @@ PlanMapPage::PlanMapPage(QWidget* parent)
             return;
         }
         try {
-            db::Connection c(m_connectionString);
-            if (const auto picture = db::readPlanPicture(c, m_plan)) {
+            if (const auto picture = m_pictures ? m_pictures->read(m_plan) : std::nullopt) {
                 setBackgroundPicture(picture->bytes, dialog.result());
             }
         } catch (const std::exception& e) {
@@ -164,15 +163,14 @@ void PlanMapPage::setSituation(const QString& planName, const SituationResult& r
     rebuild();
 }
 
-void PlanMapPage::setPlanDatabase(const QString& connectionString, int plan) {
-    m_connectionString = connectionString;
-    m_plan = plan;
+void PlanMapPage::setPictureStore(std::shared_ptr<db::PlanPictureStore> store, int plan) {
+    m_pictures = std::move(store);
+    m_plan = m_pictures ? plan : 0;
     m_background.reset();
     m_calibration.reset();
-    if (plan > 0) {
+    if (m_plan > 0) {
         try {
-            db::Connection c(connectionString);
-            if (const auto picture = db::readPlanPicture(c, plan)) {
+            if (const auto picture = m_pictures->read(plan)) {
                 m_calibration = calibrationOf(*picture);
                 m_background = backgroundOf(*picture);
             }
@@ -247,8 +245,7 @@ bool PlanMapPage::setBackgroundPicture(const QByteArray& bytes, const Calibratio
         record.opacity = background.opacity;
         record.shown = background.visible;
         try {
-            db::Connection c(m_connectionString);
-            db::storePlanPicture(c, m_plan, record);
+            m_pictures->store(m_plan, record);
         } catch (const std::exception& e) {
             ui::Messages::warning(
                 this, kTitle,
@@ -300,8 +297,7 @@ void PlanMapPage::setBackgroundLook(bool shown, double opacity) {
     m_view->setBackgroundLook(shown, opacity);
     if (m_plan > 0) {
         try {
-            db::Connection c(m_connectionString);
-            db::setPlanPictureLook(c, m_plan, opacity, shown);
+            m_pictures->setLook(m_plan, opacity, shown);
         } catch (const std::exception&) {
             // The look is a convenience: the map shows it even when the database is away.
         }
@@ -314,8 +310,7 @@ void PlanMapPage::removeBackgroundPicture() {
     }
     if (m_plan > 0) {
         try {
-            db::Connection c(m_connectionString);
-            db::removePlanPicture(c, m_plan);
+            m_pictures->remove(m_plan);
         } catch (const std::exception& e) {
             ui::Messages::warning(
                 this, kTitle,

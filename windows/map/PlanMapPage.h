@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/PlanPicture.h"
 #include "engine/Situation.h"
 #include "map/Calibration.h"
 #include "map/MapExport.h"
@@ -7,6 +8,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -40,8 +42,9 @@ public:
     void setSituation(const QString& planName, const SituationResult& result,
                       const ChargeInput& charge);
 
-    // Where the plan's picture is read from and stored; it is read at once. plan 0: none.
-    void setPlanDatabase(const QString& connectionString, int plan);
+    // Where the plan's picture is read from and stored; it is read at once. No store or
+    // plan 0: the map has no picture.
+    void setPictureStore(std::shared_ptr<db::PlanPictureStore> store, int plan);
 
     // With settings, the export dialog starts in the folder last used for the map.
     void setSettings(ui::Settings* settings) { m_settings = settings; }
@@ -93,7 +96,7 @@ private:
     std::optional<SituationResult> m_result;
     ChargeInput m_charge;
     QList<double> m_pressureValues;
-    QString m_connectionString;
+    std::shared_ptr<db::PlanPictureStore> m_pictures;
     int m_plan = 0;
     ui::Settings* m_settings = nullptr;
     std::optional<MapBackground> m_background;

@@ -140,7 +140,8 @@ SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
     m_mapPage->setObjectName(QStringLiteral("pageMap"));
     m_mapPage->setSettings(m_settings);
     if (!connectionString.isEmpty()) {
-        m_mapPage->setPlanDatabase(connectionString, m_session->plan().number);
+        m_mapPage->setPictureStore(std::make_shared<db::DatabasePictureStore>(connectionString),
+                                   m_session->plan().number);
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
 

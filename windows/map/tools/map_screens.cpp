@@ -157,7 +157,7 @@ int main(int argc, char* argv[]) {
 
     map::PlanMapPage page;
     page.resize(1200, 800);
-    page.setPlanDatabase(connection, plan);
+    page.setPictureStore(std::make_shared<db::DatabasePictureStore>(connection), plan);
     page.setSituation(situationPlan.name, result, charge);
     page.show();
     page.view()->fitToPlan();
