@@ -53,7 +53,10 @@ QByteArray mapSvg(const PlanMapModel& model, const MapOptions& options, QSize si
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setTitle(model.planName.isEmpty() ? QStringLiteral("План местности") : model.planName);
+    // QSvgGenerator writes the title as it is given, into the markup: the user's text is
+    // escaped first, so that «&» or «</title>» in a plan's name stays text.
+    svg.setTitle((model.planName.isEmpty() ? QStringLiteral("План местности") : model.planName)
+                     .toHtmlEscaped());
     svg.setDescription(QStringLiteral("План местности, зоны поражения и давления"));
     QPainter p(&svg);
     renderPlanMap(p, model, QRectF(QPointF(0, 0), QSizeF(size)), options);

@@ -32,6 +32,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <map>
 #include <memory>
@@ -745,6 +746,33 @@ print(len(kinds['zone']), len(kinds['pressure']))
         // Every zone boundary of the three criteria, and the two pressures that were reached.
         QCOMPARE(python.readAllStandardOutput().trimmed(),
                  QStringLiteral("%1 2").arg(zones).toUtf8());
+    }
+
+    // A plan's name is the user's text: in the SVG it stays text, whatever it holds.
+    void svgKeepsThePlanNameAsText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("ampersand") << QStringLiteral("Цех 1 & 2");
+        QTest::newRow("markup") << QStringLiteral("</title><script>alert(1)</script>");
+        QTest::newRow("quotes and brackets") << QStringLiteral("Склад \"А\" <№2> 'север'");
+    }
+    void svgKeepsThePlanNameAsText() {
+        QFETCH(QString, name);
+        PlanMapModel m = oneSquare(2);
+        m.planName = name;
+        QXmlStreamReader xml(mapSvg(m, {}, QSize(320, 240)));
+        QStringList elements;
+        QString title;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement) {
+                elements << xml.name().toString();
+                if (xml.name() == QLatin1String("title")) {
+                    title = xml.readElementText();
+                }
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(!elements.contains(QStringLiteral("script")));
+        QCOMPARE(title, name);
     }
 
     void exportsWriteTheirFormatsAndKeepTheOldFileOnFailure() {
