@@ -1,9 +1,11 @@
 #include "core/SafeFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
@@ -44,6 +46,27 @@ void syncFolder(const QString& folder) {
     }
 }
 #endif
+
+// Temporary files of ours that a killed program left behind: our own name pattern, our own
+// ordinary files (never a link, never another user's), untouched for more than a day, so
+// that no write still in progress loses its file.
+void removeStaleTemporaries(const QDir& folder) {
+    static const QRegularExpression ours(QStringLiteral("^\\..+\\.[0-9a-f]{16}\\.tmp$"));
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    const QFileInfoList candidates = folder.entryInfoList(
+        {QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& file : candidates) {
+        if (!ours.match(file.fileName()).hasMatch() || file.lastModified().toUTC() > dayAgo) {
+            continue;
+        }
+#ifndef Q_OS_WIN
+        if (file.ownerId() != ::geteuid()) {
+            continue;
+        }
+#endif
+        QFile::remove(file.filePath());
+    }
+}
 
 } // namespace
 
@@ -121,6 +144,7 @@ SafeFile::SafeFile(const QString& path)
     if (target.exists()) {
         QFile::setPermissions(m_temp, QFile::permissions(m_target));
     }
+    removeStaleTemporaries(folder);
 }
 
 SafeFile::~SafeFile() {

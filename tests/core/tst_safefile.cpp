@@ -3,6 +3,7 @@
 
 #include "core/SafeFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -133,6 +134,33 @@ private slots:
         writeFileSafely(dangling, "made");
         QVERIFY(QFileInfo(dangling).isSymLink());
         QCOMPARE(contentOf(later), QByteArray("made"));
+    }
+
+    // Temporaries a killed program left a day ago go when the folder is written again; a
+    // recent one (another write may still be under way) and files of other names stay.
+    void staleTemporariesAreRemoved() {
+        const QString folder = m_dir->path();
+        const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+        const QStringList stale{".map.svg.0123456789abcdef.tmp",
+                                ".table.xlsx.fedcba9876543210.tmp"};
+        const QStringList kept{".map.svg.00000000000000aa.tmp", ".notes.txt.tmp",
+                               "work.0123456789abcdef.tmp"};
+        for (const QString& name : stale + kept) {
+            put(QDir(folder).filePath(name), "left over");
+        }
+        for (const QString& name :
+             stale + QStringList{".notes.txt.tmp", "work.0123456789abcdef.tmp"}) {
+            QFile f(QDir(folder).filePath(name));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+        }
+        writeFileSafely(QDir(folder).filePath(QStringLiteral("report.docx")), "new");
+        QStringList expected = kept;
+        expected << QStringLiteral("report.docx");
+        expected.sort();
+        QStringList found = entries(folder);
+        found.sort();
+        QCOMPARE(found, expected);
     }
 
     void refusesWhatIsNotAFile_data() {
