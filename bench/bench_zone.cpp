@@ -6,8 +6,8 @@
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

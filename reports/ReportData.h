@@ -15,8 +15,8 @@ inline constexpr const char* kWordFilter = "Документ Word (*.docx)";
 // The charge as the user described it, in the texts typed: what the results window shows
 // and the reports print. The numbers of the run are in ChargeInput.
 struct ChargeDescription {
-    QString name;          // the explosive
-    QString massText;      // the mass as typed, kg
+    QString name;     // the explosive
+    QString massText; // the mass as typed, kg
     QString energyCaption; // "Энергия взрыва, кДж/кг:" or "Энергия взрыва, кДж/моль:"
     QString energyText;    // the energy as typed
     QString placementText; // "в воздухе" or "на поверхности земли"

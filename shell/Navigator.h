@@ -6,15 +6,15 @@
 #include "shell/MainWindow.h"
 #include "windows/editors/ExplosivesEditor.h"
 #include "windows/editors/StructureTypesEditor.h"
+#include "windows/plan/ChoosePlanDialog.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/PlanSession.h"
 #include "windows/plan/SituationWindow.h"
-#include "windows/plan/PlanEditorWindow.h"
-#include "windows/plan/CreatePlanDialog.h"
-#include "windows/plan/ChoosePlanDialog.h"
-#include "windows/zone/ZoneServices.h"
-#include "windows/zone/ZoneResultsWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/zone/ZoneServices.h"
 
 #include <QObject>
 #include <QPointer>

@@ -13,12 +13,12 @@
 #include "ui/Messages.h"
 #include "windows/editors/ExplosivesEditor.h"
 #include "windows/editors/StructureTypesEditor.h"
-#include "windows/plan/PlanEditorWindow.h"
-#include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/ChoosePlanDialog.h"
-#include "windows/zone/ZoneResultsWindow.h"
+#include "windows/plan/CreatePlanDialog.h"
+#include "windows/plan/PlanEditorWindow.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
+#include "windows/zone/ZoneResultsWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

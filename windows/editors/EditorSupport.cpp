@@ -1,6 +1,5 @@
 #include "windows/editors/EditorSupport.h"
 
-#include "core/NumberText.h"
 #include "ui/Messages.h"
 
 #include <QComboBox>

@@ -51,7 +51,7 @@ private:
     std::optional<QString> m_changing;
     bool m_filling = false;
     std::unique_ptr<Ui::ExplosivesEditor> m_ui;
-    QGroupBox* m_inputFrame = nullptr; // Frame1: the name and heat of the explosive being edited
+    QGroupBox* m_inputFrame = nullptr; // the name and heat of the explosive being edited
 };
 
 } // namespace kelmo::editors

@@ -57,7 +57,7 @@ private:
     std::optional<db::KindRecord> m_changing;
     std::array<QLineEdit*, 8> m_rangeFields{};
     std::unique_ptr<Ui::StructureTypesEditor> m_ui;
-    // The input frame's controls by role (their objectNames are Frame1, Combo1, Text1, Combo2).
+    // The input frame and its lists and number field (docs/glossary.md names their objectNames).
     QGroupBox* m_inputFrame = nullptr;
     QComboBox* m_typeList = nullptr;
     QLineEdit* m_typeNumberEdit = nullptr;
