@@ -12,6 +12,7 @@ packages=(
   postgresql odbc-postgresql
   libxlsxwriter-dev libzip-dev zipcmp zipmerge ziptool
   libbenchmark-dev
+  libgdal-dev libproj-dev gdal-bin proj-bin python3-gdal
   dpkg-dev fakeroot file lintian appstream desktop-file-utils
   xvfb xauth fonts-dejavu-core
   fonts-liberation
