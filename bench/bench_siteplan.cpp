@@ -92,9 +92,8 @@ Database& database() {
 void StepNext(benchmark::State& bench) {
     Database& d = database();
     plan::PlanSession session;
-    session.connectionString = d.connection;
     session.planNumber = d.bigPlan;
-    plan::PlanEditorWindow editor(session);
+    plan::PlanEditorWindow editor(WindowContext::forDatabase(d.connection), session);
     editor.showPlanAreas();
     editor.show();
     session.structureNumber = 10000;
@@ -114,9 +113,8 @@ void StepNext(benchmark::State& bench) {
 void StepPrevious(benchmark::State& bench) {
     Database& d = database();
     plan::PlanSession session;
-    session.connectionString = d.connection;
     session.planNumber = d.bigPlan;
-    plan::PlanEditorWindow editor(session);
+    plan::PlanEditorWindow editor(WindowContext::forDatabase(d.connection), session);
     editor.showPlanAreas();
     editor.show();
     session.structureNumber = 20000;

@@ -27,7 +27,7 @@ namespace {
 // (49,955 rows).
 void pressCalculate(benchmark::State& bench, double massKg, double step) {
     shell::Navigator navigator;
-    navigator.setZoneServices({}); // no database: the catalogue is not timed
+    navigator.setReferenceLookups({}); // no database: the catalogue is not timed
     ui::Messages::setInterceptor([](const ui::Message&) { return QMessageBox::Ok; });
     CalcState* state = &navigator.zoneSession().state();
 
@@ -66,7 +66,7 @@ void PresentFiftyThousandRows(benchmark::State& bench) {
     charge.chargeMassKg = 3000;
     charge.placement = Placement::Air;
     session.run(charge, {});
-    zone::ZoneResultsWindow out(session, {});
+    zone::ZoneResultsWindow out(WindowContext{}, session);
     for (auto _ : bench) {
         out.present();
     }

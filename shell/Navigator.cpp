@@ -54,12 +54,15 @@ void Navigator::setConnectionString(const QString& connectionString) {
     m_connectionString = connectionString;
 }
 
-void Navigator::setZoneServices(zone::Services services) {
-    m_zoneServices = std::move(services);
+void Navigator::setReferenceLookups(ReferenceLookups reference) {
+    m_reference = std::move(reference);
 }
 
-zone::Services Navigator::zoneServices() const {
-    return m_zoneServices ? *m_zoneServices : zone::Services::fromDatabase(m_connectionString);
+WindowContext Navigator::windowContext() const {
+    if (m_reference) {
+        return {m_connectionString, *m_reference, m_settings};
+    }
+    return WindowContext::forDatabase(m_connectionString, m_settings);
 }
 
 bool Navigator::start() {
@@ -156,7 +159,7 @@ DataSourceDialog* Navigator::showDataSourceDialog() {
 
 zone::ZoneInputWindow* Navigator::showZoneInput() {
     if (!m_zoneInput) {
-        m_zoneInput = create<zone::ZoneInputWindow>(*m_zoneSession, zoneServices(), m_settings);
+        m_zoneInput = create<zone::ZoneInputWindow>(windowContext(), *m_zoneSession);
         connect(m_zoneInput, &zone::ZoneInputWindow::resultsRequested, this,
                 &Navigator::showZoneResults);
         connect(m_zoneInput, &zone::ZoneInputWindow::parametersRequested, this,
@@ -169,7 +172,8 @@ zone::ZoneInputWindow* Navigator::showZoneInput() {
 
 zone::CalculationParametersWindow* Navigator::showZoneParameters() {
     if (!m_zoneParameters) {
-        m_zoneParameters = create<zone::CalculationParametersWindow>(*m_zoneSession, m_settings);
+        m_zoneParameters = create<zone::CalculationParametersWindow>(windowContext(),
+                                                                           *m_zoneSession);
         const auto back = [this] {
             if (!m_closingAll) {
                 showZoneInput();
@@ -191,8 +195,7 @@ zone::ZoneResultsWindow* Navigator::showZoneResults() {
         old->close();
         delete old.data();
     }
-    m_zoneResults = create<zone::ZoneResultsWindow>(*m_zoneSession, zoneServices().probitsToPercent,
-                                                    m_settings);
+    m_zoneResults = create<zone::ZoneResultsWindow>(windowContext(), *m_zoneSession);
     connect(m_zoneResults, &zone::ZoneResultsWindow::backRequested, this, [this] {
         if (!m_closingAll) {
             showZoneInput();
@@ -204,7 +207,7 @@ zone::ZoneResultsWindow* Navigator::showZoneResults() {
 
 editors::ExplosivesEditor* Navigator::showExplosivesEditor() {
     if (!m_explosivesEditor) {
-        m_explosivesEditor = create<editors::ExplosivesEditor>(m_connectionString);
+        m_explosivesEditor = create<editors::ExplosivesEditor>(windowContext());
         connect(m_explosivesEditor, &editors::ExplosivesEditor::backRequested, this,
                 &Navigator::showMainMenu);
         connect(m_explosivesEditor, &editors::ExplosivesEditor::exitRequested, this,
@@ -215,7 +218,7 @@ editors::ExplosivesEditor* Navigator::showExplosivesEditor() {
 
 editors::StructureTypesEditor* Navigator::showStructureTypesEditor() {
     if (!m_structureTypesEditor) {
-        m_structureTypesEditor = create<editors::StructureTypesEditor>(m_connectionString);
+        m_structureTypesEditor = create<editors::StructureTypesEditor>(windowContext());
         connect(m_structureTypesEditor, &editors::StructureTypesEditor::backRequested, this,
                 &Navigator::showMainMenu);
         connect(m_structureTypesEditor, &editors::StructureTypesEditor::exitRequested, this,
@@ -226,8 +229,7 @@ editors::StructureTypesEditor* Navigator::showStructureTypesEditor() {
 
 plan::PlanEditorWindow* Navigator::showPlanEditor() {
     if (!m_planEditor) {
-        m_planSession.connectionString = m_connectionString;
-        m_planEditor = create<plan::PlanEditorWindow>(m_planSession);
+        m_planEditor = create<plan::PlanEditorWindow>(windowContext(), m_planSession);
         connect(m_planEditor, &plan::PlanEditorWindow::backRequested, this, [this] {
             showMainMenu();
             m_planEditor->close();
@@ -250,8 +252,7 @@ plan::SituationWindow* Navigator::showSituation(std::shared_ptr<situation::Sessi
         m_situation = nullptr;
         old->close();
     }
-    m_situation =
-        create<plan::SituationWindow>(std::move(situation), m_settings, m_connectionString);
+    m_situation = create<plan::SituationWindow>(windowContext(), std::move(situation));
     return present(m_situation.data());
 }
 
@@ -260,7 +261,8 @@ plan::CreatePlanDialog* Navigator::showCreatePlan() {
         return nullptr;
     }
     if (!m_createPlan) {
-        m_createPlan = create<plan::CreatePlanDialog>(m_planSession, m_planEditor.data());
+        m_createPlan = create<plan::CreatePlanDialog>(windowContext(), m_planSession,
+                                                      m_planEditor.data());
         connect(m_createPlan, &plan::CreatePlanDialog::planActivated, m_planEditor.data(),
                 &plan::PlanEditorWindow::showPlanAreas);
     }
@@ -272,7 +274,8 @@ plan::ChoosePlanDialog* Navigator::showChoosePlan() {
         return nullptr;
     }
     if (!m_choosePlan) {
-        m_choosePlan = create<plan::ChoosePlanDialog>(m_planSession, m_planEditor.data());
+        m_choosePlan = create<plan::ChoosePlanDialog>(windowContext(), m_planSession,
+                                                      m_planEditor.data());
         connect(m_choosePlan, &plan::ChoosePlanDialog::planActivated, m_planEditor.data(),
                 &plan::PlanEditorWindow::showPlanAreas);
         connect(m_choosePlan, &plan::ChoosePlanDialog::createPlanRequested, this,

@@ -14,7 +14,7 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "windows/zone/ZoneServices.h"
+#include "windows/WindowContext.h"
 
 #include <QObject>
 #include <QPointer>
@@ -53,8 +53,9 @@ public:
     const QString& connectionString() const { return m_connectionString; }
     void setConnectionString(const QString& connectionString);
 
-    // The zone windows' database services; by default made from the connection string.
-    void setZoneServices(zone::Services services);
+    // The reference lookups every window is given; by default made from the connection
+    // string. Tests put their own in.
+    void setReferenceLookups(ReferenceLookups reference);
     zone::Session& zoneSession() { return *m_zoneSession; }
     // The site-plan numbers of this run (planNumber, structureNumber, typeNumber).
     plan::PlanSession& planSession() { return m_planSession; }
@@ -97,14 +98,15 @@ public:
     void exitProgram();
 
 private:
-    zone::Services zoneServices() const;
+    // What each window is given: the connection string, the lookups and the settings.
+    WindowContext windowContext() const;
     // A new top-level window that is destroyed when it is closed and keeps its place.
     template <typename W, typename... Args> W* create(Args&&... args);
     void openWorkWindow(int window);
 
     ui::Settings* m_settings;
     QString m_connectionString;
-    std::optional<zone::Services> m_zoneServices;
+    std::optional<ReferenceLookups> m_reference;
     std::unique_ptr<zone::Session> m_zoneSession;
     plan::PlanSession m_planSession;
     bool m_closingAll = false;

@@ -132,9 +132,9 @@ int childMain(int argc, char** argv) {
     const QString connection = db::fileConnectionString(qEnvironmentVariable("KELMO_EDITOR_DB"));
     std::unique_ptr<QWidget> window;
     if (qEnvironmentVariable("KELMO_EDITOR_CHILD") == "kvv") {
-        window = std::make_unique<ExplosivesEditor>(connection);
+        window = std::make_unique<ExplosivesEditor>(WindowContext::forDatabase(connection));
     } else {
-        window = std::make_unique<StructureTypesEditor>(connection);
+        window = std::make_unique<StructureTypesEditor>(WindowContext::forDatabase(connection));
     }
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
@@ -163,7 +163,7 @@ class TestEditors : public test::GuiTest {
     QString m_connection;
 
     template <typename W> std::unique_ptr<W> open() {
-        auto window = std::make_unique<W>(m_connection);
+        auto window = std::make_unique<W>(WindowContext::forDatabase(m_connection));
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get())) {
             qFatal("window not shown");

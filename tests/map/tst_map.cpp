@@ -621,9 +621,9 @@ private slots:
 
     void planWindowMapFollowsTheEditing() {
         plan::PlanSession session;
-        session.connectionString = db::fileConnectionString(m_db);
         session.planNumber = m_plan;
-        plan::PlanEditorWindow window(session);
+        plan::PlanEditorWindow window(WindowContext::forDatabase(db::fileConnectionString(m_db)),
+                                      session);
         window.showPlanAreas();
         QVERIFY(window.planMap()->model().structures.empty());
 
@@ -687,9 +687,9 @@ private slots:
                     {m_plan});
         }
         plan::PlanSession session;
-        session.connectionString = db::fileConnectionString(m_db);
         session.planNumber = m_plan;
-        plan::PlanEditorWindow window(session);
+        plan::PlanEditorWindow window(WindowContext::forDatabase(db::fileConnectionString(m_db)),
+                                      session);
         window.showPlanAreas();
         const map::PlanMapModel& model = window.planMap()->model();
         QCOMPARE(model.structures.size(), std::size_t(1));

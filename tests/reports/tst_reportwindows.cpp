@@ -14,7 +14,7 @@
 #include "ui/Messages.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "windows/zone/ZoneServices.h"
+#include "data/ReferenceLookups.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -48,7 +48,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         setProgramFolderForTesting(m_dir.path());
         m_navigator = std::make_unique<shell::Navigator>();
-        Services s;
+        ReferenceLookups s;
         s.explosiveNames = [] {
             return QStringList{QStringLiteral("Тротил")};
         };
@@ -62,7 +62,7 @@ private slots:
             }
             return out;
         };
-        m_navigator->setZoneServices(s);
+        m_navigator->setReferenceLookups(s);
         startRecording();
         m_answer.clear();
         m_opened.clear();
@@ -197,7 +197,7 @@ private slots:
         QFile::remove(database);
         db::createDatabaseFile(database, false);
         reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
-        m_navigator->setZoneServices(Services::fromDatabase(db::fileConnectionString(database)));
+        m_navigator->setReferenceLookups(ReferenceLookups::fromDatabase(db::fileConnectionString(database)));
 
         auto* zone = m_navigator->showZoneInput();
         auto* combo = child<QComboBox>(zone, "Combo4");

@@ -624,7 +624,7 @@ private slots:
         QVERIFY(m_navigator->mainMenu());
 
         // The zone windows' catalogue and point calculation answer as on the file.
-        const zone::Services services = zone::Services::fromDatabase(started);
+        const ReferenceLookups services = ReferenceLookups::fromDatabase(started);
         QCOMPARE(services.explosiveNames().join(u'|'),
                  tableRows(db::fileConnectionString(m_file), "Explosives", {"VVName"}, "VVName")
                      .join(u'|'));

@@ -280,9 +280,8 @@ private slots:
             addStructure(c, r);
         }
         plan::PlanSession session;
-        session.connectionString = connection;
         session.planNumber = plan;
-        plan::PlanEditorWindow editor(session);
+        plan::PlanEditorWindow editor(WindowContext::forDatabase(connection), session);
         editor.show();
         editor.showPlanAreas();
         ui::MessageRecorder messages;

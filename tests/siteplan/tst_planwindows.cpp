@@ -93,8 +93,12 @@ class TestPlanWindows : public QObject {
                   {weakMin, weakMax});
     }
 
+    WindowContext context() const {
+        return WindowContext::forDatabase(db::fileConnectionString(m_path));
+    }
+
     plan::PlanEditorWindow* openEditor() {
-        m_editor = std::make_unique<plan::PlanEditorWindow>(m_session);
+        m_editor = std::make_unique<plan::PlanEditorWindow>(context(), m_session);
         m_editor->show();
         return m_editor.get();
     }
@@ -174,7 +178,6 @@ private slots:
         m_c = std::make_unique<db::Connection>(db::fileConnectionString(m_path));
         m_messages = std::make_unique<MessageRecorder>();
         m_session = plan::PlanSession{};
-        m_session.connectionString = db::fileConnectionString(m_path);
     }
 
     void cleanup() {
@@ -838,7 +841,7 @@ private slots:
     }
 
     void createDialog() {
-        plan::CreatePlanDialog dialog(m_session);
+        plan::CreatePlanDialog dialog(context(), m_session);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Создание плана местности"));
         QCOMPARE(child<QLabel>(&dialog, "Label1")->text(),
                  QStringLiteral("Задайте имя создаваемого плана местности (объекта)"));
@@ -866,7 +869,7 @@ private slots:
 
     void createUnderTakenNameAsksFirst() {
         const int old = planWith(QStringLiteral("Склад"), 2);
-        plan::CreatePlanDialog dialog(m_session);
+        plan::CreatePlanDialog dialog(context(), m_session);
         QSignalSpy activated(&dialog, &plan::CreatePlanDialog::planActivated);
         child<QLineEdit>(&dialog, "Text1")->setText(QStringLiteral("Склад"));
         MessageRecorder& messages = *m_messages;
@@ -893,7 +896,7 @@ private slots:
         const int first = planWith(QStringLiteral("Первый"), 1);
         const int second = db::createPlan(*m_c, QStringLiteral("Второй"));
         const QByteArray before = fileHash(m_path);
-        plan::ChoosePlanDialog dialog(m_session);
+        plan::ChoosePlanDialog dialog(context(), m_session);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("План местности"));
         QCOMPARE(child<QLabel>(&dialog, "Label1")->text(),
                  QStringLiteral("Выберите план местности (объекта) из существующего списка"));
@@ -914,7 +917,7 @@ private slots:
     }
 
     void chooseDialogWithoutPlansOffersToCreate() {
-        plan::ChoosePlanDialog dialog(m_session);
+        plan::ChoosePlanDialog dialog(context(), m_session);
         dialog.show();
         QVERIFY(child<QWidget>(&dialog, "lblEmpty")->isVisible());
         QVERIFY(!child<QWidget>(&dialog, "Command1")->isEnabled());
@@ -927,7 +930,7 @@ private slots:
 
     void choosePlanDeletedMeanwhile() {
         const int plan = db::createPlan(*m_c, QStringLiteral("Исчезнет"));
-        plan::ChoosePlanDialog dialog(m_session);
+        plan::ChoosePlanDialog dialog(context(), m_session);
         db::deletePlan(*m_c, plan);
         MessageRecorder& messages = *m_messages;
         messages.clear();

@@ -103,7 +103,7 @@ void TestRemembered::cleanup() {
 void TestRemembered::start() {
     m_settings = std::make_unique<ui::Settings>(m_file);
     m_navigator = std::make_unique<shell::Navigator>(m_settings.get());
-    zone::Services s;
+    ReferenceLookups s;
     s.explosiveNames = [this] {
         return QStringList(m_catalogue.keys());
     };
@@ -116,7 +116,7 @@ void TestRemembered::start() {
     s.probitsToPercent = [](const std::array<float, 3>&) {
         return std::array<double, 3>{50, 50, 50};
     };
-    m_navigator->setZoneServices(s);
+    m_navigator->setReferenceLookups(s);
 }
 
 // The program ends (every window closes) and starts again.

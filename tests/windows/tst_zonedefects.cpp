@@ -7,7 +7,7 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "windows/zone/ZoneServices.h"
+#include "data/ReferenceLookups.h"
 
 #include "tests/support/GuiTest.h"
 
@@ -90,7 +90,7 @@ void TestZoneDefects::init() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
     m_navigator = std::make_unique<shell::Navigator>();
     m_state = &m_navigator->zoneSession().state();
-    Services s;
+    ReferenceLookups s;
     s.explosiveNames = [] {
         return QStringList{QStringLiteral("Тротил")};
     };
@@ -100,7 +100,7 @@ void TestZoneDefects::init() {
     s.probitsToPercent = [](const std::array<float, 3>&) {
         return std::array<double, 3>{50, 50, 50};
     };
-    m_navigator->setZoneServices(s);
+    m_navigator->setReferenceLookups(s);
 }
 
 void TestZoneDefects::cleanup() {
@@ -494,10 +494,11 @@ void TestZoneDefects::resultsWindowKeepsNoCharts() {
 #else
     // Each results window used to leave the six charts its views were created with.
     const auto cycle = [this] {
-        auto* out =
-            new ZoneResultsWindow(m_navigator->zoneSession(), [](const std::array<float, 3>&) {
-                return std::array<double, 3>{};
-            });
+        WindowContext context;
+        context.reference.probitsToPercent = [](const std::array<float, 3>&) {
+            return std::array<double, 3>{};
+        };
+        auto* out = new ZoneResultsWindow(context, m_navigator->zoneSession());
         out->present();
         delete out;
     };

@@ -11,7 +11,7 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "windows/zone/ZoneServices.h"
+#include "data/ReferenceLookups.h"
 
 #include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>
@@ -113,7 +113,7 @@ void TestZoneWindows::init() {
     m_databaseFails = false;
     m_navigator = std::make_unique<shell::Navigator>();
     m_state = &m_navigator->zoneSession().state();
-    Services s;
+    ReferenceLookups s;
     s.explosiveNames = [] {
         return QStringList{QStringLiteral("Тротил"), QStringLiteral("Тэн")};
     };
@@ -132,7 +132,7 @@ void TestZoneWindows::init() {
         }
         return fakePercent(p);
     };
-    m_navigator->setZoneServices(s);
+    m_navigator->setReferenceLookups(s);
     startRecording();
 }
 
@@ -691,7 +691,8 @@ void TestZoneWindows::windowsOnlySignal() {
         }
         return n;
     };
-    ZoneInputWindow input(session, {});
+    const WindowContext context;
+    ZoneInputWindow input(context, session);
     input.show();
     QSignalSpy results(&input, &ZoneInputWindow::resultsRequested);
     QSignalSpy parameters(&input, &ZoneInputWindow::parametersRequested);
@@ -710,7 +711,7 @@ void TestZoneWindows::windowsOnlySignal() {
     QVERIFY(!input.isVisible());
     QCOMPARE(visibleWindows(), 0);
 
-    CalculationParametersWindow dialog(session);
+    CalculationParametersWindow dialog(context, session);
     dialog.show();
     QSignalSpy accepted(&dialog, &CalculationParametersWindow::parametersAccepted);
     type(&dialog, "Text5", QStringLiteral("2"));
@@ -719,7 +720,7 @@ void TestZoneWindows::windowsOnlySignal() {
     QCOMPARE(session.state().step, 2.0);
     QCOMPARE(visibleWindows(), 0);
 
-    ZoneResultsWindow output(session, {});
+    ZoneResultsWindow output(context, session);
     output.present();
     output.show();
     QSignalSpy outputBack(&output, &ZoneResultsWindow::backRequested);

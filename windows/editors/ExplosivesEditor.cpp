@@ -19,9 +19,9 @@ const QString kEnergyField = QStringLiteral("Энергия взрыва");
 
 } // namespace
 
-ExplosivesEditor::ExplosivesEditor(QString connectionString, QWidget* parent)
+ExplosivesEditor::ExplosivesEditor(const WindowContext& context, QWidget* parent)
     : QWidget(parent)
-    , m_connectionString(std::move(connectionString))
+    , m_connectionString(context.connectionString)
     , m_ui(std::make_unique<Ui::ExplosivesEditor>()) {
     m_ui->setupUi(this);
     m_inputFrame = m_ui->Frame1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/WindowContext.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -21,7 +23,7 @@ class ExplosivesEditor final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ExplosivesEditor(QString connectionString, QWidget* parent = nullptr);
+    explicit ExplosivesEditor(const WindowContext& context, QWidget* parent = nullptr);
     ~ExplosivesEditor() override;
 
     // FillExplosivesGrid: the grid from the table, hiding the explosive being changed.

@@ -47,9 +47,9 @@ QString typeCaption(const QString& name) {
 
 } // namespace
 
-StructureTypesEditor::StructureTypesEditor(QString connectionString, QWidget* parent)
+StructureTypesEditor::StructureTypesEditor(const WindowContext& context, QWidget* parent)
     : QWidget(parent)
-    , m_connectionString(std::move(connectionString))
+    , m_connectionString(context.connectionString)
     , m_ui(std::make_unique<Ui::StructureTypesEditor>()) {
     m_ui->setupUi(this);
     m_inputFrame = m_ui->Frame1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/WindowContext.h"
+
 #include "data/StructureKinds.h"
 
 #include <QString>
@@ -26,7 +28,7 @@ class StructureTypesEditor final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit StructureTypesEditor(QString connectionString, QWidget* parent = nullptr);
+    explicit StructureTypesEditor(const WindowContext& context, QWidget* parent = nullptr);
     ~StructureTypesEditor() override;
 
     // FillStructureTypesGrid: the grid from the tables.

@@ -11,9 +11,11 @@ namespace {
 const QString kTitle = QStringLiteral("Внимание!");
 }
 
-ChoosePlanDialog::ChoosePlanDialog(PlanSession& session, QWidget* parent)
+ChoosePlanDialog::ChoosePlanDialog(const WindowContext& context, PlanSession& session,
+                                   QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::ChoosePlanDialog>())
+    , m_connectionString(context.connectionString)
     , m_session(session) {
     m_ui->setupUi(this);
     // The form's controls by role.
@@ -38,7 +40,7 @@ ChoosePlanDialog::~ChoosePlanDialog() = default;
 void ChoosePlanDialog::load() {
     QList<db::PlanEntry> plans;
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_connectionString);
         plans = db::listPlans(c);
     } catch (const Error& e) {
         ui::Messages::critical(this, kTitle,
@@ -63,7 +65,7 @@ bool ChoosePlanDialog::choosePlan() {
     }
     const int number = m_planCombo->currentData().toInt();
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_connectionString);
         if (!db::planExists(c, number)) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Плана «%1» больше нет в базе данных. Список "

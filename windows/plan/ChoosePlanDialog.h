@@ -1,5 +1,6 @@
 #pragma once
 
+#include "windows/WindowContext.h"
 #include "windows/plan/PlanSession.h"
 
 #include <QDialog>
@@ -21,7 +22,7 @@ class ChoosePlanDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ChoosePlanDialog(PlanSession& session, QWidget* parent = nullptr);
+    ChoosePlanDialog(const WindowContext& context, PlanSession& session, QWidget* parent = nullptr);
     ~ChoosePlanDialog() override;
 
     // Makes the plan selected in the list current. Returns true when the dialog closed with it.
@@ -37,6 +38,7 @@ private:
     void load();
 
     std::unique_ptr<Ui::ChoosePlanDialog> m_ui;
+    const QString m_connectionString;
     PlanSession& m_session;
     QComboBox* m_planCombo = nullptr; // the plans, each with its number as data
     QPushButton* m_chooseButton = nullptr;

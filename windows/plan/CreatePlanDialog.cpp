@@ -11,9 +11,11 @@ namespace {
 const QString kTitle = QStringLiteral("Внимание!");
 }
 
-CreatePlanDialog::CreatePlanDialog(PlanSession& session, QWidget* parent)
+CreatePlanDialog::CreatePlanDialog(const WindowContext& context, PlanSession& session,
+                                   QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CreatePlanDialog>())
+    , m_connectionString(context.connectionString)
     , m_session(session) {
     m_ui->setupUi(this);
     // The form's controls by role.
@@ -38,7 +40,7 @@ bool CreatePlanDialog::createPlan() {
     }
     int number = 0;
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_connectionString);
         if (db::findPlan(c, name)) {
             const auto answer = ui::Messages::show(
                 this, {kTitle,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "windows/WindowContext.h"
 #include "windows/plan/PlanSession.h"
 
 #include <QDialog>
@@ -19,7 +20,7 @@ class CreatePlanDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CreatePlanDialog(PlanSession& session, QWidget* parent = nullptr);
+    CreatePlanDialog(const WindowContext& context, PlanSession& session, QWidget* parent = nullptr);
     ~CreatePlanDialog() override;
 
     // Creates the plan named in the name field (asking first before a plan of that name is
@@ -32,6 +33,7 @@ signals:
 
 private:
     std::unique_ptr<Ui::CreatePlanDialog> m_ui;
+    const QString m_connectionString;
     PlanSession& m_session;
     QLineEdit* m_nameEdit = nullptr; // the new plan's name
 };

@@ -53,9 +53,11 @@ struct PlanEditorWindow::MapStructures {
     std::vector<StructureRecord> records;
 };
 
-PlanEditorWindow::PlanEditorWindow(PlanSession& session, QWidget* parent)
+PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& session,
+                                   QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::PlanEditorWindow>())
+    , m_context(context)
     , m_session(session)
     , m_mapStructures(std::make_unique<MapStructures>()) {
     m_ui->setupUi(this);
@@ -130,15 +132,8 @@ void PlanEditorWindow::bindControls() {
     charge.groundOption = m_ui->Option2;
     charge.storageXEdit = m_ui->Text15;
     charge.storageYEdit = m_ui->Text16;
-    const QString connection = m_session.connectionString;
-    m_chargePanel->bind(charge, {[connection] {
-                                     db::Connection c(connection);
-                                     return explosiveNames(c);
-                                 },
-                                 [connection](const QString& name) {
-                                     db::Connection c(connection);
-                                     return explosiveHeat(c, name);
-                                 }});
+    m_chargePanel->bind(charge,
+                        {m_context.reference.explosiveNames, m_context.reference.explosiveHeat});
 
     StructureEditor::Controls s;
     s.numberEdit = m_ui->Text13;
@@ -167,7 +162,7 @@ void PlanEditorWindow::bindControls() {
     std::copy(std::begin(corners), std::end(corners), std::begin(s.cornerEdits));
     s.cornerPicture = m_ui->Picture1;
     s.pictureNote = m_ui->lblPictureNote;
-    m_structureEditor->bind(s, m_session);
+    m_structureEditor->bind(s, m_context.connectionString, m_session);
 }
 
 // ---- The situation ----
@@ -197,7 +192,7 @@ bool PlanEditorWindow::requestCalculation() {
 
     std::shared_ptr<situation::Session> calculated;
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_context.connectionString);
         calculated =
             std::make_shared<situation::Session>(situation::Session::open(c, m_session.planNumber));
         calculated->evaluate(*charge, point, reports::describeCharge(typed));
@@ -250,7 +245,7 @@ void PlanEditorWindow::showPlanTitle() {
     std::optional<QString> name;
     if (m_session.planNumber != 0) {
         try {
-            db::Connection c(m_session.connectionString);
+            db::Connection c(m_context.connectionString);
             name = currentPlanName(c);
         } catch (const Error&) {
             // The title only names the plan; the editor's own actions report database trouble.
@@ -267,7 +262,7 @@ bool PlanEditorWindow::deleteCurrentPlan() {
         return false;
     }
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_context.connectionString);
         const std::optional<QString> name = currentPlanName(c);
         if (!name) {
             ui::Messages::warning(this, kTitle,
@@ -320,7 +315,8 @@ bool PlanEditorWindow::deleteStructure() {
 }
 
 bool PlanEditorWindow::importStructuresFile(const QString& path) {
-    if (!plan::importStructuresFile(this, m_session, path)) {
+    if (!plan::importStructuresFile(this, m_context.connectionString, m_session.planNumber,
+                                    path)) {
         return false;
     }
     m_structureEditor->allowNext();
@@ -337,7 +333,7 @@ void PlanEditorWindow::refreshMap(bool fit) {
         return;
     }
     try {
-        db::Connection c(m_session.connectionString);
+        db::Connection c(m_context.connectionString);
         if (const auto name = currentPlanName(c)) {
             m_mapStructures->records = loadSituationPlan(c, *name).structures;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/SitePlan.h"
+#include "windows/WindowContext.h"
 #include "windows/plan/PlanSession.h"
 
 #include <QMainWindow>
@@ -38,7 +39,7 @@ class PlanEditorWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit PlanEditorWindow(PlanSession& session, QWidget* parent = nullptr);
+    PlanEditorWindow(const WindowContext& context, PlanSession& session, QWidget* parent = nullptr);
     ~PlanEditorWindow() override;
 
     // A plan was created or chosen (its number is in the session): the charge, the structures
@@ -84,6 +85,7 @@ private:
     void showMapCharge();
 
     std::unique_ptr<Ui::PlanEditorWindow> m_ui;
+    const WindowContext m_context;
     PlanSession& m_session;
 
     // The form's controls by role, bound once after setupUi.

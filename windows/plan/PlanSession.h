@@ -13,8 +13,6 @@ struct PlanSession final {
     int structureNumber = 0;
     // The structure type chosen last in the editor's type list (BTypes.TNum).
     int typeNumber = 0;
-    // The connection string of every database operation of the plan windows.
-    QString connectionString;
 };
 
 } // namespace kelmo::plan

@@ -109,13 +109,12 @@ private:
     const SituationResult* m_result = nullptr;
 };
 
-SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
-                                 ui::Settings* settings, const QString& connectionString,
-                                 QWidget* parent)
+SituationWindow::SituationWindow(const WindowContext& context,
+                                 std::shared_ptr<situation::Session> session, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::SituationWindow>())
     , m_session(std::move(session))
-    , m_settings(settings) {
+    , m_settings(context.settings) {
     m_ui->setupUi(this);
     m_model = new SituationModel(this);
     m_sorted = new QSortFilterProxyModel(this);
@@ -139,8 +138,9 @@ SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
     m_mapPage = new map::PlanMapPage(this);
     m_mapPage->setObjectName(QStringLiteral("pageMap"));
     m_mapPage->setSettings(m_settings);
-    if (!connectionString.isEmpty()) {
-        m_mapPage->setPictureStore(std::make_shared<db::DatabasePictureStore>(connectionString),
+    if (!context.connectionString.isEmpty()) {
+        m_mapPage->setPictureStore(
+            std::make_shared<db::DatabasePictureStore>(context.connectionString),
                                    m_session->plan().number);
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));

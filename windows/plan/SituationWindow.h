@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/WindowContext.h"
+
 #include <QMainWindow>
 
 #include <memory>
@@ -35,11 +37,10 @@ class SituationWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // With settings, the save dialogs start in the folders last used for these documents.
-    // With the database's connection string, the map shows the plan's own picture.
-    explicit SituationWindow(std::shared_ptr<situation::Session> session,
-                             ui::Settings* settings = nullptr, const QString& connectionString = {},
-                             QWidget* parent = nullptr);
+    // With the context's settings, the save dialogs start in the folders last used for these
+    // documents. With its connection string, the map shows the plan's own picture.
+    SituationWindow(const WindowContext& context, std::shared_ptr<situation::Session> session,
+                    QWidget* parent = nullptr);
     ~SituationWindow() override;
 
     QTabWidget* tabs() const;

@@ -70,7 +70,9 @@ StructureEditor::StructureEditor(QWidget* parent)
 
 StructureEditor::~StructureEditor() = default;
 
-void StructureEditor::bind(const Controls& controls, PlanSession& session) {
+void StructureEditor::bind(const Controls& controls, const QString& connectionString,
+                           PlanSession& session) {
+    m_connectionString = connectionString;
     m_c = controls;
     m_session = &session;
 
@@ -113,7 +115,7 @@ void StructureEditor::load() {
 void StructureEditor::fillTypes() {
     std::vector<db::TypeRecord> types;
     try {
-        db::Connection c(m_session->connectionString);
+        db::Connection c(m_connectionString);
         types = db::readStructureTypes(c);
     } catch (const Error& e) {
         reportPlanError(window(),
@@ -136,7 +138,7 @@ void StructureEditor::fillKinds() {
     m_kinds.clear();
     if (m_c.typeCombo->currentIndex() >= 0) {
         try {
-            db::Connection c(m_session->connectionString);
+            db::Connection c(m_connectionString);
             if (const auto number = db::findTypeNumber(c, m_c.typeCombo->currentText())) {
                 m_session->typeNumber = *number;
             }
@@ -285,7 +287,7 @@ bool StructureEditor::showStructure() {
     std::optional<db::StructureRecord> record;
     m_shown.reset();
     try {
-        db::Connection c(m_session->connectionString);
+        db::Connection c(m_connectionString);
         record = db::readStructure(c, m_session->planNumber, m_session->structureNumber);
     } catch (const Error& e) {
         reportPlanError(window(), QStringLiteral("Не удалось прочитать сооружение из базы данных."),
@@ -440,7 +442,7 @@ bool StructureEditor::add() {
         return false;
     }
     try {
-        db::Connection c(m_session->connectionString);
+        db::Connection c(m_connectionString);
         db::addStructure(c, *record);
     } catch (const Error& e) {
         reportPlanError(window(), QStringLiteral("Сооружение не добавлено."), e);
@@ -460,7 +462,7 @@ bool StructureEditor::change() {
         return false;
     }
     try {
-        db::Connection c(m_session->connectionString);
+        db::Connection c(m_connectionString);
         if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
             db::changeStructure(c, *m_shown, *record);
         } else {
@@ -491,7 +493,7 @@ bool StructureEditor::remove() {
         return false;
     }
     try {
-        db::Connection c(m_session->connectionString);
+        db::Connection c(m_connectionString);
         if (m_shown && m_shown->number == m_session->structureNumber &&
             m_shown->plan == m_session->planNumber) {
             db::deleteStructure(c, *m_shown);

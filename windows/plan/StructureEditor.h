@@ -62,7 +62,7 @@ public:
     ~StructureEditor() override;
 
     // Takes the controls and the session the editor works in.
-    void bind(const Controls& controls, PlanSession& session);
+    void bind(const Controls& controls, const QString& connectionString, PlanSession& session);
     // Offers №1, shows the sketch and fills the structure types.
     void load();
 
@@ -103,6 +103,7 @@ private:
     void refreshAfterConflict();
 
     Controls m_c;
+    QString m_connectionString;
     PlanSession* m_session = nullptr;
     QList<db::KindEntry> m_kinds;
     // The structure as it was last read from the database: a change or delete goes through

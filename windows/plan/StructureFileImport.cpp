@@ -16,7 +16,8 @@ QString chooseStructuresFile(QWidget* parent) {
                                         QStringLiteral("Файлы CSV (*.csv *.txt);;Все файлы (*)"));
 }
 
-bool importStructuresFile(QWidget* parent, const PlanSession& session, const QString& path) {
+bool importStructuresFile(QWidget* parent, const QString& connectionString, int plan,
+                          const QString& path) {
     const QString title = QStringLiteral("Внимание!");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -28,8 +29,8 @@ bool importStructuresFile(QWidget* parent, const PlanSession& session, const QSt
     const QByteArray bytes = file.readAll();
     db::StructureImport result;
     try {
-        db::Connection c(session.connectionString);
-        result = db::importStructures(c, session.planNumber, bytes);
+        db::Connection c(connectionString);
+        result = db::importStructures(c, plan, bytes);
     } catch (const Error& e) {
         reportPlanError(parent, QStringLiteral("Сооружения не добавлены."), e);
         return false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/plan/PlanSession.h"
+#include <QString>
 
 #include <QString>
 
@@ -11,9 +11,10 @@ namespace kelmo::plan {
 // Asks for a CSV file of structures; an empty string when the user cancels.
 QString chooseStructuresFile(QWidget* parent);
 
-// Adds the structures of a CSV file to the session's current plan in one transaction and says
+// Adds the structures of a CSV file to the plan in one transaction and says
 // how many came in. A file that cannot be read, a bad line or a database error adds nothing:
 // the message names the file, lists the refused lines or gives the cause.
-bool importStructuresFile(QWidget* parent, const PlanSession& session, const QString& path);
+bool importStructuresFile(QWidget* parent, const QString& connectionString, int plan,
+                          const QString& path);
 
 } // namespace kelmo::plan

@@ -38,11 +38,11 @@ CalculationParametersWindow::Controls::Controls(QMainWindow* window) {
     resetAction = form.mnuIsh;
 }
 
-CalculationParametersWindow::CalculationParametersWindow(Session& session, ui::Settings* settings,
-                                                         QWidget* parent)
+CalculationParametersWindow::CalculationParametersWindow(const WindowContext& context,
+                                                         Session& session, QWidget* parent)
     : QMainWindow(parent)
     , m_session(session)
-    , m_settings(settings) {
+    , m_settings(context.settings) {
     m_ui = std::make_unique<Controls>(this);
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CalculationParametersWindow::accept);

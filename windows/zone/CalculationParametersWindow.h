@@ -1,12 +1,10 @@
 #pragma once
 
+#include "windows/WindowContext.h"
+
 #include <QMainWindow>
 
 #include <memory>
-
-namespace kelmo::ui {
-class Settings;
-}
 
 namespace kelmo::zone {
 
@@ -14,13 +12,14 @@ class Session;
 
 // The calculation parameters: the distance step and the two pressure axes of the session.
 // Loaded once; afterwards only hidden and shown, so it keeps its texts between openings.
-// With settings, the parameters stored by "Ok" are remembered for the next run of the program.
+// With the context's settings, the parameters stored by "Ok" are remembered for the next run
+// of the program.
 class CalculationParametersWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit CalculationParametersWindow(Session& session, ui::Settings* settings = nullptr,
-                                         QWidget* parent = nullptr);
+    CalculationParametersWindow(const WindowContext& context, Session& session,
+                                QWidget* parent = nullptr);
     ~CalculationParametersWindow() override;
 
     // "Ok": stores the fields in order; false when one of them is not a number.

@@ -57,13 +57,12 @@ QString fieldText(double v) {
 
 } // namespace
 
-ZoneInputWindow::ZoneInputWindow(Session& session, Services services, ui::Settings* settings,
-                                 QWidget* parent)
+ZoneInputWindow::ZoneInputWindow(const WindowContext& context, Session& session, QWidget* parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::ZoneInputWindow>())
     , m_session(session)
-    , m_services(std::move(services))
-    , m_settings(settings) {
+    , m_reference(context.reference)
+    , m_settings(context.settings) {
     m_ui->setupUi(this);
     bindControls();
 
@@ -105,7 +104,7 @@ void ZoneInputWindow::bindControls() {
     charge.airOption = m_ui->Option5;
     charge.heatUnitBox = m_ui->Frame4;
     charge.bodyMassEdit = m_ui->txtMch;
-    m_chargePanel->bind(charge, {m_services.explosiveNames, m_services.explosiveHeat});
+    m_chargePanel->bind(charge, {m_reference.explosiveNames, m_reference.explosiveHeat});
 }
 
 ZoneInputWindow::~ZoneInputWindow() = default;

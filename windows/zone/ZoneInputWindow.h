@@ -1,7 +1,7 @@
 #pragma once
 
 #include "reports/ReportData.h"
-#include "windows/zone/ZoneServices.h"
+#include "windows/WindowContext.h"
 
 #include <QMainWindow>
 
@@ -26,14 +26,13 @@ class Session;
 
 // The zone input window: the charge, its placement and the body mass of a person. It runs the
 // calculation in the session it is given and says through its signals what the user asks for.
-// With settings it opens with the charge of the last successful run and the remembered
+// With the context's settings it opens with the charge of the last successful run and the remembered
 // calculation parameters, and remembers each successful run's charge.
 class ZoneInputWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    ZoneInputWindow(Session& session, Services services, ui::Settings* settings = nullptr,
-                    QWidget* parent = nullptr);
+    ZoneInputWindow(const WindowContext& context, Session& session, QWidget* parent = nullptr);
     ~ZoneInputWindow() override;
 
     // Converts the fields and runs the zone calculation; on success hides the window and
@@ -62,7 +61,7 @@ private:
 
     std::unique_ptr<Ui::ZoneInputWindow> m_ui;
     Session& m_session;
-    Services m_services;
+    ReferenceLookups m_reference;
     ui::Settings* m_settings;
 
     // The form's controls by role, bound once after setupUi.

@@ -54,12 +54,12 @@ QString radiusText(float v) {
 
 } // namespace
 
-ZoneResultsWindow::ZoneResultsWindow(Session& session, PercentLookup percents,
-                                     ui::Settings* settings, QWidget* parent)
+ZoneResultsWindow::ZoneResultsWindow(const WindowContext& context, Session& session,
+                                     QWidget* parent)
     : QMainWindow(parent)
     , m_session(session)
-    , m_percents(std::move(percents))
-    , m_settings(settings) {
+    , m_percents(context.reference.probitsToPercent)
+    , m_settings(context.settings) {
     m_ui = std::make_unique<Controls>(this);
 
     // The kgf/cm² column heads are numbers: written with the locale's decimal separator, as

@@ -2,6 +2,7 @@
 
 #include "charts/ZoneCharts.h"
 #include "data/PointCalculation.h"
+#include "windows/WindowContext.h"
 
 #include <QMainWindow>
 
@@ -26,10 +27,9 @@ class ZoneResultsWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The percentages of the point calculation come from the lookup. With settings the save
-    // dialogs start in the folder their kind of file was last saved in.
-    ZoneResultsWindow(Session& session, PercentLookup percents, ui::Settings* settings = nullptr,
-                      QWidget* parent = nullptr);
+    // The percentages of the point calculation come from the context's probit lookup. With
+    // settings the save dialogs start in the folder their kind of file was last saved in.
+    ZoneResultsWindow(const WindowContext& context, Session& session, QWidget* parent = nullptr);
     ~ZoneResultsWindow() override;
 
     // Fills the window from the session's finished run.

@@ -57,14 +57,14 @@ int main(int argc, char** argv) {
         return QMessageBox::Ok;
     });
 
-    kelmo::editors::ExplosivesEditor explosives(connection);
+    kelmo::editors::ExplosivesEditor explosives(kelmo::WindowContext::forDatabase(connection));
     explosives.show();
     (void)QTest::qWaitForWindowExposed(&explosives);
     startChange(&explosives, 0, QStringLiteral("Тротил (ТНТ)"));
     save(&explosives, folder, QStringLiteral("editor-explosives"));
     explosives.close();
 
-    kelmo::editors::StructureTypesEditor structures(connection);
+    kelmo::editors::StructureTypesEditor structures(kelmo::WindowContext::forDatabase(connection));
     structures.resize(1060, 720);
     structures.show();
     (void)QTest::qWaitForWindowExposed(&structures);

@@ -131,10 +131,9 @@ int main(int argc, char* argv[]) {
 
     {
         plan::PlanSession session;
-        session.connectionString = connection;
         session.planNumber = plan;
         session.structureNumber = 1;
-        plan::PlanEditorWindow window(session);
+        plan::PlanEditorWindow window(WindowContext::forDatabase(connection), session);
         window.resize(1366, 768);
         window.show();
         window.showPlanAreas();

@@ -71,13 +71,13 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
 
     QTemporaryDir temp;
-    plan::PlanSession session;
-    session.connectionString = tools::scratchDatabase(temp);
-    if (session.connectionString.isEmpty()) {
+    const QString connection = tools::scratchDatabase(temp);
+    if (connection.isEmpty()) {
         return 1;
     }
+    plan::PlanSession session;
     try {
-        db::Connection c(session.connectionString);
+        db::Connection c(connection);
         session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
         fillPlan(c, session.planNumber);
         db::createPlan(c, QStringLiteral("Цех сборки"));
@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    plan::PlanEditorWindow editor(session);
+    const WindowContext context = WindowContext::forDatabase(connection);
+    plan::PlanEditorWindow editor(context, session);
     editor.resize(1340, 700);
     editor.show();
     save(&editor, folder, QStringLiteral("plan-01-opened"));
@@ -106,11 +107,11 @@ int main(int argc, char** argv) {
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-04-offer"));
 
-    plan::CreatePlanDialog create(session);
+    plan::CreatePlanDialog create(context, session);
     create.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("Склад ВВ №4"));
     create.show();
     save(&create, folder, QStringLiteral("plan-05-create"));
-    plan::ChoosePlanDialog choose(session);
+    plan::ChoosePlanDialog choose(context, session);
     choose.show();
     save(&choose, folder, QStringLiteral("plan-06-choose"));
     choose.close();

@@ -78,13 +78,13 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
 
     QTemporaryDir temp;
-    plan::PlanSession session;
-    session.connectionString = tools::scratchDatabase(temp);
-    if (session.connectionString.isEmpty()) {
+    const QString connection = tools::scratchDatabase(temp);
+    if (connection.isEmpty()) {
         return 1;
     }
+    plan::PlanSession session;
     try {
-        db::Connection c(session.connectionString);
+        db::Connection c(connection);
         session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
         fillPlan(c, session.planNumber);
     } catch (const Error& e) {
@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    plan::PlanEditorWindow editor(session);
+    const WindowContext context = WindowContext::forDatabase(connection);
+    plan::PlanEditorWindow editor(context, session);
     editor.show();
     editor.showPlanAreas();
     editor.findChild<QRadioButton*>(QStringLiteral("Option4"))->setChecked(true);
@@ -102,8 +103,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<plan::SituationWindow> window;
     QObject::connect(&editor, &plan::PlanEditorWindow::calculationRequested,
                      [&](std::shared_ptr<situation::Session> calculated) {
-                         window = std::make_unique<plan::SituationWindow>(calculated, nullptr,
-                                                                          session.connectionString);
+                         window = std::make_unique<plan::SituationWindow>(context, calculated);
                      });
     if (!editor.requestCalculation() || !window) {
         return 1;
