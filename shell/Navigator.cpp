@@ -172,8 +172,8 @@ zone::ZoneInputWindow* Navigator::showZoneInput() {
 
 zone::CalculationParametersWindow* Navigator::showZoneParameters() {
     if (!m_zoneParameters) {
-        m_zoneParameters = create<zone::CalculationParametersWindow>(windowContext(),
-                                                                           *m_zoneSession);
+        m_zoneParameters =
+            create<zone::CalculationParametersWindow>(windowContext(), *m_zoneSession);
         const auto back = [this] {
             if (!m_closingAll) {
                 showZoneInput();
@@ -261,8 +261,8 @@ plan::CreatePlanDialog* Navigator::showCreatePlan() {
         return nullptr;
     }
     if (!m_createPlan) {
-        m_createPlan = create<plan::CreatePlanDialog>(windowContext(), m_planSession,
-                                                      m_planEditor.data());
+        m_createPlan =
+            create<plan::CreatePlanDialog>(windowContext(), m_planSession, m_planEditor.data());
         connect(m_createPlan, &plan::CreatePlanDialog::planActivated, m_planEditor.data(),
                 &plan::PlanEditorWindow::showPlanAreas);
     }
@@ -274,8 +274,8 @@ plan::ChoosePlanDialog* Navigator::showChoosePlan() {
         return nullptr;
     }
     if (!m_choosePlan) {
-        m_choosePlan = create<plan::ChoosePlanDialog>(windowContext(), m_planSession,
-                                                      m_planEditor.data());
+        m_choosePlan =
+            create<plan::ChoosePlanDialog>(windowContext(), m_planSession, m_planEditor.data());
         connect(m_choosePlan, &plan::ChoosePlanDialog::planActivated, m_planEditor.data(),
                 &plan::PlanEditorWindow::showPlanAreas);
         connect(m_choosePlan, &plan::ChoosePlanDialog::createPlanRequested, this,

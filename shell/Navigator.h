@@ -4,6 +4,7 @@
 #include "shell/AboutDialog.h"
 #include "shell/DataSourceDialog.h"
 #include "shell/MainWindow.h"
+#include "windows/WindowContext.h"
 #include "windows/editors/ExplosivesEditor.h"
 #include "windows/editors/StructureTypesEditor.h"
 #include "windows/plan/ChoosePlanDialog.h"
@@ -14,7 +15,6 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "windows/WindowContext.h"
 
 #include <QObject>
 #include <QPointer>

@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "data/ReferenceLookups.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
 #include "session/ZoneSession.h"
@@ -14,7 +15,6 @@
 #include "ui/Messages.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "data/ReferenceLookups.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -197,7 +197,8 @@ private slots:
         QFile::remove(database);
         db::createDatabaseFile(database, false);
         reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
-        m_navigator->setReferenceLookups(ReferenceLookups::fromDatabase(db::fileConnectionString(database)));
+        m_navigator->setReferenceLookups(
+            ReferenceLookups::fromDatabase(db::fileConnectionString(database)));
 
         auto* zone = m_navigator->showZoneInput();
         auto* combo = child<QComboBox>(zone, "Combo4");

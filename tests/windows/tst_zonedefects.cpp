@@ -1,5 +1,6 @@
 // Faults a user met in the zone windows, each checked the way the user met it.
 #include "core/NumberText.h"
+#include "data/ReferenceLookups.h"
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
 #include "shell/Navigator.h"
@@ -7,7 +8,6 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "data/ReferenceLookups.h"
 
 #include "tests/support/GuiTest.h"
 

@@ -2,6 +2,7 @@
 // stand in for the database.
 
 #include "core/NumberText.h"
+#include "data/ReferenceLookups.h"
 #include "engine/Errors.h"
 #include "engine/ZoneRun.h"
 #include "session/ZoneSession.h"
@@ -11,7 +12,6 @@
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
-#include "data/ReferenceLookups.h"
 
 #include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>

@@ -315,8 +315,7 @@ bool PlanEditorWindow::deleteStructure() {
 }
 
 bool PlanEditorWindow::importStructuresFile(const QString& path) {
-    if (!plan::importStructuresFile(this, m_context.connectionString, m_session.planNumber,
-                                    path)) {
+    if (!plan::importStructuresFile(this, m_context.connectionString, m_session.planNumber, path)) {
         return false;
     }
     m_structureEditor->allowNext();

@@ -141,7 +141,7 @@ SituationWindow::SituationWindow(const WindowContext& context,
     if (!context.connectionString.isEmpty()) {
         m_mapPage->setPictureStore(
             std::make_shared<db::DatabasePictureStore>(context.connectionString),
-                                   m_session->plan().number);
+            m_session->plan().number);
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
 

@@ -26,8 +26,8 @@ class Session;
 
 // The zone input window: the charge, its placement and the body mass of a person. It runs the
 // calculation in the session it is given and says through its signals what the user asks for.
-// With the context's settings it opens with the charge of the last successful run and the remembered
-// calculation parameters, and remembers each successful run's charge.
+// With the context's settings it opens with the charge of the last successful run and the
+// remembered calculation parameters, and remembers each successful run's charge.
 class ZoneInputWindow final : public QMainWindow {
     Q_OBJECT
 
