@@ -5,6 +5,8 @@
 // program uses stays as it was.
 
 #include "core/ProgramFolder.h"
+#include "data/SitePlan.h"
+#include "data/StructureKinds.h"
 #include "ui/Messages.h"
 
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <vector>
 
 namespace kelmo::tools {
 
@@ -34,6 +37,52 @@ inline QString scratchDatabase(const QTemporaryDir& temp) {
     }
     QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return QStringLiteral("Data Source=MS Access Database;Initial Catalog=") + copy;
+}
+
+// A rectangular structure of a sample plan: two opposite corners, its staff and storeys, and
+// whether its degree is judged for the building (heavy damage) or for people.
+struct SampleStructure {
+    double x1, y1, x2, y2;
+    int staff;
+    int storeys;
+    bool judgedForPeople = true;
+};
+
+// Adds the structures to the plan in order, numbered from 1, of the catalogue's first type,
+// its kinds taken in turn, each threshold in the middle of its kind's range.
+inline void addSampleStructures(db::Connection& c, int plan,
+                                const std::vector<SampleStructure>& structures) {
+    const auto types = db::readStructureTypes(c);
+    if (types.empty()) {
+        return;
+    }
+    const auto kinds = db::listKindsOfType(c, types.front().number);
+    if (kinds.isEmpty()) {
+        return;
+    }
+    int n = 0;
+    for (const SampleStructure& s : structures) {
+        const db::KindEntry& kind = kinds[n % kinds.size()];
+        ++n;
+        db::StructureRecord r;
+        r.plan = plan;
+        r.number = n;
+        r.type = types.front().name;
+        r.kind = kind.name;
+        r.storeys = QString::number(s.storeys);
+        r.staff = QString::number(s.staff);
+        r.selected = {!s.judgedForPeople, false, s.judgedForPeople, false};
+        for (int i = 0; i < 4; ++i) {
+            r.pressure[i] = static_cast<int>((kind.ranges[i].min + kind.ranges[i].max) / 2);
+        }
+        const double xs[4] = {s.x1, s.x2, s.x2, s.x1};
+        const double ys[4] = {s.y1, s.y1, s.y2, s.y2};
+        for (int i = 0; i < 4; ++i) {
+            r.corners[2 * i] = QString::number(xs[i]);
+            r.corners[2 * i + 1] = QString::number(ys[i]);
+        }
+        db::addStructure(c, r);
+    }
 }
 
 } // namespace kelmo::tools

@@ -32,36 +32,6 @@ void save(QWidget* w, const QString& folder, const QString& name) {
     }
 }
 
-// Three structures of the first type of the catalogue around a store of explosives.
-void fillPlan(db::Connection& c, int plan) {
-    const auto types = db::readStructureTypes(c);
-    if (types.empty()) {
-        return;
-    }
-    const auto kinds = db::listKindsOfType(c, types.front().number);
-    const QList<std::array<double, 8>> corners = {{-40, 30, -40, 60, -10, 60, -10, 30},
-                                                  {25, -15, 25, 10, 70, 10, 70, -15},
-                                                  {-35, -70, -35, -45, 5, -45, 5, -70}};
-    for (int n = 1; n <= 3 && n <= kinds.size(); ++n) {
-        const db::KindEntry& kind = kinds[n - 1];
-        db::StructureRecord r;
-        r.plan = plan;
-        r.number = n;
-        r.type = types.front().name;
-        r.kind = kind.name;
-        r.storeys = QString::number(n + 1);
-        r.staff = QString::number(15 * n);
-        r.selected = {n == 3, false, n != 3, false};
-        for (int i = 0; i < 4; ++i) {
-            r.pressure[i] = static_cast<int>((kind.ranges[i].min + kind.ranges[i].max) / 2);
-        }
-        for (int i = 0; i < 8; ++i) {
-            r.corners[i] = QString::number(corners[n - 1][i]);
-        }
-        db::addStructure(c, r);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +49,11 @@ int main(int argc, char** argv) {
     try {
         db::Connection c(connection);
         session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        fillPlan(c, session.planNumber);
+        // Three structures around a store of explosives.
+        tools::addSampleStructures(c, session.planNumber,
+                                   {{-40, 30, -10, 60, 15, 2},
+                                    {25, -15, 70, 10, 30, 3},
+                                    {-35, -70, 5, -45, 45, 4, false}});
         db::createPlan(c, QStringLiteral("Цех сборки"));
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -25,52 +25,6 @@
 
 using namespace kelmo;
 
-namespace {
-
-// Six structures of the catalogue's first type: the store itself, then walls farther out.
-void fillPlan(db::Connection& c, int plan) {
-    const auto types = db::readStructureTypes(c);
-    if (types.empty()) {
-        return;
-    }
-    const auto kinds = db::listKindsOfType(c, types.front().number);
-    if (kinds.isEmpty()) {
-        return;
-    }
-    struct Place {
-        double x1, y1, x2, y2;
-        int staff;
-    };
-    const Place places[] = {{-6, -4, 6, 4, 2},        {20, -10, 45, 10, 25},
-                            {-70, 30, -40, 60, 40},   {60, -120, 100, -80, 12},
-                            {-260, -40, -220, 0, 60}, {380, 200, 430, 240, 8}};
-    int n = 0;
-    for (const Place& p : places) {
-        const db::KindEntry& kind = kinds[n % kinds.size()];
-        ++n;
-        db::StructureRecord r;
-        r.plan = plan;
-        r.number = n;
-        r.type = types.front().name;
-        r.kind = kind.name;
-        r.storeys = QString::number(1 + n % 3);
-        r.staff = QString::number(p.staff);
-        r.selected = {false, false, true, false};
-        for (int i = 0; i < 4; ++i) {
-            r.pressure[i] = static_cast<int>((kind.ranges[i].min + kind.ranges[i].max) / 2);
-        }
-        const double xs[4] = {p.x1, p.x2, p.x2, p.x1};
-        const double ys[4] = {p.y1, p.y1, p.y2, p.y2};
-        for (int i = 0; i < 4; ++i) {
-            r.corners[2 * i] = QString::number(xs[i]);
-            r.corners[2 * i + 1] = QString::number(ys[i]);
-        }
-        db::addStructure(c, r);
-    }
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tools::reportMessagesOnStderr();
@@ -86,7 +40,14 @@ int main(int argc, char** argv) {
     try {
         db::Connection c(connection);
         session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        fillPlan(c, session.planNumber);
+        // The store itself, then walls farther out.
+        tools::addSampleStructures(c, session.planNumber,
+                                   {{-6, -4, 6, 4, 2, 2},
+                                    {20, -10, 45, 10, 25, 3},
+                                    {-70, 30, -40, 60, 40, 1},
+                                    {60, -120, 100, -80, 12, 2},
+                                    {-260, -40, -220, 0, 60, 3},
+                                    {380, 200, 430, 240, 8, 1}});
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
