@@ -11,6 +11,7 @@
 #include "data/Database.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/editors/ExplosivesEditor.h"
 #include "windows/editors/StructureTypesEditor.h"
 #include "windows/plan/ChoosePlanDialog.h"
@@ -39,11 +40,7 @@ using namespace kelmo::zone;
 namespace {
 
 void save(QWidget* w, const QString& folder, const char* name) {
-    QTest::qWait(150);
-    const QString path = QDir(folder).filePath(QString::fromLatin1(name) + ".png");
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    kelmo::ui::saveScreenshot(w, folder, QString::fromLatin1(name));
 }
 
 template <typename T> T* child(QWidget* w, const char* name) {

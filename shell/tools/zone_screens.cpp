@@ -4,6 +4,7 @@
 #include "data/DataSource.h"
 #include "shell/Navigator.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
@@ -25,11 +26,7 @@ using namespace kelmo::zone;
 namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    kelmo::ui::saveScreenshot(w, folder, name, 0);
 }
 
 } // namespace

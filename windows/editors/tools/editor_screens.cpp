@@ -4,6 +4,7 @@
 #include "data/DataSource.h"
 #include "data/Database.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/editors/ExplosivesEditor.h"
 #include "windows/editors/StructureTypesEditor.h"
 
@@ -18,11 +19,7 @@
 namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    kelmo::ui::saveScreenshot(w, folder, name, 0);
 }
 
 // Selects the row whose cell in the column reads `text` and presses "Изменить запись".

@@ -9,6 +9,7 @@
 #include "data/StructureImport.h"
 #include "map/Calibration.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
@@ -28,12 +29,7 @@ using namespace kelmo;
 namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    QTest::qWait(200);
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    kelmo::ui::saveScreenshot(w, folder, name, 200);
 }
 
 // A works site: rows of buildings around a store, as a CSV file of the import.

@@ -4,6 +4,7 @@
 
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/plan/ChoosePlanDialog.h"
 #include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/PlanEditorWindow.h"
@@ -24,12 +25,7 @@ using namespace kelmo;
 namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    QTest::qWait(150);
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    kelmo::ui::saveScreenshot(w, folder, name);
 }
 
 } // namespace

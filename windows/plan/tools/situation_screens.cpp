@@ -6,6 +6,7 @@
 #include "data/SitePlan.h"
 #include "session/SituationSession.h"
 #include "ui/Messages.h"
+#include "ui/Screenshot.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/SituationWindow.h"
@@ -72,20 +73,12 @@ int main(int argc, char** argv) {
     editor.hide();
     window->resize(1340, 640);
     window->show();
-    QApplication::processEvents();
-    QTest::qWait(200);
-    const QString png = QDir(folder).filePath(QStringLiteral("situation.png"));
-    if (!window->grab().save(png)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(png));
+    if (!ui::saveScreenshot(window.get(), folder, QStringLiteral("situation"), 200)) {
         return 1;
     }
     // The map page of the same window, fitted to the plan.
     window->tabs()->setCurrentWidget(window->mapPage());
-    QApplication::processEvents();
-    QTest::qWait(200);
-    const QString mapPng = QDir(folder).filePath(QStringLiteral("situation-map.png"));
-    if (!window->grab().save(mapPng)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(mapPng));
+    if (!ui::saveScreenshot(window.get(), folder, QStringLiteral("situation-map"), 200)) {
         return 1;
     }
     window->session()
