@@ -19,6 +19,7 @@
 #else
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -68,6 +69,30 @@ void removeStaleTemporaries(const QDir& folder) {
     }
 }
 
+#ifndef Q_OS_WIN
+// In a folder that everyone may write to and only owners may delete from (/tmp and the like),
+// a link may have been planted by another user to make our write land in a file of ours. As
+// the kernel's protected-symlinks rule does, such a link is followed only when it is the
+// user's own or the folder's owner's.
+void refusePlantedLink(const QString& link) {
+    struct stat folder {};
+    struct stat entry {};
+    const QByteArray folderName = QFile::encodeName(QFileInfo(link).absolutePath());
+    if (::lstat(QFile::encodeName(link).constData(), &entry) != 0 ||
+        ::stat(folderName.constData(), &folder) != 0) {
+        return;
+    }
+    const bool sharedFolder = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    if (!sharedFolder || entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid) {
+        return;
+    }
+    throw FileError(QStringLiteral("Ссылка «%1» лежит в общей папке и принадлежит другому "
+                                   "пользователю; по такой ссылке программа не пишет. Выберите "
+                                   "другое имя файла или другую папку.")
+                        .arg(shown(link)));
+}
+#endif
+
 } // namespace
 
 QString writeTarget(const QString& path) {
@@ -81,6 +106,9 @@ QString writeTarget(const QString& path) {
             throw FileError(
                 QStringLiteral("Ссылка «%1» ведет по кругу; файл не записан.").arg(shown(path)));
         }
+#ifndef Q_OS_WIN
+        refusePlantedLink(info.filePath());
+#endif
         info = QFileInfo(info.symLinkTarget());
     }
     if (info.fileName().isEmpty() || info.isDir()) {

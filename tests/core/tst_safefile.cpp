@@ -12,6 +12,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace kelmo;
@@ -135,6 +136,53 @@ private slots:
         QVERIFY(QFileInfo(dangling).isSymLink());
         QCOMPARE(contentOf(later), QByteArray("made"));
     }
+
+#ifdef Q_OS_UNIX
+    // In a folder like /tmp (everyone writes, the sticky bit set) another user's link to a file
+    // of ours is refused with the file untouched; our own link there, and another user's link
+    // in a folder of ours, are followed.
+    void plantedLinkInSharedFolder_data() {
+        QTest::addColumn<bool>("sharedFolder");
+        QTest::addColumn<bool>("othersLink");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("another user's link in a shared folder") << true << true << false;
+        QTest::newRow("our own link in a shared folder") << true << false << true;
+        QTest::newRow("another user's link in our folder") << false << true << true;
+    }
+    void plantedLinkInSharedFolder() {
+        QFETCH(bool, sharedFolder);
+        QFETCH(bool, othersLink);
+        QFETCH(bool, followed);
+        if (othersLink && ::geteuid() != 0) {
+            QSKIP("giving a link to another user needs root");
+        }
+        const QString folder = m_dir->filePath("shared");
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), sharedFolder ? 01777 : 0755) == 0);
+        const QString secret = m_dir->filePath("secret.txt");
+        put(secret, "mine");
+        const QString link = QDir(folder).filePath("report.xlsx");
+        QVERIFY(QFile::link(secret, link));
+        if (othersLink) {
+            QVERIFY(::lchown(QFile::encodeName(link).constData(), 65534, 65534) == 0);
+        }
+        if (followed) {
+            writeFileSafely(link, "report");
+            QCOMPARE(contentOf(secret), QByteArray("report"));
+        } else {
+            try {
+                writeFileSafely(link, "report");
+                QFAIL("a planted link was followed");
+            } catch (const FileError& e) {
+                QVERIFY2(
+                    QString::fromUtf8(e.what()).contains(QStringLiteral("другому пользователю")),
+                    e.what());
+            }
+            QCOMPARE(contentOf(secret), QByteArray("mine"));
+            QCOMPARE(entries(folder), QStringList{"report.xlsx"});
+        }
+    }
+#endif
 
     // Temporaries a killed program left a day ago go when the folder is written again; a
     // recent one (another write may still be under way) and files of other names stay.
