@@ -3,6 +3,7 @@
 #include "core/FileError.h"
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
+#include "core/SafeFile.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "reports/ChargeText.h"
@@ -115,8 +116,45 @@ void parseOrThrow(QCommandLineParser& parser, const QStringList& arguments) {
     }
 }
 
+QString serverPassword(const QCommandLineParser& parser, const QCommandLineOption& password,
+                       const QCommandLineOption& passwordFile) {
+    if (parser.isSet(password) && parser.isSet(passwordFile)) {
+        throw UsageError(QStringLiteral("--password и --password-file: укажите что-то одно."));
+    }
+    if (!parser.isSet(passwordFile)) {
+        return parser.value(password);
+    }
+    const QString path = parser.value(passwordFile);
+    QFile file;
+    bool opened = false;
+    if (path == QLatin1String("-")) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        try {
+            checkReadableFile(path);
+        } catch (const FileError& e) {
+            throw UsageError(QStringLiteral("--password-file: ") + QString::fromUtf8(e.what()));
+        }
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        throw UsageError(QStringLiteral("--password-file: файл «%1» не открывается: %2")
+                             .arg(path, file.errorString()));
+    }
+    // One line is a password; more would be a file given by mistake.
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
+    }
+    if (line.isEmpty()) {
+        throw UsageError(QStringLiteral("--password-file: в «%1» нет пароля.").arg(path));
+    }
+    return QString::fromUtf8(line);
+}
+
 void DatabaseOptions::addTo(QCommandLineParser& parser) {
-    parser.addOptions({m_db, m_dsn, m_user, m_password});
+    parser.addOptions({m_db, m_dsn, m_user, m_password, m_passwordFile});
 }
 
 QString DatabaseOptions::connectionString(const QCommandLineParser& parser) const {
@@ -124,7 +162,7 @@ QString DatabaseOptions::connectionString(const QCommandLineParser& parser) cons
         throw UsageError(QStringLiteral("--db и --dsn: укажите что-то одно."));
     }
     if (!parser.isSet(m_dsn)) {
-        for (const QCommandLineOption* o : {&m_user, &m_password}) {
+        for (const QCommandLineOption* o : {&m_user, &m_password, &m_passwordFile}) {
             if (parser.isSet(*o)) {
                 throw UsageError(
                     QStringLiteral("--%1: только вместе с --dsn.").arg(o->names().constFirst()));
@@ -140,7 +178,8 @@ QString DatabaseOptions::connectionString(const QCommandLineParser& parser) cons
         throw UsageError(QStringLiteral("--dsn: укажите имя источника данных ODBC."));
     }
     try {
-        return db::serverConnectionString(dsn, parser.value(m_user), parser.value(m_password));
+        return db::serverConnectionString(dsn, parser.value(m_user),
+                                          serverPassword(parser, m_password, m_passwordFile));
     } catch (const DatabaseError& e) {
         throw UsageError(QString::fromUtf8(e.what()));
     }

@@ -54,9 +54,22 @@ private:
         QStringLiteral("Масса тела человека, кг (по умолчанию %1).").arg(kDefaultBodyMassKg), "КГ"};
 };
 
+// The password of the server's user: read from the first line of --password-file (a file, or
+// "-" for standard input), else --password, else none, and then the PostgreSQL driver takes
+// it from PGPASSWORD or ~/.pgpass. Throws UsageError when both options are given or the file
+// cannot be read.
+QString serverPassword(const QCommandLineParser& parser, const QCommandLineOption& password,
+                       const QCommandLineOption& passwordFile);
+
+inline const char* const kPasswordHelp =
+    "Пароль пользователя сервера (вместе с --dsn). Виден другим пользователям компьютера в "
+    "списке процессов: лучше --password-file, PGPASSWORD или ~/.pgpass.";
+inline const char* const kPasswordFileHelp =
+    "Файл, первая строка которого — пароль пользователя сервера; «-» — стандартный ввод.";
+
 // Where a command finds the database: --db PATH (the embedded file; by default the program
-// folder's bdKelmo.db) or --dsn NAME of a server's ODBC data source, with --user and
-// --password when the DSN entry does not name them.
+// folder's bdKelmo.db) or --dsn NAME of a server's ODBC data source, with --user and the
+// password (see serverPassword) when the DSN entry does not name them.
 class DatabaseOptions {
 public:
     void addTo(QCommandLineParser& parser);
@@ -71,8 +84,8 @@ private:
     QCommandLineOption m_dsn{"dsn", "Источник данных ODBC сервера базы данных (вместо --db).",
                              "NAME"};
     QCommandLineOption m_user{"user", "Пользователь сервера (вместе с --dsn).", "USER"};
-    QCommandLineOption m_password{"password", "Пароль пользователя сервера (вместе с --dsn).",
-                                  "PASSWORD"};
+    QCommandLineOption m_password{"password", kPasswordHelp, "PASSWORD"};
+    QCommandLineOption m_passwordFile{"password-file", kPasswordFileHelp, "FILE"};
 };
 
 // A number given as an option's value: a point or a comma as the decimal separator.

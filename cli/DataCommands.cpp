@@ -30,9 +30,9 @@ int runInitDbCommand(const QStringList& arguments) {
                                             "на сервере (их данные будут потеряны).");
     const QCommandLineOption dsn("dsn", "Источник данных ODBC сервера базы данных.", "NAME");
     const QCommandLineOption user("user", "Пользователь сервера (вместе с --dsn).", "USER");
-    const QCommandLineOption password("password", "Пароль пользователя сервера (вместе с --dsn).",
-                                      "PASSWORD");
-    parser.addOptions({force, dsn, user, password});
+    const QCommandLineOption password("password", kPasswordHelp, "PASSWORD");
+    const QCommandLineOption passwordFile("password-file", kPasswordFileHelp, "FILE");
+    parser.addOptions({force, dsn, user, password, passwordFile});
     parser.addPositionalArgument(
         "PATH", "Файл создаваемой базы данных (без --dsn; по умолчанию рабочая база программы).",
         "[PATH]");
@@ -53,8 +53,8 @@ int runInitDbCommand(const QStringList& arguments) {
         }
         QString connection;
         try {
-            connection =
-                db::serverConnectionString(name, parser.value(user), parser.value(password));
+            connection = db::serverConnectionString(name, parser.value(user),
+                                                    serverPassword(parser, password, passwordFile));
         } catch (const DatabaseError& e) {
             throw UsageError(QString::fromUtf8(e.what()));
         }
@@ -64,7 +64,7 @@ int runInitDbCommand(const QStringList& arguments) {
                      .toUtf8());
         return kExitOk;
     }
-    for (const QCommandLineOption* o : {&user, &password}) {
+    for (const QCommandLineOption* o : {&user, &password, &passwordFile}) {
         if (parser.isSet(*o)) {
             throw UsageError(
                 QStringLiteral("--%1: только вместе с --dsn.").arg(o->names().constFirst()));

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,21 @@ bool isPlainDsnName(const QString& name) {
         }
     }
     return true;
+}
+
+// A user name or password as the ODBC driver manager reads it from the "UID=…;PWD=…" the Qt
+// driver appends unquoted: a value with a character that would end or open an attribute goes
+// in braces, with a closing brace inside written twice.
+QString odbcValue(const QString& value) {
+    const bool plain = std::none_of(value.begin(), value.end(), [](QChar c) {
+        return c == u';' || c == u'{' || c == u'}' || c == u'=' || c.isSpace();
+    });
+    if (plain) {
+        return value;
+    }
+    QString braced = value;
+    braced.replace(u'}', QStringLiteral("}}"));
+    return u'{' + braced + u'}';
 }
 
 void closeAndRemove(const QString& name) {
@@ -138,17 +154,27 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
         QString value;
         qsizetype next;
         if (eq + 1 < head.size() && head[eq + 1] == u'\'') {
-            // A quoted value runs to the quote that ends it before a semicolon.
-            qsizetype close = head.indexOf(QStringLiteral("';"), eq + 2);
-            if (close < 0) {
-                close = head.lastIndexOf(u'\'');
-                if (close <= eq + 1) {
-                    throw DatabaseError(QStringLiteral("Строка подключения к базе данных "
-                                                       "повреждена: нет закрывающей кавычки."));
+            // A quoted value runs to its closing quote; a quote inside it is written twice.
+            qsizetype at = eq + 2;
+            bool closed = false;
+            while (at < head.size()) {
+                if (head[at] == u'\'') {
+                    if (at + 1 < head.size() && head[at + 1] == u'\'') {
+                        value += u'\'';
+                        at += 2;
+                        continue;
+                    }
+                    closed = true;
+                    break;
                 }
+                value += head[at++];
             }
-            value = head.mid(eq + 2, close - eq - 2);
-            next = close + 2;
+            if (!closed) {
+                throw DatabaseError(QStringLiteral("Строка подключения к базе данных "
+                                                   "повреждена: нет закрывающей кавычки."));
+            }
+            const qsizetype semi = head.indexOf(u';', at + 1);
+            next = semi < 0 ? head.size() : semi + 1;
         } else {
             const qsizetype semi = head.indexOf(u';', eq + 1);
             next = semi < 0 ? head.size() : semi + 1;
@@ -174,20 +200,17 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
 }
 
 QString serverConnectionString(const QString& dsn, const QString& user, const QString& password) {
-    // The same key order as start-up's strings; the parser reads quoted values to "';", and
-    // ODBC itself takes no ";" inside a value.
-    for (const QString& value : {dsn, user, password}) {
-        if (value.contains(u';')) {
-            throw DatabaseError(QStringLiteral("Имя источника данных, имя пользователя и пароль "
-                                               "не могут содержать символ «;»."));
-        }
-    }
-    QString s = QStringLiteral("Data Source='%1';").arg(dsn);
+    // The same key order as start-up's strings. Values are quoted with a quote inside written
+    // twice, so a user name or password may hold any character.
+    const auto quoted = [](QString value) {
+        return u'\'' + value.replace(u'\'', QStringLiteral("''")) + u'\'';
+    };
+    QString s = QStringLiteral("Data Source=%1;").arg(quoted(dsn));
     if (!user.isEmpty()) {
-        s += QStringLiteral("User ID='%1';").arg(user);
+        s += QStringLiteral("User ID=%1;").arg(quoted(user));
     }
     if (!password.isEmpty()) {
-        s += QStringLiteral("Password='%1';").arg(password);
+        s += QStringLiteral("Password=%1;").arg(quoted(password));
     }
     return s;
 }
@@ -233,12 +256,6 @@ bool Connection::open(const QString& connectionString, SchemaCheck check) {
                 QStringLiteral("Имя источника данных ODBC «%1» содержит недопустимые символы.")
                     .arg(s.dataSource));
         }
-        for (const QString& value : {s.user, s.password}) {
-            if (value.contains(u';') || value.contains(u'{') || value.contains(u'}')) {
-                throw DatabaseError(QStringLiteral("Имя пользователя и пароль источника данных "
-                                                   "не могут содержать символы «;», «{», «}»."));
-            }
-        }
         const bool builtIn =
             s.user == QLatin1String(kBuiltInUser) && s.password == QLatin1String(kBuiltInPassword);
         const QString user = builtIn ? QString() : s.user;
@@ -255,8 +272,8 @@ bool Connection::open(const QString& connectionString, SchemaCheck check) {
         }
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
         m_db.setDatabaseName(s.dataSource);
-        m_db.setUserName(user);
-        m_db.setPassword(password);
+        m_db.setUserName(odbcValue(user));
+        m_db.setPassword(odbcValue(password));
     }
     if (!m_db.isValid()) {
         const QString text = driverText(m_db.lastError());

@@ -222,6 +222,7 @@ class TestServer : public QObject {
     Q_OBJECT
 
     test::PostgresServer m_server;
+    bool m_passwordRole = false;
     QTemporaryDir m_dir;
     QString m_file; // the embedded database with the same reference data
     std::unique_ptr<shell::Navigator> m_navigator;
@@ -483,8 +484,12 @@ private slots:
         QTest::newRow("dsn and a file")
             << QStringList{"init-db", "x.db", "--dsn", cli} << 2 << "--dsn";
         QTest::newRow("empty dsn") << QStringList{"init-db", "--dsn", " "} << 2 << "--dsn";
-        QTest::newRow("semicolon in the password")
-            << QStringList{"init-db", "--dsn", cli, "--password", "a;DSN=x"} << 2 << "«;»";
+        QTest::newRow("password and password file")
+            << QStringList{"init-db", "--dsn", cli, "--password", "a", "--password-file", "f"} << 2
+            << "--password-file";
+        QTest::newRow("missing password file")
+            << QStringList{"init-db", "--dsn", cli, "--password-file", "/nonexistent/pw"} << 2
+            << "/nonexistent/pw";
         QTest::newRow("point with db and dsn")
             << QStringList{"point", "--mass", "1000", "--at", "50", "--db", "x.db", "--dsn", cli}
             << 2 << "--dsn";
@@ -597,6 +602,83 @@ private slots:
         QVERIFY2(onServer.exitCode == 0, qPrintable(onServer.err));
         QVERIFY(QJsonDocument::fromJson(onServer.out).object().contains("percentHeavy"));
         QCOMPARE(onServer.out, onFile.out);
+    }
+
+    // A server user whose password holds every character that could end or open a value of
+    // a connection string connects with it from each place a password may come from; a wrong
+    // one is refused by the server.
+    void passwordOfAnyCharacter_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("exitCode");
+        for (const char* from :
+             {"--password", "--password-file", "stdin", "PGPASSWORD", "~/.pgpass"}) {
+            QTest::newRow(from) << QString::fromLatin1(from) << 0;
+        }
+        QTest::newRow("wrong password") << QStringLiteral("wrong") << 1;
+    }
+    void passwordOfAnyCharacter() {
+        QFETCH(QString, from);
+        QFETCH(int, exitCode);
+        const QString password = QStringLiteral("a;b}c{d'e''f=g: h\\i';DSN=x");
+        QString sqlPassword = password;
+        sqlPassword.replace(u'\'', QStringLiteral("''"));
+        if (!m_passwordRole) {
+            // Only this role must give a password; the rest of the cluster stays trusted.
+            QVERIFY(m_server.psql(
+                QStringLiteral("kelmo"),
+                QStringLiteral("CREATE ROLE kelmo_pw LOGIN SUPERUSER PASSWORD '%1'; "
+                               "COPY (VALUES ('local all kelmo_pw scram-sha-256'), "
+                               "('host all kelmo_pw all scram-sha-256'), ('local all all trust'), "
+                               "('host all all all trust')) TO '%2'; SELECT pg_reload_conf();")
+                    .arg(sqlPassword, m_server.hbaFile())));
+            m_passwordRole = true;
+        }
+        QTemporaryDir home;
+        QStringList arguments{
+            "point",  "--mass",  "1000", "--at", "50", "--dsn", dsn(QStringLiteral("kelmo")),
+            "--user", "kelmo_pw"};
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("PGPASSWORD"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        QByteArray input;
+        if (from == QLatin1String("--password")) {
+            arguments << "--password" << password;
+        } else if (from == QLatin1String("wrong")) {
+            arguments << "--password" << password + u'x';
+        } else if (from == QLatin1String("--password-file")) {
+            QFile file(home.filePath(QStringLiteral("pw")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(password.toUtf8() + "\n");
+            file.close();
+            arguments << "--password-file" << file.fileName();
+        } else if (from == QLatin1String("stdin")) {
+            arguments << "--password-file"
+                      << "-";
+            input = password.toUtf8() + "\r\n";
+        } else if (from == QLatin1String("PGPASSWORD")) {
+            env.insert(QStringLiteral("PGPASSWORD"), password);
+        } else {
+            QString escaped = password;
+            escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u':', QStringLiteral("\\:"));
+            QFile file(home.filePath(QStringLiteral(".pgpass")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("*:*:*:kelmo_pw:%1\n").arg(escaped).toUtf8());
+            file.close();
+            QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        }
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
+        p.write(input);
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(p.exitCode() == exitCode, qPrintable(err));
+        if (exitCode == 0) {
+            QVERIFY(QJsonDocument::fromJson(p.readAllStandardOutput())
+                        .object()
+                        .contains("percentHeavy"));
+        }
     }
 
     void expertReportOverDsn() {

@@ -196,6 +196,11 @@ public:
         return launch();
     }
 
+    // The server's client authentication file (a test may write it with COPY … TO and reload).
+    QString hbaFile() const {
+        return QDir(dataDir()).filePath(QStringLiteral("pg_hba.conf"));
+    }
+
     QString serverLog() const {
         QFile f(QDir(folder()).filePath(QStringLiteral("server.log")));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll().right(2000)) : QString();
