@@ -215,6 +215,16 @@ QString serverConnectionString(const QString& dsn, const QString& user, const QS
     return s;
 }
 
+QString nameLengthProblem(const QString& field, const QString& name) {
+    if (name.size() <= kMaxNameLength) {
+        return {};
+    }
+    return QStringLiteral("%1: имя длиннее %2 знаков (в нём %3). Сократите его.")
+        .arg(field)
+        .arg(kMaxNameLength)
+        .arg(name.size());
+}
+
 QString fileConnectionString(const QString& path) {
     return QStringLiteral("Data Source=%1;Initial Catalog=%2")
         .arg(QLatin1String(kStandardDataSource), path);

@@ -28,6 +28,14 @@ struct ConnectionSettings {
     QString password;
 };
 
+// The longest name of a plan, an explosive, a structure type or kind, in characters (the text
+// fields of the original database held as many). Longer names already stored are kept.
+inline constexpr int kMaxNameLength = 255;
+
+// The message for a new name longer than kMaxNameLength, naming the field but not repeating the
+// name; an empty string for a name that fits.
+QString nameLengthProblem(const QString& field, const QString& name);
+
 // The standard data source name of the default connection string.
 inline constexpr const char* kStandardDataSource = "MS Access Database";
 

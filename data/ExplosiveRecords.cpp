@@ -4,6 +4,13 @@ namespace kelmo::db {
 
 namespace {
 
+void refuseLongName(const QString& name) {
+    if (const QString problem = nameLengthProblem(QStringLiteral("Наименование ВВ"), name);
+        !problem.isEmpty()) {
+        throw DatabaseError(problem);
+    }
+}
+
 // Whether a row other than the one named `except` already carries the name.
 bool nameTaken(Connection& connection, const QString& name, const QString* except) {
     QSqlQuery query = connection.select(QStringLiteral("select VVName from Explosives"));
@@ -52,6 +59,7 @@ std::optional<ExplosiveRecord> findExplosive(Connection& connection, const QStri
 }
 
 EditResult addExplosive(Connection& connection, const ExplosiveRecord& explosive) {
+    refuseLongName(explosive.name);
     Transaction transaction(connection);
     if (nameTaken(connection, explosive.name, nullptr)) {
         return EditResult::NameTaken;
@@ -64,6 +72,7 @@ EditResult addExplosive(Connection& connection, const ExplosiveRecord& explosive
 
 EditResult replaceExplosive(Connection& connection, const QString& oldName,
                             const ExplosiveRecord& explosive) {
+    refuseLongName(explosive.name);
     Transaction transaction(connection);
     if (!exists(connection, oldName)) {
         return EditResult::Missing;

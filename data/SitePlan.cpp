@@ -152,6 +152,10 @@ int createPlan(Connection& c, const QString& name) {
     if (name.trimmed().isEmpty()) {
         throw DatabaseError(QStringLiteral("Имя плана местности не задано."));
     }
+    if (const QString problem = nameLengthProblem(QStringLiteral("План местности"), name);
+        !problem.isEmpty()) {
+        throw DatabaseError(problem);
+    }
     Transaction t(c);
     if (const auto old = findPlan(c, name)) {
         lockPlan(c, *old);

@@ -4,6 +4,15 @@ namespace kelmo::db {
 
 namespace {
 
+void refuseLongNames(const KindInput& input) {
+    for (const auto& [field, name] : {std::pair{QStringLiteral("Тип сооружения"), input.typeName},
+                                      std::pair{QStringLiteral("Вид сооружения"), input.kindName}}) {
+        if (const QString problem = nameLengthProblem(field, name.trimmed()); !problem.isEmpty()) {
+            throw DatabaseError(problem);
+        }
+    }
+}
+
 QString rangeColumns() {
     QStringList names;
     for (const char* name : kDestructionFields) {
@@ -131,6 +140,7 @@ int structuresOfKind(Connection& connection, const QString& typeName, const QStr
 }
 
 EditResult addStructureKind(Connection& connection, const KindInput& input) {
+    refuseLongNames(input);
     Transaction transaction(connection);
     const auto type = resolveType(connection, input);
     if (!type) {
@@ -154,6 +164,7 @@ EditResult addStructureKind(Connection& connection, const KindInput& input) {
 }
 
 EditResult changeStructureKind(Connection& connection, const KindKey& old, const KindInput& input) {
+    refuseLongNames(input);
     Transaction transaction(connection);
     if (!kindExists(connection, old)) {
         return EditResult::Missing;

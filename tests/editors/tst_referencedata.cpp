@@ -3,6 +3,7 @@
 
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveRecords.h"
+#include "data/SitePlan.h"
 #include "data/StructureKinds.h"
 
 #include <QSqlRecord>
@@ -153,6 +154,43 @@ private slots:
     }
 
     // The grid's rows come in name order with their energies as stored.
+    // Names up to the limit are stored; a longer one is refused before anything changes, the
+    // message giving the limit rather than the name.
+    void longNames_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("stored");
+        for (const char* what : {"plan", "explosive", "type", "kind"}) {
+            QTest::addRow("%s of 255", what) << QString::fromLatin1(what) << 255 << true;
+            QTest::addRow("%s of 256", what) << QString::fromLatin1(what) << 256 << false;
+        }
+    }
+    void longNames() {
+        QFETCH(QString, what);
+        QFETCH(int, length);
+        QFETCH(bool, stored);
+        const QString name(length, u'Ж');
+        db::Connection c(m_connection);
+        const QStringList before = allTables(c) + dump(c, "MnuPM");
+        try {
+            if (what == QLatin1String("plan")) {
+                db::createPlan(c, name);
+            } else if (what == QLatin1String("explosive")) {
+                QCOMPARE(db::addExplosive(c, {name, 4000}), EditResult::Done);
+            } else if (what == QLatin1String("type")) {
+                QCOMPARE(db::addStructureKind(c, kindInput(name, 900, "Вид")), EditResult::Done);
+            } else {
+                QCOMPARE(db::addStructureKind(c, kindInput(kTransport, 2, name)), EditResult::Done);
+            }
+            QVERIFY(stored);
+        } catch (const DatabaseError& e) {
+            QVERIFY2(!stored, e.what());
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(message.contains("255") && message.size() < 200, e.what());
+            QCOMPARE(allTables(c) + dump(c, "MnuPM"), before);
+        }
+    }
+
     void explosivesRead() {
         db::Connection c(m_connection);
         const auto rows = db::readExplosives(c);

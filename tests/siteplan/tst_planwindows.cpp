@@ -916,6 +916,36 @@ private slots:
         Q_UNUSED(first);
     }
 
+    // A name longer than the limit is refused with a short message; one stored by an older
+    // program (10,000 characters) keeps the chooser and the editor within the screen.
+    void longPlanNames() {
+        MessageRecorder& messages = *m_messages;
+        plan::CreatePlanDialog create(context(), m_session);
+        child<QLineEdit>(&create, "Text1")->setText(QString(256, u'Ж'));
+        QVERIFY(!create.createPlan());
+        QCOMPARE(messages.count(), 1);
+        QVERIFY2(messages.last().text.contains(QStringLiteral("255")),
+                 qPrintable(messages.last().text));
+        QVERIFY(messages.last().text.size() < 200);
+        QVERIFY(db::listPlans(*m_c).isEmpty());
+        child<QLineEdit>(&create, "Text1")->setText(QString(255, u'Ж'));
+        QVERIFY(create.createPlan());
+
+        const QString huge = QString(10000, u'Щ');
+        m_c->exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {huge});
+        plan::ChoosePlanDialog choose(context(), m_session);
+        choose.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&choose));
+        QVERIFY2(choose.width() < 900, qPrintable(QString::number(choose.width())));
+        auto* list = child<QComboBox>(&choose, "Combo1");
+        list->setCurrentIndex(list->findText(huge));
+        QVERIFY(choose.choosePlan());
+        auto* e = openEditor();
+        e->showPlanAreas();
+        QVERIFY(e->windowTitle().size() < 200);
+        QVERIFY2(e->width() < 2000, qPrintable(QString::number(e->width())));
+    }
+
     void chooseDialogWithoutPlansOffersToCreate() {
         plan::ChoosePlanDialog dialog(context(), m_session);
         dialog.show();

@@ -169,6 +169,13 @@ void ExplosivesEditor::storeRecord() {
         focusField(m_ui->comKVVName);
         return;
     }
+    if (const QString problem =
+            db::nameLengthProblem(QStringLiteral("Поле «%1»").arg(kNameField), name);
+        !problem.isEmpty()) {
+        ui::Messages::warning(this, kMessageTitle, problem);
+        focusField(m_ui->comKVVName);
+        return;
+    }
     const QString energyText = m_ui->txtVVPower->text();
     const auto energy = numtext::parse(energyText);
     if (!energy) {

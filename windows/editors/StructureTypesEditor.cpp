@@ -285,6 +285,11 @@ std::optional<db::KindInput> StructureTypesEditor::readInput() {
                                      "нового типа.")
                           .arg(kTypeField));
     }
+    if (const QString problem =
+            db::nameLengthProblem(QStringLiteral("Поле «%1»").arg(kTypeField), input.typeName);
+        !problem.isEmpty()) {
+        return refuse(m_typeList, problem);
+    }
     const auto existingType = db::findTypeByName(m_types, input.typeName);
     if (existingType) {
         input.typeName = existingType->name;
@@ -318,6 +323,11 @@ std::optional<db::KindInput> StructureTypesEditor::readInput() {
         return refuse(
             m_kindList,
             QStringLiteral("Поле «%1»: введите название вида сооружения.").arg(kKindField));
+    }
+    if (const QString problem =
+            db::nameLengthProblem(QStringLiteral("Поле «%1»").arg(kKindField), input.kindName);
+        !problem.isEmpty()) {
+        return refuse(m_kindList, problem);
     }
     for (const db::KindRecord& k : m_kinds) {
         const bool self = m_changing && k.type == m_changing->type && k.name == m_changing->name;

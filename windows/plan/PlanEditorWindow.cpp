@@ -251,6 +251,11 @@ void PlanEditorWindow::showPlanTitle() {
             // The title only names the plan; the editor's own actions report database trouble.
         }
     }
+    // A very long name (one stored before names were limited) is shortened in the middle.
+    constexpr int kShownChars = 80;
+    if (name && name->size() > kShownChars) {
+        *name = name->left(kShownChars / 2) + QChar(0x2026) + name->right(kShownChars / 2 - 1);
+    }
     setWindowTitle(name ? QStringLiteral("%1 — %2").arg(kWindowTitle, *name) : kWindowTitle);
 }
 
