@@ -3,6 +3,7 @@
 #include "core/NumberText.h"
 #include "engine/PlanGeometry.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QSet>
 #include <QStringDecoder>
@@ -124,32 +125,80 @@ int middle(const PressureRange& r) {
     return std::isfinite(m) ? static_cast<int>(std::clamp(m, -32768.0, 32767.0)) : 0;
 }
 
+// More refusals than a message can show are counted, not kept.
+constexpr qsizetype kMaxRefusalsKept = 1000;
+
+// A value as a message quotes it: a long one shortened, so that a field of megabytes cannot
+// make the message itself unreadable.
+QString shortened(const QString& value) {
+    constexpr qsizetype kShown = 60;
+    return value.size() <= kShown ? value : value.left(kShown - 1) + QChar(0x2026);
+}
+
+// The lines of a file, read one at a time: "\n", "\r\n" and a lone "\r" end a line, a line
+// longer than kMaxImportLineBytes is skipped to its end, a byte-order mark at the start goes.
+class LineReader {
+public:
+    struct Line {
+        QString text;
+        bool end = false;     // no more lines
+        bool tooLong = false; // skipped
+        bool notUtf8 = false;
+    };
+
+    explicit LineReader(QIODevice& file)
+        : m_file(file) {}
+
+    Line next() {
+        Line line;
+        QByteArray bytes;
+        bool any = false;
+        char ch = 0;
+        while (m_file.getChar(&ch)) {
+            any = true;
+            if (ch == '\n') {
+                break;
+            }
+            if (ch == '\r') {
+                char after = 0;
+                if (m_file.peek(&after, 1) == 1 && after == '\n') {
+                    m_file.getChar(&after);
+                }
+                break;
+            }
+            if (bytes.size() >= kMaxImportLineBytes) {
+                line.tooLong = true;
+                continue; // on to the line's end
+            }
+            bytes += ch;
+        }
+        if (!any) {
+            line.end = true;
+            return line;
+        }
+        if (m_first && bytes.startsWith("\xEF\xBB\xBF")) {
+            bytes.remove(0, 3);
+        }
+        m_first = false;
+        if (!line.tooLong) {
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            line.text = decoder.decode(bytes);
+            line.notUtf8 = decoder.hasError();
+        }
+        return line;
+    }
+
+private:
+    QIODevice& m_file;
+    bool m_first = true;
+};
+
 } // namespace
 
-StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
+StructureImport readStructuresFile(Connection& c, QIODevice& file, const ImportProgress& progress) {
     StructureImport out;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        out.refused.append({0, QStringLiteral("файл не в кодировке UTF-8; сохраните его как "
-                                              "«CSV UTF-8»")});
-        return out;
-    }
-    if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    const QStringList lines = text.split(u'\n');
-
-    // The separator: a semicolon when the first line with text has one.
-    QChar separator = u',';
-    for (const QString& line : lines) {
-        if (!line.trimmed().isEmpty()) {
-            separator = line.contains(u';') ? u';' : u',';
-            break;
-        }
-    }
+    const qint64 total = file.isSequential() ? 0 : file.size();
+    LineReader reader(file);
 
     // The reference lists: type name → its kinds with their ranges.
     QHash<TypeAndKindNames, KindEntry> kinds;
@@ -164,15 +213,41 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
     std::map<int, StructureRecord> byNumber;
     QHash<int, int> lineOfNumber;
     bool firstText = true;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int lineNo = static_cast<int>(i + 1);
-        if (lines[i].trimmed().isEmpty()) {
+    std::optional<QChar> separator;
+    int dataLines = 0;
+    for (int lineNo = 1;; ++lineNo) {
+        if (progress && lineNo % 1024 == 0 && !progress(file.pos(), total)) {
+            out.refused.append({0, QStringLiteral("чтение файла прервано")});
+            break;
+        }
+        const auto refuse = [&](const QString& reason) {
+            // Enough for the message; the count of lines goes on.
+            if (out.refused.size() < kMaxRefusalsKept) {
+                out.refused.append({lineNo, reason});
+            }
+        };
+        const LineReader::Line next = reader.next();
+        if (next.end) {
+            break;
+        }
+        if (next.tooLong) {
+            refuse(QStringLiteral("строка длиннее %1 байт").arg(kMaxImportLineBytes));
             continue;
         }
-        const auto split = splitLine(lines[i], separator);
-        const auto refuse = [&](const QString& reason) {
-            out.refused.append({lineNo, reason});
-        };
+        if (next.notUtf8) {
+            out.refused.append({lineNo, QStringLiteral("строка не в кодировке UTF-8; сохраните "
+                                                       "файл как «CSV UTF-8»")});
+            break;
+        }
+        const QString& text = next.text;
+        if (text.trimmed().isEmpty()) {
+            continue;
+        }
+        // The separator: a semicolon when the first line with text has one.
+        if (!separator) {
+            separator = text.contains(u';') ? u';' : u',';
+        }
+        const auto split = splitLine(text, *separator);
         if (!split) {
             refuse(QStringLiteral("кавычка не закрыта"));
             continue;
@@ -188,16 +263,22 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
                                   "X1, Y1, X2, Y2, X3, Y3, X4, Y4; разделитель «%3»)")
                        .arg(f.size())
                        .arg(kImportColumns)
-                       .arg(separator));
+                       .arg(*separator));
             continue;
         }
         if (header) {
             continue; // column names
         }
+        if (++dataLines > kMaxStructureNumber) {
+            out.refused.append({lineNo, QStringLiteral("в файле больше %1 сооружений — столько "
+                                                       "в плане не поместится; чтение остановлено")
+                                            .arg(kMaxStructureNumber)});
+            break;
+        }
         const auto number = wholeOf(f[0], kMaxStructureNumber);
         if (!number || *number < 1) {
             refuse(QStringLiteral("номер «%1» — нужно целое число от 1 до %2")
-                       .arg(f[0])
+                       .arg(shortened(f[0]))
                        .arg(kMaxStructureNumber));
             continue;
         }
@@ -212,23 +293,26 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
         r.type = f[1];
         r.kind = f[2];
         if (!types.contains(r.type)) {
-            refuse(QStringLiteral("тип сооружения «%1» не найден в справочнике").arg(r.type));
+            refuse(QStringLiteral("тип сооружения «%1» не найден в справочнике")
+                       .arg(shortened(r.type)));
             continue;
         }
         const auto kind = kinds.constFind({r.type, r.kind});
         if (kind == kinds.constEnd()) {
-            refuse(QStringLiteral("вид «%1» не найден среди видов типа «%2»").arg(r.kind, r.type));
+            refuse(QStringLiteral("вид «%1» не найден среди видов типа «%2»")
+                       .arg(shortened(r.kind), shortened(r.type)));
             continue;
         }
         const auto storeys = wholeOf(f[3], 1.0e6);
         if (!storeys) {
-            refuse(QStringLiteral("этажность «%1» — нужно целое число, не меньше 0").arg(f[3]));
+            refuse(QStringLiteral("этажность «%1» — нужно целое число, не меньше 0")
+                       .arg(shortened(f[3])));
             continue;
         }
         const auto staff = wholeOf(f[4], 1.0e6);
         if (!staff) {
             refuse(QStringLiteral("число сотрудников «%1» — нужно целое число, не меньше 0")
-                       .arg(f[4]));
+                       .arg(shortened(f[4])));
             continue;
         }
         r.storeys = QString::number(*storeys);
@@ -238,13 +322,13 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
             const auto v = numberOf(f[5 + k]);
             if (!v) {
                 refuse(QStringLiteral("координата %1 «%2» не является числом")
-                           .arg(QLatin1String(kCornerNames[k]), f[5 + k]));
+                           .arg(QLatin1String(kCornerNames[k]), shortened(f[5 + k])));
                 cornersGood = false;
                 break;
             }
             if (!std::isfinite(*v) || std::abs(*v) > kMaxPlanCoordinate) {
                 refuse(QStringLiteral("координата %1 «%2» вне пределов ±100 000 000 м")
-                           .arg(QLatin1String(kCornerNames[k]), f[5 + k]));
+                           .arg(QLatin1String(kCornerNames[k]), shortened(f[5 + k])));
                 cornersGood = false;
                 break;
             }
@@ -269,8 +353,23 @@ StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
     return out;
 }
 
+StructureImport readStructuresFile(Connection& c, const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readStructuresFile(c, buffer);
+}
+
 StructureImport importStructures(Connection& c, int plan, const QByteArray& bytes) {
-    StructureImport result = readStructuresFile(c, bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return importStructures(c, plan, buffer);
+}
+
+StructureImport importStructures(Connection& c, int plan, QIODevice& file,
+                                 const ImportProgress& progress) {
+    StructureImport result = readStructuresFile(c, file, progress);
     if (!result.refused.isEmpty()) {
         return result;
     }

@@ -567,6 +567,29 @@ private slots:
         QVERIFY(db::refusalReport(result.refused).startsWith(QStringLiteral("строка 2: ")));
     }
 
+    // Reading stops at the structure no plan can hold, and a value quoted in a reason is
+    // shortened, so that neither a huge file nor a huge field makes the message unreadable.
+    void importOfAHugeFileStopsWithAShortMessage() {
+        const QByteArray tk = ";" + QByteArray(kType) + ";" + QByteArray(kKind) + ";1;2;";
+        QByteArray file;
+        for (int n = 1; n <= 40000; ++n) {
+            file += QByteArray::number(n) + tk + "0;0;1;0;1;1;0;1\n";
+        }
+        auto c = connect();
+        db::StructureImport result = db::importStructures(*c, m_plan, file);
+        QCOMPARE(result.refused.size(), 1);
+        QCOMPARE(result.refused[0].line, 32768);
+        QVERIFY(result.refused[0].reason.contains(QStringLiteral("32767")));
+        QCOMPARE(db::lastStructureNumber(*c, m_plan), 0);
+
+        const QByteArray longKind(12000, 'k');
+        result = db::importStructures(
+            *c, m_plan, "1;" + QByteArray(kType) + ";" + longKind + ";1;2;0;0;1;0;1;1;0;1\n");
+        QCOMPARE(result.refused.size(), 1);
+        QVERIFY2(db::refusalReport(result.refused).size() < 300,
+                 qPrintable(db::refusalReport(result.refused)));
+    }
+
     // The first line is column names only when its fields name the columns; anything else is
     // a structure like every other line. Lines of separators only are passed over.
     void importFirstLineAndLimits_data() {
@@ -595,6 +618,15 @@ private slots:
             << QList<int>{} << 2;
         QTest::newRow("negative coordinate beyond the limit")
             << QByteArray("1" + tk + "0;-100000001;1;0;1;1;0;1\n" + second) << QList<int>{1} << 0;
+        QTest::newRow("line of a megabyte between good ones")
+            << QByteArray("1" + tk + square + "\"" + QByteArray(1 << 20, 'x') + "\"\n" + second)
+            << QList<int>{2} << 0;
+        QTest::newRow("old Mac line ends")
+            << QByteArray("1" + tk + "0;0;1;0;1;1;0;1\r2" + tk + "0;0;1;0;1;1;0;1\r")
+            << QList<int>{} << 2;
+        QTest::newRow("bytes that are not UTF-8")
+            << QByteArray("1" + tk + square + "2;\xCF\xF0\xEE\xE8\xE7" + tk + square)
+            << QList<int>{2} << 0;
     }
     void importFirstLineAndLimits() {
         QFETCH(QByteArray, file);

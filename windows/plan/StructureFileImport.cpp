@@ -1,12 +1,15 @@
 #include "windows/plan/StructureFileImport.h"
 
+#include "core/SafeFile.h"
 #include "data/StructureImport.h"
+#include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "windows/plan/StructureEditor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace kelmo::plan {
 
@@ -19,6 +22,12 @@ QString chooseStructuresFile(QWidget* parent) {
 bool importStructuresFile(QWidget* parent, const QString& connectionString, int plan,
                           const QString& path) {
     const QString title = QStringLiteral("Внимание!");
+    try {
+        checkReadableFile(path); // a device or a pipe could be read without end
+    } catch (const Error& e) {
+        ui::Messages::warning(parent, title, QString::fromUtf8(e.what()));
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ui::Messages::warning(parent, title,
@@ -26,11 +35,18 @@ bool importStructuresFile(QWidget* parent, const QString& connectionString, int 
                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
-    const QByteArray bytes = file.readAll();
     db::StructureImport result;
     try {
         db::Connection c(connectionString);
-        result = db::importStructures(c, plan, bytes);
+        ui::ProgressDialog progress(
+            parent, QStringLiteral("Сооружения из файла"),
+            QStringLiteral("Чтение файла «%1»…").arg(QFileInfo(path).fileName()));
+        result = db::importStructures(c, plan, file, [&](qint64 done, qint64 total) {
+            // Percent of the file, so that a file of gigabytes fits the dialog's int.
+            progress.update(total > 0 ? static_cast<int>(done * 100 / total) : 0,
+                            total > 0 ? 100 : 0);
+            return true;
+        });
     } catch (const Error& e) {
         reportPlanError(parent, QStringLiteral("Сооружения не добавлены."), e);
         return false;
