@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <memory>
 
@@ -208,6 +209,60 @@ private slots:
         QCOMPARE(cells[QStringLiteral("A11")].toObject()[QStringLiteral("value")].toString(),
                  QStringLiteral("№"));
         QCOMPARE(cells[QStringLiteral("F12")].toObject()[QStringLiteral("value")].toDouble(), 50.0);
+    }
+
+    // A plan name with the characters of markup stays text in every document: readers of Word,
+    // Excel and SVG files find it whole, and no element of the name gets into the file.
+    void markupInThePlanNameStaysText() {
+        const QString name = QStringLiteral("Цех 1 & 2 </w:t></w:r><script>\"x\"</script>");
+        {
+            kelmo::db::Connection c(kelmo::db::fileConnectionString(m_db));
+            c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {name});
+            c.exec(QStringLiteral("insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, "
+                                  "Text2, txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4) "
+                                  "select NumPM, 1, 'Здания', 'Кирпичные', '2', '4', '50', '-10', "
+                                  "'70', '-10', '70', '10', '50', '10' from MnuPM where MnuPM = ?"),
+                   {name});
+        }
+        const QString docx = m_dir->filePath(QStringLiteral("name.docx"));
+        const QString xlsx = m_dir->filePath(QStringLiteral("name.xlsx"));
+        const QString svg = m_dir->filePath(QStringLiteral("name.svg"));
+        const Result r =
+            runCalc(args({QStringLiteral("--plan"), name, QStringLiteral("--mass"),
+                          QStringLiteral("1000"), QStringLiteral("--x"), QStringLiteral("0"),
+                          QStringLiteral("--y"), QStringLiteral("0"), QStringLiteral("--docx"),
+                          docx, QStringLiteral("--xlsx"), xlsx, QStringLiteral("--svg"), svg}));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(QJsonDocument::fromJson(r.out).object()[QStringLiteral("plan")].toString(), name);
+
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), docx);
+        QStringList paragraphs;
+        for (const QJsonValue& p : doc[QStringLiteral("paragraphs")].toArray()) {
+            paragraphs << p.toObject()[QStringLiteral("text")].toString();
+        }
+        QVERIFY2(paragraphs.contains(QStringLiteral("План «%1»").arg(name)),
+                 qPrintable(paragraphs.join(u'\n')));
+        const QJsonObject book =
+            readWithPython(QStringLiteral("read_xlsx.py"), xlsx, {QStringLiteral("A2")});
+        QCOMPARE(book[QStringLiteral("cells")]
+                     .toObject()[QStringLiteral("A2")]
+                     .toObject()[QStringLiteral("value")]
+                     .toString(),
+                 QStringLiteral("План: ") + name);
+
+        QFile file(svg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QString title;
+        while (xml.readNext() != QXmlStreamReader::EndDocument && !xml.hasError()) {
+            QVERIFY2(!(xml.isStartElement() && xml.name() == QLatin1String("script")),
+                     "a script element in the SVG");
+            if (xml.isStartElement() && xml.name() == QLatin1String("title")) {
+                title = xml.readElementText();
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY2(title.contains(name), qPrintable(title));
     }
 
     // A refused run leaves a file of the same name as it was.
