@@ -186,6 +186,17 @@ std::optional<StructureRecord> readStructure(Connection& c, int plan, int number
     return std::nullopt;
 }
 
+QList<StructureRecord> readStructures(Connection& c, int plan) {
+    QList<StructureRecord> out;
+    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? order by NumSoor")
+                             .arg(kStructureColumns),
+                         {plan});
+    while (q.next()) {
+        out.append(recordFrom(q));
+    }
+    return out;
+}
+
 int lastStructureNumber(Connection& c, int plan) {
     QSqlQuery q = c.exec(
         QStringLiteral("select max(NumSoor) as LastNum from IDPM where NumPrim = ?"), {plan});
@@ -328,6 +339,37 @@ QList<KindEntry> listKindsOfType(Connection& c, int type) {
         out.append(k);
     }
     return out;
+}
+
+void insertStructure(Connection& c, const StructureRecord& record) {
+    checkNumber(record.number);
+    Transaction t(c);
+    lockExistingPlan(c, record.plan, QStringLiteral("сооружение не восстановлено."));
+    const int last = lastStructureNumber(c, record.plan);
+    if (record.number > last + 1) {
+        throw StructureNumberError(
+            QStringLiteral("На плане %1 сооружений: сооружение №%2 нельзя вернуть на место, "
+                           "номера разошлись бы. Ничего не изменено.")
+                .arg(last)
+                .arg(record.number));
+    }
+    if (last + 1 > kMaxStructureNumber) {
+        throw StructureNumberError(
+            QStringLiteral("На плане может быть не больше %1 сооружений: сооружение №%2 не "
+                           "восстановлено.")
+                .arg(kMaxStructureNumber)
+                .arg(record.number));
+    }
+    // Up by one through the negative numbers, as a delete moves them down.
+    c.exec(QStringLiteral("update IDPM set NumSoor = -NumSoor where NumPrim = ? and NumSoor >= ?"),
+           {record.plan, record.number});
+    c.exec(
+        QStringLiteral("update IDPM set NumSoor = -NumSoor + 1 where NumPrim = ? and NumSoor < 0"),
+        {record.plan});
+    QVariantList values{record.plan, record.number};
+    values << recordValues(record);
+    c.exec(kInsertStructure, values);
+    t.commit();
 }
 
 int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records) {

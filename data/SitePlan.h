@@ -83,6 +83,9 @@ void deletePlan(Connection& c, int plan);
 // The structure with this number on the plan, found by its key.
 std::optional<StructureRecord> readStructure(Connection& c, int plan, int number);
 
+// Every structure of the plan, in number order.
+QList<StructureRecord> readStructures(Connection& c, int plan);
+
 // The largest structure number of the plan, 0 for a plan without structures.
 int lastStructureNumber(Connection& c, int plan);
 
@@ -128,6 +131,12 @@ void deleteStructure(Connection& c, int plan, int number,
 // user saw; otherwise StructureConflictError and nothing changes.
 void deleteStructure(Connection& c, const StructureRecord& shown,
                      const std::function<void()>& progress = {});
+
+// Puts the structure back under its number: the structure there and every later one move up
+// by one, all in one transaction (the undoing of a delete). The number must be between 1 and
+// one past the plan's last structure, and the plan must keep to 32767 structures; otherwise
+// StructureNumberError and nothing changes.
+void insertStructure(Connection& c, const StructureRecord& record);
 
 // Adds the structures after the plan's last one, numbered on from it in the order given (their
 // own plan and number are not used), all in one transaction. Returns the first new number.

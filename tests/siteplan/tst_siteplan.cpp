@@ -289,6 +289,42 @@ private slots:
         QCOMPARE(structures(*m_c, plan), numbered({2, 3, 4, 5}));
     }
 
+    // Putting a deleted structure back (an undo) returns the plan to what it was, rows,
+    // fields and numbers; a number past the end or a plan gone changes nothing.
+    void insertPutsADeletedStructureBack_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("deleted");
+        QTest::newRow("middle of 3") << 3 << 2;
+        QTest::newRow("first of 3") << 3 << 1;
+        QTest::newRow("last of 3") << 3 << 3;
+        QTest::newRow("the only one") << 1 << 1;
+    }
+    void insertPutsADeletedStructureBack() {
+        QFETCH(int, count);
+        QFETCH(int, deleted);
+        const int plan = planWith(QStringLiteral("План"), count);
+        const int other = planWith(QStringLiteral("Другой"), 3);
+        const QList<StructureRecord> before = readStructures(*m_c, plan);
+        QCOMPARE(before.size(), count);
+        const StructureRecord gone = *readStructure(*m_c, plan, deleted);
+        deleteStructure(*m_c, gone);
+        insertStructure(*m_c, gone);
+        QCOMPARE(readStructures(*m_c, plan), before);
+        QCOMPARE(structures(*m_c, other), numbered({1, 2, 3}));
+    }
+
+    void insertRefusesANumberPastTheEndOrAPlanGone() {
+        const int plan = planWith(QStringLiteral("План"), 2);
+        StructureRecord far = sample(plan, 4);
+        QVERIFY_THROWS_EXCEPTION(StructureNumberError, insertStructure(*m_c, far));
+        QCOMPARE(structures(*m_c, plan), numbered({1, 2}));
+        StructureRecord lost = sample(plan + 100, 1);
+        QVERIFY_THROWS_EXCEPTION(StructureConflictError, insertStructure(*m_c, lost));
+        StructureRecord zero = sample(plan, 0);
+        QVERIFY_THROWS_EXCEPTION(StructureNumberError, insertStructure(*m_c, zero));
+        QCOMPARE(structures(*m_c, plan), numbered({1, 2}));
+    }
+
     void deleteOfMissingStructureChangesNothing() {
         const int plan = planWith(QStringLiteral("План"), 2);
         QVERIFY_THROWS_EXCEPTION(StructureNumberError, deleteStructure(*m_c, plan, 3));

@@ -269,6 +269,7 @@ void StructureEditor::setOfferingState(int number) {
     m_c.addButton->setVisible(true);
     m_c.changeButton->setVisible(false);
     m_c.deleteButton->setVisible(false);
+    emit currentChanged(0);
 }
 
 void StructureEditor::updateNextEnabled() {
@@ -298,6 +299,7 @@ bool StructureEditor::showStructure() {
     m_shown = record;
     showRecord(*record);
     setShowingState(m_session->structureNumber);
+    emit currentChanged(record->number);
     return true;
 }
 
@@ -330,7 +332,28 @@ void StructureEditor::showRecord(const db::StructureRecord& r) {
     }
 }
 
-std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number) {
+std::optional<db::StructureRecord> StructureEditor::recordForNew(int number) {
+    return recordFromFields(number, false);
+}
+
+int StructureEditor::currentStructure() const {
+    return m_shown ? m_shown->number : 0;
+}
+
+void StructureEditor::showNumber(int number) {
+    if (number < 1 || number > db::kMaxStructureNumber) {
+        return;
+    }
+    m_session->structureNumber = number;
+    m_c.numberEdit->setText(QString::number(number));
+    m_c.previousButton->setEnabled(true);
+    if (!showStructure()) {
+        setOfferingState(number);
+        m_c.nextButton->setEnabled(false);
+    }
+}
+
+std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number, bool withCorners) {
     db::StructureRecord r;
     r.plan = m_session->planNumber;
     r.number = number;
@@ -377,7 +400,7 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number)
             r.pressure[i] = m_c.degrees[i].slider->value();
         }
     }
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8 && withCorners; ++i) {
         QLineEdit* field = m_c.cornerEdits[i];
         const auto v = numtext::parse(field->text());
         if (!v) {
@@ -450,7 +473,7 @@ bool StructureEditor::add() {
     m_session->structureNumber = number;
     m_c.nextButton->setEnabled(true);
     showStructure();
-    emit structuresChanged();
+    emit structureAdded(m_shown.value_or(*record));
     return true;
 }
 
@@ -459,10 +482,12 @@ bool StructureEditor::change() {
     if (!record) {
         return false;
     }
+    std::optional<db::StructureRecord> before;
     try {
         db::Connection c(m_session->connectionString);
         if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
             db::changeStructure(c, *m_shown, *record);
+            before = m_shown;
         } else {
             db::changeStructure(c, *record);
         }
@@ -476,7 +501,11 @@ bool StructureEditor::change() {
     }
     setShowingState(m_session->structureNumber);
     showStructure();
-    emit structuresChanged();
+    if (before) {
+        emit structureChanged(*before, m_shown.value_or(*record));
+    } else {
+        emit structuresChanged();
+    }
     return true;
 }
 
@@ -490,11 +519,13 @@ bool StructureEditor::remove() {
     if (answer != QMessageBox::Yes) {
         return false;
     }
+    std::optional<db::StructureRecord> removed;
     try {
         db::Connection c(m_session->connectionString);
         if (m_shown && m_shown->number == m_session->structureNumber &&
             m_shown->plan == m_session->planNumber) {
             db::deleteStructure(c, *m_shown);
+            removed = m_shown;
         } else {
             db::deleteStructure(c, m_session->planNumber, m_session->structureNumber);
         }
@@ -513,7 +544,11 @@ bool StructureEditor::remove() {
         // The last structure went: stepping on would leave a gap in the numbers.
         m_c.nextButton->setEnabled(false);
     }
-    emit structuresChanged();
+    if (removed) {
+        emit structureDeleted(*removed);
+    } else {
+        emit structuresChanged();
+    }
     return true;
 }
 
