@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleOptionGraphicsItem>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -31,6 +32,33 @@ constexpr int kNumberKey = 0;      // a structure item's number in its data
 QColor selectedColour() {
     return QColor(0, 90, 220);
 }
+
+// A structure on the map. Far out, where a plan of thousands of buildings shows each as a few
+// pixels, it is drawn as a small block of its colour, and without smoothing where it is still
+// small: the picture is the same to the eye and a repaint costs a fraction.
+class StructureItem final : public QGraphicsPolygonItem {
+public:
+    using QGraphicsPolygonItem::QGraphicsPolygonItem;
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
+               QWidget* widget) override {
+        const QRectF box = polygon().boundingRect();
+        const double scale =
+            QStyleOptionGraphicsItem::levelOfDetailFromTransform(painter->worldTransform());
+        const double pixels = std::max(box.width(), box.height()) * scale;
+        if (pixels < 3) {
+            painter->fillRect(box, pen().color());
+            return;
+        }
+        if (pixels < 12 && painter->testRenderHint(QPainter::Antialiasing)) {
+            painter->setRenderHint(QPainter::Antialiasing, false);
+            QGraphicsPolygonItem::paint(painter, option, widget);
+            painter->setRenderHint(QPainter::Antialiasing, true);
+            return;
+        }
+        QGraphicsPolygonItem::paint(painter, option, widget);
+    }
+};
 
 QPen cosmeticPen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine) {
     QPen pen(colour, width, style);
@@ -193,8 +221,10 @@ void PlanMapView::rebuild() {
 }
 
 QGraphicsPolygonItem* PlanMapView::addStructureItem(const MapStructure& structure) {
-    auto* item = scene()->addPolygon(structure.outline, cosmeticPen(QColor(40, 40, 40), 1),
-                                     degreeColour(structure.degree));
+    auto* item = new StructureItem(structure.outline);
+    item->setPen(cosmeticPen(QColor(40, 40, 40), 1));
+    item->setBrush(degreeColour(structure.degree));
+    scene()->addItem(item);
     item->setZValue(3);
     item->setToolTip(structureTip(structure));
     item->setData(kNumberKey, structure.number);
@@ -329,7 +359,11 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
     painter->setPen(Qt::black);
     const QTransform toPort = viewportTransform();
     const double least = fontMetrics().height() * 1.2;
+    const int dragged = m_drag && m_drag->moved ? m_drag->number : 0;
     for (const MapStructure& s : m_model.structures) {
+        if (s.number == dragged) {
+            continue;
+        }
         const QRectF box = toPort.mapRect(s.outline.boundingRect());
         if (std::max(box.width(), box.height()) < least || !box.intersects(port)) {
             continue;
@@ -354,12 +388,14 @@ void PlanMapView::wheelEvent(QWheelEvent* event) {
     const double now = pixelsPerMetre();
     const double wanted =
         std::clamp(now * std::pow(1.2, steps), kMinPixelsPerMetre, kMaxPixelsPerMetre);
+    dropDragBackdrop();
     scale(wanted / now, wanted / now);
     m_userMoved = true;
     event->accept();
 }
 
 void PlanMapView::resizeEvent(QResizeEvent* event) {
+    dropDragBackdrop();
     QGraphicsView::resizeEvent(event);
     // Until the user zooms or drags, the whole plan follows the size of the view.
     if (m_fitted && !m_userMoved && isVisible()) {
@@ -393,6 +429,7 @@ void PlanMapView::setTool(MapTool tool) {
 }
 
 void PlanMapView::cancelEditing() {
+    dropDragBackdrop();
     if (m_drag) {
         if (QGraphicsPolygonItem* item = structureItem(m_drag->number)) {
             item->setPolygon(m_drag->before);
@@ -675,7 +712,21 @@ void PlanMapView::finishDrawing() {
     }
 }
 
+void PlanMapView::dropDragBackdrop() {
+    if (m_dragBackdrop.isNull()) {
+        return;
+    }
+    m_dragBackdrop = QPixmap();
+    if (m_drag) {
+        if (QGraphicsPolygonItem* item = structureItem(m_drag->number)) {
+            item->setVisible(true);
+        }
+    }
+    viewport()->update();
+}
+
 void PlanMapView::finishDrag() {
+    dropDragBackdrop();
     const Drag drag = *m_drag;
     m_drag.reset();
     if (!drag.moved || drag.now == drag.before) {
@@ -734,6 +785,13 @@ void PlanMapView::mouseMoveEvent(QMouseEvent* event) {
             return;
         }
         m_drag->moved = true;
+        QGraphicsPolygonItem* item = structureItem(m_drag->number);
+        if (m_dragBackdrop.isNull() && item != nullptr) {
+            item->setVisible(false);
+            m_grabbingBackdrop = true;
+            m_dragBackdrop = viewport()->grab();
+            m_grabbingBackdrop = false;
+        }
         QPolygonF outline = m_drag->before;
         if (m_drag->vertex >= 0) {
             const qsizetype n = outline.size();
@@ -744,7 +802,7 @@ void PlanMapView::mouseMoveEvent(QMouseEvent* event) {
             outline.translate(at - m_drag->grabbedAt);
         }
         m_drag->now = outline;
-        if (QGraphicsPolygonItem* item = structureItem(m_drag->number)) {
+        if (item != nullptr) {
             item->setPolygon(outline);
         }
         viewport()->update();
@@ -870,12 +928,34 @@ void PlanMapView::contextMenuEvent(QContextMenuEvent* event) {
     }
 }
 
+void PlanMapView::scrollContentsBy(int dx, int dy) {
+    dropDragBackdrop();
+    QGraphicsView::scrollContentsBy(dx, dy);
+}
+
+// A drag step paints the map as it was when the drag began and the dragged outline on top:
+// as fast with thirty thousand structures as with three.
+void PlanMapView::paintEvent(QPaintEvent* event) {
+    if (m_dragBackdrop.isNull() || !m_drag) {
+        QGraphicsView::paintEvent(event);
+        return;
+    }
+    QPainter painter(viewport());
+    painter.drawPixmap(QPointF(0, 0), m_dragBackdrop);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const MapStructure* dragged = currentStructure();
+    painter.setBrush(dragged != nullptr ? degreeColour(dragged->degree) : QColor(Qt::lightGray));
+    painter.setPen(QPen(selectedColour(), 3));
+    painter.drawPolygon(viewportTransform().map(m_drag->now));
+    drawEditing(painter);
+}
+
 // The handles of the current structure, the outline being drawn and the measurement, in
 // pixels on top of the plan.
 void PlanMapView::drawEditing(QPainter& painter) const {
     const QTransform toPort = viewportTransform();
     const MapStructure* current = currentStructure();
-    if (m_editable && current != nullptr) {
+    if (m_editable && current != nullptr && !m_grabbingBackdrop) {
         const QPolygonF outline =
             m_drag && m_drag->number == current->number ? m_drag->now : current->outline;
         painter.setPen(QPen(selectedColour(), 1.5));

@@ -132,6 +132,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void rebuild();
@@ -185,6 +187,10 @@ private:
     bool m_afterDoubleClick = false; // the release that ends a double-click adds nothing
     std::optional<QPointF> m_hover;  // the snapped mouse point while drawing or measuring
     std::vector<QPointF> m_snapVertices;
+    // While a structure is dragged: the map without it, painted once, under each step.
+    QPixmap m_dragBackdrop;
+    bool m_grabbingBackdrop = false;
+    void dropDragBackdrop();
 };
 
 } // namespace kelmo::map
