@@ -995,20 +995,22 @@ void PlanMapView::drawEditing(QPainter& painter) const {
     if (m_tool == MapTool::Draw) {
         note = m_drawn.isEmpty()
                    ? QStringLiteral("Щелкните по первой вершине нового сооружения")
-                   : QStringLiteral("Вершин: %1. Двойной щелчок или щелчок по первой вершине "
-                                    "замыкает контур; Shift — без привязки; Esc — отмена")
+                   : QStringLiteral("Вершин: %1. Замкнуть контур — двойной щелчок или щелчок по "
+                                    "первой вершине; Shift — без привязки; Esc — отмена")
                          .arg(m_drawn.size());
     } else {
         note = measurement();
     }
     if (!note.isEmpty()) {
+        // Wrapped to the width of the map, in a box at its top left.
         const QFontMetrics metrics(painter.font());
-        const QRect box = metrics.boundingRect(note).adjusted(-6, -4, 6, 4);
-        const QRect at(QPoint(8, 8), box.size());
+        const int width = std::max(120, viewport()->width() - 28);
+        const QRect text = metrics.boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, note);
+        const QRect at(QPoint(8, 8), text.size() + QSize(12, 8));
         painter.setPen(QColor(60, 60, 60));
         painter.setBrush(QColor(255, 255, 255, 230));
         painter.drawRect(at);
-        painter.drawText(at, Qt::AlignCenter, note);
+        painter.drawText(at.adjusted(6, 4, -6, -4), Qt::TextWordWrap, note);
     }
 }
 

@@ -18,11 +18,12 @@
 
 #include <QActionGroup>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -454,9 +455,13 @@ bool PlanEditorWindow::importStructuresFile(const QString& path) {
 // ---- The map ----
 
 void PlanEditorWindow::buildMapTools() {
-    auto* bar = new QToolBar(m_mapDock);
+    // A row of tool buttons rather than a toolbar: a toolbar would hide the last ones behind
+    // its "more" arrow at the window's usual width.
+    auto* bar = new QWidget(m_mapDock);
     bar->setObjectName(QStringLiteral("mapTools"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
     m_tools = new QActionGroup(this);
     m_tools->setExclusive(true);
     struct Tool {
@@ -481,17 +486,21 @@ void PlanEditorWindow::buildMapTools() {
          QStringLiteral("Щелкайте по вершинам контура; двойной щелчок заканчивает измерение")},
     };
     for (const Tool& t : tools) {
-        QAction* action = bar->addAction(t.text);
+        auto* action = new QAction(t.text, this);
         action->setObjectName(QString::fromLatin1(t.name));
         action->setToolTip(t.tip);
         action->setCheckable(true);
         action->setData(static_cast<int>(t.tool));
         m_tools->addAction(action);
+        auto* button = new QToolButton(bar);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        row->addWidget(button);
         connect(action, &QAction::triggered, this, [this, tool = t.tool] { setMapTool(tool); });
     }
     m_tools->actions().first()->setChecked(true);
 
-    bar->addSeparator();
+    row->addStretch(1);
     QAction* undo = m_undo->createUndoAction(this, QStringLiteral("Отменить"));
     undo->setObjectName(QStringLiteral("actUndo"));
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -499,11 +508,9 @@ void PlanEditorWindow::buildMapTools() {
     redo->setObjectName(QStringLiteral("actRedo"));
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    // The toolbar shows them short; the menu says what they undo.
-    for (QAction* action : {undo, redo}) {
-        bar->addAction(action);
-        addAction(action);
-    }
+    // In the menu, which says what they undo; the toolbar keeps its room for the tools.
+    addAction(undo);
+    addAction(redo);
     QMenu* edit = new QMenu(QStringLiteral("Правка"), this);
     edit->setObjectName(QStringLiteral("mnuEdit"));
     edit->addAction(undo);

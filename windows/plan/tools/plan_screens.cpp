@@ -83,7 +83,12 @@ void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     auto* mapBox = editor.findChild<QGroupBox*>(QStringLiteral("frmMap"));
     editor.findChild<QLineEdit*>(QStringLiteral("Text15"))->setText(QStringLiteral("0"));
     editor.findChild<QLineEdit*>(QStringLiteral("Text16"))->setText(QStringLiteral("0"));
+    // Taller than the screen, so that the map has room to show what it does.
+    const QSize size = editor.size();
+    editor.resize(size.width(), 1000);
+    QApplication::processEvents();
     view->fitToPlan();
+    view->scale(1.3, 1.3);
     editor.setMapTool(map::MapTool::Draw);
     clickOn(view, {-40, -20});
     clickOn(view, {-10, -20});
@@ -103,6 +108,7 @@ void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     hoverOver(view, {25, -5});
     save(mapBox, folder, QStringLiteral("map-edit-measure"));
     editor.setMapTool(map::MapTool::Select);
+    editor.resize(size);
 }
 
 } // namespace
