@@ -93,6 +93,16 @@ class TestMapEditor : public test::GuiTest {
         return out;
     }
     int storedCount() { return db::lastStructureNumber(*m_c, m_plan); }
+    // The vertex rows of a structure of other than four vertices.
+    QPolygonF vertices(int number) {
+        QPolygonF out;
+        if (const auto r = db::readStructure(*m_c, m_plan, number)) {
+            for (const PlanPoint& p : r->vertices) {
+                out << QPointF(p.x, p.y);
+            }
+        }
+        return out;
+    }
     QPolygonF drawn(int number) {
         auto* item = view()->structureItem(number);
         return item ? item->polygon() : QPolygonF();
@@ -366,29 +376,58 @@ private slots:
         QVERIFY(!m_editor->undoStack()->canUndo());
     }
 
-    // Four corners are all the structures table holds: a vertex more or less is refused with
-    // a message and the outline stays.
-    void vertexCountOtherThanFourIsRefused() {
-        db::StructureRecord r;
-        r.plan = m_plan;
-        r.number = 1;
-        r.type = QStringLiteral("Склады");
-        r.kind = QStringLiteral("Первый");
-        r.storeys = QStringLiteral("1");
-        r.staff = QStringLiteral("0");
-        r.corners = {"0", "0", "20", "0", "20", "10", "0", "10"};
-        db::addStructure(*m_c, r);
+    // A structure of six vertices: drawn, a vertex inserted and taken away again, a vertex
+    // dragged and the drag undone; the vertex rows and the corner fields checked each time.
+    void sixVertexStructure() {
         openEditor();
-        click({10, 5});
-        QVERIFY(view()->insertVertexAt({10, 0.5}));
-        QVERIFY(messages().last().text.contains(QStringLiteral("четыре угла")));
-        QCOMPARE(drawn(1), stored(1));
-        QCOMPARE(stored(1), polygon({{0, 0}, {20, 0}, {20, 10}, {0, 10}}));
         useTool(MapTool::Draw);
-        click({50, 0});
-        click({60, 0});
-        doubleClick({60, 10});
+        const QPolygonF ell = polygon({{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}});
+        for (const QPointF& p : ell) {
+            click(p);
+        }
+        click({0, 0.3}); // the first vertex closes
         QCOMPARE(storedCount(), 1);
+        QCOMPARE(vertices(1), ell);
+        // The corner fields hold the rectangle around it, for readers of the four corners.
+        QCOMPARE(stored(1), polygon({{0, 0}, {0, 30}, {30, 30}, {30, 0}}));
+        QCOMPARE(drawn(1), ell);
+
+        useTool(MapTool::Select);
+        click({5, 5});
+        QVERIFY(view()->insertVertexAt({20, 0.3}));
+        QPolygonF seven = ell;
+        seven.insert(1, QPointF(20, 0));
+        QCOMPARE(vertices(1), seven);
+        QVERIFY(view()->removeVertexAt({20, 0}));
+        QCOMPARE(vertices(1), ell);
+
+        drag({30, 10}, {30, 12});
+        QPolygonF moved = ell;
+        moved[2] = QPointF(30, 12);
+        QCOMPARE(vertices(1), moved);
+        QCOMPARE(drawn(1), moved);
+        QTest::keyClick(m_editor.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(vertices(1), ell);
+        QTest::keyClick(m_editor.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(vertices(1), moved);
+        QCOMPARE(messages().count(), 0);
+    }
+
+    // An outline whose sides cross is refused by the database with the structure named;
+    // nothing is stored and nothing is left to undo.
+    void crossedOutlineIsRefused() {
+        openEditor();
+        useTool(MapTool::Draw);
+        click({40, 0}, Qt::ShiftModifier);
+        click({60, 20}, Qt::ShiftModifier);
+        click({60, 0}, Qt::ShiftModifier);
+        click({40, 20}, Qt::ShiftModifier);
+        click({40, 0}, Qt::ShiftModifier);
+        QCOMPARE(storedCount(), 0);
+        QVERIFY2(messages().last().text.contains(QStringLiteral("№1")),
+                 qPrintable(messages().last().text));
+        QVERIFY(!view()->structureItem(1));
+        QVERIFY(!m_editor->undoStack()->canUndo());
     }
 
     void measureTools_data() {

@@ -60,6 +60,21 @@ QPointF toCentimetre(QPointF p) {
     return QPointF(std::round(p.x() * 100) / 100, std::round(p.y() * 100) / 100);
 }
 
+// What is wrong with an outline drawn or edited on the map (crossed sides, no area), in a
+// message naming the structure; nothing when it can be stored. The database refuses such
+// outlines of other than four vertices itself; four corners it takes as typed.
+std::optional<QString> outlineFault(int number, const QPolygonF& outline) {
+    StructureOutline vertices;
+    for (const QPointF& p : outline) {
+        vertices.push_back({p.x(), p.y()});
+    }
+    if (const auto defect = outlineDefect(vertices)) {
+        return QString::fromStdString(outlineDefectMessage(number, *defect)) +
+               QStringLiteral(" Сооружение не сохранено.");
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 // One stored change of a structure. The first redo() finds it done: the window stores an
@@ -679,18 +694,14 @@ bool PlanEditorWindow::editOutline(int number, const QPolygonF& outline) {
     for (const QPointF& p : outline) {
         rounded << toCentimetre(p);
     }
-    if (!setOutline(after, rounded)) {
-        ui::Messages::warning(
-            this, kTitle,
-            QStringLiteral("У сооружения №%1 в базе данных четыре угла: контур из %2 вершин не "
-                           "сохранён.")
-                .arg(number)
-                .arg(rounded.size()));
+    if (const auto fault = outlineFault(number, rounded)) {
+        ui::Messages::warning(this, kTitle, *fault);
         if (const auto drawn = mapStructureOf(before)) {
-            m_map->setStructure(*drawn);
+            m_map->setStructure(*drawn); // as it was
         }
         return false;
     }
+    setOutlinePolygon(after, rounded);
     if (after == before) {
         return false;
     }
@@ -721,14 +732,11 @@ bool PlanEditorWindow::addDrawnStructure(const QPolygonF& outline) {
     for (const QPointF& p : outline) {
         rounded << toCentimetre(p);
     }
-    if (!setOutline(*record, rounded)) {
-        ui::Messages::warning(
-            this, kTitle,
-            QStringLiteral("Сооружение из %1 вершин не добавлено: в базе данных у сооружения "
-                           "четыре угла.")
-                .arg(rounded.size()));
+    if (const auto fault = outlineFault(number, rounded)) {
+        ui::Messages::warning(this, kTitle, *fault);
         return false;
     }
+    setOutlinePolygon(*record, rounded);
     if (!applyStep(StepKind::Add, *record, *record, true)) {
         return false;
     }

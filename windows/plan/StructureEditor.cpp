@@ -58,7 +58,8 @@ const char* const kCornerNames[8] = {"Х1", "У1", "Х2", "У2", "Х3", "У3", "
 
 void reportPlanError(QWidget* parent, const QString& what, const std::exception& e) {
     if (dynamic_cast<const db::StructureNumberError*>(&e) != nullptr ||
-        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr) {
+        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr ||
+        dynamic_cast<const db::StructureOutlineError*>(&e) != nullptr) {
         ui::Messages::warning(parent, kTitle, QString::fromStdString(e.what()));
         return;
     }
@@ -419,6 +420,10 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number,
         }
         // Stored with a point, so that a number column on a server takes it as well.
         r.corners[i] = numtext::roundTrip(*v);
+    }
+    // An outline of other than four vertices is not in the form: it stays as it is stored.
+    if (m_shown && m_shown->plan == r.plan && m_shown->number == number) {
+        r.vertices = m_shown->vertices;
     }
     return r;
 }

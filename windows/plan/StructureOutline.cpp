@@ -1,37 +1,31 @@
 #include "windows/plan/StructureOutline.h"
 
-#include "core/NumberText.h"
 #include "data/SituationPlan.h"
 #include "engine/PlanGeometry.h"
 
 namespace kelmo::plan {
 
-QPolygonF outlineOf(const db::StructureRecord& record) {
-    QPolygonF outline;
-    for (std::size_t i = 0; i < record.corners.size(); i += 2) {
-        const auto x = numtext::parse(record.corners[i]);
-        const auto y = numtext::parse(record.corners[i + 1]);
-        if (!x || !y) {
-            return {};
+QPolygonF outlinePolygon(const db::StructureRecord& record) {
+    QPolygonF polygon;
+    if (const auto outline = db::outlineOf(record)) {
+        for (const PlanPoint& p : *outline) {
+            polygon << QPointF(p.x, p.y);
         }
-        outline << QPointF(*x, *y);
     }
-    return outline;
+    return polygon;
 }
 
-bool setOutline(db::StructureRecord& record, const QPolygonF& outline) {
-    if (static_cast<std::size_t>(outline.size()) * 2 != record.corners.size()) {
-        return false;
+void setOutlinePolygon(db::StructureRecord& record, const QPolygonF& outline) {
+    StructureOutline vertices;
+    vertices.reserve(static_cast<std::size_t>(outline.size()));
+    for (const QPointF& p : outline) {
+        vertices.push_back({p.x(), p.y()});
     }
-    for (qsizetype i = 0; i < outline.size(); ++i) {
-        record.corners[2 * i] = numtext::roundTrip(outline[i].x());
-        record.corners[2 * i + 1] = numtext::roundTrip(outline[i].y());
-    }
-    return true;
+    db::setOutline(record, vertices);
 }
 
 std::optional<map::MapStructure> mapStructureOf(const db::StructureRecord& record) {
-    const QPolygonF outline = outlineOf(record);
+    const QPolygonF outline = outlinePolygon(record);
     if (outline.size() < 3) {
         return std::nullopt;
     }
