@@ -76,8 +76,8 @@ void hoverOver(map::PlanMapView* view, QPointF plan) {
     QApplication::sendEvent(view->viewport(), &move);
 }
 
-// The map as an editor on the plan of three structures: a fourth one being drawn, then
-// drawn; a structure picked with its vertices; a distance measured.
+// The map as an editor on the plan of three structures: a fourth one, of six vertices, being
+// drawn, then drawn; a structure picked with its vertices; a distance measured.
 void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     map::PlanMapView* view = editor.planMap();
     auto* mapBox = editor.findChild<QGroupBox*>(QStringLiteral("frmMap"));
@@ -90,10 +90,13 @@ void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     view->fitToPlan();
     view->scale(1.3, 1.3);
     editor.setMapTool(map::MapTool::Draw);
+    // An L-shaped building of six vertices; the sixth, under the mouse, snaps square.
     clickOn(view, {-40, -20});
     clickOn(view, {-10, -20});
-    clickOn(view, {-10, 5});
-    hoverOver(view, {-39.5, 5.8}); // snaps to the right angle
+    clickOn(view, {-10, -8});
+    clickOn(view, {-25, -8});
+    clickOn(view, {-25, 5});
+    hoverOver(view, {-39.5, 5.8});
     save(&editor, folder, QStringLiteral("plan-08-drawing"));
     save(mapBox, folder, QStringLiteral("map-edit-drawing"));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(-40, 5)));
