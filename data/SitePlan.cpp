@@ -1,8 +1,11 @@
 #include "data/SitePlan.h"
 
+#include "core/NumberText.h"
 #include "data/PlanPicture.h"
 
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace kelmo::db {
 
@@ -68,6 +71,63 @@ StructureRecord recordFrom(const QSqlQuery& q) {
     return r;
 }
 
+std::vector<PlanPoint> readVertices(Connection& c, int plan, int number) {
+    std::vector<PlanPoint> out;
+    QSqlQuery q = c.exec(QStringLiteral("select X, Y from StructureVertex where NumPM = ? and "
+                                        "NumSoor = ? order by Seq"),
+                         {plan, number});
+    while (q.next()) {
+        out.push_back({q.value(0).toDouble(), q.value(1).toDouble()});
+    }
+    return out;
+}
+
+// The record as it is stored: four vertices become the corner fields, and the corner fields
+// of any other outline of vertices the rectangle around it.
+StructureRecord stored(const StructureRecord& record) {
+    if (record.vertices.empty()) {
+        return record;
+    }
+    StructureRecord out = record;
+    setOutline(out, record.vertices);
+    return out;
+}
+
+// An outline of vertices must be a proper polygon within the plan; four corners are stored
+// as typed, which the editor checks.
+void checkVertices(const StructureRecord& record, int number) {
+    if (record.vertices.empty()) {
+        return;
+    }
+    if (const auto defect = outlineDefect(record.vertices)) {
+        throw StructureOutlineError(QString::fromStdString(outlineDefectMessage(number, *defect)) +
+                                    QStringLiteral(" Сооружение не сохранено."));
+    }
+    if (!isWithinPlan(record.vertices)) {
+        throw StructureOutlineError(
+            QString::fromStdString(outlineDefectMessage(
+                number, "координаты вершин вне пределов плана (±100 000 000 м)")) +
+            QStringLiteral(" Сооружение не сохранено."));
+    }
+}
+
+void insertVertices(Connection& c, int plan, int number, const std::vector<PlanPoint>& vertices) {
+    const QString insert = QStringLiteral(
+        "insert into StructureVertex (NumPM, NumSoor, Seq, X, Y) values (?, ?, ?, ?, ?)");
+    int seq = 1;
+    for (const PlanPoint& p : vertices) {
+        c.exec(insert, {plan, number, seq++, p.x, p.y});
+    }
+}
+
+void insertStructure(Connection& c, int plan, int number, const StructureRecord& given) {
+    const StructureRecord record = stored(given);
+    QVariantList values{plan, number};
+    values << recordValues(record);
+    c.exec(kInsertStructure, values);
+    insertVertices(c, plan, number, record.vertices);
+}
+
 bool structureExists(Connection& c, int plan, int number) {
     QSqlQuery q =
         c.exec(QStringLiteral("select NumSoor from IDPM where NumPrim = ? and NumSoor = ?"),
@@ -106,6 +166,8 @@ void checkShown(Connection& c, const StructureRecord& shown, const QString& what
 
 void removePlan(Connection& c, int plan) {
     removePlanPicture(c, plan);
+    c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {plan});
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ?"), {plan});
     c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
     c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
 }
@@ -181,13 +243,111 @@ void deletePlan(Connection& c, int plan) {
 }
 
 std::optional<StructureRecord> readStructure(Connection& c, int plan, int number) {
-    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? and NumSoor = ?")
-                             .arg(kStructureColumns),
-                         {plan, number});
+    std::optional<StructureRecord> record;
+    {
+        QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? and NumSoor = ?")
+                                 .arg(kStructureColumns),
+                             {plan, number});
+        if (!q.next()) {
+            return std::nullopt;
+        }
+        record = recordFrom(q);
+    }
+    record->vertices = readVertices(c, plan, number);
+    return record;
+}
+
+std::optional<StructureOutline> outlineOf(const StructureRecord& record) {
+    if (!record.vertices.empty()) {
+        return record.vertices;
+    }
+    StructureOutline outline(4);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto x = numtext::parse(record.corners[2 * i]);
+        const auto y = numtext::parse(record.corners[2 * i + 1]);
+        if (!x || !y) {
+            return std::nullopt;
+        }
+        outline[i] = {*x, *y};
+    }
+    return outline;
+}
+
+void setOutline(StructureRecord& record, const StructureOutline& outline) {
+    const auto setCorners = [&record](const std::array<PlanPoint, 4>& corners) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            record.corners[2 * i] = numtext::roundTrip(corners[i].x);
+            record.corners[2 * i + 1] = numtext::roundTrip(corners[i].y);
+        }
+    };
+    if (outline.size() == 4) {
+        setCorners({outline[0], outline[1], outline[2], outline[3]});
+        record.vertices.clear();
+        return;
+    }
+    record.vertices = outline;
+    if (outline.empty()) {
+        setCorners({});
+        return;
+    }
+    const auto [minX, maxX] = std::minmax_element(
+        outline.begin(), outline.end(), [](PlanPoint a, PlanPoint b) { return a.x < b.x; });
+    const auto [minY, maxY] = std::minmax_element(
+        outline.begin(), outline.end(), [](PlanPoint a, PlanPoint b) { return a.y < b.y; });
+    setCorners({PlanPoint{minX->x, minY->y}, PlanPoint{minX->x, maxY->y},
+                PlanPoint{maxX->x, maxY->y}, PlanPoint{maxX->x, minY->y}});
+}
+
+std::optional<int> planCrs(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("select Epsg from PlanCrs where NumPM = ?"), {plan});
     if (q.next()) {
-        return recordFrom(q);
+        return integer(q, "Epsg");
     }
     return std::nullopt;
+}
+
+void setPlanCrs(Connection& c, int plan, std::optional<int> epsg) {
+    if (epsg && *epsg <= 0) {
+        throw DatabaseError(
+            QStringLiteral("Код EPSG системы координат должен быть положительным числом, а не %1.")
+                .arg(*epsg));
+    }
+    Transaction t(c);
+    if (!lockPlan(c, plan)) {
+        throw DatabaseError(QStringLiteral("Плана местности №%1 нет в базе данных: система "
+                                           "координат не сохранена.")
+                                .arg(plan));
+    }
+    c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {plan});
+    if (epsg) {
+        c.exec(QStringLiteral("insert into PlanCrs (NumPM, Epsg) values (?, ?)"), {plan, *epsg});
+    }
+    t.commit();
+}
+
+QList<StructureRecord> readStructures(Connection& c, int plan) {
+    QList<StructureRecord> out;
+    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? order by NumSoor")
+                             .arg(kStructureColumns),
+                         {plan});
+    while (q.next()) {
+        out.append(recordFrom(q));
+    }
+    // The vertex rows of the plan in one read, handed to their structures.
+    QSqlQuery v = c.exec(QStringLiteral("select NumSoor, X, Y from StructureVertex where NumPM = ? "
+                                        "order by NumSoor, Seq"),
+                         {plan});
+    qsizetype at = 0;
+    while (v.next()) {
+        const int number = v.value(0).toInt();
+        while (at < out.size() && out[at].number < number) {
+            ++at;
+        }
+        if (at < out.size() && out[at].number == number) {
+            out[at].vertices.push_back({v.value(1).toDouble(), v.value(2).toDouble()});
+        }
+    }
+    return out;
 }
 
 int lastStructureNumber(Connection& c, int plan) {
@@ -198,6 +358,7 @@ int lastStructureNumber(Connection& c, int plan) {
 
 void addStructure(Connection& c, const StructureRecord& record) {
     checkNumber(record.number);
+    checkVertices(record, record.number);
     Transaction t(c);
     if (!lockPlan(c, record.plan)) {
         throw StructureNumberError(
@@ -219,15 +380,14 @@ void addStructure(Connection& c, const StructureRecord& record) {
                 .arg(last + 1)
                 .arg(record.number));
     }
-    QVariantList values{record.plan, record.number};
-    values << recordValues(record);
-    c.exec(kInsertStructure, values);
+    insertStructure(c, record.plan, record.number, record);
     t.commit();
 }
 
 namespace {
 
-void updateStructure(Connection& c, const StructureRecord& record) {
+void updateStructure(Connection& c, const StructureRecord& given) {
+    const StructureRecord record = stored(given);
     QVariantList values = recordValues(record);
     values << record.plan << record.number;
     QSqlQuery q =
@@ -242,6 +402,9 @@ void updateStructure(Connection& c, const StructureRecord& record) {
         throw StructureNumberError(
             QStringLiteral("На плане нет сооружения №%1: изменять нечего.").arg(record.number));
     }
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ? and NumSoor = ?"),
+           {record.plan, record.number});
+    insertVertices(c, record.plan, record.number, record.vertices);
 }
 
 void removeAndRenumber(Connection& c, int plan, int number, const std::function<void()>& progress);
@@ -249,6 +412,7 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
 } // namespace
 
 void changeStructure(Connection& c, const StructureRecord& record) {
+    checkVertices(record, record.number);
     Transaction t(c);
     lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
     updateStructure(c, record);
@@ -256,6 +420,7 @@ void changeStructure(Connection& c, const StructureRecord& record) {
 }
 
 void changeStructure(Connection& c, const StructureRecord& shown, const StructureRecord& record) {
+    checkVertices(record, record.number);
     Transaction t(c);
     lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
     checkShown(c, shown, QStringLiteral("ваше изменение не сохранено."));
@@ -288,13 +453,18 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
         throw StructureNumberError(
             QStringLiteral("На плане нет сооружения №%1: удалять нечего.").arg(number));
     }
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ? and NumSoor = ?"),
+           {plan, number});
     if (progress) {
         progress();
     }
-    // The later numbers move down by one. Under the unique key (NumPrim, NumSoor) a single
+    // The later numbers move down by one, with their vertices. Under the unique keys a single
     // "NumSoor - 1" could meet a number not yet moved, depending on the order the server
     // updates rows in; going through the negative numbers keeps every step unique.
     c.exec(QStringLiteral("update IDPM set NumSoor = -NumSoor where NumPrim = ? and NumSoor > ?"),
+           {plan, number});
+    c.exec(QStringLiteral(
+               "update StructureVertex set NumSoor = -NumSoor where NumPM = ? and NumSoor > ?"),
            {plan, number});
     if (progress) {
         progress();
@@ -302,6 +472,9 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
     c.exec(
         QStringLiteral("update IDPM set NumSoor = -NumSoor - 1 where NumPrim = ? and NumSoor < 0"),
         {plan});
+    c.exec(QStringLiteral("update StructureVertex set NumSoor = -NumSoor - 1 where NumPM = ? and "
+                          "NumSoor < 0"),
+           {plan});
 }
 
 } // namespace
@@ -334,6 +507,42 @@ QList<KindEntry> listKindsOfType(Connection& c, int type) {
     return out;
 }
 
+void insertStructure(Connection& c, const StructureRecord& record) {
+    checkNumber(record.number);
+    checkVertices(record, record.number);
+    Transaction t(c);
+    lockExistingPlan(c, record.plan, QStringLiteral("сооружение не восстановлено."));
+    const int last = lastStructureNumber(c, record.plan);
+    if (record.number > last + 1) {
+        throw StructureNumberError(
+            QStringLiteral("На плане %1 сооружений: сооружение №%2 нельзя вернуть на место, "
+                           "номера разошлись бы. Ничего не изменено.")
+                .arg(last)
+                .arg(record.number));
+    }
+    if (last + 1 > kMaxStructureNumber) {
+        throw StructureNumberError(
+            QStringLiteral("На плане может быть не больше %1 сооружений: сооружение №%2 не "
+                           "восстановлено.")
+                .arg(kMaxStructureNumber)
+                .arg(record.number));
+    }
+    // Up by one through the negative numbers, as a delete moves them down.
+    c.exec(QStringLiteral("update IDPM set NumSoor = -NumSoor where NumPrim = ? and NumSoor >= ?"),
+           {record.plan, record.number});
+    c.exec(QStringLiteral(
+               "update StructureVertex set NumSoor = -NumSoor where NumPM = ? and NumSoor >= ?"),
+           {record.plan, record.number});
+    c.exec(
+        QStringLiteral("update IDPM set NumSoor = -NumSoor + 1 where NumPrim = ? and NumSoor < 0"),
+        {record.plan});
+    c.exec(QStringLiteral("update StructureVertex set NumSoor = -NumSoor + 1 where NumPM = ? and "
+                          "NumSoor < 0"),
+           {record.plan});
+    insertStructure(c, record.plan, record.number, record);
+    t.commit();
+}
+
 int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records) {
     Transaction t(c);
     if (!lockPlan(c, plan)) {
@@ -351,9 +560,8 @@ int appendStructures(Connection& c, int plan, const QList<StructureRecord>& reco
     }
     int number = first;
     for (const StructureRecord& record : records) {
-        QVariantList values{plan, number++};
-        values << recordValues(record);
-        c.exec(kInsertStructure, values);
+        checkVertices(record, number);
+        insertStructure(c, plan, number++, record);
     }
     t.commit();
     return first;

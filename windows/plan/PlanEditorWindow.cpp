@@ -12,14 +12,22 @@
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/StructureEditor.h"
 #include "windows/plan/StructureFileImport.h"
+#include "windows/plan/StructureOutline.h"
 
 #include "ui_PlanEditorWindow.h"
 
+#include <QActionGroup>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace kelmo::plan {
 
@@ -47,10 +55,99 @@ QPixmap chargeDrawing() {
     return pixmap;
 }
 
+// A plan point to the centimetre: finer than a click can aim, and short in the fields.
+QPointF toCentimetre(QPointF p) {
+    return QPointF(std::round(p.x() * 100) / 100, std::round(p.y() * 100) / 100);
+}
+
+// What is wrong with an outline drawn or edited on the map (crossed sides, no area), in a
+// message naming the structure; nothing when it can be stored. The database refuses such
+// outlines of other than four vertices itself; four corners it takes as typed.
+std::optional<QString> outlineFault(int number, const QPolygonF& outline) {
+    StructureOutline vertices;
+    for (const QPointF& p : outline) {
+        vertices.push_back({p.x(), p.y()});
+    }
+    if (const auto defect = outlineDefect(vertices)) {
+        return QString::fromStdString(outlineDefectMessage(number, *defect)) +
+               QStringLiteral(" Сооружение не сохранено.");
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-struct PlanEditorWindow::MapStructures {
-    std::vector<StructureRecord> records;
+// One stored change of a structure. The first redo() finds it done: the window stores an
+// edit before it becomes a step, so that a refused edit leaves no step behind.
+class PlanEditorWindow::StructureStep final : public QUndoCommand {
+public:
+    StructureStep(PlanEditorWindow* window, StepKind kind, db::StructureRecord before,
+                  db::StructureRecord after)
+        : m_window(window)
+        , m_kind(kind)
+        , m_before(std::move(before))
+        , m_after(std::move(after)) {
+        const int number = kind == StepKind::Delete ? m_before.number : m_after.number;
+        switch (kind) {
+        case StepKind::Add:
+            setText(QStringLiteral("добавление сооружения №%1").arg(number));
+            break;
+        case StepKind::Change:
+            setText(QStringLiteral("изменение сооружения №%1").arg(number));
+            break;
+        case StepKind::Delete:
+            setText(QStringLiteral("удаление сооружения №%1").arg(number));
+            break;
+        }
+    }
+
+    void redo() override {
+        if (m_done) {
+            m_done = false;
+            return;
+        }
+        // A step the database refuses leaves the history: it cannot be done again either.
+        if (!m_window->applyStep(m_kind, m_before, m_after, true)) {
+            setObsolete(true);
+        }
+    }
+    void undo() override {
+        if (!m_window->applyStep(m_kind, m_before, m_after, false)) {
+            setObsolete(true);
+        }
+    }
+
+private:
+    PlanEditorWindow* m_window;
+    StepKind m_kind;
+    db::StructureRecord m_before;
+    db::StructureRecord m_after;
+    bool m_done = true;
+};
+
+// The storage point put on the map: the fields are the form's, nothing is stored.
+class PlanEditorWindow::ChargeStep final : public QUndoCommand {
+public:
+    ChargeStep(QLineEdit* x, QLineEdit* y, QString x1, QString y1)
+        : QUndoCommand(QStringLiteral("перенос места хранения ВВ"))
+        , m_x(x)
+        , m_y(y)
+        , m_x0(x->text())
+        , m_y0(y->text())
+        , m_x1(std::move(x1))
+        , m_y1(std::move(y1)) {}
+
+    void redo() override { set(m_x1, m_y1); }
+    void undo() override { set(m_x0, m_y0); }
+
+private:
+    void set(const QString& x, const QString& y) {
+        m_x->setText(x);
+        m_y->setText(y);
+    }
+    QLineEdit* m_x;
+    QLineEdit* m_y;
+    QString m_x0, m_y0, m_x1, m_y1;
 };
 
 PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& session,
@@ -58,8 +155,7 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::PlanEditorWindow>())
     , m_context(context)
-    , m_session(session)
-    , m_mapStructures(std::make_unique<MapStructures>()) {
+    , m_session(session) {
     m_ui->setupUi(this);
     bindControls();
 
@@ -71,15 +167,53 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
     connect(m_ui->mnuViborPM, &QAction::triggered, this, &PlanEditorWindow::choosePlanRequested);
     connect(m_ui->mnuDelPM, &QAction::triggered, this, &PlanEditorWindow::deleteCurrentPlan);
     connect(m_structureEditor, &StructureEditor::structuresChanged, this, [this] { refreshMap(); });
+    connect(m_structureEditor, &StructureEditor::structureAdded, this,
+            [this](const db::StructureRecord& r) {
+                showStored(r, false);
+                m_map->setSelected(m_structureEditor->currentStructure());
+                pushDone(StepKind::Add, r, r);
+            });
+    connect(m_structureEditor, &StructureEditor::structureChanged, this,
+            [this](const db::StructureRecord& before, const db::StructureRecord& after) {
+                showStored(after, false);
+                pushDone(StepKind::Change, before, after);
+            });
+    connect(m_structureEditor, &StructureEditor::structureDeleted, this,
+            [this](const db::StructureRecord& r) {
+                forgetStored(r.number);
+                m_map->setSelected(m_structureEditor->currentStructure());
+                pushDone(StepKind::Delete, r, r);
+            });
 
-    // The map of the plan as it is edited, in the room below the charge.
+    // The map of the plan as it is edited, in the room below the charge, with its tools.
+    m_undo = new QUndoStack(this);
     m_map = new map::PlanMapView(this);
     m_map->setLegendShown(false);
+    m_map->setEditable(true);
     m_mapDock = new QGroupBox(QStringLiteral("Карта плана"), this);
     m_mapDock->setObjectName(QStringLiteral("frmMap"));
     auto* mapLayout = new QVBoxLayout(m_mapDock);
     mapLayout->setContentsMargins(4, 4, 4, 4);
+    buildMapTools();
     mapLayout->addWidget(m_map);
+    connect(m_map, &map::PlanMapView::chargePlaced, this, &PlanEditorWindow::placeCharge);
+    connect(m_map, &map::PlanMapView::structureClicked, m_structureEditor,
+            &StructureEditor::showNumber);
+    connect(m_structureEditor, &StructureEditor::currentChanged, m_map,
+            &map::PlanMapView::setSelected);
+    connect(m_map, &map::PlanMapView::outlineEdited, this,
+            [this](int number, const QPolygonF&, const QPolygonF& after) {
+                editOutline(number, after);
+            });
+    connect(m_map, &map::PlanMapView::outlineDrawn, this, &PlanEditorWindow::addDrawnStructure);
+    connect(m_map, &map::PlanMapView::deleteRequested, this, [this](int number) {
+        if (m_structureEditor->currentStructure() != number) {
+            m_structureEditor->showNumber(number);
+        }
+        if (m_structureEditor->currentStructure() == number) {
+            m_structureEditor->remove(); // asks first
+        }
+    });
     const int spacer = m_ui->layLeft->indexOf(m_ui->spLeft);
     m_ui->layLeft->insertWidget(spacer, m_mapDock, 1);
     m_mapDock->setVisible(false);
@@ -225,7 +359,9 @@ void PlanEditorWindow::showPlanAreas() {
     m_exitButton->setVisible(true);
     m_planShown = true;
     m_mapDock->setVisible(true);
+    m_undo->clear(); // the steps of another plan
     refreshMap(true);
+    m_map->setSelected(m_structureEditor->currentStructure());
 }
 
 void PlanEditorWindow::hidePlanAreas() {
@@ -234,7 +370,8 @@ void PlanEditorWindow::hidePlanAreas() {
     m_calculateButton->setVisible(false);
     m_planShown = false;
     m_mapDock->setVisible(false);
-    m_mapStructures->records.clear();
+    m_records.clear();
+    m_undo->clear();
 }
 
 std::optional<QString> PlanEditorWindow::currentPlanName(db::Connection& c) const {
@@ -324,41 +461,287 @@ bool PlanEditorWindow::importStructuresFile(const QString& path) {
         return false;
     }
     m_structureEditor->allowNext();
+    // The import is no step of the history, and the steps before it may no longer fit.
+    m_undo->clear();
     refreshMap(true);
     return true;
 }
 
 // ---- The map ----
 
-void PlanEditorWindow::refreshMap(bool fit) {
-    m_mapStructures->records.clear();
-    if (!m_planShown || m_session.planNumber == 0) {
-        showMapCharge();
-        return;
+void PlanEditorWindow::buildMapTools() {
+    // A row of tool buttons rather than a toolbar: a toolbar would hide the last ones behind
+    // its "more" arrow at the window's usual width.
+    auto* bar = new QWidget(m_mapDock);
+    bar->setObjectName(QStringLiteral("mapTools"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    m_tools = new QActionGroup(this);
+    m_tools->setExclusive(true);
+    struct Tool {
+        map::MapTool tool;
+        const char* name;
+        QString text;
+        QString tip;
+    };
+    const Tool tools[] = {
+        {map::MapTool::Select, "actMapSelect", QStringLiteral("Выбор"),
+         QStringLiteral("Выбор сооружения щелчком; перетаскивание сооружения или его вершины; "
+                        "правая кнопка — добавить или удалить вершину, удалить сооружение")},
+        {map::MapTool::Charge, "actMapCharge", QStringLiteral("Заряд"),
+         QStringLiteral("Щелчок по карте ставит место хранения ВВ (поля X и Y)")},
+        {map::MapTool::Draw, "actMapDraw", QStringLiteral("Новое сооружение"),
+         QStringLiteral("Щелкайте по вершинам нового сооружения; двойной щелчок или щелчок по "
+                        "первой вершине замыкает контур. Привязка к вершинам и прямым углам, "
+                        "Shift — без привязки. Тип, вид, этажность и сотрудники — из формы")},
+        {map::MapTool::MeasureDistance, "actMapDistance", QStringLiteral("Измерить расстояние"),
+         QStringLiteral("Щелкайте по точкам ломаной; двойной щелчок заканчивает измерение")},
+        {map::MapTool::MeasureArea, "actMapArea", QStringLiteral("Измерить площадь"),
+         QStringLiteral("Щелкайте по вершинам контура; двойной щелчок заканчивает измерение")},
+    };
+    for (const Tool& t : tools) {
+        auto* action = new QAction(t.text, this);
+        action->setObjectName(QString::fromLatin1(t.name));
+        action->setToolTip(t.tip);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(t.tool));
+        m_tools->addAction(action);
+        auto* button = new QToolButton(bar);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        row->addWidget(button);
+        connect(action, &QAction::triggered, this, [this, tool = t.tool] { setMapTool(tool); });
     }
-    try {
-        db::Connection c(m_context.connectionString);
-        if (const auto name = currentPlanName(c)) {
-            m_mapStructures->records = loadSituationPlan(c, *name).structures;
+    m_tools->actions().first()->setChecked(true);
+
+    row->addStretch(1);
+    QAction* undo = m_undo->createUndoAction(this, QStringLiteral("Отменить"));
+    undo->setObjectName(QStringLiteral("actUndo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = m_undo->createRedoAction(this, QStringLiteral("Повторить"));
+    redo->setObjectName(QStringLiteral("actRedo"));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // In the menu, which says what they undo; the toolbar keeps its room for the tools.
+    addAction(undo);
+    addAction(redo);
+    QMenu* edit = new QMenu(QStringLiteral("Правка"), this);
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    m_ui->menubar->addMenu(edit);
+    m_mapDock->layout()->addWidget(bar);
+}
+
+void PlanEditorWindow::setMapTool(map::MapTool tool) {
+    if (QAction* action = toolAction(tool)) {
+        action->setChecked(true);
+    }
+    m_map->setTool(tool);
+}
+
+QAction* PlanEditorWindow::toolAction(map::MapTool tool) const {
+    for (QAction* action : m_tools->actions()) {
+        if (action->data().toInt() == static_cast<int>(tool)) {
+            return action;
         }
-    } catch (const Error&) {
-        // The map is a view of the plan: the editor's own actions report database trouble.
     }
+    return nullptr;
+}
+
+void PlanEditorWindow::refreshMap(bool fit) {
+    m_records.clear();
+    if (m_planShown && m_session.planNumber != 0) {
+        try {
+            db::Connection c(m_context.connectionString);
+            m_records = db::readStructures(c, m_session.planNumber);
+        } catch (const Error&) {
+            // The map is a view of the plan: the editor's own actions report database trouble.
+        }
+    }
+    map::PlanMapModel model;
+    for (const db::StructureRecord& record : std::as_const(m_records)) {
+        if (const auto drawn = mapStructureOf(record)) {
+            model.structures.push_back(*drawn);
+        }
+    }
+    model.charge = m_map->model().charge;
+    const int selected = m_map->selected();
+    m_map->setModel(std::move(model), fit);
+    m_map->setSelected(selected);
     showMapCharge();
-    if (fit) {
-        m_map->setModel(m_map->model(), true); // another plan: show all of it
-    }
 }
 
 void PlanEditorWindow::showMapCharge() {
     const ui::ChargePanel::Controls& charge = m_chargePanel->controls();
-    std::optional<PlanPoint> point;
+    std::optional<QPointF> point;
     const auto x = numtext::parse(charge.storageXEdit->text());
     const auto y = numtext::parse(charge.storageYEdit->text());
     if (x && y) {
-        point = PlanPoint{*x, *y};
+        point = QPointF(*x, *y);
     }
-    m_map->setModel(map::mapOfStructures(m_mapStructures->records, point));
+    m_map->setCharge(point);
+}
+
+void PlanEditorWindow::placeCharge(QPointF planPoint) {
+    const QPointF p = toCentimetre(planPoint);
+    const ui::ChargePanel::Controls& charge = m_chargePanel->controls();
+    const QString x = numtext::general(p.x());
+    const QString y = numtext::general(p.y());
+    if (x == charge.storageXEdit->text() && y == charge.storageYEdit->text()) {
+        return;
+    }
+    m_undo->push(new ChargeStep(charge.storageXEdit, charge.storageYEdit, x, y));
+}
+
+int PlanEditorWindow::recordIndex(int number) const {
+    for (qsizetype i = 0; i < m_records.size(); ++i) {
+        if (m_records[i].number == number) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void PlanEditorWindow::showStored(const db::StructureRecord& record, bool inserted) {
+    const int at = recordIndex(record.number);
+    if (inserted || at < 0) {
+        for (db::StructureRecord& r : m_records) {
+            if (inserted && r.number >= record.number) {
+                r.number += 1;
+            }
+        }
+        qsizetype place = 0;
+        while (place < m_records.size() && m_records[place].number < record.number) {
+            ++place;
+        }
+        m_records.insert(place, record);
+    } else {
+        m_records[at] = record;
+    }
+    const auto drawn = mapStructureOf(record);
+    if (inserted && drawn) {
+        m_map->insertStructure(*drawn);
+    } else if (drawn) {
+        m_map->setStructure(*drawn);
+    } else {
+        refreshMap(); // not placeable: left off, as a fresh read leaves it off
+    }
+}
+
+void PlanEditorWindow::forgetStored(int number) {
+    const int at = recordIndex(number);
+    if (at >= 0) {
+        m_records.removeAt(at);
+    }
+    for (db::StructureRecord& r : m_records) {
+        if (r.number > number) {
+            r.number -= 1;
+        }
+    }
+    m_map->removeStructure(number);
+}
+
+void PlanEditorWindow::pushDone(StepKind kind, const db::StructureRecord& before,
+                                const db::StructureRecord& after) {
+    m_undo->push(new StructureStep(this, kind, before, after));
+}
+
+bool PlanEditorWindow::applyStep(StepKind kind, const db::StructureRecord& before,
+                                 const db::StructureRecord& after, bool forward) {
+    const int number = kind == StepKind::Delete ? before.number : after.number;
+    try {
+        db::Connection c(m_context.connectionString);
+        switch (kind) {
+        case StepKind::Add:
+            forward ? db::addStructure(c, after) : db::deleteStructure(c, after);
+            break;
+        case StepKind::Change:
+            forward ? db::changeStructure(c, before, after) : db::changeStructure(c, after, before);
+            break;
+        case StepKind::Delete:
+            forward ? db::deleteStructure(c, before) : db::insertStructure(c, before);
+            break;
+        }
+    } catch (const Error& e) {
+        reportPlanError(this, QStringLiteral("Изменение плана не выполнено."), e);
+        // The map and the form show what the database holds now.
+        refreshMap();
+        m_structureEditor->showNumber(number);
+        return false;
+    }
+    const bool adds = (kind == StepKind::Add) == forward && kind != StepKind::Change;
+    if (kind == StepKind::Change) {
+        showStored(forward ? after : before, false);
+    } else if (adds) {
+        showStored(kind == StepKind::Add ? after : before, kind == StepKind::Delete);
+    } else {
+        forgetStored(number);
+    }
+    m_structureEditor->showNumber(number);
+    return true;
+}
+
+bool PlanEditorWindow::editOutline(int number, const QPolygonF& outline) {
+    const int at = recordIndex(number);
+    if (at < 0) {
+        return false;
+    }
+    const db::StructureRecord before = m_records[at];
+    db::StructureRecord after = before;
+    QPolygonF rounded;
+    for (const QPointF& p : outline) {
+        rounded << toCentimetre(p);
+    }
+    if (const auto fault = outlineFault(number, rounded)) {
+        ui::Messages::warning(this, kTitle, *fault);
+        if (const auto drawn = mapStructureOf(before)) {
+            m_map->setStructure(*drawn); // as it was
+        }
+        return false;
+    }
+    setOutlinePolygon(after, rounded);
+    if (after == before) {
+        return false;
+    }
+    if (!applyStep(StepKind::Change, before, after, true)) {
+        return false;
+    }
+    pushDone(StepKind::Change, before, after);
+    return true;
+}
+
+bool PlanEditorWindow::addDrawnStructure(const QPolygonF& outline) {
+    if (!m_planShown || m_session.planNumber == 0) {
+        return false;
+    }
+    int number = 0;
+    try {
+        db::Connection c(m_context.connectionString);
+        number = db::lastStructureNumber(c, m_session.planNumber) + 1;
+    } catch (const Error& e) {
+        reportPlanError(this, QStringLiteral("Сооружение не добавлено."), e);
+        return false;
+    }
+    std::optional<db::StructureRecord> record = m_structureEditor->recordForNew(number);
+    if (!record) {
+        return false;
+    }
+    QPolygonF rounded;
+    for (const QPointF& p : outline) {
+        rounded << toCentimetre(p);
+    }
+    if (const auto fault = outlineFault(number, rounded)) {
+        ui::Messages::warning(this, kTitle, *fault);
+        return false;
+    }
+    setOutlinePolygon(*record, rounded);
+    if (!applyStep(StepKind::Add, *record, *record, true)) {
+        return false;
+    }
+    pushDone(StepKind::Add, *record, *record);
+    return true;
 }
 
 } // namespace kelmo::plan

@@ -4,7 +4,9 @@
 #include "windows/WindowContext.h"
 #include "windows/plan/PlanSession.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QPolygonF>
 
 #include <memory>
 #include <optional>
@@ -13,9 +15,12 @@ namespace Ui {
 class PlanEditorWindow;
 }
 
+class QAction;
+class QActionGroup;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QUndoStack;
 
 namespace kelmo::ui {
 class ChargePanel;
@@ -23,7 +28,8 @@ class ChargePanel;
 
 namespace kelmo::map {
 class PlanMapView;
-}
+enum class MapTool;
+} // namespace kelmo::map
 
 namespace kelmo::situation {
 class Session;
@@ -62,6 +68,25 @@ public:
     // The map of the current plan beside the editor.
     map::PlanMapView* planMap() const { return m_map; }
 
+    // ---- Editing on the map ----
+    // Each edit of a structure, on the map or by the form's buttons, is one step of the undo
+    // history and one database transaction; a step the database refuses leaves the map as
+    // the database holds it, after a message.
+
+    QUndoStack* undoStack() const { return m_undo; }
+    // The map's tool and the toolbar action that chooses it.
+    void setMapTool(map::MapTool tool);
+    QAction* toolAction(map::MapTool tool) const;
+
+    // The storage point moved to a plan point: the X/Y fields follow (to the centimetre).
+    void placeCharge(QPointF planPoint);
+    // The structure takes a new outline (a dragged vertex or the whole structure moved, a
+    // vertex inserted or removed).
+    bool editOutline(int number, const QPolygonF& outline);
+    // A new structure with the outline and the form's type, kind, storeys, staff and
+    // thresholds, after the plan's last one.
+    bool addDrawnStructure(const QPolygonF& outline);
+
     // "РАСЧЕТ": checks the charge fields as the zone input window does and calculates the
     // situation of the current plan; on success asks for its window. Returns false after a
     // message (a field that is not a number, a plan without structures, a database error).
@@ -76,6 +101,21 @@ signals:
     void calculationRequested(std::shared_ptr<kelmo::situation::Session> situation);
 
 private:
+    class StructureStep;
+    class ChargeStep;
+    enum class StepKind { Add, Change, Delete };
+    // Stores a step forward or back; false after a message, with the map showing what the
+    // database holds.
+    bool applyStep(StepKind kind, const db::StructureRecord& before,
+                   const db::StructureRecord& after, bool forward);
+    void pushDone(StepKind kind, const db::StructureRecord& before,
+                  const db::StructureRecord& after);
+    // The map follows one structure stored under its number (added, changed or put back).
+    void showStored(const db::StructureRecord& record, bool inserted);
+    void forgetStored(int number);
+    int recordIndex(int number) const;
+    void buildMapTools();
+
     void bindControls();
     void hidePlanAreas();
     std::optional<QString> currentPlanName(db::Connection& c) const;
@@ -99,8 +139,11 @@ private:
     bool m_planShown = false;
     QGroupBox* m_mapDock = nullptr;
     map::PlanMapView* m_map = nullptr;
-    struct MapStructures; // the plan's structures as last read for the map
-    std::unique_ptr<MapStructures> m_mapStructures;
+    // The plan's structures as the map shows them, in number order: what an edit on the map
+    // expects the database still to hold.
+    QList<db::StructureRecord> m_records;
+    QUndoStack* m_undo = nullptr;
+    QActionGroup* m_tools = nullptr;
 };
 
 } // namespace kelmo::plan

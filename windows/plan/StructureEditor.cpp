@@ -58,7 +58,8 @@ const char* const kCornerNames[8] = {"Х1", "У1", "Х2", "У2", "Х3", "У3", "
 
 void reportPlanError(QWidget* parent, const QString& what, const std::exception& e) {
     if (dynamic_cast<const db::StructureNumberError*>(&e) != nullptr ||
-        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr) {
+        dynamic_cast<const db::StructureConflictError*>(&e) != nullptr ||
+        dynamic_cast<const db::StructureOutlineError*>(&e) != nullptr) {
         ui::Messages::warning(parent, kTitle, QString::fromStdString(e.what()));
         return;
     }
@@ -271,6 +272,7 @@ void StructureEditor::setOfferingState(int number) {
     m_c.addButton->setVisible(true);
     m_c.changeButton->setVisible(false);
     m_c.deleteButton->setVisible(false);
+    emit currentChanged(0);
 }
 
 void StructureEditor::updateNextEnabled() {
@@ -300,6 +302,7 @@ bool StructureEditor::showStructure() {
     m_shown = record;
     showRecord(*record);
     setShowingState(m_session->structureNumber);
+    emit currentChanged(record->number);
     return true;
 }
 
@@ -332,7 +335,28 @@ void StructureEditor::showRecord(const db::StructureRecord& r) {
     }
 }
 
-std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number) {
+std::optional<db::StructureRecord> StructureEditor::recordForNew(int number) {
+    return recordFromFields(number, false);
+}
+
+int StructureEditor::currentStructure() const {
+    return m_shown ? m_shown->number : 0;
+}
+
+void StructureEditor::showNumber(int number) {
+    if (number < 1 || number > db::kMaxStructureNumber) {
+        return;
+    }
+    m_session->structureNumber = number;
+    m_c.numberEdit->setText(QString::number(number));
+    m_c.previousButton->setEnabled(true);
+    if (!showStructure()) {
+        setOfferingState(number);
+        m_c.nextButton->setEnabled(false);
+    }
+}
+
+std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number, bool withCorners) {
     db::StructureRecord r;
     r.plan = m_session->planNumber;
     r.number = number;
@@ -379,7 +403,7 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number)
             r.pressure[i] = m_c.degrees[i].slider->value();
         }
     }
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8 && withCorners; ++i) {
         QLineEdit* field = m_c.cornerEdits[i];
         const auto v = numtext::parse(field->text());
         if (!v) {
@@ -398,6 +422,10 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number)
         }
         // Stored with a point, so that a number column on a server takes it as well.
         r.corners[i] = numtext::roundTrip(*v);
+    }
+    // An outline of other than four vertices is not in the form: it stays as it is stored.
+    if (m_shown && m_shown->plan == r.plan && m_shown->number == number) {
+        r.vertices = m_shown->vertices;
     }
     return r;
 }
@@ -452,7 +480,7 @@ bool StructureEditor::add() {
     m_session->structureNumber = number;
     m_c.nextButton->setEnabled(true);
     showStructure();
-    emit structuresChanged();
+    emit structureAdded(m_shown.value_or(*record));
     return true;
 }
 
@@ -461,10 +489,12 @@ bool StructureEditor::change() {
     if (!record) {
         return false;
     }
+    std::optional<db::StructureRecord> before;
     try {
         db::Connection c(m_connectionString);
         if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
             db::changeStructure(c, *m_shown, *record);
+            before = m_shown;
         } else {
             db::changeStructure(c, *record);
         }
@@ -478,7 +508,11 @@ bool StructureEditor::change() {
     }
     setShowingState(m_session->structureNumber);
     showStructure();
-    emit structuresChanged();
+    if (before) {
+        emit structureChanged(*before, m_shown.value_or(*record));
+    } else {
+        emit structuresChanged();
+    }
     return true;
 }
 
@@ -492,11 +526,13 @@ bool StructureEditor::remove() {
     if (answer != QMessageBox::Yes) {
         return false;
     }
+    std::optional<db::StructureRecord> removed;
     try {
         db::Connection c(m_connectionString);
         if (m_shown && m_shown->number == m_session->structureNumber &&
             m_shown->plan == m_session->planNumber) {
             db::deleteStructure(c, *m_shown);
+            removed = m_shown;
         } else {
             db::deleteStructure(c, m_session->planNumber, m_session->structureNumber);
         }
@@ -515,7 +551,11 @@ bool StructureEditor::remove() {
         // The last structure went: stepping on would leave a gap in the numbers.
         m_c.nextButton->setEnabled(false);
     }
-    emit structuresChanged();
+    if (removed) {
+        emit structureDeleted(*removed);
+    } else {
+        emit structuresChanged();
+    }
     return true;
 }
 

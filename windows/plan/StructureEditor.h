@@ -79,9 +79,25 @@ public:
     bool change();
     bool remove();
 
+    // Shows the structure under the number (picked on the map, or touched by an undo); a
+    // number without a structure is offered for adding.
+    void showNumber(int number);
+    // The number shown; 0 when the editor offers a new one.
+    int currentStructure() const;
+    // A structure under the number with the form's type, kind, storeys, staff and thresholds,
+    // for an outline drawn on the map; nullopt after a message naming the bad field.
+    std::optional<db::StructureRecord> recordForNew(int number);
+
 signals:
-    // A structure was added, changed or deleted: the map is to be drawn again.
+    // The structures changed in a way the editor cannot describe (the map reads them again).
     void structuresChanged();
+    // What the buttons stored, for the window's undo.
+    void structureAdded(const kelmo::db::StructureRecord& record);
+    void structureChanged(const kelmo::db::StructureRecord& before,
+                          const kelmo::db::StructureRecord& after);
+    void structureDeleted(const kelmo::db::StructureRecord& record);
+    // Another structure is shown (0: a number is offered for adding).
+    void currentChanged(int number);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,7 +114,7 @@ private:
     void setOfferingState(int number);
     void updateNextEnabled();
     // The record the editor describes, or nullopt after a message naming the bad field.
-    std::optional<db::StructureRecord> recordFromFields(int number);
+    std::optional<db::StructureRecord> recordFromFields(int number, bool withCorners = true);
     void showRecord(const db::StructureRecord& record);
     void refreshAfterConflict();
 

@@ -5,6 +5,7 @@
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
 #include "ui/Screenshot.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/ChoosePlanDialog.h"
 #include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/PlanEditorWindow.h"
@@ -13,7 +14,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +29,55 @@ namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
     kelmo::ui::saveScreenshot(w, folder, name);
+}
+
+// The map's mouse at a plan point: a click, or only the move that shows what a click would do.
+void clickOn(map::PlanMapView* view, QPointF plan) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(plan));
+}
+void hoverOver(map::PlanMapView* view, QPointF plan) {
+    const QPointF at = view->mapFromScene(plan);
+    QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+}
+
+// The map as an editor on the plan of three structures: a fourth one, of six vertices, being
+// drawn, then drawn; a structure picked with its vertices; a distance measured.
+void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
+    map::PlanMapView* view = editor.planMap();
+    auto* mapBox = editor.findChild<QGroupBox*>(QStringLiteral("frmMap"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text15"))->setText(QStringLiteral("0"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text16"))->setText(QStringLiteral("0"));
+    // Taller than the screen, so that the map has room to show what it does.
+    const QSize size = editor.size();
+    editor.resize(size.width(), 1000);
+    QApplication::processEvents();
+    view->fitToPlan();
+    view->scale(1.3, 1.3);
+    editor.setMapTool(map::MapTool::Draw);
+    // An L-shaped building of six vertices; the sixth, under the mouse, snaps square.
+    clickOn(view, {-40, -20});
+    clickOn(view, {-10, -20});
+    clickOn(view, {-10, -8});
+    clickOn(view, {-25, -8});
+    clickOn(view, {-25, 5});
+    hoverOver(view, {-39.5, 5.8});
+    save(&editor, folder, QStringLiteral("plan-08-drawing"));
+    save(mapBox, folder, QStringLiteral("map-edit-drawing"));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(-40, 5)));
+
+    editor.setMapTool(map::MapTool::Select);
+    clickOn(view, {47, -2});
+    save(&editor, folder, QStringLiteral("plan-09-selected"));
+    save(mapBox, folder, QStringLiteral("map-edit-selected"));
+
+    editor.setMapTool(map::MapTool::MeasureDistance);
+    clickOn(view, {0, 0});
+    hoverOver(view, {25, -5});
+    save(mapBox, folder, QStringLiteral("map-edit-measure"));
+    editor.setMapTool(map::MapTool::Select);
+    editor.resize(size);
 }
 
 } // namespace
@@ -76,6 +128,7 @@ int main(int argc, char** argv) {
     editor.nextStructure();
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-04-offer"));
+    editOnTheMap(editor, folder);
 
     plan::CreatePlanDialog create(context, session);
     create.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("Склад ВВ №4"));
