@@ -142,8 +142,8 @@ int storePlanStructures(db::Connection& c, const QString& planName,
     const int existing = db::lastStructureNumber(c, *plan);
     if (existing > 0 && !replace) {
         throw PlanNotEmptyError(
-            QStringLiteral("На плане «%1» уже есть сооружения (%2). Чтобы заменить их "
-                           "сооружениями генплана, выберите замену. Ничего не сохранено.")
+            QStringLiteral("На плане «%1» уже есть сооружения (%2): генплан их не заменил, "
+                           "ничего не сохранено.")
                 .arg(planName)
                 .arg(existing));
     }
