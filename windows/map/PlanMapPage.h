@@ -59,8 +59,11 @@ public:
     // Stores the picture file placed by the calibration and shows it; false after a message
     // (a picture that cannot be read, points that cannot place it), and nothing is stored.
     bool setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration);
-    // Asks for a file and the two points, then as above.
+    // Asks for a file, then as below.
     void chooseBackgroundPicture();
+    // A GeoTIFF or a picture beside its world file is placed by its own placement; any other
+    // picture asks for the two points. Then as setBackgroundPicture().
+    bool loadBackgroundPicture(const QString& path);
     // Shows or hides the picture and changes its opacity, and stores that.
     void setBackgroundLook(bool shown, double opacity);
     void removeBackgroundPicture();

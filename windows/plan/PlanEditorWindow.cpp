@@ -10,6 +10,7 @@
 #include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
+#include "windows/plan/PlanImportDialog.h"
 #include "windows/plan/StructureEditor.h"
 #include "windows/plan/StructureFileImport.h"
 
@@ -97,6 +98,22 @@ PlanEditorWindow::PlanEditorWindow(PlanSession& session, QWidget* parent)
         const QString path = chooseStructuresFile(this);
         if (!path.isEmpty()) {
             importStructuresFile(path);
+        }
+    });
+
+    auto* importPlan = new QAction(QStringLiteral("Импорт генплана…"), this);
+    importPlan->setObjectName(QStringLiteral("mnuImportPlan"));
+    m_ui->mnuFile->addAction(importPlan);
+    connect(importPlan, &QAction::triggered, this, [this] {
+        if (!m_planShown || m_session.planNumber == 0) {
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Сначала создайте или выберите план местности "
+                                                 "(объекта)."));
+            return;
+        }
+        PlanImportDialog dialog(m_session.connectionString, m_session.planNumber, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            planImported();
         }
     });
 
@@ -326,6 +343,11 @@ bool PlanEditorWindow::importStructuresFile(const QString& path) {
     m_structureEditor->allowNext();
     refreshMap(true);
     return true;
+}
+
+void PlanEditorWindow::planImported() {
+    m_structureEditor->openPlan();
+    refreshMap(true);
 }
 
 // ---- The map ----
