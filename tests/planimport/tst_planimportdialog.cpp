@@ -4,10 +4,12 @@
 #include "core/ProgramFolder.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "data/PlanPicture.h"
 #include "data/SitePlan.h"
 #include "tests/planimport/PlanFixtures.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/PlanImportDialog.h"
@@ -15,7 +17,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QGraphicsPolygonItem>
+#include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -236,6 +240,34 @@ private slots:
         QCOMPARE(stored().size(), 2);
         QVERIFY(editor.planMap()->structureItem(2));
         QCOMPARE(editor.planMap()->structureItem(2)->polygon().size(), 6);
+    }
+    // A picture beside its world file is placed on the map page without the two-point dialog,
+    // and the plan keeps it with the two points derived from the world file.
+    void worldFilePlacedWithoutClicking() {
+        QImage image(40, 20, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        const QString png = m_dir->filePath(QStringLiteral("site.png"));
+        QVERIFY(image.save(png, "PNG"));
+        QFile world(m_dir->filePath(QStringLiteral("site.pgw")));
+        QVERIFY(world.open(QIODevice::WriteOnly));
+        world.write("0.5\n0\n0\n-0.5\n412000.25\n6180009.75\n");
+        world.close();
+
+        map::PlanMapPage page;
+        page.setPictureStore(std::make_shared<db::DatabasePictureStore>(m_connection), m_plan);
+        QVERIFY(page.loadBackgroundPicture(png));
+        QCOMPARE(m_messages->count(), 0);
+        QVERIFY(page.model().background);
+        const QPointF corner = page.model().background->pictureToPlan.map(QPointF(40, 20));
+        QCOMPARE(corner, QPointF(412020, 6180000));
+
+        db::Connection c(m_connection);
+        const auto stored = db::readPlanPicture(c, m_plan);
+        QVERIFY(stored);
+        QCOMPARE(stored->planX1, 412000.0);
+        QCOMPARE(stored->planY1, 6180010.0);
+        QCOMPARE(stored->pixelX2, 40.0);
+        QCOMPARE(stored->planY2, 6180000.0);
     }
 };
 
