@@ -154,6 +154,13 @@ PlanImportDialog::PlanImportDialog(QString connectionString, int plan, QWidget* 
         connect(box, &QComboBox::currentIndexChanged, this, &PlanImportDialog::preview);
     }
     connect(m_kindForAll, &QRadioButton::toggled, this, &PlanImportDialog::preview);
+    // Choosing a kind field or a kind means using it.
+    connect(m_kindField, &QComboBox::activated, this, [this](int index) {
+        if (index > 0) {
+            m_kindFromField->setChecked(true);
+        }
+    });
+    connect(m_kind, &QComboBox::activated, this, [this] { m_kindForAll->setChecked(true); });
 }
 
 PlanImportDialog::~PlanImportDialog() = default;
