@@ -1,8 +1,11 @@
 #include "data/SitePlan.h"
 
+#include "core/NumberText.h"
 #include "data/PlanPicture.h"
 
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace kelmo::db {
 
@@ -68,6 +71,63 @@ StructureRecord recordFrom(const QSqlQuery& q) {
     return r;
 }
 
+std::vector<PlanPoint> readVertices(Connection& c, int plan, int number) {
+    std::vector<PlanPoint> out;
+    QSqlQuery q = c.exec(QStringLiteral("select X, Y from StructureVertex where NumPM = ? and "
+                                        "NumSoor = ? order by Seq"),
+                         {plan, number});
+    while (q.next()) {
+        out.push_back({q.value(0).toDouble(), q.value(1).toDouble()});
+    }
+    return out;
+}
+
+// The record as it is stored: four vertices become the corner fields, and the corner fields
+// of any other outline of vertices the rectangle around it.
+StructureRecord stored(const StructureRecord& record) {
+    if (record.vertices.empty()) {
+        return record;
+    }
+    StructureRecord out = record;
+    setOutline(out, record.vertices);
+    return out;
+}
+
+// An outline of vertices must be a proper polygon within the plan; four corners are stored
+// as typed, which the editor checks.
+void checkVertices(const StructureRecord& record, int number) {
+    if (record.vertices.empty()) {
+        return;
+    }
+    if (const auto defect = outlineDefect(record.vertices)) {
+        throw StructureOutlineError(QString::fromStdString(outlineDefectMessage(number, *defect)) +
+                                    QStringLiteral(" Сооружение не сохранено."));
+    }
+    if (!isWithinPlan(record.vertices)) {
+        throw StructureOutlineError(
+            QString::fromStdString(outlineDefectMessage(
+                number, "координаты вершин вне пределов плана (±100 000 000 м)")) +
+            QStringLiteral(" Сооружение не сохранено."));
+    }
+}
+
+void insertVertices(Connection& c, int plan, int number, const std::vector<PlanPoint>& vertices) {
+    const QString insert = QStringLiteral(
+        "insert into StructureVertex (NumPM, NumSoor, Seq, X, Y) values (?, ?, ?, ?, ?)");
+    int seq = 1;
+    for (const PlanPoint& p : vertices) {
+        c.exec(insert, {plan, number, seq++, p.x, p.y});
+    }
+}
+
+void insertStructure(Connection& c, int plan, int number, const StructureRecord& given) {
+    const StructureRecord record = stored(given);
+    QVariantList values{plan, number};
+    values << recordValues(record);
+    c.exec(kInsertStructure, values);
+    insertVertices(c, plan, number, record.vertices);
+}
+
 bool structureExists(Connection& c, int plan, int number) {
     QSqlQuery q =
         c.exec(QStringLiteral("select NumSoor from IDPM where NumPrim = ? and NumSoor = ?"),
@@ -106,6 +166,8 @@ void checkShown(Connection& c, const StructureRecord& shown, const QString& what
 
 void removePlan(Connection& c, int plan) {
     removePlanPicture(c, plan);
+    c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {plan});
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ?"), {plan});
     c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});
     c.exec(QStringLiteral("delete from MnuPM where NumPM = ?"), {plan});
 }
@@ -177,13 +239,86 @@ void deletePlan(Connection& c, int plan) {
 }
 
 std::optional<StructureRecord> readStructure(Connection& c, int plan, int number) {
-    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? and NumSoor = ?")
-                             .arg(kStructureColumns),
-                         {plan, number});
+    std::optional<StructureRecord> record;
+    {
+        QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? and NumSoor = ?")
+                                 .arg(kStructureColumns),
+                             {plan, number});
+        if (!q.next()) {
+            return std::nullopt;
+        }
+        record = recordFrom(q);
+    }
+    record->vertices = readVertices(c, plan, number);
+    return record;
+}
+
+std::optional<StructureOutline> outlineOf(const StructureRecord& record) {
+    if (!record.vertices.empty()) {
+        return record.vertices;
+    }
+    StructureOutline outline(4);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto x = numtext::parse(record.corners[2 * i]);
+        const auto y = numtext::parse(record.corners[2 * i + 1]);
+        if (!x || !y) {
+            return std::nullopt;
+        }
+        outline[i] = {*x, *y};
+    }
+    return outline;
+}
+
+void setOutline(StructureRecord& record, const StructureOutline& outline) {
+    const auto setCorners = [&record](const std::array<PlanPoint, 4>& corners) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            record.corners[2 * i] = numtext::roundTrip(corners[i].x);
+            record.corners[2 * i + 1] = numtext::roundTrip(corners[i].y);
+        }
+    };
+    if (outline.size() == 4) {
+        setCorners({outline[0], outline[1], outline[2], outline[3]});
+        record.vertices.clear();
+        return;
+    }
+    record.vertices = outline;
+    if (outline.empty()) {
+        setCorners({});
+        return;
+    }
+    const auto [minX, maxX] = std::minmax_element(
+        outline.begin(), outline.end(), [](PlanPoint a, PlanPoint b) { return a.x < b.x; });
+    const auto [minY, maxY] = std::minmax_element(
+        outline.begin(), outline.end(), [](PlanPoint a, PlanPoint b) { return a.y < b.y; });
+    setCorners({PlanPoint{minX->x, minY->y}, PlanPoint{minX->x, maxY->y},
+                PlanPoint{maxX->x, maxY->y}, PlanPoint{maxX->x, minY->y}});
+}
+
+std::optional<int> planCrs(Connection& c, int plan) {
+    QSqlQuery q = c.exec(QStringLiteral("select Epsg from PlanCrs where NumPM = ?"), {plan});
     if (q.next()) {
-        return recordFrom(q);
+        return integer(q, "Epsg");
     }
     return std::nullopt;
+}
+
+void setPlanCrs(Connection& c, int plan, std::optional<int> epsg) {
+    if (epsg && *epsg <= 0) {
+        throw DatabaseError(
+            QStringLiteral("Код EPSG системы координат должен быть положительным числом, а не %1.")
+                .arg(*epsg));
+    }
+    Transaction t(c);
+    if (!lockPlan(c, plan)) {
+        throw DatabaseError(QStringLiteral("Плана местности №%1 нет в базе данных: система "
+                                           "координат не сохранена.")
+                                .arg(plan));
+    }
+    c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {plan});
+    if (epsg) {
+        c.exec(QStringLiteral("insert into PlanCrs (NumPM, Epsg) values (?, ?)"), {plan, *epsg});
+    }
+    t.commit();
 }
 
 int lastStructureNumber(Connection& c, int plan) {
@@ -194,6 +329,7 @@ int lastStructureNumber(Connection& c, int plan) {
 
 void addStructure(Connection& c, const StructureRecord& record) {
     checkNumber(record.number);
+    checkVertices(record, record.number);
     Transaction t(c);
     if (!lockPlan(c, record.plan)) {
         throw StructureNumberError(
@@ -215,15 +351,14 @@ void addStructure(Connection& c, const StructureRecord& record) {
                 .arg(last + 1)
                 .arg(record.number));
     }
-    QVariantList values{record.plan, record.number};
-    values << recordValues(record);
-    c.exec(kInsertStructure, values);
+    insertStructure(c, record.plan, record.number, record);
     t.commit();
 }
 
 namespace {
 
-void updateStructure(Connection& c, const StructureRecord& record) {
+void updateStructure(Connection& c, const StructureRecord& given) {
+    const StructureRecord record = stored(given);
     QVariantList values = recordValues(record);
     values << record.plan << record.number;
     QSqlQuery q =
@@ -238,6 +373,9 @@ void updateStructure(Connection& c, const StructureRecord& record) {
         throw StructureNumberError(
             QStringLiteral("На плане нет сооружения №%1: изменять нечего.").arg(record.number));
     }
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ? and NumSoor = ?"),
+           {record.plan, record.number});
+    insertVertices(c, record.plan, record.number, record.vertices);
 }
 
 void removeAndRenumber(Connection& c, int plan, int number, const std::function<void()>& progress);
@@ -245,6 +383,7 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
 } // namespace
 
 void changeStructure(Connection& c, const StructureRecord& record) {
+    checkVertices(record, record.number);
     Transaction t(c);
     lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
     updateStructure(c, record);
@@ -252,6 +391,7 @@ void changeStructure(Connection& c, const StructureRecord& record) {
 }
 
 void changeStructure(Connection& c, const StructureRecord& shown, const StructureRecord& record) {
+    checkVertices(record, record.number);
     Transaction t(c);
     lockExistingPlan(c, record.plan, QStringLiteral("сооружение не изменено."));
     checkShown(c, shown, QStringLiteral("ваше изменение не сохранено."));
@@ -284,13 +424,18 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
         throw StructureNumberError(
             QStringLiteral("На плане нет сооружения №%1: удалять нечего.").arg(number));
     }
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ? and NumSoor = ?"),
+           {plan, number});
     if (progress) {
         progress();
     }
-    // The later numbers move down by one. Under the unique key (NumPrim, NumSoor) a single
+    // The later numbers move down by one, with their vertices. Under the unique keys a single
     // "NumSoor - 1" could meet a number not yet moved, depending on the order the server
     // updates rows in; going through the negative numbers keeps every step unique.
     c.exec(QStringLiteral("update IDPM set NumSoor = -NumSoor where NumPrim = ? and NumSoor > ?"),
+           {plan, number});
+    c.exec(QStringLiteral(
+               "update StructureVertex set NumSoor = -NumSoor where NumPM = ? and NumSoor > ?"),
            {plan, number});
     if (progress) {
         progress();
@@ -298,6 +443,9 @@ void removeAndRenumber(Connection& c, int plan, int number, const std::function<
     c.exec(
         QStringLiteral("update IDPM set NumSoor = -NumSoor - 1 where NumPrim = ? and NumSoor < 0"),
         {plan});
+    c.exec(QStringLiteral("update StructureVertex set NumSoor = -NumSoor - 1 where NumPM = ? and "
+                          "NumSoor < 0"),
+           {plan});
 }
 
 } // namespace
@@ -347,9 +495,8 @@ int appendStructures(Connection& c, int plan, const QList<StructureRecord>& reco
     }
     int number = first;
     for (const StructureRecord& record : records) {
-        QVariantList values{plan, number++};
-        values << recordValues(record);
-        c.exec(kInsertStructure, values);
+        checkVertices(record, number);
+        insertStructure(c, plan, number++, record);
     }
     t.commit();
     return first;

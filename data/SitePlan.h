@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/StructureKinds.h"
+#include "engine/PlanGeometry.h"
 
 #include <QList>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kelmo::db {
 
@@ -35,8 +37,18 @@ struct KindEntry {
     std::array<PressureRange, 4> ranges{};
 };
 
-// A structure of a plan (one row of IDPM). Storeys, staff and the corners are kept as the
-// text the record stores; the window checks them before they get here.
+// A structure of a plan (one row of IDPM, with its rows of StructureVertex). Storeys, staff
+// and the corners are kept as the text the record stores; the window checks them before they
+// get here.
+//
+// The outline: a structure of four vertices keeps them in the corner fields and has no vertex
+// rows (`vertices` empty), as every structure did before other shapes were possible. A
+// structure of any other number of vertices keeps them in StructureVertex (`vertices`, in
+// order, at least three), and its corner fields hold the corners of the rectangle around it,
+// 1 lower left, 2 upper left, 3 upper right, 4 lower right: what an earlier version of the
+// program or another reader of IDPM sees is a rectangle that encloses the building, so the
+// distance it finds is never longer than the true one. outlineOf() and setOutline() keep the
+// two apart for the callers.
 struct StructureRecord {
     int plan = 0;                     // NumPrim
     int number = 0;                   // NumSoor
@@ -47,8 +59,26 @@ struct StructureRecord {
     std::array<bool, 4> selected{};   // optSla, optSre, optSul, optPol
     std::array<int, 4> pressure{};    // txtSla, txtSre, txtSul, txtPol, kPa
     std::array<QString, 8> corners{}; // txtX1, txtY1, … txtX4, txtY4, m
+    std::vector<PlanPoint> vertices;  // StructureVertex X, Y by Seq; empty for four corners
 
     bool operator==(const StructureRecord&) const = default;
+};
+
+// The structure's outline: its vertices, or its four corners read as numbers (with a comma or
+// a point); nothing when a corner field is not a number.
+std::optional<StructureOutline> outlineOf(const StructureRecord& record);
+
+// Gives the structure this outline: four vertices go into the corner fields, any other number
+// into `vertices` with the enclosing rectangle in the corner fields. The outline is taken as
+// it is; the writes below refuse one that outlineDefect() finds fault with.
+void setOutline(StructureRecord& record, const StructureOutline& outline);
+
+// An outline refused when a structure is stored: fewer than three vertices, crossed sides, no
+// area, or coordinates beyond the plan's range. The message names the structure; nothing is
+// stored.
+class StructureOutlineError final : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
 };
 
 // ---- Plan catalogue ----
@@ -78,6 +108,18 @@ int createPlan(Connection& c, const QString& name);
 // plan does not exist.
 void deletePlan(Connection& c, int plan);
 
+// ---- The plan's coordinate system (table PlanCrs) ----
+
+// The EPSG code of the coordinate system the plan's coordinates are in; nothing for a plan in
+// local metres (and for a plan that does not exist).
+std::optional<int> planCrs(Connection& c, int plan);
+
+// Sets the plan's coordinate system by its EPSG code, or makes it local metres (nullopt), in
+// one transaction that takes the plan's row. DatabaseError when the plan does not exist or
+// the code is not a positive number; whether the code names a known system is the caller's to
+// check. Deleting or replacing the plan removes it too.
+void setPlanCrs(Connection& c, int plan, std::optional<int> epsg);
+
 // ---- Structure records ----
 
 // The structure with this number on the plan, found by its key.
@@ -104,6 +146,11 @@ public:
 // two users' changes to one plan run one after the other and each sees the other's committed
 // rows: renumbering never meets a concurrent add, and nothing is added to a plan deleted
 // meanwhile.
+
+// Each write below stores the structure's vertex rows with its row of IDPM and refuses an
+// outline of vertices that outlineDefect() finds fault with (StructureOutlineError, nothing
+// stored). A record given with `vertices` is stored as setOutline() would make it: four of
+// them as the corner fields, any other number with the rectangle around them.
 
 // Adds the structure under its number. The number must be free, between 1 and 32767, and at
 // most one past the plan's last structure; the plan must exist. Otherwise StructureNumberError

@@ -46,6 +46,7 @@ StructureRecord structureOf(const QSqlQuery& query) {
 
     static const char* const corners[4][2] = {
         {"txtX1", "txtY1"}, {"txtX2", "txtY2"}, {"txtX3", "txtY3"}, {"txtX4", "txtY4"}};
+    s.outline.resize(4);
     for (std::size_t i = 0; i < 4; ++i) {
         const std::optional<double> x = numtext::parse(text(corners[i][0]));
         const std::optional<double> y = numtext::parse(text(corners[i][1]));
@@ -76,10 +77,37 @@ SituationPlan loadSituationPlan(db::Connection& connection, const QString& planN
         }
         plan.number = query.value(0).toInt();
     }
-    QSqlQuery query = connection.exec(
-        QStringLiteral("select * from IDPM where NumPrim = ? order by NumSoor"), {plan.number});
-    while (query.next()) {
-        plan.structures.push_back(structureOf(query));
+    {
+        QSqlQuery query = connection.exec(
+            QStringLiteral("select * from IDPM where NumPrim = ? order by NumSoor"), {plan.number});
+        while (query.next()) {
+            plan.structures.push_back(structureOf(query));
+        }
+    }
+    // A structure with vertex rows has its outline there; its corner fields only hold the
+    // rectangle around it. Both lists are in number order, so one pass joins them.
+    QSqlQuery vertices = connection.exec(QStringLiteral("select NumSoor, X, Y from StructureVertex "
+                                                        "where NumPM = ? order by NumSoor, Seq"),
+                                         {plan.number});
+    auto structure = plan.structures.begin();
+    int current = 0;
+    while (vertices.next()) {
+        const int number = vertices.value(0).toInt();
+        while (structure != plan.structures.end() && structure->number < number) {
+            ++structure;
+        }
+        if (structure == plan.structures.end()) {
+            break;
+        }
+        if (structure->number != number) {
+            continue; // rows of no structure: not expected, and not drawn
+        }
+        if (current != number) {
+            current = number;
+            structure->outline.clear();
+            structure->outlineUnreadable = false;
+        }
+        structure->outline.push_back({vertices.value(1).toDouble(), vertices.value(2).toDouble()});
     }
     return plan;
 }

@@ -23,8 +23,9 @@ struct SituationPlan {
 };
 
 // Reads the plan of that name with its structures, converting the stored texts to numbers:
-// corners with a comma or a point; staff as a whole number of at least 0 (else 0, marked);
-// thresholds that are empty take no part. Throws PlanNotFoundError and DatabaseError.
+// the outline from its vertex rows, or else the corners with a comma or a point; staff as a whole
+// number of at least 0 (else 0, marked); thresholds that are empty take no part. Throws
+// PlanNotFoundError and DatabaseError.
 SituationPlan loadSituationPlan(db::Connection& connection, const QString& planName);
 
 // The number of staff a record's text gives, or nullopt when it is not a whole number ≥ 0.

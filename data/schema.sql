@@ -70,3 +70,25 @@ CREATE TABLE PlanPicture (
     Opacity  REAL NOT NULL DEFAULT 1 CHECK (Opacity BETWEEN 0 AND 1),
     Shown    INTEGER NOT NULL DEFAULT 1
 );
+
+-- The outline of a structure of other than four vertices, vertex by vertex (Seq 1, 2, …; the
+-- last joins back to the first), in plan metres. A structure of four vertices keeps them in
+-- the corner fields of IDPM and has no rows here; one with rows here has in its corner fields
+-- the rectangle around it. Its numbers move with IDPM's after a delete, through the negative
+-- numbers like IDPM's.
+--
+-- PlanCrs: the coordinate system of a plan's coordinates by its EPSG code; a plan without a
+-- row is in local metres.
+CREATE TABLE StructureVertex (
+    NumPM   INTEGER NOT NULL,
+    NumSoor INTEGER NOT NULL CHECK (NumSoor BETWEEN -32767 AND 32767 AND NumSoor <> 0),
+    Seq     INTEGER NOT NULL CHECK (Seq >= 1),
+    X REAL NOT NULL,
+    Y REAL NOT NULL,
+    PRIMARY KEY (NumPM, NumSoor, Seq)
+);
+
+CREATE TABLE PlanCrs (
+    NumPM INTEGER NOT NULL PRIMARY KEY,
+    Epsg  INTEGER NOT NULL CHECK (Epsg > 0)
+);

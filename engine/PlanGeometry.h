@@ -1,6 +1,8 @@
 #pragma once
 
-#include <array>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace kelmo {
 
@@ -12,10 +14,17 @@ inline constexpr double kMaxPlanCoordinate = 1e8;
 struct PlanPoint {
     double x = 0;
     double y = 0;
+
+    bool operator==(const PlanPoint&) const = default;
 };
 
-// A structure as drawn on a plan: corners 1 → 2 → 3 → 4 and back to 1.
-using StructureOutline = std::array<PlanPoint, 4>;
+// A structure as drawn on a plan: its vertices in order, the last joined back to the first
+// (the first vertex is not repeated at the end). A structure typed as four corners has the
+// outline corner 1 → 2 → 3 → 4; other shapes have any number of vertices.
+using StructureOutline = std::vector<PlanPoint>;
+
+// The fewest vertices of an outline.
+inline constexpr std::size_t kMinOutlineVertices = 3;
 
 // True when every coordinate is a finite number within the plan's range.
 bool isWithinPlan(PlanPoint p);
@@ -25,8 +34,25 @@ bool isWithinPlan(const StructureOutline& outline);
 // even-odd rule, so each of the two triangles of a "bow tie" is inside.
 bool isInsideOutline(PlanPoint p, const StructureOutline& outline);
 
-// Shortest distance in metres from the point to the outline's four sides (segments, not only
-// corners); 0 when the point lies inside or on the outline.
+// Shortest distance in metres from the point to the outline's sides (segments, not only
+// vertices); 0 when the point lies inside or on the outline. Infinity for an empty outline.
 double distanceToOutline(PlanPoint p, const StructureOutline& outline);
+
+// The area enclosed by the outline, m² (by the shoelace formula; positive either way round).
+double outlineArea(const StructureOutline& outline);
+
+// Why the outline cannot be a structure's, in Russian and lower case ("стороны контура
+// пересекаются"), or nothing when it can: fewer than three vertices, two vertices in a row
+// at one point, no area (all vertices on one line), or sides that cross or touch other than
+// where neighbouring sides meet. Coordinates are not checked here (isWithinPlan does that).
+std::optional<std::string> outlineDefect(const StructureOutline& outline);
+
+// The message for a refused outline, naming the structure:
+// "Контур сооружения №5 не принят: стороны контура пересекаются."
+std::string outlineDefectMessage(int structureNumber, const std::string& defect);
+
+// The outline with a repeated closing vertex and vertices repeating the one before them left
+// out, as drawings often hold them.
+StructureOutline withoutRepeatedVertices(const StructureOutline& outline);
 
 } // namespace kelmo

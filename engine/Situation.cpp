@@ -16,6 +16,15 @@ bool given(double threshold) {
     return std::isfinite(threshold) && threshold > 0;
 }
 
+// A four-corner structure is evaluated as it always was, whatever its corners; an outline of
+// another shape must be a proper polygon.
+std::optional<std::string> outlineDefectOf(const StructureRecord& structure) {
+    if (structure.outline.size() == 4) {
+        return std::nullopt;
+    }
+    return outlineDefect(structure.outline);
+}
+
 } // namespace
 
 std::optional<DestructionDegree> destructionDegree(double deltaPkPa,
@@ -79,6 +88,9 @@ SituationResult evaluateSituation(const ChargeInput& charge, PlanPoint chargePoi
             ++result.totals.refused;
         } else if (!isWithinPlan(structure.outline)) {
             row.refusal = "координаты углов вне пределов плана (±100 000 000 м)";
+            ++result.totals.refused;
+        } else if (const auto defect = outlineDefectOf(structure)) {
+            row.refusal = "контур не принят: " + *defect;
             ++result.totals.refused;
         } else {
             StructureImpact impact;

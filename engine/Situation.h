@@ -34,7 +34,10 @@ std::optional<DestructionDegree> destructionDegree(double deltaPkPa,
 inline constexpr double kMinimumEvaluationDistance = 1;
 
 // One structure of a plan, with what its record says, already converted to numbers. A record
-// whose corners or staff could not be read says so in `problem`, for the row's warning.
+// whose corners or staff could not be read says so, for the row's warning. The outline has
+// four vertices for a structure kept as four corners (evaluated whatever they are, crossed or
+// collapsed ones included), any other number for one kept as vertices (refused in its row
+// when outlineDefect finds fault with it).
 struct StructureRecord {
     int number = 0;
     std::string type;

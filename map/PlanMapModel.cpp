@@ -11,7 +11,7 @@ namespace {
 
 QPolygonF polygonOf(const StructureOutline& outline) {
     QPolygonF polygon;
-    polygon.reserve(4);
+    polygon.reserve(static_cast<qsizetype>(outline.size()));
     for (const PlanPoint& p : outline) {
         polygon << QPointF(p.x, p.y);
     }

@@ -31,7 +31,7 @@ struct MapStructure {
     QString kind;
     QString storeys;
     int staff = 0;
-    QPolygonF outline;      // corners 1 → 2 → 3 → 4
+    QPolygonF outline;      // vertices in order (corners 1 → 2 → 3 → 4 for four corners)
     bool evaluated = false; // the situation was computed for it
     double distance = 0;
     double deltaPkPa = 0;

@@ -7,6 +7,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PlanPicture.h"
 #include "data/SchemaVersion.h"
+#include "data/SitePlan.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -70,14 +71,18 @@ class TestSchema final : public QObject {
 
     // A database as the program wrote it before versions were kept: the six first tables
     // (with PlanPicture when a picture had been stored), version 0, and rows of the user's.
-    QString olderDatabase(bool withPictures) {
+    // Version 1 added PlanPicture; version 2 the vertices of outlines and the plans'
+    // coordinate systems.
+    QString olderDatabase(bool withPictures, int version = 0) {
         const QString path = m_dir->filePath(QStringLiteral("older.db"));
         db::createDatabaseFile(path, true);
         db::Connection c(fileConnection(path), db::SchemaCheck::None);
         if (!withPictures) {
             c.exec(QStringLiteral("DROP TABLE PlanPicture"));
         }
-        c.exec(QStringLiteral("PRAGMA user_version = 0"));
+        c.exec(QStringLiteral("DROP TABLE StructureVertex"));
+        c.exec(QStringLiteral("DROP TABLE PlanCrs"));
+        c.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
         c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values ('Метка', 1234.5)"));
         c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Склад')"));
         c.exec(QStringLiteral("insert into IDPM (NumPrim, NumSoor, Text2) select NumPM, 1, '7' "
@@ -108,15 +113,18 @@ private slots:
     void olderDatabaseIsUpgradedOnOpen_data() {
         QTest::addColumn<bool>("withPictures");
         QTest::addColumn<bool>("atStartUp");
-        QTest::newRow("without the picture table") << false << false;
-        QTest::newRow("with the picture table") << true << false;
-        QTest::newRow("through start-up's connection test") << false << true;
+        QTest::addColumn<int>("version");
+        QTest::newRow("without the picture table") << false << false << 0;
+        QTest::newRow("with the picture table") << true << false << 0;
+        QTest::newRow("through start-up's connection test") << false << true << 0;
+        QTest::newRow("version 1, without vertices") << true << false << 1;
     }
 
     void olderDatabaseIsUpgradedOnOpen() {
         QFETCH(bool, withPictures);
         QFETCH(bool, atStartUp);
-        const QString path = olderDatabase(withPictures);
+        QFETCH(int, version);
+        const QString path = olderDatabase(withPictures, version);
         if (atStartUp) {
             QString refusal;
             QVERIFY(testConnectionString(fileConnection(path), &refusal));
@@ -137,6 +145,16 @@ private slots:
             const auto stored = db::readPlanPicture(c, plan);
             QVERIFY(stored);
             QCOMPARE(stored->bytes, picture().bytes);
+
+            // The upgraded plan takes outlines of vertices and a coordinate system.
+            db::StructureRecord triangle;
+            triangle.plan = plan;
+            triangle.number = 2;
+            db::setOutline(triangle, {{0, 0}, {10, 0}, {0, 10}});
+            db::addStructure(c, triangle);
+            QCOMPARE(db::readStructure(c, plan, 2), std::optional(triangle));
+            db::setPlanCrs(c, plan, 32637);
+            QCOMPARE(db::planCrs(c, plan), std::optional<int>(32637));
         }
         // The upgrade makes what a new database has, no more and no less.
         const QString fresh = m_dir->filePath(QStringLiteral("fresh.db"));

@@ -4,6 +4,7 @@
 #include "data/DatabaseFile.h"
 #include "data/ProbitPercentTable.h"
 #include "data/ProbitTable.h"
+#include "data/SitePlan.h"
 #include "data/SituationPlan.h"
 
 #include <QLocale>
@@ -167,6 +168,43 @@ private slots:
         const StructureRecord& third = plan.structures[2];
         QVERIFY(third.outlineUnreadable);
         QVERIFY(third.staffUnreadable);
+    }
+
+    // Outlines of vertices are read from their rows, each to its own structure, whatever the
+    // corner fields hold; four corners from the corner fields.
+    void outlinesOfVertices() {
+        const QString path = m_dir->filePath(QStringLiteral("outlines.db"));
+        db::createDatabaseFile(path, true);
+        db::Connection c(fileConnection(path));
+        const int other = db::createPlan(c, QStringLiteral("Другой"));
+        const int plan = db::createPlan(c, QStringLiteral("Склад"));
+        const std::vector<StructureOutline> outlines{
+            {{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}},
+            {{1, 1}, {1, 2}, {2, 2}, {2, 1}},
+            {{0, 0}, {10, 0}, {0, 10}},
+            {{5, 0}, {3, 4}, {-2, 5}, {-5, 1}, {-4, -3}, {0, -5}, {4, -3}},
+        };
+        for (const int p : {other, plan}) {
+            QList<db::StructureRecord> records;
+            for (std::size_t i = 0; i < outlines.size(); ++i) {
+                db::StructureRecord r;
+                // The other plan's outlines lie elsewhere: they must not be mixed in.
+                StructureOutline outline = outlines[(i + (p == other ? 1 : 0)) % outlines.size()];
+                for (PlanPoint& v : outline) {
+                    v.x += p == other ? 1000 : 0;
+                }
+                db::setOutline(r, outline);
+                records.append(r);
+            }
+            db::appendStructures(c, p, records);
+        }
+        const SituationPlan loaded = loadSituationPlan(c, QStringLiteral("Склад"));
+        QCOMPARE(loaded.structures.size(), outlines.size());
+        for (std::size_t i = 0; i < outlines.size(); ++i) {
+            QCOMPARE(loaded.structures[i].number, static_cast<int>(i) + 1);
+            QVERIFY(!loaded.structures[i].outlineUnreadable);
+            QCOMPARE(loaded.structures[i].outline, outlines[i]);
+        }
     }
 
     void unknownPlan() {

@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -309,6 +310,46 @@ private slots:
                           Qt::LeftButton);
         QCOMPARE(messages.count(), 1);
         QCOMPARE(structures(c, plan), (QStringList{"1:1", "2:9"}));
+    }
+
+    // Outlines of vertices move with their structures' numbers on the server as on the file
+    // (the vertex key, like IDPM's, is checked row by row there), and go with the plan.
+    void outlinesFollowTheRenumbering_data() { databases(); }
+    void outlinesFollowTheRenumbering() {
+        QFETCH(QString, connection);
+        if (connection.isEmpty()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        Connection c(connection);
+        const int plan = createPlan(c, QStringLiteral("Контуры"));
+        QList<StructureRecord> records;
+        for (int n = 1; n <= 5; ++n) {
+            StructureRecord r = structure(plan, n, QStringLiteral("s%1").arg(n));
+            // Triangles, pentagons, … the size tells them apart.
+            StructureOutline outline;
+            for (int v = 0; v < n + 2; ++v) {
+                const double a = 2 * M_PI * v / (n + 2);
+                outline.push_back({n * 100 + 10 * std::cos(a), 10 * std::sin(a)});
+            }
+            setOutline(r, outline);
+            records << r;
+        }
+        appendStructures(c, plan, records);
+        setPlanCrs(c, plan, 32637);
+        deleteStructure(c, plan, 2);
+        deleteStructure(c, plan, 1);
+        QCOMPARE(structures(c, plan), (QStringList{"1:s3", "2:s4", "3:s5"}));
+        for (int n = 1; n <= 3; ++n) {
+            StructureRecord expected = records[n + 1];
+            expected.number = n;
+            QCOMPARE(readStructure(c, plan, n), std::optional(expected));
+        }
+        QCOMPARE(planCrs(c, plan), std::optional<int>(32637));
+        deletePlan(c, plan);
+        QCOMPARE(
+            rows(c, QStringLiteral("select count(*) from StructureVertex where NumPM = ?"), {plan}),
+            0);
+        QCOMPARE(planCrs(c, plan), std::nullopt);
     }
 
 private:

@@ -678,6 +678,22 @@ private slots:
         QCOMPARE(text("cmdRec"), QStringLiteral("Изменить №2"));
     }
 
+    // A structure outlined by vertices keeps them when the form changes its other fields.
+    void changeKeepsAnOutlineOfVertices() {
+        const int plan = planWith(QStringLiteral("План"), 3);
+        db::StructureRecord heptagon = *db::readStructure(*m_c, plan, 2);
+        db::setOutline(heptagon, {{5, 0}, {3, 4}, {-2, 5}, {-5, 1}, {-4, -3}, {0, -5}, {4, -3}});
+        db::changeStructure(*m_c, heptagon);
+        auto* e = editorOnPlan(plan);
+        click("cmdMaxN");
+        child<QLineEdit>(e, "Text1")->setText(QStringLiteral("12"));
+        m_messages->clear();
+        click("cmdRec");
+        QCOMPARE(m_messages->count(), 0);
+        QCOMPARE(storeysOf(plan), (QList<int>{1, 12, 3}));
+        QCOMPARE(db::readStructure(*m_c, plan, 2)->vertices, heptagon.vertices);
+    }
+
     void deleteSecondOfThreeShowsTheOldThird() {
         const int plan = planWith(QStringLiteral("План"), 3);
         editorOnPlan(plan);

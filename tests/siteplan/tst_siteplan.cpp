@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -18,8 +19,22 @@
 using namespace kelmo;
 using namespace kelmo::db;
 
+Q_DECLARE_METATYPE(kelmo::StructureOutline)
+
 namespace {
 
+// A regular polygon of `count` vertices around (cx, cy).
+StructureOutline polygon(int count, double cx, double cy, double radius) {
+    StructureOutline out;
+    for (int i = 0; i < count; ++i) {
+        const double a = 2 * M_PI * i / count;
+        out.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
+    }
+    return out;
+}
+
+// Structures of even numbers are polygons of number + 3 vertices (kept as vertex rows), odd
+// ones four corners, so that every write and renumbering below carries both.
 StructureRecord sample(int plan, int number) {
     StructureRecord r;
     r.plan = plan;
@@ -33,7 +48,19 @@ StructureRecord sample(int plan, int number) {
     for (int i = 0; i < 8; ++i) {
         r.corners[i] = QString::number(number * 100 + i - 3.5);
     }
+    if (number % 2 == 0) {
+        setOutline(r, polygon(number + 3, number * 100, plan * 10, 7.5));
+    }
     return r;
+}
+
+// Vertex rows whose structure is not in IDPM under the same plan and number.
+int strayVertices(Connection& c) {
+    QSqlQuery q = c.select(QStringLiteral(
+        "select count(*) from StructureVertex v where not exists (select 1 from IDPM "
+        "where NumPrim = v.NumPM and NumSoor = v.NumSoor)"));
+    q.next();
+    return q.value(0).toInt();
 }
 
 // The numbers and storeys (a tag of the original number) of a plan's structures, by number.
@@ -163,10 +190,16 @@ private slots:
     void deletePlanRemovesItsStructuresOnly() {
         const int doomed = planWith(QStringLiteral("А"), 3);
         const int kept = planWith(QStringLiteral("Б"), 2);
+        setPlanCrs(*m_c, doomed, 32637);
+        setPlanCrs(*m_c, kept, 28403);
         deletePlan(*m_c, doomed);
         QVERIFY(!planExists(*m_c, doomed));
         QVERIFY(structures(*m_c, doomed).isEmpty());
         QCOMPARE(structures(*m_c, kept), numbered({1, 2}));
+        QCOMPARE(readStructure(*m_c, kept, 2), std::optional<StructureRecord>(sample(kept, 2)));
+        QCOMPARE(strayVertices(*m_c), 0);
+        QCOMPARE(planCrs(*m_c, doomed), std::nullopt);
+        QCOMPARE(planCrs(*m_c, kept), std::optional<int>(28403));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, deletePlan(*m_c, doomed));
     }
 
@@ -225,13 +258,13 @@ private slots:
     void changeKeepsNumberAndPlan() {
         const int plan = planWith(QStringLiteral("План"), 3);
         const int other = planWith(QStringLiteral("Другой"), 2);
-        StructureRecord changed = sample(plan, 2);
+        StructureRecord changed = sample(plan, 3);
         changed.kind = QStringLiteral("Другой вид");
         changed.selected = {false, false, false, true};
         changed.pressure = {1, 2, 3, 4};
         changed.corners[7] = QStringLiteral("0.25");
         changeStructure(*m_c, changed);
-        QCOMPARE(readStructure(*m_c, plan, 2), std::optional<StructureRecord>(changed));
+        QCOMPARE(readStructure(*m_c, plan, 3), std::optional<StructureRecord>(changed));
         QCOMPARE(readStructure(*m_c, plan, 1), std::optional<StructureRecord>(sample(plan, 1)));
         QCOMPARE(readStructure(*m_c, other, 2), std::optional<StructureRecord>(sample(other, 2)));
         QCOMPARE(rowCount(*m_c, QStringLiteral("IDPM")), 5);
@@ -251,6 +284,7 @@ private slots:
         QTest::newRow("first of 3") << 3 << 1 << QList<int>{2, 3};
         QTest::newRow("last of 3") << 3 << 3 << QList<int>{1, 2};
         QTest::newRow("the only one") << 1 << 1 << QList<int>{};
+        QTest::newRow("a polygon between polygons") << 6 << 4 << QList<int>{1, 2, 3, 5, 6};
     }
     void deleteRenumbers() {
         QFETCH(int, count);
@@ -265,13 +299,15 @@ private slots:
         }
         QCOMPARE(structures(*m_c, plan), expected);
         QCOMPARE(structures(*m_c, other), numbered({1, 2, 3}));
-        // The moved structure keeps all its fields but the number.
-        if (!left.isEmpty() && left.last() != static_cast<int>(left.size())) {
-            StructureRecord moved = sample(plan, left.last());
-            moved.number = static_cast<int>(left.size());
+        // Each moved structure keeps all its fields but the number, its outline included.
+        for (int i = 0; i < left.size(); ++i) {
+            StructureRecord moved = sample(plan, left[i]);
+            moved.number = i + 1;
             QCOMPARE(readStructure(*m_c, plan, moved.number),
                      std::optional<StructureRecord>(moved));
         }
+        QCOMPARE(readStructure(*m_c, other, 2), std::optional<StructureRecord>(sample(other, 2)));
+        QCOMPARE(strayVertices(*m_c), 0);
     }
 
     // Rows stored in descending order: a server that renumbers in storage order would meet
@@ -321,9 +357,159 @@ private slots:
 
         m_c = std::make_unique<Connection>(db::fileConnectionString(m_path));
         QCOMPARE(structures(*m_c, plan), numbered({1, 2, 3, 4}));
+        QCOMPARE(readStructure(*m_c, plan, 4), std::optional<StructureRecord>(sample(plan, 4)));
         // And the plan can be worked on at once.
         deleteStructure(*m_c, plan, 2);
         QCOMPARE(structures(*m_c, plan), numbered({1, 3, 4}));
+        QCOMPARE(strayVertices(*m_c), 0);
+    }
+
+    // ---- Outlines of any shape ----
+
+    // Four vertices live in the corner fields; any other count in vertex rows, with the
+    // rectangle around them in the corner fields.
+    void outlineIsStoredByItsShape_data() {
+        QTest::addColumn<StructureOutline>("outline");
+        QTest::addColumn<int>("vertexRows");
+        QTest::addColumn<QStringList>("corners");
+        QTest::newRow("four corners") << StructureOutline{{0.5, 0}, {0, 10}, {20, 10}, {20, 0}} << 0
+                                      << QStringList{"0.5", "0", "0", "10", "20", "10", "20", "0"};
+        QTest::newRow("triangle") << StructureOutline{{0, 0}, {12.25, -3}, {4, 9}} << 3
+                                  << QStringList{"0", "-3", "0", "9", "12.25", "9", "12.25", "-3"};
+        QTest::newRow("L-shape") << StructureOutline{{0, 0},   {30, 0},  {30, 10},
+                                                     {10, 10}, {10, 30}, {0, 30}}
+                                 << 6 << QStringList{"0", "0", "0", "30", "30", "30", "30", "0"};
+    }
+    void outlineIsStoredByItsShape() {
+        QFETCH(StructureOutline, outline);
+        QFETCH(int, vertexRows);
+        QFETCH(QStringList, corners);
+        const int plan = createPlan(*m_c, QStringLiteral("План"));
+        StructureRecord r = sample(plan, 1);
+        // Given as vertices whatever the count: the store decides where they go.
+        r.vertices = outline;
+        addStructure(*m_c, r);
+        const auto stored = readStructure(*m_c, plan, 1);
+        QVERIFY(stored);
+        QCOMPARE(outlineOf(*stored), std::optional<StructureOutline>(outline));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("StructureVertex")), vertexRows);
+        QCOMPARE(QStringList(stored->corners.begin(), stored->corners.end()), corners);
+    }
+
+    void changeReplacesTheOutline() {
+        const int plan = planWith(QStringLiteral("План"), 3);
+        StructureRecord r = sample(plan, 2);
+        const StructureOutline heptagon = polygon(7, 0, 0, 10);
+        setOutline(r, heptagon);
+        changeStructure(*m_c, r);
+        QCOMPARE(outlineOf(*readStructure(*m_c, plan, 2)), std::optional(heptagon));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("StructureVertex")), 7);
+        setOutline(r, {{0, 0}, {0, 5}, {5, 5}, {5, 0}});
+        changeStructure(*m_c, r);
+        QCOMPARE(readStructure(*m_c, plan, 2), std::optional(r));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("StructureVertex")), 0);
+        QCOMPARE(readStructure(*m_c, plan, 1), std::optional(sample(plan, 1)));
+    }
+
+    // The editor's check of what the user saw covers the vertices: an outline moved by
+    // another user since is a conflict, and nothing is written.
+    void movedVertexIsAConflict() {
+        const int plan = planWith(QStringLiteral("План"), 2);
+        const StructureRecord shown = sample(plan, 2);
+        StructureRecord other = shown;
+        StructureOutline moved = shown.vertices;
+        moved[0].x += 1;
+        setOutline(other, moved);
+        changeStructure(*m_c, other);
+        StructureRecord mine = shown;
+        mine.staff = QStringLiteral("99");
+        QVERIFY_THROWS_EXCEPTION(StructureConflictError, changeStructure(*m_c, shown, mine));
+        QVERIFY_THROWS_EXCEPTION(StructureConflictError, deleteStructure(*m_c, shown));
+        QCOMPARE(readStructure(*m_c, plan, 2), std::optional(other));
+    }
+
+    // An outline that is no polygon is refused by every write, naming the structure, and
+    // nothing of it is stored.
+    void badOutlineIsRefused_data() {
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<StructureOutline>("outline");
+        QTest::addColumn<QString>("reason");
+        const StructureOutline twoVertices{{0, 0}, {10, 0}};
+        const StructureOutline crossed{{0, 0}, {20, 20}, {20, 0}, {10, -5}, {0, 20}};
+        const StructureOutline flat{{0, 0}, {5, 0}, {10, 0}};
+        const StructureOutline huge{{0, 0}, {2e8, 0}, {0, 5}};
+        for (const QString write : {"add", "change", "append"}) {
+            QTest::addRow("%s: two vertices", qPrintable(write))
+                << write << twoVertices << "меньше трёх вершин";
+            QTest::addRow("%s: crossed", qPrintable(write))
+                << write << crossed << "стороны контура пересекаются";
+            QTest::addRow("%s: zero area", qPrintable(write)) << write << flat << "нулевой площади";
+            QTest::addRow("%s: beyond the plan", qPrintable(write))
+                << write << huge << "вне пределов плана";
+        }
+    }
+    void badOutlineIsRefused() {
+        QFETCH(QString, write);
+        QFETCH(StructureOutline, outline);
+        QFETCH(QString, reason);
+        const int plan = planWith(QStringLiteral("План"), 2);
+        StructureRecord r = sample(plan, write == QLatin1String("change") ? 2 : 3);
+        setOutline(r, outline);
+        try {
+            if (write == QLatin1String("add")) {
+                addStructure(*m_c, r);
+            } else if (write == QLatin1String("change")) {
+                changeStructure(*m_c, sample(plan, 2), r);
+            } else {
+                appendStructures(*m_c, plan, {sample(plan, 3), r});
+            }
+            QFAIL("the outline was taken");
+        } catch (const StructureOutlineError& e) {
+            // Appended after 1, 2 and the good 3, the bad one would have been №4.
+            const int number = write == QLatin1String("append") ? 4 : r.number;
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(message.contains(QStringLiteral("Контур сооружения №%1").arg(number)) &&
+                         message.contains(reason),
+                     qPrintable(message));
+        }
+        QCOMPARE(structures(*m_c, plan), numbered({1, 2}));
+        QCOMPARE(readStructure(*m_c, plan, 2), std::optional(sample(plan, 2)));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("StructureVertex")), 5);
+    }
+
+    void appendNumbersTheVerticesOn() {
+        const int plan = planWith(QStringLiteral("План"), 1);
+        appendStructures(*m_c, plan, {sample(plan, 2), sample(plan, 1), sample(plan, 4)});
+        StructureRecord third = sample(plan, 1);
+        third.number = 3;
+        StructureRecord fourth = sample(plan, 4);
+        QCOMPARE(readStructure(*m_c, plan, 2), std::optional(sample(plan, 2)));
+        QCOMPARE(readStructure(*m_c, plan, 3), std::optional(third));
+        QCOMPARE(readStructure(*m_c, plan, 4), std::optional(fourth));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("StructureVertex")), 5 + 7);
+    }
+
+    // ---- The plan's coordinate system ----
+
+    void planCoordinateSystem() {
+        const int plan = createPlan(*m_c, QStringLiteral("План"));
+        QCOMPARE(planCrs(*m_c, plan), std::nullopt);
+        setPlanCrs(*m_c, plan, 32637);
+        QCOMPARE(planCrs(*m_c, plan), std::optional<int>(32637));
+        setPlanCrs(*m_c, plan, 3857);
+        QCOMPARE(planCrs(*m_c, plan), std::optional<int>(3857));
+        setPlanCrs(*m_c, plan, std::nullopt);
+        QCOMPARE(planCrs(*m_c, plan), std::nullopt);
+
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, setPlanCrs(*m_c, plan + 1, 32637));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, setPlanCrs(*m_c, plan, 0));
+        QCOMPARE(rowCount(*m_c, QStringLiteral("PlanCrs")), 0);
+
+        // A plan made anew under the same name starts in local metres.
+        setPlanCrs(*m_c, plan, 32637);
+        const int again = createPlan(*m_c, QStringLiteral("План"));
+        QCOMPARE(planCrs(*m_c, again), std::nullopt);
+        QCOMPARE(rowCount(*m_c, QStringLiteral("PlanCrs")), 0);
     }
 
     // ---- Types and kinds for the editor's lists ----

@@ -397,6 +397,10 @@ std::optional<db::StructureRecord> StructureEditor::recordFromFields(int number)
         // Stored with a point, so that a number column on a server takes it as well.
         r.corners[i] = numtext::roundTrip(*v);
     }
+    // An outline of other than four vertices is not in the form: it stays as it is stored.
+    if (m_shown && m_shown->plan == r.plan && m_shown->number == number) {
+        r.vertices = m_shown->vertices;
+    }
     return r;
 }
 
