@@ -80,6 +80,12 @@ PlanStructures structuresOf(db::Connection& c, const SourceReading& reading,
         if (o->number && *o->number != number) {
             out.renumbered = true;
         }
+        if (const auto defect = outlineDefect(o->vertices)) {
+            out.refused.append(
+                {o->feature,
+                 QStringLiteral("контур не принят: %1").arg(QString::fromStdString(*defect))});
+            continue;
+        }
         const QString kindName = kindForAll.isEmpty() ? o->kind : kindForAll;
         if (kindName.trimmed().isEmpty()) {
             out.refused.append({o->feature, QStringLiteral("вид сооружения не задан")});
@@ -105,12 +111,7 @@ PlanStructures structuresOf(db::Connection& c, const SourceReading& reading,
             r.pressure[d] = middle(kind->ranges[2 * d], kind->ranges[2 * d + 1]);
         }
         r.selected[0] = true; // the editor's first degree
-        if (s.outline.size() == 4) {
-            for (std::size_t k = 0; k < 4; ++k) {
-                r.corners[2 * k] = numtext::roundTrip(s.outline[k].x);
-                r.corners[2 * k + 1] = numtext::roundTrip(s.outline[k].y);
-            }
-        }
+        db::setOutline(r, s.outline);
         out.structures.append(std::move(s));
     }
     std::stable_sort(
@@ -126,49 +127,12 @@ namespace kelmo::planimport {
 int storePlanStructures(db::Connection& c, const QString& planName,
                         const QList<ImportedStructure>& structures, std::optional<int> epsg,
                         bool replace) {
-    if (planName.trimmed().isEmpty()) {
-        throw DatabaseError(QStringLiteral("Имя плана местности не задано."));
-    }
-    db::Transaction t(c);
-    std::optional<int> plan = db::findPlan(c, planName);
-    if (!plan) {
-        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {planName});
-        plan = db::findPlan(c, planName);
-        if (!plan) {
-            throw DatabaseError(QStringLiteral("Новый план местности не найден в базе данных."));
-        }
-    }
-    db::lockPlan(c, *plan);
-    const int existing = db::lastStructureNumber(c, *plan);
-    if (existing > 0 && !replace) {
-        throw PlanNotEmptyError(
-            QStringLiteral("На плане «%1» уже есть сооружения (%2): генплан их не заменил, "
-                           "ничего не сохранено.")
-                .arg(planName)
-                .arg(existing));
-    }
-    c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {*plan});
+    QList<db::StructureRecord> records;
+    records.reserve(structures.size());
     for (const ImportedStructure& s : structures) {
-        const db::StructureRecord& r = s.record;
-        QVariantList v{*plan, r.number, r.type, r.kind, r.storeys, r.staff};
-        for (const bool on : r.selected) {
-            v << (on ? 1 : 0);
-        }
-        for (const int p : r.pressure) {
-            v << p;
-        }
-        for (const QString& corner : r.corners) {
-            v << corner;
-        }
-        c.exec(QStringLiteral("insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, "
-                              "optSla, optSre, optSul, optPol, txtSla, txtSre, txtSul, txtPol, "
-                              "txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4) values "
-                              "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               v);
+        records.append(s.record);
     }
-    (void)epsg; // kept with the plan once plans remember their coordinate system
-    t.commit();
-    return *plan;
+    return db::storeImportedPlan(c, planName, records, epsg, replace);
 }
 
 } // namespace kelmo::planimport

@@ -36,11 +36,7 @@ struct PlanStructures {
 PlanStructures structuresOf(db::Connection& c, const SourceReading& reading,
                             const QString& kindForAll = {});
 
-// A plan that has structures and was not to be replaced: nothing is stored.
-class PlanNotEmptyError final : public DatabaseError {
-public:
-    using DatabaseError::DatabaseError;
-};
+using db::PlanNotEmptyError;
 
 // Stores the structures in the plan of that name, all in one transaction: the plan is created
 // when there is none; a plan with structures has them replaced when `replace` is set and is

@@ -150,6 +150,12 @@ private slots:
                  32637);
         QCOMPARE(stored(QStringLiteral("Генплан")),
                  (QStringList{"1 Складские кирпичные здания 30 2", "2 Деревянные дома 4 1"}));
+        db::Connection c(db::fileConnectionString(m_db));
+        const int plan = *db::findPlan(c, QStringLiteral("Генплан"));
+        QCOMPARE(db::planCrs(c, plan), std::optional<int>(32637));
+        const auto triangle = db::readStructure(c, plan, 1);
+        QVERIFY(triangle);
+        QCOMPARE(triangle->vertices.size(), std::size_t(3));
     }
 
     // Whatever is wrong, nothing is stored: not even the plan is created.

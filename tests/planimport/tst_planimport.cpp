@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPointF>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -537,9 +538,14 @@ private slots:
         reading.outlines = {outline(1, 10, QStringLiteral("Деревянные дома")),
                             outline(2, 20, QStringLiteral("Дворцы")),
                             outline(3, 10, QStringLiteral("Деревянные дома")),
-                            outline(4, 30, QString())};
+                            outline(4, 30, QString()),
+                            outline(5, 40, QStringLiteral("Деревянные дома"))};
+        reading.outlines[4].vertices = {{0, 0}, {10, 10}, {10, 0}, {0, 10}}; // a bow tie
         s = structuresOf(c, reading);
-        QCOMPARE(s.refused.size(), 3);
+        QCOMPARE(s.refused.size(), 4);
+        QCOMPARE(s.refused[3].feature, 5);
+        QVERIFY2(s.refused[3].reason.startsWith(QStringLiteral("контур не принят: ")),
+                 qPrintable(s.refused[3].reason));
         QCOMPARE(s.refused[0].feature, 2);
         QVERIFY(s.refused[0].reason.contains(QStringLiteral("«Дворцы» не найден")));
         QCOMPARE(s.refused[1].feature, 3);
@@ -567,16 +573,26 @@ private slots:
             storePlanStructures(c, QStringLiteral("Генплан"), s.structures, 32637, false);
         QCOMPARE(db::findPlan(c, QStringLiteral("Генплан")), std::optional<int>(plan));
         QCOMPARE(db::lastStructureNumber(c, plan), 3);
+        QCOMPARE(db::planCrs(c, plan), std::optional<int>(32637));
+        const auto third = db::readStructure(c, plan, 3);
+        QVERIFY(third);
+        QCOMPARE(db::outlineOf(*third),
+                 std::optional<StructureOutline>(reading.outlines[2].vertices));
 
         QVERIFY_THROWS_EXCEPTION(PlanNotEmptyError,
                                  storePlanStructures(c, QStringLiteral("Генплан"),
                                                      s.structures.mid(0, 1), 32637, false));
         QCOMPARE(db::lastStructureNumber(c, plan), 3);
 
-        QCOMPARE(
-            storePlanStructures(c, QStringLiteral("Генплан"), s.structures.mid(0, 2), 32637, true),
-            plan);
+        QCOMPARE(storePlanStructures(c, QStringLiteral("Генплан"), s.structures.mid(0, 2),
+                                     std::nullopt, true),
+                 plan);
         QCOMPARE(db::lastStructureNumber(c, plan), 2);
+        QVERIFY(!db::planCrs(c, plan));
+        QSqlQuery vertices =
+            c.exec(QStringLiteral("select count(*) from StructureVertex where NumPM = ?"), {plan});
+        QVERIFY(vertices.next());
+        QCOMPARE(vertices.value(0).toInt(), 6); // two triangles; the third one's rows are gone
     }
 };
 
