@@ -184,6 +184,7 @@ void PlanEditorWindow::bindControls() {
     std::copy(std::begin(corners), std::end(corners), std::begin(s.cornerEdits));
     s.cornerPicture = m_ui->Picture1;
     s.pictureNote = m_ui->lblPictureNote;
+    s.outlineNote = m_ui->lblOutline;
     m_structureEditor->bind(s, m_session);
 }
 

@@ -60,6 +60,14 @@ void fillPlan(db::Connection& c, int plan) {
         }
         db::addStructure(c, r);
     }
+    // An L-shaped building north-east of the store: an outline of six vertices.
+    if (const auto first = db::readStructure(c, plan, 1)) {
+        db::StructureRecord l = *first;
+        l.number = 4;
+        l.staff = QStringLiteral("40");
+        db::setOutline(l, {{20, 30}, {80, 30}, {80, 45}, {40, 45}, {40, 75}, {20, 75}});
+        db::addStructure(c, l);
+    }
 }
 
 } // namespace
@@ -103,6 +111,7 @@ int main(int argc, char** argv) {
     save(&editor, folder, QStringLiteral("plan-03-corner"));
 
     editor.nextStructure();
+    save(&editor, folder, QStringLiteral("plan-04-outline"));
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-04-offer"));
 
