@@ -6,6 +6,7 @@
 #include "data/DatabaseFile.h"
 #include "data/PlanPicture.h"
 #include "data/SitePlan.h"
+#include "planimport/GdalSupport.h"
 #include "tests/planimport/PlanFixtures.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
@@ -28,6 +29,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
 
 #include <memory>
 
@@ -268,6 +272,42 @@ private slots:
         QCOMPARE(stored->planY1, 6180010.0);
         QCOMPARE(stored->pixelX2, 40.0);
         QCOMPARE(stored->planY2, 6180000.0);
+    }
+    // A GeoTIFF in the plan's own system is placed by itself; in another system it is not,
+    // and the user is told so (a GeoTIFF then cannot be placed by two points either).
+    void geoTiffOfAnotherSystem() {
+        planimport::registerGdal();
+        const QString tif = m_dir->filePath(QStringLiteral("ortho.tif"));
+        {
+            GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+                tif.toUtf8().constData(), 20, 10, 1, GDT_Byte, nullptr));
+            QVERIFY(ds);
+            double gt[6] = {500000, 1, 0, 6000010, 0, -1};
+            ds->SetGeoTransform(gt);
+            OGRSpatialReference utm;
+            utm.importFromEPSG(32637);
+            ds->SetSpatialRef(&utm);
+        }
+        map::PlanMapPage page;
+        page.setPictureStore(std::make_shared<db::DatabasePictureStore>(m_connection), m_plan);
+        page.setPlanCrs(32638);
+        QVERIFY(!page.loadBackgroundPicture(tif));
+        QVERIFY(m_messages->count() >= 1);
+        const QString text = m_messages->messages().first().text;
+        QVERIFY2(text.contains(QStringLiteral("EPSG:32637")) &&
+                     text.contains(QStringLiteral("EPSG:32638")),
+                 qPrintable(text));
+        {
+            db::Connection c(m_connection);
+            QVERIFY(!db::readPlanPicture(c, m_plan));
+        }
+
+        m_messages->clear();
+        page.setPlanCrs(32637);
+        QVERIFY(page.loadBackgroundPicture(tif));
+        QCOMPARE(m_messages->count(), 0);
+        QCOMPARE(page.model().background->pictureToPlan.map(QPointF(20, 10)),
+                 QPointF(500020, 6000000));
     }
 };
 

@@ -275,7 +275,17 @@ bool PlanMapPage::loadBackgroundPicture(const QString& path) {
     // A GeoTIFF or a picture with its world file places itself; a scan is placed by two points.
     try {
         if (const auto placed = planimport::readGeoPicture(path)) {
-            return setBackgroundPicture(placed->bytes, placed->calibration);
+            if (!placed->epsg || !m_planCrs || *placed->epsg == *m_planCrs) {
+                return setBackgroundPicture(placed->bytes, placed->calibration);
+            }
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Рисунок «%1» привязан в системе координат EPSG:%2, а план ведётся "
+                               "в EPSG:%3: его собственная привязка не подходит. Привяжите его "
+                               "двумя точками.")
+                    .arg(QDir::toNativeSeparators(path))
+                    .arg(*placed->epsg)
+                    .arg(*m_planCrs));
         }
     } catch (const planimport::PlanSourceError& e) {
         ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
