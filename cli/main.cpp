@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/DataCommands.h"
+#include "cli/PlanImportCommand.h"
 #include "cli/ReportCommands.h"
 #include "cli/SituationCommand.h"
 #include "cli/ZonesCommand.h"
@@ -33,6 +34,7 @@ const char* const kUsage =
     "  table   таблица расстояний и давлений (Excel, .xlsx)\n"
     "  paths   версия программы и папки её файлов\n"
     "  situation инженерная обстановка на плане местности: ущерб каждому сооружению\n"
+    "  import-plan импорт генплана (DXF, Shapefile, GeoPackage, GeoJSON) в план местности\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды, kelmo-calc --version — версию.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -115,10 +117,15 @@ int run(int argc, char* argv[]) {
 
     using Command = std::function<int(const QStringList&)>;
     const std::map<QString, Command> commands{
-        {"zones", kelmo::cli::runZonesCommand},    {"point", kelmo::cli::runPointCommand},
-        {"init-db", kelmo::cli::runInitDbCommand}, {"report", kelmo::cli::runReportCommand},
-        {"expert", kelmo::cli::runExpertCommand},  {"table", kelmo::cli::runTableCommand},
-        {"paths", kelmo::cli::runPathsCommand},    {"situation", kelmo::cli::runSituationCommand},
+        {"zones", kelmo::cli::runZonesCommand},
+        {"point", kelmo::cli::runPointCommand},
+        {"init-db", kelmo::cli::runInitDbCommand},
+        {"report", kelmo::cli::runReportCommand},
+        {"expert", kelmo::cli::runExpertCommand},
+        {"table", kelmo::cli::runTableCommand},
+        {"paths", kelmo::cli::runPathsCommand},
+        {"situation", kelmo::cli::runSituationCommand},
+        {"import-plan", kelmo::cli::runImportPlanCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();

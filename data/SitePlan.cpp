@@ -543,6 +543,57 @@ void insertStructure(Connection& c, const StructureRecord& record) {
     t.commit();
 }
 
+int storeImportedPlan(Connection& c, const QString& planName, const QList<StructureRecord>& records,
+                      std::optional<int> epsg, bool replace) {
+    if (planName.trimmed().isEmpty()) {
+        throw DatabaseError(QStringLiteral("Имя плана местности не задано."));
+    }
+    if (epsg && *epsg <= 0) {
+        throw DatabaseError(
+            QStringLiteral("Код EPSG системы координат должен быть положительным числом, а не %1.")
+                .arg(*epsg));
+    }
+    if (records.size() > kMaxStructureNumber) {
+        throw StructureNumberError(
+            QStringLiteral("На плане может быть не больше %1 сооружений, а их %2. Ничего не "
+                           "сохранено.")
+                .arg(kMaxStructureNumber)
+                .arg(records.size()));
+    }
+    Transaction t(c);
+    std::optional<int> plan = findPlan(c, planName);
+    if (!plan) {
+        c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {planName});
+        plan = findPlan(c, planName);
+        if (!plan) {
+            throw DatabaseError(QStringLiteral("Новый план местности не найден в базе данных."));
+        }
+    }
+    lockPlan(c, *plan);
+    const int existing = lastStructureNumber(c, *plan);
+    if (existing > 0 && !replace) {
+        throw PlanNotEmptyError(
+            QStringLiteral("На плане «%1» уже есть сооружения (%2): генплан их не заменил, "
+                           "ничего не сохранено.")
+                .arg(planName)
+                .arg(existing));
+    }
+    c.exec(QStringLiteral("delete from StructureVertex where NumPM = ?"), {*plan});
+    c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {*plan});
+    int number = 0;
+    for (const StructureRecord& record : records) {
+        ++number;
+        checkVertices(record, number);
+        insertStructure(c, *plan, number, record);
+    }
+    c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {*plan});
+    if (epsg) {
+        c.exec(QStringLiteral("insert into PlanCrs (NumPM, Epsg) values (?, ?)"), {*plan, *epsg});
+    }
+    t.commit();
+    return *plan;
+}
+
 int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records) {
     Transaction t(c);
     if (!lockPlan(c, plan)) {

@@ -190,6 +190,21 @@ void insertStructure(Connection& c, const StructureRecord& record);
 // StructureNumberError when the plan is gone or the numbers would pass 32767 (nothing stored).
 int appendStructures(Connection& c, int plan, const QList<StructureRecord>& records);
 
+// A plan that has structures and was not to have them replaced: nothing is stored.
+class PlanNotEmptyError final : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
+// A general plan's import, in one transaction: the plan of that name (created when there is
+// none) gets the structures numbered 1… in the order given and the coordinate system (EPSG
+// code, or none for local metres). A plan with structures has them replaced when `replace` is
+// set and is refused with PlanNotEmptyError otherwise. Returns the plan's number. Throws
+// DatabaseError (StructureOutlineError for an outline that cannot be stored); nothing is stored
+// then, not even a new plan.
+int storeImportedPlan(Connection& c, const QString& planName, const QList<StructureRecord>& records,
+                      std::optional<int> epsg, bool replace);
+
 // ---- Structure types for the editor's lists (the types themselves: readStructureTypes) ----
 
 // The number of the type with this name (the last such row, as the lists show them).

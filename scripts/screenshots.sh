@@ -13,6 +13,7 @@ mkdir -p "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-zone-screens "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-editor-screens "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-plan-screens "$out"
+LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-import-screens "$out"
 # The plan map: the plan window with its map, the situation map without and with a picture.
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/tools/kelmo-map-screens "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-situation-screens "$out"

@@ -351,6 +351,48 @@ private slots:
         QCOMPARE(planCrs(c, plan), std::nullopt);
     }
 
+    // A general plan's import creates the plan, replaces its structures and sets its
+    // coordinate system in one transaction: an outline that cannot be stored leaves nothing,
+    // not even the new plan.
+    void importedPlanAllOrNothing_data() { databases(); }
+    void importedPlanAllOrNothing() {
+        QFETCH(QString, connection);
+        if (connection.isEmpty()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        Connection c(connection);
+        QList<StructureRecord> records;
+        for (int n = 1; n <= 3; ++n) {
+            StructureRecord r = structure(0, n, QStringLiteral("g%1").arg(n));
+            setOutline(r, {{n * 100.0, 0}, {n * 100.0 + 20, 0}, {n * 100.0 + 10, 15}});
+            records << r;
+        }
+        QList<StructureRecord> crossed = records;
+        setOutline(crossed[2], {{0, 0}, {10, 10}, {10, 0}, {0, 10}, {-5, 5}});
+        QVERIFY_THROWS_EXCEPTION(
+            StructureOutlineError,
+            storeImportedPlan(c, QStringLiteral("Генплан"), crossed, 32637, false));
+        QVERIFY(!findPlan(c, QStringLiteral("Генплан")));
+
+        const int plan = storeImportedPlan(c, QStringLiteral("Генплан"), records, 32637, false);
+        QCOMPARE(structures(c, plan), (QStringList{"1:g1", "2:g2", "3:g3"}));
+        QCOMPARE(readStructure(c, plan, 3)->vertices.size(), std::size_t(3));
+        QCOMPARE(planCrs(c, plan), std::optional<int>(32637));
+
+        QVERIFY_THROWS_EXCEPTION(
+            PlanNotEmptyError,
+            storeImportedPlan(c, QStringLiteral("Генплан"), records.mid(2), 32637, false));
+        QCOMPARE(
+            storeImportedPlan(c, QStringLiteral("Генплан"), records.mid(2), std::nullopt, true),
+            plan);
+        QCOMPARE(structures(c, plan), QStringList{"1:g3"});
+        QCOMPARE(
+            rows(c, QStringLiteral("select count(*) from StructureVertex where NumPM = ?"), {plan}),
+            3);
+        QCOMPARE(planCrs(c, plan), std::nullopt);
+        deletePlan(c, plan);
+    }
+
 private:
     void databases() {
         QTest::addColumn<QString>("connection");

@@ -688,13 +688,30 @@ private slots:
         db::setOutline(heptagon, {{5, 0}, {3, 4}, {-2, 5}, {-5, 1}, {-4, -3}, {0, -5}, {4, -3}});
         db::changeStructure(*m_c, heptagon);
         auto* e = editorOnPlan(plan);
+        QVERIFY(!shown("lblOutline"));
+        QVERIFY(!child<QLineEdit>(e, "txtX1")->isReadOnly());
         click("cmdMaxN");
+        // The corner fields show the rectangle around it and cannot be typed in.
+        QVERIFY(shown("lblOutline"));
+        QVERIFY2(child<QLabel>(e, "lblOutline")->text().contains(QStringLiteral("из 7 вершин")),
+                 qPrintable(child<QLabel>(e, "lblOutline")->text()));
+        QCOMPARE(text("txtX1"), QStringLiteral("-5"));
+        QCOMPARE(text("txtY3"), QStringLiteral("5"));
+        QVERIFY(child<QLineEdit>(e, "txtX1")->isReadOnly());
+        QVERIFY(child<QLineEdit>(e, "txtY4")->isReadOnly());
         child<QLineEdit>(e, "Text1")->setText(QStringLiteral("12"));
         m_messages->clear();
         click("cmdRec");
         QCOMPARE(m_messages->count(), 0);
         QCOMPARE(storeysOf(plan), (QList<int>{1, 12, 3}));
         QCOMPARE(db::readStructure(*m_c, plan, 2)->vertices, heptagon.vertices);
+        // A structure of four corners, and a new one, are typed again.
+        click("cmdMaxN");
+        QVERIFY(!shown("lblOutline"));
+        QVERIFY(!child<QLineEdit>(e, "txtX1")->isReadOnly());
+        click("cmdMaxN");
+        QCOMPARE(text("cmdDob"), QStringLiteral("Добавить №4"));
+        QVERIFY(!child<QLineEdit>(e, "txtY4")->isReadOnly());
     }
 
     void deleteSecondOfThreeShowsTheOldThird() {

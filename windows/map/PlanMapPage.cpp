@@ -7,6 +7,8 @@
 #include "map/MapStyle.h"
 #include "map/PictureRecord.h"
 #include "map/PlanMapRender.h"
+#include "planimport/GeoPicture.h"
+#include "planimport/PlanSource.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "windows/map/CalibrationDialog.h"
@@ -261,18 +263,39 @@ bool PlanMapPage::setBackgroundPicture(const QByteArray& bytes, const Calibratio
 }
 
 void PlanMapPage::chooseBackgroundPicture() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Рисунок плана местности"), QString(),
-                                     QStringLiteral("Рисунки (*.png *.jpg *.jpeg);;Все файлы (*)"));
-    if (path.isEmpty()) {
-        return;
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Рисунок плана местности"), QString(),
+        QStringLiteral("Рисунки (*.png *.jpg *.jpeg *.tif *.tiff);;Все файлы (*)"));
+    if (!path.isEmpty()) {
+        loadBackgroundPicture(path);
+    }
+}
+
+bool PlanMapPage::loadBackgroundPicture(const QString& path) {
+    // A GeoTIFF or a picture with its world file places itself; a scan is placed by two points.
+    try {
+        if (const auto placed = planimport::readGeoPicture(path)) {
+            if (!placed->epsg || !m_planCrs || *placed->epsg == *m_planCrs) {
+                return setBackgroundPicture(placed->bytes, placed->calibration);
+            }
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Рисунок «%1» привязан в системе координат EPSG:%2, а план ведётся "
+                               "в EPSG:%3: его собственная привязка не подходит. Привяжите его "
+                               "двумя точками.")
+                    .arg(QDir::toNativeSeparators(path))
+                    .arg(*placed->epsg)
+                    .arg(*m_planCrs));
+        }
+    } catch (const planimport::PlanSourceError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ui::Messages::warning(this, kTitle,
                               QStringLiteral("Файл «%1» не открывается: %2")
                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
+        return false;
     }
     const QByteArray bytes = file.readAll();
     QImage picture;
@@ -280,12 +303,13 @@ void PlanMapPage::chooseBackgroundPicture() {
         picture = decodePicture(bytes);
     } catch (const CalibrationError& e) {
         ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
-        return;
+        return false;
     }
     CalibrationDialog dialog(picture, std::nullopt, this);
     if (dialog.exec() == QDialog::Accepted) {
-        setBackgroundPicture(bytes, dialog.result());
+        return setBackgroundPicture(bytes, dialog.result());
     }
+    return false;
 }
 
 void PlanMapPage::setBackgroundLook(bool shown, double opacity) {

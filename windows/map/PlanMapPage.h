@@ -59,8 +59,14 @@ public:
     // Stores the picture file placed by the calibration and shows it; false after a message
     // (a picture that cannot be read, points that cannot place it), and nothing is stored.
     bool setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration);
-    // Asks for a file and the two points, then as above.
+    // The coordinate system of the plan (EPSG code, or none for local metres): a picture that
+    // names another one is not placed by its own placement.
+    void setPlanCrs(std::optional<int> epsg) { m_planCrs = epsg; }
+    // Asks for a file, then as below.
     void chooseBackgroundPicture();
+    // A GeoTIFF or a picture beside its world file is placed by its own placement; any other
+    // picture asks for the two points. Then as setBackgroundPicture().
+    bool loadBackgroundPicture(const QString& path);
     // Shows or hides the picture and changes its opacity, and stores that.
     void setBackgroundLook(bool shown, double opacity);
     void removeBackgroundPicture();
@@ -98,6 +104,7 @@ private:
     QList<double> m_pressureValues;
     std::shared_ptr<db::PlanPictureStore> m_pictures;
     int m_plan = 0;
+    std::optional<int> m_planCrs;
     ui::Settings* m_settings = nullptr;
     std::optional<MapBackground> m_background;
     std::optional<Calibration> m_calibration;

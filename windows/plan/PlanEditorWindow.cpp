@@ -10,6 +10,7 @@
 #include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
+#include "windows/plan/PlanImportDialog.h"
 #include "windows/plan/StructureEditor.h"
 #include "windows/plan/StructureFileImport.h"
 #include "windows/plan/StructureOutline.h"
@@ -236,6 +237,22 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
         }
     });
 
+    auto* importPlan = new QAction(QStringLiteral("Импорт генплана…"), this);
+    importPlan->setObjectName(QStringLiteral("mnuImportPlan"));
+    m_ui->mnuFile->addAction(importPlan);
+    connect(importPlan, &QAction::triggered, this, [this] {
+        if (!m_planShown || m_session.planNumber == 0) {
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Сначала создайте или выберите план местности "
+                                                 "(объекта)."));
+            return;
+        }
+        PlanImportDialog dialog(m_context.connectionString, m_session.planNumber, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            planImported();
+        }
+    });
+
     hidePlanAreas();
     m_chargePanel->loadCatalogue();
     m_structureEditor->load();
@@ -296,6 +313,7 @@ void PlanEditorWindow::bindControls() {
     std::copy(std::begin(corners), std::end(corners), std::begin(s.cornerEdits));
     s.cornerPicture = m_ui->Picture1;
     s.pictureNote = m_ui->lblPictureNote;
+    s.outlineNote = m_ui->lblOutline;
     m_structureEditor->bind(s, m_context.connectionString, m_session);
 }
 
@@ -465,6 +483,11 @@ bool PlanEditorWindow::importStructuresFile(const QString& path) {
     m_undo->clear();
     refreshMap(true);
     return true;
+}
+
+void PlanEditorWindow::planImported() {
+    m_structureEditor->openPlan();
+    refreshMap(true);
 }
 
 // ---- The map ----

@@ -64,6 +64,9 @@ public:
     // Adds the structures of a CSV file to the current plan in one transaction; a file with a
     // bad line adds nothing and the message lists the refused lines.
     bool importStructuresFile(const QString& path);
+    // The plan's structures were replaced by an imported general plan: the editor shows the
+    // first of them and the map all of them.
+    void planImported();
 
     // The map of the current plan beside the editor.
     map::PlanMapView* planMap() const { return m_map; }

@@ -4,6 +4,7 @@
 
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
+#include "data/SitePlan.h"
 #include "reports/ExcelExport.h"
 #include "reports/SituationReport.h"
 #include "session/SituationSession.h"
@@ -142,6 +143,12 @@ SituationWindow::SituationWindow(const WindowContext& context,
         m_mapPage->setPictureStore(
             std::make_shared<db::DatabasePictureStore>(context.connectionString),
             m_session->plan().number);
+        try {
+            db::Connection c(context.connectionString);
+            m_mapPage->setPlanCrs(db::planCrs(c, m_session->plan().number));
+        } catch (const std::exception&) {
+            // Without it a picture is placed by its own placement whatever its system.
+        }
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
 

@@ -253,6 +253,7 @@ void StructureEditor::clearFields() {
     for (QLineEdit* corner : m_c.cornerEdits) {
         corner->setText(QStringLiteral("0"));
     }
+    showOutlineKind(0);
 }
 
 // ---- Structure records ----
@@ -297,6 +298,8 @@ bool StructureEditor::showStructure() {
         return false;
     }
     if (!record) {
+        // A new structure under this number: its corners are typed.
+        showOutlineKind(0);
         return false;
     }
     m_shown = record;
@@ -333,6 +336,26 @@ void StructureEditor::showRecord(const db::StructureRecord& r) {
         const auto v = numtext::parse(r.corners[i]);
         m_c.cornerEdits[i]->setText(v ? numtext::general(*v) : r.corners[i]);
     }
+    showOutlineKind(r.vertices.size());
+}
+
+void StructureEditor::showOutlineKind(std::size_t vertexCount) {
+    const bool ofVertices = vertexCount != 0;
+    for (QLineEdit* corner : m_c.cornerEdits) {
+        corner->setReadOnly(ofVertices);
+    }
+    if (!m_c.outlineNote) {
+        return;
+    }
+    m_c.outlineNote->setVisible(ofVertices);
+    m_c.outlineNote->setText(
+        ofVertices ? QStringLiteral("Контур этого сооружения из %1 %2 редактируется на карте. "
+                                    "В полях углов — прямоугольник вокруг него.")
+                         .arg(vertexCount)
+                         .arg(vertexCount % 10 == 1 && vertexCount % 100 != 11
+                                  ? QStringLiteral("вершины")
+                                  : QStringLiteral("вершин"))
+                   : QString());
 }
 
 std::optional<db::StructureRecord> StructureEditor::recordForNew(int number) {

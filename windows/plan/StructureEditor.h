@@ -56,6 +56,7 @@ public:
         QLineEdit* cornerEdits[8]{}; // X1, Y1, … X4, Y4, m
         QLabel* cornerPicture = nullptr;
         QLabel* pictureNote = nullptr; // why the sketch shows in place of a corner's picture
+        QLabel* outlineNote = nullptr; // an outline of other than four vertices: edited on the map
     };
 
     explicit StructureEditor(QWidget* parent = nullptr);
@@ -116,6 +117,9 @@ private:
     // The record the editor describes, or nullopt after a message naming the bad field.
     std::optional<db::StructureRecord> recordFromFields(int number, bool withCorners = true);
     void showRecord(const db::StructureRecord& record);
+    // The corner fields editable for four corners; read-only, with the note, for an outline
+    // of `vertexCount` other vertices (0: four corners).
+    void showOutlineKind(std::size_t vertexCount);
     void refreshAfterConflict();
 
     Controls m_c;

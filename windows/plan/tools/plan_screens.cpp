@@ -102,6 +102,14 @@ int main(int argc, char** argv) {
                                    {{-40, 30, -10, 60, 15, 2},
                                     {25, -15, 70, 10, 30, 3},
                                     {-35, -70, 5, -45, 45, 4, false}});
+        // An L-shaped building north-east of the store: an outline of six vertices.
+        if (const auto first = db::readStructure(c, session.planNumber, 1)) {
+            db::StructureRecord l = *first;
+            l.number = 4;
+            l.staff = QStringLiteral("40");
+            db::setOutline(l, {{20, 30}, {80, 30}, {80, 45}, {40, 45}, {40, 75}, {20, 75}});
+            db::addStructure(c, l);
+        }
         db::createPlan(c, QStringLiteral("Цех сборки"));
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -126,6 +134,7 @@ int main(int argc, char** argv) {
     save(&editor, folder, QStringLiteral("plan-03-corner"));
 
     editor.nextStructure();
+    save(&editor, folder, QStringLiteral("plan-04-outline"));
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-04-offer"));
     editOnTheMap(editor, folder);

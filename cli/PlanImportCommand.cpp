@@ -1,0 +1,140 @@
+#include "cli/PlanImportCommand.h"
+
+#include "cli/CommandLine.h"
+#include "cli/JsonWriter.h"
+#include "data/Database.h"
+#include "planimport/PlanImport.h"
+#include "planimport/PlanSource.h"
+
+#include <QTextStream>
+
+namespace kelmo::cli {
+
+namespace {
+
+void note(const QString& text) {
+    QTextStream err(stderr);
+    err << text << Qt::endl;
+}
+
+} // namespace
+
+int runImportPlanCommand(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Импорт генплана: замкнутые контуры чертежа DXF или слоя Shapefile, GeoPackage, GeoJSON "
+        "становятся сооружениями плана местности. Всё или ничего, одной транзакцией."));
+    addHelpOption(parser);
+    const QCommandLineOption planOption(
+        "plan", "Название плана местности (обязательно); нет такого — он создаётся.", "NAME");
+    const QCommandLineOption fromOption("from", "Файл генплана (обязательно).", "FILE");
+    const QCommandLineOption layerOption(
+        "layer", "Слой файла или чертежа (по умолчанию единственный слой; в чертеже — все).",
+        "NAME");
+    const QCommandLineOption numberOption(
+        "number-field", "Поле номера сооружения (по умолчанию номера 1… по порядку файла).", "F");
+    const QCommandLineOption kindFieldOption("kind-field", "Поле вида сооружения.", "F");
+    const QCommandLineOption kindOption("kind", "Один вид сооружения для всех контуров.", "KIND");
+    const QCommandLineOption staffOption("staff-field", "Поле числа сотрудников (по умолчанию 0).",
+                                         "F");
+    const QCommandLineOption floorsOption("floors-field", "Поле этажности (по умолчанию 0).", "F");
+    const QCommandLineOption replaceOption(
+        "replace", "Заменить сооружения плана; без него план с сооружениями не меняется.");
+    DatabaseOptions database;
+    parser.addOptions({planOption, fromOption, layerOption, numberOption, kindFieldOption,
+                       kindOption, staffOption, floorsOption, replaceOption});
+    database.addTo(parser);
+    parseOrThrow(parser, arguments);
+    if (parser.isSet("help")) {
+        writeOut(commandHelp(parser, QStringLiteral("import-plan")));
+        return kExitOk;
+    }
+    for (const QCommandLineOption* required : {&planOption, &fromOption}) {
+        if (!parser.isSet(*required) || parser.value(*required).trimmed().isEmpty()) {
+            throw UsageError(QStringLiteral("--%1: %2")
+                                 .arg(required->names().constFirst(),
+                                      required == &planOption
+                                          ? QStringLiteral("укажите название плана местности.")
+                                          : QStringLiteral("укажите файл генплана.")));
+        }
+    }
+    if (parser.isSet(kindFieldOption) == parser.isSet(kindOption)) {
+        throw UsageError(QStringLiteral("укажите поле вида сооружения (--kind-field) или один вид "
+                                        "для всех контуров (--kind), одно из двух."));
+    }
+    for (const QCommandLineOption* field : {&layerOption, &numberOption, &kindFieldOption,
+                                            &kindOption, &staffOption, &floorsOption}) {
+        if (parser.isSet(*field) && parser.value(*field).trimmed().isEmpty()) {
+            throw UsageError(
+                QStringLiteral("--%1: значение не задано.").arg(field->names().constFirst()));
+        }
+    }
+    const QString connection = database.connectionString(parser);
+
+    planimport::FieldMapping mapping;
+    mapping.layer = parser.value(layerOption);
+    mapping.numberField = parser.value(numberOption);
+    mapping.kindField = parser.value(kindFieldOption);
+    mapping.staffField = parser.value(staffOption);
+    mapping.storeysField = parser.value(floorsOption);
+    const planimport::SourceReading reading =
+        planimport::readPlanSource(parser.value(fromOption), mapping);
+    if (const QString skipped = planimport::skippedSummary(reading.skipped); !skipped.isEmpty()) {
+        note(skipped);
+    }
+    if (reading.holes > 0) {
+        note(QStringLiteral("Внутренние контуры многоугольников (дворы) не учитываются: %1.")
+                 .arg(reading.holes));
+    }
+    if (reading.outlines.isEmpty() && reading.refused.isEmpty()) {
+        throw Error(QStringLiteral("В файле «%1» нет ни одного замкнутого контура%2. Ничего не "
+                                   "сохранено.")
+                        .arg(parser.value(fromOption),
+                             mapping.layer.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" в слое «%1»").arg(mapping.layer))
+                        .toStdString());
+    }
+
+    db::Connection c(connection);
+    const planimport::PlanStructures structures =
+        planimport::structuresOf(c, reading, parser.value(kindOption));
+    if (!structures.refused.isEmpty()) {
+        throw Error(QStringLiteral("Не подходят объекты генплана (%1):\n%2\nНичего не сохранено.")
+                        .arg(structures.refused.size())
+                        .arg(planimport::refusalText(structures.refused))
+                        .toStdString());
+    }
+    int plan = 0;
+    try {
+        plan = planimport::storePlanStructures(c, parser.value(planOption), structures.structures,
+                                               reading.epsg, parser.isSet(replaceOption));
+    } catch (const planimport::PlanNotEmptyError& e) {
+        throw Error(QStringLiteral("%1 Чтобы заменить их, добавьте --replace.")
+                        .arg(QString::fromUtf8(e.what()))
+                        .toStdString());
+    }
+    if (structures.renumbered) {
+        note(QStringLiteral("Номера файла идут не подряд от 1: сооружения пронумерованы 1…%1 в "
+                            "порядке этих номеров.")
+                 .arg(structures.structures.size()));
+    }
+    note(QStringLiteral("Система координат: %1.").arg(reading.crsDescription));
+
+    JsonWriter json;
+    json.beginObject();
+    json.string("plan", parser.value(planOption));
+    json.integer("planNumber", plan);
+    json.integer("structures", structures.structures.size());
+    json.integer("skipped", reading.skipped.size());
+    if (reading.epsg) {
+        json.integer("epsg", *reading.epsg);
+    } else {
+        json.null("epsg");
+    }
+    json.endObject();
+    writeOut(json.text() + '\n');
+    return kExitOk;
+}
+
+} // namespace kelmo::cli
