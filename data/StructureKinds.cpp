@@ -5,8 +5,9 @@ namespace kelmo::db {
 namespace {
 
 void refuseLongNames(const KindInput& input) {
-    for (const auto& [field, name] : {std::pair{QStringLiteral("Тип сооружения"), input.typeName},
-                                      std::pair{QStringLiteral("Вид сооружения"), input.kindName}}) {
+    for (const auto& [field, name] :
+         {std::pair{QStringLiteral("Тип сооружения"), input.typeName},
+          std::pair{QStringLiteral("Вид сооружения"), input.kindName}}) {
         if (const QString problem = nameLengthProblem(field, name.trimmed()); !problem.isEmpty()) {
             throw DatabaseError(problem);
         }

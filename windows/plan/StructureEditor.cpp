@@ -349,13 +349,13 @@ void StructureEditor::showOutlineKind(std::size_t vertexCount) {
     }
     m_c.outlineNote->setVisible(ofVertices);
     m_c.outlineNote->setText(
-        ofVertices ? QStringLiteral("Контур этого сооружения из %1 %2 редактируется на карте. "
-                                    "В полях углов — прямоугольник вокруг него.")
-                         .arg(vertexCount)
-                         .arg(vertexCount % 10 == 1 && vertexCount % 100 != 11
-                                  ? QStringLiteral("вершины")
-                                  : QStringLiteral("вершин"))
-                   : QString());
+        ofVertices
+            ? QStringLiteral("Контур этого сооружения из %1 %2 редактируется на карте. "
+                             "В полях углов — прямоугольник вокруг него.")
+                  .arg(vertexCount)
+                  .arg(vertexCount % 10 == 1 && vertexCount % 100 != 11 ? QStringLiteral("вершины")
+                                                                        : QStringLiteral("вершин"))
+            : QString());
 }
 
 std::optional<db::StructureRecord> StructureEditor::recordForNew(int number) {

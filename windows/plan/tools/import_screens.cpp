@@ -24,12 +24,7 @@ using namespace kelmo;
 namespace {
 
 void save(QWidget* w, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    QTest::qWait(150);
-    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    }
+    ui::saveScreenshot(w, folder, name);
 }
 
 struct Building {
