@@ -3,6 +3,7 @@
 // Usage: kelmo-import-screens <folder>.
 
 #include "data/SitePlan.h"
+#include "ui/Screenshot.h"
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/PlanImportDialog.h"
