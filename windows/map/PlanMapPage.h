@@ -29,7 +29,7 @@ class PlanMapView;
 
 // The map page of the situation window: the map view with the criterion switch, the chosen
 // overpressures, the background picture (load and place, show, opacity), export to PNG, SVG,
-// PDF and GeoJSON, and print with a preview.
+// PDF, GeoJSON, GeoPackage and DXF, and print with a preview.
 class PlanMapPage final : public QWidget {
     Q_OBJECT
 
@@ -45,6 +45,10 @@ public:
     // Where the plan's picture is read from and stored; it is read at once. No store or
     // plan 0: the map has no picture.
     void setPictureStore(std::shared_ptr<db::PlanPictureStore> store, int plan);
+
+    // The plan's coordinate system (EPSG code), or local metres: the GIS exports are written
+    // in it, and GeoJSON needs one.
+    void setPlanCrs(std::optional<int> epsg) { m_crs = epsg; }
 
     // With settings, the export dialog starts in the folder last used for the map.
     void setSettings(ui::Settings* settings) { m_settings = settings; }
@@ -65,8 +69,10 @@ public:
     void setBackgroundLook(bool shown, double opacity);
     void removeBackgroundPicture();
 
-    // The export of what the view shows; throws FileError.
-    enum class Format { Png, Svg, Pdf, GeoJson };
+    // The export of what the view shows; throws FileError (and gis::GisExportError for the
+    // GIS and CAD formats). GeoJSON is longitude and latitude (RFC 7946), GeoPackage is in the
+    // plan's coordinate system, DXF in the plan's metres.
+    enum class Format { Png, Svg, Pdf, GeoJson, GeoPackage, Dxf };
     void exportTo(const QString& path, Format format, QSize pixels = QSize(1920, 1080),
                   Paper paper = Paper::A4) const;
 
@@ -98,6 +104,7 @@ private:
     QList<double> m_pressureValues;
     std::shared_ptr<db::PlanPictureStore> m_pictures;
     int m_plan = 0;
+    std::optional<int> m_crs;
     ui::Settings* m_settings = nullptr;
     std::optional<MapBackground> m_background;
     std::optional<Calibration> m_calibration;

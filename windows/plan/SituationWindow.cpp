@@ -4,6 +4,8 @@
 
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
+#include "data/Database.h"
+#include "data/SitePlan.h"
 #include "reports/ExcelExport.h"
 #include "reports/SituationReport.h"
 #include "session/SituationSession.h"
@@ -142,6 +144,12 @@ SituationWindow::SituationWindow(std::shared_ptr<situation::Session> session,
     if (!connectionString.isEmpty()) {
         m_mapPage->setPictureStore(std::make_shared<db::DatabasePictureStore>(connectionString),
                                    m_session->plan().number);
+        try {
+            db::Connection c(connectionString);
+            m_mapPage->setPlanCrs(db::planCrs(c, m_session->plan().number));
+        } catch (const Error&) {
+            // Unread, the plan counts as local metres: GeoJSON then says so when asked for.
+        }
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
 
