@@ -67,6 +67,14 @@ void fillPlan(db::Connection& c, int plan) {
         }
         db::addStructure(c, r);
     }
+    // An L-shaped workshop south of the store: an outline of six vertices.
+    if (auto l = db::readStructure(c, plan, 2)) {
+        l->number = n + 1;
+        l->staff = QStringLiteral("30");
+        db::setOutline(*l,
+                       {{-60, -100}, {40, -100}, {40, -80}, {-35, -80}, {-35, -30}, {-60, -30}});
+        db::addStructure(c, *l);
+    }
 }
 
 } // namespace
