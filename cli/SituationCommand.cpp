@@ -6,8 +6,9 @@
 #include "core/SafeFile.h"
 #include "data/Database.h"
 #include "data/PlanPicture.h"
+#include "data/SitePlan.h"
 #include "data/SituationPlan.h"
-#include "map/GeoJson.h"
+#include "gis/GisExport.h"
 #include "map/MapExport.h"
 #include "map/PictureRecord.h"
 #include "map/PlanMapRender.h"
@@ -137,15 +138,27 @@ map::PlanMapModel situationMap(db::Connection& connection, const SituationPlan& 
     return model;
 }
 
-// The map files of the situation: the drawing with its picture, and the GeoJSON of the plan
-// with every zone.
-void writeMapFiles(map::PlanMapModel model, const QString& svg, const QString& geojson) {
-    if (!svg.isEmpty()) {
-        map::exportMapSvg(svg, model, map::MapOptions{}, QSize(1600, 1200));
+struct MapFiles {
+    QString svg;
+    QString geojson;
+    QString gpkg;
+    QString dxf;
+};
+
+// The map files of the situation: the drawing with its picture, and the plan with every zone
+// for GIS (GeoJSON, GeoPackage) and CAD (DXF).
+void writeMapFiles(const map::PlanMapModel& model, gis::PlanCrs crs, const MapFiles& files) {
+    if (!files.svg.isEmpty()) {
+        map::exportMapSvg(files.svg, model, map::MapOptions{}, QSize(1600, 1200));
     }
-    if (!geojson.isEmpty()) {
-        model.background.reset();
-        map::exportGeoJson(geojson, model);
+    if (!files.geojson.isEmpty()) {
+        gis::exportGeoJson(files.geojson, model, crs);
+    }
+    if (!files.gpkg.isEmpty()) {
+        gis::exportGeoPackage(files.gpkg, model, crs);
+    }
+    if (!files.dxf.isEmpty()) {
+        gis::exportDxf(files.dxf, model);
     }
 }
 
@@ -167,7 +180,16 @@ int runSituationCommand(const QStringList& arguments) {
     const QCommandLineOption svgOption("svg", "Записать карту плана с зонами поражения в файл SVG.",
                                        "ФАЙЛ");
     const QCommandLineOption geojsonOption(
-        "geojson", "Записать план с зонами в файл GeoJSON (местные координаты, м).", "ФАЙЛ");
+        "geojson",
+        "Записать план с зонами в файл GeoJSON (RFC 7946: долгота и широта WGS 84); план "
+        "должен иметь систему координат.",
+        "ФАЙЛ");
+    const QCommandLineOption gpkgOption(
+        "gpkg", "Записать план с зонами в GeoPackage для ГИС (в системе координат плана, м).",
+        "ФАЙЛ");
+    const QCommandLineOption dxfOption(
+        "dxf", "Записать план с зонами в DXF для САПР (в метрах плана, слой на вид объектов).",
+        "ФАЙЛ");
     const QCommandLineOption docxOption(
         "docx", "Записать также отчет об обстановке в документ Word (.docx).", "ФАЙЛ");
     const QCommandLineOption xlsxOption(
@@ -175,7 +197,7 @@ int runSituationCommand(const QStringList& arguments) {
     const QCommandLineOption nameOption(
         "name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ");
     parser.addOptions({planOption, xOption, yOption, formatOption, docxOption, xlsxOption,
-                       nameOption, svgOption, geojsonOption});
+                       nameOption, svgOption, geojsonOption, gpkgOption, dxfOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -222,19 +244,28 @@ int runSituationCommand(const QStringList& arguments) {
 
     db::Connection connection(database.connectionString(parser));
     situation::Session session = situation::Session::open(connection, parser.value(planOption));
+    // GeoJSON holds longitude and latitude: a plan in local metres has none, and then nothing
+    // at all is written.
+    const gis::PlanCrs crs = db::planCrs(connection, session.plan().number);
+    if (parser.isSet(geojsonOption) && !crs) {
+        throw gis::GisExportError(gis::geoJsonNeedsCrsMessage(session.plan().name).toStdString());
+    }
     const SituationResult& result = session.evaluate(
         charge, point,
         zoneOptions.description(parser, charge,
                                 parser.isSet(nameOption) ? parser.value(nameOption)
                                                          : QStringLiteral("Тротил")));
 
-    if (!docxPath.isEmpty() || parser.isSet(svgOption) || parser.isSet(geojsonOption)) {
+    if (!docxPath.isEmpty() || parser.isSet(svgOption) || parser.isSet(geojsonOption) ||
+        parser.isSet(gpkgOption) || parser.isSet(dxfOption)) {
         const map::PlanMapModel model = situationMap(connection, session.plan(), result, charge);
         if (!docxPath.isEmpty()) {
             // The map goes into the report as a 300 dpi picture of 170 × 120 mm.
             session.report(map::mapPicture(model, {}, QSizeF(170, 120), 300)).save(docxPath);
         }
-        writeMapFiles(model, parser.value(svgOption), parser.value(geojsonOption));
+        writeMapFiles(model, crs,
+                      {parser.value(svgOption), parser.value(geojsonOption),
+                       parser.value(gpkgOption), parser.value(dxfOption)});
     }
     if (!xlsxPath.isEmpty()) {
         session.writeTable(xlsxPath);

@@ -2,8 +2,13 @@
 
 #include "core/NumberText.h"
 
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace kelmo {
 
@@ -23,44 +28,70 @@ std::optional<int> staffFromText(const QString& text) {
 
 namespace {
 
-double thresholdOf(const QSqlQuery& query, const QString& field) {
-    const QVariant value = db::Connection::field(query, field);
+// The fields of IDPM a structure is read from, in the order the query names them.
+enum Column {
+    Number,
+    Type,
+    Kind,
+    Storeys,
+    Staff,
+    FirstCorner, // X1, Y1, … X4, Y4
+    WeakThreshold = FirstCorner + 8,
+    MediumThreshold,
+    StrongThreshold,
+    CompleteThreshold,
+    ColumnCount
+};
+const char* const kColumnNames[ColumnCount] = {
+    "NumSoor", "Combo2", "Combo3", "Text1", "Text2",  "txtX1",  "txtY1",  "txtX2", "txtY2",
+    "txtX3",   "txtY3",  "txtX4",  "txtY4", "txtSla", "txtSre", "txtSul", "txtPol"};
+
+double thresholdOf(const QVariant& value) {
     bool ok = false;
     const double number = value.isNull() ? 0 : value.toDouble(&ok);
     return ok ? number : std::nan("");
 }
 
-StructureRecord structureOf(const QSqlQuery& query) {
-    const auto text = [&query](const char* field) {
-        return db::Connection::field(query, QString::fromLatin1(field)).toString();
-    };
-    StructureRecord s;
-    s.number = db::Connection::field(query, QStringLiteral("NumSoor")).toInt();
-    s.type = text("Combo2").toStdString();
-    s.kind = text("Combo3").toStdString();
-    s.storeys = text("Text1").toStdString();
-
-    const std::optional<int> staff = staffFromText(text("Text2"));
-    s.staff = staff.value_or(0);
-    s.staffUnreadable = !staff.has_value();
-
-    static const char* const corners[4][2] = {
-        {"txtX1", "txtY1"}, {"txtX2", "txtY2"}, {"txtX3", "txtY3"}, {"txtX4", "txtY4"}};
+void readCorners(const QSqlQuery& query, StructureRecord& s) {
     s.outline.resize(4);
     for (std::size_t i = 0; i < 4; ++i) {
-        const std::optional<double> x = numtext::parse(text(corners[i][0]));
-        const std::optional<double> y = numtext::parse(text(corners[i][1]));
+        const int column = FirstCorner + 2 * static_cast<int>(i);
+        const std::optional<double> x = numtext::parse(query.value(column).toString());
+        const std::optional<double> y = numtext::parse(query.value(column + 1).toString());
         if (!x || !y) {
             s.outlineUnreadable = true;
             continue;
         }
         s.outline[i] = {*x, *y};
     }
+}
 
-    s.thresholds.weak = thresholdOf(query, QStringLiteral("txtSla"));
-    s.thresholds.medium = thresholdOf(query, QStringLiteral("txtSre"));
-    s.thresholds.strong = thresholdOf(query, QStringLiteral("txtSul"));
-    s.thresholds.complete = thresholdOf(query, QStringLiteral("txtPol"));
+// One row of the query below. `vertices`, when the structure has vertex rows, becomes its
+// outline and the corner fields are not read.
+StructureRecord structureOf(const QSqlQuery& query, StructureOutline* vertices) {
+    const auto text = [&query](Column c) {
+        return query.value(c).toString();
+    };
+    StructureRecord s;
+    s.number = query.value(Number).toInt();
+    s.type = text(Type).toStdString();
+    s.kind = text(Kind).toStdString();
+    s.storeys = text(Storeys).toStdString();
+
+    const std::optional<int> staff = staffFromText(text(Staff));
+    s.staff = staff.value_or(0);
+    s.staffUnreadable = !staff.has_value();
+
+    if (vertices) {
+        s.outline = std::move(*vertices);
+    } else {
+        readCorners(query, s);
+    }
+
+    s.thresholds.weak = thresholdOf(query.value(WeakThreshold));
+    s.thresholds.medium = thresholdOf(query.value(MediumThreshold));
+    s.thresholds.strong = thresholdOf(query.value(StrongThreshold));
+    s.thresholds.complete = thresholdOf(query.value(CompleteThreshold));
     return s;
 }
 
@@ -77,37 +108,39 @@ SituationPlan loadSituationPlan(db::Connection& connection, const QString& planN
         }
         plan.number = query.value(0).toInt();
     }
+    // Outlines of vertices first, by structure number: the corner fields of those structures
+    // only hold the rectangle around them and are not read.
+    std::vector<StructureOutline> outlines;
     {
-        QSqlQuery query = connection.exec(
-            QStringLiteral("select * from IDPM where NumPrim = ? order by NumSoor"), {plan.number});
-        while (query.next()) {
-            plan.structures.push_back(structureOf(query));
+        QSqlQuery vertices = connection.exec(QStringLiteral("select NumSoor, X, Y from "
+                                                            "StructureVertex where NumPM = ? "
+                                                            "order by NumSoor, Seq"),
+                                             {plan.number});
+        while (vertices.next()) {
+            const int number = vertices.value(0).toInt();
+            if (number < 1) {
+                continue; // not a structure's: not expected, and not drawn
+            }
+            if (outlines.size() <= static_cast<std::size_t>(number)) {
+                outlines.resize(static_cast<std::size_t>(number) + 1);
+            }
+            outlines[static_cast<std::size_t>(number)].push_back(
+                {vertices.value(1).toDouble(), vertices.value(2).toDouble()});
         }
     }
-    // A structure with vertex rows has its outline there; its corner fields only hold the
-    // rectangle around it. Both lists are in number order, so one pass joins them.
-    QSqlQuery vertices = connection.exec(QStringLiteral("select NumSoor, X, Y from StructureVertex "
-                                                        "where NumPM = ? order by NumSoor, Seq"),
-                                         {plan.number});
-    auto structure = plan.structures.begin();
-    int current = 0;
-    while (vertices.next()) {
-        const int number = vertices.value(0).toInt();
-        while (structure != plan.structures.end() && structure->number < number) {
-            ++structure;
-        }
-        if (structure == plan.structures.end()) {
-            break;
-        }
-        if (structure->number != number) {
-            continue; // rows of no structure: not expected, and not drawn
-        }
-        if (current != number) {
-            current = number;
-            structure->outline.clear();
-            structure->outlineUnreadable = false;
-        }
-        structure->outline.push_back({vertices.value(1).toDouble(), vertices.value(2).toDouble()});
+    QStringList columns;
+    for (const char* name : kColumnNames) {
+        columns << QLatin1String(name);
+    }
+    QSqlQuery query =
+        connection.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? order by NumSoor")
+                            .arg(columns.join(QStringLiteral(", "))),
+                        {plan.number});
+    while (query.next()) {
+        const auto number = static_cast<std::size_t>(std::max(0, query.value(Number).toInt()));
+        StructureOutline* vertices =
+            number < outlines.size() && !outlines[number].empty() ? &outlines[number] : nullptr;
+        plan.structures.push_back(structureOf(query, vertices));
     }
     return plan;
 }

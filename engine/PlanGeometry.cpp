@@ -176,6 +176,35 @@ std::string outlineDefectMessage(int structureNumber, const std::string& defect)
     return "Контур сооружения №" + std::to_string(structureNumber) + " не принят: " + defect + ".";
 }
 
+PlanPoint labelPoint(const StructureOutline& outline) {
+    if (outline.empty()) {
+        return {};
+    }
+    const auto [low, high] = std::minmax_element(
+        outline.begin(), outline.end(), [](PlanPoint a, PlanPoint b) { return a.y < b.y; });
+    const double y = (low->y + high->y) / 2;
+    std::vector<double> crossings;
+    for (std::size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {
+        const PlanPoint& a = outline[i];
+        const PlanPoint& b = outline[j];
+        if ((a.y > y) != (b.y > y)) {
+            crossings.push_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y));
+        }
+    }
+    std::sort(crossings.begin(), crossings.end());
+    PlanPoint best = outline.front();
+    double widest = -1;
+    // By the even-odd rule the stretches between crossings 1–2, 3–4, … are inside.
+    for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
+        const double width = crossings[i + 1] - crossings[i];
+        if (width > widest) {
+            widest = width;
+            best = {(crossings[i] + crossings[i + 1]) / 2, y};
+        }
+    }
+    return best;
+}
+
 StructureOutline withoutRepeatedVertices(const StructureOutline& outline) {
     StructureOutline out;
     out.reserve(outline.size());

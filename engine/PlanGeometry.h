@@ -51,6 +51,11 @@ std::optional<std::string> outlineDefect(const StructureOutline& outline);
 // "Контур сооружения №5 не принят: стороны контура пересекаются."
 std::string outlineDefectMessage(int structureNumber, const std::string& defect);
 
+// A point inside the outline to put its label on: the middle of the widest stretch inside it
+// along the horizontal line halfway up its extent. The centre for a rectangle; inside the
+// foot of an L, not in its notch. The first vertex for an outline with no such stretch.
+PlanPoint labelPoint(const StructureOutline& outline);
+
 // The outline with a repeated closing vertex and vertices repeating the one before them left
 // out, as drawings often hold them.
 StructureOutline withoutRepeatedVertices(const StructureOutline& outline);

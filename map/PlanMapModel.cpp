@@ -26,6 +26,8 @@ MapStructure mapStructure(const StructureRecord& record) {
     s.storeys = QString::fromStdString(record.storeys);
     s.staff = record.staff;
     s.outline = polygonOf(record.outline);
+    const PlanPoint label = labelPoint(record.outline);
+    s.labelAt = QPointF(label.x, label.y);
     return s;
 }
 
@@ -102,6 +104,7 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
         s.deltaPkPa = row.impact->deltaPkPa;
         s.impulse = row.impact->impulse;
         s.atMinimumDistance = row.impact->atMinimumDistance;
+        s.injured = row.impact->injured;
         if (row.impact->degree) {
             s.degree = static_cast<int>(*row.impact->degree);
         }

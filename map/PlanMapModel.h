@@ -32,12 +32,14 @@ struct MapStructure {
     QString storeys;
     int staff = 0;
     QPolygonF outline;      // vertices in order (corners 1 → 2 → 3 → 4 for four corners)
+    QPointF labelAt;        // where its number goes: inside it (labelPoint)
     bool evaluated = false; // the situation was computed for it
     double distance = 0;
     double deltaPkPa = 0;
     double impulse = 0;
     bool atMinimumDistance = false;
     std::optional<int> degree; // 0 … 4; empty: not determined or not evaluated
+    double injured = 0;        // staff × heavy-damage percent / 100
 };
 
 // A circle of a chosen overpressure; radius 0 when the run never reached it.

@@ -341,7 +341,8 @@ void renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& target,
             if (std::max(box.width(), box.height()) < textHeight * 1.2 || !box.intersects(target)) {
                 continue; // too small to carry its number at this scale
             }
-            drawText(p, box.center(), QString::number(s.number), Qt::AlignCenter, Qt::black, false);
+            drawText(p, t.map(s.labelAt), QString::number(s.number), Qt::AlignCenter, Qt::black,
+                     false);
         }
         p.setFont(mapFont(textHeight));
     }

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "data/SitePlan.h"
 #include "tests/reports/ReaderProcess.h"
 
 #include <QJsonArray>
@@ -73,6 +74,38 @@ private slots:
         c.exec(far,
                {2, "20", "1e30", "0", "1e30", "10", "1e30", "10", "1e30", "0", 10, 20, 30, 1000});
         c.exec(far, {3, "30", "-50", "-5", "-60", "-5", "-60", "5", "-50", "5", 10, 20, 30, 1000});
+    }
+
+    // Outlines of vertices from the database to the rows: the charge in the notch of an
+    // L-shaped building is 4 m from its wall (inside the rectangle around it), and a crossed
+    // outline written by some other program is refused in its row.
+    void outlinesOfVertices() {
+        {
+            kelmo::db::Connection c(kelmo::db::fileConnectionString(m_db));
+            const int plan = kelmo::db::createPlan(c, QStringLiteral("Контуры"));
+            kelmo::db::StructureRecord l;
+            l.staff = QStringLiteral("10");
+            kelmo::db::setOutline(l, {{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}});
+            kelmo::db::StructureRecord crossed = l;
+            kelmo::db::setOutline(crossed, {{100, 0}, {110, 0}, {110, 10}, {105, 15}, {100, 10}});
+            kelmo::db::appendStructures(c, plan, {l, crossed});
+            c.exec(QStringLiteral("update StructureVertex set X = 90, Y = 5 where NumPM = ? "
+                                  "and NumSoor = 2 and Seq = 4"),
+                   {plan});
+        }
+        const Result r =
+            runCalc(args({QStringLiteral("--plan"), QStringLiteral("Контуры"),
+                          QStringLiteral("--mass"), QStringLiteral("100"), QStringLiteral("--x"),
+                          QStringLiteral("20"), QStringLiteral("--y"), QStringLiteral("14")}));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QJsonArray structures =
+            QJsonDocument::fromJson(r.out).object()[QStringLiteral("structures")].toArray();
+        QCOMPARE(structures.size(), 2);
+        QCOMPARE(structures[0].toObject()[QStringLiteral("distance")].toDouble(), 4.0);
+        const QString skipped = structures[1].toObject()[QStringLiteral("skipped")].toString();
+        QVERIFY2(skipped.contains(QStringLiteral("контур не принят")) &&
+                     skipped.contains(QStringLiteral("пересекаются")),
+                 qPrintable(skipped));
     }
 
     // A structure whose wall is 50 m away gets exactly what the point calculation at 50 m

@@ -177,6 +177,25 @@ private slots:
                  qPrintable(message));
     }
 
+    // The number of a structure goes inside it, also where the middle of its extent is not.
+    void labelPointLiesInside_data() {
+        QTest::addColumn<StructureOutline>("outline");
+        QTest::addColumn<PlanPoint>("expected");
+        QTest::newRow("square: its centre") << square(10, 10, 20) << PlanPoint{20, 20};
+        QTest::newRow("L: in its upright, not in the notch") << kLShape << PlanPoint{5, 15};
+        QTest::newRow("U: in the wider leg")
+            << StructureOutline{{0, 0},  {30, 0}, {30, 20}, {24, 20},
+                                {24, 5}, {10, 5}, {10, 20}, {0, 20}}
+            << PlanPoint{5, 10};
+    }
+    void labelPointLiesInside() {
+        QFETCH(StructureOutline, outline);
+        QFETCH(PlanPoint, expected);
+        const PlanPoint at = labelPoint(outline);
+        QCOMPARE(at.x, expected.x);
+        QCOMPARE(at.y, expected.y);
+    }
+
     void degreeRule_data() {
         QTest::addColumn<DestructionThresholds>("thresholds");
         QTest::addColumn<double>("deltaP");

@@ -9,6 +9,7 @@
 #include "data/SitePlan.h"
 #include "data/StructureImport.h"
 #include "engine/ZoneRun.h"
+#include "gis/GisExport.h"
 #include "map/Calibration.h"
 #include "map/GeoJson.h"
 #include "map/MapExport.h"
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPolygonItem>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -32,6 +34,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QXmlStreamReader>
 
 #include <map>
@@ -886,6 +889,46 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QCOMPARE(picture.dotsPerMeterX(), 11811);
     }
 
+    // "Сохранить" → GeoJSON of a plan in local metres: the page says why it cannot and offers
+    // GeoPackage instead; with a coordinate system the GIS files are written.
+    void pageExportsForGis() {
+        ChargeInput charge;
+        charge.chargeMassKg = 300;
+        const SituationResult result = evaluateSituation(
+            charge, PlanPoint{0, 0}, {record(1, box(5, -5, 15, 5))}, [](float) { return 1.0; });
+        PlanMapPage page;
+        page.setSituation(QStringLiteral("Склад"), result, charge);
+        auto* button = page.findChild<QToolButton*>(QStringLiteral("cmdExport"));
+        QVERIFY(button && button->menu());
+        QAction* geoJson = nullptr;
+        for (QAction* a : button->menu()->actions()) {
+            if (a->text().startsWith(QStringLiteral("GeoJSON"))) {
+                geoJson = a;
+            }
+        }
+        QVERIFY(geoJson);
+        answerNextMessage(QMessageBox::No);
+        geoJson->trigger();
+        QCOMPARE(messages().count(), 1);
+        QCOMPARE(messages().last().icon, QMessageBox::Question);
+        QVERIFY2(messages().last().text.contains(QStringLiteral("нет системы координат")) &&
+                     messages().last().text.contains(QStringLiteral("GeoPackage?")),
+                 qPrintable(messages().last().text));
+
+        const QString gpkg = m_dir.filePath(QStringLiteral("page.gpkg"));
+        const QString json = m_dir.filePath(QStringLiteral("page.geojson"));
+        QVERIFY_THROWS_EXCEPTION(gis::GisExportError,
+                                 page.exportTo(json, PlanMapPage::Format::GeoJson));
+        QVERIFY(!QFile::exists(json));
+        page.setPlanCrs(32637);
+        page.exportTo(gpkg, PlanMapPage::Format::GeoPackage);
+        page.exportTo(json, PlanMapPage::Format::GeoJson);
+        QFile file(gpkg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(16).startsWith("SQLite format 3"));
+        QVERIFY(QFile::exists(json));
+    }
+
     void commandLineWritesTheMapFiles() {
         auto c = connect();
         db::StructureRecord s;
@@ -898,17 +941,37 @@ print(len(kinds['zone']), len(kinds['pressure']))
         db::addStructure(*c, s);
         const QString svg = m_dir.filePath(QStringLiteral("cli.svg"));
         const QString geojson = m_dir.filePath(QStringLiteral("cli.geojson"));
+        const QString gpkg = m_dir.filePath(QStringLiteral("cli.gpkg"));
+        const QString dxf = m_dir.filePath(QStringLiteral("cli.dxf"));
+        const auto run = [&](QProcess& cli) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            cli.setProcessEnvironment(env);
+            cli.start(QStringLiteral(KELMO_CALC_PATH),
+                      {QStringLiteral("situation"), QStringLiteral("--db"), m_db,
+                       QStringLiteral("--plan"), QStringLiteral("Склад"), QStringLiteral("--mass"),
+                       QStringLiteral("100"), QStringLiteral("--x"), QStringLiteral("0"),
+                       QStringLiteral("--y"), QStringLiteral("0"), QStringLiteral("--svg"), svg,
+                       QStringLiteral("--geojson"), geojson, QStringLiteral("--gpkg"), gpkg,
+                       QStringLiteral("--dxf"), dxf});
+            return cli.waitForFinished(60000);
+        };
+        // A plan in local metres has no longitude and latitude for GeoJSON: exit 1, the
+        // reason in Russian, and no file at all.
+        {
+            QProcess cli;
+            QVERIFY(run(cli));
+            QCOMPARE(cli.exitCode(), 1);
+            QVERIFY2(QString::fromUtf8(cli.readAllStandardError())
+                         .contains(QStringLiteral("нет системы координат")),
+                     "the refusal must say why");
+            for (const QString& file : {svg, geojson, gpkg, dxf}) {
+                QVERIFY2(!QFile::exists(file), qPrintable(file));
+            }
+        }
+        db::setPlanCrs(*c, m_plan, 32637);
         QProcess cli;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        cli.setProcessEnvironment(env);
-        cli.start(QStringLiteral(KELMO_CALC_PATH),
-                  {QStringLiteral("situation"), QStringLiteral("--db"), m_db,
-                   QStringLiteral("--plan"), QStringLiteral("Склад"), QStringLiteral("--mass"),
-                   QStringLiteral("100"), QStringLiteral("--x"), QStringLiteral("0"),
-                   QStringLiteral("--y"), QStringLiteral("0"), QStringLiteral("--svg"), svg,
-                   QStringLiteral("--geojson"), geojson});
-        QVERIFY(cli.waitForFinished(60000));
+        QVERIFY(run(cli));
         QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
         QVERIFY(cli.readAllStandardOutput().contains("\"structures\""));
         QFile svgFile(svg);
@@ -917,6 +980,12 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QFile json(geojson);
         QVERIFY(json.open(QIODevice::ReadOnly));
         QVERIFY(json.readAll().contains("FeatureCollection"));
+        QFile gpkgFile(gpkg);
+        QVERIFY(gpkgFile.open(QIODevice::ReadOnly));
+        QVERIFY(gpkgFile.read(16).startsWith("SQLite format 3"));
+        QFile dxfFile(dxf);
+        QVERIFY(dxfFile.open(QIODevice::ReadOnly));
+        QVERIFY(dxfFile.readAll().contains("LWPOLYLINE"));
     }
 };
 

@@ -1,9 +1,12 @@
 #include "windows/map/PlanMapPage.h"
 
+#include "gis/GisExport.h"
+
 #include "core/FileError.h"
 #include "core/NumberText.h"
 #include "data/Database.h"
 #include "data/PlanPicture.h"
+#include "gis/GisExport.h"
 #include "map/MapStyle.h"
 #include "map/PictureRecord.h"
 #include "map/PlanMapRender.h"
@@ -124,7 +127,12 @@ PlanMapPage::PlanMapPage(QWidget* parent)
                           [this] { exportWithDialog(Format::Svg); });
     exportMenu->addAction(QStringLiteral("Лист PDF…"), this,
                           [this] { exportWithDialog(Format::Pdf); });
-    exportMenu->addAction(QStringLiteral("GeoJSON для ГИС и САПР…"), this,
+    exportMenu->addSeparator();
+    exportMenu->addAction(QStringLiteral("GeoPackage для ГИС…"), this,
+                          [this] { exportWithDialog(Format::GeoPackage); });
+    exportMenu->addAction(QStringLiteral("DXF для САПР…"), this,
+                          [this] { exportWithDialog(Format::Dxf); });
+    exportMenu->addAction(QStringLiteral("GeoJSON (долгота и широта)…"), this,
                           [this] { exportWithDialog(Format::GeoJson); });
     exportButton->setMenu(exportMenu);
     bar->addWidget(exportButton);
@@ -383,7 +391,13 @@ void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Pap
                      QStringLiteral("План местности «%1»").arg(m.planName));
         break;
     case Format::GeoJson:
-        exportGeoJson(path, m);
+        gis::exportGeoJson(path, m, m_planCrs);
+        break;
+    case Format::GeoPackage:
+        gis::exportGeoPackage(path, m, m_planCrs);
+        break;
+    case Format::Dxf:
+        gis::exportDxf(path, m);
         break;
     }
 }
@@ -435,8 +449,29 @@ void PlanMapPage::exportWithDialog(Format format) {
         break;
     }
     case Format::GeoJson:
+        if (!m_planCrs) {
+            // Without a place on the globe the plan's metres would be read as degrees.
+            const auto answer =
+                ui::Messages::show(this, {kTitle,
+                                          gis::geoJsonNeedsCrsMessage(m_planName) +
+                                              QStringLiteral("\n\nСохранить план в GeoPackage?"),
+                                          QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                                          QMessageBox::Yes});
+            if (answer == QMessageBox::Yes) {
+                exportWithDialog(Format::GeoPackage);
+            }
+            return;
+        }
         name += QStringLiteral(".geojson");
         filter = QStringLiteral("GeoJSON (*.geojson *.json)");
+        break;
+    case Format::GeoPackage:
+        name += QStringLiteral(".gpkg");
+        filter = QStringLiteral("GeoPackage (*.gpkg)");
+        break;
+    case Format::Dxf:
+        name += QStringLiteral(".dxf");
+        filter = QStringLiteral("Чертёж DXF (*.dxf)");
         break;
     }
     ui::saveAndOpen(

@@ -29,7 +29,7 @@ class PlanMapView;
 
 // The map page of the situation window: the map view with the criterion switch, the chosen
 // overpressures, the background picture (load and place, show, opacity), export to PNG, SVG,
-// PDF and GeoJSON, and print with a preview.
+// PDF, GeoJSON, GeoPackage and DXF, and print with a preview.
 class PlanMapPage final : public QWidget {
     Q_OBJECT
 
@@ -46,6 +46,11 @@ public:
     // plan 0: the map has no picture.
     void setPictureStore(std::shared_ptr<db::PlanPictureStore> store, int plan);
 
+    // The plan's coordinate system (EPSG code), or local metres: the GIS exports are written
+    // in it, GeoJSON needs one, and a picture that names another one is not placed by its
+    // own placement.
+    void setPlanCrs(std::optional<int> epsg) { m_planCrs = epsg; }
+
     // With settings, the export dialog starts in the folder last used for the map.
     void setSettings(ui::Settings* settings) { m_settings = settings; }
 
@@ -59,9 +64,6 @@ public:
     // Stores the picture file placed by the calibration and shows it; false after a message
     // (a picture that cannot be read, points that cannot place it), and nothing is stored.
     bool setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration);
-    // The coordinate system of the plan (EPSG code, or none for local metres): a picture that
-    // names another one is not placed by its own placement.
-    void setPlanCrs(std::optional<int> epsg) { m_planCrs = epsg; }
     // Asks for a file, then as below.
     void chooseBackgroundPicture();
     // A GeoTIFF or a picture beside its world file is placed by its own placement; any other
@@ -71,8 +73,10 @@ public:
     void setBackgroundLook(bool shown, double opacity);
     void removeBackgroundPicture();
 
-    // The export of what the view shows; throws FileError.
-    enum class Format { Png, Svg, Pdf, GeoJson };
+    // The export of what the view shows; throws FileError (and gis::GisExportError for the
+    // GIS and CAD formats). GeoJSON is longitude and latitude (RFC 7946), GeoPackage is in the
+    // plan's coordinate system, DXF in the plan's metres.
+    enum class Format { Png, Svg, Pdf, GeoJson, GeoPackage, Dxf };
     void exportTo(const QString& path, Format format, QSize pixels = QSize(1920, 1080),
                   Paper paper = Paper::A4) const;
 

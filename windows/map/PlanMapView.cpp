@@ -368,8 +368,8 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
         if (std::max(box.width(), box.height()) < least || !box.intersects(port)) {
             continue;
         }
-        painter->drawText(QRectF(box.center() - QPointF(50, 20), QSizeF(100, 40)), Qt::AlignCenter,
-                          QString::number(s.number));
+        painter->drawText(QRectF(toPort.map(s.labelAt) - QPointF(50, 20), QSizeF(100, 40)),
+                          Qt::AlignCenter, QString::number(s.number));
     }
     painter->setFont(font());
     drawEditing(*painter);

@@ -147,7 +147,8 @@ SituationWindow::SituationWindow(const WindowContext& context,
             db::Connection c(context.connectionString);
             m_mapPage->setPlanCrs(db::planCrs(c, m_session->plan().number));
         } catch (const std::exception&) {
-            // Without it a picture is placed by its own placement whatever its system.
+            // Unread, the plan counts as local metres: a picture is placed by its own placement
+            // whatever its system, and GeoJSON says it needs a system when asked for.
         }
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));

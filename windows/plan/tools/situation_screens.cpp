@@ -49,6 +49,14 @@ int main(int argc, char** argv) {
                                     {60, -120, 100, -80, 12, 2},
                                     {-260, -40, -220, 0, 60, 3},
                                     {380, 200, 430, 240, 8, 1}});
+        // An L-shaped workshop south of the store: an outline of six vertices.
+        if (auto l = db::readStructure(c, session.planNumber, 2)) {
+            l->number = 7;
+            l->staff = QStringLiteral("30");
+            db::setOutline(
+                *l, {{-60, -100}, {40, -100}, {40, -80}, {-35, -80}, {-35, -30}, {-60, -30}});
+            db::addStructure(c, *l);
+        }
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
