@@ -154,7 +154,7 @@ QString serverPassword(const QCommandLineParser& parser, const QCommandLineOptio
 }
 
 void DatabaseOptions::addTo(QCommandLineParser& parser) {
-    parser.addOptions({m_db, m_dsn, m_user, m_password, m_passwordFile});
+    parser.addOptions({m_db, m_dsn, m_user, m_password, m_passwordFile, m_timeout});
 }
 
 QString DatabaseOptions::connectionString(const QCommandLineParser& parser) const {
@@ -162,7 +162,7 @@ QString DatabaseOptions::connectionString(const QCommandLineParser& parser) cons
         throw UsageError(QStringLiteral("--db и --dsn: укажите что-то одно."));
     }
     if (!parser.isSet(m_dsn)) {
-        for (const QCommandLineOption* o : {&m_user, &m_password, &m_passwordFile}) {
+        for (const QCommandLineOption* o : {&m_user, &m_password, &m_passwordFile, &m_timeout}) {
             if (parser.isSet(*o)) {
                 throw UsageError(
                     QStringLiteral("--%1: только вместе с --dsn.").arg(o->names().constFirst()));
@@ -176,6 +176,14 @@ QString DatabaseOptions::connectionString(const QCommandLineParser& parser) cons
     const QString dsn = parser.value(m_dsn).trimmed();
     if (dsn.isEmpty()) {
         throw UsageError(QStringLiteral("--dsn: укажите имя источника данных ODBC."));
+    }
+    if (parser.isSet(m_timeout)) {
+        bool ok = false;
+        const int seconds = parser.value(m_timeout).trimmed().toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 600) {
+            throw UsageError(QStringLiteral("--timeout: укажите целое число секунд от 1 до 600."));
+        }
+        db::setServerTimeout(seconds);
     }
     try {
         return db::serverConnectionString(dsn, parser.value(m_user),

@@ -86,6 +86,10 @@ private:
     QCommandLineOption m_user{"user", "Пользователь сервера (вместе с --dsn).", "USER"};
     QCommandLineOption m_password{"password", kPasswordHelp, "PASSWORD"};
     QCommandLineOption m_passwordFile{"password-file", kPasswordFileHelp, "FILE"};
+    QCommandLineOption m_timeout{"timeout",
+                                 "Сколько секунд ждать ответа сервера при подключении (вместе с "
+                                 "--dsn; по умолчанию 10).",
+                                 "SEC"};
 };
 
 // A number given as an option's value: a point or a comma as the decimal separator.

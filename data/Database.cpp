@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,18 @@ QString driverText(const QSqlError& e) {
         parts << e.driverText().trimmed();
     }
     return parts.join(QStringLiteral("; "));
+}
+
+std::atomic<int>& serverTimeoutSeconds() {
+    static std::atomic<int> seconds{kDefaultServerTimeout};
+    return seconds;
+}
+
+// The driver manager and the PostgreSQL driver both say "timeout" when the login waited out
+// its time; the words differ between versions, so only that word is looked for.
+bool isTimeout(const QString& driverText) {
+    return driverText.contains(QLatin1String("timeout"), Qt::CaseInsensitive) ||
+           driverText.contains(QLatin1String("timed out"), Qt::CaseInsensitive);
 }
 
 QString nextConnectionName() {
@@ -225,6 +238,14 @@ QString nameLengthProblem(const QString& field, const QString& name) {
         .arg(name.size());
 }
 
+void setServerTimeout(int seconds) {
+    serverTimeoutSeconds() = std::clamp(seconds, 1, 600);
+}
+
+int serverTimeout() {
+    return serverTimeoutSeconds();
+}
+
 QString fileConnectionString(const QString& path) {
     return QStringLiteral("Data Source=%1;Initial Catalog=%2")
         .arg(QLatin1String(kStandardDataSource), path);
@@ -284,6 +305,9 @@ bool Connection::open(const QString& connectionString, SchemaCheck check) {
         m_db.setDatabaseName(s.dataSource);
         m_db.setUserName(odbcValue(user));
         m_db.setPassword(odbcValue(password));
+        // A server that takes the connection and never answers would otherwise hold the
+        // caller for ever.
+        m_db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(serverTimeout()));
     }
     if (!m_db.isValid()) {
         const QString text = driverText(m_db.lastError());
@@ -295,10 +319,25 @@ bool Connection::open(const QString& connectionString, SchemaCheck check) {
         const QString text = driverText(m_db.lastError());
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw DatabaseError(QStringLiteral("Не удалось подключиться к базе данных «%1».")
-                                .arg(s.kind == ConnectionSettings::Kind::EmbeddedFile
-                                         ? QDir::toNativeSeparators(s.file)
-                                         : s.dataSource),
+        if (s.kind == ConnectionSettings::Kind::EmbeddedFile) {
+            throw DatabaseError(QStringLiteral("Не удалось подключиться к базе данных «%1».")
+                                    .arg(QDir::toNativeSeparators(s.file)),
+                                text);
+        }
+        if (isTimeout(text)) {
+            throw DatabaseError(
+                QStringLiteral("Сервер базы данных источника «%1» не ответил за %2 с. Проверьте, "
+                               "что сервер запущен и доступен с этого компьютера (адрес и порт "
+                               "в настройке источника данных ODBC), или увеличьте время "
+                               "ожидания.")
+                    .arg(s.dataSource)
+                    .arg(serverTimeout()),
+                text);
+        }
+        throw DatabaseError(QStringLiteral("Не удалось подключиться к базе данных «%1». "
+                                           "Проверьте, что сервер запущен, и имя пользователя "
+                                           "и пароль источника данных ODBC.")
+                                .arg(s.dataSource),
                             text);
     }
     return false;

@@ -57,6 +57,13 @@ inline constexpr const char* kBuiltInPassword = "5926";
 QString serverConnectionString(const QString& dsn, const QString& user = {},
                                const QString& password = {});
 
+// How long, in seconds, a connection to a server's data source may take to log in before it
+// fails with a message naming the source. Process-wide: start-up sets it from the settings,
+// kelmo-calc from --timeout. Clamped to 1…600.
+inline constexpr int kDefaultServerTimeout = 10;
+void setServerTimeout(int seconds);
+int serverTimeout();
+
 // The SQL dialects the program speaks. The schema is written once and rewritten per dialect.
 enum class Dialect { SQLite, PostgreSQL };
 

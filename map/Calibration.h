@@ -36,7 +36,20 @@ public:
 // Throws CalibrationError.
 QTransform pictureToPlan(const Calibration& calibration);
 
-// The picture of a PNG or JPEG file's bytes. Throws CalibrationError for anything else.
+// The largest picture the map takes, in pixels: a 300-dpi scan of an A0 sheet fits.
+inline constexpr double kMaxPicturePixels = 2.0e8;
+
+// How many of the bytes a PNG or JPEG file's picture takes, to its end mark (what follows it
+// is not the picture's and is not kept); nothing when the file ends before the picture does.
+// Bytes of another kind count whole.
+std::optional<qsizetype> pictureLength(const char* data, qsizetype size);
+
+// The bytes of a PNG or JPEG picture without what follows its end. Throws CalibrationError
+// when the picture is cut off.
+QByteArray pictureBytes(const QByteArray& bytes);
+
+// The picture of a PNG or JPEG file's bytes. Throws CalibrationError for anything else, for a
+// picture cut off before its end and for one above kMaxPicturePixels.
 QImage decodePicture(const QByteArray& bytes);
 
 // A picture file's bytes as a background placed by the calibration. Throws CalibrationError

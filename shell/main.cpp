@@ -1,4 +1,5 @@
 #include "core/Version.h"
+#include "data/Database.h"
 #include "shell/Application.h"
 #include "shell/Navigator.h"
 #include "shell/Translations.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
 
     // The one set of remembered settings; it outlives every window.
     kelmo::ui::Settings settings;
+    kelmo::db::setServerTimeout(settings.serverTimeout());
     kelmo::shell::Navigator navigator(&settings);
     navigator.start();
     return QApplication::exec();

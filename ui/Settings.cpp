@@ -160,6 +160,13 @@ void Settings::setWindowGeometry(const QString& window, const QByteArray& geomet
     m_settings->setValue(kWindows + window, geometry);
 }
 
+int Settings::serverTimeout() const {
+    bool ok = false;
+    const int seconds =
+        m_settings->value(QStringLiteral("Server/TimeoutSeconds")).toString().trimmed().toInt(&ok);
+    return ok && seconds >= 1 && seconds <= 600 ? seconds : 10;
+}
+
 void Settings::sync() {
     m_settings->sync();
 }

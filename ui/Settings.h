@@ -66,6 +66,10 @@ public:
     QByteArray windowGeometry(const QString& window) const;
     void setWindowGeometry(const QString& window, const QByteArray& geometry);
 
+    // How many seconds a connection to a database server may take to log in ([Server]
+    // TimeoutSeconds, 1 to 600); 10 when the file holds nothing sound.
+    int serverTimeout() const;
+
     // Writes what is pending to the file (Qt replaces the file as a whole).
     void sync();
     // The file the settings are kept in.

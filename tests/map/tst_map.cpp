@@ -64,14 +64,18 @@ PlanMapModel oneSquare(std::optional<int> degree) {
     return m;
 }
 
-QByteArray pngBytes(QSize size, QColor colour) {
+QByteArray pictureFile(QSize size, QColor colour, const char* format) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
+}
+
+QByteArray pngBytes(QSize size, QColor colour) {
+    return pictureFile(size, colour, "PNG");
 }
 
 StructureRecord record(int number, StructureOutline outline, bool readable = true) {
@@ -462,6 +466,13 @@ private slots:
                                        << QStringLiteral("не является рисунком PNG или JPEG");
         QTest::newRow("cut off PNG")
             << pngBytes(QSize(64, 64), Qt::red).left(60) << good << QStringLiteral("не читается");
+        // The JPEG decoder fills the missing part with grey and calls it read.
+        QByteArray jpeg = pictureFile(QSize(64, 64), Qt::red, "JPEG");
+        QTest::newRow("cut off JPEG")
+            << jpeg.left(jpeg.size() - 40) << good << QStringLiteral("файл обрезан");
+        QByteArray png = pngBytes(QSize(64, 64), Qt::red);
+        QTest::newRow("PNG without its end")
+            << png.left(png.size() - 12) << good << QStringLiteral("файл обрезан");
         QTest::newRow("identical points")
             << pngBytes(QSize(8, 8), Qt::red)
             << Calibration{{QPointF(2, 2), QPointF(0, 0)}, {QPointF(2, 2), QPointF(5, 0)}, false}
@@ -480,6 +491,39 @@ private slots:
         auto c = connect();
         QVERIFY(!db::readPlanPicture(*c, m_plan));
         QVERIFY(!page.model().background);
+    }
+
+    // What follows a picture's end in its file is not stored; a scan of an A1 sheet at 300 dpi
+    // (above Qt's own allocation limit) is taken.
+    void pictureIsStoredToItsEnd_data() {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QByteArray>("tail");
+        const QByteArray junk(1 << 20, '\xff');
+        for (const char* format : {"PNG", "JPEG"}) {
+            const QByteArray picture = pictureFile(QSize(32, 24), Qt::green, format);
+            QTest::addRow("%s", format) << picture << QByteArray();
+            QTest::addRow("%s and junk", format) << picture << junk;
+            QTest::addRow("%s and a second picture", format) << picture << picture;
+        }
+        QTest::newRow("A1 at 300 dpi")
+            << pictureFile(QSize(7016, 9933), Qt::white, "JPEG") << QByteArray();
+    }
+    void pictureIsStoredToItsEnd() {
+        QFETCH(QByteArray, picture);
+        QFETCH(QByteArray, tail);
+        PlanMapPage page;
+        page.setPictureStore(
+            std::make_shared<db::DatabasePictureStore>(db::fileConnectionString(m_db)), m_plan);
+        const Calibration c{
+            {QPointF(0, 0), QPointF(0, 30)}, {QPointF(40, 0), QPointF(40, 30)}, false};
+        QVERIFY2(page.setBackgroundPicture(picture + tail, c),
+                 qPrintable(messages().count() == 0 ? QString() : messages().last().text));
+        auto connection = connect();
+        const auto stored = db::readPlanPicture(*connection, m_plan);
+        QVERIFY(stored);
+        QCOMPARE(stored->bytes.size(), picture.size());
+        QVERIFY(stored->bytes == picture);
+        db::removePlanPicture(*connection, m_plan);
     }
 
     // A database from before the picture table gets it when the page opens it.

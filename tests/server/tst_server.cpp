@@ -32,6 +32,7 @@
 #include <QRadioButton>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -222,6 +223,9 @@ class TestServer : public QObject {
     Q_OBJECT
 
     test::PostgresServer m_server;
+    // Takes connections and never answers: the kernel completes the handshake for a listening
+    // socket whether or not anyone accepts, so no event loop is needed.
+    QTcpServer m_silent;
     bool m_passwordRole = false;
     QTemporaryDir m_dir;
     QString m_file; // the embedded database with the same reference data
@@ -263,10 +267,14 @@ private slots:
         for (const char* name : {"kelmo", "cli", "races", "older", "newer", "failing"}) {
             QVERIFY2(m_server.createDatabase(QLatin1String(name)), name);
         }
-        QVERIFY(m_server.installOdbc({QStringLiteral("kelmo"), QStringLiteral("cli"),
-                                      QStringLiteral("races"), QStringLiteral("absent"),
-                                      QStringLiteral("older"), QStringLiteral("newer"),
-                                      QStringLiteral("failing")}));
+        QVERIFY(m_silent.listen(QHostAddress::LocalHost));
+        m_silent.pauseAccepting();
+        QVERIFY(m_server.installOdbc(
+            {QStringLiteral("kelmo"), QStringLiteral("cli"), QStringLiteral("races"),
+             QStringLiteral("absent"), QStringLiteral("older"), QStringLiteral("newer"),
+             QStringLiteral("failing")},
+            "[KelmoSilent]\nDriver=Kelmo PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+                QByteArray::number(m_silent.serverPort()) + "\nDatabase=kelmo\n"));
         db::initializeServerDatabase(server(QStringLiteral("kelmo")), false);
         db::initializeServerDatabase(server(QStringLiteral("races")), false);
         m_file = m_dir.filePath(QStringLiteral("bdKelmo.db"));
@@ -679,6 +687,35 @@ private slots:
                         .object()
                         .contains("percentHeavy"));
         }
+    }
+
+    // A server that takes the connection and never answers: kelmo-calc and the program's own
+    // connections give up after the time set, naming the data source and what to check.
+    void silentServerTimesOut() {
+        QProcess p;
+        p.start(QStringLiteral(KELMO_CALC_PATH),
+                {"situation", "--dsn", "KelmoSilent", "--timeout", "2", "--plan", "x", "--mass",
+                 "1", "-x", "0", "-y", "0"});
+        QVERIFY2(p.waitForFinished(60000), "kelmo-calc must give up on a silent server");
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("«KelmoSilent» не ответил за 2 с")), qPrintable(err));
+
+        db::setServerTimeout(1);
+        QString message;
+        try {
+            db::Connection c(db::serverConnectionString(QStringLiteral("KelmoSilent")));
+        } catch (const DatabaseError& e) {
+            message = QString::fromUtf8(e.what());
+        }
+        db::setServerTimeout(db::kDefaultServerTimeout);
+        QVERIFY2(message.contains(QStringLiteral("не ответил за 1 с")), qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("Проверьте")));
+
+        const CalcResult wrong = runCalc(
+            {"point", "--mass", "1", "--at", "5", "--dsn", "KelmoSilent", "--timeout", "0"});
+        QCOMPARE(wrong.exitCode, 2);
+        QVERIFY2(wrong.err.contains(QStringLiteral("--timeout")), qPrintable(wrong.err));
     }
 
     void expertReportOverDsn() {

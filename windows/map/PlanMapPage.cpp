@@ -231,9 +231,12 @@ bool PlanMapPage::applyPressures(const QString& text) {
     return true;
 }
 
-bool PlanMapPage::setBackgroundPicture(const QByteArray& bytes, const Calibration& calibration) {
+bool PlanMapPage::setBackgroundPicture(const QByteArray& file, const Calibration& calibration) {
     MapBackground background;
+    QByteArray bytes;
     try {
+        // What follows the picture's end in its file is not kept.
+        bytes = pictureBytes(file);
         background = makeBackground(bytes, calibration, m_opacity->value() / 100.0,
                                     m_pictureShown->isChecked());
     } catch (const CalibrationError& e) {
@@ -305,7 +308,16 @@ bool PlanMapPage::loadBackgroundPicture(const QString& path) {
                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    // Only the picture is read, not whatever may follow its end in the file.
+    QByteArray bytes;
+    if (const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
+        const char* start = reinterpret_cast<const char*>(mapped);
+        const auto length = pictureLength(start, file.size());
+        bytes = QByteArray(start, length ? *length : file.size());
+        file.unmap(const_cast<uchar*>(mapped));
+    } else {
+        bytes = file.readAll();
+    }
     QImage picture;
     try {
         picture = decodePicture(bytes);
