@@ -1,3 +1,4 @@
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 #include "ui/TableCopy.h"
@@ -7,14 +8,18 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <memory>
+#include <stdexcept>
 
 using namespace kelmo;
 
@@ -138,8 +143,43 @@ private slots:
         QCOMPARE(field->text(), QStringLiteral("1000"));
     }
 
+    // Work that never ends on its own: the window keeps answering, «Отмена» gives up on it;
+    // quick work and its errors come back as they are.
+    void backgroundWorkCanBeCancelled() {
+        QWidget window;
+        window.show();
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        QTimer::singleShot(600, [&window] {
+            auto* progress = window.findChild<QProgressDialog*>();
+            QVERIFY(progress);
+            QCOMPARE(progress->labelText(), QStringLiteral("Чтение…"));
+            progress->cancel();
+        });
+        const auto stuck = ui::runInBackground(&window, QStringLiteral("Чтение…"), [release] {
+            while (!*release) {
+                QThread::msleep(5);
+            }
+            return 1;
+        });
+        *release = true;
+        QVERIFY(!stuck);
+        QVERIFY2(ticks >= 10, "the window must keep answering while it waits");
+
+        QCOMPARE(ui::runInBackground(&window, QStringLiteral("Чтение…"), [] { return 42; }),
+                 std::optional<int>(42));
+        QVERIFY_THROWS_EXCEPTION(
+            std::runtime_error,
+            ui::runInBackground(&window, QStringLiteral("Чтение…"),
+                                []() -> int { throw std::runtime_error("повреждён"); }));
+    }
+
 private:
     std::unique_ptr<QTemporaryDir> m_settings;
+
 };
 
 QTEST_MAIN(TestUi)

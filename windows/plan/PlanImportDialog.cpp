@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/SitePlan.h"
 #include "data/StructureKinds.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
 
@@ -179,8 +180,14 @@ void PlanImportDialog::chooseFile() {
 bool PlanImportDialog::openFile(const QString& path) {
     planimport::SourceContents contents;
     try {
-        BusyCursor busy;
-        contents = planimport::inspectSource(path);
+        // A damaged drawing can keep the reading library busy for ever: the dialog stays
+        // answering and can be cancelled.
+        auto read = ui::runInBackground(this, QStringLiteral("Чтение файла генплана…"),
+                                        [path] { return planimport::inspectSource(path); });
+        if (!read) {
+            return false;
+        }
+        contents = std::move(*read);
     } catch (const std::exception& e) {
         ui::Messages::warning(this, kTitle, QString::fromUtf8(e.what()));
         return false;
@@ -279,8 +286,17 @@ void PlanImportDialog::preview() {
     QStringList lines;
     map::PlanMapModel model;
     try {
+        auto read = ui::runInBackground(this, QStringLiteral("Чтение сооружений генплана…"),
+                                        [path = m_path, fields = mapping()] {
+                                            return planimport::readPlanSource(path, fields);
+                                        });
+        if (!read) {
+            m_summary->setPlainText(QStringLiteral("Чтение файла отменено."));
+            m_map->setModel({}, true);
+            return;
+        }
+        m_reading = std::move(*read);
         BusyCursor busy;
-        m_reading = planimport::readPlanSource(m_path, mapping());
         db::Connection c(m_connectionString);
         m_structures = planimport::structuresOf(
             c, *m_reading, m_kindForAll->isChecked() ? m_kind->currentText() : QString());
