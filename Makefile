@@ -14,7 +14,7 @@ SANITIZE_FUNCTION_MS ?= 1200000
 SANITIZE_TEST_SECONDS ?= 2400
 # Seconds each fuzz target runs.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = fuzz_number fuzz_cmdline fuzz_template fuzz_csv
+FUZZ_TARGETS = fuzz_number fuzz_cmdline fuzz_template fuzz_csv fuzz_planimport
 
 .PHONY: all deps configure build run test bench clean check-sanitize fuzz package
 
@@ -63,8 +63,8 @@ check-sanitize: deps
 		QTEST_FUNCTION_TIMEOUT=$(SANITIZE_FUNCTION_MS) \
 		ctest --output-on-failure --timeout $(SANITIZE_TEST_SECONDS) -j $(JOBS)
 
-# libFuzzer targets (clang) for the number parser, the command-line parser and the template
-# reader, each run for FUZZ_SECONDS from the seed corpus in fuzz/corpus. New inputs the
+# libFuzzer targets (clang) for the number parser, the command-line parser, the template
+# reader, the structures file and the general-plan reader, each run for FUZZ_SECONDS from the seed corpus in fuzz/corpus. New inputs the
 # fuzzer finds are kept in the build folder, not in the repository.
 fuzz:
 	@bash scripts/install-deps.sh --fuzz

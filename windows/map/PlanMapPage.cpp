@@ -12,6 +12,7 @@
 #include "map/PlanMapRender.h"
 #include "planimport/GeoPicture.h"
 #include "planimport/PlanSource.h"
+#include "ui/BackgroundWork.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "windows/map/CalibrationDialog.h"
@@ -285,7 +286,13 @@ void PlanMapPage::chooseBackgroundPicture() {
 bool PlanMapPage::loadBackgroundPicture(const QString& path) {
     // A GeoTIFF or a picture with its world file places itself; a scan is placed by two points.
     try {
-        if (const auto placed = planimport::readGeoPicture(path)) {
+        // GDAL reads it on a thread of its own: a damaged file may keep it busy for ever.
+        const auto read = ui::runInBackground(this, QStringLiteral("Чтение рисунка…"),
+                                              [path] { return planimport::readGeoPicture(path); });
+        if (!read) {
+            return false;
+        }
+        if (const auto& placed = *read) {
             if (!placed->epsg || !m_planCrs || *placed->epsg == *m_planCrs) {
                 return setBackgroundPicture(placed->bytes, placed->calibration);
             }
