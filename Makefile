@@ -64,7 +64,8 @@ check-sanitize: deps
 		ctest --output-on-failure --timeout $(SANITIZE_TEST_SECONDS) -j $(JOBS)
 
 # libFuzzer targets (clang) for the number parser, the command-line parser, the template
-# reader, the structures file and the general-plan reader, each run for FUZZ_SECONDS from the seed corpus in fuzz/corpus. New inputs the
+# reader, the structures file and the general-plan reader, each run for FUZZ_SECONDS from the
+# seed corpus in fuzz/corpus. New inputs the
 # fuzzer finds are kept in the build folder, not in the repository.
 fuzz:
 	@bash scripts/install-deps.sh --fuzz
