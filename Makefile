@@ -65,8 +65,8 @@ check-sanitize: deps
 
 # libFuzzer targets (clang) for the number parser, the command-line parser, the template
 # reader, the structures file and the general-plan reader, each run for FUZZ_SECONDS from the
-# seed corpus in fuzz/corpus. New inputs the
-# fuzzer finds are kept in the build folder, not in the repository.
+# seed corpus in fuzz/corpus. New inputs the fuzzer finds are kept in the build folder, not in
+# the repository.
 fuzz:
 	@bash scripts/install-deps.sh --fuzz
 	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
