@@ -35,6 +35,18 @@ const SituationResult& Session::evaluate(const ChargeInput& charge, const Storag
         evaluateSituation(charge, point.point, m_plan.structures,
                           [this](float probit) { return m_table.percent(probit); });
     m_result = std::move(result);
+    m_sources.clear();
+    m_charge = charge;
+    m_point = point;
+    m_description = description;
+    return *m_result;
+}
+
+const SituationResult& Session::showWorstCase(SituationResult worst, std::vector<QString> sources,
+                                              const ChargeInput& charge, const StoragePoint& point,
+                                              const reports::ChargeDescription& description) {
+    m_result = std::move(worst);
+    m_sources = std::move(sources);
     m_charge = charge;
     m_point = point;
     m_description = description;
