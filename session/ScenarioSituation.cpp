@@ -78,18 +78,17 @@ void showWorstCase(Session& session, const AllScenarios& all, const QLocale& loc
         sources.push_back(all.sourceOf(i));
     }
     std::size_t heaviest = 0;
-    QStringList names;
     for (std::size_t k = 0; k < all.outcomes.size(); ++k) {
-        names << QStringLiteral("«%1»").arg(all.outcomes[k].scenario.name);
         if (all.outcomes[k].result.massTNT > all.outcomes[heaviest].result.massTNT) {
             heaviest = k;
         }
     }
     const db::ScenarioRecord& scenario = all.outcomes[heaviest].scenario;
     reports::ChargeDescription description = descriptionOf(scenario, locale);
-    description.name = QStringLiteral("худший случай по сценариям %1; заряд и место хранения — "
-                                      "сценария «%2» (%3)")
-                           .arg(names.join(QStringLiteral(", ")), scenario.name, description.name);
+    description.name = QStringLiteral("худший случай по сценариям (%1); заряд и место хранения "
+                                      "— сценария «%2» (%3)")
+                           .arg(all.outcomes.size())
+                           .arg(scenario.name, description.name);
     session.showWorstCase(all.worst.situation, std::move(sources), scenario.charge,
                           storagePointOf(scenario, locale), description);
 }

@@ -20,6 +20,7 @@
 #include "ui_PlanEditorWindow.h"
 
 #include <QActionGroup>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -355,7 +356,18 @@ void PlanEditorWindow::buildScenarioPanel() {
         c.storageYEdit->setText(numtext::general(r.point.y));
     };
     m_scenarioPanel = new ScenarioPanel(m_context.connectionString, std::move(fields), this);
-    m_ui->layLeft->insertWidget(m_ui->layLeft->indexOf(m_chargePanel) + 1, m_scenarioPanel);
+    // Below the structures, where the right column has room; the map keeps the left one.
+    QGridLayout* grid = m_ui->layCentral;
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+    grid->getItemPosition(grid->indexOf(m_structureEditor), &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(m_structureEditor);
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_structureEditor, 1);
+    right->addWidget(m_scenarioPanel);
+    grid->addLayout(right, row, column, rowSpan, columnSpan);
 }
 
 bool PlanEditorWindow::requestWorstCase() {

@@ -198,6 +198,11 @@ void SituationWindow::showResult() {
     // A worst case mixes charges: its body mass is each scenario's own.
     m_ui->txtBodyMass->setEnabled(!m_model->hasSources());
     m_ui->cmdRecalc->setEnabled(!m_model->hasSources());
+    if (m_model->hasSources()) {
+        // The scenario beside the number, where it is seen without scrolling.
+        QHeaderView* header = m_ui->tblStructures->horizontalHeader();
+        header->moveSection(header->visualIndex(reports::kSitColumnCount), 1);
+    }
     try {
         m_mapPage->setSituation(m_session->plan().name, r, m_session->charge());
     } catch (const Error& e) {
