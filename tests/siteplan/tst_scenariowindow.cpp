@@ -192,6 +192,7 @@ private slots:
                 r.plan = m_plan;
                 r.name = QString::fromUtf8(name);
                 r.charge.chargeMassKg = 100;
+                r.charge.bodyMassKg = 85; // the plan window has no field for it
                 r.point = {x, 0};
                 db::addScenario(c, r);
             }
@@ -210,6 +211,14 @@ private slots:
         QVERIFY(list->currentItem() != nullptr);
         QCOMPARE(list->currentItem()->text(), QStringLiteral("Второй"));
         QCOMPARE(child<QLineEdit>(editor, "Text15")->text(), QStringLiteral("77,25"));
+
+        // Stored again from the window, the scenario keeps its body mass.
+        child<QLineEdit>(editor, "Text11")->setText(QStringLiteral("150"));
+        press(editor, "cmdScenarioSave");
+        db::Connection c(db::fileConnectionString(m_path));
+        const auto stored = db::readScenario(c, m_plan, QStringLiteral("Второй"));
+        QCOMPARE(stored->charge.chargeMassKg, 150.0);
+        QCOMPARE(stored->charge.bodyMassKg, 85.0);
     }
 
     // "РАСЧЕТ" with every scenario: each structure's worst case and the scenario that gives it.

@@ -192,6 +192,8 @@ bool ScenarioPanel::saveScenario() {
     }
     record->plan = m_plan;
     record->name = shown->name;
+    // The plan window has no body mass field: the scenario keeps its own.
+    record->charge.bodyMassKg = shown->charge.bodyMassKg;
     try {
         db::Connection c(m_connectionString);
         db::changeScenario(c, *shown, *record);
