@@ -89,8 +89,17 @@ void showWorstCase(Session& session, const AllScenarios& all, const QLocale& loc
                                       "— сценария «%2» (%3)")
                            .arg(all.outcomes.size())
                            .arg(scenario.name, description.name);
+    QStringList lines;
+    for (const ScenarioOutcome& o : all.outcomes) {
+        lines << QStringLiteral("«%1»: тротиловый эквивалент %2 кг, место хранения Х = %3, "
+                                "У = %4; ожидаемое число пострадавших %5 чел.")
+                     .arg(o.scenario.name, numtext::fixed(o.result.massTNT, 1, locale),
+                          numtext::general(o.scenario.point.x, locale),
+                          numtext::general(o.scenario.point.y, locale),
+                          numtext::fixed(o.result.totals.injured, 2, locale));
+    }
     session.showWorstCase(all.worst.situation, std::move(sources), scenario.charge,
-                          storagePointOf(scenario, locale), description);
+                          storagePointOf(scenario, locale), description, lines);
 }
 
 } // namespace kelmo::situation

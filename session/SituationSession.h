@@ -52,7 +52,8 @@ public:
     // those of the heaviest charge, whose zones the map draws. evaluate() returns to one charge.
     const SituationResult& showWorstCase(SituationResult worst, std::vector<QString> sources,
                                          const ChargeInput& charge, const StoragePoint& point,
-                                         const reports::ChargeDescription& description);
+                                         const reports::ChargeDescription& description,
+                                         QStringList scenarioLines = {});
     // The scenario of each row of a worst case; empty for one charge.
     const std::vector<QString>& rowSources() const { return m_sources; }
 
@@ -77,6 +78,7 @@ private:
     StoragePoint m_point;
     std::optional<SituationResult> m_result;
     std::vector<QString> m_sources;
+    QStringList m_scenarioLines;
 };
 
 } // namespace kelmo::situation

@@ -89,5 +89,11 @@ int main(int argc, char** argv) {
     editor.hide();
     window->resize(1340, 640);
     window->show();
-    return ui::saveScreenshot(window.get(), folder, QStringLiteral("situation-worst"), 200) ? 0 : 1;
+    if (!ui::saveScreenshot(window.get(), folder, QStringLiteral("situation-worst"), 200)) {
+        return 1;
+    }
+    // Its documents, for looking at them.
+    window->session().report().save(QDir(folder).filePath(QStringLiteral("situation-worst.docx")));
+    window->session().writeTable(QDir(folder).filePath(QStringLiteral("situation-worst.xlsx")));
+    return 0;
 }
