@@ -46,6 +46,7 @@ bench: build
 	$(BUILD_DIR)/bench/kelmo-bench-zone
 	$(BUILD_DIR)/bench/kelmo-bench-siteplan
 	$(BUILD_DIR)/bench/kelmo-bench-situation
+	$(BUILD_DIR)/bench/kelmo-bench-scenarios
 	$(BUILD_DIR)/bench/kelmo-bench-planimport
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer. A leak in

@@ -6,34 +6,61 @@
 #include "core/SafeFile.h"
 #include "data/Database.h"
 #include "data/PlanPicture.h"
+#include "data/Scenarios.h"
 #include "data/SitePlan.h"
 #include "data/SituationPlan.h"
 #include "gis/GisExport.h"
 #include "map/MapExport.h"
 #include "map/PictureRecord.h"
 #include "map/PlanMapRender.h"
+#include "session/ScenarioSituation.h"
 #include "session/SituationSession.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
+#include <optional>
 
 namespace kelmo::cli {
 
 namespace {
 
-void writeJson(const SituationPlan& plan, const SituationResult& result) {
+void writeTotals(JsonWriter& json, const SituationTotals& totals) {
+    json.key("totals");
+    json.beginObject();
+    json.beginArray("byDegree");
+    for (const int count : totals.byDegree) {
+        json.number(count);
+    }
+    json.endArray();
+    json.integer("staff", totals.staff);
+    json.number("injured", totals.injured);
+    json.integer("refused", totals.refused);
+    json.endObject();
+}
+
+// With all the scenarios, each row is its worst case and names the scenario that gives it;
+// the storage points are those of the scenarios, and massTNT is the largest of them.
+void writeJson(const SituationPlan& plan, const SituationResult& result,
+               const situation::AllScenarios* all = nullptr) {
     JsonWriter json;
     json.beginObject();
     json.string("plan", plan.name);
     json.number("massTNT", result.massTNT);
-    json.number("x", result.chargePoint.x);
-    json.number("y", result.chargePoint.y);
+    if (!all) {
+        json.number("x", result.chargePoint.x);
+        json.number("y", result.chargePoint.y);
+    }
     json.beginArray("structures");
-    for (const SituationRow& row : result.rows) {
+    for (std::size_t i = 0; i < result.rows.size(); ++i) {
+        const SituationRow& row = result.rows[i];
         const StructureRecord& s = row.structure;
         json.beginObject();
         json.integer("number", s.number);
+        if (all) {
+            json.string("scenario", all->sourceOf(i));
+        }
         json.string("type", QString::fromStdString(s.type));
         json.string("kind", QString::fromStdString(s.kind));
         json.integer("staff", s.staff);
@@ -69,31 +96,36 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
         json.endObject();
     }
     json.endArray();
-    json.key("totals");
-    json.beginObject();
-    json.beginArray("byDegree");
-    for (const int count : result.totals.byDegree) {
-        json.number(count);
+    writeTotals(json, result.totals);
+    if (all) {
+        json.beginArray("scenarios");
+        for (const situation::ScenarioOutcome& outcome : all->outcomes) {
+            json.beginObject();
+            json.string("name", outcome.scenario.name);
+            json.number("massTNT", outcome.result.massTNT);
+            json.number("x", outcome.result.chargePoint.x);
+            json.number("y", outcome.result.chargePoint.y);
+            writeTotals(json, outcome.result.totals);
+            json.endObject();
+        }
+        json.endArray();
     }
-    json.endArray();
-    json.integer("staff", result.totals.staff);
-    json.number("injured", result.totals.injured);
-    json.integer("refused", result.totals.refused);
-    json.endObject();
     json.endObject();
     writeOut(json.text() + '\n');
 }
 
-void writeCsv(const SituationResult& result) {
+void writeCsv(const SituationResult& result, const situation::AllScenarios* all = nullptr) {
     QByteArray out = "number,type,kind,staff,distance_m,evaluated_at_m,deltaP_kPa,impulse_Pa_s,"
                      "probit_heavy,percent_heavy,probit_total,percent_total,degree,injured,"
-                     "probit_people,percent_people\n";
+                     "probit_people,percent_people";
+    out += all ? ",scenario\n" : "\n";
     const auto quoted = [](const std::string& text) {
         QByteArray field = QByteArray::fromStdString(text);
         field.replace('"', "\"\"");
         return '"' + field + '"';
     };
-    for (const SituationRow& row : result.rows) {
+    for (std::size_t i = 0; i < result.rows.size(); ++i) {
+        const SituationRow& row = result.rows[i];
         const StructureRecord& s = row.structure;
         out += QByteArray::number(s.number) + ',' + quoted(s.type) + ',' + quoted(s.kind) + ',' +
                QByteArray::number(s.staff);
@@ -113,6 +145,9 @@ void writeCsv(const SituationResult& result) {
                    numtext::roundTrip(i.percentPeople).toLatin1();
         } else {
             out += ",,,,,,,,,,,,";
+        }
+        if (all) {
+            out += ',' + quoted(all->sourceOf(i).toStdString());
         }
         out += '\n';
     }
@@ -196,8 +231,15 @@ int runSituationCommand(const QStringList& arguments) {
         "xlsx", "Записать также таблицу сооружений в книгу Excel (.xlsx).", "ФАЙЛ");
     const QCommandLineOption nameOption(
         "name", "Наименование КВВ для отчета (по умолчанию «Тротил»).", "ТЕКСТ");
+    const QCommandLineOption scenarioOption(
+        "scenario",
+        "Заряд и место хранения из сценария плана с этим именем (вместо --mass, --x, …).", "NAME");
+    const QCommandLineOption allScenariosOption(
+        "all-scenarios",
+        "Все сценарии плана: для каждого сооружения худший случай и его сценарий.");
     parser.addOptions({planOption, xOption, yOption, formatOption, docxOption, xlsxOption,
-                       nameOption, svgOption, geojsonOption, gpkgOption, dxfOption});
+                       nameOption, svgOption, geojsonOption, gpkgOption, dxfOption, scenarioOption,
+                       allScenariosOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -207,7 +249,38 @@ int runSituationCommand(const QStringList& arguments) {
     if (!parser.isSet(planOption) || parser.value(planOption).trimmed().isEmpty()) {
         throw UsageError(QStringLiteral("--plan: укажите название плана местности."));
     }
+    const bool fromScenario = parser.isSet(scenarioOption);
+    const bool allScenarios = parser.isSet(allScenariosOption);
+    if (fromScenario && allScenarios) {
+        throw UsageError(QStringLiteral("--scenario и --all-scenarios нельзя задавать вместе."));
+    }
+    if (fromScenario || allScenarios) {
+        // The charge and the storage point are the scenario's own.
+        for (const char* name :
+             {"mass", "heat", "heat-mol", "molar-mass", "ground", "air", "body-mass", "x", "y"}) {
+            if (parser.isSet(QLatin1String(name))) {
+                throw UsageError(
+                    QStringLiteral("--%1: заряд и место хранения берутся из "
+                                   "сценария; не задавайте их вместе с --%2.")
+                        .arg(QLatin1String(name), fromScenario ? QStringLiteral("scenario")
+                                                               : QStringLiteral("all-scenarios")));
+            }
+        }
+    }
+    if (allScenarios) {
+        for (const QCommandLineOption* option :
+             {&docxOption, &xlsxOption, &svgOption, &geojsonOption, &gpkgOption, &dxfOption}) {
+            if (parser.isSet(*option)) {
+                throw UsageError(QStringLiteral("--%1: с --all-scenarios файлы не записываются; "
+                                                "запишите их для каждого сценария (--scenario).")
+                                     .arg(option->names().constFirst()));
+            }
+        }
+    }
     for (const QCommandLineOption* option : {&xOption, &yOption}) {
+        if (fromScenario || allScenarios) {
+            break;
+        }
         if (!parser.isSet(*option)) {
             throw UsageError(QStringLiteral("--%1: укажите координату места хранения ВВ, м.")
                                  .arg(option->names().constFirst()));
@@ -236,25 +309,52 @@ int runSituationCommand(const QStringList& arguments) {
     if (!docxPath.isEmpty() && docxPath == xlsxPath) {
         throw UsageError(QStringLiteral("--docx и --xlsx: укажите два разных файла."));
     }
-    const ChargeInput charge = zoneOptions.chargeInput(parser);
-    const situation::StoragePoint point{
-        {optionNumber(parser, QStringLiteral("x")), optionNumber(parser, QStringLiteral("y"))},
-        parser.value(xOption),
-        parser.value(yOption)};
-
     db::Connection connection(database.connectionString(parser));
     situation::Session session = situation::Session::open(connection, parser.value(planOption));
+    if (allScenarios) {
+        const situation::AllScenarios all = situation::evaluateScenarios(
+            session, db::listScenarios(connection, session.plan().number), QLocale::c());
+        if (format == QLatin1String("csv")) {
+            writeCsv(all.worst.situation, &all);
+        } else {
+            writeJson(session.plan(), all.worst.situation, &all);
+        }
+        return kExitOk;
+    }
+    std::optional<db::ScenarioRecord> scenario;
+    if (fromScenario) {
+        scenario =
+            db::readScenario(connection, session.plan().number, parser.value(scenarioOption));
+        if (!scenario) {
+            throw situation::ScenarioNotFoundError(session.plan().name,
+                                                   parser.value(scenarioOption));
+        }
+    }
+    const ChargeInput charge = scenario ? scenario->charge : zoneOptions.chargeInput(parser);
+    const situation::StoragePoint point =
+        scenario ? situation::storagePointOf(*scenario, QLocale::c())
+                 : situation::StoragePoint{{optionNumber(parser, QStringLiteral("x")),
+                                            optionNumber(parser, QStringLiteral("y"))},
+                                           parser.value(xOption),
+                                           parser.value(yOption)};
     // GeoJSON holds longitude and latitude: a plan in local metres has none, and then nothing
     // at all is written.
     const gis::PlanCrs crs = db::planCrs(connection, session.plan().number);
     if (parser.isSet(geojsonOption) && !crs) {
         throw gis::GisExportError(gis::geoJsonNeedsCrsMessage(session.plan().name).toStdString());
     }
-    const SituationResult& result = session.evaluate(
-        charge, point,
-        zoneOptions.description(parser, charge,
-                                parser.isSet(nameOption) ? parser.value(nameOption)
-                                                         : QStringLiteral("Тротил")));
+    reports::ChargeDescription description;
+    if (scenario) {
+        description = situation::descriptionOf(*scenario, QLocale::c());
+        if (parser.isSet(nameOption)) {
+            description.name = parser.value(nameOption);
+        }
+    } else {
+        description = zoneOptions.description(parser, charge,
+                                              parser.isSet(nameOption) ? parser.value(nameOption)
+                                                                       : QStringLiteral("Тротил"));
+    }
+    const SituationResult& result = session.evaluate(charge, point, description);
 
     if (!docxPath.isEmpty() || parser.isSet(svgOption) || parser.isSet(geojsonOption) ||
         parser.isSet(gpkgOption) || parser.isSet(dxfOption)) {

@@ -2,6 +2,7 @@
 #include "cli/DataCommands.h"
 #include "cli/PlanImportCommand.h"
 #include "cli/ReportCommands.h"
+#include "cli/ScenarioCommand.h"
 #include "cli/SituationCommand.h"
 #include "cli/ZonesCommand.h"
 #include "core/Version.h"
@@ -35,6 +36,7 @@ const char* const kUsage =
     "  paths   версия программы и папки её файлов\n"
     "  situation инженерная обстановка на плане местности: ущерб каждому сооружению\n"
     "  import-plan импорт генплана (DXF, Shapefile, GeoPackage, GeoJSON) в план местности\n"
+    "  scenario сценарии плана местности: add, list, delete\n"
     "\n"
     "kelmo-calc КОМАНДА --help описывает параметры команды, kelmo-calc --version — версию.\n"
     "Коды завершения: 0 — успешно, 1 — расчёт невозможен, 2 — неверные параметры.\n";
@@ -126,6 +128,7 @@ int run(int argc, char* argv[]) {
         {"paths", kelmo::cli::runPathsCommand},
         {"situation", kelmo::cli::runSituationCommand},
         {"import-plan", kelmo::cli::runImportPlanCommand},
+        {"scenario", kelmo::cli::runScenarioCommand},
     };
 
     const QStringList arguments = QCoreApplication::arguments();

@@ -166,6 +166,7 @@ void checkShown(Connection& c, const StructureRecord& shown, const QString& what
 
 void removePlan(Connection& c, int plan) {
     removePlanPicture(c, plan);
+    c.exec(QStringLiteral("delete from Scenario where NumPM = ?"), {plan});
     c.exec(QStringLiteral("delete from PlanCrs where NumPM = ?"), {plan});
     c.exec(QStringLiteral("delete from StructureVertex where NumPM = ?"), {plan});
     c.exec(QStringLiteral("delete from IDPM where NumPrim = ?"), {plan});

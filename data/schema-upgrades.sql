@@ -34,3 +34,21 @@ CREATE TABLE IF NOT EXISTS PlanCrs (
     NumPM INTEGER NOT NULL PRIMARY KEY,
     Epsg  INTEGER NOT NULL CHECK (Epsg > 0)
 );
+
+-- version 3
+CREATE TABLE IF NOT EXISTS Scenario (
+    NumPM       INTEGER NOT NULL,
+    Name        TEXT NOT NULL,
+    Explosive   TEXT,
+    Mass        REAL NOT NULL CHECK (Mass > 0),
+    HeatPerMole INTEGER NOT NULL DEFAULT 0,
+    Heat        REAL NOT NULL CHECK (Heat > 0),
+    MolarMass   REAL NOT NULL,
+    Air         INTEGER NOT NULL DEFAULT 0,
+    X REAL NOT NULL,
+    Y REAL NOT NULL,
+    BodyMass    REAL NOT NULL CHECK (BodyMass > 0),
+    Revision    INTEGER NOT NULL DEFAULT 1,
+    LastUsed    INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (NumPM, Name)
+);

@@ -92,3 +92,25 @@ CREATE TABLE PlanCrs (
     NumPM INTEGER NOT NULL PRIMARY KEY,
     Epsg  INTEGER NOT NULL CHECK (Epsg > 0)
 );
+
+-- Scenario: a charge kept with a plan under a name unique in the plan, and where it is stored
+-- (X, Y, plan metres). HeatPerMole 1: Heat is in kJ/mol and MolarMass converts it; Air 1: the
+-- charge is in the air, else on the ground. Revision grows with every change, so that a change
+-- made by another user meanwhile is noticed; the highest LastUsed of a plan marks the scenario
+-- used last.
+CREATE TABLE Scenario (
+    NumPM       INTEGER NOT NULL,
+    Name        TEXT NOT NULL,
+    Explosive   TEXT,
+    Mass        REAL NOT NULL CHECK (Mass > 0),
+    HeatPerMole INTEGER NOT NULL DEFAULT 0,
+    Heat        REAL NOT NULL CHECK (Heat > 0),
+    MolarMass   REAL NOT NULL,
+    Air         INTEGER NOT NULL DEFAULT 0,
+    X REAL NOT NULL,
+    Y REAL NOT NULL,
+    BodyMass    REAL NOT NULL CHECK (BodyMass > 0),
+    Revision    INTEGER NOT NULL DEFAULT 1,
+    LastUsed    INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (NumPM, Name)
+);

@@ -235,6 +235,9 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     lxw_format* massFormat = workbook_add_format(wb);
     format_set_num_format(massFormat, "0.0");
     worksheet_write_number(ws, row++, 3, numtext::shownValue(r.massTNT, 1), massFormat);
+    for (const QString& line : in.scenarioLines) {
+        worksheet_write_string(ws, row++, 0, utf8(line).constData(), nullptr);
+    }
     ++row;
 
     const lxw_row_t headerRow = row;
@@ -245,12 +248,16 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
                                header);
     }
     ++row;
-    for (const SituationRow& structure : r.rows) {
+    for (std::size_t i = 0; i < r.rows.size(); ++i) {
+        const SituationRow& structure = r.rows[i];
         for (int c = 0; c < kSitColumnCount; ++c) {
             const auto col = static_cast<lxw_col_t>(c);
             const auto value = situationValue(structure, c);
             if (value && c != kSitDegree) {
                 worksheet_write_number(ws, row, col, *value, numbers[situationDecimals(c)]);
+            } else if (c == kSitWarning) {
+                worksheet_write_string(ws, row, col, utf8(situationNote(in, i, locale)).constData(),
+                                       text);
             } else {
                 worksheet_write_string(ws, row, col,
                                        utf8(situationCell(structure, c, locale)).constData(), text);

@@ -196,6 +196,15 @@ QStringList situationTotalsLines(const SituationTotals& totals, const QLocale& l
                 .arg(numtext::fixed(totals.injured, 2, locale))};
 }
 
+QString situationNote(const SituationReportInput& in, std::size_t row, const QLocale& locale) {
+    const QString warning = situationCell(in.result->rows[row], kSitWarning, locale);
+    if (row >= in.rowScenarios.size()) {
+        return warning;
+    }
+    const QString scenario = QStringLiteral("сценарий «%1»").arg(in.rowScenarios[row]);
+    return warning.isEmpty() ? scenario : scenario + QStringLiteral("; ") + warning;
+}
+
 docx::Document buildSituationReport(const SituationReportInput& in, const QLocale& locale,
                                     const Progress& progress) {
     if (in.result == nullptr) {
@@ -226,6 +235,17 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
          "Масса тела человека (кг):     " + typed(in.charge.bodyMassText) + kCrLf,
          "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
 
+    if (!in.scenarioLines.isEmpty()) {
+        appendBlock(d, 12, true, Align::Left, true,
+                    {"Сценарии (худший случай для каждого сооружения)" + kCrLf});
+        QStringList lines;
+        for (const QString& line : in.scenarioLines) {
+            lines << line + kCrLf;
+        }
+        lines.back() += kCrLf;
+        appendBlock(d, 12, false, Align::Left, false, lines);
+    }
+
     if (!in.map.isNull()) {
         appendBlock(d, 12, true, Align::Center, true,
                     {"План местности и место хранения КВВ" + kCrLf});
@@ -255,7 +275,9 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     }
     for (int i = 0; i < rows; ++i) {
         for (int c = 0; c < kSitColumnCount; ++c) {
-            t.cell(i + 1, c) = situationCell(r.rows[static_cast<std::size_t>(i)], c, locale);
+            t.cell(i + 1, c) = c == kSitWarning
+                                   ? situationNote(in, static_cast<std::size_t>(i), locale)
+                                   : situationCell(r.rows[static_cast<std::size_t>(i)], c, locale);
         }
         if (progress && (i + 1) % 500 == 0) {
             progress(i + 1, rows);

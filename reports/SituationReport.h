@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace kelmo::reports {
 
@@ -69,7 +70,15 @@ struct SituationReportInput {
     const SituationResult* result = nullptr;
     // A picture of the plan with the charge, drawn at 300 dpi; none when null.
     QImage map;
+    // The worst case of several scenarios: the scenario of each row, which opens the row's
+    // note, and a line per scenario printed before the table. Both empty for one charge.
+    std::vector<QString> rowScenarios;
+    QStringList scenarioLines;
 };
+
+// The note of a row of the documents: its scenario, when the input names one, then its warning.
+QString situationNote(const SituationReportInput& in, std::size_t row,
+                      const QLocale& locale = QLocale());
 
 // The Word report: the charge, the plan, the table of every structure, the totals and the
 // method. Throws DocumentError.

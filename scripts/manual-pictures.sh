@@ -33,4 +33,7 @@ page() { # pdf, page, picture, share of the page height kept from the top
 page full.pdf 1 report-full.png 60
 page expert.pdf 1 report-expert.png 55
 page table.pdf 1 report-excel.png 30
+# The plan window with its scenarios and the worst case of them, in Russian numbers.
+cmake --build build -j2 --target kelmo-scenario-screens >/dev/null
+xvfb-run -a -s "-screen 0 1366x768x24" "$bin/kelmo-scenario-screens" "$out" >/dev/null
 ls -l "$out"

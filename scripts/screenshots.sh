@@ -17,4 +17,5 @@ LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-import-scr
 # The plan map: the plan window with its map, the situation map without and with a picture.
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/tools/kelmo-map-screens "$out"
 LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-situation-screens "$out"
+LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1366x768x24" build/bin/kelmo-scenario-screens "$out"
 ls "$out"

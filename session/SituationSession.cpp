@@ -35,6 +35,21 @@ const SituationResult& Session::evaluate(const ChargeInput& charge, const Storag
         evaluateSituation(charge, point.point, m_plan.structures,
                           [this](float probit) { return m_table.percent(probit); });
     m_result = std::move(result);
+    m_sources.clear();
+    m_scenarioLines.clear();
+    m_charge = charge;
+    m_point = point;
+    m_description = description;
+    return *m_result;
+}
+
+const SituationResult& Session::showWorstCase(SituationResult worst, std::vector<QString> sources,
+                                              const ChargeInput& charge, const StoragePoint& point,
+                                              const reports::ChargeDescription& description,
+                                              QStringList scenarioLines) {
+    m_result = std::move(worst);
+    m_sources = std::move(sources);
+    m_scenarioLines = std::move(scenarioLines);
     m_charge = charge;
     m_point = point;
     m_description = description;
@@ -46,8 +61,8 @@ docx::Document Session::report(const QImage& map, const QLocale& locale,
     if (!m_result) {
         throw DocumentError(QStringLiteral("Отчет не построен: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name,   m_description, m_point.xText,
-                                     m_point.yText, &*m_result,    map};
+    reports::SituationReportInput in{m_plan.name, m_description, m_point.xText, m_point.yText,
+                                     &*m_result,  map,           m_sources,     m_scenarioLines};
     return reports::buildSituationReport(in, locale, progress);
 }
 
@@ -55,8 +70,9 @@ void Session::writeTable(const QString& path, const QLocale& locale) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Таблица не записана: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name,   m_description, m_point.xText,
-                                     m_point.yText, &*m_result,    {}};
+    reports::SituationReportInput in{m_plan.name,   m_description,  m_point.xText,
+                                     m_point.yText, &*m_result,     {},
+                                     m_sources,     m_scenarioLines};
     reports::writeSituationWorkbook(in, path, locale);
 }
 

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace kelmo::situation {
 
@@ -46,6 +47,16 @@ public:
     const SituationResult& evaluate(const ChargeInput& charge, const StoragePoint& point,
                                     const reports::ChargeDescription& description);
 
+    // The worst case of several charges in place of one charge's result: each row as its worst
+    // charge gives it and named by `sources` (one per row), the charge and the storage point
+    // those of the heaviest charge, whose zones the map draws. evaluate() returns to one charge.
+    const SituationResult& showWorstCase(SituationResult worst, std::vector<QString> sources,
+                                         const ChargeInput& charge, const StoragePoint& point,
+                                         const reports::ChargeDescription& description,
+                                         QStringList scenarioLines = {});
+    // The scenario of each row of a worst case; empty for one charge.
+    const std::vector<QString>& rowSources() const { return m_sources; }
+
     const std::optional<SituationResult>& result() const { return m_result; }
     const ChargeInput& charge() const { return m_charge; }
     const reports::ChargeDescription& description() const { return m_description; }
@@ -66,6 +77,8 @@ private:
     reports::ChargeDescription m_description;
     StoragePoint m_point;
     std::optional<SituationResult> m_result;
+    std::vector<QString> m_sources;
+    QStringList m_scenarioLines;
 };
 
 } // namespace kelmo::situation

@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/PlanPicture.h"
+#include "data/Scenarios.h"
 #include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
 
@@ -72,7 +73,7 @@ class TestSchema final : public QObject {
     // A database as the program wrote it before versions were kept: the six first tables
     // (with PlanPicture when a picture had been stored), version 0, and rows of the user's.
     // Version 1 added PlanPicture; version 2 the vertices of outlines and the plans'
-    // coordinate systems.
+    // coordinate systems; version 3 the scenarios kept with plans.
     QString olderDatabase(bool withPictures, int version = 0) {
         const QString path = m_dir->filePath(QStringLiteral("older.db"));
         db::createDatabaseFile(path, true);
@@ -80,8 +81,11 @@ class TestSchema final : public QObject {
         if (!withPictures) {
             c.exec(QStringLiteral("DROP TABLE PlanPicture"));
         }
-        c.exec(QStringLiteral("DROP TABLE StructureVertex"));
-        c.exec(QStringLiteral("DROP TABLE PlanCrs"));
+        if (version < 2) {
+            c.exec(QStringLiteral("DROP TABLE StructureVertex"));
+            c.exec(QStringLiteral("DROP TABLE PlanCrs"));
+        }
+        c.exec(QStringLiteral("DROP TABLE Scenario"));
         c.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
         c.exec(QStringLiteral("insert into Explosives (VVName, VVPower) values ('Метка', 1234.5)"));
         c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Склад')"));
@@ -118,6 +122,7 @@ private slots:
         QTest::newRow("with the picture table") << true << false << 0;
         QTest::newRow("through start-up's connection test") << false << true << 0;
         QTest::newRow("version 1, without vertices") << true << false << 1;
+        QTest::newRow("version 2, without scenarios") << true << false << 2;
     }
 
     void olderDatabaseIsUpgradedOnOpen() {
@@ -155,6 +160,14 @@ private slots:
             QCOMPARE(db::readStructure(c, plan, 2), std::optional(triangle));
             db::setPlanCrs(c, plan, 32637);
             QCOMPARE(db::planCrs(c, plan), std::optional<int>(32637));
+
+            // … and keeps scenarios.
+            db::ScenarioRecord scenario;
+            scenario.plan = plan;
+            scenario.name = QStringLiteral("Склад №1");
+            scenario.charge.chargeMassKg = 500;
+            db::addScenario(c, scenario);
+            QCOMPARE(db::listScenarios(c, plan).size(), 1);
         }
         // The upgrade makes what a new database has, no more and no less.
         const QString fresh = m_dir->filePath(QStringLiteral("fresh.db"));

@@ -213,6 +213,49 @@ private slots:
         QVERIFY(cells[QStringLiteral("G12")].toObject()[QStringLiteral("numeric")].toBool());
     }
 
+    // The worst case of several scenarios: a line per scenario before the table, and each
+    // row's note opens with the scenario that gives it, before the row's own warning.
+    void worstCaseNamesTheScenarios() {
+        reports::SituationReportInput in = input(m_result);
+        in.rowScenarios = {QStringLiteral("Север"), QStringLiteral("Юг"), QStringLiteral("Север"),
+                           QStringLiteral("Юг")};
+        in.scenarioLines = {QStringLiteral("«Север»: первый"), QStringLiteral("«Юг»: второй")};
+        const QString firstWarning =
+            reports::situationCell(m_result.rows[0], reports::kSitWarning, m_ru);
+        const QString secondWarning =
+            reports::situationCell(m_result.rows[1], reports::kSitWarning, m_ru);
+        QVERIFY(firstWarning.isEmpty() && !secondWarning.isEmpty());
+
+        const QString docx = m_dir.filePath(QStringLiteral("worst.docx"));
+        reports::buildSituationReport(in, m_ru).save(docx);
+        const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), docx);
+        QString text;
+        for (const auto& p : doc[QStringLiteral("paragraphs")].toArray()) {
+            text += p.toObject()[QStringLiteral("text")].toString() + u'\n';
+        }
+        QVERIFY2(text.contains(QStringLiteral("«Север»: первый\n«Юг»: второй")), qPrintable(text));
+        const QJsonArray table = doc[QStringLiteral("tables")].toArray()[0].toArray();
+        QCOMPARE(table[1].toArray()[reports::kSitWarning].toString(),
+                 QStringLiteral("сценарий «Север»"));
+        QCOMPARE(table[2].toArray()[reports::kSitWarning].toString(),
+                 QStringLiteral("сценарий «Юг»; ") + secondWarning);
+
+        // Rows 10 and 11 of the workbook hold the scenarios; the header moves down to 13.
+        const QString xlsx = m_dir.filePath(QStringLiteral("worst.xlsx"));
+        reports::writeSituationWorkbook(in, xlsx, m_ru);
+        const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), xlsx,
+                                                {"A10", "A11", "A13", "N14", "N15"});
+        const QJsonObject cells = book[QStringLiteral("cells")].toObject();
+        const auto value = [&](const char* ref) {
+            return cells[QLatin1String(ref)].toObject()[QStringLiteral("value")].toString();
+        };
+        QCOMPARE(value("A10"), QStringLiteral("«Север»: первый"));
+        QCOMPARE(value("A11"), QStringLiteral("«Юг»: второй"));
+        QCOMPARE(value("A13"), QStringLiteral("№"));
+        QCOMPARE(value("N14"), QStringLiteral("сценарий «Север»"));
+        QCOMPARE(value("N15"), QStringLiteral("сценарий «Юг»; ") + secondWarning);
+    }
+
     // A picture of the plan, drawn at 300 dpi, prints at its size.
     void wordReportWithMap() {
         QImage map(600, 300, QImage::Format_RGB32);

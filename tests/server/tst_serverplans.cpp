@@ -6,6 +6,7 @@
 
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "data/Scenarios.h"
 #include "data/SitePlan.h"
 #include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
@@ -391,6 +392,58 @@ private slots:
             3);
         QCOMPARE(planCrs(c, plan), std::nullopt);
         deletePlan(c, plan);
+    }
+
+    // A changes a scenario and holds its transaction while B, who saw the scenario before,
+    // changes or deletes it: B waits for A, then is told, and A's change stays.
+    void scenarioChangedMeanwhile_data() {
+        QTest::addColumn<QString>("connection");
+        QTest::addColumn<bool>("otherDeletes");
+        for (const bool deletes : {false, true}) {
+            const char* what = deletes ? "deletes" : "changes";
+            QTest::addRow("SQLite, B %s", what) << db::fileConnectionString(m_file) << deletes;
+            QTest::addRow("PostgreSQL, B %s", what) << m_onServer << deletes;
+        }
+    }
+    void scenarioChangedMeanwhile() {
+        QFETCH(QString, connection);
+        QFETCH(bool, otherDeletes);
+        if (connection.isEmpty()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        const int plan = planWith(connection, 1);
+        ScenarioRecord seen;
+        seen.plan = plan;
+        seen.name = QStringLiteral("Склад №1");
+        seen.charge.chargeMassKg = 100;
+        Connection a(connection);
+        addScenario(a, seen);
+        seen = *readScenario(a, plan, seen.name);
+        std::unique_ptr<OtherEngineer> b;
+        {
+            Transaction t(a);
+            QVERIFY(lockPlan(a, plan));
+            a.exec(QStringLiteral("update Scenario set Mass = 200, Revision = Revision + 1 "
+                                  "where NumPM = ? and Name = ?"),
+                   {plan, seen.name});
+            b = std::make_unique<OtherEngineer>(connection, [seen, otherDeletes](Connection& c) {
+                if (otherDeletes) {
+                    deleteScenario(c, seen);
+                } else {
+                    ScenarioRecord mine = seen;
+                    mine.charge.chargeMassKg = 300;
+                    changeScenario(c, seen, mine);
+                }
+            });
+            b->waitUntilHeldUp();
+            t.commit();
+        }
+        b->join();
+        QVERIFY2(b->error().contains(QStringLiteral("другой пользователь")),
+                 qPrintable(b->error()));
+        const auto stored = readScenario(a, plan, seen.name);
+        QVERIFY(stored);
+        QCOMPARE(stored->charge.chargeMassKg, 200.0);
     }
 
 private:

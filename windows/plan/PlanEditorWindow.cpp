@@ -6,11 +6,13 @@
 #include "engine/PlanGeometry.h"
 #include "map/PlanMapModel.h"
 #include "reports/ChargeText.h"
+#include "session/ScenarioSituation.h"
 #include "session/SituationSession.h"
 #include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanImportDialog.h"
+#include "windows/plan/ScenarioPanel.h"
 #include "windows/plan/StructureEditor.h"
 #include "windows/plan/StructureFileImport.h"
 #include "windows/plan/StructureOutline.h"
@@ -18,6 +20,7 @@
 #include "ui_PlanEditorWindow.h"
 
 #include <QActionGroup>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -253,6 +256,7 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
         }
     });
 
+    buildScenarioPanel();
     hidePlanAreas();
     m_chargePanel->loadCatalogue();
     m_structureEditor->load();
@@ -317,9 +321,90 @@ void PlanEditorWindow::bindControls() {
     m_structureEditor->bind(s, m_context.connectionString, m_session);
 }
 
+// ---- Scenarios ----
+
+void PlanEditorWindow::buildScenarioPanel() {
+    ScenarioPanel::ChargeFields fields;
+    fields.read = [this]() -> std::optional<db::ScenarioRecord> {
+        const std::optional<ChargeInput> charge = m_chargePanel->readCharge(kTitle);
+        if (!charge) {
+            return std::nullopt;
+        }
+        const std::optional<QPointF> storage = m_chargePanel->readStoragePoint(kTitle);
+        if (!storage) {
+            return std::nullopt;
+        }
+        db::ScenarioRecord r;
+        r.explosive = m_chargePanel->explosiveName();
+        r.charge = *charge;
+        r.point = {storage->x(), storage->y()};
+        return r;
+    };
+    // The scenario's charge goes in as typed values: its heat is the one stored with it, even
+    // when the catalogue's explosive of that name has another by now.
+    fields.fill = [this](const db::ScenarioRecord& r) {
+        const ui::ChargePanel::Controls& c = m_chargePanel->controls();
+        c.typedOption->setChecked(true);
+        c.typedNameEdit->setText(r.explosive);
+        c.massEdit->setText(numtext::general(r.charge.chargeMassKg));
+        c.heatEdit->setText(numtext::general(r.charge.heat));
+        c.molarDivisorEdit->setText(numtext::general(r.charge.molarDivisor));
+        (r.charge.heatUnit == HeatUnit::PerMole ? c.perMoleOption : c.perKgOption)
+            ->setChecked(true);
+        (r.charge.placement == Placement::Air ? c.airOption : c.groundOption)->setChecked(true);
+        c.storageXEdit->setText(numtext::general(r.point.x));
+        c.storageYEdit->setText(numtext::general(r.point.y));
+    };
+    m_scenarioPanel = new ScenarioPanel(m_context.connectionString, std::move(fields), this);
+    // Below the structures, where the right column has room; the map keeps the left one.
+    QGridLayout* grid = m_ui->layCentral;
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+    grid->getItemPosition(grid->indexOf(m_structureEditor), &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(m_structureEditor);
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_structureEditor, 1);
+    right->addWidget(m_scenarioPanel);
+    grid->addLayout(right, row, column, rowSpan, columnSpan);
+}
+
+bool PlanEditorWindow::requestWorstCase() {
+    std::shared_ptr<situation::Session> calculated;
+    try {
+        db::Connection c(m_context.connectionString);
+        calculated =
+            std::make_shared<situation::Session>(situation::Session::open(c, m_session.planNumber));
+        const situation::AllScenarios all =
+            situation::evaluateScenarios(*calculated, db::listScenarios(c, m_session.planNumber));
+        situation::showWorstCase(*calculated, all);
+    } catch (const situation::NoScenariosError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const situation::EmptyPlanError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const PlanNotFoundError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const ArithmeticError& e) {
+        ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
+        return false;
+    } catch (const Error& e) {
+        reportPlanError(this, QStringLiteral("Расчет инженерной обстановки не выполнен."), e);
+        return false;
+    }
+    emit calculationRequested(calculated);
+    return true;
+}
+
 // ---- The situation ----
 
 bool PlanEditorWindow::requestCalculation() {
+    if (m_scenarioPanel->allScenarios()) {
+        return requestWorstCase();
+    }
     const std::optional<ChargeInput> charge = m_chargePanel->readCharge(kTitle);
     if (!charge) {
         return false;
@@ -371,6 +456,8 @@ void PlanEditorWindow::showPlanAreas() {
     m_structureEditor->openPlan();
     showPlanTitle();
     m_chargePanel->setVisible(true);
+    m_scenarioPanel->setVisible(true);
+    m_scenarioPanel->openPlan(m_session.planNumber);
     m_structureEditor->setVisible(true);
     m_calculateButton->setVisible(true);
     m_backButton->setVisible(true);
@@ -384,6 +471,7 @@ void PlanEditorWindow::showPlanAreas() {
 
 void PlanEditorWindow::hidePlanAreas() {
     m_chargePanel->setVisible(false);
+    m_scenarioPanel->setVisible(false);
     m_structureEditor->setVisible(false);
     m_calculateButton->setVisible(false);
     m_planShown = false;

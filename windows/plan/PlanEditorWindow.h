@@ -37,6 +37,7 @@ class Session;
 
 namespace kelmo::plan {
 
+class ScenarioPanel;
 class StructureEditor;
 
 // The site plan editor: the charge of the situation and the structures of the current plan,
@@ -95,6 +96,10 @@ public:
     // message (a field that is not a number, a plan without structures, a database error).
     bool requestCalculation();
 
+    // The plan's scenarios beside the charge; with its option "все сценарии" checked,
+    // "РАСЧЕТ" calculates every scenario and asks for the window of the worst case.
+    ScenarioPanel* scenarioPanel() const { return m_scenarioPanel; }
+
 signals:
     void backRequested();
     void exitRequested();
@@ -120,6 +125,9 @@ private:
     void buildMapTools();
 
     void bindControls();
+    void buildScenarioPanel();
+    // "РАСЧЕТ" over every scenario of the plan: the worst case for each structure.
+    bool requestWorstCase();
     void hidePlanAreas();
     std::optional<QString> currentPlanName(db::Connection& c) const;
     void showPlanTitle();
@@ -133,6 +141,7 @@ private:
 
     // The form's controls by role, bound once after setupUi.
     ui::ChargePanel* m_chargePanel = nullptr;
+    ScenarioPanel* m_scenarioPanel = nullptr;
     StructureEditor* m_structureEditor = nullptr;
     QLabel* m_chargeDrawing = nullptr;
     QPushButton* m_calculateButton = nullptr;

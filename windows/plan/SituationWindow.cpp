@@ -46,18 +46,21 @@ public:
     explicit SituationModel(QObject* parent)
         : QAbstractTableModel(parent) {}
 
-    void setResult(const SituationResult* result) {
+    // With sources (one per row), a last column names the scenario that gives the row.
+    void setResult(const SituationResult* result, const std::vector<QString>* sources = nullptr) {
         beginResetModel();
         m_result = result;
+        m_sources = sources != nullptr && !sources->empty() ? sources : nullptr;
         endResetModel();
     }
+    bool hasSources() const { return m_sources != nullptr; }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() || m_result == nullptr ? 0
                                                        : static_cast<int>(m_result->rows.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : reports::kSitColumnCount;
+        return parent.isValid() ? 0 : reports::kSitColumnCount + (m_sources ? 1 : 0);
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -66,6 +69,12 @@ public:
         }
         const SituationRow& row = m_result->rows[static_cast<std::size_t>(index.row())];
         const int column = index.column();
+        if (column == reports::kSitColumnCount) {
+            const bool shown =
+                role == Qt::DisplayRole || role == kSortRole || role == Qt::ToolTipRole;
+            return shown ? QVariant((*m_sources)[static_cast<std::size_t>(index.row())])
+                         : QVariant();
+        }
         switch (role) {
         case Qt::DisplayRole:
             return reports::situationCell(row, column);
@@ -91,6 +100,10 @@ public:
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole &&
+            section == reports::kSitColumnCount) {
+            return QStringLiteral("Сценарий");
+        }
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
             // Two lines where a heading has a unit, so the columns stay as narrow as numbers.
             QString heading = reports::situationHeader().value(section);
@@ -108,6 +121,7 @@ public:
 
 private:
     const SituationResult* m_result = nullptr;
+    const std::vector<QString>* m_sources = nullptr;
 };
 
 SituationWindow::SituationWindow(const WindowContext& context,
@@ -180,7 +194,15 @@ void SituationWindow::showResult() {
                  numtext::typedNumber(c.energyText), c.placementText, numtext::fixed(r.massTNT, 1),
                  numtext::typedNumber(p.xText), numtext::typedNumber(p.yText)));
     m_ui->lblTotals->setText(reports::situationTotalsLines(r.totals).join(u'\n'));
-    m_model->setResult(&r);
+    m_model->setResult(&r, &m_session->rowSources());
+    // A worst case mixes charges: its body mass is each scenario's own.
+    m_ui->txtBodyMass->setEnabled(!m_model->hasSources());
+    m_ui->cmdRecalc->setEnabled(!m_model->hasSources());
+    if (m_model->hasSources()) {
+        // The scenario beside the number, where it is seen without scrolling.
+        QHeaderView* header = m_ui->tblStructures->horizontalHeader();
+        header->moveSection(header->visualIndex(reports::kSitColumnCount), 1);
+    }
     try {
         m_mapPage->setSituation(m_session->plan().name, r, m_session->charge());
     } catch (const Error& e) {
@@ -194,14 +216,16 @@ void SituationWindow::showResult() {
     // arrow beside the heading, which makes the table wider than the window.
     const QFontMetrics cells = view->fontMetrics();
     const QFontMetrics heads = view->horizontalHeader()->fontMetrics();
-    for (int column = 0; column < reports::kSitColumnCount; ++column) {
+    for (int column = 0; column < m_model->columnCount(); ++column) {
         int width = heads
                         .boundingRect(
                             QRect(), 0,
                             m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString())
                         .width();
-        for (const SituationRow& row : r.rows) {
-            width = std::max(width, cells.horizontalAdvance(reports::situationCell(row, column)));
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            width = std::max(
+                width, cells.horizontalAdvance(
+                           m_model->data(m_model->index(row, column), Qt::DisplayRole).toString()));
         }
         view->setColumnWidth(column, width + 16);
     }
@@ -245,7 +269,11 @@ bool SituationWindow::recalculate() {
 QString SituationWindow::copyTable() {
     QTableView* view = m_ui->tblStructures;
     view->selectAll();
-    const QString text = reports::situationHeader().join(u'\t') + u'\n' + ui::selectionText(view);
+    QStringList header = reports::situationHeader();
+    if (m_model->hasSources()) {
+        header << QStringLiteral("Сценарий");
+    }
+    const QString text = header.join(u'\t') + u'\n' + ui::selectionText(view);
     QGuiApplication::clipboard()->setText(text);
     return text;
 }
