@@ -53,13 +53,13 @@ void writeJson(const SituationPlan& plan, const SituationResult& result,
         json.number("y", result.chargePoint.y);
     }
     json.beginArray("structures");
-    for (std::size_t i = 0; i < result.rows.size(); ++i) {
-        const SituationRow& row = result.rows[i];
+    for (std::size_t r = 0; r < result.rows.size(); ++r) {
+        const SituationRow& row = result.rows[r];
         const StructureRecord& s = row.structure;
         json.beginObject();
         json.integer("number", s.number);
         if (all) {
-            json.string("scenario", all->sourceOf(i));
+            json.string("scenario", all->sourceOf(r));
         }
         json.string("type", QString::fromStdString(s.type));
         json.string("kind", QString::fromStdString(s.kind));
@@ -124,8 +124,8 @@ void writeCsv(const SituationResult& result, const situation::AllScenarios* all 
         field.replace('"', "\"\"");
         return '"' + field + '"';
     };
-    for (std::size_t i = 0; i < result.rows.size(); ++i) {
-        const SituationRow& row = result.rows[i];
+    for (std::size_t r = 0; r < result.rows.size(); ++r) {
+        const SituationRow& row = result.rows[r];
         const StructureRecord& s = row.structure;
         out += QByteArray::number(s.number) + ',' + quoted(s.type) + ',' + quoted(s.kind) + ',' +
                QByteArray::number(s.staff);
@@ -147,7 +147,7 @@ void writeCsv(const SituationResult& result, const situation::AllScenarios* all 
             out += ",,,,,,,,,,,,";
         }
         if (all) {
-            out += ',' + quoted(all->sourceOf(i).toStdString());
+            out += ',' + quoted(all->sourceOf(r).toStdString());
         }
         out += '\n';
     }

@@ -48,7 +48,7 @@ reports::SituationReportInput input(const SituationResult& r) {
     c.energyText = QStringLiteral("4520");
     c.placementText = reports::placementText(Placement::Ground);
     c.bodyMassText = QStringLiteral("70");
-    return {QStringLiteral("Склад"), c, QStringLiteral("0"), QStringLiteral("0"), &r, {}};
+    return {QStringLiteral("Склад"), c, QStringLiteral("0"), QStringLiteral("0"), &r, {}, {}, {}};
 }
 
 QStringList strings(const QJsonArray& a) {
