@@ -20,9 +20,7 @@
 
 namespace kelmo::cli {
 
-namespace {
-
-void writeJson(const SituationPlan& plan, const SituationResult& result) {
+QByteArray situationJson(const SituationPlan& plan, const SituationResult& result) {
     JsonWriter json;
     json.beginObject();
     json.string("plan", plan.name);
@@ -81,8 +79,10 @@ void writeJson(const SituationPlan& plan, const SituationResult& result) {
     json.integer("refused", result.totals.refused);
     json.endObject();
     json.endObject();
-    writeOut(json.text() + '\n');
+    return json.text();
 }
+
+namespace {
 
 void writeCsv(const SituationResult& result) {
     QByteArray out = "number,type,kind,staff,distance_m,evaluated_at_m,deltaP_kPa,impulse_Pa_s,"
@@ -273,7 +273,7 @@ int runSituationCommand(const QStringList& arguments) {
     if (format == QLatin1String("csv")) {
         writeCsv(result);
     } else {
-        writeJson(session.plan(), result);
+        writeOut(situationJson(session.plan(), result) + '\n');
     }
     return kExitOk;
 }
