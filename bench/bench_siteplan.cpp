@@ -8,6 +8,7 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 
 #include <QApplication>
@@ -155,9 +156,11 @@ double threadCpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// Runs the action from the event loop, as a click runs, while a 20 ms timer pings the loop;
-// returns the most processor time the screen thread spent between two pings, in ms.
-double longestUnanswered(const std::function<void()>& action) {
+// Runs the action from the event loop, as a click runs, while a 20 ms timer pings the loop, until
+// `finished` holds (work the action left in the background done); returns the most processor
+// time the screen thread spent between two pings, in ms.
+double longestUnanswered(const std::function<void()>& action,
+                         const std::function<bool()>& finished = {}) {
     double last = threadCpuMs();
     double longest = 0;
     int pingsAfter = -1;
@@ -177,7 +180,7 @@ double longestUnanswered(const std::function<void()>& action) {
         pingsAfter = 0;
     });
     // Two pings after the action: what it left for the loop (painting, layout) counts too.
-    while (pingsAfter < 2) {
+    while (pingsAfter < 2 || (finished && !finished())) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return longest;
@@ -219,6 +222,9 @@ struct OpenWindow {
             WindowContext::forDatabase(database().connection), session);
         editor->showPlanAreas();
         editor->show();
+        while (editor->planLoading()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         QApplication::processEvents();
     }
     template <typename T> T* child(const char* name) {
