@@ -718,6 +718,7 @@ void PlanEditorWindow::setBusy(bool busy) {
     if (!m_busy && busy) {
         m_busy = new QWidget(this);
         m_busy->setObjectName(QStringLiteral("planLoadingBusy"));
+        m_busy->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
         auto* layout = new QHBoxLayout(m_busy);
         layout->setContentsMargins(0, 0, 0, 0);
         auto* label = new QLabel(QStringLiteral("Загрузка плана на карту…"), m_busy);
