@@ -39,15 +39,14 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Every benchmark program, then one table of each goal: figure, goal and verdict.
+BENCH_PROGRAMS = kelmo-bench-engine kelmo-bench-situation kelmo-bench-zone kelmo-bench-siteplan \
+	kelmo-bench-scenarios kelmo-bench-map kelmo-bench-planimport kelmo-bench-reports \
+	kelmo-bench-server
+
 bench: build
-	$(BUILD_DIR)/bench/kelmo-bench-server
-	$(BUILD_DIR)/bench/kelmo-bench-engine
-	$(BUILD_DIR)/bench/kelmo-bench-reports
-	$(BUILD_DIR)/bench/kelmo-bench-zone
-	$(BUILD_DIR)/bench/kelmo-bench-siteplan
-	$(BUILD_DIR)/bench/kelmo-bench-situation
-	$(BUILD_DIR)/bench/kelmo-bench-scenarios
-	$(BUILD_DIR)/bench/kelmo-bench-planimport
+	QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} python3 bench/bench_table.py \
+		$(BUILD_DIR)/bench $(BENCH_PROGRAMS)
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer. A leak in
 # our own code fails the run; scripts/lsan.supp names the few third-party ones, each with

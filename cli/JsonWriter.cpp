@@ -2,23 +2,38 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace kelmo::cli {
 
 namespace {
 
-template <typename T> QByteArray shortest(T v) {
+// Appends the number's shortest round-trip text, without a temporary.
+template <typename T> void appendShortest(std::string& out, T v) {
     if (!std::isfinite(v)) {
-        return "null"; // JSON has no infinity; the engine never stores one
+        out += "null"; // JSON has no infinity; the engine never stores one
+        return;
     }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return QByteArray(buffer, static_cast<qsizetype>(result.ptr - buffer));
+    out.append(buffer, result.ptr);
 }
 
-QByteArray quoted(const QString& s) {
-    QByteArray out = "\"";
-    for (const char c : s.toUtf8()) {
+// Appends UTF-8 text as a JSON string. Bytes of multi-byte characters are at least 0x80 and
+// pass through as they are.
+void appendQuoted(std::string& out, const char* text, qsizetype size) {
+    out += '"';
+    qsizetype plainFrom = 0;
+    const auto flush = [&](qsizetype upTo) {
+        out.append(text + plainFrom, static_cast<std::size_t>(upTo - plainFrom));
+    };
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        flush(i);
+        plainFrom = i + 1;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -35,16 +50,15 @@ QByteArray quoted(const QString& s) {
         case '\r':
             out += "\\r";
             break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += QByteArray("\\u00") +
-                       QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            } else {
-                out += c;
-            }
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            const char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xf]};
+            out.append(escaped, 6);
+        }
         }
     }
-    return out + "\"";
+    flush(size);
+    out += '"';
 }
 
 } // namespace
@@ -62,14 +76,15 @@ void JsonWriter::separate() {
     }
 }
 
-void JsonWriter::raw(const QByteArray& text) {
+void JsonWriter::raw(const char* text) {
     separate();
     m_out += text;
 }
 
 void JsonWriter::key(const char* key) {
     separate();
-    m_out += quoted(QString::fromUtf8(key)) + ':';
+    appendQuoted(m_out, key, static_cast<qsizetype>(std::strlen(key)));
+    m_out += ':';
     m_afterKey = true;
 }
 
@@ -102,11 +117,13 @@ void JsonWriter::number(const char* k, double v) {
 }
 
 void JsonWriter::number(double v) {
-    raw(shortest(v));
+    separate();
+    appendShortest(m_out, v);
 }
 
 void JsonWriter::singleNumber(float v) {
-    raw(shortest(v));
+    separate();
+    appendShortest(m_out, v);
 }
 
 void JsonWriter::numbers(const char* k, const std::vector<double>& values) {
@@ -127,12 +144,17 @@ void JsonWriter::singleNumbers(const char* k, const std::vector<float>& values) 
 
 void JsonWriter::integer(const char* k, long long v) {
     key(k);
-    raw(QByteArray::number(v));
+    separate();
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    m_out.append(buffer, result.ptr);
 }
 
 void JsonWriter::string(const char* k, const QString& v) {
     key(k);
-    raw(quoted(v));
+    separate();
+    const QByteArray utf8 = v.toUtf8();
+    appendQuoted(m_out, utf8.constData(), utf8.size());
 }
 
 void JsonWriter::null(const char* k) {

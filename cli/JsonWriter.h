@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 namespace kelmo::cli {
@@ -26,13 +27,16 @@ public:
     void string(const char* key, const QString& v);
     void null(const char* key);
 
-    const QByteArray& text() const { return m_out; }
+    // The text written so far.
+    QByteArray text() const {
+        return QByteArray(m_out.data(), static_cast<qsizetype>(m_out.size()));
+    }
 
 private:
     void separate();
-    void raw(const QByteArray& text);
+    void raw(const char* text);
 
-    QByteArray m_out;
+    std::string m_out;
     std::vector<bool> m_first; // one per open container: no element written yet
     bool m_afterKey = false;
 };

@@ -40,10 +40,10 @@ void writeTotals(JsonWriter& json, const SituationTotals& totals) {
     json.endObject();
 }
 
-// With all the scenarios, each row is its worst case and names the scenario that gives it;
-// the storage points are those of the scenarios, and massTNT is the largest of them.
-void writeJson(const SituationPlan& plan, const SituationResult& result,
-               const situation::AllScenarios* all = nullptr) {
+} // namespace
+
+QByteArray situationJson(const SituationPlan& plan, const SituationResult& result,
+                         const situation::AllScenarios* all) {
     JsonWriter json;
     json.beginObject();
     json.string("plan", plan.name);
@@ -111,8 +111,10 @@ void writeJson(const SituationPlan& plan, const SituationResult& result,
         json.endArray();
     }
     json.endObject();
-    writeOut(json.text() + '\n');
+    return json.text();
 }
+
+namespace {
 
 void writeCsv(const SituationResult& result, const situation::AllScenarios* all = nullptr) {
     QByteArray out = "number,type,kind,staff,distance_m,evaluated_at_m,deltaP_kPa,impulse_Pa_s,"
@@ -317,7 +319,7 @@ int runSituationCommand(const QStringList& arguments) {
         if (format == QLatin1String("csv")) {
             writeCsv(all.worst.situation, &all);
         } else {
-            writeJson(session.plan(), all.worst.situation, &all);
+            writeOut(situationJson(session.plan(), all.worst.situation, &all) + '\n');
         }
         return kExitOk;
     }
@@ -373,7 +375,7 @@ int runSituationCommand(const QStringList& arguments) {
     if (format == QLatin1String("csv")) {
         writeCsv(result);
     } else {
-        writeJson(session.plan(), result);
+        writeOut(situationJson(session.plan(), result) + '\n');
     }
     return kExitOk;
 }

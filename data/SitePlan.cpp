@@ -23,10 +23,6 @@ const QString kInsertStructure =
         .arg(kStructureColumns, QStringList(kStructureColumnList.size(), QStringLiteral("?"))
                                     .join(QStringLiteral(", ")));
 
-const char* const kOptionFields[4] = {"optSla", "optSre", "optSul", "optPol"};
-const char* const kPressureFields[4] = {"txtSla", "txtSre", "txtSul", "txtPol"};
-const char* const kCornerFields[8] = {"txtX1", "txtY1", "txtX2", "txtY2",
-                                      "txtX3", "txtY3", "txtX4", "txtY4"};
 const char* const kKindRangeFields[4][2] = {
     {"Slamin", "Slamax"}, {"Sremin", "Sremax"}, {"Sulmin", "Sulmax"}, {"Polmin", "Polmax"}};
 
@@ -53,20 +49,36 @@ QVariantList recordValues(const StructureRecord& r) {
     return v;
 }
 
+// The positions of the fields in kStructureColumnList, which every structure query selects in
+// that order: a row is read by position, without looking a name up per field.
+enum StructureColumn {
+    PlanColumn,
+    NumberColumn,
+    TypeColumn,
+    KindColumn,
+    StoreysColumn,
+    StaffColumn,
+    FirstOptionColumn,
+    FirstPressureColumn = FirstOptionColumn + 4,
+    FirstCornerColumn = FirstPressureColumn + 4,
+    StructureColumnCount = FirstCornerColumn + 8
+};
+
+// A row of a query that selects kStructureColumns.
 StructureRecord recordFrom(const QSqlQuery& q) {
     StructureRecord r;
-    r.plan = integer(q, "NumPrim");
-    r.number = integer(q, "NumSoor");
-    r.type = text(q, "Combo2");
-    r.kind = text(q, "Combo3");
-    r.storeys = text(q, "Text1");
-    r.staff = text(q, "Text2");
+    r.plan = q.value(PlanColumn).toInt();
+    r.number = q.value(NumberColumn).toInt();
+    r.type = q.value(TypeColumn).toString();
+    r.kind = q.value(KindColumn).toString();
+    r.storeys = q.value(StoreysColumn).toString();
+    r.staff = q.value(StaffColumn).toString();
     for (int i = 0; i < 4; ++i) {
-        r.selected[i] = integer(q, kOptionFields[i]) == 1;
-        r.pressure[i] = integer(q, kPressureFields[i]);
+        r.selected[i] = q.value(FirstOptionColumn + i).toInt() == 1;
+        r.pressure[i] = q.value(FirstPressureColumn + i).toInt();
     }
     for (int i = 0; i < 8; ++i) {
-        r.corners[i] = text(q, kCornerFields[i]);
+        r.corners[i] = q.value(FirstCornerColumn + i).toString();
     }
     return r;
 }

@@ -2,7 +2,9 @@
 
 #include "engine/Errors.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace kelmo {
@@ -35,6 +37,29 @@ double heatPerKgFromPerMole(double heatPerMole, double divisor) {
 
 namespace {
 
+// m^(1/3) and m^(2/3) of the last TNT mass asked for, per thread. A walk along the distances
+// asks for the same mass at every row; the powers are taken once and are the very values pow
+// gives, so every result stays the same to the bit. The mass is compared by its bits (0 and
+// −0 have different cube roots).
+struct MassPowers {
+    std::uint64_t massBits = 0;
+    bool known = false;
+    double cubeRoot = 0;
+    double twoThirds = 0;
+};
+
+const MassPowers& powersOf(double m) {
+    thread_local MassPowers cached;
+    const auto bits = std::bit_cast<std::uint64_t>(m);
+    if (!cached.known || cached.massBits != bits) {
+        cached.massBits = bits;
+        cached.cubeRoot = std::pow(m, 1.0 / 3.0);
+        cached.twoThirds = std::pow(m, 2.0 / 3.0);
+        cached.known = true;
+    }
+    return cached;
+}
+
 // ΔP = c3·m/r³ + (c1·m^(1/3)/r + c2·m^(2/3)/r²), summed in the order the method fixes:
 // the r² term first, then the r term, then the r³ term. Every step is checked, as a
 // division by an overflowed value would otherwise hide the fault.
@@ -42,8 +67,9 @@ double overpressure(double m, double r, const BurstCoefficients& c) {
     const auto ok = [](double v) {
         return checkedResult(v, "избыточное давление");
     };
-    const double termR2 = ok(ok(c.c2 * ok(std::pow(m, 2.0 / 3.0))) / ok(std::pow(r, 2.0)));
-    const double termR1 = ok(ok(ok(std::pow(m, 1.0 / 3.0)) * c.c1) / r);
+    const MassPowers& powers = powersOf(m);
+    const double termR2 = ok(ok(c.c2 * ok(powers.twoThirds)) / ok(std::pow(r, 2.0)));
+    const double termR1 = ok(ok(ok(powers.cubeRoot) * c.c1) / r);
     const double termR3 = ok(ok(m * c.c3) / ok(std::pow(r, 3.0)));
     return ok(ok(termR2 + termR1) + termR3);
 }
@@ -74,7 +100,7 @@ void ComputeImpulse(CalcState& s, double r) {
     const auto ok = [](double v) {
         return checkedResult(v, "импульс");
     };
-    s.impulse = ok(ok(ok(std::pow(s.massTnt, 2.0 / 3.0)) * kImpulseCoefficient) / r);
+    s.impulse = ok(ok(ok(powersOf(s.massTnt).twoThirds) * kImpulseCoefficient) / r);
 }
 
 } // namespace kelmo

@@ -2,7 +2,9 @@
 
 #include "engine/BlastFormulas.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace kelmo {
 
@@ -13,6 +15,20 @@ float toSingle(double v) {
     const auto f = static_cast<float>(v);
     checkedResult(static_cast<double>(f), "пробит-функция");
     return f;
+}
+
+// The cube root of the body mass last asked for, per thread: the same on every row of a walk.
+double bodyCubeRoot(double bodyMassKg) {
+    thread_local std::uint64_t massBits = 0;
+    thread_local bool known = false;
+    thread_local double root = 0;
+    const auto bits = std::bit_cast<std::uint64_t>(bodyMassKg);
+    if (!known || massBits != bits) {
+        massBits = bits;
+        root = std::pow(bodyMassKg, 1.0 / 3.0);
+        known = true;
+    }
+    return root;
 }
 
 } // namespace
@@ -42,8 +58,9 @@ ProbitTerms ComputeProbits(CalcState& s, double deltaPPa, double bodyMassKg) {
             return checkedResult(v, "пробит-функция поражения людей вне зданий");
         };
         t.pBar = ok(deltaPPa / kAtmosphericPressurePa);
-        const double root = ok(std::pow(kAtmosphericPressurePa, 0.5));
-        const double cubeRoot = ok(std::pow(bodyMassKg, 1.0 / 3.0));
+        static const double kPressureRoot = std::pow(kAtmosphericPressurePa, 0.5);
+        const double root = ok(kPressureRoot);
+        const double cubeRoot = ok(bodyCubeRoot(bodyMassKg));
         t.iBar = ok(ok(impulse / root) / cubeRoot);
         t.sPeople = ok(ok(4.2 / t.pBar) + ok(1.3 / t.iBar));
         s.probitPeople = toSingle(ok(5 - ok(5.74 * ok(std::log(t.sPeople)))));

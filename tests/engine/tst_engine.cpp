@@ -5,7 +5,9 @@
 
 #include <QTest>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 using namespace kelmo;
@@ -50,6 +52,60 @@ QList<double> zoneColumn(const CalcState& s, int j) {
     return column;
 }
 
+// FNV-1a over the bit patterns of values: two runs hash alike only when every double and float
+// they produced is the same to the last bit.
+class BitHash {
+public:
+    void add(double v) { addBits(std::bit_cast<std::uint64_t>(v)); }
+    void add(float v) { addBits(std::bit_cast<std::uint32_t>(v)); }
+    void add(int v) { addBits(static_cast<std::uint32_t>(v)); }
+    QString hex() const { return QString::number(m_hash, 16); }
+
+private:
+    void addBits(std::uint64_t bits) {
+        for (int i = 0; i < 8; ++i) {
+            m_hash = (m_hash ^ ((bits >> (8 * i)) & 0xff)) * 0x100000001b3ULL;
+        }
+    }
+    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
+};
+
+// Every stored row of a zone run, its radii and its values at the end distance.
+QString runHash(const CalcState& s) {
+    BitHash h;
+    h.add(s.pointCount);
+    for (int i = 1; i <= s.pointCount; ++i) {
+        for (int c = 1; c <= ProfileRow::kColumnCount; ++c) {
+            h.add(s.profile.row(i).value(c));
+        }
+    }
+    for (const double r : s.radiiKgf.values()) {
+        h.add(r);
+    }
+    for (const double r : s.radiiKPa.values()) {
+        h.add(r);
+    }
+    for (const double r : s.radiiCriteria.values()) {
+        h.add(r);
+    }
+    h.add(s.radius53kPa);
+    h.add(s.radius28kPa);
+    h.add(s.radius12kPa);
+    for (int j = 1; j <= ZoneRadiiTable::kFunctions; ++j) {
+        for (int k = 1; k <= ZoneRadiiTable::kBoundaries; ++k) {
+            h.add(s.zoneRadii(k, j));
+        }
+    }
+    h.add(s.maxDistance);
+    h.add(s.deltaPkgf);
+    h.add(s.deltaPkPa);
+    h.add(s.impulse);
+    h.add(s.probitHeavy);
+    h.add(s.probitTotal);
+    h.add(s.probitPeople);
+    return h.hex();
+}
+
 } // namespace
 
 class TestEngine : public QObject {
@@ -79,6 +135,8 @@ private slots:
     void faults();
     void zeroStepHitsRowLimit();
     void largeChargeEndDistanceIsNotLimited();
+    void runsAreBitIdentical_data();
+    void runsAreBitIdentical();
 };
 
 void TestEngine::massTnt_data() {
@@ -429,4 +487,60 @@ void TestEngine::pressureRadiiHoldPastTheTable() {
     }
     // The table itself is left as the walk stored it.
     QVERIFY(s->radiiKPa[10] > s->profile.row(s->pointCount).r);
+}
+
+// The rows of today's formulas, kept as hashes of their bits: a faster engine must give exactly
+// these, not merely close values. The figures are those of Debian 12's C library.
+void TestEngine::runsAreBitIdentical_data() {
+    QTest::addColumn<double>("mass");
+    QTest::addColumn<Placement>("placement");
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<double>("heat");
+    QTest::addColumn<double>("bodyMass");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QString>("hash");
+
+    const auto add = [](const char* name, double mass, Placement placement, int unit, double heat,
+                        double bodyMass, double step, const char* hash) {
+        QTest::newRow(name) << mass << placement << unit << heat << bodyMass << step
+                            << QString::fromLatin1(hash);
+    };
+    add("1 t TNT, ground, 1 m", 1000, Placement::Ground, 0, 4520, 70, 1, "c44824d29e5efb4d");
+    add("1 t TNT, air, 1 m", 1000, Placement::Air, 0, 4520, 70, 1, "a43e1863b46e8457");
+    add("1 t TNT, air, 10 m", 1000, Placement::Air, 0, 4520, 70, 10, "fb5753ecb7d21a65");
+    add("5 t hexogen, ground, 0.5 m", 5000, Placement::Ground, 0, 5360, 70, 0.5,
+        "e591bfebc629f870");
+    add("per mole, ground, 0.1 m", 250, Placement::Ground, 1, 809.08, 179, 0.1, "a9217974f4505a59");
+    add("light body, air", 1000, Placement::Air, 0, 4520, 45.5, 1, "282487c30de7e949");
+    add("heavy body, ground", 1000, Placement::Ground, 0, 4520, 120, 1, "6d1c2fa0abe7e16e");
+    add("1 kg, ground", 1, Placement::Ground, 0, 4520, 70, 0.25, "c41fdde5a2591e4f");
+    add("0.001 kg, air", 0.001, Placement::Air, 0, 4520, 70, 0.01, "53463307523760f4");
+    add("tiny charge stores nothing", 1e-9, Placement::Ground, 0, 4520, 70, 1, "fd1482d62b0ed01c");
+    add("100 t, ground, 3 m", 100000, Placement::Ground, 0, 4520, 70, 3, "1437412b1a0047f0");
+    add("odd step 0.7 m", 2345.6, Placement::Air, 0, 4100, 80, 0.7, "c9e72a3f54677d5a");
+}
+
+void TestEngine::runsAreBitIdentical() {
+    QFETCH(double, mass);
+    QFETCH(Placement, placement);
+    QFETCH(int, unit);
+    QFETCH(double, heat);
+    QFETCH(double, bodyMass);
+    QFETCH(double, step);
+    QFETCH(QString, hash);
+
+    auto s = freshState(step);
+    ChargeInput in = charge(mass, placement, heat);
+    in.bodyMassKg = bodyMass;
+    if (unit == 1) {
+        in.heatUnit = HeatUnit::PerMole;
+        in.molarDivisor = 179;
+    }
+    RunZoneCalculation(*s, in);
+    // A state that ran another charge first, as the windows reuse theirs, gives the same.
+    auto again = freshState(step);
+    RunZoneCalculation(*again, charge(10, Placement::Air));
+    RunZoneCalculation(*again, in);
+    QCOMPARE(runHash(*again), runHash(*s));
+    QCOMPARE(runHash(*s), hash);
 }

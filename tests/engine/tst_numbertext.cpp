@@ -117,6 +117,34 @@ void TestNumberText::parse_data() {
                          << "inf" << false << 0.0;
     QTest::newRow("nan") << "en_US"
                          << "nan" << false << 0.0;
+    // Plain texts are read without the locale; these are the edges of what counts as plain, and
+    // each must read as the locale's reading does.
+    QTest::newRow("plus sign") << "ru_RU"
+                               << "+5" << true << 5.0;
+    QTest::newRow("leading zeros") << "ru_RU"
+                                   << "007" << true << 7.0;
+    QTest::newRow("point at the end") << "ru_RU"
+                                      << "5." << true << 5.0;
+    QTest::newRow("point first") << "ru_RU"
+                                 << ".5" << true << 0.5;
+    QTest::newRow("comma first, negative") << "en_US"
+                                           << "-,5" << true << -0.5;
+    QTest::newRow("exponent with plus") << "ru_RU"
+                                        << "1E+05" << true << 1e5;
+    QTest::newRow("comma and exponent") << "C"
+                                        << "12,5e3" << true << 12500.0;
+    QTest::newRow("overflow") << "ru_RU"
+                              << "1e400" << false << 0.0;
+    QTest::newRow("underflow") << "ru_RU"
+                               << "1e-400" << false << 0.0;
+    QTest::newRow("minus sign character") << "ru_RU"
+                                          << "−5" << true << -5.0;
+    QTest::newRow("the locale's own digits") << "ar_EG"
+                                             << "١٢" << true << 12.0;
+    QTest::newRow("another locale's digits") << "ru_RU"
+                                             << "١٢" << false << 0.0;
+    QTest::newRow("seventeen digits") << "C"
+                                      << "0.10000000000000001" << true << 0.1;
 }
 
 void TestNumberText::parse() {

@@ -10,6 +10,7 @@
 #include "shell/Navigator.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/ChoosePlanDialog.h"
 #include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/PlanEditorWindow.h"
@@ -28,6 +29,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -122,6 +124,28 @@ class TestPlanWindows : public QObject {
         }
         return plan;
     }
+
+    // A plan of many structures, stored in one transaction.
+    int bigPlan(const QString& name, int count) {
+        const int plan = db::createPlan(*m_c, name);
+        QList<db::StructureRecord> records;
+        for (int n = 1; n <= count; ++n) {
+            db::StructureRecord r;
+            r.type = QStringLiteral("Склады");
+            r.kind = QStringLiteral("Первый");
+            r.storeys = QStringLiteral("1");
+            r.staff = QStringLiteral("0");
+            r.pressure = {12, 25, 35, 50};
+            const double x = (n % 100) * 20.0;
+            const double y = (n / 100) * 20.0;
+            db::setOutline(r, {{x, y}, {x, y + 10}, {x + 10, y + 10}, {x + 10, y}});
+            records.append(r);
+        }
+        db::appendStructures(*m_c, plan, records);
+        return plan;
+    }
+
+    std::size_t structuresOnMap() const { return m_editor->planMap()->model().structures.size(); }
 
     // The editor on a plan, as after a choose.
     plan::PlanEditorWindow* editorOnPlan(int plan) {
@@ -923,6 +947,63 @@ private slots:
         QVERIFY(storeysOf(old).isEmpty());
         QCOMPARE(db::listPlans(*m_c).size(), 1);
         QCOMPARE(m_session.planNumber, *db::findPlan(*m_c, QStringLiteral("Склад")));
+    }
+
+    // ---- A plan of many structures ----
+
+    // The plan is read for the map on another thread: the window has returned before the read
+    // and its form answers meanwhile; the map then shows every structure.
+    void bigPlanLoadsInTheBackground() {
+        const int count = plan::PlanEditorWindow::kBackgroundLoadFrom;
+        auto* e = editorOnPlan(bigPlan(QStringLiteral("Большой"), count));
+        QVERIFY(e->planLoading());
+        QCOMPARE(structuresOnMap(), std::size_t(0));
+        QSignalSpy loaded(e, &plan::PlanEditorWindow::planLoaded);
+        click("cmdMaxN");
+        QCOMPARE(text("Text13"), QStringLiteral("2"));
+        QVERIFY(loaded.wait(60000));
+        QVERIFY(!e->planLoading());
+        QCOMPARE(structuresOnMap(), std::size_t(count));
+        QCOMPARE(m_messages->count(), 0);
+    }
+
+    // A structure changed while the plan is read is on the map as changed once it is shown.
+    void changeWhileLoadingIsOnTheMap() {
+        auto* e = editorOnPlan(
+            bigPlan(QStringLiteral("Большой"), plan::PlanEditorWindow::kBackgroundLoadFrom));
+        QVERIFY(e->planLoading());
+        QSignalSpy loaded(e, &plan::PlanEditorWindow::planLoaded);
+        child<QLineEdit>(e, "Text1")->setText(QStringLiteral("77"));
+        click("cmdRec");
+        QCOMPARE(storeysOf(m_session.planNumber).first(), 77);
+        QVERIFY(loaded.wait(60000));
+        QVERIFY(!e->planLoading());
+        const auto& structures = e->planMap()->model().structures;
+        QCOMPARE(structures.size(), std::size_t(plan::PlanEditorWindow::kBackgroundLoadFrom));
+        QCOMPARE(structures.front().storeys, QStringLiteral("77"));
+    }
+
+    // «Отмена» stops waiting for the read: the map stays empty, the form works on, and the
+    // status bar says why the map is empty.
+    void cancelledLoadLeavesTheMapEmpty() {
+        auto* e = editorOnPlan(
+            bigPlan(QStringLiteral("Большой"), plan::PlanEditorWindow::kBackgroundLoadFrom));
+        QVERIFY(e->planLoading());
+        QSignalSpy loaded(e, &plan::PlanEditorWindow::planLoaded);
+        e->cancelPlanLoading();
+        QVERIFY(loaded.wait(60000));
+        QCOMPARE(structuresOnMap(), std::size_t(0));
+        QVERIFY(e->statusBar()->currentMessage().contains(QStringLiteral("отменена")));
+        click("cmdMaxN");
+        QCOMPARE(text("Text13"), QStringLiteral("2"));
+    }
+
+    // A small plan is read at once, as before: the map is full when the window returns.
+    void smallPlanIsShownAtOnce() {
+        auto* e = editorOnPlan(
+            bigPlan(QStringLiteral("Малый"), plan::PlanEditorWindow::kBackgroundLoadFrom - 1));
+        QVERIFY(!e->planLoading());
+        QCOMPARE(structuresOnMap(), std::size_t(plan::PlanEditorWindow::kBackgroundLoadFrom - 1));
     }
 
     void chooseDialog() {

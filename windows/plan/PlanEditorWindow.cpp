@@ -23,10 +23,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -262,7 +267,24 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
     m_structureEditor->load();
 }
 
-PlanEditorWindow::~PlanEditorWindow() = default;
+// A read of the plan's structures for the map on a thread of its own, with its own connection.
+struct PlanLoad {
+    int plan = 0;
+    bool fit = false;
+    std::atomic<bool> cancelled = false;
+    QList<db::StructureRecord> records;
+    map::PlanMapModel model;
+    bool failed = false;
+};
+
+PlanEditorWindow::~PlanEditorWindow() {
+    if (m_load) {
+        m_load->cancelled = true;
+    }
+    if (m_loader.joinable()) {
+        m_loader.join();
+    }
+}
 
 // The one place that knows the form's opaque names.
 void PlanEditorWindow::bindControls() {
@@ -662,26 +684,149 @@ QAction* PlanEditorWindow::toolAction(map::MapTool tool) const {
 }
 
 void PlanEditorWindow::refreshMap(bool fit) {
-    m_records.clear();
+    if (m_load) {
+        // The read under way may not see the latest change: read again once it ends.
+        m_reloadWanted = true;
+        m_reloadFit = m_reloadFit || fit;
+        return;
+    }
+    QList<db::StructureRecord> records;
     if (m_planShown && m_session.planNumber != 0) {
         try {
             db::Connection c(m_context.connectionString);
-            m_records = db::readStructures(c, m_session.planNumber);
+            QSqlQuery count = c.exec(QStringLiteral("select count(*) from IDPM where NumPrim = ?"),
+                                     {m_session.planNumber});
+            if (count.next() && count.value(0).toInt() >= kBackgroundLoadFrom) {
+                startBackgroundLoad(fit);
+                return;
+            }
+            records = db::readStructures(c, m_session.planNumber);
         } catch (const Error&) {
             // The map is a view of the plan: the editor's own actions report database trouble.
         }
     }
     map::PlanMapModel model;
-    for (const db::StructureRecord& record : std::as_const(m_records)) {
+    for (const db::StructureRecord& record : std::as_const(records)) {
         if (const auto drawn = mapStructureOf(record)) {
             model.structures.push_back(*drawn);
         }
     }
+    showReadPlan(std::move(records), std::move(model), fit);
+}
+
+void PlanEditorWindow::showReadPlan(QList<db::StructureRecord> records, map::PlanMapModel&& model,
+                                    bool fit) {
+    m_records = std::move(records);
     model.charge = m_map->model().charge;
     const int selected = m_map->selected();
     m_map->setModel(std::move(model), fit);
     m_map->setSelected(selected);
     showMapCharge();
+}
+
+void PlanEditorWindow::startBackgroundLoad(bool fit) {
+    auto load = std::make_shared<PlanLoad>();
+    load->plan = m_session.planNumber;
+    load->fit = fit;
+    m_load = load;
+    m_reloadWanted = false;
+    m_reloadFit = false;
+    // The map shows nothing of another plan meanwhile.
+    m_records.clear();
+    map::PlanMapModel empty;
+    empty.charge = m_map->model().charge;
+    m_map->setModel(std::move(empty), false);
+    // A short read shows no busy sign at all.
+    QTimer::singleShot(300, this, [this, weak = std::weak_ptr<PlanLoad>(load)] {
+        if (!weak.expired() && weak.lock() == m_load) {
+            setBusy(true);
+        }
+    });
+    const QString connection = m_context.connectionString;
+    m_loader = std::thread([this, load, connection] {
+        try {
+            db::Connection c(connection);
+            load->records = db::readStructures(c, load->plan);
+            for (const db::StructureRecord& record : std::as_const(load->records)) {
+                if (load->cancelled) {
+                    break;
+                }
+                if (const auto drawn = mapStructureOf(record)) {
+                    load->model.structures.push_back(*drawn);
+                }
+            }
+        } catch (const Error&) {
+            load->failed = true;
+        }
+        // Posted to the window's thread; the window waits for this thread before it goes.
+        QMetaObject::invokeMethod(this, &PlanEditorWindow::backgroundLoadFinished,
+                                  Qt::QueuedConnection);
+    });
+}
+
+void PlanEditorWindow::backgroundLoadFinished() {
+    if (m_loader.joinable()) {
+        m_loader.join();
+    }
+    const std::shared_ptr<PlanLoad> load = std::move(m_load);
+    m_load.reset();
+    setBusy(false);
+    if (!load || load->cancelled) {
+        emit planLoaded();
+        return;
+    }
+    if (m_reloadWanted || load->plan != m_session.planNumber) {
+        const bool fit = load->fit || m_reloadFit;
+        m_reloadWanted = false;
+        refreshMap(fit);
+        if (!m_load) {
+            emit planLoaded();
+        }
+        return;
+    }
+    if (!load->failed) {
+        showReadPlan(std::move(load->records), std::move(load->model), load->fit);
+    }
+    emit planLoaded();
+}
+
+void PlanEditorWindow::cancelPlanLoading() {
+    if (!m_load) {
+        return;
+    }
+    m_load->cancelled = true;
+    m_reloadWanted = false;
+    setBusy(false);
+    statusBar()->showMessage(
+        QStringLiteral("Загрузка плана на карту отменена: карта пуста, сооружения можно "
+                       "просматривать и изменять по номерам."));
+}
+
+void PlanEditorWindow::setBusy(bool busy) {
+    if (!m_busy && busy) {
+        m_busy = new QWidget(this);
+        m_busy->setObjectName(QStringLiteral("planLoadingBusy"));
+        m_busy->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+        auto* layout = new QHBoxLayout(m_busy);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* label = new QLabel(QStringLiteral("Загрузка плана на карту…"), m_busy);
+        auto* bar = new QProgressBar(m_busy);
+        bar->setRange(0, 0); // busy: the number of rows is not known ahead
+        bar->setMaximumWidth(160);
+        auto* cancel = new QPushButton(QStringLiteral("Отмена"), m_busy);
+        cancel->setObjectName(QStringLiteral("cmdCancelLoading"));
+        connect(cancel, &QPushButton::clicked, this, &PlanEditorWindow::cancelPlanLoading);
+        layout->addWidget(label);
+        layout->addWidget(bar);
+        layout->addWidget(cancel);
+        statusBar()->addPermanentWidget(m_busy);
+    }
+    if (m_busy) {
+        m_busy->setVisible(busy);
+        if (busy) {
+            statusBar()->clearMessage();
+        }
+    }
 }
 
 void PlanEditorWindow::showMapCharge() {
@@ -716,6 +861,10 @@ int PlanEditorWindow::recordIndex(int number) const {
 }
 
 void PlanEditorWindow::showStored(const db::StructureRecord& record, bool inserted) {
+    if (m_load) {
+        m_reloadWanted = true; // the read under way may miss it
+        return;
+    }
     const int at = recordIndex(record.number);
     if (inserted || at < 0) {
         for (db::StructureRecord& r : m_records) {
@@ -742,6 +891,10 @@ void PlanEditorWindow::showStored(const db::StructureRecord& record, bool insert
 }
 
 void PlanEditorWindow::forgetStored(int number) {
+    if (m_load) {
+        m_reloadWanted = true;
+        return;
+    }
     const int at = recordIndex(number);
     if (at >= 0) {
         m_records.removeAt(at);

@@ -8,6 +8,9 @@
 #include <QMainWindow>
 #include <QPolygonF>
 
+#include <atomic>
+#include <thread>
+
 #include <memory>
 #include <optional>
 
@@ -28,6 +31,7 @@ class ChargePanel;
 
 namespace kelmo::map {
 class PlanMapView;
+struct PlanMapModel;
 enum class MapTool;
 } // namespace kelmo::map
 
@@ -39,6 +43,7 @@ namespace kelmo::plan {
 
 class ScenarioPanel;
 class StructureEditor;
+struct PlanLoad;
 
 // The site plan editor: the charge of the situation and the structures of the current plan,
 // one at a time by number.
@@ -100,6 +105,15 @@ public:
     // "РАСЧЕТ" calculates every scenario and asks for the window of the worst case.
     ScenarioPanel* scenarioPanel() const { return m_scenarioPanel; }
 
+    // Whether the plan's structures are being read for the map in the background (a plan of
+    // many structures), with the busy sign and «Отмена» shown once it takes a moment.
+    bool planLoading() const { return m_load != nullptr; }
+    // Stops waiting for the plan being read: the map stays as it was, the form works on.
+    void cancelPlanLoading();
+
+    // Plans of at least this many structures are read for the map in the background.
+    static constexpr int kBackgroundLoadFrom = 2000;
+
 signals:
     void backRequested();
     void exitRequested();
@@ -107,6 +121,8 @@ signals:
     void choosePlanRequested();
     // "РАСЧЕТ" calculated the situation of the current plan: it is to be shown.
     void calculationRequested(std::shared_ptr<kelmo::situation::Session> situation);
+    // The map shows the plan's structures as read (or the reading failed or was cancelled).
+    void planLoaded();
 
 private:
     class StructureStep;
@@ -134,6 +150,11 @@ private:
     // Reads the plan's structures again and draws them; showMapCharge() only moves the charge.
     void refreshMap(bool fit = false);
     void showMapCharge();
+    // The map drawn from a fresh read of the plan.
+    void showReadPlan(QList<db::StructureRecord> records, map::PlanMapModel&& model, bool fit);
+    void startBackgroundLoad(bool fit);
+    void backgroundLoadFinished();
+    void setBusy(bool busy);
 
     std::unique_ptr<Ui::PlanEditorWindow> m_ui;
     const WindowContext m_context;
@@ -156,6 +177,14 @@ private:
     QList<db::StructureRecord> m_records;
     QUndoStack* m_undo = nullptr;
     QActionGroup* m_tools = nullptr;
+
+    // The background read of the plan, while one runs. A change of the map meanwhile asks for
+    // another read when it ends, as the running one may have missed it.
+    std::shared_ptr<PlanLoad> m_load;
+    std::thread m_loader;
+    bool m_reloadWanted = false;
+    bool m_reloadFit = false;
+    QWidget* m_busy = nullptr; // the busy sign with «Отмена»
 };
 
 } // namespace kelmo::plan

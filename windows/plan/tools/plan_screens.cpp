@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -78,6 +79,49 @@ void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     save(mapBox, folder, QStringLiteral("map-edit-measure"));
     editor.setMapTool(map::MapTool::Select);
     editor.resize(size);
+}
+
+// A plan of 30,000 structures opened: the window while the plan is read for the map, with its
+// busy sign, and once the map shows it.
+void bigPlan(const QString& connection, const QString& folder) {
+    plan::PlanSession session;
+    try {
+        db::Connection c(connection);
+        session.planNumber = db::createPlan(c, QStringLiteral("Промзона, 30 000 сооружений"));
+        QList<db::StructureRecord> records;
+        for (int n = 0; n < 30000; ++n) {
+            db::StructureRecord r;
+            r.type = QStringLiteral("Производственные, административные и жилые здания");
+            r.kind = QStringLiteral("Кирпичные малоэтажные здания (1-2 этажа)");
+            r.storeys = QStringLiteral("2");
+            r.staff = QStringLiteral("12");
+            r.pressure = {10, 20, 30, 50};
+            const double x = (n % 200) * 25.0 - 2500;
+            const double y = (n / 200) * 25.0 - 1875;
+            db::setOutline(r, {{x, y}, {x, y + 12}, {x + 18, y + 12}, {x + 18, y}});
+            records.append(r);
+        }
+        db::appendStructures(c, session.planNumber, records);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return;
+    }
+    plan::PlanEditorWindow editor(WindowContext::forDatabase(connection), session);
+    editor.resize(1340, 700);
+    editor.show();
+    editor.showPlanAreas();
+    QElapsedTimer waited;
+    waited.start();
+    while (editor.planLoading() && waited.elapsed() < 400) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    if (editor.planLoading()) {
+        save(&editor, folder, QStringLiteral("plan-08-big-loading"));
+    }
+    while (editor.planLoading()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    save(&editor, folder, QStringLiteral("plan-09-big-loaded"));
 }
 
 } // namespace
@@ -155,5 +199,7 @@ int main(int argc, char** argv) {
     editor.previousStructure();
     create.findChild<QPushButton*>(QStringLiteral("cmdOk"))->click();
     save(&editor, folder, QStringLiteral("plan-07-created"));
+
+    bigPlan(connection, folder);
     return 0;
 }
