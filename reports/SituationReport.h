@@ -69,6 +69,8 @@ struct SituationReportInput {
     const SituationResult* result = nullptr;
     // A picture of the plan with the charge, drawn at 300 dpi; none when null.
     QImage map;
+    // Organisation, author, date, program and step under the heading.
+    ReportByline byline;
 };
 
 // The Word report: the charge, the plan, the table of every structure, the totals and the

@@ -42,12 +42,13 @@ const SituationResult& Session::evaluate(const ChargeInput& charge, const Storag
 }
 
 docx::Document Session::report(const QImage& map, const QLocale& locale,
-                               const reports::Progress& progress) const {
+                               const reports::Progress& progress,
+                               const reports::ReportByline& byline) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Отчет не построен: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name,   m_description, m_point.xText,
-                                     m_point.yText, &*m_result,    map};
+    reports::SituationReportInput in{m_plan.name, m_description, m_point.xText, m_point.yText,
+                                     &*m_result,  map,           byline};
     return reports::buildSituationReport(in, locale, progress);
 }
 
@@ -55,8 +56,8 @@ void Session::writeTable(const QString& path, const QLocale& locale) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Таблица не записана: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name,   m_description, m_point.xText,
-                                     m_point.yText, &*m_result,    {}};
+    reports::SituationReportInput in{
+        m_plan.name, m_description, m_point.xText, m_point.yText, &*m_result, {}, {}};
     reports::writeSituationWorkbook(in, path, locale);
 }
 
