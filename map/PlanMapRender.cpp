@@ -565,8 +565,17 @@ QString criterionText(Criterion criterion) {
     return {};
 }
 
+QString scaleDenominatorText(double denominator) {
+    // Thousands apart by a no-break space in every locale, as scales are printed in Russian.
+    QString digits = QString::number(std::llround(denominator));
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3) {
+        digits.insert(i, QChar(0x00A0));
+    }
+    return digits;
+}
+
 QString scaleText(double denominator) {
-    return QStringLiteral("Масштаб 1:%1").arg(QLocale().toString(std::llround(denominator)));
+    return QStringLiteral("Масштаб 1:%1").arg(scaleDenominatorText(denominator));
 }
 
 namespace {
@@ -685,7 +694,7 @@ LabelLayout renderMapSheet(QPainter& p, const PlanMapModel& model, const QRectF&
         title.plan,
         title.charge,
         title.criterion,
-        QStringLiteral("1:%1").arg(QLocale().toString(std::llround(sheets.denominator))),
+        QStringLiteral("1:%1").arg(scaleDenominatorText(sheets.denominator)),
         title.organisation,
         title.author,
         title.date,

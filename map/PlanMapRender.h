@@ -112,8 +112,9 @@ QImage reportMapPicture(const PlanMapModel& model, Criterion criterion, QSizeF m
                         int dotsPerInch = 300, LabelLayout* layout = nullptr);
 // The text of a criterion, as the map page offers it.
 QString criterionText(Criterion criterion);
-// "Масштаб 1:2 000"
+// "Масштаб 1:2 000", and the "2 000" alone.
 QString scaleText(double denominator);
+QString scaleDenominatorText(double denominator);
 
 // Pieces the map view shares.
 double niceStep(double rough);              // 1, 2 or 5 × 10ⁿ at or above `rough`

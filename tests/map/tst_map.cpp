@@ -907,6 +907,10 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QFile svgFile(svg);
         QVERIFY(svgFile.open(QIODevice::ReadOnly));
         QVERIFY(svgFile.readAll().contains("<svg"));
+        // The drawing declares the size its pixels have on a 96 dpi screen: 960 px, 254 mm.
+        const QByteArray svgText = mapSvg(m, {}, QSize(960, 480));
+        QVERIFY2(svgText.contains("width=\"254mm\" height=\"127mm\""),
+                 svgText.left(400).constData());
         QFile pdfFile(pdf);
         QVERIFY(pdfFile.open(QIODevice::ReadOnly));
         QVERIFY(pdfFile.read(5) == "%PDF-");

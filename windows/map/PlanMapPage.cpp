@@ -443,7 +443,7 @@ bool PlanMapPage::chooseSheet(Paper& paper, double& denominator) {
     auto* scales = new QComboBox(&dialog);
     scales->setObjectName(QStringLiteral("cboScale"));
     for (const double n : printScales()) {
-        scales->addItem(n > 0 ? QStringLiteral("1:%1").arg(QLocale().toString(std::llround(n)))
+        scales->addItem(n > 0 ? QStringLiteral("1:%1").arg(scaleDenominatorText(n))
                               : QStringLiteral("вписать в лист"),
                         n);
     }
