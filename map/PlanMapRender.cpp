@@ -626,8 +626,15 @@ SheetSet mapSheets(const PlanMapModel& model, const MapOptions& options, QSizeF 
     const MapFrame fitted = mapFrame(model, QRectF(QPointF(0, 0), drawing), o);
     QRectF all = options.planWindow.isEmpty() ? fitted.planWindow : options.planWindow;
     SheetSet set;
-    set.denominator =
-        denominator > 0 ? denominator : roundScaleDenominator(1000 / fitted.unitsPerMetre);
+    // Fitted: the round scale at which what is drawn fits, the margin not counted (a round
+    // scale leaves room enough; counting it would often double the denominator).
+    double exact = 1000 / fitted.unitsPerMetre;
+    const QRectF drawnAll = model.bounds(options.criterion);
+    if (options.planWindow.isEmpty() && drawnAll.width() > 1 && drawnAll.height() > 1) {
+        exact = 1000 *
+                std::max(drawnAll.width() / drawing.width(), drawnAll.height() / drawing.height());
+    }
+    set.denominator = denominator > 0 ? denominator : roundScaleDenominator(exact);
     const double sheetW = drawing.width() * set.denominator / 1000;  // plan metres
     const double sheetH = drawing.height() * set.denominator / 1000; // plan metres
     if (denominator <= 0 || (all.width() <= sheetW && all.height() <= sheetH)) {
