@@ -362,8 +362,11 @@ int runSituationCommand(const QStringList& arguments) {
         parser.isSet(gpkgOption) || parser.isSet(dxfOption)) {
         const map::PlanMapModel model = situationMap(connection, session.plan(), result, charge);
         if (!docxPath.isEmpty()) {
-            // The map goes into the report as a 300 dpi picture of 170 × 120 mm.
-            session.report(map::mapPicture(model, {}, QSizeF(170, 120), 300)).save(docxPath);
+            // The map goes into the report at 300 dpi across the page: the zones of criterion а).
+            session
+                .report(
+                    map::reportMapPicture(model, map::Criterion::Heavy, map::kReportMapMillimetres))
+                .save(docxPath);
         }
         writeMapFiles(model, crs,
                       {parser.value(svgOption), parser.value(geojsonOption),

@@ -52,6 +52,8 @@ QByteArray mapSvg(const PlanMapModel& model, const MapOptions& options, QSize si
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
+    // The drawing's physical size is that of its pixels on a 96 dpi screen.
+    svg.setResolution(96);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     // QSvgGenerator writes the title as it is given, into the markup: the user's text is
     // escaped first, so that «&» or «</title>» in a plan's name stays text.
@@ -71,31 +73,44 @@ void exportMapSvg(const QString& path, const PlanMapModel& model, const MapOptio
     file.commit();
 }
 
-void exportMapPdf(const QString& path, const PlanMapModel& model, const MapOptions& options,
-                  Paper paper, const QString& heading) {
+double exportMapPdf(const QString& path, const PlanMapModel& model, const MapOptions& options,
+                    Paper paper, const TitleBlock& title, double denominator) {
     SafeFile file(path);
+    const QMarginsF margins(10, 10, 10, 10);
+    const QSizeF sheet = paperMillimetres(paper);
+    const SheetSet sheets = mapSheets(model, options,
+                                      QSizeF(sheet.width() - margins.left() - margins.right(),
+                                             sheet.height() - margins.top() - margins.bottom()),
+                                      denominator);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&buffer);
         pdf.setResolution(300);
-        pdf.setPageLayout(QPageLayout(QPageSize(paper == Paper::A3 ? QPageSize::A3 : QPageSize::A4),
-                                      QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
-                                      QPageLayout::Millimeter));
-        pdf.setTitle(heading);
+        const QPageSize::PageSizeId ids[] = {QPageSize::A4, QPageSize::A3, QPageSize::A2,
+                                             QPageSize::A1};
+        pdf.setPageLayout(QPageLayout(QPageSize(ids[static_cast<int>(paper)]),
+                                      QPageLayout::Landscape, margins, QPageLayout::Millimeter));
+        pdf.setTitle(QStringLiteral("План местности «%1»").arg(title.plan));
         pdf.setCreator(QStringLiteral("Келмо"));
         QPainter p(&pdf);
         if (!p.isActive()) {
             throw FileError(QStringLiteral("Не удалось начать документ PDF."));
         }
         const QRectF page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-        renderMapSheet(p, model, QRectF(QPointF(0, 0), page.size()), pdf.resolution() / 25.4,
-                       options, heading);
+        for (int i = 0; i < static_cast<int>(sheets.planWindows.size()); ++i) {
+            if (i > 0) {
+                pdf.newPage();
+            }
+            renderMapSheet(p, model, QRectF(QPointF(0, 0), page.size()), pdf.resolution() / 25.4,
+                           options, title, sheets, i);
+        }
         p.end();
     }
     file.write(bytes);
     file.commit();
+    return sheets.denominator;
 }
 
 void exportGeoJson(const QString& path, const PlanMapModel& model) {

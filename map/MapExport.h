@@ -7,8 +7,6 @@
 
 namespace kelmo::map {
 
-enum class Paper { A4, A3 };
-
 // Each writes the whole file or nothing: the old file stays on failure. Throws FileError.
 
 // A PNG picture of the given size in pixels.
@@ -19,9 +17,10 @@ void exportMapSvg(const QString& path, const PlanMapModel& model, const MapOptio
                   QSize size);
 // The SVG text itself, for the command line and the tests.
 QByteArray mapSvg(const PlanMapModel& model, const MapOptions& options, QSize size);
-// One landscape sheet with the heading and the scale stated (renderMapSheet).
-void exportMapPdf(const QString& path, const PlanMapModel& model, const MapOptions& options,
-                  Paper paper, const QString& heading);
+// Landscape sheets at the chosen scale (0: the round scale that fits one sheet), each with
+// its title block (renderMapSheet). Returns the scale's denominator.
+double exportMapPdf(const QString& path, const PlanMapModel& model, const MapOptions& options,
+                    Paper paper, const TitleBlock& title, double denominator = 0);
 // planGeoJson() into the file.
 void exportGeoJson(const QString& path, const PlanMapModel& model);
 

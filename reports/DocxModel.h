@@ -11,7 +11,7 @@
 
 namespace kelmo::docx {
 
-enum class Align { Left, Center };
+enum class Align { Left, Center, Right };
 
 // Formatting of a whole paragraph: every run in it carries the same size and weight.
 struct ParaFormat {
@@ -64,9 +64,13 @@ struct Table {
     bool keepTogether = false; // no row splits and the rows stay on one page
     double cellMarginPt = -1;  // left and right cell margin; -1 for the reader's default
     // When > 0, the rows after the header are written as consecutive tables of this many
-    // rows, each beginning with the header row. Readers lay out one huge table in time that
-    // grows with the square of its rows; a sequence of short ones opens in seconds.
+    // rows; only the first has the header row, which repeats on each page it spans. Readers
+    // lay out one huge table in time that grows with the square of its rows; a sequence of
+    // short ones opens in seconds. Body rows never split across pages.
     int rowsPerPart = 0;
+    // The alignment of each column's cells below the header (numbers to the right); empty:
+    // all as the paragraph the table was added in.
+    QList<Align> columnAlign;
     TableBorders borders;  // the default: single, 0.5 pt, automatic colour
     ParaFormat cellFormat; // the paragraph the table was added in
 

@@ -17,7 +17,8 @@ namespace kelmo::docx {
 
 namespace {
 
-// The footer of every page: the page number, centred.
+// The footer of every page: "N из M", centred. The fields hold a shown value, as Word writes
+// them, so that a reader that does not update fields still prints a number.
 QByteArray footerXml() {
     QByteArray out;
     QXmlStreamWriter w(&out);
@@ -29,6 +30,8 @@ QByteArray footerXml() {
     const ParaFormat f{10, false, Align::Center};
     writeParagraphProps(w, f);
     writeField(w, QStringLiteral("PAGE"), QStringLiteral("1"), &f);
+    writeTextRun(w, QStringLiteral(" из "), &f);
+    writeField(w, QStringLiteral("NUMPAGES"), QStringLiteral("1"), &f);
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndDocument();
@@ -117,7 +120,10 @@ QByteArray stylesXml(const std::vector<ParaFormat>& cellFormats) {
         writeEmpty(w, "w:name", {{"w:val", QStringLiteral("Ячейка таблицы %1").arg(i + 1)}});
         writeEmpty(w, "w:basedOn", {{"w:val", "Normal"}});
         w.writeStartElement("w:pPr");
-        writeEmpty(w, "w:jc", {{"w:val", f.align == Align::Center ? "center" : "left"}});
+        writeEmpty(w, "w:jc",
+                   {{"w:val", f.align == Align::Center  ? "center"
+                              : f.align == Align::Right ? "right"
+                                                        : "left"}});
         w.writeEndElement();
         writeRunProps(w, f);
         w.writeEndElement();

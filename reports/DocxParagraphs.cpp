@@ -71,6 +71,8 @@ void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
     }
     if (f.align == Align::Center) {
         writeEmpty(w, "w:jc", {{"w:val", "center"}});
+    } else if (f.align == Align::Right) {
+        writeEmpty(w, "w:jc", {{"w:val", "right"}});
     }
     if (f.outlineLevel >= 0) {
         writeEmpty(w, "w:outlineLvl", {{"w:val", num(f.outlineLevel)}});

@@ -49,11 +49,18 @@ void TableWriter::write(QXmlStreamWriter& w, const Table& t) {
     cellFormat.keepNext = false; // set row by row below
     cellFormat.outlineLevel = -1;
     cellFormat.rightTabPt = 0;
-    const QString style = cellStyle(cellFormat);
+    QStringList styles{cellStyle(cellFormat)};
+    for (int c = 0; c < t.cols; ++c) {
+        ParaFormat column = cellFormat;
+        if (t.columnAlign.size() == t.cols) {
+            column.align = t.columnAlign[c];
+        }
+        styles << cellStyle(column);
+    }
 
     const int body = t.rows - (t.headerRow ? 1 : 0);
     if (t.rowsPerPart <= 0 || !t.headerRow || body <= t.rowsPerPart) {
-        writePart(w, t, widths, style, 0, t.rows);
+        writePart(w, t, widths, styles, 0, t.rows);
         return;
     }
     for (int first = 1; first < t.rows; first += t.rowsPerPart) {
@@ -64,13 +71,14 @@ void TableWriter::write(QXmlStreamWriter& w, const Table& t) {
             writeParagraphProps(w, ParaFormat{1, false, Align::Left});
             w.writeEndElement();
         }
-        writePart(w, t, widths, style, first, std::min(t.rows, first + t.rowsPerPart));
+        writePart(w, t, widths, styles, first == 1 ? 0 : first,
+                  std::min(t.rows, first + t.rowsPerPart));
     }
 }
 
-// One table of the header row (when the table has one) and rows [from, to).
+// One table of rows [from, to); the first part starts at row 0, the header.
 void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
-                            const QString& style, int from, int to) const {
+                            const QStringList& styles, int from, int to) const {
     const TableBorders& b = t.borders;
     w.writeStartElement("w:tbl");
     w.writeStartElement("w:tblPr");
@@ -100,29 +108,25 @@ void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringLi
     }
     w.writeEndElement();
 
-    if (from > 0) {
-        writeRow(w, t, widths, style, 0, false);
-    }
     for (int r = from; r < to; ++r) {
-        writeRow(w, t, widths, style, r, t.keepTogether && r + 1 < to);
+        writeRow(w, t, widths, styles, r, t.keepTogether && r + 1 < to);
     }
     w.writeEndElement(); // tbl
 }
 
 void TableWriter::writeRow(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
-                           const QString& style, int r, bool keepWithNext) const {
+                           const QStringList& styles, int r, bool keepWithNext) const {
     const TableBorders& b = t.borders;
     const bool diagonals = b.diagonalDown.single || b.diagonalUp.single;
     const bool header = t.headerRow && r == 0;
     w.writeStartElement("w:tr");
-    if (header || t.keepTogether) {
-        w.writeStartElement("w:trPr");
-        w.writeEmptyElement("w:cantSplit");
-        if (header) {
-            w.writeEmptyElement("w:tblHeader");
-        }
-        w.writeEndElement();
+    // No row is cut by a page break: a row of numbers read across two pages misleads.
+    w.writeStartElement("w:trPr");
+    w.writeEmptyElement("w:cantSplit");
+    if (header) {
+        w.writeEmptyElement("w:tblHeader");
     }
+    w.writeEndElement();
     // The header row stays with the first row under it.
     const bool keep = keepWithNext || (header && t.rows > 1);
     for (int c = 0; c < t.cols; ++c) {
@@ -138,7 +142,7 @@ void TableWriter::writeRow(QXmlStreamWriter& w, const Table& t, const QStringLis
         w.writeEndElement();
         w.writeStartElement("w:p");
         w.writeStartElement("w:pPr");
-        writeEmpty(w, "w:pStyle", {{"w:val", style}});
+        writeEmpty(w, "w:pStyle", {{"w:val", header ? styles[0] : styles[c + 1]}});
         if (keep) {
             w.writeEmptyElement("w:keepNext");
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Tables of a document: grid, borders, rows and cells, and a long table written as a run of
-// short tables that each repeat the header row. The cells' paragraphs take styles named
+// short tables after one header row. The cells' paragraphs take styles named
 // Cell1, Cell2, … (one for each distinct formatting), which the package's styles part defines.
 // For the Docx*.cpp writers, not for the reports.
 
@@ -26,10 +26,11 @@ public:
 
 private:
     QString cellStyle(const ParaFormat& f);
+    // Styles: the header row's, then one per column for the rows below it.
     void writePart(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
-                   const QString& style, int from, int to) const;
+                   const QStringList& styles, int from, int to) const;
     void writeRow(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
-                  const QString& style, int r, bool keepWithNext) const;
+                  const QStringList& styles, int r, bool keepWithNext) const;
 
     int m_textWidthDxa;
     std::vector<ParaFormat> m_cellFormats;

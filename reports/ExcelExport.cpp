@@ -166,6 +166,7 @@ void writeProfileWorkbook(const CalcState& s, const QString& path, const QLocale
     worksheet_set_paper(ws, kPaperA4);
     worksheet_set_portrait(ws);
     worksheet_fit_to_pages(ws, 1, 0);
+    worksheet_set_footer(ws, "&CСтраница &P из &N");
     worksheet_repeat_rows(ws, 0, 1); // rows 1 and 2: a range that is always valid
     worksheet_freeze_panes(ws, 2, 0);
     worksheet_set_column(ws, 0, 0, 15, nullptr);
@@ -203,6 +204,11 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     format_set_border(header, LXW_BORDER_THIN);
     lxw_format* text = workbook_add_format(wb);
     format_set_border(text, LXW_BORDER_THIN);
+    // Long names (type, kind, the note) wrap within their column instead of being cut.
+    lxw_format* wrapped = workbook_add_format(wb);
+    format_set_border(wrapped, LXW_BORDER_THIN);
+    format_set_text_wrap(wrapped);
+    format_set_align(wrapped, LXW_ALIGN_VERTICAL_TOP);
     lxw_format* numbers[3] = {};
     const char* const patterns[3] = {"0", "0.0", "0.00"};
     for (int i = 0; i < 3; ++i) {
@@ -219,18 +225,38 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     const auto typed = [&locale](const QString& typedText) {
         return numtext::typedNumber(typedText, locale);
     };
-    const QStringList facts{
-        QStringLiteral("План: ") + in.planName,
-        QStringLiteral("Наименование КВВ: ") + in.charge.name,
-        QStringLiteral("Масса конденсированного ВВ (кг): ") + typed(in.charge.massText),
-        in.charge.energyCaption + u' ' + typed(in.charge.energyText),
-        QStringLiteral("Условие размещения сосредоточенного заряда: ") + in.charge.placementText,
-        QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = %2")
-            .arg(typed(in.xText), typed(in.yText)),
-        QStringLiteral("Масса тела человека (кг): ") + typed(in.charge.bodyMassText)};
-    for (const QString& fact : facts) {
-        worksheet_write_string(ws, row++, 0, utf8(fact).constData(), nullptr);
+    // The inputs: a caption, and in column D the number itself (a text only when what was
+    // typed is not a number), so that a reviewer's formulas can use them.
+    const auto fact = [&](const QString& caption, const QString& typedText) {
+        worksheet_write_string(ws, row, 0, utf8(caption).constData(), nullptr);
+        if (const std::optional<double> v = numtext::parse(typedText, locale)) {
+            worksheet_write_number(ws, row, 3, *v, nullptr);
+        } else {
+            worksheet_write_string(ws, row, 3, utf8(typed(typedText)).constData(), nullptr);
+        }
+        ++row;
+    };
+    worksheet_write_string(ws, row++, 0, utf8(QStringLiteral("План: ") + in.planName).constData(),
+                           nullptr);
+    worksheet_write_string(ws, row++, 0,
+                           utf8(QStringLiteral("Наименование КВВ: ") + in.charge.name).constData(),
+                           nullptr);
+    fact(QStringLiteral("Масса конденсированного ВВ (кг):"), in.charge.massText);
+    fact(in.charge.energyCaption, in.charge.energyText);
+    worksheet_write_string(ws, row++, 0,
+                           utf8(QStringLiteral("Условие размещения сосредоточенного заряда: ") +
+                                in.charge.placementText)
+                               .constData(),
+                           nullptr);
+    fact(QStringLiteral("Координаты места хранения КВВ (м), Х и У:"), in.xText);
+    --row;
+    if (const std::optional<double> y = numtext::parse(in.yText, locale)) {
+        worksheet_write_number(ws, row, 4, *y, nullptr);
+    } else {
+        worksheet_write_string(ws, row, 4, utf8(typed(in.yText)).constData(), nullptr);
     }
+    ++row;
+    fact(QStringLiteral("Масса тела человека (кг):"), in.charge.bodyMassText);
     worksheet_write_string(ws, row, 0, "Тротиловый эквивалент заряда (кг):", nullptr);
     lxw_format* massFormat = workbook_add_format(wb);
     format_set_num_format(massFormat, "0.0");
@@ -259,8 +285,10 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
                 worksheet_write_string(ws, row, col, utf8(situationNote(in, i, locale)).constData(),
                                        text);
             } else {
+                const bool wrap = c == kSitType || c == kSitKind || c == kSitWarning;
                 worksheet_write_string(ws, row, col,
-                                       utf8(situationCell(structure, c, locale)).constData(), text);
+                                       utf8(situationCell(structure, c, locale)).constData(),
+                                       wrap ? wrapped : text);
             }
         }
         ++row;
@@ -274,6 +302,7 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     worksheet_set_paper(ws, kPaperA4);
     worksheet_set_landscape(ws);
     worksheet_fit_to_pages(ws, 1, 0);
+    worksheet_set_footer(ws, "&CСтраница &P из &N");
     worksheet_repeat_rows(ws, headerRow, headerRow);
     worksheet_freeze_panes(ws, headerRow + 1, 0);
     const double widths[kSitColumnCount] = {5, 22, 28, 10, 12, 12, 10, 12, 13, 9, 9, 9, 14, 40};

@@ -3,6 +3,9 @@
 // Blocks of a report's text: ranges of paragraphs appended in one formatting.
 
 #include "reports/Docx.h"
+#include "reports/ReportData.h"
+
+#include <QLocale>
 
 #include <QString>
 #include <QStringList>
@@ -17,5 +20,13 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 // formatting of what comes next (a table, a picture).
 void appendBlock(docx::Document& d, double sizePt, bool bold, docx::Align align, bool keepNext,
                  const QStringList& lines = {});
+
+// The byline's lines ("Организация: …", "Исполнитель: …", "Дата: …", "Программа: …",
+// "Шаг расчета, м: …") as a left-aligned block.
+void appendByline(docx::Document& d, const ReportByline& byline, const QLocale& locale);
+
+// Numbered captions: "Таблица 1 — …", "Рисунок 1 — …".
+QString tableCaption(int number, const QString& title);
+QString figureCaption(int number, const QString& title);
 
 } // namespace kelmo::reports

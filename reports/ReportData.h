@@ -1,8 +1,10 @@
 #pragma once
 
 #include "charts/ReportCharts.h"
+#include "core/Version.h"
 #include "engine/ZoneRun.h"
 
+#include <QDate>
 #include <QImage>
 #include <QString>
 
@@ -32,6 +34,18 @@ inline QString placementText(Placement placement) {
     return placement == Placement::Air ? QStringLiteral("в воздухе")
                                        : QStringLiteral("на поверхности земли");
 }
+
+// Who made a report, when and with what: the lines under its heading. An empty text leaves
+// its line out.
+struct ReportByline {
+    QString organisation;
+    QString author;
+    QDate date = QDate::currentDate();
+    QString program = QStringLiteral("Келмо ") + QString::fromLatin1(kVersion);
+    QString stepText; // the calculation step as shown, m
+
+    bool operator==(const ReportByline&) const = default;
+};
 
 // The chart pictures, drawn by the charts and placed by the full report.
 using charts::RangeChartPicture;

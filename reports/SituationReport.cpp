@@ -234,6 +234,7 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
              ",  У = " + typed(in.yText) + kCrLf,
          "Масса тела человека (кг):     " + typed(in.charge.bodyMassText) + kCrLf,
          "Сооружений на плане:     " + QString::number(r.rows.size()) + kCrLf + kCrLf});
+    appendByline(d, in.byline, locale);
 
     if (!in.scenarioLines.isEmpty()) {
         appendBlock(d, 12, true, Align::Left, true,
@@ -247,18 +248,18 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     }
 
     if (!in.map.isNull()) {
-        appendBlock(d, 12, true, Align::Center, true,
-                    {"План местности и место хранения КВВ" + kCrLf});
-        d.startRange();
-        d.setRangeBold(false);
-        d.setRangeKeepNext(false);
-        // The picture is drawn at 300 dots per inch.
+        // The picture is drawn at 300 dots per inch; its caption stays under it.
+        appendBlock(d, 12, false, Align::Center, true);
         d.appendPicture(in.map, QSizeF(in.map.width() * 72.0 / 300, in.map.height() * 72.0 / 300));
-        d.append(kCrLf + kCrLf);
+        d.append(kCrLf);
+        appendBlock(d, 12, true, Align::Center, false,
+                    {figureCaption(1, QStringLiteral("План местности и место хранения КВВ")) +
+                     kCrLf + kCrLf});
     }
 
-    appendBlock(d, 12, true, Align::Center, true,
-                {"Воздействие взрыва на сооружения плана" + kCrLf});
+    appendBlock(
+        d, 12, true, Align::Center, true,
+        {tableCaption(1, QStringLiteral("Воздействие взрыва на сооружения плана")) + kCrLf});
     appendBlock(d, 8, false, Align::Left, false);
     const QStringList header = situationHeader();
     const int rows = static_cast<int>(r.rows.size());
@@ -270,6 +271,10 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
     t.rowsPerPart = kNumericRowsPerPart;
     t.widthsPt = kTableWidthsPt;
     t.cellMarginPt = 2;
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        const bool text = c == kSitType || c == kSitKind || c == kSitDegree || c == kSitWarning;
+        t.columnAlign << (text ? Align::Left : Align::Right);
+    }
     for (int c = 0; c < kSitColumnCount; ++c) {
         t.cell(0, c) = header[c];
     }

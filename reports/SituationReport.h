@@ -74,6 +74,8 @@ struct SituationReportInput {
     // note, and a line per scenario printed before the table. Both empty for one charge.
     std::vector<QString> rowScenarios;
     QStringList scenarioLines;
+    // Organisation, author, date, program and step under the heading.
+    ReportByline byline;
 };
 
 // The note of a row of the documents: its scenario, when the input names one, then its warning.

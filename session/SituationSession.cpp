@@ -57,12 +57,14 @@ const SituationResult& Session::showWorstCase(SituationResult worst, std::vector
 }
 
 docx::Document Session::report(const QImage& map, const QLocale& locale,
-                               const reports::Progress& progress) const {
+                               const reports::Progress& progress,
+                               const reports::ReportByline& byline) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Отчет не построен: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name, m_description, m_point.xText, m_point.yText,
-                                     &*m_result,  map,           m_sources,     m_scenarioLines};
+    reports::SituationReportInput in{m_plan.name,   m_description,   m_point.xText,
+                                     m_point.yText, &*m_result,      map,
+                                     m_sources,     m_scenarioLines, byline};
     return reports::buildSituationReport(in, locale, progress);
 }
 
@@ -70,9 +72,9 @@ void Session::writeTable(const QString& path, const QLocale& locale) const {
     if (!m_result) {
         throw DocumentError(QStringLiteral("Таблица не записана: расчет еще не выполнен."));
     }
-    reports::SituationReportInput in{m_plan.name,   m_description,  m_point.xText,
-                                     m_point.yText, &*m_result,     {},
-                                     m_sources,     m_scenarioLines};
+    reports::SituationReportInput in{m_plan.name,   m_description,   m_point.xText,
+                                     m_point.yText, &*m_result,      {},
+                                     m_sources,     m_scenarioLines, {}};
     reports::writeSituationWorkbook(in, path, locale);
 }
 

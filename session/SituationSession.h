@@ -64,8 +64,10 @@ public:
 
     // The documents of the last result; each throws DocumentError (FileError for the table).
     // The map, when given, is a picture of the plan drawn at 300 dpi.
+    // The byline's organisation and author come from the user's settings.
     docx::Document report(const QImage& map = {}, const QLocale& locale = QLocale(),
-                          const reports::Progress& progress = {}) const;
+                          const reports::Progress& progress = {},
+                          const reports::ReportByline& byline = {}) const;
     void writeTable(const QString& path, const QLocale& locale = QLocale()) const;
 
 private:

@@ -151,6 +151,20 @@ void Settings::setSaveFolder(const QString& dialog, const QString& folder) {
     m_settings->setValue(kSaveFolders + dialog, QDir::cleanPath(folder));
 }
 
+std::optional<ReportAuthor> Settings::reportAuthor() const {
+    const QVariant organisation = m_settings->value(QStringLiteral("reports/organisation"));
+    const QVariant author = m_settings->value(QStringLiteral("reports/author"));
+    if (organisation.typeId() != QMetaType::QString || author.typeId() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return ReportAuthor{organisation.toString(), author.toString()};
+}
+
+void Settings::setReportAuthor(const ReportAuthor& author) {
+    m_settings->setValue(QStringLiteral("reports/organisation"), author.organisation.trimmed());
+    m_settings->setValue(QStringLiteral("reports/author"), author.author.trimmed());
+}
+
 QByteArray Settings::windowGeometry(const QString& window) const {
     const QVariant value = m_settings->value(kWindows + window);
     return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();

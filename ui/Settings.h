@@ -29,6 +29,14 @@ struct RememberedCharge {
     friend bool operator==(const RememberedCharge&, const RememberedCharge&) = default;
 };
 
+// Who signs the documents: asked once, then written into every report's title block.
+struct ReportAuthor {
+    QString organisation;
+    QString author;
+
+    friend bool operator==(const ReportAuthor&, const ReportAuthor&) = default;
+};
+
 // What the program remembers between runs: the last charge inputs, the calculation parameters,
 // the last folder of each save dialog and the window places. The shell owns one and hands it
 // to the windows through their constructors.
@@ -61,6 +69,10 @@ public:
     // longer exists.
     QString saveFolder(const QString& dialog) const;
     void setSaveFolder(const QString& dialog, const QString& folder);
+
+    // The organisation and author of the reports; nothing until the user gave them once.
+    std::optional<ReportAuthor> reportAuthor() const;
+    void setReportAuthor(const ReportAuthor& author);
 
     // The place and size of the named window (QWidget::saveGeometry); empty when none.
     QByteArray windowGeometry(const QString& window) const;

@@ -30,8 +30,10 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -39,6 +41,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 using namespace kelmo;
 using namespace kelmo::map;
@@ -98,8 +101,89 @@ StructureOutline box(double x0, double y0, double x1, double y1) {
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(kelmo::map::Calibration)
 Q_DECLARE_METATYPE(kelmo::Placement)
+Q_DECLARE_METATYPE(kelmo::map::Paper)
 
 namespace {
+
+TitleBlock titled(const QString& plan) {
+    TitleBlock t;
+    t.plan = plan;
+    return t;
+}
+
+// A site of 300 structures in 20 rows of 15, from 3 m sheds to 30 m halls 40 m apart, with
+// a ton of TNT among them: the zones and pressure circles of that charge lie over them.
+PlanMapModel site300() {
+    ChargeInput charge;
+    charge.chargeMassKg = 1000;
+    std::vector<StructureRecord> records;
+    for (int i = 0; i < 300; ++i) {
+        const double x0 = (i % 15) * 40 - 300;
+        const double y0 = (i / 15) * 30 - 300;
+        const double size = i % 7 == 0 ? 30 : (i % 3 == 0 ? 8 : 3);
+        records.push_back(record(i + 1, box(x0, y0, x0 + size, y0 + size * 0.6)));
+    }
+    const SituationResult result =
+        evaluateSituation(charge, PlanPoint{0, 5}, records, [](float) { return 1.0; });
+    return mapOfSituation(result, charge);
+}
+
+// What is wrong with a layout of the labels over a drawing of the map: two boxes that
+// overlap (a number covered), a box over the charge mark or outside the drawing, a structure
+// in view without its number, a circle label off its circle. Empty when all is well.
+QStringList layoutFaults(const LabelLayout& layout, const PlanMapModel& m, Criterion criterion) {
+    const QRectF& drawing = layout.target;
+    const QTransform& planToDrawing = layout.planToTarget;
+    const double unitsPerMetre = layout.unitsPerMetre;
+    QStringList faults;
+    const auto& labels = layout.labels;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const QRectF a = labels[i].box;
+        if (!drawing.contains(a)) {
+            faults << QStringLiteral("«%1» outside the drawing").arg(labels[i].text);
+        }
+        if (a.intersects(layout.chargeMark)) {
+            faults << QStringLiteral("«%1» over the charge").arg(labels[i].text);
+        }
+        for (std::size_t j = i + 1; j < labels.size(); ++j) {
+            const QRectF both = a & labels[j].box;
+            if (both.width() > 1e-6 && both.height() > 1e-6) {
+                faults << QStringLiteral("«%1» over «%2»").arg(labels[i].text, labels[j].text);
+            }
+        }
+    }
+    std::set<int> numbered;
+    for (const PlacedLabel& l : labels) {
+        if (l.kind == LabelKind::Number) {
+            numbered.insert(l.structure);
+        }
+    }
+    for (const MapStructure& s : m.structures) {
+        if (planToDrawing.mapRect(s.outline.boundingRect()).intersects(drawing) &&
+            numbered.count(s.number) == 0) {
+            faults << QStringLiteral("structure %1 has no number").arg(s.number);
+        }
+    }
+    if (layout.droppedCircleLabels > 0) {
+        faults << QStringLiteral("%1 circle labels found no room").arg(layout.droppedCircleLabels);
+    }
+    // Each zone label lies within a letter's height of its circle.
+    const QPointF c = planToDrawing.map(*m.charge);
+    for (const PlacedLabel& l : labels) {
+        if (l.kind != LabelKind::Zone) {
+            continue;
+        }
+        const int zone = l.text.section(u' ', 0, 0).toInt();
+        const double r = m.zoneRadius(criterion, std::min(zone, 4)) * unitsPerMetre;
+        // A label moved off a crowded circle points to it with its leader.
+        const QPointF at = l.leader ? l.leader->p1() : l.box.center();
+        const double off = std::abs(QLineF(c, at).length() - r);
+        if (off > l.box.height() * 1.5) {
+            faults << QStringLiteral("«%1» %2 units off its circle").arg(l.text).arg(off);
+        }
+    }
+    return faults;
+}
 
 const char* const kType = "Производственные, административные и жилые здания";
 const char* const kKind = "Здания с легким металлическим каркасом и бескаркасной конструкции";
@@ -862,11 +946,15 @@ print(len(kinds['zone']), len(kinds['pressure']))
         const QString pdf = m_dir.filePath(QStringLiteral("map.pdf"));
         exportMapPng(png, m, {}, QSize(640, 480));
         exportMapSvg(svg, m, {}, QSize(640, 480));
-        exportMapPdf(pdf, m, {}, Paper::A3, QStringLiteral("План"));
+        exportMapPdf(pdf, m, {}, Paper::A3, titled(QStringLiteral("План")));
         QCOMPARE(QImage(png).size(), QSize(640, 480));
         QFile svgFile(svg);
         QVERIFY(svgFile.open(QIODevice::ReadOnly));
         QVERIFY(svgFile.readAll().contains("<svg"));
+        // The drawing declares the size its pixels have on a 96 dpi screen: 960 px, 254 mm.
+        const QByteArray svgText = mapSvg(m, {}, QSize(960, 480));
+        QVERIFY2(svgText.contains("width=\"254mm\" height=\"127mm\""),
+                 svgText.left(400).constData());
         QFile pdfFile(pdf);
         QVERIFY(pdfFile.open(QIODevice::ReadOnly));
         QVERIFY(pdfFile.read(5) == "%PDF-");
@@ -887,15 +975,144 @@ print(len(kinds['zone']), len(kinds['pressure']))
             exportMapSvg(m_dir.filePath(QStringLiteral("нет/map.svg")), m, {}, QSize(64, 64)));
     }
 
+    // The report's picture and a printed sheet of a 300-structure site: every structure in
+    // the drawing carries its number, no label covers another or the charge, each zone and
+    // pressure label found a place on its circle.
+    void labelsOfASiteNeitherOverlapNorGoMissing() {
+        const PlanMapModel m = site300();
+        QVERIFY(m.hasZones);
+        for (const Criterion criterion : {Criterion::Heavy, Criterion::People}) {
+            LabelLayout layout;
+            const QImage picture =
+                reportMapPicture(m, criterion, kReportMapMillimetres, 150, &layout);
+            QVERIFY(!picture.isNull());
+            QVERIFY2(layout.unplaced.empty(), "numbers left off the report map");
+            const QStringList faults = layoutFaults(layout, m, criterion);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 10).join(u'\n')));
+        }
+
+        // A4 sheets, at 10 units a millimetre: fitted to the whole site, and at 1:2 000 over
+        // several sheets.
+        TitleBlock title;
+        title.plan = QStringLiteral("Площадка");
+        for (const double scale : {0.0, 2000.0}) {
+            const SheetSet sheets = mapSheets(m, {}, QSizeF(277, 190), scale);
+            std::set<int> numbered;
+            for (int i = 0; i < static_cast<int>(sheets.planWindows.size()); ++i) {
+                QImage page(QSize(2770, 1900), QImage::Format_RGB32);
+                page.fill(Qt::white);
+                QPainter p(&page);
+                const LabelLayout layout =
+                    renderMapSheet(p, m, QRectF(0, 0, 2770, 1900), 10, {}, title, sheets, i);
+                p.end();
+                QVERIFY2(layout.unplaced.empty(), "numbers left off the sheet");
+                const QStringList faults = layoutFaults(layout, m, Criterion::Heavy);
+                QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 10).join(u'\n')));
+                for (const PlacedLabel& l : layout.labels) {
+                    if (l.kind == LabelKind::Number) {
+                        numbered.insert(l.structure);
+                    }
+                }
+            }
+            QCOMPARE(numbered.size(), std::size_t(300));
+        }
+    }
+
+    // The stated scale is true on paper: two structures 300 m apart lie 300 000 / N mm apart
+    // in the PDF (as poppler reads the positions of their numbers), on a page of the size
+    // chosen.
+    void pdfSheetKeepsTheChosenScale_data() {
+        QTest::addColumn<Paper>("paper");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QSizeF>("pagePoints");
+        QTest::newRow("A4 1:2000") << Paper::A4 << 2000.0 << QSizeF(841.89, 595.28);
+        QTest::newRow("A3 1:1000") << Paper::A3 << 1000.0 << QSizeF(1190.55, 841.89);
+        QTest::newRow("A1 1:500") << Paper::A1 << 500.0 << QSizeF(2383.94, 1683.78);
+    }
+
+    void pdfSheetKeepsTheChosenScale() {
+        QFETCH(Paper, paper);
+        QFETCH(double, scale);
+        QFETCH(QSizeF, pagePoints);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+        QVERIFY2(!pdftotext.isEmpty() && !pdfinfo.isEmpty(),
+                 "poppler-utils (scripts/install-deps.sh) reads the PDF");
+        PlanMapModel m;
+        m.planName = QStringLiteral("Две башни");
+        m.structures.push_back(square(41, QRectF(0, 0, 20, 12), 1));
+        m.structures.push_back(square(42, QRectF(300, 0, 20, 12), 1));
+        for (MapStructure& s : m.structures) {
+            s.labelAt = s.outline.boundingRect().center();
+        }
+        const QString path = m_dir.filePath(QStringLiteral("scale.pdf"));
+        QCOMPARE(exportMapPdf(path, m, {}, paper, titled(m.planName), scale), scale);
+
+        QProcess info;
+        info.start(pdfinfo, {path});
+        QVERIFY(info.waitForFinished(30000));
+        const QString infoText = QString::fromUtf8(info.readAllStandardOutput());
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"))
+                .match(infoText);
+        QVERIFY2(size.hasMatch(), qPrintable(infoText));
+        QVERIFY(std::abs(size.captured(1).toDouble() - pagePoints.width()) < 1);
+        QVERIFY(std::abs(size.captured(2).toDouble() - pagePoints.height()) < 1);
+
+        QProcess text;
+        text.start(pdftotext, {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        std::map<QString, double> centres;
+        const QRegularExpression word(QStringLiteral(
+            "<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\" [^>]*>(4[12])</word>"));
+        for (auto it = word.globalMatch(words); it.hasNext();) {
+            const QRegularExpressionMatch w = it.next();
+            centres[w.captured(3)] = (w.captured(1).toDouble() + w.captured(2).toDouble()) / 2;
+        }
+        QVERIFY2(centres.size() == 2, qPrintable(words.left(2000)));
+        const double paperMm =
+            (centres[QStringLiteral("42")] - centres[QStringLiteral("41")]) * 25.4 / 72;
+        const double stated = 300 * 1000 / scale;
+        QVERIFY2(
+            std::abs(paperMm - stated) <= stated * 0.005,
+            qPrintable(QStringLiteral("%1 mm on paper, %2 mm stated").arg(paperMm).arg(stated)));
+    }
+
+    // A scale at which the site does not fit one sheet gives as many sheets as cover it.
+    void chosenScaleSpreadsOverSheets() {
+        const PlanMapModel m = site300();
+        const QRectF all = m.bounds(Criterion::Heavy);
+        const SheetSet sheets = mapSheets(m, {}, QSizeF(277, 190), 1000);
+        QCOMPARE(sheets.denominator, 1000.0);
+        QCOMPARE(static_cast<int>(sheets.planWindows.size()), sheets.columns * sheets.rows);
+        QVERIFY(sheets.planWindows.size() > 1);
+        QRectF covered;
+        for (const QRectF& w : sheets.planWindows) {
+            covered |= w;
+        }
+        QVERIFY(covered.contains(all));
+        const QString path = m_dir.filePath(QStringLiteral("sheets.pdf"));
+        exportMapPdf(path, m, {}, Paper::A4, titled(QStringLiteral("Площадка")), 1000);
+        const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+        QVERIFY(!pdfinfo.isEmpty());
+        QProcess info;
+        info.start(pdfinfo, {path});
+        QVERIFY(info.waitForFinished(30000));
+        const QRegularExpressionMatch pages =
+            QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                .match(QString::fromUtf8(info.readAllStandardOutput()));
+        QVERIFY(pages.hasMatch());
+        QCOMPARE(pages.captured(1).toInt(), static_cast<int>(sheets.planWindows.size()));
+    }
+
     void sheetStatesARoundScale() {
         PlanMapModel m = oneSquare(1);
-        QImage page(QSize(2970, 2100), QImage::Format_RGB32); // A4 landscape at 10 units a mm
-        QPainter p(&page);
-        const double denominator =
-            renderMapSheet(p, m, QRectF(0, 0, 2970, 2100), 10, {}, QStringLiteral("План"));
-        p.end();
-        // 110 m of plan over about 170 mm of map: 1:647 rounds up to 1:1000.
-        QCOMPARE(denominator, 1000.0);
+        // A4 landscape less its margins: 110 m of plan over about 140 mm of map (the legend
+        // takes a column beside it) is 1:786, rounded up to 1:1000.
+        const SheetSet fitted = mapSheets(m, {}, QSizeF(277, 190), 0);
+        QCOMPARE(fitted.denominator, 1000.0);
+        QCOMPARE(fitted.planWindows.size(), std::size_t(1));
         QCOMPARE(roundScaleDenominator(2001), 2500.0);
         QCOMPARE(roundScaleDenominator(500), 500.0);
     }
@@ -929,7 +1146,7 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QVERIFY(file.read(5) == "%PDF-");
 
         const QImage picture = page.reportPicture();
-        QCOMPARE(picture.size(), QSize(2008, 1417)); // 170 × 120 mm at 300 dpi
+        QCOMPARE(picture.size(), QSize(3012, 1772)); // 255 × 150 mm at 300 dpi
         QCOMPARE(picture.dotsPerMeterX(), 11811);
     }
 

@@ -28,7 +28,13 @@ for t in doc.tables:
                    for p in tr.iter(qn("w:p")))
     prev = t._tbl.getprevious()
     layout = t._tbl.find(qn("w:tblPr") + "/" + qn("w:tblLayout"))
+    def alignment(cell):
+        p = cell.paragraphs[0]
+        a = p.alignment if p.alignment is not None else p.style.paragraph_format.alignment
+        return int(a) if a is not None else 0
+    body = [alignment(c) for c in t.rows[1].cells] if len(t.rows) > 1 else []
     out["layout"].append({
+        "bodyAlign": body,
         "fixed": layout is not None and layout.get(qn("w:type")) == "fixed",
         "header": [tr.find(qn("w:trPr") + "/" + qn("w:tblHeader")) is not None for tr in rows[:2]],
         "cantSplit": all(tr.find(qn("w:trPr") + "/" + qn("w:cantSplit")) is not None for tr in rows),
@@ -61,6 +67,7 @@ for shape in doc.inline_shapes:
                                 shape.width.pt, shape.height.pt])
 footer = sec.footer
 out["footerFields"] = [i.text.strip() for i in footer._element.iter(qn("w:instrText"))]
+out["footerText"] = "\n".join(p.text for p in footer.paragraphs)
 core = doc.core_properties
 out["core"] = {"title": core.title, "language": core.language,
                "created": core.created.isoformat() if core.created else None}

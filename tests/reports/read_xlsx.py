@@ -10,7 +10,8 @@ ws = wb.worksheets[0]
 
 def cell(c):
     return {"value": c.value, "bold": bool(c.font.b), "size": c.font.sz,
-            "format": c.number_format, "numeric": c.data_type == "n"}
+            "format": c.number_format, "numeric": c.data_type == "n",
+            "wrap": bool(c.alignment.wrap_text)}
 
 
 out = {
@@ -29,6 +30,7 @@ out = {
         "fitToHeight": 1 if ws.page_setup.fitToHeight is None else int(ws.page_setup.fitToHeight),
         "titleRows": str(ws.print_title_rows),
         "frozen": ws.freeze_panes,
+        "footer": ws.oddFooter.center.text or "",
     },
 }
 for ref in sys.argv[2:]:

@@ -4,6 +4,7 @@
 #include "reports/SituationReport.h"
 #include "tests/reports/ReaderProcess.h"
 
+#include <QDate>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -48,7 +49,19 @@ reports::SituationReportInput input(const SituationResult& r) {
     c.energyText = QStringLiteral("4520");
     c.placementText = reports::placementText(Placement::Ground);
     c.bodyMassText = QStringLiteral("70");
-    return {QStringLiteral("Склад"), c, QStringLiteral("0"), QStringLiteral("0"), &r, {}, {}, {}};
+    reports::ReportByline byline;
+    byline.organisation = QStringLiteral("ООО «Проект»");
+    byline.author = QStringLiteral("Иванов И. И.");
+    byline.date = QDate(2026, 3, 5);
+    return {QStringLiteral("Склад"),
+            c,
+            QStringLiteral("0"),
+            QStringLiteral("0"),
+            &r,
+            {},
+            {},
+            {},
+            byline};
 }
 
 QStringList strings(const QJsonArray& a) {
@@ -130,8 +143,18 @@ private slots:
         QVERIFY(layout[QStringLiteral("fixed")].toBool());
         QCOMPARE(layout[QStringLiteral("header")].toArray()[0].toBool(), true);
         QCOMPARE(layout[QStringLiteral("header")].toArray()[1].toBool(), false);
-        QCOMPARE(doc[QStringLiteral("footerFields")].toArray()[0].toString(),
-                 QStringLiteral("PAGE"));
+        // Numbers to the right, texts (type, kind, degree, note) to the left.
+        QJsonArray align;
+        for (int c = 0; c < reports::kSitColumnCount; ++c) {
+            const bool text = c == reports::kSitType || c == reports::kSitKind ||
+                              c == reports::kSitDegree || c == reports::kSitWarning;
+            align << (text ? 0 : 2);
+        }
+        QCOMPARE(layout[QStringLiteral("bodyAlign")].toArray(), align);
+        // "N из M" below every page, shown before any field update.
+        QCOMPARE(doc[QStringLiteral("footerFields")].toArray(),
+                 (QJsonArray{QStringLiteral("PAGE"), QStringLiteral("NUMPAGES")}));
+        QCOMPARE(doc[QStringLiteral("footerText")].toString(), QStringLiteral("1 из 1"));
         QCOMPARE(doc[QStringLiteral("pictures")].toInt(), 0);
 
         QString text;
@@ -146,6 +169,14 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Методика расчета")));
         QVERIFY(text.contains(QStringLiteral("кратчайшее расстояние")));
         QVERIFY(text.contains(QStringLiteral("не определена — 1")));
+        // Who, when and with what; the table is numbered.
+        for (const QString& line :
+             {QStringLiteral("Организация:     ООО «Проект»"),
+              QStringLiteral("Исполнитель:     Иванов И. И."),
+              QStringLiteral("Дата:     05.03.2026"), QStringLiteral("Программа:     Келмо "),
+              QStringLiteral("Таблица 1 — Воздействие взрыва на сооружения плана")}) {
+            QVERIFY2(text.contains(line), qPrintable(line));
+        }
     }
 
     // One separator in a document: the charge as typed, the table and the totals all take the
@@ -199,16 +230,20 @@ private slots:
         // Rows 2 … 9 hold the plan and the charge; 17 … 19 the totals, under the four structures.
         const QString xlsx = m_dir.filePath(locale + QStringLiteral(".xlsx"));
         reports::writeSituationWorkbook(in, xlsx, l);
-        const QJsonObject book =
-            readWithPython(QStringLiteral("read_xlsx.py"), xlsx, {"A4", "A7", "A19", "G12"});
+        const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), xlsx,
+                                                {"A4", "D4", "A7", "D7", "E7", "A19", "G12"});
         const QJsonObject cells = book[QStringLiteral("cells")].toObject();
         const auto value = [&](const char* ref) {
             return cells[QLatin1String(ref)].toObject()[QStringLiteral("value")];
         };
-        QCOMPARE(value("A4").toString(),
-                 QStringLiteral("Масса конденсированного ВВ (кг): ") + mass);
+        // The inputs as numbers beside their captions, whatever separator was typed.
+        QCOMPARE(value("A4").toString(), QStringLiteral("Масса конденсированного ВВ (кг):"));
         QCOMPARE(value("A7").toString(),
-                 QStringLiteral("Координаты места хранения КВВ (м): Х = %1, У = 0").arg(x));
+                 QStringLiteral("Координаты места хранения КВВ (м), Х и У:"));
+        for (const auto& [ref, number] : {std::pair{"D4", 1000.5}, {"D7", 0.5}, {"E7", 0.0}}) {
+            QVERIFY2(cells[QLatin1String(ref)].toObject()[QStringLiteral("numeric")].toBool(), ref);
+            QCOMPARE(value(ref).toDouble(), number);
+        }
         QCOMPARE(value("A19").toString(), totals[2]);
         QVERIFY(cells[QStringLiteral("G12")].toObject()[QStringLiteral("numeric")].toBool());
     }
@@ -277,9 +312,10 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("situation.xlsx"));
         reports::writeSituationWorkbook(input(m_result), path);
         // Row 11 is the header, 12 … 15 the structures.
-        const QJsonObject book = readWithPython(QStringLiteral("read_xlsx.py"), path,
-                                                {"A11", "F12", "G12", "I12", "L11", "L12", "M12",
-                                                 "F13", "N13", "G14", "N14", "I15", "E15", "A19"});
+        const QJsonObject book =
+            readWithPython(QStringLiteral("read_xlsx.py"), path,
+                           {"A11", "B12", "C12", "F12", "G12", "I12", "L11", "L12", "M12", "F13",
+                            "N13", "G14", "N14", "I15", "E15", "A19"});
         QVERIFY(!book.isEmpty());
         const QJsonObject cells = book[QStringLiteral("cells")].toObject();
         const auto cell = [&](const char* ref) {
@@ -316,6 +352,10 @@ private slots:
                  qPrintable(injured));
         const QJsonObject print = book[QStringLiteral("print")].toObject();
         QCOMPARE(print[QStringLiteral("titleRows")].toString(), QStringLiteral("$11:$11"));
+        QCOMPARE(print[QStringLiteral("footer")].toString(), QStringLiteral("Страница &P из &N"));
+        // Type and kind wrap in their columns rather than being cut on paper.
+        QVERIFY(cell("B12")[QStringLiteral("wrap")].toBool());
+        QVERIFY(cell("C12")[QStringLiteral("wrap")].toBool());
         QCOMPARE(print[QStringLiteral("paper")].toInt(), 9);
     }
 };

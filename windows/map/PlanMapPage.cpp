@@ -4,6 +4,7 @@
 
 #include "core/FileError.h"
 #include "core/NumberText.h"
+#include "core/Version.h"
 #include "data/Database.h"
 #include "data/PlanPicture.h"
 #include "gis/GisExport.h"
@@ -15,14 +16,19 @@
 #include "ui/BackgroundWork.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/Settings.h"
 #include "windows/map/CalibrationDialog.h"
 #include "windows/map/PlanMapView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -396,7 +402,8 @@ MapOptions PlanMapPage::exportOptions() const {
     return o;
 }
 
-void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Paper paper) const {
+void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Paper paper,
+                           double denominator) const {
     const PlanMapModel& m = model();
     switch (format) {
     case Format::Png:
@@ -406,8 +413,7 @@ void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Pap
         exportMapSvg(path, m, exportOptions(), pixels);
         break;
     case Format::Pdf:
-        exportMapPdf(path, m, exportOptions(), paper,
-                     QStringLiteral("План местности «%1»").arg(m.planName));
+        exportMapPdf(path, m, exportOptions(), paper, titleBlock(), denominator);
         break;
     case Format::GeoJson:
         gis::exportGeoJson(path, m, m_planCrs);
@@ -422,14 +428,65 @@ void PlanMapPage::exportTo(const QString& path, Format format, QSize pixels, Pap
 }
 
 QImage PlanMapPage::reportPicture() const {
-    MapOptions o;
-    o.criterion = m_view->criterion();
-    return mapPicture(model(), o, QSizeF(170, 120));
+    return reportMapPicture(model(), m_view->criterion(), kReportMapMillimetres);
+}
+
+TitleBlock PlanMapPage::titleBlock() const {
+    TitleBlock t;
+    t.plan = m_planName;
+    if (model().massTNT > 0) {
+        t.charge =
+            QStringLiteral("%1 кг в тротиловом эквиваленте").arg(mapNumber(model().massTNT, 1));
+    }
+    t.criterion = criterionText(m_view->criterion());
+    t.date = QLocale().toString(QDate::currentDate(), QStringLiteral("dd.MM.yyyy"));
+    if (m_settings != nullptr) {
+        if (const auto author = m_settings->reportAuthor()) {
+            t.organisation = author->organisation;
+            t.author = author->author;
+        }
+    }
+    t.program = QStringLiteral("Келмо %1").arg(QString::fromLatin1(kVersion));
+    return t;
+}
+
+bool PlanMapPage::chooseSheet(Paper& paper, double& denominator) {
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Лист карты"));
+    auto* form = new QFormLayout(&dialog);
+    auto* papers = new QComboBox(&dialog);
+    papers->setObjectName(QStringLiteral("cboPaper"));
+    papers->addItems(
+        {QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("A2"), QStringLiteral("A1")});
+    papers->setCurrentIndex(static_cast<int>(m_paper));
+    auto* scales = new QComboBox(&dialog);
+    scales->setObjectName(QStringLiteral("cboScale"));
+    for (const double n : printScales()) {
+        scales->addItem(n > 0 ? QStringLiteral("1:%1").arg(scaleDenominatorText(n))
+                              : QStringLiteral("вписать в лист"),
+                        n);
+    }
+    scales->setCurrentIndex(std::max(0, scales->findData(m_denominator)));
+    form->addRow(QStringLiteral("Лист (альбомный):"), papers);
+    form->addRow(QStringLiteral("Масштаб:"), scales);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    m_paper = static_cast<Paper>(papers->currentIndex());
+    m_denominator = scales->currentData().toDouble();
+    paper = m_paper;
+    denominator = m_denominator;
+    return true;
 }
 
 void PlanMapPage::exportWithDialog(Format format) {
     QSize pixels(1920, 1080);
     Paper paper = Paper::A4;
+    double denominator = 0;
     QString name = m_planName.isEmpty() ? QStringLiteral("План") : m_planName;
     QString filter;
     switch (format) {
@@ -455,14 +512,9 @@ void PlanMapPage::exportWithDialog(Format format) {
         filter = QStringLiteral("Рисунок SVG (*.svg)");
         break;
     case Format::Pdf: {
-        bool ok = false;
-        const QString chosen =
-            QInputDialog::getItem(this, kTitle, QStringLiteral("Лист (альбомный):"),
-                                  {QStringLiteral("A4"), QStringLiteral("A3")}, 0, false, &ok);
-        if (!ok) {
+        if (!chooseSheet(paper, denominator)) {
             return;
         }
-        paper = chosen == QLatin1String("A3") ? Paper::A3 : Paper::A4;
         name += QStringLiteral(".pdf");
         filter = QStringLiteral("Документ PDF (*.pdf)");
         break;
@@ -494,28 +546,45 @@ void PlanMapPage::exportWithDialog(Format format) {
         break;
     }
     ui::saveAndOpen(
-        this, name, filter, [&](const QString& path) { exportTo(path, format, pixels, paper); },
+        this, name, filter,
+        [&](const QString& path) { exportTo(path, format, pixels, paper, denominator); },
         m_settings, QStringLiteral("planMap"));
 }
 
-void PlanMapPage::printOn(QPrinter& printer) const {
+void PlanMapPage::printOn(QPrinter& printer, double denominator) const {
+    const QSizeF printable = printer.pageLayout().paintRect(QPageLayout::Millimeter).size();
+    const MapOptions options = exportOptions();
+    const SheetSet sheets = mapSheets(model(), options, printable, denominator);
     QPainter p(&printer);
     if (!p.isActive()) {
         return;
     }
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-    renderMapSheet(p, model(), QRectF(QPointF(0, 0), page.size()), printer.resolution() / 25.4,
-                   exportOptions(), QStringLiteral("План местности «%1»").arg(m_planName));
+    for (int i = 0; i < static_cast<int>(sheets.planWindows.size()); ++i) {
+        if (i > 0) {
+            printer.newPage();
+        }
+        renderMapSheet(p, model(), QRectF(QPointF(0, 0), page.size()), printer.resolution() / 25.4,
+                       options, titleBlock(), sheets, i);
+    }
 }
 
 void PlanMapPage::printWithPreview() {
+    Paper paper = m_paper;
+    double denominator = m_denominator;
+    if (!chooseSheet(paper, denominator)) {
+        return;
+    }
+    const QPageSize::PageSizeId ids[] = {QPageSize::A4, QPageSize::A3, QPageSize::A2,
+                                         QPageSize::A1};
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    printer.setPageLayout(QPageLayout(QPageSize(ids[static_cast<int>(paper)]),
+                                      QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
+                                      QPageLayout::Millimeter));
     QPrintPreviewDialog preview(&printer, this);
     preview.setWindowTitle(QStringLiteral("Предварительный просмотр"));
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { printOn(*target); });
+            [this, denominator](QPrinter* target) { printOn(*target, denominator); });
     preview.exec();
 }
 

@@ -77,22 +77,30 @@ public:
     // GIS and CAD formats). GeoJSON is longitude and latitude (RFC 7946), GeoPackage is in the
     // plan's coordinate system, DXF in the plan's metres.
     enum class Format { Png, Svg, Pdf, GeoJson, GeoPackage, Dxf };
+    // PDF sheets are on `paper` at 1:`denominator` (0: the round scale that fits one sheet).
     void exportTo(const QString& path, Format format, QSize pixels = QSize(1920, 1080),
-                  Paper paper = Paper::A4) const;
+                  Paper paper = Paper::A4, double denominator = 0) const;
 
     // The options of an export: the criterion and the part of the plan in the view.
     MapOptions exportOptions() const;
 
-    // The map for the Word report: 170 × 120 mm at 300 dpi, the whole plan, criterion shown.
+    // The map for the Word report at 300 dpi, the page's full width: the zones of the chosen
+    // criterion at a stated scale, an overview when structures lie outside them.
     QImage reportPicture() const;
 
-    // Prints on the printer's page with the scale stated.
-    void printOn(QPrinter& printer) const;
+    // The title block of printed sheets: plan, charge, criterion, date, the organisation and
+    // author from the settings, the program's version.
+    TitleBlock titleBlock() const;
+
+    // Prints the sheets at the chosen scale (0: fitted) on the printer's paper.
+    void printOn(QPrinter& printer, double denominator = 0) const;
 
 private:
     void rebuild();
     void exportWithDialog(Format format);
     void printWithPreview();
+    // Asks for the paper and the scale of the sheets; false when cancelled.
+    bool chooseSheet(Paper& paper, double& denominator);
     void showPictureState();
 
     PlanMapView* m_view = nullptr;
@@ -110,6 +118,8 @@ private:
     int m_plan = 0;
     std::optional<int> m_planCrs;
     ui::Settings* m_settings = nullptr;
+    Paper m_paper = Paper::A4;
+    double m_denominator = 0;
     std::optional<MapBackground> m_background;
     std::optional<Calibration> m_calibration;
 };

@@ -66,33 +66,6 @@ QPen cosmeticPen(const QColor& colour, double width, Qt::PenStyle style = Qt::So
     return pen;
 }
 
-// A label that keeps its size and stays upright whatever the zoom.
-QGraphicsSimpleTextItem* label(QGraphicsScene* scene, const QString& text, QPointF at,
-                               const QColor& colour, Qt::Alignment align, bool bold = false) {
-    auto* item = scene->addSimpleText(text);
-    QFont font = item->font();
-    font.setBold(bold);
-    item->setFont(font);
-    item->setBrush(colour);
-    item->setFlag(QGraphicsItem::ItemIgnoresTransformations);
-    const QRectF box = item->boundingRect();
-    QPointF offset(0, 0);
-    if (align & Qt::AlignHCenter) {
-        offset.rx() = -box.width() / 2;
-    } else if (align & Qt::AlignRight) {
-        offset.rx() = -box.width();
-    }
-    if (align & Qt::AlignVCenter) {
-        offset.ry() = -box.height() / 2;
-    } else if (align & Qt::AlignBottom) {
-        offset.ry() = -box.height();
-    }
-    // The offset is in pixels: a child transform of the unscaled item.
-    item->setTransform(QTransform::fromTranslate(offset.x(), offset.y()));
-    item->setPos(at);
-    return item;
-}
-
 } // namespace
 
 PlanMapView::PlanMapView(QWidget* parent)
@@ -199,7 +172,6 @@ void PlanMapView::rebuild() {
     m_circleItems.clear();
 
     m_chargeMark = nullptr;
-    m_chargeName = nullptr;
     for (const MapStructure& structure : m_model.structures) {
         m_structures[structure.number] = addStructureItem(structure);
     }
@@ -246,9 +218,7 @@ void PlanMapView::placeChargeMark() {
     QGraphicsScene* s = scene();
     if (!m_model.charge) {
         delete m_chargeMark;
-        delete m_chargeName;
         m_chargeMark = nullptr;
-        m_chargeName = nullptr;
         return;
     }
     if (m_chargeMark == nullptr) {
@@ -257,13 +227,8 @@ void PlanMapView::placeChargeMark() {
             s->addEllipse(-r, -r, 2 * r, 2 * r, cosmeticPen(Qt::white, 1.5), chargeColour());
         m_chargeMark->setFlag(QGraphicsItem::ItemIgnoresTransformations);
         m_chargeMark->setZValue(6);
-        m_chargeName =
-            label(s, QStringLiteral("ВВ"), QPointF(), chargeColour(), Qt::AlignLeft | Qt::AlignTop);
-        m_chargeName->setTransform(QTransform::fromTranslate(7, 4));
-        m_chargeName->setZValue(6);
     }
     m_chargeMark->setPos(*m_model.charge);
-    m_chargeName->setPos(*m_model.charge);
     m_chargeMark->setToolTip(
         QStringLiteral("Место хранения ВВ: X = %1 м, Y = %2 м")
             .arg(mapNumber(m_model.charge->x(), 2), mapNumber(m_model.charge->y(), 2)));
@@ -296,16 +261,6 @@ void PlanMapView::rebuildCircles() {
         item->setZValue(1);
         item->setToolTip(QStringLiteral("Граница %1-й зоны: %2 м").arg(k).arg(mapNumber(r, 1)));
         m_zones[k] = item;
-        auto* text = label(s, zoneLabel(k), QPointF(c.x(), c.y() + r), zoneColour(k),
-                           Qt::AlignHCenter | Qt::AlignTop);
-        text->setZValue(5); // above the structures, which may hide the circle
-        m_circleItems << text;
-        if (k == 4) {
-            auto* beyond = label(s, zoneLabel(5), QPointF(c.x(), c.y() + r), zoneColour(4),
-                                 Qt::AlignHCenter | Qt::AlignBottom);
-            beyond->setZValue(5);
-            m_circleItems << beyond;
-        }
     }
     for (const PressureCircle& p : m_model.pressures) {
         if (p.radius <= 0) {
@@ -316,11 +271,6 @@ void PlanMapView::rebuildCircles() {
         item->setToolTip(
             QStringLiteral("%1: %2 м").arg(pressureLabel(p.kPa), mapNumber(p.radius, 1)));
         m_pressureCircles[p.kPa] = item;
-        const QPointF at = c + QPointF(p.radius * M_SQRT1_2, p.radius * M_SQRT1_2);
-        auto* text =
-            label(s, pressureLabel(p.kPa), at, pressureColour(), Qt::AlignLeft | Qt::AlignBottom);
-        text->setZValue(5);
-        m_circleItems << text;
     }
 }
 
@@ -351,31 +301,36 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
     painter->resetTransform();
     const QRectF port(viewport()->rect());
     const double text = fontMetrics().height() * 0.85;
-    // The numbers of the structures large enough on screen to carry them, drawn in pixels:
+    // The labels are placed in pixels by the same layout as every other drawing of the map:
     // one pass here costs far less than a thousand items that ignore the zoom.
-    QFont bold = font();
-    bold.setBold(true);
-    painter->setFont(bold);
-    painter->setPen(Qt::black);
     const QTransform toPort = viewportTransform();
-    const double least = fontMetrics().height() * 1.2;
-    const int dragged = m_drag && m_drag->moved ? m_drag->number : 0;
-    for (const MapStructure& s : m_model.structures) {
-        if (s.number == dragged) {
-            continue;
-        }
-        const QRectF box = toPort.mapRect(s.outline.boundingRect());
-        if (std::max(box.width(), box.height()) < least || !box.intersects(port)) {
-            continue;
-        }
-        painter->drawText(QRectF(toPort.map(s.labelAt) - QPointF(50, 20), QSizeF(100, 40)),
-                          Qt::AlignCenter, QString::number(s.number));
+    const double ppm = pixelsPerMetre();
+    LabelRequest request;
+    request.criterion = m_criterion;
+    request.textHeight = text;
+    request.besideLimit = 400;
+    const QSizeF legend = legendSize(text, m_model.hasZones);
+    const QSizeF scale = scaleBarSize(port.width(), ppm, text, false);
+    QRectF legendBox;
+    if (m_legend) {
+        legendBox = freeCorner(m_model, toPort, port, legend, text * 0.5, {});
+        request.reserved.push_back(legendBox);
     }
+    const QRectF scaleBox = freeCorner(m_model, toPort, port, scale, text * 0.5, request.reserved);
+    request.reserved.push_back(scaleBox);
+    LabelLayout layout = layoutLabels(m_model, toPort, ppm, port, request);
+    const int dragged = m_drag && m_drag->moved ? m_drag->number : 0;
+    if (dragged != 0) {
+        std::erase_if(layout.labels, [dragged](const PlacedLabel& l) {
+            return l.kind == LabelKind::Number && l.structure == dragged;
+        });
+    }
+    drawLabels(*painter, layout);
     painter->setFont(font());
     drawEditing(*painter);
-    drawScaleBar(*painter, port, pixelsPerMetre(), text);
+    drawScaleBar(*painter, scaleBox, port.width(), ppm, text, false);
     if (m_legend) {
-        drawLegend(*painter, port, text, m_model.hasZones);
+        drawLegend(*painter, legendBox, text, m_model.hasZones);
     }
     painter->restore();
 }

@@ -165,7 +165,6 @@ private:
     std::map<double, QGraphicsEllipseItem*> m_pressureCircles;
     QList<QGraphicsItem*> m_circleItems;
     QGraphicsEllipseItem* m_chargeMark = nullptr;
-    QGraphicsSimpleTextItem* m_chargeName = nullptr;
     QPoint m_pressAt;
 
     bool m_editable = false;

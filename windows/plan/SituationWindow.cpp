@@ -10,6 +10,7 @@
 #include "session/SituationSession.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/ReportAuthorDialog.h"
 #include "ui/TableCopy.h"
 
 #include "ui_SituationWindow.h"
@@ -280,11 +281,15 @@ QString SituationWindow::copyTable() {
 
 bool SituationWindow::writeReport() {
     try {
+        const ui::ReportAuthor author = ui::reportAuthor(this, m_settings);
+        reports::ReportByline byline;
+        byline.organisation = author.organisation;
+        byline.author = author.author;
         ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
                                     QStringLiteral("Подготовка отчета..."));
-        const docx::Document doc =
-            m_session->report(m_mapPage->reportPicture(), QLocale(),
-                              [&](int done, int total) { progress.update(done, total); });
+        const docx::Document doc = m_session->report(
+            m_mapPage->reportPicture(), QLocale(),
+            [&](int done, int total) { progress.update(done, total); }, byline);
         return ui::saveAndOpen(
             this, QStringLiteral("Инженерная обстановка.docx"),
             QString::fromUtf8(reports::kWordFilter), [&](const QString& path) { doc.save(path); },
