@@ -80,6 +80,12 @@ bool testConnectionString(const QString& connectionString, QString* refusal) {
             *refusal = QString::fromUtf8(e.what());
         }
         return false;
+    } catch (const ServerTimeoutError& e) {
+        // A silent server is named, so that the user knows what to check.
+        if (refusal != nullptr) {
+            *refusal = QString::fromUtf8(e.what());
+        }
+        return false;
     } catch (const Error&) {
         return false;
     }

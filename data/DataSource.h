@@ -21,8 +21,9 @@ QString namedConnectionStringNoMode(const QString& name); // without a mode
 
 // Opens a connection with the string and closes it again; an older database is upgraded on
 // the way. Any failure counts as false and nothing is shown; when the database was reached but
-// refused as it stands (newer than the program, not the program's, a failed upgrade), the
-// reason is put into *refusal for the caller to show.
+// refused as it stands (newer than the program, not the program's, a failed upgrade), or when
+// its server took the connection but never answered, the reason is put into *refusal for the
+// caller to show.
 bool testConnectionString(const QString& connectionString, QString* refusal = nullptr);
 
 // Tests the named form with write mode for the data source name.

@@ -325,7 +325,7 @@ bool Connection::open(const QString& connectionString, SchemaCheck check) {
                                 text);
         }
         if (isTimeout(text)) {
-            throw DatabaseError(
+            throw ServerTimeoutError(
                 QStringLiteral("Сервер базы данных источника «%1» не ответил за %2 с. Проверьте, "
                                "что сервер запущен и доступен с этого компьютера (адрес и порт "
                                "в настройке источника данных ODBC), или увеличьте время "

@@ -23,4 +23,11 @@ private:
     QString m_driverText;
 };
 
+// A database server took the connection but did not answer within the login timeout. The
+// message names the data source and what to check.
+class ServerTimeoutError final : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 } // namespace kelmo

@@ -762,6 +762,27 @@ private slots:
         }
     }
 
+    // Start-up through a data source whose server never answers gives up after the login
+    // timeout, with the data-source dialog and a message, instead of freezing for ever.
+    void startsThroughASilentServer() {
+        QTemporaryDir folder;
+        setProgramFolderForTesting(folder.path());
+        QVERIFY(writeDataSourceName(QStringLiteral("KelmoSilent")));
+        db::setServerTimeout(1);
+        ui::MessageRecorder messages;
+        m_navigator = std::make_unique<shell::Navigator>();
+        const bool started = m_navigator->start();
+        db::setServerTimeout(db::kDefaultServerTimeout);
+        QVERIFY(!started);
+        QVERIFY(m_navigator->dataSourceDialog());
+        QCOMPARE(messages.count(), 2);
+        QVERIFY2(messages.messages().at(0).text.contains(
+                     QStringLiteral("«KelmoSilent» не ответил за 1 с")),
+                 qPrintable(messages.messages().at(0).text));
+        QCOMPARE(messages.last().text, QStringLiteral("Невозможно подключиться к базе данных, "
+                                                      "установите имя источника данных ODBC!"));
+    }
+
     // The name typed into the data-source dialog is the server's DSN.
     void dialogConnectsTheDataSource() {
         QTemporaryDir folder;
