@@ -227,12 +227,14 @@ void writeSituationWorkbook(const SituationReportInput& in, const QString& path,
     };
     // The inputs: a caption, and in column D the number itself (a text only when what was
     // typed is not a number), so that a reviewer's formulas can use them.
-    const auto fact = [&](const QString& caption, const QString& typedText) {
-        worksheet_write_string(ws, row, 0, utf8(caption).constData(), nullptr);
+    // A structured binding is captured through a plain pointer: older compilers refuse it.
+    lxw_worksheet* const sheet = ws;
+    const auto fact = [&, sheet](const QString& caption, const QString& typedText) {
+        worksheet_write_string(sheet, row, 0, utf8(caption).constData(), nullptr);
         if (const std::optional<double> v = numtext::parse(typedText, locale)) {
-            worksheet_write_number(ws, row, 3, *v, nullptr);
+            worksheet_write_number(sheet, row, 3, *v, nullptr);
         } else {
-            worksheet_write_string(ws, row, 3, utf8(typed(typedText)).constData(), nullptr);
+            worksheet_write_string(sheet, row, 3, utf8(typed(typedText)).constData(), nullptr);
         }
         ++row;
     };
