@@ -270,11 +270,13 @@ int runSituationCommand(const QStringList& arguments) {
         }
     }
     if (allScenarios) {
+        // The report and the table hold the worst case as the window writes them; the map
+        // files are written for one charge.
         for (const QCommandLineOption* option :
-             {&docxOption, &xlsxOption, &svgOption, &geojsonOption, &gpkgOption, &dxfOption}) {
+             {&svgOption, &geojsonOption, &gpkgOption, &dxfOption}) {
             if (parser.isSet(*option)) {
-                throw UsageError(QStringLiteral("--%1: с --all-scenarios файлы не записываются; "
-                                                "запишите их для каждого сценария (--scenario).")
+                throw UsageError(QStringLiteral("--%1: с --all-scenarios карта не записывается; "
+                                                "запишите её для каждого сценария (--scenario).")
                                      .arg(option->names().constFirst()));
             }
         }
@@ -316,6 +318,22 @@ int runSituationCommand(const QStringList& arguments) {
     if (allScenarios) {
         const situation::AllScenarios all = situation::evaluateScenarios(
             session, db::listScenarios(connection, session.plan().number), QLocale::c());
+        if (!docxPath.isEmpty() || !xlsxPath.isEmpty()) {
+            // As in the window: the rows name their scenarios, and the map draws the zones of
+            // the heaviest charge.
+            situation::showWorstCase(session, all, QLocale::c());
+            if (!docxPath.isEmpty()) {
+                const map::PlanMapModel model =
+                    situationMap(connection, session.plan(), all.worst.situation, session.charge());
+                session
+                    .report(map::reportMapPicture(model, map::Criterion::Heavy,
+                                                  map::kReportMapMillimetres))
+                    .save(docxPath);
+            }
+            if (!xlsxPath.isEmpty()) {
+                session.writeTable(xlsxPath);
+            }
+        }
         if (format == QLatin1String("csv")) {
             writeCsv(all.worst.situation, &all);
         } else {

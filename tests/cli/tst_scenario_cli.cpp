@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "reports/DocxPackage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -189,6 +190,25 @@ private slots:
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].endsWith(",scenario"));
         QVERIFY(lines[1].endsWith(QStringLiteral(",\"Б ближний\"").toUtf8()));
+
+        // The report and the table of the worst case, as the window writes them; the map
+        // files are for one charge.
+        const QString docx = m_dir->filePath(QStringLiteral("worst.docx"));
+        const QString xlsx = m_dir->filePath(QStringLiteral("worst.xlsx"));
+        const Result documents =
+            calc(QStringLiteral("situation"),
+                 {"--plan", str("Склад"), "--all-scenarios", "--docx", docx, "--xlsx", xlsx});
+        QVERIFY2(documents.exitCode == 0, qPrintable(documents.err));
+        QCOMPARE(documents.out, all.out);
+        const QByteArray report = kelmo::docx::readPackage(docx).value("word/document.xml");
+        QVERIFY(report.contains(QStringLiteral("сценарий «Б ближний»").toUtf8()));
+        QVERIFY(report.contains(QStringLiteral("В восточный").toUtf8()));
+        const QByteArray table = kelmo::docx::readPackage(xlsx).value("xl/sharedStrings.xml");
+        QVERIFY(table.contains(QStringLiteral("В восточный").toUtf8()));
+        const Result map =
+            calc(QStringLiteral("situation"), {"--plan", str("Склад"), "--all-scenarios", "--svg",
+                                               m_dir->filePath(QStringLiteral("worst.svg"))});
+        QCOMPARE(map.exitCode, 2);
     }
 
     void planWithoutScenarios() {
