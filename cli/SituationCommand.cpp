@@ -321,7 +321,7 @@ int runSituationCommand(const QStringList& arguments) {
         if (!docxPath.isEmpty() || !xlsxPath.isEmpty()) {
             // As in the window: the rows name their scenarios, and the map draws the zones of
             // the heaviest charge.
-            situation::showWorstCase(session, all, QLocale::c());
+            situation::showWorstCase(session, all);
             if (!docxPath.isEmpty()) {
                 const map::PlanMapModel model =
                     situationMap(connection, session.plan(), all.worst.situation, session.charge());
