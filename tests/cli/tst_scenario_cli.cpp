@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "reports/DocxPackage.h"
+#include "tests/support/CalcRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,18 +16,9 @@
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+using Result = kelmo::test::CalcResult;
 
-Result runCalc(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
+using kelmo::test::runCalc;
 
 QJsonObject json(const Result& r) {
     return QJsonDocument::fromJson(r.out).object();

@@ -4,6 +4,7 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "tests/reports/ReaderProcess.h"
+#include "tests/support/CalcRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,18 +18,9 @@
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+using Result = kelmo::test::CalcResult;
 
-Result runCalc(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
+using kelmo::test::runCalc;
 
 } // namespace
 

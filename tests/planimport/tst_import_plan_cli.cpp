@@ -5,6 +5,7 @@
 #include "data/DatabaseFile.h"
 #include "data/SitePlan.h"
 #include "tests/planimport/PlanFixtures.h"
+#include "tests/support/CalcRun.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,18 +22,9 @@ using namespace kelmo::testing;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+using Result = kelmo::test::CalcResult;
 
-Result runCalc(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
+using kelmo::test::runCalc;
 
 const QList<QPointF> kLShape{{0, 0}, {30, 0}, {30, 10}, {20, 10}, {20, 20}, {0, 20}};
 

@@ -16,6 +16,7 @@
 #include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
 #include "shell/Navigator.h"
+#include "tests/support/CalcRun.h"
 #include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
@@ -44,17 +45,10 @@ using namespace kelmo;
 
 namespace {
 
-struct CalcResult {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+using CalcResult = kelmo::test::CalcResult;
 
 CalcResult runCalc(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(KELMO_CALC_PATH), arguments);
-    p.waitForFinished(120000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    return kelmo::test::runCalc(arguments, 120000);
 }
 
 // Every row of a table as text, numbers at full precision, in a fixed order, read by the

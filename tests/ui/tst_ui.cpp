@@ -179,7 +179,6 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> m_settings;
-
 };
 
 QTEST_MAIN(TestUi)

@@ -85,4 +85,18 @@ inline void addSampleStructures(db::Connection& c, int plan,
     }
 }
 
+// The sample plan "Склад ВВ №3": the store itself, then structures farther out. Returns its
+// number.
+inline int addSampleStorePlan(db::Connection& c) {
+    const int plan = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
+    addSampleStructures(c, plan,
+                        {{-6, -4, 6, 4, 2, 2},
+                         {20, -10, 45, 10, 25, 3},
+                         {-70, 30, -40, 60, 40, 1},
+                         {60, -120, 100, -80, 12, 2},
+                         {-260, -40, -220, 0, 60, 3},
+                         {380, 200, 430, 240, 8, 1}});
+    return plan;
+}
+
 } // namespace kelmo::tools

@@ -37,14 +37,7 @@ int main(int argc, char** argv) {
     plan::PlanSession session;
     try {
         db::Connection c(connection);
-        session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        tools::addSampleStructures(c, session.planNumber,
-                                   {{-6, -4, 6, 4, 2, 2},
-                                    {20, -10, 45, 10, 25, 3},
-                                    {-70, 30, -40, 60, 40, 1},
-                                    {60, -120, 100, -80, 12, 2},
-                                    {-260, -40, -220, 0, 60, 3},
-                                    {380, 200, 430, 240, 8, 1}});
+        session.planNumber = tools::addSampleStorePlan(c);
         const struct {
             const char* name;
             double mass;

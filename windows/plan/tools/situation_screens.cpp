@@ -40,15 +40,7 @@ int main(int argc, char** argv) {
     plan::PlanSession session;
     try {
         db::Connection c(connection);
-        session.planNumber = db::createPlan(c, QStringLiteral("Склад ВВ №3"));
-        // The store itself, then walls farther out.
-        tools::addSampleStructures(c, session.planNumber,
-                                   {{-6, -4, 6, 4, 2, 2},
-                                    {20, -10, 45, 10, 25, 3},
-                                    {-70, 30, -40, 60, 40, 1},
-                                    {60, -120, 100, -80, 12, 2},
-                                    {-260, -40, -220, 0, 60, 3},
-                                    {380, 200, 430, 240, 8, 1}});
+        session.planNumber = tools::addSampleStorePlan(c);
         // An L-shaped workshop south of the store: an outline of six vertices.
         if (auto l = db::readStructure(c, session.planNumber, 2)) {
             l->number = 7;
