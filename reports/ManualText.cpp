@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace kelmo::reports {
 
 namespace {
@@ -21,30 +23,46 @@ struct Heading {
     QString bookmark;
 };
 
+// Chapters ("# ") and sections ("## ") in the order of the text, with their bookmarks.
+QList<Heading> headingsOf(const QStringList& lines) {
+    QList<Heading> headings;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QStringLiteral("## "))) {
+            headings.append({1, line.mid(3).trimmed(), {}});
+        } else if (line.startsWith(QStringLiteral("# "))) {
+            headings.append({0, line.mid(2).trimmed(), {}});
+        }
+    }
+    for (qsizetype i = 0; i < headings.size(); ++i) {
+        headings[i].bookmark = QStringLiteral("_TocKelmo%1").arg(i + 1);
+    }
+    return headings;
+}
+
+QString withoutSpace(QString text) {
+    text.removeIf([](QChar c) { return c.isSpace(); });
+    return text;
+}
+
 class ManualBuilder final {
 public:
-    ManualBuilder(QString pictureFolder, QStringList* missing)
+    ManualBuilder(QString pictureFolder, QStringList* missing, QStringList contentsPages)
         : m_pictures(std::move(pictureFolder))
-        , m_missing(missing) {
+        , m_missing(missing)
+        , m_contentsPages(std::move(contentsPages)) {
         m_doc.pageSetup() = {70.9, 42.5, 56.7, 56.7};
         m_doc.properties().title = QStringLiteral("Инструкция пользователя");
-        // Word fills in the page numbers of the contents when it opens the manual.
-        m_doc.properties().updateFieldsOnOpen = true;
     }
 
     void parse(const QString& text) {
         // The contents needs every heading before the first one is written.
         const QStringList lines = text.split(u'\n');
-        for (const QString& raw : lines) {
-            const QString line = raw.trimmed();
-            if (line.startsWith(QStringLiteral("## "))) {
-                m_headings.append({1, line.mid(3).trimmed(), {}});
-            } else if (line.startsWith(QStringLiteral("# "))) {
-                m_headings.append({0, line.mid(2).trimmed(), {}});
-            }
-        }
-        for (qsizetype i = 0; i < m_headings.size(); ++i) {
-            m_headings[i].bookmark = QStringLiteral("_TocKelmo%1").arg(i + 1);
+        m_headings = headingsOf(lines);
+        if (m_contentsPages.size() != m_headings.size()) {
+            // Without the laid-out page numbers Word fills them in when it opens the manual.
+            m_contentsPages.clear();
+            m_doc.properties().updateFieldsOnOpen = true;
         }
 
         for (const QString& raw : lines) {
@@ -178,12 +196,14 @@ private:
     void contents() {
         line1(QString(), {kBodyPt, false, Align::Left});
         line1(QStringLiteral("Содержание"), {kChapterPt, true, Align::Left, true});
-        for (const Heading& h : m_headings) {
+        for (qsizetype i = 0; i < m_headings.size(); ++i) {
+            const Heading& h = m_headings[i];
             ParaFormat f{kBodyPt, h.level == 0, Align::Left, false, -1, textWidth()};
             m_doc.last().format = f;
             m_doc.append((h.level == 0 ? QString() : QStringLiteral("      ")) + h.text +
                          QStringLiteral("\t"));
-            m_doc.appendField(QStringLiteral("PAGEREF %1 \\h").arg(h.bookmark), QString());
+            m_doc.appendField(QStringLiteral("PAGEREF %1 \\h").arg(h.bookmark),
+                              m_contentsPages.value(i));
             m_doc.append(QStringLiteral("\r\n"));
         }
         m_doc.last().format = {kBodyPt, false, Align::Left};
@@ -215,6 +235,7 @@ private:
     Document m_doc;
     QString m_pictures;
     QStringList* m_missing;
+    QStringList m_contentsPages;
     QList<Heading> m_headings;
     qsizetype m_nextHeading = 0;
     QString m_paragraph;
@@ -224,9 +245,48 @@ private:
 
 } // namespace
 
+QStringList contentsPageNumbers(const QString& manualText, const QString& laidOut) {
+    const QList<Heading> headings = headingsOf(manualText.split(u'\n'));
+    QStringList lines = laidOut.split(QRegularExpression(QStringLiteral("[\\n\\f]")));
+    const auto title = std::find_if(lines.cbegin(), lines.cend(), [](const QString& line) {
+        return line.trimmed() == QStringLiteral("Содержание");
+    });
+    if (title == lines.cend()) {
+        return {};
+    }
+    // An entry ends in its leader dots and the page number.
+    static const QRegularExpression entryEnd(QStringLiteral("(?:\\.|…){2,}\\s*(\\d+)\\s*$"));
+    qsizetype at = title - lines.cbegin() + 1;
+    QStringList pages;
+    for (const Heading& h : headings) {
+        // The start of the entry, blanks aside: the laid-out line may break it anywhere.
+        const QString start = withoutSpace(h.text).left(24);
+        const auto startsEntry = [&](const QString& line) {
+            const QString key = withoutSpace(QString(line).remove(entryEnd));
+            return !key.isEmpty() &&
+                   (key.startsWith(start) ||
+                    (start.startsWith(key) && key.size() >= std::min<qsizetype>(start.size(), 6)));
+        };
+        while (at < lines.size() && !startsEntry(lines[at])) {
+            ++at;
+        }
+        // A long entry wraps onto a second line at most.
+        const qsizetype entryStart = at;
+        while (at < lines.size() && at <= entryStart + 1 && !entryEnd.match(lines[at]).hasMatch()) {
+            ++at;
+        }
+        if (at >= lines.size() || at > entryStart + 1) {
+            return {};
+        }
+        pages.append(entryEnd.match(lines[at]).captured(1));
+        ++at;
+    }
+    return pages;
+}
+
 docx::Document buildManual(const QString& text, const QString& pictureFolder,
-                           QStringList* missingPictures) {
-    ManualBuilder builder(pictureFolder, missingPictures);
+                           QStringList* missingPictures, const QStringList& contentsPages) {
+    ManualBuilder builder(pictureFolder, missingPictures, contentsPages);
     builder.parse(text);
     return builder.document();
 }

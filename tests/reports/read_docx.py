@@ -78,6 +78,8 @@ for cs in settings.iter(qn("w:compatSetting")):
         out["compatibilityMode"] = cs.get(qn("w:val"))
 lang = settings.find(qn("w:themeFontLang"))
 out["themeLanguage"] = lang.get(qn("w:val")) if lang is not None else None
+update = settings.find(qn("w:updateFields"))
+out["updateFields"] = update is not None and update.get(qn("w:val")) in ("true", "1", "on")
 out["parts"] = sorted(p.partname for p in doc.part.package.iter_parts())
 # Bookmark texts: the runs between each bookmarkStart and its bookmarkEnd.
 body = doc.element.body

@@ -890,6 +890,39 @@ private slots:
         QVERIFY(!texts.contains("Рисунок 1. Нет"));
     }
 
+    // The contents' page numbers as a PDF reader lays out the manual's first pages: one per
+    // heading in order, an entry wrapped onto a second line, nothing when a heading is missing.
+    void contentsPageNumbersFromLaidOutText_data() {
+        QTest::addColumn<QString>("laidOut");
+        QTest::addColumn<QStringList>("pages");
+        const QString title = QStringLiteral("            Инструкция\nСодержание\n");
+        QTest::newRow("plain") << title + "1. Глава......................3\n"
+                                          "    1.1. Раздел о длинном предмете.......4\n"
+                                          "2. Вторая глава.............12\n\f1. Глава\n"
+                               << QStringList{"3", "4", "12"};
+        QTest::newRow("wrapped entry") << title + "1. Глава......................3\n"
+                                                  "    1.1. Раздел о длинном\n"
+                                                  "    предмете.............................5\n"
+                                                  "2. Вторая глава.............12\n"
+                                       << QStringList{"3", "5", "12"};
+        QTest::newRow("heading missing") << title + "1. Глава......................3\n"
+                                                    "2. Вторая глава.............12\n"
+                                         << QStringList{};
+        QTest::newRow("no contents") << QStringLiteral("1. Глава......3\n") << QStringList{};
+        QTest::newRow("no page number") << title + "1. Глава\n    1.1. Раздел о длинном предмете\n"
+                                                   "2. Вторая глава.............12\n"
+                                        << QStringList{};
+    }
+
+    void contentsPageNumbersFromLaidOutText() {
+        QFETCH(QString, laidOut);
+        QFETCH(QStringList, pages);
+        const QString manual = QStringLiteral("[содержание]\n# 1. Глава\nТекст.\n"
+                                              "## 1.1. Раздел о длинном предмете\n"
+                                              "# 2. Вторая глава\n");
+        QCOMPARE(contentsPageNumbers(manual, laidOut), pages);
+    }
+
     // The manual the build writes into the program folder for the main menu's "Инструкция":
     // a .docx that Word's readers open, with every chapter as a bold heading and 12 pt text.
     void builtUserManual() {

@@ -126,6 +126,28 @@ private slots:
                                  // next column's first.
                                  QStringLiteral("Значение слева должно быть меньше"), last})
             QVERIFY2(text.contains(withoutSpace(t)), qPrintable(t));
+
+        // The .docx shows the contents' page numbers before Word updates a field, and each
+        // is the page of the PDF edition that holds its chapter or section.
+        const QStringList pages = pdfText(pdf).split(u'\f');
+        const QJsonObject doc = readWithPython("read_docx.py", QStringLiteral(KELMO_USER_MANUAL));
+        int entries = 0;
+        for (const auto& v : doc["paragraphs"].toArray()) {
+            const QJsonObject p = v.toObject();
+            if (p["fields"].toArray().isEmpty()) {
+                continue;
+            }
+            const QString entry = p["text"].toString();
+            const QString heading = entry.section(u'\t', 0, 0).trimmed();
+            bool isNumber = false;
+            const int page = entry.section(u'\t', -1).trimmed().toInt(&isNumber);
+            QVERIFY2(isNumber && page >= 1 && page <= pages.size(), qPrintable(entry));
+            QVERIFY2(withoutSpace(pages[page - 1]).contains(withoutSpace(heading)),
+                     qPrintable(entry));
+            ++entries;
+        }
+        QVERIFY(entries > 30);
+        QVERIFY(!doc["updateFields"].toBool());
     }
 
 private:
