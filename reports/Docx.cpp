@@ -7,16 +7,11 @@
 
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace kelmo::docx {
 
 namespace {
-
-void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
-    w.writeStartElement("w:sectPr");
-    writeEmpty(w, "w:footerReference", {{"w:type", "default"}, {"r:id", "rIdFooter"}});
-    writePageSize(w, page);
-    w.writeEndElement();
-}
 
 template <typename F>
 void forRange(std::vector<std::variant<Paragraph, Table>>& blocks, std::size_t start, F f) {
@@ -62,7 +57,7 @@ void Document::append(const QString& text) {
     const QStringList parts = text.split(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i > 0) {
-            m_blocks.emplace_back(Paragraph{last().format, {}});
+            m_blocks.emplace_back(Paragraph{last().format, {}, {}});
         }
         if (!parts[i].isEmpty()) {
             last().runs.append(Run{parts[i], -1, {}, {}});
@@ -107,9 +102,21 @@ Table& Document::addTable(int rows, int cols) {
     return std::get<Table>(m_blocks[pos]);
 }
 
+void Document::endSection(const PageSetup& page) {
+    last().endsSection = page;
+    m_blocks.emplace_back(Paragraph{last().format, {}, {}});
+}
+
 QByteArray Document::documentXml(std::vector<ParaFormat>& cellFormats) const {
     const int textWidth = textWidthDxa(m_page);
-    const PictureWriter pictures(m_pictureSizesPt, textWidth);
+    // A picture is never wider than the text of the widest page it may stand on.
+    int widestText = textWidth;
+    for (const auto& block : m_blocks) {
+        if (const auto* p = std::get_if<Paragraph>(&block); p && p->endsSection) {
+            widestText = std::max(widestText, textWidthDxa(*p->endsSection));
+        }
+    }
+    const PictureWriter pictures(m_pictureSizesPt, widestText);
     ParagraphWriter paragraphs(pictures);
     TableWriter tables(textWidth);
 

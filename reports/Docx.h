@@ -52,6 +52,10 @@ public:
     // A picture in line with the text of the last paragraph, printed at sizePt (its pixels at
     // 96 dpi when empty); never wider than the text.
     void appendPicture(const QImage& image, QSizeF sizePt = {});
+    // Ends a section here: everything since the previous end is laid out on page, and what
+    // follows starts on a new page laid out on the next section's page (pageSetup() for the
+    // last section).
+    void endSection(const PageSetup& page);
 
     // Adds the table before the last paragraph (which stays after it, as Word keeps a
     // paragraph after every table). The cells take the last paragraph's formatting.

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kelmo::docx {
 
 enum class Align { Left, Center, Right };
@@ -25,6 +27,14 @@ struct ParaFormat {
     bool operator==(const ParaFormat&) const = default;
 };
 
+struct PageSetup {
+    double leftPt = 90, rightPt = 90, topPt = 72, bottomPt = 72; // Word's defaults
+    bool landscape = false; // A4, portrait unless a wide table asks for landscape
+};
+
+// Width of the text between the side margins of the A4 page.
+double textWidthPt(const PageSetup& page);
+
 struct Run {
     QString text;
     int image = -1;           // index into the document's pictures, or -1 for a text run
@@ -36,6 +46,9 @@ struct Run {
 struct Paragraph {
     ParaFormat format;
     QList<Run> runs;
+    // Set on the last paragraph of a section laid out on a page of its own kind (a wide
+    // picture on a landscape page); what follows starts on a new page.
+    std::optional<PageSetup> endsSection;
 };
 
 // Name of the character style that marks the fixed numbers of a template's text.
@@ -76,14 +89,6 @@ struct Table {
 
     QString& cell(int r, int c) { return cells[r * cols + c]; } // 0-based
 };
-
-struct PageSetup {
-    double leftPt = 90, rightPt = 90, topPt = 72, bottomPt = 72; // Word's defaults
-    bool landscape = false; // A4, portrait unless a wide table asks for landscape
-};
-
-// Width of the text between the side margins of the A4 page.
-double textWidthPt(const PageSetup& page);
 
 // The document properties written with the package (docProps/core.xml).
 struct Properties {

@@ -58,7 +58,7 @@ void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& 
     fieldChar("end");
 }
 
-void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
+void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f, const PageSetup* endsSection) {
     w.writeStartElement("w:pPr");
     if (f.keepNext) {
         w.writeEmptyElement("w:keepNext");
@@ -78,12 +78,15 @@ void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f) {
         writeEmpty(w, "w:outlineLvl", {{"w:val", num(f.outlineLevel)}});
     }
     writeRunProps(w, f);
+    if (endsSection) {
+        writeSectionProps(w, *endsSection);
+    }
     w.writeEndElement();
 }
 
 void ParagraphWriter::write(QXmlStreamWriter& w, const Paragraph& p) {
     w.writeStartElement("w:p");
-    writeParagraphProps(w, p.format);
+    writeParagraphProps(w, p.format, p.endsSection ? &*p.endsSection : nullptr);
     for (const Run& run : p.runs) {
         if (!run.bookmark.isEmpty()) {
             writeEmpty(w, "w:bookmarkStart",

@@ -21,7 +21,9 @@ void writeTextRun(QXmlStreamWriter& w, const QString& text, const ParaFormat* f,
 void writeField(QXmlStreamWriter& w, const QString& instruction, const QString& shown,
                 const ParaFormat* f);
 // The paragraph's properties (w:pPr), with the run formatting of its mark.
-void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f);
+// endsSection: the page of the section this paragraph closes, if it closes one.
+void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f,
+                         const PageSetup* endsSection = nullptr);
 
 // Writes the paragraphs of one document body, numbering their bookmarks in order.
 class ParagraphWriter {

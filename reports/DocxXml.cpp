@@ -57,4 +57,11 @@ void writePageSize(QXmlStreamWriter& w, const PageSetup& page) {
                 {"w:gutter", "0"}});
 }
 
+void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page) {
+    w.writeStartElement("w:sectPr");
+    writeEmpty(w, "w:footerReference", {{"w:type", "default"}, {"r:id", "rIdFooter"}});
+    writePageSize(w, page);
+    w.writeEndElement();
+}
+
 } // namespace kelmo::docx

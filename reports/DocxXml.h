@@ -61,4 +61,7 @@ int textWidthDxa(const PageSetup& page);
 // The page's size, orientation and margins (w:pgSz and w:pgMar of a section).
 void writePageSize(QXmlStreamWriter& w, const PageSetup& page);
 
+// The properties of a section laid out on page, with the document's footer.
+void writeSectionProps(QXmlStreamWriter& w, const PageSetup& page);
+
 } // namespace kelmo::docx

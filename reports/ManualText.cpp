@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <optional>
 
 namespace kelmo::reports {
 
@@ -59,6 +61,7 @@ public:
         // The contents needs every heading before the first one is written.
         const QStringList lines = text.split(u'\n');
         m_headings = headingsOf(lines);
+        chooseLandscapeSections(lines);
         if (m_contentsPages.size() != m_headings.size()) {
             // Without the laid-out page numbers Word fills them in when it opens the manual.
             m_contentsPages.clear();
@@ -126,6 +129,9 @@ public:
             }
         }
         flush();
+        if (m_landscape) {
+            m_doc.endSection(landscapePage());
+        }
     }
 
     const Document& document() const { return m_doc; }
@@ -178,6 +184,7 @@ private:
     }
 
     void heading(int level) {
+        orientFor(m_nextHeading);
         const Heading& h = m_headings[m_nextHeading++];
         if (level == 0) {
             line1(QString(), {kBodyPt, false, Align::Left, true});
@@ -209,8 +216,8 @@ private:
         m_doc.last().format = {kBodyPt, false, Align::Left};
     }
 
-    // A screenshot at the text width, or at 200 dpi when that is narrower, with its caption
-    // kept on its page.
+    // A picture at 200 dpi, narrowed to the text width; on a landscape page, also to the
+    // page's height less its caption.
     void picture(const QString& fileName, const QString& caption) {
         const QString path = QDir(m_pictures).filePath(fileName);
         if (m_pictures.isEmpty() || !QFileInfo::exists(path)) {
@@ -223,13 +230,74 @@ private:
         if (image.isNull()) {
             throw DocumentError(QStringLiteral("Инструкция: не читается рисунок «%1».").arg(path));
         }
-        const double width = std::min(textWidth(), image.width() * 72.0 / kManualPictureDpi);
+        const docx::PageSetup page = m_landscape ? landscapePage() : m_doc.pageSetup();
+        const double height = 595.3 - page.topPt - page.bottomPt - 3 * kBodyPt * 1.5;
+        double width = std::min(docx::textWidthPt(page), image.width() * 72.0 / kManualPictureDpi);
+        if (m_landscape) {
+            width = std::min(width, height * image.width() / image.height());
+        }
         const QSizeF size(width, width * image.height() / image.width());
         m_doc.last().format = {kBodyPt, false, Align::Center, true};
         m_doc.appendPicture(image, size);
         m_doc.append(QStringLiteral("\r\n"));
         line1(caption, {kBodyPt, false, Align::Center});
         line1(QString(), {kBodyPt, false, Align::Left});
+    }
+
+    bool isWide(const QString& fileName) {
+        const QSize size = QImageReader(QDir(m_pictures).filePath(fileName)).size();
+        return size.isValid() && size.width() * 72.0 / kManualPictureDpi >
+                                     kManualLandscapeFrom * docx::textWidthPt(m_doc.pageSetup());
+    }
+
+    // A window much wider than the text would print its letters too small to read, so a
+    // section with such a picture is laid out on landscape pages. A section
+    // without pictures goes as the next one of its chapter that has some, else as the one
+    // before, so that short texts between wide pictures do not each get a page of their own.
+    void chooseLandscapeSections(const QStringList& lines) {
+        enum Kind { None, Narrow, Wide };
+        QList<Kind> kinds;
+        QList<int> chapters;
+        int chapter = -1;
+        for (const QString& raw : lines) {
+            const QString t = raw.trimmed();
+            if (t.startsWith(QStringLiteral("# ")) || t.startsWith(QStringLiteral("## "))) {
+                chapter += t.startsWith(QStringLiteral("# ")) ? 1 : 0;
+                kinds.append(None);
+                chapters.append(chapter);
+            } else if (t.startsWith(QStringLiteral("[рисунок ")) && !kinds.isEmpty()) {
+                const QString name = t.mid(9, t.indexOf(u']') - 9).trimmed();
+                const Kind kind = isWide(name) ? Wide : Narrow;
+                kinds.last() = std::max(kinds.last(), kind);
+            }
+        }
+        QList<std::optional<bool>> landscape(kinds.size());
+        for (qsizetype i = kinds.size() - 1; i >= 0; --i) {
+            if (kinds[i] != None) {
+                landscape[i] = kinds[i] == Wide;
+            } else if (i + 1 < kinds.size() && chapters[i + 1] == chapters[i]) {
+                landscape[i] = landscape[i + 1];
+            }
+        }
+        m_landscapeFrom.clear();
+        for (qsizetype i = 0; i < kinds.size(); ++i) {
+            m_landscapeFrom.append(landscape[i].value_or(i > 0 && m_landscapeFrom[i - 1]));
+        }
+    }
+
+    docx::PageSetup landscapePage() {
+        docx::PageSetup page = m_doc.pageSetup();
+        page.landscape = true;
+        return page;
+    }
+
+    // Turns the pages for the heading about to be written, when its section goes the other way.
+    void orientFor(qsizetype heading) {
+        const bool landscape = m_landscapeFrom.value(heading);
+        if (landscape != m_landscape) {
+            m_doc.endSection(m_landscape ? landscapePage() : m_doc.pageSetup());
+            m_landscape = landscape;
+        }
     }
 
     Document m_doc;
@@ -241,6 +309,8 @@ private:
     QString m_paragraph;
     bool m_inItem = false;
     QList<QStringList> m_table;
+    QList<bool> m_landscapeFrom; // per heading: its section is on landscape pages
+    bool m_landscape = false;    // the pages being written are landscape
 };
 
 } // namespace

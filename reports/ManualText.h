@@ -25,5 +25,8 @@ QStringList contentsPageNumbers(const QString& manualText, const QString& laidOu
 
 // Pictures are printed at this many dots per inch, never wider than the text.
 inline constexpr int kManualPictureDpi = 200;
+// A picture wider at that resolution than this many text widths of the upright page goes on a
+// landscape page, narrowed to its text width and to the page's height less the caption.
+inline constexpr double kManualLandscapeFrom = 1.25;
 
 } // namespace kelmo::reports

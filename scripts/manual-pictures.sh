@@ -24,10 +24,15 @@ for f in full.docx expert.docx table.xlsx; do
 done
 page() { # pdf, page, picture, share of the page height kept from the top
     pdftoppm -r 200 -f "$2" -l "$2" -png -singlefile "$work/$1" "$work/page"
-    local w h
+    local w h cut
     w=$(identify -format %w "$work/page.png")
     h=$(identify -format %h "$work/page.png")
-    convert "$work/page.png" -crop "${w}x$(( h * $4 / 100 ))+0+0" +repage -trim -bordercolor white \
+    cut=$(( h * $4 / 100 ))
+    # Cut in the last blank band above that share, so that no line of text is halved: each row
+    # averaged to one pixel, white where the row is empty.
+    cut=$(convert "$work/page.png" -crop "${w}x${cut}+0+0" +repage -colorspace gray \
+        -scale "1x${cut}!" -depth 8 txt:- | awk -F'[,:]' '/#FFFFFF|gray\(255\)/ { y = $2 } END { print y }')
+    convert "$work/page.png" -crop "${w}x${cut}+0+0" +repage -trim -bordercolor white \
         -border 40 "$out/$3"
 }
 page full.pdf 1 report-full.png 60

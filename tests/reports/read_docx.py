@@ -78,6 +78,18 @@ for cs in settings.iter(qn("w:compatSetting")):
         out["compatibilityMode"] = cs.get(qn("w:val"))
 lang = settings.find(qn("w:themeFontLang"))
 out["themeLanguage"] = lang.get(qn("w:val")) if lang is not None else None
+# For each picture, whether the section holding it is laid out on landscape pages: a section
+# ends at a paragraph whose properties hold a sectPr, the last one at the body's own sectPr.
+out["pictureLandscape"] = []
+pending = 0
+for el in doc.element.body.iter():
+    if el.tag == qn("w:drawing"):
+        pending += 1
+    elif el.tag == qn("w:sectPr"):
+        size = el.find(qn("w:pgSz"))
+        landscape = size is not None and size.get(qn("w:orient")) == "landscape"
+        out["pictureLandscape"] += [landscape] * pending
+        pending = 0
 update = settings.find(qn("w:updateFields"))
 out["updateFields"] = update is not None and update.get(qn("w:val")) in ("true", "1", "on")
 out["parts"] = sorted(p.partname for p in doc.part.package.iter_parts())
