@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the user manual, written into docs/manual: every window (kelmo-manual-screens,
-# drawn at twice the pixels so that they print at about 200 dpi at the text width) and a page
+# Pictures of the user manual, written into docs/manual: every window (kelmo-manual-screens
+# and the site plan's screenshot programs, drawn at twice the pixels so that they print at
+# about 200 dpi) and a page
 # of each document (the full report, the expert report and the Excel table, rendered by
 # LibreOffice at 200 dpi). Usage: scripts/manual-pictures.sh
 set -euo pipefail
@@ -38,7 +39,19 @@ page() { # pdf, page, picture, share of the page height kept from the top
 page full.pdf 1 report-full.png 60
 page expert.pdf 1 report-expert.png 55
 page table.pdf 1 report-excel.png 30
-# The plan window with its scenarios and the worst case of them, in Russian numbers.
-cmake --build build -j2 --target kelmo-scenario-screens >/dev/null
-xvfb-run -a -s "-screen 0 1366x768x24" "$bin/kelmo-scenario-screens" "$out" >/dev/null
+# The windows of site plans, drawn by their own screenshot programs at twice the pixels too, in
+# Russian numbers; the manual takes the pictures it shows.
+cmake --build build -j2 --target kelmo-situation-screens kelmo-scenario-screens \
+    kelmo-import-screens kelmo-plan-screens kelmo-map-screens >/dev/null
+shots="$work/shots"
+mkdir -p "$shots"
+for program in "$bin/kelmo-situation-screens" "$bin/kelmo-scenario-screens" \
+    "$bin/kelmo-import-screens" "$bin/kelmo-plan-screens" build/tools/kelmo-map-screens; do
+    QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2732x1536x24" "$program" "$shots" >/dev/null
+done
+for name in situation situation-map plan-scenarios situation-worst plan-import plan-imported \
+    map-edit-drawing map-edit-selected; do
+    cp "$shots/$name.png" "$out/$name.png"
+done
+cp "$shots/situation-map-background.png" "$out/map-background.png"
 ls -l "$out"
