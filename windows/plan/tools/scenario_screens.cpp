@@ -93,10 +93,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Its documents, for looking at them.
-    const QImage reportMap = window->mapPage()->reportPicture();
-    reportMap.save(QDir(folder).filePath(QStringLiteral("situation-worst-report-map.png")));
-    window->session().report(reportMap).save(
-        QDir(folder).filePath(QStringLiteral("situation-worst.docx")));
+    window->session()
+        .report(window->mapPage()->reportPicture())
+        .save(QDir(folder).filePath(QStringLiteral("situation-worst.docx")));
     window->session().writeTable(QDir(folder).filePath(QStringLiteral("situation-worst.xlsx")));
     return 0;
 }
