@@ -159,8 +159,7 @@ void writeCsv(const SituationResult& result, const situation::AllScenarios* all 
 // The map of the situation with the zones of criterion а), over the plan's picture when it has
 // one and the picture can be placed.
 map::PlanMapModel situationMap(db::Connection& connection, const SituationPlan& plan,
-                               const SituationResult& result, const ChargeInput& charge) {
-    map::PlanMapModel model = map::mapOfSituation(result, charge);
+                               map::PlanMapModel model) {
     model.planName = plan.name;
     if (const auto picture = db::readPlanPicture(connection, plan.number)) {
         try {
@@ -319,12 +318,16 @@ int runSituationCommand(const QStringList& arguments) {
         const situation::AllScenarios all = situation::evaluateScenarios(
             session, db::listScenarios(connection, session.plan().number), QLocale::c());
         if (!docxPath.isEmpty() || !xlsxPath.isEmpty()) {
-            // As in the window: the rows name their scenarios, and the map draws the zones of
-            // the heaviest charge.
+            // As in the window: the rows name their scenarios, and the map draws every
+            // scenario's circles around its storage point, the structures by the worst case.
             situation::showWorstCase(session, all);
             if (!docxPath.isEmpty()) {
+                std::vector<map::ScenarioOnMap> scenarios;
+                for (const situation::ScenarioOutcome& o : all.outcomes) {
+                    scenarios.push_back({o.scenario.name, o.scenario.charge, &o.result});
+                }
                 const map::PlanMapModel model =
-                    situationMap(connection, session.plan(), all.worst.situation, session.charge());
+                    situationMap(connection, session.plan(), map::mapOfScenarios(scenarios));
                 session
                     .report(map::reportMapPicture(model, map::Criterion::Heavy,
                                                   map::kReportMapMillimetres))
@@ -378,7 +381,8 @@ int runSituationCommand(const QStringList& arguments) {
 
     if (!docxPath.isEmpty() || parser.isSet(svgOption) || parser.isSet(geojsonOption) ||
         parser.isSet(gpkgOption) || parser.isSet(dxfOption)) {
-        const map::PlanMapModel model = situationMap(connection, session.plan(), result, charge);
+        const map::PlanMapModel model =
+            situationMap(connection, session.plan(), map::mapOfSituation(result, charge));
         if (!docxPath.isEmpty()) {
             // The map goes into the report at 300 dpi across the page: the zones of criterion а).
             session

@@ -2,8 +2,11 @@
 
 #include "data/SitePlan.h"
 
+#include <QCollator>
+#include <QLocale>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelmo::db {
@@ -81,13 +84,21 @@ void checkShown(Connection& c, const ScenarioRecord& shown, const QString& what)
 } // namespace
 
 QList<ScenarioRecord> listScenarios(Connection& c, int plan) {
-    QSqlQuery q = c.exec(
-        QStringLiteral("select %1 from Scenario where NumPM = ? order by Name").arg(kColumns),
-        {plan});
+    QSqlQuery q =
+        c.exec(QStringLiteral("select %1 from Scenario where NumPM = ?").arg(kColumns), {plan});
     QList<ScenarioRecord> out;
     while (q.next()) {
         out.append(recordFrom(q));
     }
+    // Sorted here, not by the database: SQLite compares code points, a server by the
+    // collation its database was made with, and neither is the order a Russian reader expects.
+    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
+    collator.setNumericMode(true);
+    std::sort(out.begin(), out.end(),
+              [&collator](const ScenarioRecord& a, const ScenarioRecord& b) {
+                  const int order = collator.compare(a.name, b.name);
+                  return order != 0 ? order < 0 : a.name < b.name;
+              });
     return out;
 }
 

@@ -39,7 +39,8 @@ public:
     using ScenarioError::ScenarioError;
 };
 
-// The plan's scenarios in name order.
+// The plan's scenarios in the Russian order of their names (letters whatever their case, «ё»
+// beside «е», numbers by value: «Склад 2» before «склад 10»), the same on every database.
 QList<ScenarioRecord> listScenarios(Connection& c, int plan);
 
 // The scenario of the plan with this name, if there is one.

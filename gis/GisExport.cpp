@@ -11,6 +11,7 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -235,15 +236,41 @@ struct ZoneRing {
     double outer = 0;
 };
 
-std::vector<ZoneRing> zoneRings(const map::PlanMapModel& model) {
-    std::vector<ZoneRing> out;
-    if (!model.hasZones || !model.charge) {
-        return out;
+// A charge point with its circles as the files write it: the situation's charge, or on a map
+// of scenarios each scenario's under its name.
+struct ChargeCircles {
+    QString scenario;
+    QPointF centre;
+    double massTNT = 0;
+    std::array<std::array<double, map::kZoneBoundaries>, 3> zoneRadii{};
+    std::vector<map::PressureCircle> pressures;
+};
+
+std::vector<ChargeCircles> chargesOf(const map::PlanMapModel& model) {
+    std::vector<ChargeCircles> out;
+    if (model.charge) {
+        ChargeCircles c;
+        c.centre = *model.charge;
+        c.massTNT = model.massTNT;
+        if (model.hasZones) {
+            c.zoneRadii = model.zoneRadii;
+            c.pressures = model.pressures;
+        }
+        out.push_back(std::move(c));
     }
+    for (const map::ScenarioCircles& s : model.scenarios) {
+        out.push_back({s.name, s.point, s.massTNT, s.zoneRadii, s.pressures});
+    }
+    return out;
+}
+
+std::vector<ZoneRing> zoneRings(const ChargeCircles& charge) {
+    std::vector<ZoneRing> out;
     for (int j = 1; j <= 3; ++j) {
         double inner = 0;
         for (int k = 1; k <= map::kZoneBoundaries; ++k) {
-            const double outer = model.zoneRadius(static_cast<map::Criterion>(j), k);
+            const double outer =
+                charge.zoneRadii[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k - 1)];
             if (outer <= inner) {
                 continue; // the run never reached this boundary
             }
@@ -273,6 +300,9 @@ struct FeatureLayers {
     OGRLayer* pressures = nullptr;
     OGRLayer* charge = nullptr;
     bool tagged = false; // one layer for all: a "feature" field names the kind
+    // A map of scenarios: a "scenario" field names the scenario of each circle and charge, and
+    // the one whose worst case a structure shows.
+    bool scenarios = false;
 };
 
 void addStructureFields(OGRLayer* layer) {
@@ -306,6 +336,11 @@ void writeFeatures(const FeatureLayers& layers, const map::PlanMapModel& model, 
             f->SetField("feature", kind);
         }
     };
+    const auto name = [&layers](Feature& f, const QString& scenario) {
+        if (layers.scenarios && !scenario.isEmpty()) {
+            f->SetField("scenario", scenario.toUtf8().constData());
+        }
+    };
     for (const map::MapStructure& s : model.structures) {
         if (s.outline.size() < 3) {
             continue;
@@ -327,28 +362,26 @@ void writeFeatures(const FeatureLayers& layers, const map::PlanMapModel& model, 
             }
             f->SetField("injured", s.injured);
         }
+        name(f, s.scenario);
         OGRPolygon polygon = polygonOf(s.outline);
         f->SetGeometry(&polygon);
         store(layers.structures, f);
     }
-    if (!model.charge) {
-        return;
-    }
-    const QPointF centre = *model.charge;
-    for (const ZoneRing& z : zoneRings(model)) {
-        Feature f = newFeature(layers.zones);
-        tag(f, "zone");
-        f->SetField("criterion", z.criterion);
-        f->SetField("criterionName", kCriterionNames[z.criterion - 1]);
-        f->SetField("zone", z.zone);
-        f->SetField("innerRadius", z.inner);
-        f->SetField("outerRadius", z.outer);
-        OGRPolygon polygon = ringPolygon(centre, z, segments);
-        f->SetGeometry(&polygon);
-        store(layers.zones, f);
-    }
-    if (model.hasZones) {
-        for (const map::PressureCircle& c : model.pressures) {
+    for (const ChargeCircles& charge : chargesOf(model)) {
+        for (const ZoneRing& z : zoneRings(charge)) {
+            Feature f = newFeature(layers.zones);
+            tag(f, "zone");
+            f->SetField("criterion", z.criterion);
+            f->SetField("criterionName", kCriterionNames[z.criterion - 1]);
+            f->SetField("zone", z.zone);
+            f->SetField("innerRadius", z.inner);
+            f->SetField("outerRadius", z.outer);
+            name(f, charge.scenario);
+            OGRPolygon polygon = ringPolygon(charge.centre, z, segments);
+            f->SetGeometry(&polygon);
+            store(layers.zones, f);
+        }
+        for (const map::PressureCircle& c : charge.pressures) {
             if (c.radius <= 0) {
                 continue;
             }
@@ -356,17 +389,19 @@ void writeFeatures(const FeatureLayers& layers, const map::PlanMapModel& model, 
             tag(f, "pressure");
             f->SetField("kPa", c.kPa);
             f->SetField("radius", c.radius);
-            OGRPolygon polygon = polygonOf(circle(centre, c.radius, segments));
+            name(f, charge.scenario);
+            OGRPolygon polygon = polygonOf(circle(charge.centre, c.radius, segments));
             f->SetGeometry(&polygon);
             store(layers.pressures, f);
         }
+        Feature f = newFeature(layers.charge);
+        tag(f, "charge");
+        f->SetField("massTNT", charge.massTNT);
+        name(f, charge.scenario);
+        OGRPoint point(charge.centre.x(), charge.centre.y());
+        f->SetGeometry(&point);
+        store(layers.charge, f);
     }
-    Feature f = newFeature(layers.charge);
-    tag(f, "charge");
-    f->SetField("massTNT", model.massTNT);
-    OGRPoint point(centre.x(), centre.y());
-    f->SetGeometry(&point);
-    store(layers.charge, f);
 }
 
 // GDAL's DXF template says inches; the plan is in metres ($INSUNITS 6, metric drawing).
@@ -443,6 +478,12 @@ void exportGeoPackage(const QString& path, const map::PlanMapModel& model, PlanC
     addPressureFields(layers.pressures);
     layers.charge = createLayer(ds, "charge", srs.get(), wkbPoint);
     addField(layers.charge, "massTNT", OFTReal);
+    layers.scenarios = !model.scenarios.empty();
+    if (layers.scenarios) {
+        for (OGRLayer* layer : {layers.structures, layers.zones, layers.pressures, layers.charge}) {
+            addField(layer, "scenario", OFTString);
+        }
+    }
     if (ds.StartTransaction() != OGRERR_NONE) {
         fail(QStringLiteral("Не удалось начать запись файла «%1».").arg(shown(path)));
     }
@@ -473,6 +514,10 @@ void exportGeoJson(const QString& path, const map::PlanMapModel& model, PlanCrs 
     addZoneFields(layer);
     addPressureFields(layer);
     addField(layer, "massTNT", OFTReal);
+    layers.scenarios = !model.scenarios.empty();
+    if (layers.scenarios) {
+        addField(layer, "scenario", OFTString);
+    }
     layers.structures = layers.zones = layers.pressures = layers.charge = layer;
     writeFeatures(layers, model, std::max(segments, 8));
     out.commit();
@@ -507,19 +552,22 @@ void exportDxf(const QString& path, const map::PlanMapModel& model, int segments
         put("LABELS", OGRPoint(s.labelAt.x(), s.labelAt.y()),
             QStringLiteral("LABEL(t:\"%1\",s:%2g,p:5)").arg(s.number).arg(textHeight));
     }
-    if (model.charge) {
-        const QPointF centre = *model.charge;
-        for (const ZoneRing& z : zoneRings(model)) {
-            put("ZONES", polygonOf(circle(centre, z.outer, segments)));
+    for (const ChargeCircles& charge : chargesOf(model)) {
+        for (const ZoneRing& z : zoneRings(charge)) {
+            put("ZONES", polygonOf(circle(charge.centre, z.outer, segments)));
         }
-        if (model.hasZones) {
-            for (const map::PressureCircle& c : model.pressures) {
-                if (c.radius > 0) {
-                    put("PRESSURES", polygonOf(circle(centre, c.radius, segments)));
-                }
+        for (const map::PressureCircle& c : charge.pressures) {
+            if (c.radius > 0) {
+                put("PRESSURES", polygonOf(circle(charge.centre, c.radius, segments)));
             }
         }
-        put("CHARGE", OGRPoint(centre.x(), centre.y()));
+        put("CHARGE", OGRPoint(charge.centre.x(), charge.centre.y()));
+        if (!charge.scenario.isEmpty()) {
+            put("LABELS", OGRPoint(charge.centre.x(), charge.centre.y()),
+                QStringLiteral("LABEL(t:\"%1\",s:%2g,p:1)")
+                    .arg(QString(charge.scenario).replace(u'"', u'\''))
+                    .arg(textHeight));
+        }
     }
     // The DXF is complete only once GDAL closes it; its header is set then, before the rename.
     out.close();

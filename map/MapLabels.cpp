@@ -155,6 +155,11 @@ QRectF freeCorner(const PlanMapModel& model, const QTransform& t, const QRectF& 
         if (model.charge && corner.contains(t.map(*model.charge))) {
             cost += 1e6;
         }
+        for (const ScenarioCircles& scenario : model.scenarios) {
+            if (corner.contains(t.map(scenario.point))) {
+                cost += 1e6;
+            }
+        }
         if (best.isNull() || cost < bestCost) {
             best = corner;
             bestCost = cost;
@@ -183,25 +188,49 @@ LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& t, double 
         out.labels.push_back(std::move(label));
     };
 
-    // The charge: its mark and its name first, nothing goes over them.
-    if (model.charge) {
-        const QPointF c = t.map(*model.charge);
-        out.chargeMark = boxAround(c, QSizeF(h * 1.8, h * 1.8));
-        taken.add(out.chargeMark);
-        const QFontMetricsF fm(labelFont(h));
-        const QString name = QStringLiteral("ВВ");
-        const QSizeF size = textSize(fm, name);
-        for (const QPointF& corner :
-             {out.chargeMark.bottomRight(), out.chargeMark.topRight() - QPointF(0, size.height()),
-              out.chargeMark.bottomLeft() - QPointF(size.width(), 0),
-              out.chargeMark.topLeft() - QPointF(size.width(), size.height())}) {
-            const QRectF box(corner, size);
-            if (free(box)) {
-                place(
-                    {LabelKind::Charge, name, box, chargeColour(), labelFont(h), 0, std::nullopt});
-                break;
+    // The charges: their marks first, then their names beside them (a scenario's name a little
+    // farther out with a leader where the corners are taken); nothing goes over them.
+    const auto markOf = [&](QPointF point) {
+        const QRectF mark = boxAround(t.map(point), QSizeF(h * 1.8, h * 1.8));
+        taken.add(mark);
+        return mark;
+    };
+    const auto nameCharge = [&](const QRectF& mark, const QString& name, bool farther) {
+        const QSizeF size = textSize(QFontMetricsF(labelFont(h)), name);
+        const QPointF c = mark.center();
+        for (const double away :
+             farther ? std::vector<double>{0, 1, 2.5, 4.5} : std::vector<double>{0}) {
+            const QRectF around = mark.adjusted(-away * h, -away * h, away * h, away * h);
+            for (const QPointF& corner :
+                 {around.bottomRight(), around.topRight() - QPointF(0, size.height()),
+                  around.bottomLeft() - QPointF(size.width(), 0),
+                  around.topLeft() - QPointF(size.width(), size.height())}) {
+                const QRectF box(corner, size);
+                if (free(box)) {
+                    std::optional<QLineF> leader;
+                    if (away > 0) {
+                        leader = QLineF(c, nearestOnBox(box, c));
+                    }
+                    place({LabelKind::Charge, name, box, chargeColour(), labelFont(h), 0, leader});
+                    return;
+                }
             }
         }
+        if (farther) {
+            ++out.droppedCircleLabels;
+        }
+    };
+    if (model.charge) {
+        out.chargeMark = markOf(*model.charge);
+    }
+    for (const ScenarioCircles& scenario : model.scenarios) {
+        out.scenarioMarks.push_back(markOf(scenario.point));
+    }
+    if (model.charge) {
+        nameCharge(out.chargeMark, QStringLiteral("ВВ"), false);
+    }
+    for (std::size_t i = 0; i < model.scenarios.size(); ++i) {
+        nameCharge(out.scenarioMarks[i], model.scenarios[i].name, true);
     }
 
     // Structures in view, with their outlines on the target.
@@ -236,10 +265,9 @@ LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& t, double 
 
     // Zone and pressure labels on their circles, each at the first angle where it is free;
     // zones from the top, pressures from the upper right.
-    if (model.charge && model.hasZones) {
-        const QPointF c = t.map(*model.charge);
+    if (model.hasZones) {
         const QFontMetricsF cfm(labelFont(h));
-        const auto onCircle = [&](LabelKind kind, const QString& text, double radius,
+        const auto onCircle = [&](QPointF c, LabelKind kind, const QString& text, double radius,
                                   double startDegrees, const QColor& colour) {
             const QSizeF size = textSize(cfm, text);
             // A circle that misses the drawing, or holds all of it, has no label to show.
@@ -275,28 +303,42 @@ LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& t, double 
             }
             ++out.droppedCircleLabels;
         };
-        if (request.zones) {
-            const double gap = h * 0.8;
-            for (int k = 1; k <= kZoneBoundaries; ++k) {
-                const double r = model.zoneRadius(request.criterion, k) * unitsPerMetre;
-                if (r > 0) {
-                    onCircle(LabelKind::Zone, zoneLabel(k), std::max(r - gap, 0.0), 90,
-                             zoneColour(k));
+        const auto labelCircles = [&](QPointF point, const auto& zoneRadius,
+                                      const std::vector<PressureCircle>& pressures) {
+            const QPointF c = t.map(point);
+            if (request.zones) {
+                const double gap = h * 0.8;
+                for (int k = 1; k <= kZoneBoundaries; ++k) {
+                    const double r = zoneRadius(k) * unitsPerMetre;
+                    if (r > 0) {
+                        onCircle(c, LabelKind::Zone, zoneLabel(k), std::max(r - gap, 0.0), 90,
+                                 zoneColour(k));
+                    }
+                }
+                const double r4 = zoneRadius(4) * unitsPerMetre;
+                if (r4 > 0) {
+                    onCircle(c, LabelKind::Zone, zoneLabel(5), r4 + gap, 90, zoneColour(4));
                 }
             }
-            const double r4 = model.zoneRadius(request.criterion, 4) * unitsPerMetre;
-            if (r4 > 0) {
-                onCircle(LabelKind::Zone, zoneLabel(5), r4 + gap, 90, zoneColour(4));
+            if (request.pressures) {
+                for (const PressureCircle& circle : pressures) {
+                    const double r = circle.radius * unitsPerMetre;
+                    if (r > 0) {
+                        onCircle(c, LabelKind::Pressure, pressureLabel(circle.kPa), r, 45,
+                                 pressureColour());
+                    }
+                }
             }
+        };
+        if (model.charge) {
+            labelCircles(
+                *model.charge, [&](int k) { return model.zoneRadius(request.criterion, k); },
+                model.pressures);
         }
-        if (request.pressures) {
-            for (const PressureCircle& circle : model.pressures) {
-                const double r = circle.radius * unitsPerMetre;
-                if (r > 0) {
-                    onCircle(LabelKind::Pressure, pressureLabel(circle.kPa), r, 45,
-                             pressureColour());
-                }
-            }
+        for (const ScenarioCircles& scenario : model.scenarios) {
+            labelCircles(
+                scenario.point, [&](int k) { return scenario.zoneRadius(request.criterion, k); },
+                scenario.pressures);
         }
     }
 

@@ -41,18 +41,19 @@ struct LabelRequest {
 };
 
 // Every label of a map drawing, placed once so that no two boxes overlap: the charge's mark
-// and name, the structures' numbers (inside when they fit, else beside with a leader), the
-// zone and pressure labels on their circles. Structures whose number found no room are listed
-// in `unplaced`.
+// and name (each scenario's on a map of scenarios), the structures' numbers (inside when they fit,
+// else beside with a leader), the zone and pressure labels on their circles. Structures whose
+// number found no room are listed in `unplaced`.
 struct LabelLayout {
     // The drawing the labels were placed over.
     QRectF target;
     QTransform planToTarget;
     double unitsPerMetre = 1;
     QRectF chargeMark;
+    std::vector<QRectF> scenarioMarks; // on a map of scenarios, in their order
     std::vector<PlacedLabel> labels;
     std::vector<int> unplaced;
-    int droppedCircleLabels = 0;
+    int droppedCircleLabels = 0; // circle labels and scenario names that found no room
 };
 
 LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& planToTarget,

@@ -1,5 +1,6 @@
 #include "map/PlanMapModel.h"
 
+#include "engine/WorstCase.h"
 #include "engine/ZoneRun.h"
 
 #include <algorithm>
@@ -33,6 +34,44 @@ MapStructure mapStructure(const StructureRecord& record) {
 
 QRectF circleRect(QPointF centre, double radius) {
     return {centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
+}
+
+// The structure as the situation's row shows it; false for a refused structure (corners
+// unreadable or beyond the plan), which is not drawn.
+bool evaluatedStructure(const SituationRow& row, MapStructure& s) {
+    if (!row.impact) {
+        return false;
+    }
+    s = mapStructure(row.structure);
+    s.evaluated = true;
+    s.distance = row.impact->distance;
+    s.deltaPkPa = row.impact->deltaPkPa;
+    s.impulse = row.impact->impulse;
+    s.atMinimumDistance = row.impact->atMinimumDistance;
+    s.injured = row.impact->injured;
+    if (row.impact->degree) {
+        s.degree = static_cast<int>(*row.impact->degree);
+    }
+    return true;
+}
+
+// The zone boundaries of a run, [criterion − 1][boundary − 1].
+std::array<std::array<double, kZoneBoundaries>, 3> zoneRadiiOf(const CalcState& run) {
+    std::array<std::array<double, kZoneBoundaries>, 3> radii{};
+    for (int j = 1; j <= 3; ++j) {
+        for (int k = 1; k <= kZoneBoundaries; ++k) {
+            radii[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k - 1)] =
+                static_cast<double>(run.zoneRadii(k, j));
+        }
+    }
+    return radii;
+}
+
+std::unique_ptr<CalcState> zoneRunOf(const ChargeInput& charge) {
+    auto run = std::make_unique<CalcState>();
+    run->setParameters(CalcParameters::loadValues()); // the zone window's 1 m step
+    RunZoneCalculation(*run, charge);
+    return run;
 }
 
 } // namespace
@@ -74,6 +113,16 @@ QRectF PlanMapModel::bounds(Criterion criterion) const {
             add(circleRect(*charge, radius));
         }
     }
+    for (const ScenarioCircles& scenario : scenarios) {
+        double radius = 0;
+        for (int k = 1; k <= kZoneBoundaries; ++k) {
+            radius = std::max(radius, scenario.zoneRadius(criterion, k));
+        }
+        for (const PressureCircle& c : scenario.pressures) {
+            radius = std::max(radius, c.radius);
+        }
+        add(circleRect(scenario.point, radius));
+    }
     if (background && background->visible && !background->picture.isNull()) {
         add(background->pictureToPlan.mapRect(QRectF(background->picture.rect())));
     }
@@ -95,28 +144,13 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
     m.charge = QPointF(result.chargePoint.x, result.chargePoint.y);
     m.structures.reserve(result.rows.size());
     for (const SituationRow& row : result.rows) {
-        if (!row.impact) {
-            continue; // a refused structure (corners unreadable or beyond the plan) is not drawn
+        MapStructure s;
+        if (evaluatedStructure(row, s)) {
+            m.structures.push_back(std::move(s));
         }
-        MapStructure s = mapStructure(row.structure);
-        s.evaluated = true;
-        s.distance = row.impact->distance;
-        s.deltaPkPa = row.impact->deltaPkPa;
-        s.impulse = row.impact->impulse;
-        s.atMinimumDistance = row.impact->atMinimumDistance;
-        s.injured = row.impact->injured;
-        if (row.impact->degree) {
-            s.degree = static_cast<int>(*row.impact->degree);
-        }
-        m.structures.push_back(std::move(s));
     }
     m.hasZones = true;
-    for (int j = 1; j <= 3; ++j) {
-        for (int k = 1; k <= kZoneBoundaries; ++k) {
-            m.zoneRadii[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k - 1)] =
-                static_cast<double>(run.zoneRadii(k, j));
-        }
-    }
+    m.zoneRadii = zoneRadiiOf(run);
     for (const double kPa : pressuresKPa) {
         m.pressures.push_back({kPa, pressureRadius(run, placement, kPa)});
     }
@@ -125,10 +159,43 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
 
 PlanMapModel mapOfSituation(const SituationResult& result, const ChargeInput& charge,
                             const QList<double>& pressuresKPa) {
-    const auto run = std::make_unique<CalcState>();
-    run->setParameters(CalcParameters::loadValues()); // the zone window's 1 m step
-    RunZoneCalculation(*run, charge);
-    return mapOfSituation(result, *run, charge.placement, pressuresKPa);
+    return mapOfSituation(result, *zoneRunOf(charge), charge.placement, pressuresKPa);
+}
+
+PlanMapModel mapOfScenarios(const std::vector<ScenarioOnMap>& scenarios,
+                            const QList<double>& pressuresKPa) {
+    PlanMapModel m;
+    if (scenarios.empty()) {
+        return m;
+    }
+    m.hasZones = true;
+    std::vector<const SituationResult*> results;
+    results.reserve(scenarios.size());
+    for (const ScenarioOnMap& scenario : scenarios) {
+        results.push_back(scenario.result);
+        const auto run = zoneRunOf(scenario.charge);
+        ScenarioCircles circles;
+        circles.name = scenario.name;
+        circles.point = QPointF(scenario.result->chargePoint.x, scenario.result->chargePoint.y);
+        circles.massTNT = scenario.result->massTNT;
+        circles.zoneRadii = zoneRadiiOf(*run);
+        for (const double kPa : pressuresKPa) {
+            circles.pressures.push_back(
+                {kPa, pressureRadius(*run, scenario.charge.placement, kPa)});
+        }
+        m.scenarios.push_back(std::move(circles));
+    }
+    const WorstCaseResult worst = worstCase(results);
+    m.massTNT = worst.situation.massTNT;
+    m.structures.reserve(worst.situation.rows.size());
+    for (std::size_t i = 0; i < worst.situation.rows.size(); ++i) {
+        MapStructure s;
+        if (evaluatedStructure(worst.situation.rows[i], s)) {
+            s.scenario = scenarios[static_cast<std::size_t>(worst.source[i])].name;
+            m.structures.push_back(std::move(s));
+        }
+    }
+    return m;
 }
 
 PlanMapModel mapOfStructures(const std::vector<StructureRecord>& structures,

@@ -40,6 +40,7 @@ struct MapStructure {
     bool atMinimumDistance = false;
     std::optional<int> degree; // 0 … 4; empty: not determined or not evaluated
     double injured = 0;        // staff × heavy-damage percent / 100
+    QString scenario;          // on a map of scenarios: the one whose impact it shows
 };
 
 // A circle of a chosen overpressure; radius 0 when the run never reached it.
@@ -57,6 +58,22 @@ struct MapBackground {
     bool visible = true;
 };
 
+// A scenario's charge on a map of scenarios: its storage point under its name, with its own
+// zone and pressure circles.
+struct ScenarioCircles {
+    QString name;
+    QPointF point;
+    double massTNT = 0;
+    // [criterion − 1][boundary − 1], m; 0 where the run never reached the boundary.
+    std::array<std::array<double, kZoneBoundaries>, 3> zoneRadii{};
+    std::vector<PressureCircle> pressures;
+
+    double zoneRadius(Criterion criterion, int boundary) const {
+        return zoneRadii[static_cast<std::size_t>(criterion) - 1]
+                        [static_cast<std::size_t>(boundary - 1)];
+    }
+};
+
 struct PlanMapModel {
     QString planName;
     std::vector<MapStructure> structures;
@@ -67,6 +84,9 @@ struct PlanMapModel {
     std::array<std::array<double, kZoneBoundaries>, 3> zoneRadii{};
     std::vector<PressureCircle> pressures;
     std::optional<MapBackground> background;
+    // A map of scenarios has no single charge: each scenario's circles are drawn around its
+    // own storage point (hasZones is set, charge is empty).
+    std::vector<ScenarioCircles> scenarios;
 
     double zoneRadius(Criterion criterion, int boundary) const {
         return zoneRadii[static_cast<std::size_t>(criterion) - 1]
@@ -74,7 +94,8 @@ struct PlanMapModel {
     }
 
     // The plan area with everything drawn for the criterion: structures, charge, its zone
-    // and pressure circles and the background picture when shown. Empty for an empty map.
+    // and pressure circles, the scenarios' points and circles and the background picture when
+    // shown. Empty for an empty map.
     QRectF bounds(Criterion criterion) const;
 };
 
@@ -93,6 +114,21 @@ PlanMapModel mapOfSituation(const SituationResult& result, const CalcState& run,
 
 // The same, running the zone calculation of the charge itself. Throws what the run throws.
 PlanMapModel mapOfSituation(const SituationResult& result, const ChargeInput& charge,
+                            const QList<double>& pressuresKPa = defaultPressuresKPa());
+
+// One scenario as the map of scenarios takes it: its name, its charge and its situation over
+// the plan's structures (every scenario over the same structures in the same order).
+struct ScenarioOnMap {
+    QString name;
+    ChargeInput charge;
+    const SituationResult* result = nullptr;
+};
+
+// The map of several scenarios of one plan: each one's zone and pressure circles around its
+// storage point under its name, and each structure coloured by the worst case of them all,
+// naming the scenario that gives it. Runs each scenario's zone calculation; throws what that
+// run throws. An empty list gives a map without structures.
+PlanMapModel mapOfScenarios(const std::vector<ScenarioOnMap>& scenarios,
                             const QList<double>& pressuresKPa = defaultPressuresKPa());
 
 // A plan as it is being edited: outlines only (structures whose corners are not numbers are

@@ -306,6 +306,9 @@ QString structureTip(const MapStructure& s) {
         if (s.atMinimumDistance) {
             lines << QStringLiteral("Место хранения ВВ внутри сооружения: расчёт на 1 м");
         }
+        if (!s.scenario.isEmpty()) {
+            lines << QStringLiteral("Сценарий: %1").arg(s.scenario);
+        }
     }
     return lines.join(u'\n');
 }
@@ -392,12 +395,14 @@ LabelLayout renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& 
         drawMetreGrid(p, target, frame, textHeight, options.labels);
     }
 
-    if (model.charge && model.hasZones) {
-        const QPointF c = t.map(*model.charge);
+    // Zone and pressure circles around a charge point of the plan.
+    const auto drawCircles = [&](QPointF point, const auto& zoneRadius,
+                                 const std::vector<PressureCircle>& pressures) {
+        const QPointF c = t.map(point);
         p.setBrush(Qt::NoBrush);
         if (options.zones) {
             for (int k = 1; k <= kZoneBoundaries; ++k) {
-                const double r = model.zoneRadius(options.criterion, k) * frame.unitsPerMetre;
+                const double r = zoneRadius(k) * frame.unitsPerMetre;
                 if (r > 0) {
                     p.setPen(QPen(zoneColour(k), lineWidth * 1.6));
                     p.drawEllipse(c, r, r);
@@ -406,13 +411,23 @@ LabelLayout renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& 
         }
         if (options.pressures) {
             p.setPen(QPen(pressureColour(), lineWidth, Qt::DashLine));
-            for (const PressureCircle& circle : model.pressures) {
+            for (const PressureCircle& circle : pressures) {
                 const double r = circle.radius * frame.unitsPerMetre;
                 if (r > 0) {
                     p.drawEllipse(c, r, r);
                 }
             }
         }
+    };
+    if (model.charge && model.hasZones) {
+        drawCircles(
+            *model.charge, [&](int k) { return model.zoneRadius(options.criterion, k); },
+            model.pressures);
+    }
+    for (const ScenarioCircles& scenario : model.scenarios) {
+        drawCircles(
+            scenario.point, [&](int k) { return scenario.zoneRadius(options.criterion, k); },
+            scenario.pressures);
     }
 
     p.setPen(QPen(QColor(40, 40, 40), lineWidth * 0.8));
@@ -421,9 +436,9 @@ LabelLayout renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& 
         p.drawPolygon(t.map(s.outline));
     }
 
-    if (model.charge) {
-        // A ring with a cross: the structure under it stays visible through the middle.
-        const QPointF c = t.map(*model.charge);
+    // A ring with a cross: the structure under it stays visible through the middle.
+    const auto drawChargeMark = [&](QPointF point) {
+        const QPointF c = t.map(point);
         const double r = textHeight * 0.45;
         p.setPen(QPen(Qt::white, lineWidth * 2.2));
         p.setBrush(Qt::NoBrush);
@@ -432,6 +447,12 @@ LabelLayout renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& 
         p.drawEllipse(c, r, r);
         p.drawLine(c + QPointF(-2 * r, 0), c + QPointF(2 * r, 0));
         p.drawLine(c + QPointF(0, -2 * r), c + QPointF(0, 2 * r));
+    };
+    if (model.charge) {
+        drawChargeMark(*model.charge);
+    }
+    for (const ScenarioCircles& scenario : model.scenarios) {
+        drawChargeMark(scenario.point);
     }
     drawLabels(p, layout);
 
@@ -751,15 +772,26 @@ QImage reportMapPicture(const PlanMapModel& model, Criterion criterion, QSizeF m
 
     // The main map shows the zones of the criterion (the last boundary and a margin), or the
     // whole plan when there are none.
-    double radius = 0;
-    if (model.charge && model.hasZones) {
+    // On a map of scenarios, the area holding every scenario's zones.
+    QRectF zonesArea;
+    const auto addZones = [&](QPointF centre, const auto& zoneRadius) {
+        double radius = 0;
         for (int k = 1; k <= kZoneBoundaries; ++k) {
-            radius = std::max(radius, model.zoneRadius(criterion, k));
+            radius = std::max(radius, zoneRadius(k));
         }
+        if (radius > 0) {
+            const double r = radius * 1.08;
+            zonesArea |= QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+        }
+    };
+    if (model.charge && model.hasZones) {
+        addZones(*model.charge, [&](int k) { return model.zoneRadius(criterion, k); });
     }
-    if (radius > 0) {
-        const double r = radius * 1.08;
-        o.planWindow = QRectF(model.charge->x() - r, model.charge->y() - r, 2 * r, 2 * r);
+    for (const ScenarioCircles& scenario : model.scenarios) {
+        addZones(scenario.point, [&](int k) { return scenario.zoneRadius(criterion, k); });
+    }
+    if (!zonesArea.isEmpty()) {
+        o.planWindow = zonesArea;
     }
     const MapFrame fitted = mapFrame(model, drawing, o);
     const double denominator = roundScaleDenominator(1000 * dotsPerMm / fitted.unitsPerMetre);

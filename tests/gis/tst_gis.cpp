@@ -196,6 +196,60 @@ private slots:
         QCOMPARE(point->GetFieldAsDouble("massTNT"), 1000.0);
     }
 
+    // A map of scenarios: each scenario's rings, circles and charge point at its own storage
+    // point under its name, and each structure named by the scenario of its worst case.
+    void geoPackageOfScenariosNamesThem() {
+        map::PlanMapModel model = situation();
+        const map::ScenarioCircles& west = model.scenarios.emplace_back(map::ScenarioCircles{
+            QStringLiteral("Западный"), *model.charge, 1000, model.zoneRadii, model.pressures});
+        map::ScenarioCircles east = west;
+        east.name = QStringLiteral("Восточный");
+        east.point = QPointF(kX0 + 300, kY0);
+        east.massTNT = 200;
+        east.zoneRadii = {};
+        east.zoneRadii[0] = {5, 10, 0, 0};
+        model.scenarios.push_back(east);
+        model.charge.reset();
+        model.structures[2].scenario = QStringLiteral("Восточный");
+        gis::exportGeoPackage(path("plan.gpkg"), model, kUtm37);
+        Dataset ds = openVector(path("plan.gpkg"));
+        QVERIFY(ds);
+        const auto names = [&ds](const char* layer) {
+            QStringList out;
+            OGRLayer* l = ds->GetLayerByName(layer);
+            l->ResetReading();
+            while (OGRFeature* raw = l->GetNextFeature()) {
+                std::unique_ptr<OGRFeature, decltype(&OGRFeature::DestroyFeature)> f(
+                    raw, &OGRFeature::DestroyFeature);
+                out << QString::fromUtf8(f->GetFieldAsString("scenario"));
+            }
+            return out;
+        };
+        // 11 rings of the west scenario, 2 of the east one; a pressure circle each.
+        QCOMPARE(names("zones").count(QStringLiteral("Западный")), 11);
+        QCOMPARE(names("zones").count(QStringLiteral("Восточный")), 2);
+        QCOMPARE(names("pressures"), (QStringList{"Западный", "Восточный"}));
+        QCOMPARE(names("charge"), (QStringList{"Западный", "Восточный"}));
+        QCOMPARE(names("structures"), (QStringList{"", "", "Восточный"}));
+        OGRLayer* charge = ds->GetLayerByName("charge");
+        charge->SetAttributeFilter("scenario = 'Восточный'");
+        std::unique_ptr<OGRFeature, decltype(&OGRFeature::DestroyFeature)> point(
+            charge->GetNextFeature(), &OGRFeature::DestroyFeature);
+        QVERIFY(point);
+        const auto* p = point->GetGeometryRef()->toPoint();
+        QCOMPARE(QPointF(p->getX(), p->getY()), east.point);
+        QCOMPARE(point->GetFieldAsDouble("massTNT"), 200.0);
+        OGRLayer* zones = ds->GetLayerByName("zones");
+        zones->SetAttributeFilter("scenario = 'Восточный' and zone = 2");
+        std::unique_ptr<OGRFeature, decltype(&OGRFeature::DestroyFeature)> ring(
+            zones->GetNextFeature(), &OGRFeature::DestroyFeature);
+        QVERIFY(ring);
+        QCOMPARE(ring->GetFieldAsDouble("outerRadius"), 10.0);
+        OGREnvelope box;
+        ring->GetGeometryRef()->getEnvelope(&box);
+        QVERIFY(std::abs((box.MinX + box.MaxX) / 2 - east.point.x()) < 0.01);
+    }
+
     // Without a coordinate system the GeoPackage keeps the plan's metres in a local system of
     // metres, not GeoPackage's "undefined geographic" one, which GIS programs read as degrees.
     void geoPackageInLocalMetres() {

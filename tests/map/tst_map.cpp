@@ -8,6 +8,7 @@
 #include "data/PlanPicture.h"
 #include "data/SitePlan.h"
 #include "data/StructureImport.h"
+#include "engine/WorstCase.h"
 #include "engine/ZoneRun.h"
 #include "gis/GisExport.h"
 #include "map/Calibration.h"
@@ -15,6 +16,7 @@
 #include "map/MapExport.h"
 #include "map/MapStyle.h"
 #include "map/PlanMapRender.h"
+#include "session/ScenarioSituation.h"
 #include "tests/support/GuiTest.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
@@ -22,6 +24,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPolygonItem>
@@ -39,6 +42,7 @@
 #include <QToolButton>
 #include <QXmlStreamReader>
 
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -145,6 +149,11 @@ QStringList layoutFaults(const LabelLayout& layout, const PlanMapModel& m, Crite
         if (a.intersects(layout.chargeMark)) {
             faults << QStringLiteral("«%1» over the charge").arg(labels[i].text);
         }
+        for (const QRectF& mark : layout.scenarioMarks) {
+            if (a.intersects(mark)) {
+                faults << QStringLiteral("«%1» over a scenario's charge").arg(labels[i].text);
+            }
+        }
         for (std::size_t j = i + 1; j < labels.size(); ++j) {
             const QRectF both = a & labels[j].box;
             if (both.width() > 1e-6 && both.height() > 1e-6) {
@@ -167,23 +176,75 @@ QStringList layoutFaults(const LabelLayout& layout, const PlanMapModel& m, Crite
     if (layout.droppedCircleLabels > 0) {
         faults << QStringLiteral("%1 circle labels found no room").arg(layout.droppedCircleLabels);
     }
-    // Each zone label lies within a letter's height of its circle.
-    const QPointF c = planToDrawing.map(*m.charge);
+    // Each zone label lies within a letter's height of its circle (of one of the scenarios'
+    // circles on a map of scenarios).
+    std::vector<std::pair<QPointF, std::array<double, 4>>> circles;
+    if (m.charge) {
+        circles.push_back({planToDrawing.map(*m.charge), m.zoneRadii[std::size_t(criterion) - 1]});
+    }
+    for (const ScenarioCircles& scenario : m.scenarios) {
+        circles.push_back(
+            {planToDrawing.map(scenario.point), scenario.zoneRadii[std::size_t(criterion) - 1]});
+    }
     for (const PlacedLabel& l : labels) {
         if (l.kind != LabelKind::Zone) {
             continue;
         }
         const int zone = l.text.section(u' ', 0, 0).toInt();
-        const double r = m.zoneRadius(criterion, std::min(zone, 4)) * unitsPerMetre;
         // A label moved off a crowded circle points to it with its leader.
         const QPointF at = l.leader ? l.leader->p1() : l.box.center();
-        const double off = std::abs(QLineF(c, at).length() - r);
+        double off = std::numeric_limits<double>::max();
+        for (const auto& [c, radii] : circles) {
+            const double r = radii[std::size_t(std::min(zone, 4) - 1)] * unitsPerMetre;
+            off = std::min(off, std::abs(QLineF(c, at).length() - r));
+        }
         if (off > l.box.height() * 1.5) {
             faults << QStringLiteral("«%1» %2 units off its circle").arg(l.text).arg(off);
         }
     }
     return faults;
 }
+
+// Two storehouses 600 m apart on one plan, 100 kg in the west one and 2 t in the east one, with
+// a structure beside each and one between them nearer the east.
+struct TwoScenarios {
+    ChargeInput west;
+    ChargeInput east;
+    SituationResult westResult;
+    SituationResult eastResult;
+
+    TwoScenarios() {
+        west.chargeMassKg = 100;
+        east.chargeMassKg = 2000;
+        east.placement = Placement::Air;
+        const std::vector<StructureRecord> structures{record(1, box(10, -5, 20, 5)),
+                                                      record(2, box(580, -5, 590, 5)),
+                                                      record(3, box(400, 100, 410, 110))};
+        const auto percent = [](float) {
+            return 10.0;
+        };
+        westResult = evaluateSituation(west, PlanPoint{0, 0}, structures, percent);
+        eastResult = evaluateSituation(east, PlanPoint{600, 0}, structures, percent);
+    }
+
+    std::vector<ScenarioOnMap> both() const {
+        return {{QStringLiteral("Склад ВВ западный"), west, &westResult},
+                {QStringLiteral("Склад ВВ восточный"), east, &eastResult}};
+    }
+
+    situation::AllScenarios all() const {
+        situation::AllScenarios all;
+        for (const ScenarioOnMap& s : both()) {
+            db::ScenarioRecord record;
+            record.name = s.name;
+            record.charge = s.charge;
+            record.point = s.result->chargePoint;
+            all.outcomes.push_back({record, *s.result});
+        }
+        all.worst = worstCase({&westResult, &eastResult});
+        return all;
+    }
+};
 
 const char* const kType = "Производственные, административные и жилые здания";
 const char* const kKind = "Здания с легким металлическим каркасом и бескаркасной конструкции";
@@ -398,6 +459,152 @@ private slots:
         }
         QCOMPARE(m.pressures.size(), std::size_t(6));
         QVERIFY(m.bounds(Criterion::Heavy).contains(QPointF(405, 5)));
+    }
+
+    // Each scenario's circles lie around its own storage point at the radii of its own zone
+    // run, and each structure shows the scenario that harms it the most.
+    void scenarioMapHoldsEachScenariosCirclesAndTheWorstCase() {
+        const TwoScenarios two;
+        const PlanMapModel m = mapOfScenarios(two.both(), {100, 12, 3});
+        QVERIFY(!m.charge); // no single charge: each scenario has its own
+        QVERIFY(m.hasZones);
+        QCOMPARE(m.scenarios.size(), std::size_t(2));
+        const std::array<ChargeInput, 2> charges{two.west, two.east};
+        const std::array<QPointF, 2> points{QPointF(0, 0), QPointF(600, 0)};
+        for (std::size_t i = 0; i < 2; ++i) {
+            const ScenarioCircles& circles = m.scenarios[i];
+            QCOMPARE(circles.name, two.both()[i].name);
+            QCOMPARE(circles.point, points[i]);
+            auto run = std::make_unique<CalcState>();
+            run->setParameters(CalcParameters::loadValues());
+            RunZoneCalculation(*run, charges[i]);
+            for (int j = 1; j <= 3; ++j) {
+                for (int k = 1; k <= 4; ++k) {
+                    QCOMPARE(circles.zoneRadius(static_cast<Criterion>(j), k),
+                             static_cast<double>(run->zoneRadii(k, j)));
+                }
+            }
+            QCOMPARE(circles.pressures.size(), std::size_t(3));
+            QCOMPARE(circles.pressures[1].kPa, 12.0);
+            QCOMPARE(circles.pressures[1].radius, pressureRadius(*run, charges[i].placement, 12));
+        }
+        // The east charge is the heavier: its zones reach farther.
+        QVERIFY(m.scenarios[1].zoneRadius(Criterion::Heavy, 4) >
+                m.scenarios[0].zoneRadius(Criterion::Heavy, 4));
+        const double eastReach = m.scenarios[1].zoneRadius(Criterion::Heavy, 4);
+        QVERIFY(m.bounds(Criterion::Heavy).contains(QPointF(600 + eastReach - 1, 0)));
+        QVERIFY(m.bounds(Criterion::Heavy).contains(QPointF(600 - eastReach + 1, 0)));
+
+        // Structure by structure: the scenario named and the degree it gives.
+        const std::array<const SituationResult*, 2> results{&two.westResult, &two.eastResult};
+        const std::array<std::size_t, 3> worstOf{0, 1, 1};
+        QCOMPARE(m.structures.size(), std::size_t(3));
+        for (std::size_t row = 0; row < 3; ++row) {
+            const MapStructure& s = m.structures[row];
+            const std::size_t from = worstOf[row];
+            QCOMPARE(s.scenario, m.scenarios[from].name);
+            const auto& impact = results[from]->rows[row].impact;
+            QCOMPARE(s.deltaPkPa, impact->deltaPkPa);
+            QCOMPARE(s.degree, std::optional<int>(static_cast<int>(*impact->degree)));
+            QVERIFY(structureTip(s).contains(m.scenarios[from].name));
+        }
+        // The one beside the west store is wrecked by its small charge, untouched by the far
+        // heavy one: coloured by the west scenario, not by the heavier.
+        QCOMPARE(m.structures[0].degree, std::optional<int>(4));
+        QCOMPARE(two.eastResult.rows[0].impact->degree, std::optional(DestructionDegree(0)));
+
+        QVERIFY(mapOfScenarios({}).structures.empty());
+    }
+
+    // On the drawings each scenario's name stands beside its mark, and no label covers
+    // another or a mark.
+    void scenarioNamesAreLaidOutWithTheOtherLabels() {
+        const TwoScenarios two;
+        const PlanMapModel m = mapOfScenarios(two.both());
+        const auto names = [](const LabelLayout& layout) {
+            QStringList out;
+            for (const PlacedLabel& l : layout.labels) {
+                if (l.kind == LabelKind::Charge) {
+                    out << l.text;
+                }
+            }
+            return out;
+        };
+        const QStringList expected{QStringLiteral("Склад ВВ западный"),
+                                   QStringLiteral("Склад ВВ восточный")};
+        LabelLayout layout;
+        reportMapPicture(m, Criterion::Heavy, kReportMapMillimetres, 150, &layout);
+        QCOMPARE(names(layout), expected);
+        QCOMPARE(layout.scenarioMarks.size(), std::size_t(2));
+        QStringList faults = layoutFaults(layout, m, Criterion::Heavy);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+        // The report map holds both scenarios' outer zones.
+        for (const ScenarioCircles& scenario : m.scenarios) {
+            const double r = scenario.zoneRadius(Criterion::Heavy, 4) * layout.unitsPerMetre;
+            const QPointF c = layout.planToTarget.map(scenario.point);
+            QVERIFY(layout.target.contains(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r)));
+        }
+
+        // Two stores 15 m apart: the second name goes farther out, still clear of the first.
+        TwoScenarios near;
+        near.eastResult.chargePoint = PlanPoint{15, 0};
+        const PlanMapModel close = mapOfScenarios(near.both());
+        QImage image(QSize(800, 600), QImage::Format_RGB32);
+        QPainter p(&image);
+        MapOptions options;
+        options.planWindow = QRectF(-60, -45, 120, 90);
+        const LabelLayout crowded = renderPlanMap(p, close, QRectF(0, 0, 800, 600), options);
+        p.end();
+        QCOMPARE(names(crowded), expected);
+        faults = layoutFaults(crowded, close, Criterion::Heavy);
+        faults.removeIf([](const QString& f) { return f.contains(QStringLiteral("no room")); });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+    }
+
+    // The page offers the situation's charge, each scenario and all of them; each choice
+    // changes what the view, the exports and the report map show.
+    void pageShowsTheChosenScenarios() {
+        const TwoScenarios two;
+        PlanMapPage page;
+        page.setSituation(QStringLiteral("Склады"), two.westResult, two.west);
+        auto* choice = page.findChild<QComboBox*>(QStringLiteral("cboScenario"));
+        QVERIFY(choice);
+        QVERIFY(choice->isHidden()); // no scenarios, nothing to choose
+        page.setScenarios(two.all(), false);
+        QVERIFY(!choice->isHidden());
+        QCOMPARE(choice->count(), 4);
+        QCOMPARE(choice->itemText(3), QStringLiteral("Все сценарии"));
+        QVERIFY(page.model().charge); // the situation's own charge first
+        QVERIFY(page.model().scenarios.empty());
+
+        QVERIFY(page.chooseScenario(1));
+        QCOMPARE(page.model().scenarios.size(), std::size_t(1));
+        QCOMPARE(page.model().scenarios[0].name, QStringLiteral("Склад ВВ восточный"));
+        QCOMPARE(page.model().structures[0].scenario, QStringLiteral("Склад ВВ восточный"));
+        QVERIFY(page.titleBlock().charge.contains(QStringLiteral("«Склад ВВ восточный»")));
+
+        QVERIFY(page.chooseScenario(PlanMapPage::kAllScenarios));
+        QCOMPARE(page.model().scenarios.size(), std::size_t(2));
+        QCOMPARE(page.model().structures[0].scenario, QStringLiteral("Склад ВВ западный"));
+        QVERIFY(page.titleBlock().charge.startsWith(QStringLiteral("худший случай")));
+        // Both scenarios' circles are in the view.
+        int circles = 0;
+        for (QGraphicsItem* item : page.view()->scene()->items()) {
+            circles += qgraphicsitem_cast<QGraphicsEllipseItem*>(item) != nullptr;
+        }
+        QVERIFY(circles >= 2 * 4);
+        // The pressures typed apply to every scenario.
+        QVERIFY(page.applyPressures(QStringLiteral("50")));
+        for (const ScenarioCircles& scenario : page.model().scenarios) {
+            QCOMPARE(scenario.pressures.size(), std::size_t(1));
+        }
+
+        // A worst-case situation starts with all of them and has no charge of its own.
+        page.setScenarios(two.all(), true);
+        QCOMPARE(choice->count(), 3);
+        QCOMPARE(choice->currentText(), QStringLiteral("Все сценарии"));
+        QCOMPARE(page.model().scenarios.size(), std::size_t(2));
+        QVERIFY(!page.chooseScenario(-1));
     }
 
     // ---- Calibration of the picture ----

@@ -446,6 +446,34 @@ private slots:
         QCOMPARE(stored->charge.chargeMassKg, 200.0);
     }
 
+    // The list of a plan's scenarios reads the same on both databases, in the order a
+    // Russian reader expects, whatever their case and the database's own collation.
+    void scenariosListInOneOrder_data() { databases(); }
+    void scenariosListInOneOrder() {
+        QFETCH(QString, connection);
+        if (connection.isEmpty()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        const QStringList ordered{"2-й пост", "10-й пост", "ангар",     "Арсенал",
+                                  "Ёмкость",  "емкость Б", "Жилой дом", "склад",
+                                  "Склад 2",  "склад 10",  "Zeta"};
+        const int plan = planWith(connection, 1);
+        Connection c(connection);
+        for (const int i : {7, 3, 10, 0, 5, 8, 1, 4, 9, 2, 6}) {
+            ScenarioRecord r;
+            r.plan = plan;
+            r.name = ordered[i];
+            r.charge.chargeMassKg = 100;
+            addScenario(c, r);
+        }
+        QStringList listed;
+        for (const ScenarioRecord& r : listScenarios(c, plan)) {
+            listed << r.name;
+        }
+        QCOMPARE(listed, ordered);
+        deletePlan(c, plan);
+    }
+
 private:
     void databases() {
         QTest::addColumn<QString>("connection");

@@ -7,23 +7,30 @@
 #include "data/DatabaseFile.h"
 #include "data/Scenarios.h"
 #include "data/SitePlan.h"
+#include "map/PlanMapModel.h"
 #include "reports/SituationReport.h"
 #include "shell/Navigator.h"
 #include "tests/support/WidgetLookup.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapPage.h"
 #include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/ScenarioPanel.h"
 #include "windows/plan/SituationWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -257,6 +264,60 @@ private slots:
         QCOMPARE(distances, (QStringList{"0,0", "5,0", "50,0"}));
         QVERIFY(child<QLabel>(w, "lblCharge")->text().contains(QStringLiteral("худший случай")));
         QVERIFY(!child<QPushButton>(w, "cmdRecalc")->isEnabled());
+
+        // The map shows every scenario's circles around its own storage point, each structure
+        // coloured by the scenario the table names.
+        QCOMPARE(child<QComboBox>(w, "cboScenario")->currentText(), QStringLiteral("Все сценарии"));
+        const map::PlanMapModel& onMap = w->mapPage()->model();
+        QCOMPARE(onMap.scenarios.size(), std::size_t(2));
+        QCOMPARE(onMap.scenarios[0].name, QStringLiteral("Северный"));
+        QCOMPARE(onMap.scenarios[1].point, QPointF(310, 0));
+        QStringList mapSources;
+        for (const map::MapStructure& s : onMap.structures) {
+            mapSources << s.scenario;
+        }
+        QCOMPARE(mapSources, sources);
+    }
+
+    // A database held by another user: the window keeps answering behind «Отмена»; a write
+    // given up on is not reported as done, and the list is read again.
+    void waitingForTheDatabaseCanBeGivenUp() {
+        plan::PlanEditorWindow* editor = editorOn(m_plan);
+        QListWidget* list = child<QListWidget>(editor, "lstScenarios");
+        db::Connection other(db::fileConnectionString(m_path));
+        QSqlQuery lock(other.database());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        auto release = qScopeGuard([&lock] { lock.exec(QStringLiteral("ROLLBACK")); });
+
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        bool offered = false;
+        QTimer::singleShot(700, editor, [editor, &offered] {
+            if (auto* progress = editor->findChild<QProgressDialog*>()) {
+                offered = progress->isVisible();
+                progress->cancel();
+            }
+        });
+        typeCharge(editor, QStringLiteral("1000"), QStringLiteral("0"));
+        press(editor, "cmdScenarioAdd", QStringLiteral("Северный"));
+        ticker.stop();
+        QVERIFY2(offered, "the wait must offer «Отмена»");
+        QVERIFY2(ticks >= 10, "the window must keep answering while it waits");
+        QVERIFY(m_messages->count() > 0);
+        const QString said = m_messages->last().text;
+        QVERIFY2(said.startsWith(QStringLiteral("Сценарий не добавлен.")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("не подтверждено")), qPrintable(said));
+        QCOMPARE(list->count(), 0);
+
+        // Let go, the worker stores it after all; the list read again shows it.
+        release.dismiss();
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+        db::Connection c(db::fileConnectionString(m_path));
+        QTRY_VERIFY_WITH_TIMEOUT(db::readScenario(c, m_plan, QStringLiteral("Северный")), 10000);
+        editor->findChild<plan::ScenarioPanel*>()->reload();
+        QCOMPARE(items(list), QStringList{QStringLiteral("Северный")});
     }
 
     void worstCaseOfAPlanWithoutScenarios() {

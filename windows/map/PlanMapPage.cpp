@@ -37,6 +37,7 @@
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -71,6 +72,18 @@ PlanMapPage::PlanMapPage(QWidget* parent)
                            QStringLiteral("б) полное разрушение промышленных зданий"),
                            QStringLiteral("люди вне зданий")});
     bar->addWidget(m_criterion);
+
+    m_scenarioCaption = new QLabel(QStringLiteral("Сценарий:"), this);
+    bar->addWidget(m_scenarioCaption);
+    m_scenario = new QComboBox(this);
+    m_scenario->setObjectName(QStringLiteral("cboScenario"));
+    m_scenario->setToolTip(QStringLiteral("Чьи окружности показывает карта: заряд расчета, один "
+                                          "сценарий плана или все сценарии сразу (сооружения — "
+                                          "по худшему случаю)"));
+    m_scenario->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    bar->addWidget(m_scenario);
+    m_scenarioCaption->setVisible(false);
+    m_scenario->setVisible(false);
 
     bar->addWidget(new QLabel(QStringLiteral("Давления, кПа:"), this));
     m_pressures = new QLineEdit(pressuresText(m_pressureValues), this);
@@ -155,6 +168,7 @@ PlanMapPage::PlanMapPage(QWidget* parent)
 
     connect(m_criterion, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_view->setCriterion(static_cast<Criterion>(index + 1)); });
+    connect(m_scenario, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
     connect(m_pressures, &QLineEdit::editingFinished, this,
             [this] { applyPressures(m_pressures->text()); });
     connect(fit, &QToolButton::clicked, m_view, &PlanMapView::fitToPlan);
@@ -180,6 +194,34 @@ void PlanMapPage::setSituation(const QString& planName, const SituationResult& r
     rebuild();
 }
 
+void PlanMapPage::setScenarios(situation::AllScenarios scenarios, bool worstCaseShown) {
+    m_scenarios = std::move(scenarios);
+    const QSignalBlocker quiet(m_scenario);
+    m_scenario->clear();
+    if (!m_scenarios.outcomes.empty()) {
+        if (!worstCaseShown) {
+            m_scenario->addItem(QStringLiteral("Заряд расчета"), -1);
+        }
+        for (std::size_t k = 0; k < m_scenarios.outcomes.size(); ++k) {
+            m_scenario->addItem(m_scenarios.outcomes[k].scenario.name, static_cast<int>(k));
+        }
+        m_scenario->addItem(QStringLiteral("Все сценарии"), kAllScenarios);
+        m_scenario->setCurrentIndex(worstCaseShown ? m_scenario->count() - 1 : 0);
+    }
+    m_scenarioCaption->setVisible(!m_scenarios.outcomes.empty());
+    m_scenario->setVisible(!m_scenarios.outcomes.empty());
+    rebuild();
+}
+
+bool PlanMapPage::chooseScenario(int choice) {
+    const int index = m_scenario->findData(choice);
+    if (index < 0) {
+        return false;
+    }
+    m_scenario->setCurrentIndex(index);
+    return true;
+}
+
 void PlanMapPage::setPictureStore(std::shared_ptr<db::PlanPictureStore> store, int plan) {
     m_pictures = std::move(store);
     m_plan = m_pictures ? plan : 0;
@@ -203,7 +245,17 @@ void PlanMapPage::setPictureStore(std::shared_ptr<db::PlanPictureStore> store, i
 
 void PlanMapPage::rebuild() {
     PlanMapModel model;
-    if (m_result) {
+    const int choice = m_scenario->count() > 0 ? m_scenario->currentData().toInt() : -1;
+    if (choice == kAllScenarios || choice >= 0) {
+        std::vector<ScenarioOnMap> shown;
+        for (std::size_t k = 0; k < m_scenarios.outcomes.size(); ++k) {
+            if (choice == kAllScenarios || static_cast<int>(k) == choice) {
+                const situation::ScenarioOutcome& o = m_scenarios.outcomes[k];
+                shown.push_back({o.scenario.name, o.scenario.charge, &o.result});
+            }
+        }
+        model = mapOfScenarios(shown, m_pressureValues);
+    } else if (m_result) {
         model = mapOfSituation(*m_result, m_charge, m_pressureValues);
     }
     model.planName = m_planName;
@@ -434,7 +486,17 @@ QImage PlanMapPage::reportPicture() const {
 TitleBlock PlanMapPage::titleBlock() const {
     TitleBlock t;
     t.plan = m_planName;
-    if (model().massTNT > 0) {
+    const std::vector<ScenarioCircles>& scenarios = model().scenarios;
+    if (scenarios.size() > 1) {
+        QStringList names;
+        for (const ScenarioCircles& scenario : scenarios) {
+            names << scenario.name;
+        }
+        t.charge = QStringLiteral("худший случай по сценариям: %1").arg(names.join(u", "));
+    } else if (scenarios.size() == 1) {
+        t.charge = QStringLiteral("«%1», %2 кг в тротиловом эквиваленте")
+                       .arg(scenarios.front().name, mapNumber(scenarios.front().massTNT, 1));
+    } else if (model().massTNT > 0) {
         t.charge =
             QStringLiteral("%1 кг в тротиловом эквиваленте").arg(mapNumber(model().massTNT, 1));
     }

@@ -5,6 +5,7 @@
 #include "map/Calibration.h"
 #include "map/MapExport.h"
 #include "map/PlanMapModel.h"
+#include "session/ScenarioSituation.h"
 
 #include <QWidget>
 
@@ -12,6 +13,7 @@
 #include <optional>
 
 class QComboBox;
+class QLabel;
 class QCheckBox;
 class QLineEdit;
 class QPainter;
@@ -41,6 +43,16 @@ public:
     // the same charge. Throws what that calculation throws.
     void setSituation(const QString& planName, const SituationResult& result,
                       const ChargeInput& charge);
+
+    // The plan's scenarios, each evaluated over the plan: the map shows the situation's own
+    // charge, one scenario, or «Все сценарии» — every scenario's circles around its storage
+    // point under its name and the structures coloured by the worst case. `worstCaseShown`:
+    // the situation is itself their worst case, so the map starts with all of them and offers
+    // no charge of its own. A plan without scenarios hides the choice.
+    void setScenarios(situation::AllScenarios scenarios, bool worstCaseShown);
+    // The choice: -1 the situation's own charge, 0 … n − 1 one scenario, kAllScenarios all.
+    static constexpr int kAllScenarios = -2;
+    bool chooseScenario(int choice);
 
     // Where the plan's picture is read from and stored; it is read at once. No store or
     // plan 0: the map has no picture.
@@ -105,6 +117,8 @@ private:
 
     PlanMapView* m_view = nullptr;
     QComboBox* m_criterion = nullptr;
+    QLabel* m_scenarioCaption = nullptr;
+    QComboBox* m_scenario = nullptr;
     QLineEdit* m_pressures = nullptr;
     QCheckBox* m_pictureShown = nullptr;
     QSlider* m_opacity = nullptr;
@@ -113,6 +127,7 @@ private:
     QString m_planName;
     std::optional<SituationResult> m_result;
     ChargeInput m_charge;
+    situation::AllScenarios m_scenarios;
     QList<double> m_pressureValues;
     std::shared_ptr<db::PlanPictureStore> m_pictures;
     int m_plan = 0;

@@ -243,34 +243,65 @@ void PlanMapView::rebuildCircles() {
     m_circleItems.clear();
     m_zones.clear();
     m_pressureCircles.clear();
-    if (!m_model.charge || !m_model.hasZones) {
+    if (!m_model.hasZones) {
         return;
     }
-    const QPointF c = *m_model.charge;
-    const auto circle = [&](double r, const QPen& pen) {
-        auto* item = s->addEllipse(c.x() - r, c.y() - r, 2 * r, 2 * r, pen, Qt::NoBrush);
-        m_circleItems << item;
-        return item;
+    // The circles of one charge point; the situation's own charge keeps its items by boundary
+    // and by pressure.
+    const auto addCircles = [&](QPointF c, const auto& zoneRadius,
+                                const std::vector<PressureCircle>& pressures, const QString& name,
+                                bool own) {
+        const QString prefix = name.isEmpty() ? QString() : QStringLiteral("«%1»: ").arg(name);
+        const auto circle = [&](double r, const QPen& pen) {
+            auto* item = s->addEllipse(c.x() - r, c.y() - r, 2 * r, 2 * r, pen, Qt::NoBrush);
+            item->setZValue(1);
+            m_circleItems << item;
+            return item;
+        };
+        for (int k = 1; k <= kZoneBoundaries; ++k) {
+            const double r = zoneRadius(k);
+            if (r <= 0) {
+                continue;
+            }
+            auto* item = circle(r, cosmeticPen(zoneColour(k), 2.5));
+            item->setToolTip(prefix +
+                             QStringLiteral("Граница %1-й зоны: %2 м").arg(k).arg(mapNumber(r, 1)));
+            if (own) {
+                m_zones[k] = item;
+            }
+        }
+        for (const PressureCircle& p : pressures) {
+            if (p.radius <= 0) {
+                continue;
+            }
+            auto* item = circle(p.radius, cosmeticPen(pressureColour(), 1.5, Qt::DashLine));
+            item->setToolTip(
+                prefix +
+                QStringLiteral("%1: %2 м").arg(pressureLabel(p.kPa), mapNumber(p.radius, 1)));
+            if (own) {
+                m_pressureCircles[p.kPa] = item;
+            }
+        }
     };
-    for (int k = 1; k <= kZoneBoundaries; ++k) {
-        const double r = m_model.zoneRadius(m_criterion, k);
-        if (r <= 0) {
-            continue;
-        }
-        auto* item = circle(r, cosmeticPen(zoneColour(k), 2.5));
-        item->setZValue(1);
-        item->setToolTip(QStringLiteral("Граница %1-й зоны: %2 м").arg(k).arg(mapNumber(r, 1)));
-        m_zones[k] = item;
+    if (m_model.charge) {
+        addCircles(
+            *m_model.charge, [&](int k) { return m_model.zoneRadius(m_criterion, k); },
+            m_model.pressures, QString(), true);
     }
-    for (const PressureCircle& p : m_model.pressures) {
-        if (p.radius <= 0) {
-            continue;
-        }
-        auto* item = circle(p.radius, cosmeticPen(pressureColour(), 1.5, Qt::DashLine));
-        item->setZValue(1);
-        item->setToolTip(
-            QStringLiteral("%1: %2 м").arg(pressureLabel(p.kPa), mapNumber(p.radius, 1)));
-        m_pressureCircles[p.kPa] = item;
+    for (const ScenarioCircles& scenario : m_model.scenarios) {
+        addCircles(
+            scenario.point, [&](int k) { return scenario.zoneRadius(m_criterion, k); },
+            scenario.pressures, scenario.name, false);
+        const double r = 5; // pixels
+        auto* mark =
+            s->addEllipse(-r, -r, 2 * r, 2 * r, cosmeticPen(Qt::white, 1.5), chargeColour());
+        mark->setFlag(QGraphicsItem::ItemIgnoresTransformations);
+        mark->setZValue(6);
+        mark->setPos(scenario.point);
+        mark->setToolTip(QStringLiteral("Сценарий «%1»: место хранения ВВ X = %2 м, Y = %3 м")
+                             .arg(scenario.name, mapNumber(scenario.point.x(), 2),
+                                  mapNumber(scenario.point.y(), 2)));
+        m_circleItems << mark;
     }
 }
 

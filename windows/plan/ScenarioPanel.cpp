@@ -1,5 +1,6 @@
 #include "windows/plan/ScenarioPanel.h"
 
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 
 #include <QCheckBox>
@@ -15,6 +16,25 @@ namespace kelmo::plan {
 namespace {
 
 const QString kTitle = QStringLiteral("Внимание!");
+
+// The panel's database work runs on a worker thread with a connection of its own: a busy
+// server keeps the user waiting behind «Отмена», not in a frozen window. Nothing comes back
+// when the user cancelled. The work must capture by value.
+template <class Work>
+auto inBackground(QWidget* parent, const QString& label, const QString& connectionString,
+                  Work work) {
+    return ui::runInBackground(parent, label, [connectionString, work = std::move(work)]() {
+        db::Connection c(connectionString);
+        return work(c);
+    });
+}
+
+const QString kReading = QStringLiteral("Чтение сценариев плана…");
+
+struct PlanScenarios {
+    QList<db::ScenarioRecord> list;
+    std::optional<QString> lastUsed;
+};
 
 QPushButton* button(QWidget* parent, const char* name, const QString& text, const QString& tip) {
     auto* b = new QPushButton(text, parent);
@@ -75,13 +95,18 @@ void ScenarioPanel::openPlan(int plan) {
     m_plan = plan;
     m_allOption->setChecked(false);
     m_nameEdit->clear();
+    m_scenarios.clear();
     std::optional<QString> last;
     try {
-        db::Connection c(m_connectionString);
-        m_scenarios = db::listScenarios(c, plan);
-        last = db::lastUsedScenario(c, plan);
+        const auto read =
+            inBackground(window(), kReading, m_connectionString, [plan](db::Connection& c) {
+                return PlanScenarios{db::listScenarios(c, plan), db::lastUsedScenario(c, plan)};
+            });
+        if (read) {
+            m_scenarios = read->list;
+            last = read->lastUsed;
+        }
     } catch (const std::exception& e) {
-        m_scenarios.clear();
         refuse(QStringLiteral("Сценарии плана не прочитаны."), e);
     }
     showList({});
@@ -93,8 +118,14 @@ void ScenarioPanel::openPlan(int plan) {
 void ScenarioPanel::reload() {
     const auto current = chosen();
     try {
-        db::Connection c(m_connectionString);
-        m_scenarios = db::listScenarios(c, m_plan);
+        const int plan = m_plan;
+        const auto read =
+            inBackground(window(), kReading, m_connectionString,
+                         [plan](db::Connection& c) { return db::listScenarios(c, plan); });
+        if (!read) {
+            return; // the user gave up waiting: the list shown stays
+        }
+        m_scenarios = *read;
     } catch (const std::exception& e) {
         ui::Messages::critical(window(), kTitle,
                                QStringLiteral("Сценарии плана не прочитаны.\n") +
@@ -102,6 +133,34 @@ void ScenarioPanel::reload() {
         return;
     }
     showList(current ? current->name : QString());
+}
+
+bool ScenarioPanel::write(const QString& refused,
+                          const std::function<void(db::Connection&)>& change) {
+    std::optional<bool> done;
+    try {
+        done = inBackground(window(), QStringLiteral("Запись сценария…"), m_connectionString,
+                            [change](db::Connection& c) {
+                                change(c);
+                                return true;
+                            });
+    } catch (const std::exception& e) {
+        refuse(refused, e);
+        reload();
+        return false;
+    }
+    if (!done) {
+        // The worker may still store the change once the database lets it: the list read
+        // again shows what is there now.
+        ui::Messages::warning(window(), kTitle,
+                              refused + u'\n' +
+                                  QStringLiteral("Ожидание базы данных прервано: изменение не "
+                                                 "подтверждено и может записаться позже. Список "
+                                                 "сценариев прочитан заново."));
+        reload();
+        return false;
+    }
+    return true;
 }
 
 void ScenarioPanel::showList(const QString& keep) {
@@ -153,8 +212,12 @@ bool ScenarioPanel::choose(const QString& name) {
     m_nameEdit->setText(name);
     m_fields.fill(*it);
     try {
-        db::Connection c(m_connectionString);
-        db::markScenarioUsed(c, m_plan, name);
+        const int plan = m_plan;
+        inBackground(window(), QStringLiteral("Запись сценария…"), m_connectionString,
+                     [plan, name](db::Connection& c) {
+                         db::markScenarioUsed(c, plan, name);
+                         return true;
+                     });
     } catch (const std::exception&) {
         // Only the choice of the next opening is lost; the charge is in the fields.
     }
@@ -168,12 +231,8 @@ bool ScenarioPanel::addScenario() {
     }
     record->plan = m_plan;
     record->name = typedName();
-    try {
-        db::Connection c(m_connectionString);
-        db::addScenario(c, *record);
-    } catch (const DatabaseError& e) {
-        refuse(QStringLiteral("Сценарий не добавлен."), e);
-        reload();
+    if (!write(QStringLiteral("Сценарий не добавлен."),
+               [added = *record](db::Connection& c) { db::addScenario(c, added); })) {
         return false;
     }
     reload();
@@ -194,12 +253,10 @@ bool ScenarioPanel::saveScenario() {
     record->name = shown->name;
     // The plan window has no body mass field: the scenario keeps its own.
     record->charge.bodyMassKg = shown->charge.bodyMassKg;
-    try {
-        db::Connection c(m_connectionString);
-        db::changeScenario(c, *shown, *record);
-    } catch (const DatabaseError& e) {
-        refuse(QStringLiteral("Сценарий не сохранён."), e);
-        reload();
+    if (!write(QStringLiteral("Сценарий не сохранён."),
+               [was = *shown, now = *record](db::Connection& c) {
+                   db::changeScenario(c, was, now);
+               })) {
         return false;
     }
     reload();
@@ -219,12 +276,9 @@ bool ScenarioPanel::renameScenario() {
                               QStringLiteral("Введите в поле имени новое имя сценария."));
         return false;
     }
-    try {
-        db::Connection c(m_connectionString);
-        db::changeScenario(c, *shown, renamed);
-    } catch (const DatabaseError& e) {
-        refuse(QStringLiteral("Сценарий не переименован."), e);
-        reload();
+    if (!write(
+            QStringLiteral("Сценарий не переименован."),
+            [was = *shown, renamed](db::Connection& c) { db::changeScenario(c, was, renamed); })) {
         return false;
     }
     reload();
@@ -242,12 +296,8 @@ bool ScenarioPanel::copyScenario() {
     if (copy.name == shown->name || copy.name.isEmpty()) {
         copy.name = shown->name + QStringLiteral(" (копия)");
     }
-    try {
-        db::Connection c(m_connectionString);
-        db::addScenario(c, copy);
-    } catch (const DatabaseError& e) {
-        refuse(QStringLiteral("Сценарий не скопирован."), e);
-        reload();
+    if (!write(QStringLiteral("Сценарий не скопирован."),
+               [copy](db::Connection& c) { db::addScenario(c, copy); })) {
         return false;
     }
     reload();
@@ -269,12 +319,8 @@ bool ScenarioPanel::deleteScenario() {
     if (ui::Messages::show(window(), question) != QMessageBox::Yes) {
         return false;
     }
-    try {
-        db::Connection c(m_connectionString);
-        db::deleteScenario(c, *shown);
-    } catch (const DatabaseError& e) {
-        refuse(QStringLiteral("Сценарий не удалён."), e);
-        reload();
+    if (!write(QStringLiteral("Сценарий не удалён."),
+               [was = *shown](db::Connection& c) { db::deleteScenario(c, was); })) {
         return false;
     }
     m_nameEdit->clear();

@@ -20,7 +20,8 @@ namespace kelmo::plan {
 // buttons that add the charge as a scenario, store it into the chosen one, rename, copy and
 // delete one. Choosing a scenario fills the charge fields; the one chosen last opens with the
 // plan. Every change is one transaction that notices a change made by another user meanwhile:
-// the list then shows what the database holds.
+// the list then shows what the database holds. The database is read and written on a worker
+// thread, so that a busy server never freezes the window.
 class ScenarioPanel final : public QGroupBox {
     Q_OBJECT
 
@@ -63,6 +64,9 @@ private:
     QString typedName() const;
     // A refused operation: the message, and the list as the database holds it.
     void refuse(const QString& what, const std::exception& e);
+    // Runs the change in the background; false after a message (`refused` first) when the
+    // database refused it or the user gave up waiting, the list then read again.
+    bool write(const QString& refused, const std::function<void(db::Connection&)>& change);
 
     QString m_connectionString;
     ChargeFields m_fields;

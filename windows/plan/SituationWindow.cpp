@@ -7,6 +7,7 @@
 #include "data/SitePlan.h"
 #include "reports/ExcelExport.h"
 #include "reports/SituationReport.h"
+#include "session/ScenarioSituation.h"
 #include "session/SituationSession.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
@@ -167,6 +168,24 @@ SituationWindow::SituationWindow(const WindowContext& context,
         }
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
+    if (!context.connectionString.isEmpty()) {
+        // The plan's scenarios on the map, each evaluated aside: the window's own situation
+        // stays as it was calculated.
+        try {
+            db::Connection c(context.connectionString);
+            const QList<db::ScenarioRecord> scenarios =
+                db::listScenarios(c, m_session->plan().number);
+            if (!scenarios.isEmpty()) {
+                situation::Session aside = *m_session;
+                m_mapPage->setScenarios(situation::evaluateScenarios(aside, scenarios),
+                                        !m_session->rowSources().empty());
+            }
+        } catch (const std::exception& e) {
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Сценарии плана не показаны на карте.\n") +
+                                      QString::fromUtf8(e.what()));
+        }
+    }
 
     showResult();
 }

@@ -1,14 +1,14 @@
 // Screenshots of the plan window with the scenarios of a plan around three stores of
-// explosives, and of the worst-case situation window that "РАСЧЕТ" over every scenario opens,
-// for looking at both and for the README and the manual. Works on a copy of the program
-// folder's database.
-// Usage: kelmo-scenario-screens <folder>.
+// explosives, and of the worst-case situation window that "РАСЧЕТ" over every scenario opens
+// with its map of all the scenarios, for looking at them and for the README and the manual. Works
+// on a copy of the program folder's database. Usage: kelmo-scenario-screens <folder>.
 
 #include "data/Scenarios.h"
 #include "data/SitePlan.h"
 #include "session/SituationSession.h"
 #include "ui/Messages.h"
 #include "ui/Screenshot.h"
+#include "windows/map/PlanMapPage.h"
 #include "windows/plan/PlanEditorWindow.h"
 #include "windows/plan/ScenarioPanel.h"
 #include "windows/plan/SituationWindow.h"
@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -85,8 +86,16 @@ int main(int argc, char** argv) {
     if (!ui::saveScreenshot(window.get(), folder, QStringLiteral("situation-worst"), 200)) {
         return 1;
     }
+    // Its map: every scenario's circles around its store, the structures by the worst case.
+    window->tabs()->setCurrentWidget(window->mapPage());
+    window->resize(1340, 740);
+    if (!ui::saveScreenshot(window.get(), folder, QStringLiteral("situation-worst-map"), 200)) {
+        return 1;
+    }
     // Its documents, for looking at them.
-    window->session().report().save(QDir(folder).filePath(QStringLiteral("situation-worst.docx")));
+    window->session()
+        .report(window->mapPage()->reportPicture())
+        .save(QDir(folder).filePath(QStringLiteral("situation-worst.docx")));
     window->session().writeTable(QDir(folder).filePath(QStringLiteral("situation-worst.xlsx")));
     return 0;
 }
