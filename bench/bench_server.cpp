@@ -1,10 +1,14 @@
 // Speed of the team database on a local PostgreSQL server through ODBC, each step with its own
 // connection as the windows open one per action. Goals: the explosives grid filled in 20 ms;
-// one step of ">" / "<" in a plan of 30,000 structures in 10 ms. The same steps on the
-// embedded file are measured beside them.
+// one step of ">" / "<" in a plan of 30,000 structures in 10 ms; the situation of a plan of
+// 1,000 and of 30,000 structures from the database to the JSON within 1.5 times the processor
+// time it takes on the embedded file (the server's own processor time is not counted: it runs
+// in a process of its own). The same steps on the embedded file are measured beside them.
 
+#include "cli/SituationCommand.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "session/SituationSession.h"
 #include "tests/support/PostgresServer.h"
 
 #include <QApplication>
@@ -15,6 +19,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <ctime>
+#include <map>
 #include <memory>
 
 using namespace kelmo;
@@ -27,12 +33,24 @@ QString g_server;
 QString g_file;
 int g_planOnServer = 0;
 int g_planOnFile = 0;
+// Plans of 1,000 structures for the situation.
+int g_smallPlanOnServer = 0;
+int g_smallPlanOnFile = 0;
+// The processor time of one situation, ms, by database and plan size.
+std::map<std::pair<bool, int>, double> g_situationMs;
 
-// A plan of 30,000 structures, added in one transaction.
-int fillPlan(const QString& connection) {
+double processCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// A plan of `count` structures, added in one transaction.
+int fillPlan(const QString& connection, int count = kStructures,
+             const QString& name = QStringLiteral("Большой план")) {
     db::Connection c(connection);
     db::Transaction t(c);
-    const int plan = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values ('Большой план')"))
+    const int plan = c.exec(QStringLiteral("insert into MnuPM (MnuPM) values (?)"), {name})
                          .lastInsertId()
                          .toInt();
     QSqlQuery insert(c.database());
@@ -41,7 +59,7 @@ int fillPlan(const QString& connection) {
         "optPol, txtSla, txtSre, txtSul, txtPol, txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, "
         "txtY4) values (?, ?, 'Здания', 'Кирпичные', '2', '15', 1, 0, 0, 0, 12, 0, 0, 0, '10', "
         "'10', '20', '10', '20', '20', '10', '20')"));
-    for (int n = 1; n <= kStructures; ++n) {
+    for (int n = 1; n <= count; ++n) {
         insert.bindValue(0, plan);
         insert.bindValue(1, n);
         insert.exec();
@@ -113,10 +131,46 @@ void BM_PlanStep30000_File(benchmark::State& s) {
     planStep(s, g_file, g_planOnFile);
 }
 
+// The whole path of kelmo-calc situation and of «РАСЧЕТ»: the plan and the probit table read,
+// every structure evaluated, the rows written as JSON.
+void situation(benchmark::State& bench, const QString& connection, int plan, bool onServer) {
+    ChargeInput charge;
+    charge.chargeMassKg = 5000;
+    const int count = static_cast<int>(bench.range(0));
+    double spent = 0;
+    for (auto _ : bench) {
+        const double start = processCpuMs();
+        db::Connection c(connection);
+        auto session = situation::Session::open(c, plan);
+        const auto& result =
+            session.evaluate(charge, {{0, 0}, QStringLiteral("0"), QStringLiteral("0")}, {});
+        benchmark::DoNotOptimize(cli::situationJson(session.plan(), result).size());
+        spent += processCpuMs() - start;
+    }
+    g_situationMs[{onServer, count}] = spent / static_cast<double>(bench.iterations());
+}
+
+void BM_Situation_Server(benchmark::State& s) {
+    situation(s, g_server, s.range(0) == kStructures ? g_planOnServer : g_smallPlanOnServer, true);
+}
+void BM_Situation_File(benchmark::State& s) {
+    situation(s, g_file, s.range(0) == kStructures ? g_planOnFile : g_smallPlanOnFile, false);
+}
+
 BENCHMARK(BM_ExplosivesGrid_Server)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExplosivesGrid_File)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanStep30000_Server)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanStep30000_File)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Situation_Server)
+    ->Arg(1000)
+    ->Arg(kStructures)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Situation_File)
+    ->Arg(1000)
+    ->Arg(kStructures)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -143,6 +197,8 @@ int main(int argc, char** argv) {
         db::createDatabaseFile(dir.filePath(QStringLiteral("bdKelmo.db")), false);
         g_planOnServer = fillPlan(g_server);
         g_planOnFile = fillPlan(g_file);
+        g_smallPlanOnServer = fillPlan(g_server, 1000, QStringLiteral("План на 1000"));
+        g_smallPlanOnFile = fillPlan(g_file, 1000, QStringLiteral("План на 1000"));
     } catch (const Error& e) {
         std::fprintf(stderr, "kelmo-bench-server: %s\n", e.what());
         return 1;
@@ -150,5 +206,15 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    // The server's situation against the file's, as a ratio of processor times.
+    for (const int count : {1000, kStructures}) {
+        const auto server = g_situationMs.find({true, count});
+        const auto file = g_situationMs.find({false, count});
+        if (server != g_situationMs.end() && file != g_situationMs.end() && file->second > 0) {
+            std::printf("GOAL\tsituation of %d structures, PostgreSQL / SQLite\t%.3f\t1.5\t"
+                        "x\tlower\n",
+                        count, server->second / file->second);
+        }
+    }
     return 0;
 }

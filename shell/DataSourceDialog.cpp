@@ -2,6 +2,7 @@
 #include "ui_DataSourceDialog.h"
 
 #include "data/DataSource.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -32,9 +33,25 @@ void DataSourceDialog::setDataSourceName(const QString& name) {
 
 void DataSourceDialog::connectDataSource() {
     const QString name = m_ui->txtDataSourse->text();
-    QString refusal;
-    const bool testA = testConnectionString(namedConnectionStringNoMode(name), &refusal);
-    const bool testB = TestDataSource(name, &refusal);
+    // On a thread of its own: a server that never answers can be given up on with «Отмена».
+    struct Tests {
+        bool a = false;
+        bool b = false;
+        QString refusal;
+    };
+    const std::optional<Tests> tests =
+        ui::runInBackground(this, QStringLiteral("Подключение к базе данных…"), [name] {
+            Tests t;
+            t.a = testConnectionString(namedConnectionStringNoMode(name), &t.refusal);
+            t.b = TestDataSource(name, &t.refusal);
+            return t;
+        });
+    if (!tests) {
+        return;
+    }
+    const bool testA = tests->a;
+    const bool testB = tests->b;
+    const QString& refusal = tests->refusal;
     if (!testA && !testB) {
         // The database was reached but refused as it stands: say why first.
         if (!refusal.isEmpty()) {

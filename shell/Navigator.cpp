@@ -5,6 +5,7 @@
 #include "shell/AboutDialog.h"
 #include "shell/DataSourceDialog.h"
 #include "shell/MainWindow.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "ui/WindowPlacement.h"
 #include "windows/zone/CalculationParametersWindow.h"
@@ -76,11 +77,26 @@ bool Navigator::start() {
     // A database that was reached but refused as it stands (made by a newer program, not the
     // program's, an upgrade that failed) is named with its reason; start-up goes on with the
     // next connection string.
+    // Each test runs on a thread of its own: a server that never answers shows the busy sign
+    // with «Отмена», which gives up on that connection string.
     const auto reaches = [](const QString& connectionString) {
-        QString refusal;
-        if (testConnectionString(connectionString, &refusal)) {
+        struct Test {
+            bool reached = false;
+            QString refusal;
+        };
+        const std::optional<Test> test = ui::runInBackground(
+            nullptr, QStringLiteral("Подключение к базе данных…"), [connectionString] {
+                Test t;
+                t.reached = testConnectionString(connectionString, &t.refusal);
+                return t;
+            });
+        if (!test) {
+            return false;
+        }
+        if (test->reached) {
             return true;
         }
+        const QString& refusal = test->refusal;
         if (!refusal.isEmpty()) {
             ui::Messages::critical(nullptr, QStringLiteral("Внимание!"), refusal);
         }

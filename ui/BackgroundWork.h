@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QString>
 #include <QThread>
@@ -14,21 +15,39 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
 
 namespace kelmo::ui {
 
+// How long work may take before its dialog with «Отмена» shows, in ms. Until then the window
+// goes on painting and running its timers, but holds back clicks and keys for afterwards, so
+// that a quick action looks like any other.
+inline constexpr int kBackgroundDialogAfterMs = 200;
+
+// The objectName of the dialog, for tests and screenshots.
+inline constexpr const char* kBackgroundDialogName = "backgroundWorkDialog";
+
 // Runs work() and returns what it returns; nothing when the user cancelled. An exception
 // thrown by the work is thrown here.
+//
+// Work that was cancelled may still end on its own later (a write that reached the database
+// after all): afterCancelled, when given, is then called on the screen thread, provided the
+// parent still exists, so that the window can read again what the database now holds.
 template <class Work>
-auto runInBackground(QWidget* parent, const QString& label, Work work)
-    -> std::optional<decltype(work())> {
+auto runInBackground(QWidget* parent, const QString& label, Work work,
+                     std::function<void()> afterCancelled = {}) -> std::optional<decltype(work())> {
     using Result = decltype(work());
     struct Shared {
-        std::atomic<bool> done{false};
+        std::mutex mutex;
+        bool done = false;          // guarded by mutex
+        bool cancelled = false;     // guarded by mutex
+        std::function<void()> late; // posted to the screen thread when cancelled work ends
+        std::atomic<bool> finished{false};
         std::optional<Result> result;
         std::exception_ptr error;
     };
@@ -39,28 +58,58 @@ auto runInBackground(QWidget* parent, const QString& label, Work work)
         } catch (...) {
             shared->error = std::current_exception();
         }
-        shared->done = true;
+        std::function<void()> late;
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->done = true;
+            if (shared->cancelled) {
+                late = std::move(shared->late);
+            }
+        }
+        shared->finished = true;
+        if (late && QCoreApplication::instance() != nullptr) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(late),
+                                      Qt::QueuedConnection);
+        }
     });
 
-    // Short work finishes before anything is shown.
+    // Short work finishes before anything is shown; the window keeps painting meanwhile.
     QElapsedTimer waited;
     waited.start();
-    while (!shared->done && waited.elapsed() < 200) {
+    while (!shared->finished && waited.elapsed() < kBackgroundDialogAfterMs) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(2);
     }
-    if (!shared->done) {
+    if (!shared->finished) {
         QProgressDialog progress(label, QStringLiteral("Отмена"), 0, 0, parent);
+        progress.setObjectName(QLatin1String(kBackgroundDialogName));
         progress.setWindowTitle(QApplication::applicationDisplayName());
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(0);
+        progress.setAutoReset(false);
+        progress.setAutoClose(false);
         progress.show();
-        while (!shared->done && !progress.wasCanceled()) {
+        while (!shared->finished && !progress.wasCanceled()) {
             QApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10);
+            QThread::msleep(5);
         }
-        if (!shared->done) {
-            thread.detach();
-            return std::nullopt;
+        if (!shared->finished) {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            // Work that ended as «Отмена» was pressed counts as done.
+            if (!shared->done) {
+                shared->cancelled = true;
+                if (afterCancelled) {
+                    shared->late = [guard = QPointer<QWidget>(parent),
+                                    hadParent = parent != nullptr,
+                                    afterCancelled = std::move(afterCancelled)] {
+                        if (guard || !hadParent) {
+                            afterCancelled();
+                        }
+                    };
+                }
+                thread.detach();
+                return std::nullopt;
+            }
         }
     }
     thread.join();

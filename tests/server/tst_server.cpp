@@ -15,13 +15,17 @@
 #include "data/ProbitTable.h"
 #include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
+#include "data/StructureKinds.h"
 #include "shell/Navigator.h"
 #include "tests/support/CalcRun.h"
+#include "tests/support/HoldingProxy.h"
 #include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/Runs.h"
 #include "tests/support/WidgetLookup.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
+#include "windows/plan/PlanEditorWindow.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -30,12 +34,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUndoStack>
 
 #include <atomic>
 #include <functional>
@@ -220,6 +230,8 @@ class TestServer : public QObject {
     // Takes connections and never answers: the kernel completes the handshake for a listening
     // socket whether or not anyone accepts, so no event loop is needed.
     QTcpServer m_silent;
+    // Relays to the server until told to hold new connections (data source "KelmoHeld").
+    test::HoldingProxy m_proxy;
     bool m_passwordRole = false;
     QTemporaryDir m_dir;
     QString m_file; // the embedded database with the same reference data
@@ -263,12 +275,17 @@ private slots:
         }
         QVERIFY(m_silent.listen(QHostAddress::LocalHost));
         m_silent.pauseAccepting();
+        QVERIFY(m_proxy.start(m_server.port()));
         QVERIFY(m_server.installOdbc(
             {QStringLiteral("kelmo"), QStringLiteral("cli"), QStringLiteral("races"),
              QStringLiteral("absent"), QStringLiteral("older"), QStringLiteral("newer"),
              QStringLiteral("failing")},
             "[KelmoSilent]\nDriver=Kelmo PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
-                QByteArray::number(m_silent.serverPort()) + "\nDatabase=kelmo\n"));
+                QByteArray::number(m_silent.serverPort()) +
+                "\nDatabase=kelmo\n[KelmoHeld]\nDriver=Kelmo PostgreSQL Unicode\nServername="
+                "127.0.0.1\nPort=" +
+                QByteArray::number(m_proxy.port()) +
+                "\nDatabase=kelmo\nUsername=" + QByteArray(test::PostgresServer::kRole) + "\n"));
         db::initializeServerDatabase(server(QStringLiteral("kelmo")), false);
         db::initializeServerDatabase(server(QStringLiteral("races")), false);
         m_file = m_dir.filePath(QStringLiteral("bdKelmo.db"));
@@ -277,7 +294,10 @@ private slots:
         db::createDatabaseFile(m_races, false);
     }
 
-    void cleanupTestCase() { m_server.stop(); }
+    void cleanupTestCase() {
+        m_proxy.stop();
+        m_server.stop();
+    }
 
     void cleanup() {
         m_navigator.reset();
@@ -775,6 +795,124 @@ private slots:
                  qPrintable(messages.messages().at(0).text));
         QCOMPARE(messages.last().text, QStringLiteral("Невозможно подключиться к базе данных, "
                                                       "установите имя источника данных ODBC!"));
+    }
+
+    // The plan window on a server that stops answering: «РАСЧЕТ» and a change of a structure
+    // wait on threads of their own while the window keeps answering, the busy sign offers
+    // «Отмена», and what was given up on is never reported as done. A write given up on is
+    // shown as the database holds it once it ends: refused, or stored after all.
+    void planWindowKeepsAnsweringWhileTheServerIsSilent() {
+        const QString held = db::serverConnectionString(QStringLiteral("KelmoHeld"));
+        plan::PlanSession session;
+        {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            session.planNumber = db::createPlan(c, QStringLiteral("Склад на молчащем сервере"));
+            // A type and kind of the reference data, so that the form can store the structure.
+            const db::TypeRecord type = db::readStructureTypes(c).at(0);
+            const QString kind = db::listKindsOfType(c, type.number).at(0).name;
+            for (int n = 1; n <= 3; ++n) {
+                db::StructureRecord r;
+                r.plan = session.planNumber;
+                r.number = n;
+                r.type = type.name;
+                r.kind = kind;
+                r.storeys = QStringLiteral("1");
+                r.staff = QStringLiteral("5");
+                r.selected = {false, false, true, false};
+                r.pressure = {12, 25, 35, 50};
+                const double x = n * 30.0;
+                db::setOutline(r, {{x, 0}, {x, 10}, {x + 10, 10}, {x + 10, 0}});
+                db::addStructure(c, r);
+            }
+        }
+        const auto staffStored = [this, &session] {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            return db::readStructure(c, session.planNumber, 1).value().staff;
+        };
+        ui::MessageRecorder messages;
+        plan::PlanEditorWindow window(WindowContext::forDatabase(held), session);
+        window.showPlanAreas();
+        window.show();
+        QCOMPARE(messages.count(), 0);
+        test::child<QRadioButton>(&window, "Option4")->setChecked(true);
+        test::child<QLineEdit>(&window, "Text11")->setText(QStringLiteral("1000"));
+        test::child<QLineEdit>(&window, "Text12")->setText(QStringLiteral("4520"));
+        test::child<QLineEdit>(&window, "Text15")->setText(QStringLiteral("0"));
+        test::child<QLineEdit>(&window, "Text16")->setText(QStringLiteral("0"));
+        QSignalSpy calculated(&window, &plan::PlanEditorWindow::calculationRequested);
+
+        // The window's own connections stay open; every new one hangs.
+        m_proxy.hold(true);
+        db::setServerTimeout(30);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        // Presses «Отмена» of the busy sign once it shows, noting its text.
+        QString waitedFor;
+        const auto cancelWhenShown = [&window, &waitedFor] {
+            QTimer::singleShot(600, &window, [&window, &waitedFor] {
+                auto* busy =
+                    window.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+                QVERIFY(busy && busy->isVisible());
+                waitedFor = busy->labelText();
+                const QList<QPushButton*> buttons = busy->findChildren<QPushButton*>();
+                QCOMPARE(buttons.size(), 1);
+                QCOMPARE(buttons.first()->text(), QStringLiteral("Отмена"));
+                QTest::mouseClick(buttons.first(), Qt::LeftButton);
+            });
+        };
+
+        cancelWhenShown();
+        QTest::mouseClick(test::child<QPushButton>(&window, "cmdRasch"), Qt::LeftButton);
+        QCOMPARE(waitedFor, QStringLiteral("Расчет инженерной обстановки…"));
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QCOMPARE(calculated.count(), 0);
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("Расчет инженерной обстановки отменен."));
+
+        // A change given up on is not reported as stored, and the undo history has no step.
+        test::child<QLineEdit>(&window, "Text2")->setText(QStringLiteral("41"));
+        ticks = 0;
+        waitedFor.clear();
+        cancelWhenShown();
+        QTest::mouseClick(test::child<QPushButton>(&window, "cmdRec"), Qt::LeftButton);
+        QCOMPARE(waitedFor, QStringLiteral("Сохранение сооружения №1…"));
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, изменено ли "
+                                "сооружение №1: когда сервер ответит, форма и карта покажут то, "
+                                "что хранит база данных."));
+        QVERIFY(!window.undoStack()->canUndo());
+        QCOMPARE(staffStored(), QStringLiteral("5"));
+
+        // The server answers again: the write given up on goes through after all, and the form
+        // shows what is stored.
+        test::child<QLineEdit>(&window, "Text2")->setText(QStringLiteral("7"));
+        m_proxy.hold(false);
+        QTRY_COMPARE_WITH_TIMEOUT(staffStored(), QStringLiteral("41"), 30000);
+        QTRY_COMPARE(test::child<QLineEdit>(&window, "Text2")->text(), QStringLiteral("41"));
+        QTRY_COMPARE(m_proxy.heldOpen(), 0);
+
+        // A change that is refused after «Отмена» (the server gave up on the login): the message
+        // says it was not stored, and nothing is.
+        m_proxy.hold(true);
+        db::setServerTimeout(2);
+        test::child<QLineEdit>(&window, "Text2")->setText(QStringLiteral("9"));
+        cancelWhenShown();
+        QTest::mouseClick(test::child<QPushButton>(&window, "cmdRec"), Qt::LeftButton);
+        QCOMPARE(messages.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 3, 30000);
+        QVERIFY2(messages.last().text.startsWith(QStringLiteral("Сооружение №1 не изменено.")),
+                 qPrintable(messages.last().text));
+        QVERIFY2(messages.last().text.contains(QStringLiteral("«KelmoHeld» не ответил за 2 с")),
+                 qPrintable(messages.last().text));
+        db::setServerTimeout(db::kDefaultServerTimeout);
+        m_proxy.hold(false);
+        QTRY_COMPARE(m_proxy.heldOpen(), 0);
+        QCOMPARE(staffStored(), QStringLiteral("41"));
     }
 
     // The name typed into the data-source dialog is the server's DSN.

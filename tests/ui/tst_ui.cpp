@@ -159,15 +159,22 @@ private slots:
             QCOMPARE(progress->labelText(), QStringLiteral("Чтение…"));
             progress->cancel();
         });
-        const auto stuck = ui::runInBackground(&window, QStringLiteral("Чтение…"), [release] {
-            while (!*release) {
-                QThread::msleep(5);
-            }
-            return 1;
-        });
-        *release = true;
+        bool endedLate = false;
+        const auto stuck = ui::runInBackground(
+            &window, QStringLiteral("Чтение…"),
+            [release] {
+                while (!*release) {
+                    QThread::msleep(5);
+                }
+                return 1;
+            },
+            [&endedLate] { endedLate = true; });
         QVERIFY(!stuck);
         QVERIFY2(ticks >= 10, "the window must keep answering while it waits");
+        QVERIFY(!endedLate);
+        // The cancelled work ends after all: the window hears of it, to read again.
+        *release = true;
+        QTRY_VERIFY(endedLate);
 
         QCOMPARE(ui::runInBackground(&window, QStringLiteral("Чтение…"), [] { return 42; }),
                  std::optional<int>(42));
@@ -175,6 +182,33 @@ private slots:
             std::runtime_error,
             ui::runInBackground(&window, QStringLiteral("Чтение…"),
                                 []() -> int { throw std::runtime_error("повреждён"); }));
+    }
+
+    // Before the dialog shows, the window goes on running its timers and painting: work the
+    // window's own timer ends (on its second tick) finishes without any dialog.
+    void backgroundWorkKeepsTheWindowAnsweringBeforeTheDialog() {
+        QWidget window;
+        window.show();
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        int ticks = 0;
+        bool dialogSeen = false;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            dialogSeen = dialogSeen || window.findChild<QProgressDialog*>() != nullptr;
+            if (++ticks == 2) {
+                *release = true;
+            }
+        });
+        ticker.start(20);
+        const auto done = ui::runInBackground(&window, QStringLiteral("Чтение…"), [release] {
+            while (!*release) {
+                QThread::msleep(1);
+            }
+            return 7;
+        });
+        QCOMPARE(done, std::optional<int>(7));
+        QVERIFY2(!dialogSeen && window.findChild<QProgressDialog*>() == nullptr,
+                 "the window must answer its timers before the dialog shows");
     }
 
 private:

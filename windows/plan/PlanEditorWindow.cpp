@@ -8,6 +8,7 @@
 #include "reports/ChargeText.h"
 #include "session/ScenarioSituation.h"
 #include "session/SituationSession.h"
+#include "ui/BackgroundWork.h"
 #include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
@@ -43,6 +44,7 @@ namespace kelmo::plan {
 namespace {
 
 const QString kTitle = QStringLiteral("Внимание!");
+const QString kCalculating = QStringLiteral("Расчет инженерной обстановки…");
 const QString kWindowTitle =
     QStringLiteral("Расчет инженерной обстановки с использованием плана местности");
 
@@ -395,12 +397,21 @@ void PlanEditorWindow::buildScenarioPanel() {
 bool PlanEditorWindow::requestWorstCase() {
     std::shared_ptr<situation::Session> calculated;
     try {
-        db::Connection c(m_context.connectionString);
-        calculated =
-            std::make_shared<situation::Session>(situation::Session::open(c, m_session.planNumber));
-        const situation::AllScenarios all =
-            situation::evaluateScenarios(*calculated, db::listScenarios(c, m_session.planNumber));
-        situation::showWorstCase(*calculated, all);
+        const QString connection = m_context.connectionString;
+        const int plan = m_session.planNumber;
+        auto done = ui::runInBackground(this, kCalculating, [connection, plan] {
+            db::Connection c(connection);
+            auto session = std::make_shared<situation::Session>(situation::Session::open(c, plan));
+            const situation::AllScenarios all =
+                situation::evaluateScenarios(*session, db::listScenarios(c, plan));
+            situation::showWorstCase(*session, all);
+            return session;
+        });
+        if (!done) {
+            calculationCancelled();
+            return false;
+        }
+        calculated = std::move(*done);
     } catch (const situation::NoScenariosError& e) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         return false;
@@ -422,6 +433,12 @@ bool PlanEditorWindow::requestWorstCase() {
 }
 
 // ---- The situation ----
+
+// The plan is read and the situation calculated on a thread of their own, with a connection of
+// their own: the window keeps answering, and a silent server can be given up on.
+void PlanEditorWindow::calculationCancelled() {
+    statusBar()->showMessage(QStringLiteral("Расчет инженерной обстановки отменен."));
+}
 
 bool PlanEditorWindow::requestCalculation() {
     if (m_scenarioPanel->allScenarios()) {
@@ -451,10 +468,22 @@ bool PlanEditorWindow::requestCalculation() {
 
     std::shared_ptr<situation::Session> calculated;
     try {
-        db::Connection c(m_context.connectionString);
-        calculated =
-            std::make_shared<situation::Session>(situation::Session::open(c, m_session.planNumber));
-        calculated->evaluate(*charge, point, reports::describeCharge(typed));
+        const QString connection = m_context.connectionString;
+        const int plan = m_session.planNumber;
+        auto done = ui::runInBackground(this, kCalculating,
+                                        [connection, plan, charge = *charge, point,
+                                         description = reports::describeCharge(typed)] {
+                                            db::Connection c(connection);
+                                            auto session = std::make_shared<situation::Session>(
+                                                situation::Session::open(c, plan));
+                                            session->evaluate(charge, point, description);
+                                            return session;
+                                        });
+        if (!done) {
+            calculationCancelled();
+            return false;
+        }
+        calculated = std::move(*done);
     } catch (const situation::EmptyPlanError& e) {
         ui::Messages::warning(this, kTitle, QString::fromStdString(e.what()));
         return false;
@@ -915,24 +944,73 @@ void PlanEditorWindow::pushDone(StepKind kind, const db::StructureRecord& before
 bool PlanEditorWindow::applyStep(StepKind kind, const db::StructureRecord& before,
                                  const db::StructureRecord& after, bool forward) {
     const int number = kind == StepKind::Delete ? before.number : after.number;
+    // Stored on a thread of its own; a step given up on may still reach the database.
+    struct Outcome {
+        bool written = false;
+        QString error;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    std::optional<bool> stored;
     try {
-        db::Connection c(m_context.connectionString);
-        switch (kind) {
-        case StepKind::Add:
-            forward ? db::addStructure(c, after) : db::deleteStructure(c, after);
-            break;
-        case StepKind::Change:
-            forward ? db::changeStructure(c, before, after) : db::changeStructure(c, after, before);
-            break;
-        case StepKind::Delete:
-            forward ? db::deleteStructure(c, before) : db::insertStructure(c, before);
-            break;
-        }
+        auto write = [connection = m_context.connectionString, kind, before, after, forward,
+                      outcome] {
+            try {
+                db::Connection c(connection);
+                switch (kind) {
+                case StepKind::Add:
+                    forward ? db::addStructure(c, after) : db::deleteStructure(c, after);
+                    break;
+                case StepKind::Change:
+                    forward ? db::changeStructure(c, before, after)
+                            : db::changeStructure(c, after, before);
+                    break;
+                case StepKind::Delete:
+                    forward ? db::deleteStructure(c, before) : db::insertStructure(c, before);
+                    break;
+                }
+            } catch (const Error& e) {
+                outcome->error = QString::fromStdString(e.what());
+                throw;
+            }
+            outcome->written = true;
+            return true;
+        };
+        const auto ended = [this, number, outcome] {
+            if (outcome->written) {
+                refreshMap();
+                m_structureEditor->showNumber(number);
+                return;
+            }
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("Изменение плана не выполнено.\n%1").arg(outcome->error));
+        };
+        stored = ui::runInBackground(this, QStringLiteral("Сохранение сооружения №%1…").arg(number),
+                                     std::move(write), ended);
     } catch (const Error& e) {
         reportPlanError(this, QStringLiteral("Изменение плана не выполнено."), e);
         // The map and the form show what the database holds now.
         refreshMap();
         m_structureEditor->showNumber(number);
+        return false;
+    }
+    if (!stored) {
+        // The map goes back to what the database held before the step, as far as known.
+        if (!m_load) {
+            map::PlanMapModel model;
+            for (const db::StructureRecord& record : std::as_const(m_records)) {
+                if (const auto drawn = mapStructureOf(record)) {
+                    model.structures.push_back(*drawn);
+                }
+            }
+            showReadPlan(m_records, std::move(model), false);
+        }
+        ui::Messages::warning(
+            this, kTitle,
+            QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, сохранено ли "
+                           "сооружение №%1: когда сервер ответит, форма и карта покажут то, что "
+                           "хранит база данных.")
+                .arg(number));
         return false;
     }
     const bool adds = (kind == StepKind::Add) == forward && kind != StepKind::Change;

@@ -144,6 +144,7 @@ private:
     void buildScenarioPanel();
     // "РАСЧЕТ" over every scenario of the plan: the worst case for each structure.
     bool requestWorstCase();
+    void calculationCancelled();
     void hidePlanAreas();
     std::optional<QString> currentPlanName(db::Connection& c) const;
     void showPlanTitle();

@@ -3,6 +3,7 @@
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "engine/PlanGeometry.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "windows/plan/PlanPictures.h"
 
@@ -297,6 +298,11 @@ bool StructureEditor::showStructure() {
                         e);
         return false;
     }
+    return showReadStructure(record);
+}
+
+bool StructureEditor::showReadStructure(const std::optional<db::StructureRecord>& record) {
+    m_shown.reset();
     if (!record) {
         // A new structure under this number: its corners are typed.
         showOutlineKind(0);
@@ -486,23 +492,124 @@ void StructureEditor::previous() {
     }
 }
 
+// ---- Writes ----
+
+struct StructureEditor::WriteOutcome {
+    bool written = false;
+    QString error; // why the write failed
+    // The structure under the number after the write, as the writer's connection reads it.
+    std::optional<db::StructureRecord> stored;
+    bool readFailed = false;
+};
+
+std::shared_ptr<StructureEditor::WriteOutcome>
+StructureEditor::store(WriteKind kind, int number, std::function<void(db::Connection&)> write) {
+    const int plan = m_session->planNumber;
+    const std::optional<db::StructureRecord> before = m_shown;
+    const auto outcome = std::make_shared<WriteOutcome>();
+    const QString label = kind == WriteKind::Delete
+                              ? QStringLiteral("Удаление сооружения №%1…").arg(number)
+                              : QStringLiteral("Сохранение сооружения №%1…").arg(number);
+    // Filled on the writer's thread; read here only after it ended.
+    auto work = [connection = m_connectionString, plan, number, outcome, write = std::move(write)] {
+        std::optional<db::Connection> c;
+        try {
+            c.emplace(connection);
+            write(*c);
+        } catch (const Error& e) {
+            outcome->error = QString::fromStdString(e.what());
+            throw;
+        }
+        outcome->written = true;
+        try {
+            outcome->stored = db::readStructure(*c, plan, number);
+        } catch (const Error&) {
+            outcome->readFailed = true; // stored all the same: the form reads it again
+        }
+        return true;
+    };
+    const auto ended = [this, kind, plan, number, before, outcome] {
+        cancelledWriteEnded(kind, plan, number, before, *outcome);
+    };
+    if (!ui::runInBackground(window(), label, std::move(work), ended)) {
+        // The write may still reach the database: the form must not act on what it showed.
+        m_shown.reset();
+        const QString what = kind == WriteKind::Add      ? QStringLiteral("добавлено")
+                             : kind == WriteKind::Change ? QStringLiteral("изменено")
+                                                         : QStringLiteral("удалено");
+        ui::Messages::warning(
+            window(), kTitle,
+            QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, %1 ли сооружение "
+                           "№%2: когда сервер ответит, форма и карта покажут то, что хранит "
+                           "база данных.")
+                .arg(what)
+                .arg(number));
+        return nullptr;
+    }
+    return outcome;
+}
+
+void StructureEditor::showWritten(const WriteOutcome& outcome) {
+    if (outcome.readFailed) {
+        showStructure();
+        return;
+    }
+    showReadStructure(outcome.stored);
+}
+
+void StructureEditor::cancelledWriteEnded(WriteKind kind, int plan, int number,
+                                          const std::optional<db::StructureRecord>& before,
+                                          const WriteOutcome& outcome) {
+    const bool shownHere =
+        m_session->planNumber == plan && m_session->structureNumber == number && !m_shown;
+    if (!outcome.written) {
+        if (shownHere) {
+            m_shown = before; // the database still holds what the form showed
+        }
+        const QString what = kind == WriteKind::Add      ? QStringLiteral("не добавлено")
+                             : kind == WriteKind::Change ? QStringLiteral("не изменено")
+                                                         : QStringLiteral("не удалено");
+        ui::Messages::warning(
+            window(), kTitle,
+            QStringLiteral("Сооружение №%1 %2.\n%3").arg(number).arg(what, outcome.error));
+        return;
+    }
+    if (shownHere) {
+        if (kind == WriteKind::Delete) {
+            setOfferingState(number);
+            if (!showStructure()) {
+                m_c.nextButton->setEnabled(false);
+            }
+        } else {
+            m_c.nextButton->setEnabled(true);
+            showWritten(outcome);
+        }
+    }
+    // The map reads the plan again; the undo history has no step for this write.
+    emit structuresChanged();
+}
+
 bool StructureEditor::add() {
     const int number = m_c.numberEdit->text().toInt();
     const auto record = recordFromFields(number);
     if (!record) {
         return false;
     }
+    std::shared_ptr<WriteOutcome> outcome;
     try {
-        db::Connection c(m_connectionString);
-        db::addStructure(c, *record);
+        outcome = store(WriteKind::Add, number,
+                        [r = *record](db::Connection& c) { db::addStructure(c, r); });
     } catch (const Error& e) {
         reportPlanError(window(), QStringLiteral("Сооружение не добавлено."), e);
+        return false;
+    }
+    if (!outcome) {
         return false;
     }
     // The new structure is the current one, whatever number was current before.
     m_session->structureNumber = number;
     m_c.nextButton->setEnabled(true);
-    showStructure();
+    showWritten(*outcome);
     emit structureAdded(m_shown.value_or(*record));
     return true;
 }
@@ -513,13 +620,17 @@ bool StructureEditor::change() {
         return false;
     }
     std::optional<db::StructureRecord> before;
+    std::shared_ptr<WriteOutcome> outcome;
     try {
-        db::Connection c(m_connectionString);
         if (m_shown && m_shown->plan == record->plan && m_shown->number == record->number) {
-            db::changeStructure(c, *m_shown, *record);
             before = m_shown;
+            outcome = store(WriteKind::Change, record->number,
+                            [shown = *m_shown, r = *record](db::Connection& c) {
+                                db::changeStructure(c, shown, r);
+                            });
         } else {
-            db::changeStructure(c, *record);
+            outcome = store(WriteKind::Change, record->number,
+                            [r = *record](db::Connection& c) { db::changeStructure(c, r); });
         }
     } catch (const db::StructureConflictError& e) {
         reportPlanError(window(), QStringLiteral("Сооружение не изменено."), e);
@@ -529,8 +640,11 @@ bool StructureEditor::change() {
         reportPlanError(window(), QStringLiteral("Сооружение не изменено."), e);
         return false;
     }
+    if (!outcome) {
+        return false;
+    }
     setShowingState(m_session->structureNumber);
-    showStructure();
+    showWritten(*outcome);
     if (before) {
         emit structureChanged(*before, m_shown.value_or(*record));
     } else {
@@ -550,14 +664,19 @@ bool StructureEditor::remove() {
         return false;
     }
     std::optional<db::StructureRecord> removed;
+    std::shared_ptr<WriteOutcome> outcome;
     try {
-        db::Connection c(m_connectionString);
-        if (m_shown && m_shown->number == m_session->structureNumber &&
-            m_shown->plan == m_session->planNumber) {
-            db::deleteStructure(c, *m_shown);
+        const int number = m_session->structureNumber;
+        if (m_shown && m_shown->number == number && m_shown->plan == m_session->planNumber) {
             removed = m_shown;
+            outcome = store(WriteKind::Delete, number, [shown = *m_shown](db::Connection& c) {
+                db::deleteStructure(c, shown);
+            });
         } else {
-            db::deleteStructure(c, m_session->planNumber, m_session->structureNumber);
+            outcome = store(WriteKind::Delete, number,
+                            [plan = m_session->planNumber, number](db::Connection& c) {
+                                db::deleteStructure(c, plan, number);
+                            });
         }
     } catch (const db::StructureConflictError& e) {
         reportPlanError(window(), QStringLiteral("Сооружение не удалено."), e);
@@ -567,10 +686,14 @@ bool StructureEditor::remove() {
         reportPlanError(window(), QStringLiteral("Сооружение не удалено."), e);
         return false;
     }
+    if (!outcome) {
+        return false;
+    }
     const int number = m_c.numberEdit->text().toInt();
     setOfferingState(number);
     m_session->structureNumber = number;
-    if (!showStructure()) {
+    showWritten(*outcome);
+    if (!m_shown) {
         // The last structure went: stepping on would leave a gap in the numbers.
         m_c.nextButton->setEnabled(false);
     }

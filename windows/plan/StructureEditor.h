@@ -7,6 +7,8 @@
 #include <QList>
 
 #include <exception>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QBoxLayout;
@@ -121,6 +123,24 @@ private:
     // of `vertexCount` other vertices (0: four corners).
     void showOutlineKind(std::size_t vertexCount);
     void refreshAfterConflict();
+    // Shows the structure as read; false when nothing is stored under the number.
+    bool showReadStructure(const std::optional<db::StructureRecord>& record);
+
+    // A write of the form (add, change or delete of the structure under `number`), done on a
+    // thread of its own with the busy sign and «Отмена», and the structure read back on the
+    // same connection. Throws what the write throws. Nothing after «Отмена»: the user is told
+    // that the outcome is unknown, and the form and the map follow the database once the
+    // write ends.
+    struct WriteOutcome;
+    enum class WriteKind { Add, Change, Delete };
+    std::shared_ptr<WriteOutcome> store(WriteKind kind, int number,
+                                        std::function<void(db::Connection&)> write);
+    // The form shows the structure the write left under the number.
+    void showWritten(const WriteOutcome& outcome);
+    // A cancelled write ended after all.
+    void cancelledWriteEnded(WriteKind kind, int plan, int number,
+                             const std::optional<db::StructureRecord>& before,
+                             const WriteOutcome& outcome);
 
     Controls m_c;
     QString m_connectionString;

@@ -3,6 +3,7 @@
 // Usage: kelmo-plan-screens <folder>.
 
 #include "data/SitePlan.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "ui/Screenshot.h"
 #include "windows/map/PlanMapView.h"
@@ -18,9 +19,12 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -122,6 +126,32 @@ void bigPlan(const QString& connection, const QString& folder) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     save(&editor, folder, QStringLiteral("plan-09-big-loaded"));
+
+    // «РАСЧЕТ» on the 30,000: the busy sign with «Отмена» over the window, taken from the screen
+    // (the sign is a window of its own) as soon as it shows, then cancelled.
+    editor.findChild<QComboBox*>(QStringLiteral("Combo4"))->setCurrentIndex(0);
+    editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("5000"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text15"))->setText(QStringLiteral("0"));
+    editor.findChild<QLineEdit*>(QStringLiteral("Text16"))->setText(QStringLiteral("0"));
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, &editor, [&] {
+        auto* busy = editor.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+        if (busy == nullptr || !busy->isVisible()) {
+            return;
+        }
+        watch.stop();
+        QTest::qWait(150);
+        const QString path = QDir(folder).filePath(QStringLiteral("plan-10-big-calculating.png"));
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+        busy->cancel();
+    });
+    watch.start();
+    editor.findChild<QPushButton*>(QStringLiteral("cmdRasch"))->click();
+    watch.stop();
+    save(&editor, folder, QStringLiteral("plan-11-big-cancelled"));
 }
 
 } // namespace
