@@ -63,6 +63,7 @@ void Document::append(const QString& text) {
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i > 0) {
             m_blocks.emplace_back(Paragraph{last().format, {}});
+            last().format.pageBreakBefore = false;
         }
         if (!parts[i].isEmpty()) {
             last().runs.append(Run{parts[i], -1, {}, {}});
