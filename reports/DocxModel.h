@@ -18,7 +18,7 @@ struct ParaFormat {
     double sizePt = 12;
     bool bold = false;
     Align align = Align::Left;
-    bool keepNext = false;        // stays on the page of the paragraph (or table row) that follows
+    bool keepNext = false; // stays on the page of the paragraph (or table row) that follows
     int outlineLevel = -1; // 0, 1, …: a heading the reader's navigation lists; -1: body text
     double rightTabPt = 0; // a right-aligned tab stop with a dotted leader there, when > 0
     bool pageBreakBefore = false; // starts a new page; never passed on to the next paragraph
