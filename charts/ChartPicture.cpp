@@ -116,7 +116,15 @@ void drawChart(QPainter& p, const ChartData& data, const QRectF& area) {
     const auto toX = [&](double v) {
         return plot.left() + (v - xLabels.ticks.min) / xSpan * plot.width();
     };
+    const bool logY = yLabels.ticks.logarithmic;
+    const double logMin = logY ? std::log10(yLabels.ticks.min) : 0;
+    const double logSpan = logY ? std::log10(yLabels.ticks.max) - logMin : 1;
     const auto toY = [&](double v) {
+        if (logY) {
+            // Nothing at or below zero on a logarithmic axis: below the plot, clipped.
+            return v > 0 ? plot.bottom() - (std::log10(v) - logMin) / logSpan * plot.height()
+                         : plot.bottom() + plot.height();
+        }
         return plot.bottom() - (v - yLabels.ticks.min) / ySpan * plot.height();
     };
 
@@ -241,7 +249,7 @@ QImage renderChartForPrint(const ChartData& data, QSizeF sizePt, int dpi) {
 
 ReportCharts renderReportCharts(const CalcState& s) {
     const auto render = [&](ZoneChart kind) {
-        return renderChartForPrint(chartData(kind, s), kReportChartSizePt, kReportChartDpi);
+        return renderChartForPrint(reportChartData(kind, s), kReportChartSizePt, kReportChartDpi);
     };
     ReportCharts c;
     c.pressureKgf = render(ZoneChart::PressureKgf);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kelmo::charts {
 
@@ -204,6 +205,46 @@ ChartData chartData(ZoneChart kind, const CalcState& s) {
     }
 }
 
+ChartData pressureChartForPrint(ChartData data) {
+    if (!data.visible || data.points.isEmpty()) {
+        return data;
+    }
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = 0;
+    for (const QPointF& pt : data.points) {
+        if (!(pt.y() > 0) || !std::isfinite(pt.y())) {
+            return data; // a logarithmic axis cannot show it
+        }
+        lowest = std::min(lowest, pt.y());
+        highest = std::max(highest, pt.y());
+    }
+    // The linear axis as the picture would draw it.
+    const AxisTicks linear = verticalTicks(data);
+    const double span = linear.max - linear.min;
+    qsizetype unreadable = 0;
+    for (const QPointF& pt : data.points) {
+        unreadable += (pt.y() - linear.min) < kUnreadableBand * span ? 1 : 0;
+    }
+    if (!(span > 0) || unreadable * 2 <= data.points.size()) {
+        return data;
+    }
+    const bool limited = !data.yAutoRange && data.yMax > 0 && data.yMax < highest;
+    data.yLogarithmic = true;
+    data.yAutoRange = false;
+    data.yMin = std::pow(10.0, std::floor(std::log10(lowest) + 1e-9));
+    data.yMax = limited ? data.yMax : std::pow(10.0, std::ceil(std::log10(highest) - 1e-9));
+    data.yDivisions = 0;
+    return data;
+}
+
+ChartData reportChartData(ZoneChart kind, const CalcState& s) {
+    ChartData data = chartData(kind, s);
+    if (kind == ZoneChart::PressureKgf || kind == ZoneChart::PressureKPa) {
+        data = pressureChartForPrint(std::move(data));
+    }
+    return data;
+}
+
 QString hiddenChartText(const ChartData& data) {
     return data.title + QStringLiteral("\n\nГрафик не строится: ни в одной точке расчета "
                                        "пробит-функция не лежит между 2,67 и 8,09.");
@@ -298,6 +339,24 @@ QList<double> AxisTicks::values() const {
         return ticks;
     }
     const double slack = span * 1e-9;
+    if (logarithmic) {
+        if (!(min > 0)) {
+            return ticks;
+        }
+        const int first = static_cast<int>(std::floor(std::log10(min) + 1e-9));
+        const int last = static_cast<int>(std::ceil(std::log10(max) - 1e-9));
+        const QList<double> multiples =
+            last - first > 4 ? QList<double>{1} : QList<double>{1, 2, 5};
+        for (int k = first; k <= last; ++k) {
+            for (const double m : multiples) {
+                const double v = m * std::pow(10.0, k);
+                if (v >= min * (1 - 1e-9) && v <= max * (1 + 1e-9)) {
+                    ticks.append(v);
+                }
+            }
+        }
+        return ticks;
+    }
     if (fixedInterval && interval > 0) {
         const double first = anchor + std::ceil((min - anchor) / interval - 1e-9) * interval;
         for (int k = 0; k <= 1000; ++k) {
@@ -323,6 +382,15 @@ QStringList tickLabels(const AxisTicks& ticks) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const double zero = 0.5 * std::pow(10.0, -ticks.decimals);
     QStringList labels;
+    if (ticks.logarithmic) {
+        // 0.01, 0.1, 1, 10: each value with the decimals it needs.
+        for (double v : ticks.values()) {
+            const int decimals =
+                std::clamp(-static_cast<int>(std::floor(std::log10(v) + 1e-9)), 0, 12);
+            labels << locale.toString(v, 'f', decimals);
+        }
+        return labels;
+    }
     for (double v : ticks.values()) {
         labels << locale.toString(std::abs(v) < zero ? 0.0 : v, 'f', ticks.decimals); // no "-0"
     }
@@ -361,6 +429,12 @@ AxisTicks horizontalTicks(const ChartData& data, NiceNumbers nice) {
 
 AxisTicks verticalTicks(const ChartData& data, NiceNumbers nice) {
     AxisTicks y;
+    if (data.yLogarithmic && data.yMin > 0 && data.yMax > data.yMin) {
+        y.logarithmic = true;
+        y.min = data.yMin;
+        y.max = data.yMax;
+        return y;
+    }
     y.count = data.yDivisions >= 1 ? data.yDivisions + 1 : 6;
     if (data.yAutoRange && data.points.isEmpty()) {
         y.min = 0;

@@ -44,10 +44,11 @@ struct ChartData {
     double xMax = 0;
     double yMin = 0;
     double yMax = 0;
-    bool yAutoRange = false;  // probit charts: the value range follows the points
-    int yDivisions = 0;       // major divisions of the value axis; 0 = automatic
-    int labelEveryPoints = 0; // n of "a label and tick every n points"
-    double tickInterval = 0;  // n metres between labels; 0 = automatic spacing
+    bool yAutoRange = false;   // probit charts: the value range follows the points
+    bool yLogarithmic = false; // printed pressure charts: a value axis of decades (yMin > 0)
+    int yDivisions = 0;        // major divisions of the value axis; 0 = automatic
+    int labelEveryPoints = 0;  // n of "a label and tick every n points"
+    double tickInterval = 0;   // n metres between labels; 0 = automatic spacing
     double tickAnchor = 0;
 };
 
@@ -61,6 +62,21 @@ double endDistance(const CalcState& s);
 int rowForDistance(const CalcState& s, double distance);
 
 ChartData chartData(ZoneChart kind, const CalcState& s);
+
+// The overpressure falls so fast with the distance that on a linear axis most of a chart's
+// curve lies on its bottom line. A point in the lowest twentieth of the axis cannot be read on
+// paper; when more than half the points lie there, a printed pressure chart takes a
+// logarithmic axis.
+inline constexpr double kUnreadableBand = 0.05;
+
+// A pressure chart as the reports print it: with a logarithmic value axis when the linear one
+// hides most of the curve (above). The axis then runs from the power of ten below the lowest
+// value to the power of ten above the highest, or to the chart's limit when the values pass
+// it. The results window keeps its linear charts.
+ChartData pressureChartForPrint(ChartData data);
+
+// What the full report prints of a chart: the window's chart, pressure charts as above.
+ChartData reportChartData(ZoneChart kind, const CalcState& s);
 
 // What a picture of a hidden chart says in place of the chart: its title and why it is empty.
 QString hiddenChartText(const ChartData& data);
@@ -76,9 +92,12 @@ int tickDecimals(double first, double interval);
 
 // Where an axis puts its ticks and how many decimals their labels show. Ticks lie either every
 // interval metres from anchor (fixedInterval) or at count evenly spaced values from min to max.
+// A logarithmic axis has its ticks at 1, 2 and 5 times the powers of ten between min and max
+// (the powers alone over more than four decades), each label with the decimals it needs.
 struct AxisTicks {
     double min = 0;
     double max = 1;
+    bool logarithmic = false;
     bool fixedInterval = false;
     double anchor = 0;
     double interval = 0;

@@ -54,6 +54,9 @@ struct LabelLayout {
     std::vector<PlacedLabel> labels;
     std::vector<int> unplaced;
     int droppedCircleLabels = 0; // circle labels and scenario names that found no room
+    // Where the legend and the scale bar went on the map; empty when in a side column or off.
+    QRectF legendBox;
+    QRectF scaleBox;
 };
 
 LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& planToTarget,

@@ -110,42 +110,97 @@ MapFrame mapFrame(const PlanMapModel& model, const QRectF& target, const MapOpti
     return f;
 }
 
+namespace {
+
+// The grid's lines in plan metres: every `step` from the first multiple inside the window.
+double gridStep(const MapFrame& frame, double textHeight) {
+    return niceStep(6 * textHeight / frame.unitsPerMetre);
+}
+
+constexpr int kGridLineLimit = 10000; // lines, whatever the window
+
+// Each coordinate label of the grid with its text, the box it takes and whether it is an
+// easting (along the bottom) or a northing (along the left edge).
+template <typename F>
+void forGridLabels(const QRectF& target, const MapFrame& frame, double textHeight, F f) {
+    const double step = gridStep(frame, textHeight);
+    const QRectF w = frame.planWindow;
+    const QFontMetricsF fm(mapFont(textHeight * 0.8));
+    const double x0 = std::ceil(w.left() / step) * step;
+    const double y0 = std::ceil(w.top() / step) * step;
+    int n = 0;
+    // Eastings along the bottom edge, northings along the left edge.
+    for (double x = x0; x <= w.right() && n < kGridLineLimit; x = x0 + step * ++n) {
+        const double tx = frame.planToTarget.map(QPointF(x, 0)).x();
+        const QString text = mapNumber(x, 0);
+        f(text,
+          QRectF(tx + 2, target.bottom() - 2 - fm.height(), fm.horizontalAdvance(text),
+                 fm.height()),
+          true);
+    }
+    n = 0;
+    for (double y = y0; y <= w.bottom() && n < kGridLineLimit; y = y0 + step * ++n) {
+        const double ty = frame.planToTarget.map(QPointF(0, y)).y();
+        const QString text = mapNumber(y, 0);
+        f(text,
+          QRectF(target.left() + 2, ty - 1 - fm.height(), fm.horizontalAdvance(text), fm.height()),
+          false);
+    }
+}
+
+} // namespace
+
 void drawMetreGrid(QPainter& p, const QRectF& target, const MapFrame& frame, double textHeight,
                    bool labels) {
-    const double step = niceStep(6 * textHeight / frame.unitsPerMetre);
+    const double step = gridStep(frame, textHeight);
     const QRectF w = frame.planWindow;
     p.save();
     p.setFont(mapFont(textHeight * 0.8));
     p.setPen(QPen(QColor(0xd6, 0xd6, 0xd6), 0));
     const double x0 = std::ceil(w.left() / step) * step;
     const double y0 = std::ceil(w.top() / step) * step;
-    const int limit = 10000; // lines, whatever the window
     int n = 0;
-    for (double x = x0; x <= w.right() && n < limit; x = x0 + step * ++n) {
+    for (double x = x0; x <= w.right() && n < kGridLineLimit; x = x0 + step * ++n) {
         const double tx = frame.planToTarget.map(QPointF(x, 0)).x();
         p.drawLine(QPointF(tx, target.top()), QPointF(tx, target.bottom()));
     }
     n = 0;
-    for (double y = y0; y <= w.bottom() && n < limit; y = y0 + step * ++n) {
+    for (double y = y0; y <= w.bottom() && n < kGridLineLimit; y = y0 + step * ++n) {
         const double ty = frame.planToTarget.map(QPointF(0, y)).y();
         p.drawLine(QPointF(target.left(), ty), QPointF(target.right(), ty));
     }
     if (labels) {
         const QColor text(90, 90, 90);
-        n = 0;
-        for (double x = x0; x <= w.right() && n < limit; x = x0 + step * ++n) {
-            const double tx = frame.planToTarget.map(QPointF(x, 0)).x();
-            drawText(p, QPointF(tx + 2, target.bottom() - 2), mapNumber(x, 0),
-                     Qt::AlignLeft | Qt::AlignBottom, text, false);
-        }
-        n = 0;
-        for (double y = y0; y <= w.bottom() && n < limit; y = y0 + step * ++n) {
-            const double ty = frame.planToTarget.map(QPointF(0, y)).y();
-            drawText(p, QPointF(target.left() + 2, ty - 1), mapNumber(y, 0),
-                     Qt::AlignLeft | Qt::AlignBottom, text, false);
-        }
+        forGridLabels(
+            target, frame, textHeight, [&](const QString& label, const QRectF& box, bool) {
+                drawText(p, box.topLeft(), label, Qt::AlignLeft | Qt::AlignTop, text, false);
+            });
     }
     p.restore();
+}
+
+std::vector<QRectF> metreGridLabelBoxes(const QRectF& target, const MapFrame& frame,
+                                        double textHeight) {
+    std::vector<QRectF> boxes;
+    forGridLabels(target, frame, textHeight,
+                  [&](const QString&, const QRectF& box, bool) { boxes.push_back(box); });
+    return boxes;
+}
+
+QRectF insideGridLabels(const QRectF& target, const MapFrame& frame, double textHeight) {
+    double left = target.left();
+    double bottom = target.bottom();
+    forGridLabels(target, frame, textHeight, [&](const QString&, const QRectF& box, bool easting) {
+        if (easting) {
+            bottom = std::min(bottom, box.top());
+        } else {
+            left = std::max(left, box.right());
+        }
+    });
+    // Keep a usable area even when the labels are wider than the map.
+    left = std::min(left, target.left() + target.width() / 3);
+    bottom = std::max(bottom, target.bottom() - target.height() / 3);
+    return QRectF(QPointF(left, target.top()), QPointF(target.right(), bottom));
 }
 
 namespace {
@@ -363,18 +418,23 @@ LabelLayout renderPlanMap(QPainter& p, const PlanMapModel& model, const QRectF& 
     const double barSpan = panel ? panelWidth(textHeight) * 3 : target.width();
     const QSizeF scale = scaleBarSize(barSpan, frame.unitsPerMetre, textHeight, options.northArrow);
     if (!panel) {
+        // Clear of the grid's coordinate labels along the left and bottom edges.
+        const QRectF corners =
+            options.grid && options.labels ? insideGridLabels(target, frame, textHeight) : target;
         if (options.legend) {
-            legendBox = freeCorner(model, t, target, legend, textHeight * 0.5, {});
+            legendBox = freeCorner(model, t, corners, legend, textHeight * 0.5, {});
             request.reserved.push_back(legendBox);
         }
         if (options.scaleBar) {
-            scaleBox = freeCorner(model, t, target, scale, textHeight * 0.5, request.reserved);
+            scaleBox = freeCorner(model, t, corners, scale, textHeight * 0.5, request.reserved);
             request.reserved.push_back(scaleBox);
         }
     }
-    const LabelLayout layout = options.labels
-                                   ? layoutLabels(model, t, frame.unitsPerMetre, target, request)
-                                   : LabelLayout{};
+    LabelLayout layout = options.labels
+                             ? layoutLabels(model, t, frame.unitsPerMetre, target, request)
+                             : LabelLayout{};
+    layout.legendBox = legendBox;
+    layout.scaleBox = scaleBox;
 
     p.save();
     p.setClipRect(whole);
@@ -645,13 +705,20 @@ SheetSet mapSheets(const PlanMapModel& model, const MapOptions& options, QSizeF 
     MapOptions o = options;
     o.unitsPerMetre = 0;
     const MapFrame fitted = mapFrame(model, QRectF(QPointF(0, 0), drawing), o);
+    const QRectF drawnAll = model.bounds(options.criterion);
+    // A window that holds everything drawn (the view after «Весь план», or zoomed out further)
+    // prints the plan, not the empty margin the view's shape leaves around it.
+    const bool wholePlan = options.planWindow.isEmpty() ||
+                           (!drawnAll.isNull() && options.planWindow.contains(drawnAll));
     QRectF all = options.planWindow.isEmpty() ? fitted.planWindow : options.planWindow;
+    if (wholePlan && !options.planWindow.isEmpty()) {
+        all = drawnAll;
+    }
     SheetSet set;
     // Fitted: the round scale at which what is drawn fits, the margin not counted (a round
     // scale leaves room enough; counting it would often double the denominator).
     double exact = 1000 / fitted.unitsPerMetre;
-    const QRectF drawnAll = model.bounds(options.criterion);
-    if (options.planWindow.isEmpty() && drawnAll.width() > 1 && drawnAll.height() > 1) {
+    if (wholePlan && drawnAll.width() > 1 && drawnAll.height() > 1) {
         exact = 1000 *
                 std::max(drawnAll.width() / drawing.width(), drawnAll.height() / drawing.height());
     }
@@ -665,9 +732,8 @@ SheetSet mapSheets(const PlanMapModel& model, const MapOptions& options, QSizeF 
         return set;
     }
     // The bounds of what is drawn, not the fitted window's margins, decide the sheet count.
-    const QRectF drawn = model.bounds(options.criterion);
-    if (!drawn.isNull() && options.planWindow.isEmpty()) {
-        all = drawn;
+    if (wholePlan && !drawnAll.isNull()) {
+        all = drawnAll;
     }
     set.columns = std::clamp(static_cast<int>(std::ceil(all.width() / sheetW - 1e-9)), 1, 50);
     set.rows = std::clamp(static_cast<int>(std::ceil(all.height() / sheetH - 1e-9)), 1, 50);

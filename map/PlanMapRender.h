@@ -121,6 +121,11 @@ double niceStep(double rough);              // 1, 2 or 5 × 10ⁿ at or above `r
 double roundScaleDenominator(double exact); // 1, 2, 2.5 or 5 × 10ⁿ at or above `exact`
 void drawMetreGrid(QPainter& painter, const QRectF& target, const MapFrame& frame,
                    double textHeight, bool labels);
+// The boxes of the grid's coordinate labels, and the part of the target clear of them, where
+// the legend and the scale bar go.
+std::vector<QRectF> metreGridLabelBoxes(const QRectF& target, const MapFrame& frame,
+                                        double textHeight);
+QRectF insideGridLabels(const QRectF& target, const MapFrame& frame, double textHeight);
 // The scale bar (with the north arrow when asked) and the legend, drawn in a box of their size.
 QSizeF scaleBarSize(double mapWidth, double unitsPerMetre, double textHeight, bool northArrow);
 void drawScaleBar(QPainter& painter, const QRectF& box, double mapWidth, double unitsPerMetre,

@@ -58,6 +58,7 @@ void Document::append(const QString& text) {
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i > 0) {
             m_blocks.emplace_back(Paragraph{last().format, {}, {}});
+            last().format.pageBreakBefore = false;
         }
         if (!parts[i].isEmpty()) {
             last().runs.append(Run{parts[i], -1, {}, {}});
@@ -105,6 +106,7 @@ Table& Document::addTable(int rows, int cols) {
 void Document::endSection(const PageSetup& page) {
     last().endsSection = page;
     m_blocks.emplace_back(Paragraph{last().format, {}, {}});
+    last().format.pageBreakBefore = false;
 }
 
 QByteArray Document::documentXml(std::vector<ParaFormat>& cellFormats) const {

@@ -39,6 +39,8 @@ public:
     void setRangeBold(bool bold);
     void setRangeAlign(Align align);
     void setRangeKeepNext(bool keep);
+    // The last paragraph (and a table added before it) begins a new page.
+    void startPage() { last().format.pageBreakBefore = true; }
 
     // Appends text to the last paragraph; each CR LF starts a new paragraph with the
     // formatting of the one before. The range grows over the new paragraphs.

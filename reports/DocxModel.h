@@ -23,6 +23,7 @@ struct ParaFormat {
     bool keepNext = false; // stays on the page of the paragraph (or table row) that follows
     int outlineLevel = -1; // 0, 1, …: a heading the reader's navigation lists; -1: body text
     double rightTabPt = 0; // a right-aligned tab stop with a dotted leader there, when > 0
+    bool pageBreakBefore = false; // starts a new page; never passed on to the next paragraph
 
     bool operator==(const ParaFormat&) const = default;
 };
@@ -77,9 +78,10 @@ struct Table {
     bool keepTogether = false; // no row splits and the rows stay on one page
     double cellMarginPt = -1;  // left and right cell margin; -1 for the reader's default
     // When > 0, the rows after the header are written as consecutive tables of this many
-    // rows; only the first has the header row, which repeats on each page it spans. Readers
-    // lay out one huge table in time that grows with the square of its rows; a sequence of
-    // short ones opens in seconds. Body rows never split across pages.
+    // rows. Readers lay out one huge table in time that grows with the square of its rows; a
+    // sequence of shorter ones opens in seconds. Each part begins on a new page with its own
+    // copy of the header row, which repeats on every page the part spans: every page of rows
+    // has one header, at its top. Body rows never split across pages.
     int rowsPerPart = 0;
     // The alignment of each column's cells below the header (numbers to the right); empty:
     // all as the paragraph the table was added in.

@@ -63,6 +63,9 @@ void writeParagraphProps(QXmlStreamWriter& w, const ParaFormat& f, const PageSet
     if (f.keepNext) {
         w.writeEmptyElement("w:keepNext");
     }
+    if (f.pageBreakBefore) {
+        w.writeEmptyElement("w:pageBreakBefore");
+    }
     if (f.rightTabPt > 0) {
         w.writeStartElement("w:tabs");
         writeEmpty(w, "w:tab",

@@ -47,6 +47,7 @@ void TableWriter::write(QXmlStreamWriter& w, const Table& t) {
     }
     ParaFormat cellFormat = t.cellFormat;
     cellFormat.keepNext = false; // set row by row below
+    cellFormat.pageBreakBefore = false;
     cellFormat.outlineLevel = -1;
     cellFormat.rightTabPt = 0;
     QStringList styles{cellStyle(cellFormat)};
@@ -66,17 +67,18 @@ void TableWriter::write(QXmlStreamWriter& w, const Table& t) {
     for (int first = 1; first < t.rows; first += t.rowsPerPart) {
         if (first > 1) {
             // Two tables with nothing between them are one table to a reader: a hairline
-            // empty paragraph keeps them apart.
+            // empty paragraph keeps them apart and begins the page the next part starts on.
+            ParaFormat separator{1, false, Align::Left};
+            separator.pageBreakBefore = true;
             w.writeStartElement("w:p");
-            writeParagraphProps(w, ParaFormat{1, false, Align::Left});
+            writeParagraphProps(w, separator);
             w.writeEndElement();
         }
-        writePart(w, t, widths, styles, first == 1 ? 0 : first,
-                  std::min(t.rows, first + t.rowsPerPart));
+        writePart(w, t, widths, styles, first, std::min(t.rows, first + t.rowsPerPart));
     }
 }
 
-// One table of rows [from, to); the first part starts at row 0, the header.
+// One table of rows [from, to), after the header row when the table has one.
 void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringList& widths,
                             const QStringList& styles, int from, int to) const {
     const TableBorders& b = t.borders;
@@ -108,6 +110,9 @@ void TableWriter::writePart(QXmlStreamWriter& w, const Table& t, const QStringLi
     }
     w.writeEndElement();
 
+    if (t.headerRow && from > 0) {
+        writeRow(w, t, widths, styles, 0, t.keepTogether);
+    }
     for (int r = from; r < to; ++r) {
         writeRow(w, t, widths, styles, r, t.keepTogether && r + 1 < to);
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 // Tables of a document: grid, borders, rows and cells, and a long table written as a run of
-// short tables after one header row. The cells' paragraphs take styles named
-// Cell1, Cell2, … (one for each distinct formatting), which the package's styles part defines.
-// For the Docx*.cpp writers, not for the reports.
+// shorter tables, each on a new page under its own header row. The cells' paragraphs take styles
+// named Cell1, Cell2, … (one for each distinct formatting), which the package's styles part
+// defines. For the Docx*.cpp writers, not for the reports.
 
 #include "reports/DocxModel.h"
 

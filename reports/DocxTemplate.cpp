@@ -85,7 +85,7 @@ QStringList bookmarkNames(const QByteArray& documentXml) {
 
 QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSetup& page,
                         const QList<QPair<QString, QString>>& bookmarks, QChar decimalSeparator,
-                        const Properties& properties) {
+                        const Properties& properties, const QStringList& leadingLines) {
     const QByteArray source = package.value("word/document.xml");
     if (source.isEmpty()) {
         throw DocumentError(QStringLiteral("В шаблоне нет основного текста документа."));
@@ -125,6 +125,20 @@ QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSet
             const auto name = r.qualifiedName();
             if (name == u"w:body") {
                 bodyDepth = depth + 1;
+                copyToken(r, w);
+                ++depth;
+                if (!leadingLines.isEmpty()) {
+                    const ParaFormat f{12, false, Align::Left};
+                    for (const QString& line : leadingLines + QStringList{QString()}) {
+                        w.writeStartElement("w:p");
+                        writeParagraphProps(w, f);
+                        if (!line.isEmpty()) {
+                            writeTextRun(w, line, &f);
+                        }
+                        w.writeEndElement();
+                    }
+                }
+                continue;
             }
             if (name == u"w:sectPr" && depth == bodyDepth) {
                 // The template's header and footer stay; size and margins are the report's.

@@ -20,10 +20,12 @@ namespace kelmo::docx {
 // kept) and the text of the named bookmarks replaced. Runs in the character style "Число" are
 // fixed numbers of the template's text: their decimal commas take the given separator, so the
 // document has one. The core properties, when the package has them, get the given title and
-// time. Throws DocumentError naming any bookmark the document lacks.
+// time. The leading lines, when given, open the body as paragraphs of 12 pt text with an
+// empty one after them. Throws DocumentError naming any bookmark the document lacks.
 QByteArray fillTemplate(const QHash<QString, QByteArray>& package, const PageSetup& page,
                         const QList<QPair<QString, QString>>& bookmarks,
-                        QChar decimalSeparator = u',', const Properties& properties = {});
+                        QChar decimalSeparator = u',', const Properties& properties = {},
+                        const QStringList& leadingLines = {});
 
 // Names of the bookmarks of a document's body, in order.
 QStringList bookmarkNames(const QByteArray& documentXml);

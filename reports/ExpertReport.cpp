@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "reports/DocxTemplate.h"
+#include "reports/ReportBlocks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -142,7 +143,7 @@ docx::Document buildExpertTemplate() {
 }
 
 QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
-                             const QLocale& locale) {
+                             const QLocale& locale, const ReportByline& byline) {
     if (!QFileInfo::exists(templatePath)) {
         throw DocumentError(QStringLiteral("Не найден шаблон отчета для эксперта «%1». Файл должен "
                                            "лежать в папке программы.")
@@ -154,7 +155,7 @@ QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
     const QString point = locale.decimalPoint();
     return docx::fillTemplate(package, {42.525, 42.525, 42.525, 42.525},
                               expertBookmarks(in, locale), point.isEmpty() ? u',' : point[0],
-                              properties);
+                              properties, bylineLines(byline, locale));
 }
 
 } // namespace kelmo::reports

@@ -2,6 +2,7 @@
 
 #include "data/PointCalculation.h"
 #include "reports/Docx.h"
+#include "reports/ReportData.h"
 
 #include <QLocale>
 #include <QString>
@@ -30,9 +31,10 @@ QList<QPair<QString, QString>> expertBookmarks(const ExpertInput& in,
 // The template written by the program: the method with a bookmark at every value.
 docx::Document buildExpertTemplate();
 
-// The report: the template's body in a new document with 1.5 cm margins and the bookmarks
-// filled. Throws DocumentError for a missing or damaged template or a missing bookmark.
+// The report: who made it with what step, then the template's body, in a new document with
+// 1.5 cm margins and the bookmarks filled. Throws DocumentError for a missing or damaged
+// template or a missing bookmark.
 QByteArray buildExpertReport(const QString& templatePath, const ExpertInput& in,
-                             const QLocale& locale = QLocale());
+                             const QLocale& locale = QLocale(), const ReportByline& byline = {});
 
 } // namespace kelmo::reports

@@ -62,11 +62,11 @@ QStringList depthColumn(const CalcState& s, int function, const QLocale& locale)
     return out;
 }
 
-void chartSection(Document& d, const QString& caption, const QImage& image) {
+void chartSection(Document& d, int number, const QString& caption, const QImage& image) {
     d.startRange();
     d.setRangeSize(14);
     d.append(kCrLf + kCrLf);
-    d.append(caption + kCrLf);
+    d.append(figureCaption(number, caption) + kCrLf);
     d.setRangeAlign(Align::Center);
     d.setRangeBold(true);
     d.setRangeKeepNext(true); // the caption goes with its chart
@@ -131,7 +131,7 @@ QString zoneDepthText(const CalcState& s, int zoneRow, int function, const QLoca
 
 docx::Document buildFullReport(const CalcState& s, const ChargeDescription& charge,
                                const ReportCharts& charts, const QLocale& locale,
-                               const Progress& progress) {
+                               const Progress& progress, const ReportByline& byline) {
     Document d;
     d.pageSetup() = {50, 50, 60, 60};
     d.properties().title = QStringLiteral("Результаты расчета при взрыве КВВ");
@@ -148,11 +148,16 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
                   charge.energyCaption + charge.energyText + kCrLf,
                   "Условие размещения сосредоточенного заряда:     " + charge.placementText + kCrLf,
                   kCrLf + kCrLf});
+    appendByline(d, byline, locale);
+    int table = 0;
+    const auto numbered = [&table](const QString& heading) {
+        return tableCaption(++table, heading);
+    };
 
     // A: heavy damage of buildings and people inside.
     headingBlock(d, 14,
-                 {"Результаты расчета зон тяжелых разрушений зданий  и поражения человека, "
-                  "находящегося в здании" +
+                 {numbered("Результаты расчета зон тяжелых разрушений зданий  и поражения "
+                           "человека, находящегося в здании") +
                   kCrLf + kCrLf});
     {
         const QStringList depth = depthColumn(s, kHeavy, locale);
@@ -168,8 +173,9 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     }
 
     // B: radii in kgf/cm².
-    headingBlock(d, 14,
-                 {kCrLf + kCrLf, "Радиусы избыточного давления (кгс/кв.см), м" + kCrLf + kCrLf});
+    headingBlock(
+        d, 14,
+        {kCrLf + kCrLf, numbered("Радиусы избыточного давления (кгс/кв.см), м") + kCrLf + kCrLf});
     {
         QStringList values{"Радиус зоны, м"};
         for (int k = 1; k <= 7; ++k) {
@@ -183,7 +189,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     }
 
     // C: radii in kPa, with the three extra thresholds in their places.
-    headingBlock(d, 12, {kCrLf + kCrLf, "Радиусы избыточного давления (кПа), м" + kCrLf + kCrLf});
+    headingBlock(
+        d, 12, {kCrLf + kCrLf, numbered("Радиусы избыточного давления (кПа), м") + kCrLf + kCrLf});
     {
         const auto& k = s.radiiKPa;
         const QStringList radii{"Радиус зоны, м",  rc(k[1]), rc(k[2]),          rc(s.radius53kPa),
@@ -199,12 +206,11 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     }
 
     // D: deterministic criteria for buildings.
-    headingBlock(
-        d, 14,
-        {kCrLf + kCrLf,
-         "Детерминированные критерии разрушения зданий избыточным давлением при взрыве КВВ "
-         "на открытом пространстве" +
-             kCrLf + kCrLf});
+    headingBlock(d, 14,
+                 {kCrLf + kCrLf,
+                  numbered("Детерминированные критерии разрушения зданий избыточным давлением при "
+                           "взрыве КВВ на открытом пространстве") +
+                      kCrLf + kCrLf});
     tableBlock(d,
                {{"Степень поражения", "Давление, кПа", "Радиус зоны, м"},
                 {"Полное разрушение зданий", "100", rc(s.radiiKPa[1])},
@@ -222,8 +228,8 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     headingBlock(
         d, 14,
         {kCrLf + kCrLf,
-         "Детерминированные критерии поражения людей избыточным давлением при взрыве КВВ на "
-         "открытом пространстве" +
+         numbered("Детерминированные критерии поражения людей избыточным давлением при взрыве "
+                  "КВВ на открытом пространстве") +
              kCrLf + kCrLf});
     {
         const auto& c = s.radiiCriteria; // 800, 500, 350, 300, 200, 133 kPa
@@ -262,7 +268,7 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
          {"Вероятность, P", "Р<=0,01", "0,01<Р<=0,33", "0,33<Р<=0,5", "0,5<Р<=0,99", "Р>0,99"}},
     };
     for (const DepthTable& t : depthTables) {
-        headingBlock(d, 14, {kCrLf + kCrLf, t.heading + kCrLf + kCrLf});
+        headingBlock(d, 14, {kCrLf + kCrLf, numbered(t.heading) + kCrLf + kCrLf});
         const QStringList depth = depthColumn(s, t.function, locale);
         QList<QStringList> rows{{t.labels[0], "Глубина зоны, м"}};
         for (int i = 0; i < 5; ++i) {
@@ -272,31 +278,34 @@ docx::Document buildFullReport(const CalcState& s, const ChargeDescription& char
     }
 
     // Charts.
-    chartSection(d,
+    int figure = 0;
+    chartSection(d, ++figure,
                  "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                  "взрыва)",
                  charts.pressureKgf);
     if (charts.range) {
-        chartSection(d,
+        chartSection(d, ++figure,
                      "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
                      "взрыва) по заданному диапазону (от " +
                          charts.range->fromText + " м до " + charts.range->toText + " м)",
                      charts.range->image);
     }
-    chartSection(d, "График зависимости давления (кПа) от расстояния", charts.pressureKPa);
-    chartSection(d,
+    chartSection(d, ++figure, "График зависимости давления (кПа) от расстояния",
+                 charts.pressureKPa);
+    chartSection(d, ++figure,
                  "График пробит-функции для воздействия волны давления на человека, находящегося "
                  "вне здания",
                  charts.probitPeople);
-    chartSection(d,
+    chartSection(d, ++figure,
                  "График пробит-функции для тяжелых разрушений зданий (поражения человека, "
                  "находящегося в здании)",
                  charts.probitHeavy);
-    chartSection(d, "График пробит-функции для полных разрушений зданий", charts.probitTotal);
+    chartSection(d, ++figure, "График пробит-функции для полных разрушений зданий",
+                 charts.probitTotal);
 
     // Numeric table: the grid's header and every row of the profile.
     appendBlock(d, 12, false, Align::Left, true,
-                {"Числовые результаты расчета на заданном удалении" + kCrLf});
+                {numbered("Числовые результаты расчета на заданном удалении") + kCrLf});
     d.startRange();
     d.setRangeBold(false);
     d.setRangeSize(12);

@@ -14,11 +14,11 @@ void appendBlock(docx::Document& d, double sizePt, bool bold, docx::Align align,
     }
 }
 
-void appendByline(docx::Document& d, const ReportByline& byline, const QLocale& locale) {
+QStringList bylineLines(const ReportByline& byline, const QLocale& locale) {
     QStringList lines;
     const auto line = [&](const char* caption, const QString& value) {
         if (!value.trimmed().isEmpty()) {
-            lines << QString::fromUtf8(caption) + value.trimmed() + kCrLf;
+            lines << QString::fromUtf8(caption) + value.trimmed();
         }
     };
     line("Организация:     ", byline.organisation);
@@ -28,8 +28,16 @@ void appendByline(docx::Document& d, const ReportByline& byline, const QLocale& 
                            : QString());
     line("Программа:     ", byline.program);
     line("Шаг расчета (м):     ", byline.stepText);
+    return lines;
+}
+
+void appendByline(docx::Document& d, const ReportByline& byline, const QLocale& locale) {
+    QStringList lines = bylineLines(byline, locale);
     if (lines.isEmpty()) {
         return;
+    }
+    for (QString& line : lines) {
+        line += kCrLf;
     }
     lines << kCrLf;
     appendBlock(d, 12, false, docx::Align::Left, false, lines);

@@ -22,7 +22,9 @@ void appendBlock(docx::Document& d, double sizePt, bool bold, docx::Align align,
                  const QStringList& lines = {});
 
 // The byline's lines ("Организация: …", "Исполнитель: …", "Дата: …", "Программа: …",
-// "Шаг расчета, м: …") as a left-aligned block.
+// "Шаг расчета (м): …"), without the empty ones.
+QStringList bylineLines(const ReportByline& byline, const QLocale& locale);
+// Those lines as a left-aligned block, with an empty line after them.
 void appendByline(docx::Document& d, const ReportByline& byline, const QLocale& locale);
 
 // Numbered captions: "Таблица 1 — …", "Рисунок 1 — …".

@@ -17,6 +17,11 @@ using docx::Table;
 // Column widths of the structure table over the 761.9 pt of text of a landscape page, at 8 pt.
 const QList<double> kTableWidthsPt{22, 90, 95, 45, 52, 52, 52, 52, 56, 38, 38, 38, 56, 75.9};
 
+// Rows of the structure table in one part: the plans of most sites make one table, which the
+// reader breaks at the pages itself; a plan of thousands of structures is written in parts,
+// each starting a page, so that a reader still opens it in seconds.
+constexpr int kStructureRowsPerPart = 1000;
+
 } // namespace
 
 QStringList situationHeader() {
@@ -247,54 +252,8 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
         appendBlock(d, 12, false, Align::Left, false, lines);
     }
 
-    if (!in.map.isNull()) {
-        // The picture is drawn at 300 dots per inch; its caption stays under it.
-        appendBlock(d, 12, false, Align::Center, true);
-        d.appendPicture(in.map, QSizeF(in.map.width() * 72.0 / 300, in.map.height() * 72.0 / 300));
-        d.append(kCrLf);
-        appendBlock(d, 12, true, Align::Center, false,
-                    {figureCaption(1, QStringLiteral("План местности и место хранения КВВ")) +
-                     kCrLf + kCrLf});
-    }
-
-    appendBlock(
-        d, 12, true, Align::Center, true,
-        {tableCaption(1, QStringLiteral("Воздействие взрыва на сооружения плана")) + kCrLf});
-    appendBlock(d, 8, false, Align::Left, false);
-    const QStringList header = situationHeader();
-    const int rows = static_cast<int>(r.rows.size());
-    Table& t = d.addTable(rows + 1, kSitColumnCount);
-    // Fixed layout, the header on every page and short parts, as the numeric table of the
-    // full report: a reader opens a large plan in seconds.
-    t.autoFit = false;
-    t.headerRow = true;
-    t.rowsPerPart = kNumericRowsPerPart;
-    t.widthsPt = kTableWidthsPt;
-    t.cellMarginPt = 2;
-    for (int c = 0; c < kSitColumnCount; ++c) {
-        const bool text = c == kSitType || c == kSitKind || c == kSitDegree || c == kSitWarning;
-        t.columnAlign << (text ? Align::Left : Align::Right);
-    }
-    for (int c = 0; c < kSitColumnCount; ++c) {
-        t.cell(0, c) = header[c];
-    }
-    for (int i = 0; i < rows; ++i) {
-        for (int c = 0; c < kSitColumnCount; ++c) {
-            t.cell(i + 1, c) = c == kSitWarning
-                                   ? situationNote(in, static_cast<std::size_t>(i), locale)
-                                   : situationCell(r.rows[static_cast<std::size_t>(i)], c, locale);
-        }
-        if (progress && (i + 1) % 500 == 0) {
-            progress(i + 1, rows);
-        }
-    }
-    if (progress) {
-        progress(rows, rows);
-    }
-
-    d.startRange();
-    d.setRangeSize(12);
-    d.append(kCrLf);
+    // The summary first: what the table and the map show in detail follows on pages of
+    // their own.
     appendBlock(d, 12, true, Align::Left, true, {"Итоги" + kCrLf});
     QStringList totals;
     for (const QString& line : situationTotalsLines(r.totals, locale)) {
@@ -323,6 +282,57 @@ docx::Document buildSituationReport(const SituationReportInput& in, const QLocal
          "давление которой, заданное для сооружения на плане, не превышает ΔP. Ожидаемое "
          "число пострадавших в сооружении равно числу сотрудников, умноженному на P а) / 100." +
              kCrLf});
+    if (!in.map.isNull()) {
+        // The picture is drawn at 300 dots per inch, on a page of its own; its caption stays
+        // under it.
+        appendBlock(d, 12, false, Align::Center, true);
+        d.startPage();
+        d.appendPicture(in.map, QSizeF(in.map.width() * 72.0 / 300, in.map.height() * 72.0 / 300));
+        d.append(kCrLf);
+        appendBlock(d, 12, true, Align::Center, false,
+                    {figureCaption(1, QStringLiteral("План местности и место хранения КВВ")) +
+                     kCrLf + kCrLf});
+    }
+
+    appendBlock(d, 12, true, Align::Center, true);
+    if (in.map.isNull()) {
+        d.append(kCrLf);
+    } else {
+        // After the map's page the table starts a page of its own.
+        d.startPage();
+    }
+    d.append(tableCaption(1, QStringLiteral("Воздействие взрыва на сооружения плана")) + kCrLf);
+    appendBlock(d, 8, false, Align::Left, false);
+    const QStringList header = situationHeader();
+    const int rows = static_cast<int>(r.rows.size());
+    Table& t = d.addTable(rows + 1, kSitColumnCount);
+    // Fixed layout and the header at the top of every page.
+    t.autoFit = false;
+    t.headerRow = true;
+    t.rowsPerPart = kStructureRowsPerPart;
+    t.widthsPt = kTableWidthsPt;
+    t.cellMarginPt = 2;
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        const bool text = c == kSitType || c == kSitKind || c == kSitDegree || c == kSitWarning;
+        t.columnAlign << (text ? Align::Left : Align::Right);
+    }
+    for (int c = 0; c < kSitColumnCount; ++c) {
+        t.cell(0, c) = header[c];
+    }
+    for (int i = 0; i < rows; ++i) {
+        for (int c = 0; c < kSitColumnCount; ++c) {
+            t.cell(i + 1, c) = c == kSitWarning
+                                   ? situationNote(in, static_cast<std::size_t>(i), locale)
+                                   : situationCell(r.rows[static_cast<std::size_t>(i)], c, locale);
+        }
+        if (progress && (i + 1) % 500 == 0) {
+            progress(i + 1, rows);
+        }
+    }
+    if (progress) {
+        progress(rows, rows);
+    }
+
     return d;
 }
 

@@ -62,12 +62,16 @@ charts::ReportCharts Session::reportCharts() const {
 }
 
 docx::Document Session::fullReport(const charts::ReportCharts& pictures, const QLocale& locale,
-                                   const reports::Progress& progress) const {
-    return reports::buildFullReport(*m_state, m_description, pictures, locale, progress);
+                                   const reports::Progress& progress,
+                                   reports::ReportByline byline) const {
+    byline.stepText = numtext::general(m_state->step, locale);
+    return reports::buildFullReport(*m_state, m_description, pictures, locale, progress, byline);
 }
 
-QByteArray Session::expertReport(const QString& templatePath, const QLocale& locale) const {
-    return reports::buildExpertReport(templatePath, expertInput(), locale);
+QByteArray Session::expertReport(const QString& templatePath, const QLocale& locale,
+                                 reports::ReportByline byline) const {
+    byline.stepText = numtext::general(m_state->step, locale);
+    return reports::buildExpertReport(templatePath, expertInput(), locale, byline);
 }
 
 void Session::writeTable(const QString& path, const QLocale& locale) const {

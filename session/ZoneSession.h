@@ -53,11 +53,14 @@ public:
     reports::ExpertInput expertInput() const;
     charts::ReportCharts reportCharts() const;
 
-    // The documents themselves; each throws DocumentError.
+    // The documents themselves; each throws DocumentError. The byline gives who made the
+    // report; its calculation step is the run's.
     docx::Document fullReport(const charts::ReportCharts& pictures,
                               const QLocale& locale = QLocale(),
-                              const reports::Progress& progress = {}) const;
-    QByteArray expertReport(const QString& templatePath, const QLocale& locale = QLocale()) const;
+                              const reports::Progress& progress = {},
+                              reports::ReportByline byline = {}) const;
+    QByteArray expertReport(const QString& templatePath, const QLocale& locale = QLocale(),
+                            reports::ReportByline byline = {}) const;
     void writeTable(const QString& path, const QLocale& locale = QLocale()) const;
 
 private:

@@ -63,6 +63,8 @@ private slots:
     void pressureLookupSaysWhichRow();
     void tickLabels_data();
     void tickLabels();
+    void printedPressureAxis_data();
+    void printedPressureAxis();
     void replacedChartIsDeleted();
     void saveChartImage_data();
     void saveChartImage();
@@ -413,6 +415,67 @@ void TestCharts::tickLabels() {
         std::unique_ptr<QChart> chart(createChart(d));
         auto* x = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).constFirst());
         QCOMPARE(x->labelFormat(), QStringLiteral("%.0f"));
+    }
+}
+
+// The report prints the pressure charts of a typical charge on a logarithmic axis: on the
+// window's linear one everything past some 40 m lies on zero. The axis covers every plotted
+// value up to the chart's limit, its ticks are 1-2-5 steps labelled as numbers. Charts whose
+// curve a linear axis shows (a short range, the probits) stay linear.
+void TestCharts::printedPressureAxis_data() {
+    QTest::addColumn<int>("kind"); // -1: the range chart 1 … 500 m, -2: 100 … 150 m
+    QTest::addColumn<bool>("logarithmic");
+    QTest::addColumn<double>("axisMin");
+    QTest::addColumn<double>("axisMax");
+    QTest::addColumn<QString>("labels"); // the first and the last
+    QTest::newRow("kPa, limit 3000")
+        << int(ZoneChart::PressureKPa) << true << 1.0 << 3000.0 << "1|2000";
+    QTest::newRow("kgf/cm², limit 3")
+        << int(ZoneChart::PressureKgf) << true << 0.01 << 3.0 << "0,01|2";
+    QTest::newRow("range 1 … 500 m") << -1 << true << 0.01 << 1e4 << "0,01|10000";
+    QTest::newRow("range 100 … 150 m") << -2 << false << 0.0 << 0.0 << "";
+    QTest::newRow("probit") << int(ZoneChart::ProbitHeavy) << false << 0.0 << 0.0 << "";
+}
+
+void TestCharts::printedPressureAxis() {
+    QFETCH(int, kind);
+    QFETCH(bool, logarithmic);
+    QFETCH(double, axisMin);
+    QFETCH(double, axisMax);
+    QFETCH(QString, labels);
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const auto s = run(1000, Placement::Air, 1);
+    const ChartData d = kind == -1   ? pressureChartForPrint(rangeChartData(*s, 1, 500, 10))
+                        : kind == -2 ? pressureChartForPrint(rangeChartData(*s, 100, 150, 10))
+                                     : reportChartData(ZoneChart(kind), *s);
+    const AxisTicks y = verticalTicks(d);
+    const QStringList texts = charts::tickLabels(y);
+    QLocale::setDefault(before);
+
+    QCOMPARE(d.yLogarithmic, logarithmic);
+    QCOMPARE(y.logarithmic, logarithmic);
+    if (!logarithmic) {
+        return;
+    }
+    QCOMPARE(y.min, axisMin);
+    QCOMPARE(y.max, axisMax);
+    for (const QPointF& pt : d.points) {
+        QVERIFY2(pt.y() >= y.min, qPrintable(QString::number(pt.x())));
+    }
+    const QList<double> ticks = y.values();
+    QVERIFY(ticks.size() >= 6);
+    for (qsizetype i = 0; i < ticks.size(); ++i) {
+        const double mantissa = ticks[i] / std::pow(10.0, std::floor(std::log10(ticks[i]) + 1e-9));
+        QVERIFY2(qFuzzyCompare(mantissa, 1.0) || qFuzzyCompare(mantissa, 2.0) ||
+                     qFuzzyCompare(mantissa, 5.0),
+                 qPrintable(texts.join(u'|')));
+        QVERIFY(i == 0 || ticks[i] > ticks[i - 1]);
+    }
+    QCOMPARE(texts.constFirst() + u'|' + texts.constLast(), labels);
+    // The window's chart of the same values stays linear.
+    if (kind >= 0) {
+        QVERIFY(!chartData(ZoneChart(kind), *s).yLogarithmic);
     }
 }
 

@@ -1225,6 +1225,35 @@ print(len(kinds['zone']), len(kinds['pressure']))
         }
     }
 
+    // On a map without a side column the legend and the scale bar take corners clear of the
+    // grid's coordinate labels along the left and bottom edges: no label is written over.
+    void legendAndScaleBarLeaveTheGridLabels_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("picture 1920 × 1080") << QSize(1920, 1080);
+        QTest::newRow("small picture 640 × 480") << QSize(640, 480);
+        QTest::newRow("tall picture 600 × 1200") << QSize(600, 1200);
+    }
+    void legendAndScaleBarLeaveTheGridLabels() {
+        QFETCH(QSize, size);
+        const PlanMapModel m = site300();
+        MapOptions o;
+        o.textHeight = 14;
+        QImage image(size, QImage::Format_RGB32);
+        QPainter p(&image);
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        const LabelLayout layout = renderPlanMap(p, m, target, o);
+        p.end();
+        QVERIFY(!layout.scaleBox.isEmpty());
+        QVERIFY(!layout.legendBox.isEmpty());
+        const std::vector<QRectF> labels = metreGridLabelBoxes(target, mapFrame(m, target, o), 14);
+        QVERIFY(labels.size() > 4);
+        for (const QRectF& label : labels) {
+            QVERIFY2(!label.intersects(layout.scaleBox),
+                     qPrintable(QStringLiteral("%1,%2").arg(label.x()).arg(label.y())));
+            QVERIFY(!label.intersects(layout.legendBox));
+        }
+    }
+
     // The stated scale is true on paper: two structures 300 m apart lie 300 000 / N mm apart
     // in the PDF (as poppler reads the positions of their numbers), on a page of the size
     // chosen.
@@ -1322,6 +1351,30 @@ print(len(kinds['zone']), len(kinds['pressure']))
         QCOMPARE(fitted.planWindows.size(), std::size_t(1));
         QCOMPARE(roundScaleDenominator(2001), 2500.0);
         QCOMPARE(roundScaleDenominator(500), 500.0);
+    }
+
+    // The view after «Весь план» shows the plan with a margin its shape leaves: printed, the
+    // sheets hold the plan as without a window (the fitted scale no coarser, no sheets of
+    // margin only). A view zoomed in on a part prints that part.
+    void wholePlanViewPrintsThePlan() {
+        const PlanMapModel m = site300();
+        const QRectF drawn = m.bounds(Criterion::Heavy);
+        MapOptions view;
+        view.planWindow =
+            QRectF(drawn.center().x() - drawn.width() * 1.5, drawn.center().y() - drawn.height(),
+                   drawn.width() * 3, drawn.height() * 2);
+        for (const double scale : {0.0, 2000.0}) {
+            const SheetSet plain = mapSheets(m, {}, QSizeF(277, 190), scale);
+            const SheetSet shown = mapSheets(m, view, QSizeF(277, 190), scale);
+            QCOMPARE(shown.denominator, plain.denominator);
+            QCOMPARE(shown.planWindows.size(), plain.planWindows.size());
+            QCOMPARE(shown.planWindows.front().center(), plain.planWindows.front().center());
+        }
+        MapOptions part;
+        part.planWindow = QRectF(drawn.center(), QSizeF(100, 60));
+        const SheetSet zoomed = mapSheets(m, part, QSizeF(277, 190), 0);
+        QVERIFY(zoomed.denominator < mapSheets(m, {}, QSizeF(277, 190), 0).denominator);
+        QVERIFY(zoomed.planWindows.front().contains(part.planWindow));
     }
 
     void pageTakesChosenPressuresAndPrintsASheet() {

@@ -18,8 +18,13 @@ out = {
     "bookmarks": {},
 }
 out["layout"] = []
+def cell_text(tc):
+    # What python-docx's cell.text gives, read straight from the XML: its row.cells walks the
+    # whole table for every row, which takes minutes on a table of a thousand rows.
+    return "\n".join("".join(t.text or "" for t in p.iter(qn("w:t"))) for p in tc.findall(qn("w:p")))
 for t in doc.tables:
-    out["tables"].append([[c.text for c in row.cells] for row in t.rows])
+    out["tables"].append([[cell_text(tc) for tc in tr.findall(qn("w:tc"))]
+                          for tr in t._tbl.findall(qn("w:tr"))])
     grid = t._tbl.tblGrid
     out["widths"].append([round(int(g.get(qn("w:w"))) / 20.0, 2) for g in grid.findall(qn("w:gridCol"))])
     rows = t._tbl.findall(qn("w:tr"))
@@ -42,6 +47,8 @@ for t in doc.tables:
         "together": all(kept(tr) for tr in rows[:-1]) and not kept(rows[-1]),
         "keptBefore": prev is not None and prev.tag == qn("w:p") and
                       prev.find(qn("w:pPr") + "/" + qn("w:keepNext")) is not None,
+        "pageBefore": prev is not None and prev.tag == qn("w:p") and
+                      prev.find(qn("w:pPr") + "/" + qn("w:pageBreakBefore")) is not None,
     })
 for p in doc.paragraphs:
     runs = [r for r in p.runs if r.text]
@@ -53,6 +60,7 @@ for p in doc.paragraphs:
         "center": p.alignment is not None and int(p.alignment) == 1,
         "picture": bool(p._p.findall(".//" + qn("w:drawing"))),
         "keepNext": p.paragraph_format.keep_with_next is True,
+        "pageBreak": p.paragraph_format.page_break_before is True,
         "outline": p._p.find(qn("w:pPr") + "/" + qn("w:outlineLvl")) is not None,
         "fields": [i.text.strip() for i in p._p.iter(qn("w:instrText"))],
     })

@@ -160,13 +160,13 @@ private slots:
         QCOMPARE(widths[1].toArray()[7].toDouble(), 50.0);
         QCOMPARE(widths[5].toArray(), (QJsonArray{335, 155}));
 
-        // Numeric table: the grid's header, then every row as the grid shows it; the parts
-        // after the first continue with rows only (the header repeats on each page instead).
+        // Numeric table: the grid's header, then every row as the grid shows it; a part
+        // after the first opens with the header again.
         QJsonArray n = tables[8].toArray();
         for (qsizetype t = 9; t < tables.size(); ++t) {
             const QJsonArray part = tables[t].toArray();
-            QVERIFY(row(part, 0) != row(n, 0));
-            for (qsizetype r = 0; r < part.size(); ++r)
+            QCOMPARE(row(part, 0), row(n, 0));
+            for (qsizetype r = 1; r < part.size(); ++r)
                 n.append(part[r]);
         }
         QCOMPARE(n.size(), s->pointCount + 1);
@@ -188,11 +188,12 @@ private slots:
         QVERIFY(title["bold"].toBool());
         QVERIFY(title["center"].toBool());
         QCOMPARE(title["size"].toDouble(), 14.0);
-        QVERIFY(texts.contains("Результаты расчета зон тяжелых разрушений зданий  и поражения "
-                               "человека, находящегося в здании"));
-        QVERIFY(texts.contains("Результаты расчета зон полного разрушения промышленных зданий "));
-        const int caption = int(texts.indexOf("Числовые результаты расчета на заданном "
-                                              "удалении"));
+        QVERIFY(texts.contains("Таблица 1 — Результаты расчета зон тяжелых разрушений зданий  и "
+                               "поражения человека, находящегося в здании"));
+        QVERIFY(texts.contains(
+            "Таблица 7 — Результаты расчета зон полного разрушения промышленных зданий "));
+        const int caption = int(texts.indexOf("Таблица 9 — Числовые результаты расчета на "
+                                              "заданном удалении"));
         QVERIFY(caption > 0);
         const QJsonObject cap = doc["paragraphs"].toArray()[caption].toObject();
         QCOMPARE(cap["size"].toDouble(), 12.0);
@@ -220,21 +221,68 @@ private slots:
         QCOMPARE(doc["pictures"].toInt(), withRange ? 6 : 5);
         const QStringList texts = paragraphTexts(doc);
         const QString rangeCaption =
-            "График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от места "
-            "взрыва) по заданному диапазону (от 1 м до 500 м)";
+            "Рисунок 2 — График зависимости давления (кгс/кв.см) от расстояния (м) (удаления от "
+            "места взрыва) по заданному диапазону (от 1 м до 500 м)";
         QCOMPARE(texts.contains(rangeCaption), withRange);
-        // Each picture sits, centred, in the paragraph after its caption.
+        // Each picture sits, centred, in the paragraph after its caption; the figures are
+        // numbered in order, the range chart taking its place among them.
         const QJsonArray paras = doc["paragraphs"].toArray();
         const int first =
-            int(texts.indexOf("График зависимости давления (кгс/кв.см) от расстояния (м) "
-                              "(удаления от места взрыва)"));
+            int(texts.indexOf("Рисунок 1 — График зависимости давления (кгс/кв.см) от "
+                              "расстояния (м) (удаления от места взрыва)"));
         QVERIFY(first > 0);
         QVERIFY(paras[first]["bold"].toBool());
         QVERIFY(paras[first + 1]["picture"].toBool());
         QVERIFY(paras[first + 1]["center"].toBool());
-        const int last = int(texts.indexOf("График пробит-функции для полных разрушений зданий"));
+        const int last = int(texts.indexOf(QStringLiteral("Рисунок %1 — График пробит-функции "
+                                                          "для полных разрушений зданий")
+                                               .arg(withRange ? 6 : 5)));
         QVERIFY(last > first);
         QVERIFY(paras[last + 1]["picture"].toBool());
+    }
+
+    // Both zone reports open with who made them, when, with what program and at what
+    // calculation step; the full report numbers its tables and figures in order.
+    void titleBlockAndNumbering() {
+        const auto s = workedRun(0.5);
+        ReportByline byline;
+        byline.organisation = "ООО «Проект»";
+        byline.author = "Иванов И. И.";
+        byline.date = QDate(2026, 3, 5);
+        byline.stepText = "0,5";
+        const QStringList expected{"Организация:     ООО «Проект»", "Исполнитель:     Иванов И. И.",
+                                   "Дата:     05.03.2026", "Программа:     " + byline.program,
+                                   "Шаг расчета (м):     0,5"};
+
+        const QString full = m_dir.filePath("byline-full.docx");
+        buildFullReport(*s, workedCharge(), plainCharts(), kRu, {}, byline).save(full);
+        const QStringList texts = paragraphTexts(readWithPython("read_docx.py", full));
+        const qsizetype top = texts.indexOf(expected.first());
+        QVERIFY(top > texts.indexOf("Условие размещения сосредоточенного заряда:     в воздухе"));
+        QCOMPARE(texts.mid(top, expected.size()), expected);
+        QStringList tables, figures;
+        for (const QString& t : texts) {
+            if (t.startsWith("Таблица ")) {
+                tables << t.section(" — ", 0, 0);
+            } else if (t.startsWith("Рисунок ")) {
+                figures << t.section(" — ", 0, 0);
+            }
+        }
+        QCOMPARE(tables,
+                 (QStringList{"Таблица 1", "Таблица 2", "Таблица 3", "Таблица 4", "Таблица 5",
+                              "Таблица 6", "Таблица 7", "Таблица 8", "Таблица 9"}));
+        QCOMPARE(figures,
+                 (QStringList{"Рисунок 1", "Рисунок 2", "Рисунок 3", "Рисунок 4", "Рисунок 5"}));
+
+        const QString templ = m_dir.filePath(kExpertTemplateName);
+        buildExpertTemplate().save(templ);
+        const QString expert = m_dir.filePath("byline-expert.docx");
+        docx::writeFile(expert, buildExpertReport(templ, ExpertInput{}, kRu, byline));
+        const QJsonObject doc = readWithPython("read_docx.py", expert);
+        QCOMPARE(paragraphTexts(doc).mid(0, expected.size() + 2),
+                 (expected + QStringList{"", "Частный отчет для эксперта"}));
+        QCOMPARE(doc["bookmarks"].toObject().size(), 21);
+        QCOMPARE(doc["footerFields"].toArray(), (QJsonArray{"PAGE", "NUMPAGES"}));
     }
 
     // A step such as 0.37 m adds up with float noise ("49.469999999999"); every distance of
@@ -312,9 +360,10 @@ private slots:
         doc.save(path);
         const auto parts = docx::readPackage(path);
         const QByteArray xml = parts.value("word/document.xml");
-        // The numeric table has one header row, however many parts it is written in.
-        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->pointCount + 1);
-        QCOMPARE(xml.count("<w:tblHeader/>"), 1);
+        // The numeric table has a header row in each part it is written in.
+        const int numericParts = (s->pointCount + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
+        QCOMPARE(xml.count("<w:tr>"), 6 + 2 + 2 + 8 + 6 + 3 * 6 + s->pointCount + numericParts);
+        QCOMPARE(xml.count("<w:tblHeader/>"), numericParts);
     }
 
     void expertBookmarksFilled_data() {
@@ -669,7 +718,7 @@ private slots:
     // result tables stay whole, the numeric table repeats its header row and is written in
     // parts, the pages are numbered, the charts are pictures of print resolution.
     void fullReportOnPaper() {
-        const auto s = workedRun(0.85); // about 380 rows: two parts of the numeric table
+        const auto s = workedRun(0.3); // about 1080 rows: two parts of the numeric table
         const int rows = s->pointCount;
         QVERIFY(rows > kNumericRowsPerPart && rows <= 2 * kNumericRowsPerPart);
         const QString path = m_dir.filePath("paper.docx");
@@ -681,8 +730,9 @@ private slots:
         // Captions of the charts and headings of the tables keep with the next paragraph.
         const QJsonArray paras = doc["paragraphs"].toArray();
         int captions = 0;
+        static const QRegularExpression number(QStringLiteral("^(Таблица|Рисунок) \\d+ — "));
         for (qsizetype i = 0; i + 1 < paras.size(); ++i) {
-            const QString text = paras[i]["text"].toString();
+            const QString text = paras[i]["text"].toString().remove(number);
             if (text.startsWith("График ")) {
                 ++captions;
                 QVERIFY2(paras[i]["keepNext"].toBool(), qPrintable(text));
@@ -693,15 +743,15 @@ private slots:
                 QVERIFY2(paras[i]["keepNext"].toBool(), qPrintable(text));
             // A picture does not pull the next section onto its page.
             if (paras[i]["picture"].toBool() && i + 3 < paras.size() &&
-                paras[i + 3]["text"].toString().startsWith("График "))
+                paras[i + 3]["text"].toString().startsWith("Рисунок "))
                 QVERIFY(!paras[i]["keepNext"].toBool());
         }
         QCOMPARE(captions, 5);
 
         // A–H: the paragraph before each keeps with it, its rows stay together; then the
-        // numeric table in parts of kNumericRowsPerPart rows: only the first has the header
-        // row (it repeats at the top of each page), so that no header stands in mid-page
-        // where one part ends and the next begins; no row splits across pages.
+        // numeric table in parts of kNumericRowsPerPart rows, each with the header row
+        // (which repeats at the top of each page) and each after the first starting a page,
+        // so that every page of rows has one header, at its top; no row splits across pages.
         const QJsonArray tables = doc["tables"].toArray();
         const QJsonArray layout = doc["layout"].toArray();
         const int parts = (rows + kNumericRowsPerPart - 1) / kNumericRowsPerPart;
@@ -715,13 +765,14 @@ private slots:
         for (int t = 8; t < tables.size(); ++t) {
             const QJsonArray part = tables[t].toArray();
             const bool first = t == 8;
-            QCOMPARE(row(part, 0) == profile::header(), first);
-            QCOMPARE(layout[t]["header"].toArray(), (QJsonArray{first, false}));
+            QCOMPARE(row(part, 0), profile::header());
+            QCOMPARE(layout[t]["header"].toArray(), (QJsonArray{true, false}));
+            QCOMPARE(layout[t]["pageBefore"].toBool(), !first);
             QVERIFY(layout[t]["cantSplit"].toBool());
             QVERIFY(layout[t]["fixed"].toBool());
             QVERIFY(!layout[t]["together"].toBool());
-            QVERIFY(part.size() - (first ? 1 : 0) <= kNumericRowsPerPart);
-            for (int r = first ? 1 : 0; r < part.size(); ++r)
+            QVERIFY(part.size() - 1 <= kNumericRowsPerPart);
+            for (int r = 1; r < part.size(); ++r)
                 numeric << row(part, r)[0];
         }
         QVERIFY(layout[8]["keptBefore"].toBool()); // "Таблица ___ …" stays with its table

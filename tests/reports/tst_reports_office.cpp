@@ -5,6 +5,7 @@
 #include "engine/ZoneRun.h"
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
+#include "reports/SituationReport.h"
 #include "tests/support/Runs.h"
 #include "ui/FileHandover.h"
 
@@ -97,6 +98,64 @@ private slots:
                               "формула Ф-1"})
             QVERIFY2(withoutSpace(expertText).contains(withoutSpace(QString::fromUtf8(t))), t);
         QVERIFY(!expertText.contains("___"));
+    }
+
+    // The situation report of a 300-structure plan with its map across the page: every row
+    // reaches paper, and every page that holds rows starts with the table's header.
+    void situationReportOnPaper() {
+        std::vector<StructureRecord> plan;
+        for (int i = 0; i < 300; ++i) {
+            StructureRecord s;
+            s.number = i + 1;
+            s.type = "Здания";
+            s.kind = "Кирпичные";
+            s.storeys = "2";
+            s.staff = 10;
+            const double x = (i % 15) * 40 - 300;
+            const double y = (i / 15) * 30 - 300;
+            s.outline = {{{x, y}, {x + 12, y}, {x + 12, y + 8}, {x, y + 8}}};
+            s.thresholds = {10, 20, 30, 100};
+            plan.push_back(s);
+        }
+        ChargeInput charge;
+        charge.chargeMassKg = 1000;
+        const SituationResult result = evaluateSituation(
+            charge, {0, 0}, plan, [](float probit) { return probit > 5 ? 100.0 : 0.0; });
+        SituationReportInput in;
+        in.planName = "Площадка";
+        in.charge = {"Тротил", "1000", "Энергия взрыва, кДж/кг:", "4520", "на поверхности земли",
+                     "70"};
+        in.xText = in.yText = "0";
+        in.result = &result;
+        // A blank picture of the report map's size at 300 dpi.
+        in.map = QImage(3012, 1772, QImage::Format_RGB32);
+        in.map.fill(Qt::white);
+        const QString docx = m_dir.filePath("situation.docx");
+        buildSituationReport(in, QLocale(QLocale::Russian, QLocale::Russia)).save(docx);
+
+        QProcess lo;
+        lo.setWorkingDirectory(m_dir.path());
+        lo.start("soffice", {"--headless", "-env:UserInstallation=file://" + m_dir.filePath("lo"),
+                             "--convert-to", "pdf", "situation.docx"});
+        QVERIFY(lo.waitForFinished(240000));
+        QCOMPARE(lo.exitCode(), 0);
+        const QStringList pages = pdfText(m_dir.filePath("situation.pdf")).split(u'\f');
+        int rows = 0;
+        int pagesWithRows = 0;
+        for (const QString& page : pages) {
+            const int here = static_cast<int>(page.count(QStringLiteral("Кирпичные")));
+            if (here == 0) {
+                continue;
+            }
+            ++pagesWithRows;
+            rows += here;
+            QVERIFY2(page.count(QStringLiteral("Примечание")) == 1, qPrintable(page.left(300)));
+        }
+        QCOMPARE(rows, 300);
+        QVERIFY(pagesWithRows > 1);
+        // The first page holds the charge and the totals, the map a page of its own.
+        QVERIFY(pages.first().contains(QStringLiteral("Итоги")));
+        QVERIFY(!pages.first().contains(QStringLiteral("Кирпичные")));
     }
 
     // The PDF edition of the manual that the build makes beside the .docx: made from the current

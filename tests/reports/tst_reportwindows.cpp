@@ -13,6 +13,7 @@
 #include "tests/support/GuiTest.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/Settings.h"
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
 
@@ -48,6 +49,19 @@ private slots:
         QVERIFY(m_dir.isValid());
         setProgramFolderForTesting(m_dir.path());
         m_navigator = std::make_unique<shell::Navigator>();
+        m_navigator->setReferenceLookups(lookups());
+        startRecording();
+        m_answer.clear();
+        m_opened.clear();
+        m_filter.clear();
+        ui::setSaveDialogForTesting([this](const QString&, const QString& filter) {
+            m_filter = filter;
+            return m_answer;
+        });
+        ui::setOpenerForTesting([this](const QString& p) { m_opened = p; });
+    }
+
+    static ReferenceLookups lookups() {
         ReferenceLookups s;
         s.explosiveNames = [] {
             return QStringList{QStringLiteral("Тротил")};
@@ -62,16 +76,7 @@ private slots:
             }
             return out;
         };
-        m_navigator->setReferenceLookups(s);
-        startRecording();
-        m_answer.clear();
-        m_opened.clear();
-        m_filter.clear();
-        ui::setSaveDialogForTesting([this](const QString&, const QString& filter) {
-            m_filter = filter;
-            return m_answer;
-        });
-        ui::setOpenerForTesting([this](const QString& p) { m_opened = p; });
+        return s;
     }
 
     void cleanup() {
@@ -104,14 +109,14 @@ private slots:
         QCOMPARE(messages.count(), 0);
         QCOMPARE(m_opened, m_answer);
         const QJsonObject doc = readWithPython("read_docx.py", m_answer);
-        // A–H, then the 325 rows of the numeric table in parts, the first with the header row.
+        // A–H, then the 325 rows of the numeric table in parts, each with the header row.
         const QJsonArray tables = doc["tables"].toArray();
         const int parts = (325 + reports::kNumericRowsPerPart - 1) / reports::kNumericRowsPerPart;
         QCOMPARE(tables.size(), 8 + parts);
         QCOMPARE(doc["pictures"].toInt(), 6);
         qsizetype numericRows = 0;
         for (qsizetype t = 8; t < tables.size(); ++t) {
-            numericRows += tables[t].toArray().size() - (t == 8 ? 1 : 0);
+            numericRows += tables[t].toArray().size() - 1;
         }
         QCOMPARE(numericRows, 325);
         bool caption = false;
@@ -231,6 +236,38 @@ private slots:
         QCOMPARE(fromWindow, fromCli);
         QCOMPARE(fromWindow["mr1"].toString(), QString("25.5"));
         QCOMPARE(fromWindow["mM1"].toString(), QString("80"));
+    }
+
+    // Both reports of the window carry the organisation and author kept in the settings and
+    // the step of the run, in the user's locale.
+    void reportsCarryTheByline() {
+        ui::Settings settings(m_dir.filePath("kelmo.ini"));
+        settings.setReportAuthor({"ООО «Проект»", "Иванов И. И."});
+        m_navigator = std::make_unique<shell::Navigator>(&settings);
+        m_navigator->setReferenceLookups(lookups());
+        ZoneResultsWindow* out = runWorked(0.5);
+        m_answer = m_dir.filePath("byline-full.docx");
+        child<QAction>(out, "mnuWord")->trigger();
+        QCOMPARE(m_opened, m_answer);
+        child<QLineEdit>(out, "GOX")->setText("25");
+        click(out, "Command9");
+        reports::buildExpertTemplate().save(sharedFile(reports::kExpertTemplateName));
+        m_answer = m_dir.filePath("byline-expert.docx");
+        click(out, "Command10");
+        QCOMPARE(m_opened, m_answer);
+
+        for (const char* file : {"byline-full.docx", "byline-expert.docx"}) {
+            QStringList texts;
+            for (const auto& p :
+                 readWithPython("read_docx.py", m_dir.filePath(file))["paragraphs"].toArray()) {
+                texts << p.toObject()["text"].toString();
+            }
+            for (const char* line : {"Организация:     ООО «Проект»",
+                                     "Исполнитель:     Иванов И. И.", "Шаг расчета (м):     0,5"}) {
+                QVERIFY2(texts.contains(QString::fromUtf8(line)), file);
+            }
+        }
+        m_navigator.reset(); // before the settings go
     }
 
     // A template that claims a part of 2^61 bytes ends the action with a message; the results

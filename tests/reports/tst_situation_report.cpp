@@ -291,19 +291,55 @@ private slots:
         QCOMPARE(value("N15"), QStringLiteral("сценарий «Юг»; ") + secondWarning);
     }
 
-    // A picture of the plan, drawn at 300 dpi, prints at its size.
-    void wordReportWithMap() {
-        QImage map(600, 300, QImage::Format_RGB32);
-        map.fill(Qt::white);
+    // A picture of the plan, drawn at 300 dpi, prints at its size. The first page holds the
+    // charge, the totals and the method; the map has the next page, the table starts the one
+    // after. Without a map the table follows on the first page.
+    void wordReportPages_data() {
+        QTest::addColumn<bool>("withMap");
+        QTest::newRow("with the map") << true;
+        QTest::newRow("without a map") << false;
+    }
+    void wordReportPages() {
+        QFETCH(bool, withMap);
         reports::SituationReportInput in = input(m_result);
-        in.map = map;
+        if (withMap) {
+            QImage map(600, 300, QImage::Format_RGB32);
+            map.fill(Qt::white);
+            in.map = map;
+        }
         const QString path = m_dir.filePath(QStringLiteral("map.docx"));
         reports::buildSituationReport(in, m_ru).save(path);
         const QJsonObject doc = readWithPython(QStringLiteral("read_docx.py"), path);
-        QCOMPARE(doc[QStringLiteral("pictures")].toInt(), 1);
-        const QJsonArray size = doc[QStringLiteral("pictureSizes")].toArray()[0].toArray();
-        QCOMPARE(size[2].toDouble(), 144.0);
-        QCOMPARE(size[3].toDouble(), 72.0);
+        QCOMPARE(doc[QStringLiteral("pictures")].toInt(), withMap ? 1 : 0);
+        if (withMap) {
+            const QJsonArray size = doc[QStringLiteral("pictureSizes")].toArray()[0].toArray();
+            QCOMPARE(size[2].toDouble(), 144.0);
+            QCOMPARE(size[3].toDouble(), 72.0);
+        }
+
+        const QJsonArray paras = doc[QStringLiteral("paragraphs")].toArray();
+        int totals = -1, method = -1, picture = -1, caption = -1;
+        QList<int> breaks;
+        for (int i = 0; i < paras.size(); ++i) {
+            const QJsonObject p = paras[i].toObject();
+            const QString text = p[QStringLiteral("text")].toString();
+            totals = text == QStringLiteral("Итоги") ? i : totals;
+            method = text == QStringLiteral("Методика расчета") ? i : method;
+            picture = p[QStringLiteral("picture")].toBool() ? i : picture;
+            caption = text.startsWith(QStringLiteral("Таблица 1 — ")) ? i : caption;
+            if (p[QStringLiteral("pageBreak")].toBool()) {
+                breaks << i;
+            }
+        }
+        QVERIFY(totals > 0 && method > totals && caption > method);
+        if (withMap) {
+            QVERIFY(picture > method && caption > picture);
+            QCOMPARE(breaks, (QList<int>{picture, caption}));
+        } else {
+            QVERIFY(breaks.isEmpty());
+        }
+        const QJsonObject layout = doc[QStringLiteral("layout")].toArray()[0].toObject();
+        QVERIFY(layout[QStringLiteral("keptBefore")].toBool()); // the caption with its table
     }
 
     // The workbook: numbers in numeric cells as shown, texts where a row has no number, the

@@ -342,12 +342,19 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
     request.besideLimit = 400;
     const QSizeF legend = legendSize(text, m_model.hasZones);
     const QSizeF scale = scaleBarSize(port.width(), ppm, text, false);
+    // Clear of the grid's coordinate labels, which the background drew along two edges.
+    MapFrame frame;
+    frame.unitsPerMetre = ppm;
+    frame.planToTarget = toPort;
+    frame.planWindow = mapToScene(viewport()->rect()).boundingRect();
+    const QRectF corners = insideGridLabels(port, frame, fontMetrics().height());
     QRectF legendBox;
     if (m_legend) {
-        legendBox = freeCorner(m_model, toPort, port, legend, text * 0.5, {});
+        legendBox = freeCorner(m_model, toPort, corners, legend, text * 0.5, {});
         request.reserved.push_back(legendBox);
     }
-    const QRectF scaleBox = freeCorner(m_model, toPort, port, scale, text * 0.5, request.reserved);
+    const QRectF scaleBox =
+        freeCorner(m_model, toPort, corners, scale, text * 0.5, request.reserved);
     request.reserved.push_back(scaleBox);
     LabelLayout layout = layoutLabels(m_model, toPort, ppm, port, request);
     const int dragged = m_drag && m_drag->moved ? m_drag->number : 0;

@@ -16,6 +16,7 @@
 #include "session/ZoneSession.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
+#include "ui/ReportAuthorDialog.h"
 #include "ui/TableCopy.h"
 #include "windows/zone/ProfileModel.h"
 #include "windows/zone/ZoneResultsControls.h"
@@ -50,6 +51,15 @@ const QString kPointTitle = QString::fromUtf8(kPointRangeTitle);
 
 QString radiusText(float v) {
     return numtext::generalSingle(v);
+}
+
+// Who makes the report: the organisation and author kept in the settings, asked the first time.
+reports::ReportByline reportByline(QWidget* parent, ui::Settings* settings) {
+    const ui::ReportAuthor author = ui::reportAuthor(parent, settings);
+    reports::ReportByline byline;
+    byline.organisation = author.organisation;
+    byline.author = author.author;
+    return byline;
 }
 
 } // namespace
@@ -523,18 +533,20 @@ bool ZoneResultsWindow::writeWordReport() {
         }
     }
     try {
+        const reports::ReportByline byline = reportByline(this, m_settings);
         charts::ReportCharts pictures = m_session.reportCharts();
         if (m_rangeChart && m_ui->kgfChartTabs->isTabEnabled(1)) {
             // The caption reads the range fields as they are now; the picture is as drawn.
             pictures.range = charts::RangeChartPicture{
-                charts::renderChartForPrint(*m_rangeChart, charts::kReportChartSizePt,
-                                            charts::kReportChartDpi),
+                charts::renderChartForPrint(charts::pressureChartForPrint(*m_rangeChart),
+                                            charts::kReportChartSizePt, charts::kReportChartDpi),
                 m_ui->rangeFromEdit->text(), m_ui->rangeToEdit->text()};
         }
         ui::ProgressDialog progress(this, QStringLiteral("Подготовка отчета"),
                                     QStringLiteral("Подготовка отчета..."));
         const docx::Document doc = m_session.fullReport(
-            pictures, QLocale(), [&](int done, int total) { progress.update(done, total); });
+            pictures, QLocale(), [&](int done, int total) { progress.update(done, total); },
+            byline);
         return ui::saveAndOpen(
             this, QStringLiteral("Результаты расчета.docx"),
             QString::fromUtf8(reports::kWordFilter), [&](const QString& path) { doc.save(path); },
@@ -556,7 +568,8 @@ bool ZoneResultsWindow::writeWordReport() {
 bool ZoneResultsWindow::writeExpertReport() {
     try {
         const QByteArray bytes =
-            m_session.expertReport(sharedFile(QLatin1String(reports::kExpertTemplateName)));
+            m_session.expertReport(sharedFile(QLatin1String(reports::kExpertTemplateName)),
+                                   QLocale(), reportByline(this, m_settings));
         return ui::saveAndOpen(
             this, QStringLiteral("Отчет для эксперта.docx"),
             QString::fromUtf8(reports::kWordFilter),
