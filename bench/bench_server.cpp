@@ -208,12 +208,13 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     // The server's situation against the file's, as a ratio of processor times.
     for (const int count : {1000, kStructures}) {
-        const auto server = g_situationMs.find({true, count});
-        const auto file = g_situationMs.find({false, count});
-        if (server != g_situationMs.end() && file != g_situationMs.end() && file->second > 0) {
+        const auto onServer = g_situationMs.find({true, count});
+        const auto onFile = g_situationMs.find({false, count});
+        if (onServer != g_situationMs.end() && onFile != g_situationMs.end() &&
+            onFile->second > 0) {
             std::printf("GOAL\tsituation of %d structures, PostgreSQL / SQLite\t%.3f\t1.5\t"
                         "x\tlower\n",
-                        count, server->second / file->second);
+                        count, onServer->second / onFile->second);
         }
     }
     return 0;
