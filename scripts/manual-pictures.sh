@@ -49,6 +49,7 @@ for program in "$bin/kelmo-situation-screens" "$bin/kelmo-scenario-screens" \
     "$bin/kelmo-import-screens" "$bin/kelmo-plan-screens" build/tools/kelmo-map-screens; do
     QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2732x1536x24" "$program" "$shots" >/dev/null
 done
+# situation-map is the map page alone, as the map's own program draws it last.
 for name in situation situation-map plan-scenarios situation-worst situation-worst-map plan-import \
     plan-imported map-edit-drawing map-edit-selected; do
     cp "$shots/$name.png" "$out/$name.png"

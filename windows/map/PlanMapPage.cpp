@@ -80,7 +80,9 @@ PlanMapPage::PlanMapPage(QWidget* parent)
     m_scenario->setToolTip(QStringLiteral("Чьи окружности показывает карта: заряд расчета, один "
                                           "сценарий плана или все сценарии сразу (сооружения — "
                                           "по худшему случаю)"));
-    m_scenario->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A long scenario name is cut in the closed list rather than squeezing the pressures.
+    m_scenario->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_scenario->setMinimumContentsLength(12);
     bar->addWidget(m_scenario);
     m_scenarioCaption->setVisible(false);
     m_scenario->setVisible(false);
@@ -90,6 +92,9 @@ PlanMapPage::PlanMapPage(QWidget* parent)
     m_pressures->setObjectName(QStringLiteral("txtPressures"));
     m_pressures->setToolTip(QStringLiteral("Окружности избыточного давления: значения в кПа "
                                            "через точку с запятой; Enter — показать"));
+    // Several pressures stay readable, whatever else the bar holds.
+    m_pressures->setMinimumWidth(m_pressures->fontMetrics().horizontalAdvance("100; 53; 28; 12"));
+    m_pressures->setCursorPosition(0); // a narrow field shows the first values
     bar->addWidget(m_pressures, 1);
 
     auto* fit = new QToolButton(this);
