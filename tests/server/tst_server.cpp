@@ -866,7 +866,9 @@ private slots:
         cancelWhenShown();
         QTest::mouseClick(test::child<QPushButton>(&window, "cmdRasch"), Qt::LeftButton);
         QCOMPARE(waitedFor, QStringLiteral("Расчет инженерной обстановки…"));
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        // The window's timer kept firing while «РАСЧЕТ» waited (a few ticks suffice: under
+        // sanitizers on a loaded machine a 20 ms timer fires far less often than 30 times).
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
         QCOMPARE(calculated.count(), 0);
         QCOMPARE(messages.count(), 0);
         QCOMPARE(window.statusBar()->currentMessage(),
@@ -879,7 +881,9 @@ private slots:
         cancelWhenShown();
         QTest::mouseClick(test::child<QPushButton>(&window, "cmdRec"), Qt::LeftButton);
         QCOMPARE(waitedFor, QStringLiteral("Сохранение сооружения №1…"));
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        // The window's timer kept firing while «РАСЧЕТ» waited (a few ticks suffice: under
+        // sanitizers on a loaded machine a 20 ms timer fires far less often than 30 times).
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().text,
                  QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, изменено ли "
