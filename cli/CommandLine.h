@@ -92,6 +92,27 @@ private:
                                  "SEC"};
 };
 
+// Who made a Word report, for the lines under its heading (the window asks it once in
+// «Сведения для отчетов»): --organisation and --author; an option left out leaves its line out.
+class BylineOptions {
+public:
+    void addTo(QCommandLineParser& parser) { parser.addOptions({m_organisation, m_author}); }
+
+    reports::ReportByline byline(const QCommandLineParser& parser) const {
+        reports::ReportByline byline;
+        byline.organisation = parser.value(m_organisation).trimmed();
+        byline.author = parser.value(m_author).trimmed();
+        return byline;
+    }
+
+private:
+    QCommandLineOption m_organisation{
+        QStringList{"organisation", "organization"},
+        "Организация — для заголовка отчета Word (по умолчанию строки нет).", "ТЕКСТ"};
+    QCommandLineOption m_author{
+        "author", "Исполнитель — для заголовка отчета Word (по умолчанию строки нет).", "ТЕКСТ"};
+};
+
 // A number given as an option's value: a point or a comma as the decimal separator.
 // Throws UsageError naming the option.
 double optionNumber(const QCommandLineParser& parser, const QString& option);

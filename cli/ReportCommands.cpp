@@ -28,6 +28,7 @@ struct Command {
     QCommandLineOption output;
     QCommandLineOption name{"name", "Наименование КВВ для отчета (по умолчанию «Тротил»).",
                             "ТЕКСТ"};
+    BylineOptions byline;
     QString command;
 
     Command(const QString& commandName, const QString& description, const QString& outputOption,
@@ -40,6 +41,9 @@ struct Command {
         parser.addOption(output);
         parser.addOption(name);
     }
+
+    // For the Word reports only.
+    void addBylineOptions() { byline.addTo(parser); }
 
     // False when only the help was asked for.
     bool parse(const QStringList& arguments) {
@@ -92,11 +96,13 @@ int runReportCommand(const QStringList& arguments) {
     Command cmd(QStringLiteral("report"),
                 QStringLiteral("Полный отчет о результатах расчета в документе Word (.docx)."),
                 "docx", QStringLiteral("Файл отчета .docx (обязательно)."));
+    cmd.addBylineOptions();
     if (!cmd.parse(arguments)) {
         return kExitOk;
     }
     const auto session = cmd.run();
-    session->fullReport(session->reportCharts()).save(cmd.outputPath());
+    session->fullReport(session->reportCharts(), QLocale(), {}, cmd.byline.byline(cmd.parser))
+        .save(cmd.outputPath());
     printResult(cmd.outputPath(), session->state().pointCount);
     return kExitOk;
 }
@@ -113,6 +119,7 @@ int runExpertCommand(const QStringList& arguments) {
     cmd.parser.addOption(at);
     database.addTo(cmd.parser);
     cmd.parser.addOption(templ);
+    cmd.addBylineOptions();
     if (!cmd.parse(arguments)) {
         return kExitOk;
     }
@@ -127,7 +134,8 @@ int runExpertCommand(const QStringList& arguments) {
     const QString templatePath = cmd.parser.isSet(templ)
                                      ? QFileInfo(cmd.parser.value(templ)).absoluteFilePath()
                                      : sharedFile(QLatin1String(reports::kExpertTemplateName));
-    docx::writeFile(cmd.outputPath(), session->expertReport(templatePath));
+    docx::writeFile(cmd.outputPath(),
+                    session->expertReport(templatePath, QLocale(), cmd.byline.byline(cmd.parser)));
     printResult(cmd.outputPath(), session->state().pointCount);
     return kExitOk;
 }

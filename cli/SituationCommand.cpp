@@ -242,6 +242,8 @@ int runSituationCommand(const QStringList& arguments) {
                        nameOption, svgOption, geojsonOption, gpkgOption, dxfOption, scenarioOption,
                        allScenariosOption});
     database.addTo(parser);
+    BylineOptions bylineOptions;
+    bylineOptions.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
         writeOut(commandHelp(parser, QStringLiteral("situation")));
@@ -330,7 +332,8 @@ int runSituationCommand(const QStringList& arguments) {
                     situationMap(connection, session.plan(), map::mapOfScenarios(scenarios));
                 session
                     .report(map::reportMapPicture(model, map::Criterion::Heavy,
-                                                  map::kReportMapMillimetres))
+                                                  map::kReportMapMillimetres),
+                            QLocale(), {}, bylineOptions.byline(parser))
                     .save(docxPath);
             }
             if (!xlsxPath.isEmpty()) {
@@ -387,7 +390,8 @@ int runSituationCommand(const QStringList& arguments) {
             // The map goes into the report at 300 dpi across the page: the zones of criterion а).
             session
                 .report(
-                    map::reportMapPicture(model, map::Criterion::Heavy, map::kReportMapMillimetres))
+                    map::reportMapPicture(model, map::Criterion::Heavy, map::kReportMapMillimetres),
+                    QLocale(), {}, bylineOptions.byline(parser))
                 .save(docxPath);
         }
         writeMapFiles(model, crs,

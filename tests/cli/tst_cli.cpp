@@ -286,12 +286,14 @@ void TestCli::help() {
 void TestCli::reportFiles() {
     QTemporaryDir dir;
     const QStringList charge{"--mass", "1000", "--air"};
+    // The Word reports carry who made them, as the window's «Сведения для отчетов» give it.
+    const QStringList byline{"--organisation", "ООО «Ромашка»", "--author", "Иванов И. И."};
     const struct {
         QStringList command;
         QString file;
     } cases[] = {
-        {{"report", "--docx"}, "full.docx"},
-        {{"expert", "--at", "25", "--docx"}, "expert.docx"},
+        {QStringList{"report"} + byline + QStringList{"--docx"}, "full.docx"},
+        {QStringList{"expert", "--at", "25"} + byline + QStringList{"--docx"}, "expert.docx"},
         {{"table", "--xlsx"}, "table.xlsx"},
     };
     for (const auto& c : cases) {
@@ -302,6 +304,19 @@ void TestCli::reportFiles() {
         QFile f(path);
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(c.file));
         QCOMPARE(f.read(2), QByteArray("PK"));
+        if (c.file.endsWith(".docx")) {
+            QProcess p;
+            p.start(QStringLiteral(KELMO_PYTHON),
+                    {"-c",
+                     "import docx,sys; print('\\n'.join(p.text for p in "
+                     "docx.Document(sys.argv[1]).paragraphs))",
+                     path});
+            QVERIFY(p.waitForFinished(60000));
+            const QString text = QString::fromUtf8(p.readAllStandardOutput());
+            for (const QString& line : {QStringLiteral("Организация:     ООО «Ромашка»"),
+                                        QStringLiteral("Исполнитель:     Иванов И. И.")})
+                QVERIFY2(text.contains(line), qPrintable(c.file + ": " + line));
+        }
     }
 }
 
