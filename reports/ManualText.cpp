@@ -317,7 +317,7 @@ private:
 
 QStringList contentsPageNumbers(const QString& manualText, const QString& laidOut) {
     const QList<Heading> headings = headingsOf(manualText.split(u'\n'));
-    QStringList lines = laidOut.split(QRegularExpression(QStringLiteral("[\\n\\f]")));
+    const QStringList lines = laidOut.split(QRegularExpression(QStringLiteral("[\\n\\f]")));
     const auto title = std::find_if(lines.cbegin(), lines.cend(), [](const QString& line) {
         return line.trimmed() == QStringLiteral("Содержание");
     });
@@ -341,14 +341,17 @@ QStringList contentsPageNumbers(const QString& manualText, const QString& laidOu
             ++at;
         }
         // A long entry wraps onto a second line at most.
-        const qsizetype entryStart = at;
-        while (at < lines.size() && at <= entryStart + 1 && !entryEnd.match(lines[at]).hasMatch()) {
-            ++at;
+        QRegularExpressionMatch end;
+        for (const qsizetype last = std::min(at + 2, lines.size()); at < last; ++at) {
+            end = entryEnd.match(lines[at]);
+            if (end.hasMatch()) {
+                break;
+            }
         }
-        if (at >= lines.size() || at > entryStart + 1) {
+        if (!end.hasMatch()) {
             return {};
         }
-        pages.append(entryEnd.match(lines[at]).captured(1));
+        pages.append(end.captured(1));
         ++at;
     }
     return pages;
