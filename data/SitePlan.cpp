@@ -1,6 +1,7 @@
 #include "data/SitePlan.h"
 
 #include "core/NumberText.h"
+#include "data/BulkRows.h"
 #include "data/PlanPicture.h"
 
 #include <QSqlQuery>
@@ -65,7 +66,7 @@ enum StructureColumn {
 };
 
 // A row of a query that selects kStructureColumns.
-StructureRecord recordFrom(const QSqlQuery& q) {
+template <typename Row> StructureRecord recordFrom(const Row& q) {
     StructureRecord r;
     r.plan = q.value(PlanColumn).toInt();
     r.number = q.value(NumberColumn).toInt();
@@ -340,16 +341,17 @@ void setPlanCrs(Connection& c, int plan, std::optional<int> epsg) {
 
 QList<StructureRecord> readStructures(Connection& c, int plan) {
     QList<StructureRecord> out;
-    QSqlQuery q = c.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? order by NumSoor")
-                             .arg(kStructureColumns),
-                         {plan});
-    while (q.next()) {
-        out.append(recordFrom(q));
+    {
+        BulkRows q(c, kStructureColumnList, QStringLiteral("IDPM where NumPrim = ?"),
+                   QStringLiteral("NumSoor"), {plan});
+        while (q.next()) {
+            out.append(recordFrom(q));
+        }
     }
     // The vertex rows of the plan in one read, handed to their structures.
-    QSqlQuery v = c.exec(QStringLiteral("select NumSoor, X, Y from StructureVertex where NumPM = ? "
-                                        "order by NumSoor, Seq"),
-                         {plan});
+    BulkRows v(c, {QStringLiteral("NumSoor"), QStringLiteral("X"), QStringLiteral("Y")},
+               QStringLiteral("StructureVertex where NumPM = ?"), QStringLiteral("NumSoor, Seq"),
+               {plan});
     qsizetype at = 0;
     while (v.next()) {
         const int number = v.value(0).toInt();

@@ -1,6 +1,7 @@
 #include "data/SituationPlan.h"
 
 #include "core/NumberText.h"
+#include "data/BulkRows.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -52,7 +53,7 @@ double thresholdOf(const QVariant& value) {
     return ok ? number : std::nan("");
 }
 
-void readCorners(const QSqlQuery& query, StructureRecord& s) {
+void readCorners(const db::BulkRows& query, StructureRecord& s) {
     s.outline.resize(4);
     for (std::size_t i = 0; i < 4; ++i) {
         const int column = FirstCorner + 2 * static_cast<int>(i);
@@ -68,7 +69,7 @@ void readCorners(const QSqlQuery& query, StructureRecord& s) {
 
 // One row of the query below. `vertices`, when the structure has vertex rows, becomes its
 // outline and the corner fields are not read.
-StructureRecord structureOf(const QSqlQuery& query, StructureOutline* vertices) {
+StructureRecord structureOf(const db::BulkRows& query, StructureOutline* vertices) {
     const auto text = [&query](Column c) {
         return query.value(c).toString();
     };
@@ -112,10 +113,10 @@ SituationPlan loadSituationPlan(db::Connection& connection, const QString& planN
     // only hold the rectangle around them and are not read.
     std::vector<StructureOutline> outlines;
     {
-        QSqlQuery vertices = connection.exec(QStringLiteral("select NumSoor, X, Y from "
-                                                            "StructureVertex where NumPM = ? "
-                                                            "order by NumSoor, Seq"),
-                                             {plan.number});
+        db::BulkRows vertices(connection,
+                              {QStringLiteral("NumSoor"), QStringLiteral("X"), QStringLiteral("Y")},
+                              QStringLiteral("StructureVertex where NumPM = ?"),
+                              QStringLiteral("NumSoor, Seq"), {plan.number});
         while (vertices.next()) {
             const int number = vertices.value(0).toInt();
             if (number < 1) {
@@ -132,10 +133,8 @@ SituationPlan loadSituationPlan(db::Connection& connection, const QString& planN
     for (const char* name : kColumnNames) {
         columns << QLatin1String(name);
     }
-    QSqlQuery query =
-        connection.exec(QStringLiteral("select %1 from IDPM where NumPrim = ? order by NumSoor")
-                            .arg(columns.join(QStringLiteral(", "))),
-                        {plan.number});
+    db::BulkRows query(connection, columns, QStringLiteral("IDPM where NumPrim = ?"),
+                       QStringLiteral("NumSoor"), {plan.number});
     while (query.next()) {
         const auto number = static_cast<std::size_t>(std::max(0, query.value(Number).toInt()));
         StructureOutline* vertices =

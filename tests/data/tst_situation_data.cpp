@@ -1,5 +1,6 @@
 // What the site-plan situation reads from the database: the probit table held in memory.
 
+#include "data/BulkRows.h"
 #include "data/DataSource.h"
 #include "data/DatabaseFile.h"
 #include "data/ProbitPercentTable.h"
@@ -211,6 +212,54 @@ private slots:
         db::Connection connection(fileConnection(planFixture({})));
         QVERIFY_THROWS_EXCEPTION(PlanNotFoundError,
                                  loadSituationPlan(connection, QStringLiteral("Нет такого")));
+    }
+
+    // The server's rows as one text: values split as the server quoted them, and a text of
+    // any other shape (a driver that cut it short, a changed format) refused rather than
+    // read as fewer or other values.
+    void rowsOfOneText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("rows"); // values joined by '|', rows by '/'; null as '∅'
+        QTest::newRow("plain") << QStringLiteral("{1,a,b},{2,c,d}")
+                               << QStringLiteral("1|a|b/2|c|d");
+        QTest::newRow("quoted") << QStringLiteral("{1,\"a,b\",\"x \\\"y\\\" \\\\z\"},{2,\"\",NULL}")
+                                << QStringLiteral("1|a,b|x \"y\" \\z/2||∅");
+        QTest::newRow("null as text")
+            << QStringLiteral("{1,\"NULL\",null}") << QStringLiteral("1|NULL|∅");
+        QTest::newRow("braces and lines")
+            << QStringLiteral("{1,\"}{\",\"две\nстроки\"}") << QStringLiteral("1|}{|две\nстроки");
+        QTest::newRow("no rows") << QString() << QString();
+        QTest::newRow("cut inside a quote") << QStringLiteral("{1,a,\"b") << QString();
+        QTest::newRow("cut after a value") << QStringLiteral("{1,a,b},{2,c") << QString();
+        QTest::newRow("too few values") << QStringLiteral("{1,a}") << QString();
+        QTest::newRow("too many values") << QStringLiteral("{1,a,b,c}") << QString();
+        QTest::newRow("empty unquoted") << QStringLiteral("{1,,b}") << QString();
+        QTest::newRow("nested") << QStringLiteral("{1,{a},b}") << QString();
+        QTest::newRow("no separator") << QStringLiteral("{1,a,b}{2,c,d}") << QString();
+    }
+
+    void rowsOfOneText() {
+        QFETCH(QString, text);
+        QFETCH(QString, rows);
+        const bool refused = !text.isEmpty() && rows.isEmpty();
+        db::ArrayRowsText split(text, 3);
+        QStringList read;
+        QVariantList row;
+        try {
+            while (split.next(row)) {
+                QStringList values;
+                for (const QVariant& v : row) {
+                    values << (v.isNull() ? QStringLiteral("∅") : v.toString());
+                }
+                read << values.join(u'|');
+            }
+        } catch (const DatabaseError& e) {
+            QVERIFY2(refused, e.what());
+            QVERIFY(QString::fromUtf8(e.what()).startsWith(QStringLiteral("Ошибка чтения")));
+            return;
+        }
+        QVERIFY2(!refused, qPrintable(read.join(u'/')));
+        QCOMPARE(read.join(u'/'), rows);
     }
 
     void staffText_data() {

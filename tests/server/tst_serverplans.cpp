@@ -4,10 +4,12 @@
 // its own; afterwards the plan must hold each structure once, numbered 1 … n without a gap,
 // and the engineer who lost the race must have been told.
 
+#include "data/BulkRows.h"
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
 #include "data/Scenarios.h"
 #include "data/SitePlan.h"
+#include "data/SituationPlan.h"
 #include "tests/support/LockWait.h"
 #include "tests/support/PostgresServer.h"
 #include "ui/Messages.h"
@@ -30,8 +32,8 @@ using namespace kelmo::db;
 
 namespace {
 
-StructureRecord structure(int plan, int number, const QString& tag) {
-    StructureRecord r;
+db::StructureRecord structure(int plan, int number, const QString& tag) {
+    db::StructureRecord r;
     r.plan = plan;
     r.number = number;
     r.type = QStringLiteral("Здания");
@@ -213,7 +215,7 @@ private slots:
             QSKIP(qPrintable(m_server.skipReason()));
         }
         const int plan = planWith(connection, 4);
-        const StructureRecord seenByB = structure(plan, 2, QStringLiteral("s2"));
+        const db::StructureRecord seenByB = structure(plan, 2, QStringLiteral("s2"));
         Connection a(connection);
         std::unique_ptr<OtherEngineer> b;
         deleteStructure(a, plan, 2, [&] {
@@ -276,7 +278,7 @@ private slots:
         const QString kind = listKindsOfType(c, type.number).first().name;
         const int plan = createPlan(c, QStringLiteral("Склад"));
         for (int n = 1; n <= 3; ++n) {
-            StructureRecord r = structure(plan, n, QString::number(n));
+            db::StructureRecord r = structure(plan, n, QString::number(n));
             r.type = type.name;
             r.kind = kind;
             addStructure(c, r);
@@ -322,9 +324,9 @@ private slots:
         }
         Connection c(connection);
         const int plan = createPlan(c, QStringLiteral("Контуры"));
-        QList<StructureRecord> records;
+        QList<db::StructureRecord> records;
         for (int n = 1; n <= 5; ++n) {
-            StructureRecord r = structure(plan, n, QStringLiteral("s%1").arg(n));
+            db::StructureRecord r = structure(plan, n, QStringLiteral("s%1").arg(n));
             // Triangles, pentagons, … the size tells them apart.
             StructureOutline outline;
             for (int v = 0; v < n + 2; ++v) {
@@ -340,7 +342,7 @@ private slots:
         deleteStructure(c, plan, 1);
         QCOMPARE(structures(c, plan), (QStringList{"1:s3", "2:s4", "3:s5"}));
         for (int n = 1; n <= 3; ++n) {
-            StructureRecord expected = records[n + 1];
+            db::StructureRecord expected = records[n + 1];
             expected.number = n;
             QCOMPARE(readStructure(c, plan, n), std::optional(expected));
         }
@@ -362,13 +364,13 @@ private slots:
             QSKIP(qPrintable(m_server.skipReason()));
         }
         Connection c(connection);
-        QList<StructureRecord> records;
+        QList<db::StructureRecord> records;
         for (int n = 1; n <= 3; ++n) {
-            StructureRecord r = structure(0, n, QStringLiteral("g%1").arg(n));
+            db::StructureRecord r = structure(0, n, QStringLiteral("g%1").arg(n));
             setOutline(r, {{n * 100.0, 0}, {n * 100.0 + 20, 0}, {n * 100.0 + 10, 15}});
             records << r;
         }
-        QList<StructureRecord> crossed = records;
+        QList<db::StructureRecord> crossed = records;
         setOutline(crossed[2], {{0, 0}, {10, 10}, {10, 0}, {0, 10}, {-5, 5}});
         QVERIFY_THROWS_EXCEPTION(
             StructureOutlineError,
@@ -471,6 +473,74 @@ private slots:
             listed << r.name;
         }
         QCOMPARE(listed, ordered);
+        deletePlan(c, plan);
+    }
+
+    // A plan is read back exactly as it was written, whatever its texts hold: the server
+    // hands the rows over as one text of its own quoting, which must not change a character,
+    // a null or the last bit of a coordinate.
+    void structuresReadBackAsWritten_data() { databases(); }
+    void structuresReadBackAsWritten() {
+        QFETCH(QString, connection);
+        if (connection.isEmpty()) {
+            QSKIP(qPrintable(m_server.skipReason()));
+        }
+        const QStringList texts{
+            "a,b", "\"в кавычках\"", "back\\slash", "{скобки}",      " ведущий", "NULL", "null",
+            "",    "две\nстроки",    "таб\tуляция", "Ёж «ёлка» — ∑", "}",        "\\\"", "x y"};
+        Connection c(connection);
+        const int plan = createPlan(c, QStringLiteral("Кавычки и запятые"));
+        QList<db::StructureRecord> written;
+        for (int i = 0; i < texts.size(); ++i) {
+            db::StructureRecord r = structure(plan, i + 1, texts[i]);
+            r.type = texts[(i + 1) % texts.size()];
+            r.kind = texts[(i + 2) % texts.size()];
+            r.staff = texts[(i + 3) % texts.size()];
+            r.pressure = {i, 0, 150, 0};
+            if (i % 2 == 1) {
+                // Coordinates that need all seventeen digits to come back the same.
+                const double x = 412125.0 + 1.0 / 3.0 * (i + 1);
+                const double y = 6179143.0 + 0.1 + 0.2 * i;
+                setOutline(r, {{x, y},
+                               {x + 10.000000000000002, y},
+                               {x + 12.7, y + 5.5e-7 + 8},
+                               {x + 3.3333333333333335, y + 9.1},
+                               {x, y + 4.000000000000001}});
+            }
+            addStructure(c, r);
+            written << r;
+        }
+        // A null where an empty text would be read as a missing threshold.
+        c.exec(QStringLiteral("update IDPM set Text1 = null, txtSre = null where NumPrim = ? and "
+                              "NumSoor = 1"),
+               {plan});
+        written[0].storeys = QString();
+        written[0].pressure[1] = 0;
+
+        const QList<db::StructureRecord> read = readStructures(c, plan);
+        QCOMPARE(read.size(), written.size());
+        for (int i = 0; i < read.size(); ++i) {
+            QVERIFY2(read[i] == written[i], qPrintable(QString::number(i + 1)));
+        }
+
+        const SituationPlan situation = loadSituationPlan(c, QStringLiteral("Кавычки и запятые"));
+        QCOMPARE(situation.structures.size(), std::size_t(texts.size()));
+        for (std::size_t i = 0; i < situation.structures.size(); ++i) {
+            const auto& s = situation.structures[i];
+            const db::StructureRecord& w = written[static_cast<int>(i)];
+            QCOMPARE(QString::fromStdString(s.type), w.type);
+            QCOMPARE(QString::fromStdString(s.kind), w.kind);
+            QCOMPARE(QString::fromStdString(s.storeys), w.storeys);
+            QCOMPARE(s.thresholds.strong, 150.0);
+            if (!w.vertices.empty()) {
+                QCOMPARE(s.outline.size(), w.vertices.size());
+                for (std::size_t v = 0; v < s.outline.size(); ++v) {
+                    QVERIFY(s.outline[v].x == w.vertices[v].x && s.outline[v].y == w.vertices[v].y);
+                }
+            }
+        }
+        // The null threshold takes no part, as an empty one.
+        QVERIFY(std::isnan(situation.structures[0].thresholds.medium));
         deletePlan(c, plan);
     }
 
