@@ -457,6 +457,9 @@ private slots:
         QVERIFY2(plan::writeCornerPictures(m_dir->path(), &error), qPrintable(error));
         auto* e = openEditor();
         e->showPlanAreas();
+        // The field clicked below takes the focus at once only in an active window; otherwise
+        // its focus arrives with the activation, after the checks.
+        QVERIFY(QTest::qWaitForWindowActive(e));
         const QImage sketch = child<QLabel>(e, "Picture1")->pixmap().toImage();
         QTest::mouseClick(e->findChild<QLineEdit*>(field), Qt::LeftButton);
         const QImage expected(m_dir->filePath(QStringLiteral("p%1.jpg").arg(corner)));
