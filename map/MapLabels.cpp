@@ -95,6 +95,41 @@ QSizeF textSize(const QFontMetricsF& fm, const QString& text) {
     return {fm.horizontalAdvance(text) + fm.height() * 0.2, fm.height()};
 }
 
+// The sizes of structures' numbers in one font. Shaping the same numbers again at every
+// repaint of a plan of thousands of structures cost more than drawing them, so the widths are
+// kept per thread for the last font asked for.
+class NumberSizes final {
+public:
+    explicit NumberSizes(const QFont& font)
+        : m_fm(font) {
+        thread_local Cache cache;
+        const QString key = font.key();
+        if (cache.fontKey != key) {
+            cache.fontKey = key;
+            cache.widths.clear();
+        }
+        m_widths = &cache.widths;
+    }
+
+    const QFontMetricsF& metrics() const { return m_fm; }
+
+    QSizeF operator()(int number, const QString& text) {
+        auto found = m_widths->constFind(number);
+        if (found == m_widths->constEnd()) {
+            found = m_widths->insert(number, m_fm.horizontalAdvance(text));
+        }
+        return {*found + m_fm.height() * 0.2, m_fm.height()};
+    }
+
+private:
+    struct Cache {
+        QString fontKey;
+        QHash<int, qreal> widths;
+    };
+    QFontMetricsF m_fm;
+    QHash<int, qreal>* m_widths = nullptr;
+};
+
 QRectF boxAround(QPointF centre, QSizeF size) {
     return {centre.x() - size.width() / 2, centre.y() - size.height() / 2, size.width(),
             size.height()};
@@ -251,11 +286,11 @@ LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& t, double 
 
     // Numbers inside the structures that hold them.
     const QFont font = numberFont(h);
-    const QFontMetricsF fm(font);
+    NumberSizes numberSize(font);
     std::vector<const Shown*> outside;
     for (const Shown& item : shown) {
         const QString text = QString::number(item.s->number);
-        const QRectF box = boxAround(t.map(item.s->labelAt), textSize(fm, text));
+        const QRectF box = boxAround(t.map(item.s->labelAt), numberSize(item.s->number, text));
         if (insidePolygon(item.shape, box) && free(box)) {
             place({LabelKind::Number, text, box, Qt::black, font, item.s->number, std::nullopt});
         } else {
@@ -359,7 +394,7 @@ LabelLayout layoutLabels(const PlanMapModel& model, const QTransform& t, double 
     }
     for (const Shown* item : outside) {
         const QString text = QString::number(item->s->number);
-        const QSizeF size = textSize(fm, text);
+        const QSizeF size = numberSize(item->s->number, text);
         const QPointF from = t.map(item->s->labelAt);
         std::optional<QRectF> chosen;
         std::optional<QRectF> crowded;

@@ -345,6 +345,82 @@ private slots:
         QCOMPARE(mapNumber(1000, 1), QStringLiteral("1000"));
     }
 
+    // The view keeps the labels of its last repaint while nothing changed; after each kind of
+    // change it must paint what a new view of the changed plan paints.
+    void repaintAfterAChangeMatchesANewView_data() {
+        QTest::addColumn<int>("change");
+        QTest::newRow("structure moved") << 0;
+        QTest::newRow("structure removed") << 1;
+        QTest::newRow("structure added") << 2;
+        QTest::newRow("charge moved") << 3;
+        QTest::newRow("criterion") << 4;
+        QTest::newRow("another plan") << 5;
+        QTest::newRow("legend hidden") << 6;
+    }
+    void repaintAfterAChangeMatchesANewView() {
+        QFETCH(int, change);
+        PlanMapModel before = oneSquare(3);
+        before.structures.push_back(square(2, QRectF(150, 0, 40, 40), 1));
+        before.structures.push_back(square(3, QRectF(0, 150, 40, 40), 2));
+        before.charge = QPointF(120, 120);
+        before.hasZones = true;
+        before.zoneRadii[0] = {20, 60, 90, 120};
+        before.zoneRadii[1] = {10, 30, 50, 70};
+        before.pressures = {{100, 15}, {10, 80}};
+        PlanMapModel after = before;
+        Criterion criterion = Criterion::Heavy;
+        bool legend = true;
+        PlanMapView edited;
+        const auto paint = [](PlanMapView& view) {
+            view.resize(500, 400);
+            view.show();
+            view.setTransform(QTransform::fromScale(1.5, -1.5));
+            view.centerOn(100, 100);
+            return view.viewport()->grab().toImage();
+        };
+        edited.setModel(before, false);
+        const QImage first = paint(edited);
+        switch (change) {
+        case 0:
+            after.structures[1] = square(2, QRectF(150, 120, 40, 40), 1);
+            edited.setStructure(after.structures[1]);
+            break;
+        case 1:
+            after.structures.erase(after.structures.begin() + 1);
+            after.structures[1].number = 2;
+            edited.removeStructure(2);
+            break;
+        case 2:
+            after.structures.push_back(square(4, QRectF(150, 150, 30, 30), 0));
+            edited.setStructure(after.structures.back());
+            break;
+        case 3:
+            after.charge = QPointF(60, 60);
+            edited.setCharge(after.charge);
+            break;
+        case 4:
+            criterion = Criterion::Total;
+            edited.setCriterion(criterion);
+            break;
+        case 5:
+            after = oneSquare(0);
+            after.structures.push_back(square(7, QRectF(60, 130, 50, 20), 4));
+            edited.setModel(after, false);
+            break;
+        case 6:
+            legend = false;
+            edited.setLegendShown(false);
+            break;
+        }
+        const QImage changed = paint(edited);
+        QVERIFY(changed != first);
+        PlanMapView fresh;
+        fresh.setCriterion(criterion);
+        fresh.setLegendShown(legend);
+        fresh.setModel(after, false);
+        QCOMPARE(changed, paint(fresh));
+    }
+
     void viewPutsPlanYUpAndCirclesAtTheirRadii() {
         PlanMapModel m = oneSquare(3);
         m.structures.push_back(square(2, QRectF(300, 0, 20, 20), 1));

@@ -89,6 +89,7 @@ PlanMapView::~PlanMapView() = default;
 
 void PlanMapView::setModel(PlanMapModel model, bool fit) {
     m_model = std::move(model);
+    ++m_revision;
     m_backgroundPixmap =
         m_model.background ? QPixmap::fromImage(m_model.background->picture) : QPixmap();
     rebuild();
@@ -106,6 +107,7 @@ void PlanMapView::setCriterion(Criterion criterion) {
         return;
     }
     m_criterion = criterion;
+    ++m_revision;
     rebuildCircles();
 }
 
@@ -336,39 +338,46 @@ void PlanMapView::drawForeground(QPainter* painter, const QRectF& rect) {
     // one pass here costs far less than a thousand items that ignore the zoom.
     const QTransform toPort = viewportTransform();
     const double ppm = pixelsPerMetre();
-    LabelRequest request;
-    request.criterion = m_criterion;
-    request.textHeight = text;
-    request.besideLimit = 400;
-    const QSizeF legend = legendSize(text, m_model.hasZones);
-    const QSizeF scale = scaleBarSize(port.width(), ppm, text, false);
-    // Clear of the grid's coordinate labels, which the background drew along two edges.
-    MapFrame frame;
-    frame.unitsPerMetre = ppm;
-    frame.planToTarget = toPort;
-    frame.planWindow = mapToScene(viewport()->rect()).boundingRect();
-    const QRectF corners = insideGridLabels(port, frame, fontMetrics().height());
-    QRectF legendBox;
-    if (m_legend) {
-        legendBox = freeCorner(m_model, toPort, corners, legend, text * 0.5, {});
-        request.reserved.push_back(legendBox);
+    if (!m_labels || m_labels->revision != m_revision || m_labels->toPort != toPort ||
+        m_labels->port != port || m_labels->textHeight != text || m_labels->legend != m_legend) {
+        LabelRequest request;
+        request.criterion = m_criterion;
+        request.textHeight = text;
+        request.besideLimit = 400;
+        const QSizeF legend = legendSize(text, m_model.hasZones);
+        const QSizeF scale = scaleBarSize(port.width(), ppm, text, false);
+        // Clear of the grid's coordinate labels, which the background drew along two edges.
+        MapFrame frame;
+        frame.unitsPerMetre = ppm;
+        frame.planToTarget = toPort;
+        frame.planWindow = mapToScene(viewport()->rect()).boundingRect();
+        const QRectF corners = insideGridLabels(port, frame, fontMetrics().height());
+        LabelCache fresh{m_revision, toPort, port, text, m_legend, {}, {}, {}};
+        if (m_legend) {
+            fresh.legendBox = freeCorner(m_model, toPort, corners, legend, text * 0.5, {});
+            request.reserved.push_back(fresh.legendBox);
+        }
+        fresh.scaleBox = freeCorner(m_model, toPort, corners, scale, text * 0.5, request.reserved);
+        request.reserved.push_back(fresh.scaleBox);
+        fresh.layout = layoutLabels(m_model, toPort, ppm, port, request);
+        m_labels = std::move(fresh);
     }
-    const QRectF scaleBox =
-        freeCorner(m_model, toPort, corners, scale, text * 0.5, request.reserved);
-    request.reserved.push_back(scaleBox);
-    LabelLayout layout = layoutLabels(m_model, toPort, ppm, port, request);
+    // The number of a structure being dragged goes with it, not at its old place.
     const int dragged = m_drag && m_drag->moved ? m_drag->number : 0;
     if (dragged != 0) {
+        LabelLayout layout = m_labels->layout;
         std::erase_if(layout.labels, [dragged](const PlacedLabel& l) {
             return l.kind == LabelKind::Number && l.structure == dragged;
         });
+        drawLabels(*painter, layout);
+    } else {
+        drawLabels(*painter, m_labels->layout);
     }
-    drawLabels(*painter, layout);
     painter->setFont(font());
     drawEditing(*painter);
-    drawScaleBar(*painter, scaleBox, port.width(), ppm, text, false);
+    drawScaleBar(*painter, m_labels->scaleBox, port.width(), ppm, text, false);
     if (m_legend) {
-        drawLegend(*painter, legendBox, text, m_model.hasZones);
+        drawLegend(*painter, m_labels->legendBox, text, m_model.hasZones);
     }
     painter->restore();
 }
@@ -452,6 +461,7 @@ void PlanMapView::setCharge(std::optional<QPointF> charge) {
         return;
     }
     m_model.charge = charge;
+    ++m_revision;
     placeChargeMark();
     if (m_model.hasZones) {
         rebuildCircles();
@@ -477,6 +487,7 @@ const MapStructure* PlanMapView::currentStructure() const {
 }
 
 void PlanMapView::setStructure(const MapStructure& structure) {
+    ++m_revision;
     const auto it = findStructure(structure.number);
     if (it != m_model.structures.end()) {
         *it = structure;
@@ -510,6 +521,7 @@ void PlanMapView::removeStructure(int number) {
         return;
     }
     m_model.structures.erase(it);
+    ++m_revision;
     delete m_structures[number];
     m_structures.erase(number);
     // The later structures move down by one, items and all.

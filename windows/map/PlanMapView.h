@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/MapLabels.h"
 #include "map/PlanMapModel.h"
 
 #include <QGraphicsView>
@@ -190,6 +191,21 @@ private:
     QPixmap m_dragBackdrop;
     bool m_grabbingBackdrop = false;
     void dropDragBackdrop();
+
+    // The labels of the last repaint, drawn again while neither the plan nor the view has
+    // changed since: a tooltip or a highlight then does not lay out thousands of numbers anew.
+    struct LabelCache {
+        quint64 revision = 0;
+        QTransform toPort;
+        QRectF port;
+        double textHeight = 0;
+        bool legend = false;
+        QRectF legendBox;
+        QRectF scaleBox;
+        LabelLayout layout;
+    };
+    std::optional<LabelCache> m_labels;
+    quint64 m_revision = 0; // changes with whatever the labels are laid out from
 };
 
 } // namespace kelmo::map
