@@ -1,5 +1,9 @@
 #include "data/ExplosiveCatalogue.h"
 
+#include "core/NameOrder.h"
+
+#include <algorithm>
+
 namespace kelmo {
 
 QStringList explosiveNames(db::Connection& connection) {
@@ -10,6 +14,8 @@ QStringList explosiveNames(db::Connection& connection) {
         names.append(db::Connection::field(query, QStringLiteral("VVName")).toString());
     }
     query.finish();
+    // The database's own order differs between SQLite and a server.
+    std::stable_sort(names.begin(), names.end(), NameOrder());
     return names;
 }
 

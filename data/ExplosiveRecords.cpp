@@ -1,5 +1,9 @@
 #include "data/ExplosiveRecords.h"
 
+#include "core/NameOrder.h"
+
+#include <algorithm>
+
 namespace kelmo::db {
 
 namespace {
@@ -46,6 +50,12 @@ std::vector<ExplosiveRecord> readExplosives(Connection& connection) {
         rows.push_back({Connection::field(query, QStringLiteral("VVName")).toString(),
                         Connection::field(query, QStringLiteral("VVPower")).toDouble()});
     }
+    // The database's own order differs between SQLite and a server.
+    const NameOrder order;
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&order](const ExplosiveRecord& a, const ExplosiveRecord& b) {
+                         return order(a.name, b.name);
+                     });
     return rows;
 }
 

@@ -2,8 +2,8 @@
 
 #include "data/SitePlan.h"
 
-#include <QCollator>
-#include <QLocale>
+#include "core/NameOrder.h"
+
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -90,15 +90,11 @@ QList<ScenarioRecord> listScenarios(Connection& c, int plan) {
     while (q.next()) {
         out.append(recordFrom(q));
     }
-    // Sorted here, not by the database: SQLite compares code points, a server by the
-    // collation its database was made with, and neither is the order a Russian reader expects.
-    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
-    collator.setNumericMode(true);
-    std::sort(out.begin(), out.end(),
-              [&collator](const ScenarioRecord& a, const ScenarioRecord& b) {
-                  const int order = collator.compare(a.name, b.name);
-                  return order != 0 ? order < 0 : a.name < b.name;
-              });
+    // Sorted here, not by the database, in the order a Russian reader expects.
+    const NameOrder order;
+    std::sort(out.begin(), out.end(), [&order](const ScenarioRecord& a, const ScenarioRecord& b) {
+        return order(a.name, b.name);
+    });
     return out;
 }
 

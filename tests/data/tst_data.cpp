@@ -1,6 +1,7 @@
 // The database layer on the embedded SQLite file: connections, the reference data, the data
 // source file, the probit table, the explosives catalogue and the point calculation.
 
+#include "core/NameOrder.h"
 #include "core/ProgramFolder.h"
 #include "core/SafeFile.h"
 #include "data/DataSource.h"
@@ -404,7 +405,7 @@ private slots:
         db::Connection c(m_cs);
         const QStringList names = explosiveNames(c);
         QCOMPARE(names.size(), 19);
-        QVERIFY(std::is_sorted(names.begin(), names.end()));
+        QVERIFY(std::is_sorted(names.begin(), names.end(), NameOrder()));
         QCOMPARE(explosiveHeat(c, "Тротил (ТНТ)"), std::optional<double>(4520));
         // Exact names only: no prefix, no case-folding, no trailing blank.
         for (const char* other : {"Нет такого", "Тротил", "тротил (тнт)", "Тротил (ТНТ) "}) {

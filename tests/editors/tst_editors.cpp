@@ -1,6 +1,7 @@
 // The explosives editor and the structure types editor on a real database file: their modes
 // and buttons, what they store, what they refuse, and that an interrupted change loses nothing.
 
+#include "core/NameOrder.h"
 #include "core/ProgramFolder.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
@@ -219,9 +220,11 @@ private slots:
         QCOMPARE(g->columnWidth(1), 153);
         QCOMPARE(g->rowCount(), 19);
         QStringList names = column(w.get(), 0);
+        // In the order of the alphabet, whatever the case: «Тетрил» before «ТЭН».
         QStringList sorted = names;
-        std::sort(sorted.begin(), sorted.end());
+        std::sort(sorted.begin(), sorted.end(), NameOrder());
         QCOMPARE(names, sorted);
+        QVERIFY(names.indexOf(QStringLiteral("Тетрил")) < names.indexOf(QStringLiteral("ТЭН")));
         QCOMPARE(g->item(rowOf(w.get(), kTnt), 1)->text(), "4520");
         QCOMPARE(enabled(w.get(), kControls),
                  "cmdDob=1 cmdIzm=0 cmdDel=0 cmdNazad=1 cmdVihod=1 grdTable=1");

@@ -1,6 +1,7 @@
 // Storing and deleting explosives and structure kinds: each change is whole or absent, and a
 // row that another program removed or took meanwhile is reported, never overwritten.
 
+#include "core/NameOrder.h"
 #include "data/DatabaseFile.h"
 #include "data/ExplosiveRecords.h"
 #include "data/SitePlan.h"
@@ -196,7 +197,7 @@ private slots:
         const auto rows = db::readExplosives(c);
         QCOMPARE(rows.size(), std::size_t(19));
         for (std::size_t i = 1; i < rows.size(); ++i) {
-            QVERIFY(rows[i - 1].name < rows[i].name);
+            QVERIFY(NameOrder()(rows[i - 1].name, rows[i].name));
         }
         QCOMPARE(db::findExplosive(c, "Тротил (ТНТ)")->energy, 4520.0);
     }

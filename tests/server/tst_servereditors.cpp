@@ -4,6 +4,7 @@
 
 #include "data/Database.h"
 #include "data/DatabaseFile.h"
+#include "data/ExplosiveCatalogue.h"
 #include "data/ExplosiveRecords.h"
 #include "data/StructureKinds.h"
 #include "tests/support/LockWait.h"
@@ -97,6 +98,27 @@ private slots:
         Connection onServer(server);
         QCOMPARE(catalogue(onServer), catalogue(onFile));
         QCOMPARE(kinds(onServer), kinds(onFile));
+    }
+
+    // The catalogue lists its explosives in one order on both databases, the order a Russian
+    // reader expects, whatever their case and the database's own collation.
+    void catalogueInOneOrder() {
+        const auto [file, server] = freshPair(QStringLiteral("order"));
+        const QStringList ordered{"2-й состав", "10-й состав", "аммонал", "Аммонит", "Гексоген",
+                                  "ёлочный",    "Емкость",     "тротил",  "Zeta"};
+        for (const QString& connection : {file, server}) {
+            Connection c(connection);
+            c.exec(QStringLiteral("delete from Explosives"));
+            for (const int i : {7, 3, 8, 0, 5, 1, 4, 2, 6}) {
+                QCOMPARE(addExplosive(c, {ordered[i], 1000.0 + i}), EditResult::Done);
+            }
+            QStringList listed;
+            for (const ExplosiveRecord& r : readExplosives(c)) {
+                listed << r.name;
+            }
+            QCOMPARE(listed, ordered);
+            QCOMPARE(explosiveNames(c), ordered);
+        }
     }
 
     // A deletes an explosive and holds its transaction open; B changes or deletes the same
