@@ -666,7 +666,15 @@ bool PlanEditorWindow::deleteStructure() {
 }
 
 bool PlanEditorWindow::importStructuresFile(const QString& path) {
-    if (!plan::importStructuresFile(this, m_context.connectionString, m_session.planNumber, path)) {
+    const int plan = m_session.planNumber;
+    const auto storedLate = [this, plan] {
+        if (m_session.planNumber == plan && m_planShown) {
+            m_structureEditor->allowNext();
+            m_undo->clear();
+            refreshMap(true);
+        }
+    };
+    if (!plan::importStructuresFile(this, m_context.connectionString, plan, path, storedLate)) {
         return false;
     }
     m_structureEditor->allowNext();
