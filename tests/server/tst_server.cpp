@@ -16,6 +16,7 @@
 #include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
 #include "data/StructureKinds.h"
+#include "map/PlanMapModel.h"
 #include "shell/Navigator.h"
 #include "tests/support/CalcRun.h"
 #include "tests/support/HoldingProxy.h"
@@ -25,11 +26,13 @@
 #include "tests/support/WidgetLookup.h"
 #include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -1073,6 +1076,64 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(),
                  QStringLiteral("План местности «%1» удалён.").arg(name));
         QCOMPARE(messages.count(), 1);
+    }
+
+    // The CSV import while the server is silent: «Отмена» says the outcome is unknown and adds
+    // nothing to the map; when the server answers, the import that went through is announced
+    // and the map shows it.
+    void csvImportWaitsBehindCancelWhenTheServerGoesSilent() {
+        plan::PlanSession session;
+        session.planNumber = serverPlan(QStringLiteral("Склад для импорта"), 2);
+        QString type;
+        QString kind;
+        {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            const db::TypeRecord t = db::readStructureTypes(c).at(0);
+            type = t.name;
+            kind = db::listKindsOfType(c, t.number).at(0).name;
+        }
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("сооружения.csv"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("1;%1;%2;1;4;200;0;210;0;210;10;200;10\n"
+                                      "2;%1;%2;2;8;220;0;230;0;230;10;220;10\n")
+                           .arg(type, kind)
+                           .toUtf8());
+        }
+        ui::MessageRecorder messages;
+        plan::PlanEditorWindow window(
+            WindowContext::forDatabase(db::serverConnectionString(QStringLiteral("KelmoHeld"))),
+            session);
+        window.showPlanAreas();
+        window.show();
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t{2});
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        m_proxy.holdTraffic(std::chrono::seconds(8));
+        QString waitedFor;
+        cancelBusySignAfter(&window, &waitedFor);
+        const bool imported = window.importStructuresFile(path);
+        const bool heldStill = m_proxy.trafficHeld();
+        QVERIFY2(heldStill, "the import must not wait for the server on the window's thread");
+        QVERIFY(!imported);
+        QCOMPARE(waitedFor, QStringLiteral("Чтение файла «сооружения.csv»…"));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Ожидание прервано. Неизвестно, добавлены ли сооружения из файла "
+                                "«сооружения.csv»: когда работа закончится, программа скажет, что "
+                                "хранит база данных."));
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t{2});
+
+        m_proxy.releaseTraffic();
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 2, 30000);
+        QCOMPARE(messages.last().text, QStringLiteral("Добавлено сооружений: 2 (№3–№4)."));
+        QTRY_COMPARE(window.planMap()->model().structures.size(), std::size_t{4});
     }
 
     // The name typed into the data-source dialog is the server's DSN.
