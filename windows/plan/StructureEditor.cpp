@@ -10,6 +10,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -262,7 +263,13 @@ void StructureEditor::showDegree(int degree) {
 // ---- Corner pictures ----
 
 bool StructureEditor::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
+    // A corner field entered by the mouse or the keyboard; the focus coming back with the
+    // window (which may arrive while a read of another plan runs) enters nothing.
+    const bool entered =
+        event->type() == QEvent::MouseButtonPress ||
+        (event->type() == QEvent::FocusIn &&
+         static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason);
+    if (entered) {
         for (int i = 0; i < 8; ++i) {
             if (watched == m_c.cornerEdits[i]) {
                 showCornerPicture(i / 2 + 1);
