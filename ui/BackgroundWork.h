@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -32,6 +33,13 @@ inline constexpr int kBackgroundDialogAfterMs = 200;
 // The objectName of the dialog, for tests and screenshots.
 inline constexpr const char* kBackgroundDialogName = "backgroundWorkDialog";
 
+// How far the work has come in percent, set by the work on its own thread for the dialog's
+// bar; below 0 (as made) the bar only shows that the work goes on.
+using BackgroundProgress = std::shared_ptr<std::atomic<int>>;
+inline BackgroundProgress makeBackgroundProgress() {
+    return std::make_shared<std::atomic<int>>(-1);
+}
+
 // Runs work() and returns what it returns; nothing when the user cancelled. An exception
 // thrown by the work is thrown here.
 //
@@ -40,7 +48,8 @@ inline constexpr const char* kBackgroundDialogName = "backgroundWorkDialog";
 // parent still exists, so that the window can read again what the database now holds.
 template <class Work>
 auto runInBackground(QWidget* parent, const QString& label, Work work,
-                     std::function<void()> afterCancelled = {}) -> std::optional<decltype(work())> {
+                     std::function<void()> afterCancelled = {},
+                     BackgroundProgress progressMade = {}) -> std::optional<decltype(work())> {
     using Result = decltype(work());
     struct Shared {
         std::mutex mutex;
@@ -90,6 +99,10 @@ auto runInBackground(QWidget* parent, const QString& label, Work work,
         progress.setAutoClose(false);
         progress.show();
         while (!shared->finished && !progress.wasCanceled()) {
+            if (progressMade && *progressMade >= 0) {
+                progress.setMaximum(100);
+                progress.setValue(std::min(progressMade->load(), 100));
+            }
             QApplication::processEvents(QEventLoop::AllEvents, 20);
             QThread::msleep(5);
         }

@@ -2,6 +2,7 @@
 
 #include "core/ConversionError.h"
 #include "core/NumberText.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 
 #include <QComboBox>
@@ -40,24 +41,52 @@ void ChargePanel::loadCatalogue() {
     if (!m_catalogue.names) {
         return;
     }
-    QStringList names;
+    const QString title = QStringLiteral("Внимание!");
+    struct Read {
+        QStringList names;
+        ReadHeat first;
+    };
+    std::optional<Read> read;
     try {
-        names = m_catalogue.names();
+        read = runInBackground(window(), QStringLiteral("Чтение списка ВВ…"),
+                               [names = m_catalogue.names, heat = m_catalogue.heat] {
+                                   Read r;
+                                   r.names = names();
+                                   if (heat && !r.names.isEmpty()) {
+                                       r.first.name = r.names.first();
+                                       try {
+                                           r.first.heat = heat(r.first.name);
+                                       } catch (const Error& e) {
+                                           r.first.error = QString::fromStdString(e.what());
+                                       }
+                                   }
+                                   return r;
+                               });
     } catch (const Error& e) {
-        Messages::critical(window(), QStringLiteral("Внимание!"),
+        Messages::critical(window(), title,
                            QStringLiteral("Не удалось прочитать список ВВ из базы данных. Данные "
                                           "ВВ можно ввести с клавиатуры.\n") +
                                QString::fromStdString(e.what()));
         return;
     }
+    if (!read) {
+        Messages::warning(window(), title,
+                          QStringLiteral("Список ВВ не прочитан: ожидание сервера базы данных "
+                                         "прервано. Данные ВВ можно ввести с клавиатуры."));
+        return;
+    }
     QComboBox* combo = m_controls.explosiveCombo;
     {
         const QSignalBlocker block(combo);
-        combo->addItems(names);
+        combo->addItems(read->names);
         combo->setCurrentIndex(-1);
     }
-    if (!names.isEmpty()) {
+    if (!read->names.isEmpty()) {
+        if (m_catalogue.heat) {
+            m_readHeat = read->first;
+        }
         combo->setCurrentIndex(0); // shows its heat
+        m_readHeat.reset();
     }
 }
 
@@ -155,19 +184,47 @@ void ChargePanel::showHeatPerMole() {
 }
 
 void ChargePanel::showSelectedHeat() {
-    if (!m_catalogue.heat || m_controls.explosiveCombo->currentIndex() < 0) {
+    QComboBox* combo = m_controls.explosiveCombo;
+    if (!m_catalogue.heat || combo->currentIndex() < 0) {
         return;
     }
-    try {
-        // A name the catalogue does not have leaves the field as it is.
-        if (const auto heat = m_catalogue.heat(m_controls.explosiveCombo->currentText())) {
-            m_controls.heatEdit->setText(numtext::general(*heat));
-        }
-    } catch (const Error& e) {
+    const QString name = combo->currentText();
+    const auto refuse = [this](const QString& error) {
         Messages::critical(window(), QStringLiteral("Внимание!"),
                            QStringLiteral("Не удалось прочитать энергию взрыва ВВ из базы "
                                           "данных.\n") +
-                               QString::fromStdString(e.what()));
+                               error);
+    };
+    std::optional<double> heat;
+    if (m_readHeat && m_readHeat->name == name) {
+        const ReadHeat read = *m_readHeat;
+        m_readHeat.reset();
+        if (!read.error.isEmpty()) {
+            refuse(read.error);
+            return;
+        }
+        heat = read.heat;
+    } else {
+        std::optional<std::optional<double>> read;
+        try {
+            read = runInBackground(window(), QStringLiteral("Чтение энергии взрыва ВВ…"),
+                                   [lookup = m_catalogue.heat, name] { return lookup(name); });
+        } catch (const Error& e) {
+            refuse(QString::fromStdString(e.what()));
+            return;
+        }
+        if (!read) {
+            // The list goes back to the explosive whose heat the field shows.
+            const QSignalBlocker block(combo);
+            combo->setCurrentIndex(combo->findText(m_heatShownFor, Qt::MatchExactly));
+            return;
+        }
+        heat = *read;
+    }
+    m_heatShownFor = name;
+    // A name the catalogue does not have leaves the field as it is.
+    if (heat) {
+        m_controls.heatEdit->setText(numtext::general(*heat));
     }
 }
 

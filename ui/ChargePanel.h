@@ -60,7 +60,8 @@ public:
     const Controls& controls() const { return m_controls; }
 
     // Fills the list from the catalogue and shows the heat of its first explosive. A catalogue
-    // that cannot be read gets a message: the charge can still be typed.
+    // that cannot be read gets a message: the charge can still be typed. The catalogue is read
+    // on a worker, behind a busy sign with «Отмена» when it takes a moment.
     void loadCatalogue();
 
     bool explosiveFromList() const;
@@ -87,6 +88,14 @@ private:
 
     Controls m_controls;
     Catalogue m_catalogue;
+    // The heat of an explosive read beside the list, for the list's first choice.
+    struct ReadHeat {
+        QString name;
+        std::optional<double> heat;
+        QString error; // why it could not be read
+    };
+    std::optional<ReadHeat> m_readHeat;
+    QString m_heatShownFor; // the explosive whose heat the field shows
 };
 
 } // namespace kelmo::ui

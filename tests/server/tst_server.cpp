@@ -17,6 +17,7 @@
 #include "data/SchemaVersion.h"
 #include "data/SitePlan.h"
 #include "data/StructureKinds.h"
+#include "map/PlanMapModel.h"
 #include "shell/Navigator.h"
 #include "tests/support/CalcRun.h"
 #include "tests/support/HoldingProxy.h"
@@ -26,10 +27,13 @@
 #include "tests/support/WidgetLookup.h"
 #include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
+#include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -919,6 +923,219 @@ private slots:
         m_proxy.hold(false);
         QTRY_COMPARE(m_proxy.heldOpen(), 0);
         QCOMPARE(staffStored(), QStringLiteral("41"));
+    }
+
+    // A plan of n structures on the server, structure i with i people in it, so that the form
+    // shows which one it holds.
+    int serverPlan(const QString& name, int n) {
+        db::Connection c(server(QStringLiteral("kelmo")));
+        const int plan = db::createPlan(c, name);
+        const db::TypeRecord type = db::readStructureTypes(c).at(0);
+        const QString kind = db::listKindsOfType(c, type.number).at(0).name;
+        for (int i = 1; i <= n; ++i) {
+            db::StructureRecord r;
+            r.plan = plan;
+            r.number = i;
+            r.type = type.name;
+            r.kind = kind;
+            r.storeys = QStringLiteral("1");
+            r.staff = QString::number(i);
+            r.selected = {false, false, true, false};
+            r.pressure = {12, 25, 35, 50};
+            const double x = i * 30.0;
+            db::setOutline(r, {{x, 0}, {x, 10}, {x + 10, 10}, {x + 10, 0}});
+            db::addStructure(c, r);
+        }
+        return plan;
+    }
+
+    // After `ms`, presses «Отмена» of the busy sign, which must be showing, and notes its text.
+    static void cancelBusySignAfter(QWidget* window, QString* label, int ms = 600) {
+        QTimer::singleShot(ms, window, [window, label] {
+            auto* busy =
+                window->findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+            QVERIFY(busy && busy->isVisible());
+            *label = busy->labelText();
+            const QList<QPushButton*> buttons = busy->findChildren<QPushButton*>();
+            QCOMPARE(buttons.size(), 1);
+            QCOMPARE(buttons.first()->text(), QStringLiteral("Отмена"));
+            QTest::mouseClick(buttons.first(), Qt::LeftButton);
+        });
+    }
+
+    // The server goes silent after the plan window has connected: stepping to the next
+    // structure waits on a worker while the window keeps answering, «Отмена» leaves the form on
+    // the structure it showed, and the next step after the server is back shows the next one.
+    void steppingWaitsBehindCancelWhenTheServerGoesSilent() {
+        plan::PlanSession session;
+        session.planNumber = serverPlan(QStringLiteral("Склад для перехода"), 3);
+        ui::MessageRecorder messages;
+        plan::PlanEditorWindow window(
+            WindowContext::forDatabase(db::serverConnectionString(QStringLiteral("KelmoHeld"))),
+            session);
+        window.showPlanAreas();
+        window.show();
+        QCOMPARE(messages.count(), 0);
+        auto* staff = test::child<QLineEdit>(&window, "Text2");
+        auto* number = test::child<QLineEdit>(&window, "Text13");
+        QCOMPARE(staff->text(), QStringLiteral("1"));
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        // Let go in any case, so that a window that waits on its own thread gets the server
+        // back and the test fails instead of hanging.
+        m_proxy.holdTraffic(std::chrono::seconds(8));
+        QString waitedFor;
+        cancelBusySignAfter(&window, &waitedFor);
+        QTest::mouseClick(test::child<QPushButton>(&window, "cmdMaxN"), Qt::LeftButton);
+        const bool heldStill = m_proxy.trafficHeld();
+        m_proxy.releaseTraffic();
+        QVERIFY2(heldStill, "the step must not wait for the server on the window's thread");
+        QCOMPARE(waitedFor, QStringLiteral("Чтение сооружения №2…"));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        // The form still shows №1, whole, and says why.
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(session.structureNumber, 1);
+        QCOMPARE(number->text(), QStringLiteral("1"));
+        QCOMPARE(staff->text(), QStringLiteral("1"));
+        QVERIFY(test::child<QPushButton>(&window, "cmdRec")->isVisible());
+        QCOMPARE(test::child<QPushButton>(&window, "cmdRec")->text(),
+                 QStringLiteral("Изменить №1"));
+        QVERIFY(!test::child<QPushButton>(&window, "cmdDob")->isVisible());
+        QVERIFY2(window.statusBar()->currentMessage().startsWith(
+                     QStringLiteral("Чтение сооружения №2 отменено.")),
+                 qPrintable(window.statusBar()->currentMessage()));
+
+        // The server answers again: the step goes through.
+        QTest::mouseClick(test::child<QPushButton>(&window, "cmdMaxN"), Qt::LeftButton);
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(session.structureNumber, 2);
+        QCOMPARE(staff->text(), QStringLiteral("2"));
+        QCOMPARE(test::child<QPushButton>(&window, "cmdRec")->text(),
+                 QStringLiteral("Изменить №2"));
+    }
+
+    // Deleting the plan while the server is silent: the window keeps answering, «Отмена» says
+    // that the outcome is unknown and leaves the plan shown; when the server answers, the
+    // delete that went through after all is followed by the window.
+    void planDeleteWaitsBehindCancelWhenTheServerGoesSilent() {
+        plan::PlanSession session;
+        const QString name = QStringLiteral("Склад для удаления");
+        session.planNumber = serverPlan(name, 2);
+        const int plan = session.planNumber;
+        const auto planStored = [this, plan] {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            return db::planExists(c, plan);
+        };
+        ui::MessageRecorder messages;
+        plan::PlanEditorWindow window(
+            WindowContext::forDatabase(db::serverConnectionString(QStringLiteral("KelmoHeld"))),
+            session);
+        window.showPlanAreas();
+        window.show();
+        QCOMPARE(messages.count(), 0);
+
+        // The server goes silent once the user has said yes.
+        const ui::Messages::Interceptor recorder = ui::Messages::currentInterceptor();
+        ui::Messages::setInterceptor([this, recorder](const ui::Message& m) {
+            if (m.text.startsWith(QStringLiteral("Удалить план местности"))) {
+                m_proxy.holdTraffic(std::chrono::seconds(8));
+                return QMessageBox::Yes;
+            }
+            return recorder(m);
+        });
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        QString waitedFor;
+        cancelBusySignAfter(&window, &waitedFor);
+        test::child<QAction>(&window, "mnuDelPM")->trigger();
+        const bool heldStill = m_proxy.trafficHeld();
+        ui::Messages::setInterceptor(recorder);
+        QVERIFY2(heldStill, "the delete must not wait for the server on the window's thread");
+        QCOMPARE(waitedFor, QStringLiteral("Удаление плана местности «%1»…").arg(name));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        // Not reported as deleted: the plan stays shown and the message says it is not known.
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, удалён ли "
+                                "план местности «%1»: когда сервер ответит, окно покажет то, что "
+                                "хранит база данных.")
+                     .arg(name));
+        QVERIFY(window.planAreasShown());
+        QCOMPARE(session.planNumber, plan);
+        QVERIFY(test::child<QWidget>(&window, "Frame1")->isVisible());
+        QVERIFY(window.windowTitle().endsWith(name));
+
+        // The server answers: the delete reaches it, and the window follows.
+        m_proxy.releaseTraffic();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.planAreasShown(), 30000);
+        QCOMPARE(session.planNumber, 0);
+        QVERIFY(!planStored());
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("План местности «%1» удалён.").arg(name));
+        QCOMPARE(messages.count(), 1);
+    }
+
+    // The CSV import while the server is silent: «Отмена» says the outcome is unknown and adds
+    // nothing to the map; when the server answers, the import that went through is announced
+    // and the map shows it.
+    void csvImportWaitsBehindCancelWhenTheServerGoesSilent() {
+        plan::PlanSession session;
+        session.planNumber = serverPlan(QStringLiteral("Склад для импорта"), 2);
+        QString type;
+        QString kind;
+        {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            const db::TypeRecord t = db::readStructureTypes(c).at(0);
+            type = t.name;
+            kind = db::listKindsOfType(c, t.number).at(0).name;
+        }
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("сооружения.csv"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("1;%1;%2;1;4;200;0;210;0;210;10;200;10\n"
+                                      "2;%1;%2;2;8;220;0;230;0;230;10;220;10\n")
+                           .arg(type, kind)
+                           .toUtf8());
+        }
+        ui::MessageRecorder messages;
+        plan::PlanEditorWindow window(
+            WindowContext::forDatabase(db::serverConnectionString(QStringLiteral("KelmoHeld"))),
+            session);
+        window.showPlanAreas();
+        window.show();
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t{2});
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        m_proxy.holdTraffic(std::chrono::seconds(8));
+        QString waitedFor;
+        cancelBusySignAfter(&window, &waitedFor);
+        const bool imported = window.importStructuresFile(path);
+        const bool heldStill = m_proxy.trafficHeld();
+        QVERIFY2(heldStill, "the import must not wait for the server on the window's thread");
+        QVERIFY(!imported);
+        QCOMPARE(waitedFor, QStringLiteral("Чтение файла «сооружения.csv»…"));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Ожидание прервано. Неизвестно, добавлены ли сооружения из файла "
+                                "«сооружения.csv»: когда работа закончится, программа скажет, что "
+                                "хранит база данных."));
+        QCOMPARE(window.planMap()->model().structures.size(), std::size_t{2});
+
+        m_proxy.releaseTraffic();
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 2, 30000);
+        QCOMPARE(messages.last().text, QStringLiteral("Добавлено сооружений: 2 (№3–№4)."));
+        QTRY_COMPARE(window.planMap()->model().structures.size(), std::size_t{4});
     }
 
     // The name typed into the data-source dialog is the server's DSN.

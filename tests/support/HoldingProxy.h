@@ -3,13 +3,17 @@
 // A local TCP relay to a server that can be told to hold new connections: while it holds, a
 // connection is accepted and then nothing passes either way, as with a server that stopped
 // answering; when it lets go, the held connections go through as if nothing had happened.
-// Connections made before the hold keep working. Plain sockets on threads of its own, so it
-// relays whatever the test's own thread is doing.
+// Connections made before the hold keep working, unless the traffic itself is held: then no
+// byte passes on any connection, old or new, as with a server that went silent after the
+// program connected. Plain sockets on threads of its own, so it relays whatever the test's
+// own thread is doing.
 //
 //     test::HoldingProxy proxy;
 //     proxy.start(server.port());      // relay on proxy.port()
 //     proxy.hold(true);                // new connections hang
 //     proxy.hold(false);               // and go on
+//     proxy.holdTraffic(5000ms);       // every connection hangs, for 5 s at most
+//     proxy.releaseTraffic();          // and goes on
 
 #include <QtGlobal>
 
@@ -69,6 +73,20 @@ public:
 
     void hold(bool on) {
         m_holding = on;
+    }
+
+    // Stops relaying bytes on every connection until releaseTraffic(), or until `atMost` has
+    // passed: a test whose window waits for the server on its own thread gets it back.
+    void holdTraffic(std::chrono::milliseconds atMost) {
+        m_trafficUntil =
+            std::chrono::steady_clock::now().time_since_epoch().count() +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(atMost).count();
+    }
+    void releaseTraffic() {
+        m_trafficUntil = 0;
+    }
+    bool trafficHeld() const {
+        return std::chrono::steady_clock::now().time_since_epoch().count() < m_trafficUntil;
     }
 
     // Connections accepted while holding that have not closed yet.
@@ -144,6 +162,10 @@ private:
     void pump(int a, int b) {
         char buffer[16384];
         while (!m_stopping) {
+            if (trafficHeld()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
             pollfd both[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
             if (::poll(both, 2, 20) <= 0) {
                 continue;
@@ -176,6 +198,7 @@ private:
     std::atomic<bool> m_holding{false};
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_heldOpen{0};
+    std::atomic<std::chrono::steady_clock::rep> m_trafficUntil{0};
     std::thread m_acceptor;
     std::mutex m_mutex;
     std::list<std::thread> m_relays;

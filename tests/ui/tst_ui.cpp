@@ -1,4 +1,5 @@
 #include "ui/BackgroundWork.h"
+#include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 #include "ui/TableCopy.h"
@@ -6,14 +7,18 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProgressDialog>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -209,6 +214,81 @@ private slots:
         QCOMPARE(done, std::optional<int>(7));
         QVERIFY2(!dialogSeen && window.findChild<QProgressDialog*>() == nullptr,
                  "the window must answer its timers before the dialog shows");
+    }
+
+    // The explosives catalogue stalls (a server that stopped answering): choosing another
+    // explosive waits behind «Отмена» while the window answers, and «Отмена» puts the list
+    // back on the explosive whose heat the field shows. The list itself and the first heat
+    // come in one read.
+    void chargePanelWaitsForTheCatalogueBehindCancel() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        ui::ChargePanel::Controls c;
+        c.fromListOption = new QRadioButton(&window);
+        c.typedOption = new QRadioButton(&window);
+        c.explosiveCombo = new QComboBox(&window);
+        c.typedNameEdit = new QLineEdit(&window);
+        c.massEdit = new QLineEdit(&window);
+        c.heatEdit = new QLineEdit(&window);
+        c.molarDivisorEdit = new QLineEdit(&window);
+        c.perKgOption = new QRadioButton(&window);
+        c.perMoleOption = new QRadioButton(&window);
+        c.groundOption = new QRadioButton(&window);
+        c.airOption = new QRadioButton(&window);
+        auto* panel = new ui::ChargePanel(&window);
+        for (QWidget* w : std::initializer_list<QWidget*>{c.explosiveCombo, c.heatEdit, panel}) {
+            layout->addWidget(w);
+        }
+        // Answers at once until told to stall; a stall ends by itself after 8 s, so that a
+        // panel that waits on the window's thread fails the test instead of hanging it.
+        const auto stallUntil = std::make_shared<std::atomic<qint64>>(0);
+        const auto reads = std::make_shared<std::atomic<int>>(0);
+        ui::ChargePanel::Catalogue catalogue;
+        catalogue.names = [reads] {
+            ++*reads;
+            return QStringList{QStringLiteral("Гексоген"), QStringLiteral("Тротил (ТНТ)")};
+        };
+        catalogue.heat = [stallUntil, reads](const QString& name) -> std::optional<double> {
+            ++*reads;
+            while (QDateTime::currentMSecsSinceEpoch() < *stallUntil) {
+                QThread::msleep(5);
+            }
+            return name == QStringLiteral("Гексоген") ? 5360.0 : 4520.0;
+        };
+        panel->bind(c, catalogue);
+        ui::MessageRecorder messages;
+        window.show();
+        panel->loadCatalogue();
+        QCOMPARE(c.explosiveCombo->currentText(), QStringLiteral("Гексоген"));
+        QCOMPARE(c.heatEdit->text(), QStringLiteral("5360"));
+        QCOMPARE(reads->load(), 2); // the list and its first heat, once each
+
+        *stallUntil = QDateTime::currentMSecsSinceEpoch() + 8000;
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        QString waitedFor;
+        QTimer::singleShot(600, &window, [&window, &waitedFor] {
+            auto* busy =
+                window.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+            QVERIFY(busy && busy->isVisible());
+            waitedFor = busy->labelText();
+            busy->cancel();
+        });
+        c.explosiveCombo->setCurrentIndex(1);
+        const bool stalledStill = QDateTime::currentMSecsSinceEpoch() < *stallUntil;
+        *stallUntil = 0;
+        QVERIFY2(stalledStill, "the heat must not be read on the window's thread");
+        QCOMPARE(waitedFor, QStringLiteral("Чтение энергии взрыва ВВ…"));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(c.explosiveCombo->currentText(), QStringLiteral("Гексоген"));
+        QCOMPARE(c.heatEdit->text(), QStringLiteral("5360"));
+
+        // Answering again: the choice goes through.
+        c.explosiveCombo->setCurrentIndex(1);
+        QCOMPARE(c.heatEdit->text(), QStringLiteral("4520"));
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
+#include "windows/plan/DatabaseWork.h"
 
 #include "ui_ChoosePlanDialog.h"
 
@@ -39,10 +40,21 @@ ChoosePlanDialog::~ChoosePlanDialog() = default;
 
 void ChoosePlanDialog::load() {
     QList<db::PlanEntry> plans;
+    bool unread = false; // the note below would say that the database has no plans
     try {
-        db::Connection c(m_connectionString);
-        plans = db::listPlans(c);
+        const auto read =
+            onDatabase(this, QStringLiteral("Чтение списка планов местности…"), m_connectionString,
+                       [](db::Connection& c) { return db::listPlans(c); });
+        if (read) {
+            plans = *read;
+        } else {
+            unread = true;
+            ui::Messages::warning(this, kTitle,
+                                  QStringLiteral("Список планов местности не прочитан: ожидание "
+                                                 "сервера базы данных прервано."));
+        }
     } catch (const Error& e) {
+        unread = true;
         ui::Messages::critical(this, kTitle,
                                QStringLiteral("Не удалось прочитать список планов местности.\n") +
                                    QString::fromStdString(e.what()));
@@ -55,7 +67,7 @@ void ChoosePlanDialog::load() {
     m_planCombo->setCurrentIndex(empty ? -1 : 0);
     m_planCombo->setEnabled(!empty);
     m_chooseButton->setEnabled(!empty);
-    m_emptyNote->setVisible(empty);
+    m_emptyNote->setVisible(empty && !unread);
     m_createButton->setVisible(empty);
 }
 
@@ -65,8 +77,13 @@ bool ChoosePlanDialog::choosePlan() {
     }
     const int number = m_planCombo->currentData().toInt();
     try {
-        db::Connection c(m_connectionString);
-        if (!db::planExists(c, number)) {
+        const auto exists =
+            onDatabase(this, QStringLiteral("Чтение плана местности…"), m_connectionString,
+                       [number](db::Connection& c) { return db::planExists(c, number); });
+        if (!exists) {
+            return false; // the user gave up waiting: the dialog stays
+        }
+        if (!*exists) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Плана «%1» больше нет в базе данных. Список "
                                                  "планов прочитан заново.")

@@ -12,6 +12,7 @@
 #include "ui/ChargePanel.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
+#include "windows/plan/DatabaseWork.h"
 #include "windows/plan/PlanImportDialog.h"
 #include "windows/plan/ScenarioPanel.h"
 #include "windows/plan/StructureEditor.h"
@@ -47,6 +48,9 @@ const QString kTitle = QStringLiteral("Внимание!");
 const QString kCalculating = QStringLiteral("Расчет инженерной обстановки…");
 const QString kWindowTitle =
     QStringLiteral("Расчет инженерной обстановки с использованием плана местности");
+const QString kMapCancelled =
+    QStringLiteral("Загрузка плана на карту отменена: карта пуста, сооружения можно "
+                   "просматривать и изменять по номерам.");
 
 // The small drawing beside the explosion parameters: a charge on the ground and its blast wave.
 QPixmap chargeDrawing() {
@@ -209,7 +213,7 @@ PlanEditorWindow::PlanEditorWindow(const WindowContext& context, PlanSession& se
     mapLayout->addWidget(m_map);
     connect(m_map, &map::PlanMapView::chargePlaced, this, &PlanEditorWindow::placeCharge);
     connect(m_map, &map::PlanMapView::structureClicked, m_structureEditor,
-            &StructureEditor::showNumber);
+            qOverload<int>(&StructureEditor::showNumber));
     connect(m_structureEditor, &StructureEditor::currentChanged, m_map,
             &map::PlanMapView::setSelected);
     connect(m_map, &map::PlanMapView::outlineEdited, this,
@@ -505,7 +509,9 @@ bool PlanEditorWindow::requestCalculation() {
 
 void PlanEditorWindow::showPlanAreas() {
     m_structureEditor->openPlan();
-    showPlanTitle();
+    // The plan's name comes with the map's read below.
+    showPlanTitle(std::nullopt);
+    m_titleWanted = true;
     m_chargePanel->setVisible(true);
     m_scenarioPanel->setVisible(true);
     m_scenarioPanel->openPlan(m_session.planNumber);
@@ -531,20 +537,7 @@ void PlanEditorWindow::hidePlanAreas() {
     m_undo->clear();
 }
 
-std::optional<QString> PlanEditorWindow::currentPlanName(db::Connection& c) const {
-    return db::planName(c, m_session.planNumber);
-}
-
-void PlanEditorWindow::showPlanTitle() {
-    std::optional<QString> name;
-    if (m_session.planNumber != 0) {
-        try {
-            db::Connection c(m_context.connectionString);
-            name = currentPlanName(c);
-        } catch (const Error&) {
-            // The title only names the plan; the editor's own actions report database trouble.
-        }
-    }
+void PlanEditorWindow::showPlanTitle(std::optional<QString> name) {
     // A very long name (one stored before names were limited) is shortened in the middle.
     constexpr int kShownChars = 80;
     if (name && name->size() > kShownChars) {
@@ -560,35 +553,94 @@ bool PlanEditorWindow::deleteCurrentPlan() {
                                              "(объекта): удалять нечего."));
         return false;
     }
+    const int plan = m_session.planNumber;
+    std::optional<std::optional<QString>> read;
     try {
-        db::Connection c(m_context.connectionString);
-        const std::optional<QString> name = currentPlanName(c);
-        if (!name) {
-            ui::Messages::warning(this, kTitle,
-                                  QStringLiteral("Текущего плана местности уже нет в базе "
-                                                 "данных."));
-            m_session.planNumber = 0;
-            hidePlanAreas();
-            return false;
-        }
-        const auto answer = ui::Messages::show(
-            this,
-            {kTitle, QStringLiteral("Удалить план местности «%1» и все его сооружения?").arg(*name),
-             QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
-        if (answer != QMessageBox::Yes) {
-            return false;
-        }
-        db::deletePlan(c, m_session.planNumber);
+        read =
+            onDatabase(this, QStringLiteral("Чтение плана местности…"), m_context.connectionString,
+                       [plan](db::Connection& c) { return db::planName(c, plan); });
     } catch (const Error& e) {
         reportPlanError(this, QStringLiteral("План местности не удалён."), e);
         return false;
     }
+    if (!read) {
+        statusBar()->showMessage(QStringLiteral("План местности не удалён: ожидание сервера базы "
+                                                "данных прервано."));
+        return false;
+    }
+    const std::optional<QString>& name = *read;
+    if (!name) {
+        ui::Messages::warning(this, kTitle,
+                              QStringLiteral("Текущего плана местности уже нет в базе данных."));
+        m_session.planNumber = 0;
+        hidePlanAreas();
+        return false;
+    }
+    const auto answer = ui::Messages::show(
+        this,
+        {kTitle, QStringLiteral("Удалить план местности «%1» и все его сооружения?").arg(*name),
+         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
+    // Filled on the worker; read here only after it ended.
+    struct Outcome {
+        bool deleted = false;
+        QString error;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    auto work = [connection = m_context.connectionString, plan, outcome] {
+        try {
+            db::Connection c(connection);
+            db::deletePlan(c, plan);
+        } catch (const Error& e) {
+            outcome->error = QString::fromStdString(e.what());
+            throw;
+        }
+        outcome->deleted = true;
+        return true;
+    };
+    // A delete given up on may still reach the database: the window follows when it ends.
+    const auto ended = [this, plan, name = *name, outcome] {
+        if (!outcome->deleted) {
+            ui::Messages::warning(
+                this, kTitle,
+                QStringLiteral("План местности «%1» не удалён.\n%2").arg(name, outcome->error));
+            return;
+        }
+        if (m_session.planNumber == plan) {
+            planDeleted();
+        }
+        statusBar()->showMessage(QStringLiteral("План местности «%1» удалён.").arg(name));
+    };
+    std::optional<bool> deleted;
+    try {
+        deleted =
+            ui::runInBackground(this, QStringLiteral("Удаление плана местности «%1»…").arg(*name),
+                                std::move(work), ended);
+    } catch (const Error& e) {
+        reportPlanError(this, QStringLiteral("План местности не удалён."), e);
+        return false;
+    }
+    if (!deleted) {
+        ui::Messages::warning(
+            this, kTitle,
+            QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, удалён ли план "
+                           "местности «%1»: когда сервер ответит, окно покажет то, что хранит база "
+                           "данных.")
+                .arg(*name));
+        return false;
+    }
+    planDeleted();
+    return true;
+}
+
+void PlanEditorWindow::planDeleted() {
     m_session.planNumber = 0;
     m_session.structureNumber = 0;
     hidePlanAreas();
     m_structureEditor->reset();
-    showPlanTitle();
-    return true;
+    showPlanTitle(std::nullopt);
 }
 
 // ---- Structures ----
@@ -614,7 +666,15 @@ bool PlanEditorWindow::deleteStructure() {
 }
 
 bool PlanEditorWindow::importStructuresFile(const QString& path) {
-    if (!plan::importStructuresFile(this, m_context.connectionString, m_session.planNumber, path)) {
+    const int plan = m_session.planNumber;
+    const auto storedLate = [this, plan] {
+        if (m_session.planNumber == plan && m_planShown) {
+            m_structureEditor->allowNext();
+            m_undo->clear();
+            refreshMap(true);
+        }
+    };
+    if (!plan::importStructuresFile(this, m_context.connectionString, plan, path, storedLate)) {
         return false;
     }
     m_structureEditor->allowNext();
@@ -721,18 +781,50 @@ void PlanEditorWindow::refreshMap(bool fit) {
     }
     QList<db::StructureRecord> records;
     if (m_planShown && m_session.planNumber != 0) {
+        // The count decides whether the map is read here or in the background; the plan's
+        // name for the title comes along when a plan has just been opened.
+        struct MapRead {
+            bool large = false;
+            QList<db::StructureRecord> records;
+            std::optional<QString> name;
+        };
+        const int plan = m_session.planNumber;
+        const bool withName = m_titleWanted;
+        m_titleWanted = false;
+        std::optional<MapRead> read;
         try {
-            db::Connection c(m_context.connectionString);
-            QSqlQuery count = c.exec(QStringLiteral("select count(*) from IDPM where NumPrim = ?"),
-                                     {m_session.planNumber});
-            if (count.next() && count.value(0).toInt() >= kBackgroundLoadFrom) {
-                startBackgroundLoad(fit);
-                return;
-            }
-            records = db::readStructures(c, m_session.planNumber);
+            read = onDatabase(
+                this, QStringLiteral("Чтение плана местности…"), m_context.connectionString,
+                [plan, withName](db::Connection& c) {
+                    MapRead r;
+                    if (withName) {
+                        r.name = db::planName(c, plan);
+                    }
+                    QSqlQuery count = c.exec(
+                        QStringLiteral("select count(*) from IDPM where NumPrim = ?"), {plan});
+                    r.large = count.next() && count.value(0).toInt() >= kBackgroundLoadFrom;
+                    if (!r.large) {
+                        r.records = db::readStructures(c, plan);
+                    }
+                    return r;
+                });
         } catch (const Error&) {
             // The map is a view of the plan: the editor's own actions report database trouble.
+            read.emplace();
         }
+        if (!read) {
+            showReadPlan({}, map::PlanMapModel{}, false);
+            statusBar()->showMessage(kMapCancelled);
+            return;
+        }
+        if (withName) {
+            showPlanTitle(read->name);
+        }
+        if (read->large) {
+            startBackgroundLoad(fit);
+            return;
+        }
+        records = std::move(read->records);
     }
     map::PlanMapModel model;
     for (const db::StructureRecord& record : std::as_const(records)) {
@@ -826,9 +918,7 @@ void PlanEditorWindow::cancelPlanLoading() {
     m_load->cancelled = true;
     m_reloadWanted = false;
     setBusy(false);
-    statusBar()->showMessage(
-        QStringLiteral("Загрузка плана на карту отменена: карта пуста, сооружения можно "
-                       "просматривать и изменять по номерам."));
+    statusBar()->showMessage(kMapCancelled);
 }
 
 void PlanEditorWindow::setBusy(bool busy) {
@@ -948,11 +1038,12 @@ bool PlanEditorWindow::applyStep(StepKind kind, const db::StructureRecord& befor
     struct Outcome {
         bool written = false;
         QString error;
+        std::optional<StructureRead> shown; // the structure under the number afterwards
     };
     const auto outcome = std::make_shared<Outcome>();
     std::optional<bool> stored;
     try {
-        auto write = [connection = m_context.connectionString, kind, before, after, forward,
+        auto write = [connection = m_context.connectionString, kind, before, after, forward, number,
                       outcome] {
             try {
                 db::Connection c(connection);
@@ -973,6 +1064,12 @@ bool PlanEditorWindow::applyStep(StepKind kind, const db::StructureRecord& befor
                 throw;
             }
             outcome->written = true;
+            try {
+                db::Connection c(connection);
+                outcome->shown = readStructureForForm(c, after.plan, number);
+            } catch (const Error&) {
+                // Stored all the same: the form reads it itself.
+            }
             return true;
         };
         const auto ended = [this, number, outcome] {
@@ -1021,7 +1118,11 @@ bool PlanEditorWindow::applyStep(StepKind kind, const db::StructureRecord& befor
     } else {
         forgetStored(number);
     }
-    m_structureEditor->showNumber(number);
+    if (outcome->shown) {
+        m_structureEditor->showNumber(number, *outcome->shown);
+    } else {
+        m_structureEditor->showNumber(number);
+    }
     return true;
 }
 
@@ -1058,14 +1159,23 @@ bool PlanEditorWindow::addDrawnStructure(const QPolygonF& outline) {
     if (!m_planShown || m_session.planNumber == 0) {
         return false;
     }
-    int number = 0;
+    std::optional<int> last;
     try {
-        db::Connection c(m_context.connectionString);
-        number = db::lastStructureNumber(c, m_session.planNumber) + 1;
+        last = onDatabase(this, QStringLiteral("Чтение номеров сооружений плана…"),
+                          m_context.connectionString,
+                          [plan = m_session.planNumber](db::Connection& c) {
+                              return db::lastStructureNumber(c, plan);
+                          });
     } catch (const Error& e) {
         reportPlanError(this, QStringLiteral("Сооружение не добавлено."), e);
         return false;
     }
+    if (!last) {
+        statusBar()->showMessage(QStringLiteral("Сооружение не добавлено: ожидание сервера базы "
+                                                "данных прервано."));
+        return false;
+    }
+    const int number = *last + 1;
     std::optional<db::StructureRecord> record = m_structureEditor->recordForNew(number);
     if (!record) {
         return false;

@@ -146,8 +146,10 @@ private:
     bool requestWorstCase();
     void calculationCancelled();
     void hidePlanAreas();
-    std::optional<QString> currentPlanName(db::Connection& c) const;
-    void showPlanTitle();
+    // The window's title, naming the plan when its name is known.
+    void showPlanTitle(std::optional<QString> name);
+    // The current plan is gone from the database: the window offers to create or choose one.
+    void planDeleted();
     // Reads the plan's structures again and draws them; showMapCharge() only moves the charge.
     void refreshMap(bool fit = false);
     void showMapCharge();
@@ -171,6 +173,7 @@ private:
     QPushButton* m_exitButton = nullptr;
 
     bool m_planShown = false;
+    bool m_titleWanted = false; // the next read of the map brings the plan's name
     QGroupBox* m_mapDock = nullptr;
     map::PlanMapView* m_map = nullptr;
     // The plan's structures as the map shows them, in number order: what an edit on the map

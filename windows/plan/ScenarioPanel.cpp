@@ -1,7 +1,7 @@
 #include "windows/plan/ScenarioPanel.h"
 
-#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
+#include "windows/plan/DatabaseWork.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -16,18 +16,6 @@ namespace kelmo::plan {
 namespace {
 
 const QString kTitle = QStringLiteral("Внимание!");
-
-// The panel's database work runs on a worker thread with a connection of its own: a busy
-// server keeps the user waiting behind «Отмена», not in a frozen window. Nothing comes back
-// when the user cancelled. The work must capture by value.
-template <class Work>
-auto inBackground(QWidget* parent, const QString& label, const QString& connectionString,
-                  Work work) {
-    return ui::runInBackground(parent, label, [connectionString, work = std::move(work)]() {
-        db::Connection c(connectionString);
-        return work(c);
-    });
-}
 
 const QString kReading = QStringLiteral("Чтение сценариев плана…");
 
@@ -99,7 +87,7 @@ void ScenarioPanel::openPlan(int plan) {
     std::optional<QString> last;
     try {
         const auto read =
-            inBackground(window(), kReading, m_connectionString, [plan](db::Connection& c) {
+            onDatabase(window(), kReading, m_connectionString, [plan](db::Connection& c) {
                 return PlanScenarios{db::listScenarios(c, plan), db::lastUsedScenario(c, plan)};
             });
         if (read) {
@@ -120,8 +108,8 @@ void ScenarioPanel::reload() {
     try {
         const int plan = m_plan;
         const auto read =
-            inBackground(window(), kReading, m_connectionString,
-                         [plan](db::Connection& c) { return db::listScenarios(c, plan); });
+            onDatabase(window(), kReading, m_connectionString,
+                       [plan](db::Connection& c) { return db::listScenarios(c, plan); });
         if (!read) {
             return; // the user gave up waiting: the list shown stays
         }
@@ -139,11 +127,11 @@ bool ScenarioPanel::write(const QString& refused,
                           const std::function<void(db::Connection&)>& change) {
     std::optional<bool> done;
     try {
-        done = inBackground(window(), QStringLiteral("Запись сценария…"), m_connectionString,
-                            [change](db::Connection& c) {
-                                change(c);
-                                return true;
-                            });
+        done = onDatabase(window(), QStringLiteral("Запись сценария…"), m_connectionString,
+                          [change](db::Connection& c) {
+                              change(c);
+                              return true;
+                          });
     } catch (const std::exception& e) {
         refuse(refused, e);
         reload();
@@ -213,11 +201,11 @@ bool ScenarioPanel::choose(const QString& name) {
     m_fields.fill(*it);
     try {
         const int plan = m_plan;
-        inBackground(window(), QStringLiteral("Запись сценария…"), m_connectionString,
-                     [plan, name](db::Connection& c) {
-                         db::markScenarioUsed(c, plan, name);
-                         return true;
-                     });
+        onDatabase(window(), QStringLiteral("Запись сценария…"), m_connectionString,
+                   [plan, name](db::Connection& c) {
+                       db::markScenarioUsed(c, plan, name);
+                       return true;
+                   });
     } catch (const std::exception&) {
         // Only the choice of the next opening is lost; the charge is in the fields.
     }

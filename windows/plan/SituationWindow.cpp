@@ -13,6 +13,7 @@
 #include "ui/Messages.h"
 #include "ui/ReportAuthorDialog.h"
 #include "ui/TableCopy.h"
+#include "windows/plan/DatabaseWork.h"
 
 #include "ui_SituationWindow.h"
 
@@ -22,6 +23,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <limits>
@@ -155,31 +157,55 @@ SituationWindow::SituationWindow(const WindowContext& context,
     m_mapPage = new map::PlanMapPage(this);
     m_mapPage->setObjectName(QStringLiteral("pageMap"));
     m_mapPage->setSettings(m_settings);
+    // The plan's coordinate system and its scenarios, read together on a worker.
+    struct PlanExtras {
+        std::optional<int> crs;
+        bool crsRead = false;
+        QList<db::ScenarioRecord> scenarios;
+    };
+    std::optional<PlanExtras> extras;
+    QString scenarioError;
     if (!context.connectionString.isEmpty()) {
         m_mapPage->setPictureStore(
             std::make_shared<db::DatabasePictureStore>(context.connectionString),
             m_session->plan().number);
         try {
-            db::Connection c(context.connectionString);
-            m_mapPage->setPlanCrs(db::planCrs(c, m_session->plan().number));
-        } catch (const std::exception&) {
-            // Unread, the plan counts as local metres: a picture is placed by its own placement
-            // whatever its system, and GeoJSON says it needs a system when asked for.
+            extras = onDatabase(this, QStringLiteral("Чтение сценариев плана…"),
+                                context.connectionString,
+                                [plan = m_session->plan().number](db::Connection& c) {
+                                    PlanExtras e;
+                                    try {
+                                        e.crs = db::planCrs(c, plan);
+                                        e.crsRead = true;
+                                    } catch (const std::exception&) {
+                                        // Unread, the plan counts as local metres: a picture
+                                        // is placed by its own placement whatever its system,
+                                        // and GeoJSON says it needs a system when asked for.
+                                    }
+                                    e.scenarios = db::listScenarios(c, plan);
+                                    return e;
+                                });
+        } catch (const std::exception& e) {
+            scenarioError = QString::fromUtf8(e.what());
+        }
+        if (extras && extras->crsRead) {
+            m_mapPage->setPlanCrs(extras->crs);
         }
     }
     m_ui->tabSituation->addTab(m_mapPage, QStringLiteral("Карта"));
-    if (!context.connectionString.isEmpty()) {
+    if (!scenarioError.isEmpty()) {
+        ui::Messages::warning(
+            this, kTitle, QStringLiteral("Сценарии плана не показаны на карте.\n") + scenarioError);
+    } else if (!context.connectionString.isEmpty() && !extras) {
+        statusBar()->showMessage(QStringLiteral("Чтение сценариев плана отменено: сценарии не "
+                                                "показаны на карте."));
+    } else if (extras && !extras->scenarios.isEmpty()) {
         // The plan's scenarios on the map, each evaluated aside: the window's own situation
         // stays as it was calculated.
         try {
-            db::Connection c(context.connectionString);
-            const QList<db::ScenarioRecord> scenarios =
-                db::listScenarios(c, m_session->plan().number);
-            if (!scenarios.isEmpty()) {
-                situation::Session aside = *m_session;
-                m_mapPage->setScenarios(situation::evaluateScenarios(aside, scenarios),
-                                        !m_session->rowSources().empty());
-            }
+            situation::Session aside = *m_session;
+            m_mapPage->setScenarios(situation::evaluateScenarios(aside, extras->scenarios),
+                                    !m_session->rowSources().empty());
         } catch (const std::exception& e) {
             ui::Messages::warning(this, kTitle,
                                   QStringLiteral("Сценарии плана не показаны на карте.\n") +

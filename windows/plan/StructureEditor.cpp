@@ -3,19 +3,22 @@
 #include "core/NumberText.h"
 #include "core/ProgramFolder.h"
 #include "engine/PlanGeometry.h"
-#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
+#include "windows/plan/DatabaseWork.h"
 #include "windows/plan/PlanPictures.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +70,18 @@ void reportPlanError(QWidget* parent, const QString& what, const std::exception&
     ui::Messages::critical(parent, kTitle, what + u'\n' + QString::fromStdString(e.what()));
 }
 
+StructureRead readStructureForForm(db::Connection& c, int plan, int number) {
+    StructureRead read;
+    read.record = db::readStructure(c, plan, number);
+    if (read.record) {
+        read.typeNumber = db::findTypeNumber(c, read.record->type);
+        if (read.typeNumber) {
+            read.kinds = db::listKindsOfType(c, *read.typeNumber);
+        }
+    }
+    return read;
+}
+
 StructureEditor::StructureEditor(QWidget* parent)
     : QGroupBox(parent) {}
 
@@ -115,42 +130,98 @@ void StructureEditor::load() {
 // ---- Types, kinds and the degree sliders ----
 
 void StructureEditor::fillTypes() {
-    std::vector<db::TypeRecord> types;
+    struct Types {
+        std::vector<db::TypeRecord> list;
+        StructureRead first; // the kinds of the first type, which the list starts on
+    };
+    std::optional<Types> types;
     try {
-        db::Connection c(m_connectionString);
-        types = db::readStructureTypes(c);
+        types = onDatabase(window(), QStringLiteral("Чтение типов сооружений…"), m_connectionString,
+                           [](db::Connection& c) {
+                               Types t;
+                               t.list = db::readStructureTypes(c);
+                               if (!t.list.empty()) {
+                                   t.first.typeNumber = t.list.front().number;
+                                   t.first.kinds = db::listKindsOfType(c, t.list.front().number);
+                               }
+                               return t;
+                           });
     } catch (const Error& e) {
         reportPlanError(window(),
                         QStringLiteral("Не удалось прочитать типы сооружений из базы данных."), e);
         return;
     }
+    if (!types) {
+        m_c.typeCombo->setPlaceholderText(QStringLiteral("типы сооружений не прочитаны"));
+        if (auto* main = qobject_cast<QMainWindow*>(window())) {
+            main->statusBar()->showMessage(
+                QStringLiteral("Чтение типов сооружений отменено: откройте окно заново, когда "
+                               "сервер базы данных ответит."));
+        }
+        return;
+    }
     {
         const QSignalBlocker block(m_c.typeCombo);
-        for (const db::TypeRecord& type : types) {
+        for (const db::TypeRecord& type : types->list) {
             m_c.typeCombo->addItem(type.name);
         }
         m_c.typeCombo->setCurrentIndex(-1);
     }
-    if (!types.empty()) {
+    if (!types->list.empty()) {
+        takeKinds(types->list.front().name, types->first);
         m_c.typeCombo->setCurrentIndex(0);
     }
 }
 
+void StructureEditor::takeKinds(const QString& type, const StructureRead& read) {
+    m_readKinds.emplace(type, read);
+}
+
 void StructureEditor::fillKinds() {
-    m_kinds.clear();
-    if (m_c.typeCombo->currentIndex() >= 0) {
-        try {
-            db::Connection c(m_connectionString);
-            if (const auto number = db::findTypeNumber(c, m_c.typeCombo->currentText())) {
-                m_session->typeNumber = *number;
+    const QString type =
+        m_c.typeCombo->currentIndex() >= 0 ? m_c.typeCombo->currentText() : QString();
+    QList<db::KindEntry> kinds;
+    if (!type.isNull()) {
+        std::optional<StructureRead> read;
+        if (m_readKinds && m_readKinds->first == type) {
+            read = m_readKinds->second;
+        } else {
+            try {
+                read = onDatabase(
+                    window(), QStringLiteral("Чтение видов сооружений…"), m_connectionString,
+                    [type, fallback = m_session->typeNumber](db::Connection& c) {
+                        StructureRead r;
+                        r.typeNumber = db::findTypeNumber(c, type);
+                        r.kinds = db::listKindsOfType(c, r.typeNumber.value_or(fallback));
+                        return r;
+                    });
+            } catch (const Error& e) {
+                reportPlanError(
+                    window(),
+                    QStringLiteral("Не удалось прочитать виды сооружений из базы данных."), e);
+                read.emplace();
             }
-            m_kinds = db::listKindsOfType(c, m_session->typeNumber);
-        } catch (const Error& e) {
-            reportPlanError(window(),
-                            QStringLiteral("Не удалось прочитать виды сооружений из базы данных."),
-                            e);
+            if (!read) {
+                // The type goes back to the one whose kinds the list shows.
+                const QSignalBlocker block(m_c.typeCombo);
+                m_c.typeCombo->setCurrentIndex(
+                    m_kindsType.isNull() ? -1
+                                         : m_c.typeCombo->findText(m_kindsType, Qt::MatchExactly));
+                if (auto* main = qobject_cast<QMainWindow*>(window())) {
+                    main->statusBar()->showMessage(QStringLiteral(
+                        "Чтение видов сооружений отменено: тип сооружения не изменён."));
+                }
+                return;
+            }
         }
+        if (read->typeNumber) {
+            m_session->typeNumber = *read->typeNumber;
+        }
+        kinds = read->kinds;
     }
+    m_readKinds.reset();
+    m_kinds = kinds;
+    m_kindsType = type;
     {
         const QSignalBlocker block(m_c.kindCombo);
         m_c.kindCombo->clear();
@@ -192,7 +263,13 @@ void StructureEditor::showDegree(int degree) {
 // ---- Corner pictures ----
 
 bool StructureEditor::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
+    // A corner field entered by the mouse or the keyboard; the focus coming back with the
+    // window (which may arrive while a read of another plan runs) enters nothing.
+    const bool entered =
+        event->type() == QEvent::MouseButtonPress ||
+        (event->type() == QEvent::FocusIn &&
+         static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason);
+    if (entered) {
         for (int i = 0; i < 8; ++i) {
             if (watched == m_c.cornerEdits[i]) {
                 showCornerPicture(i / 2 + 1);
@@ -222,14 +299,17 @@ void StructureEditor::showCornerPicture(int corner) {
 // ---- The current plan ----
 
 void StructureEditor::openPlan() {
-    // No corner field has been entered yet in this plan: the sketch of all four corners.
+    // The form shows another plan's structure until then: cleared if the read does not end.
+    const auto read = readNumber(1, QStringLiteral("Форма очищена."));
+    // No corner field has been entered yet in this plan (a focus that came in while the read
+    // ran belongs to the plan before): the sketch of all four corners.
     m_c.cornerPicture->setPixmap(sketch());
     m_c.pictureNote->setVisible(false);
     m_session->structureNumber = 1;
     m_c.numberEdit->setText(QStringLiteral("1"));
     m_c.previousButton->setEnabled(true);
     m_c.nextButton->setEnabled(true);
-    if (!showStructure()) {
+    if (!read || !showReadStructure(*read)) {
         clearFields();
         setOfferingState(1);
         m_c.nextButton->setEnabled(false);
@@ -284,34 +364,56 @@ void StructureEditor::updateNextEnabled() {
     }
 }
 
-bool StructureEditor::showStructure() {
-    if (m_session->planNumber == 0) {
-        return false;
+std::optional<StructureRead> StructureEditor::readNumber(int number,
+                                                         const QString& formAfterCancel) {
+    const int plan = m_session->planNumber;
+    if (plan == 0) {
+        return StructureRead{};
     }
-    std::optional<db::StructureRecord> record;
-    m_shown.reset();
+    std::optional<StructureRead> read;
     try {
-        db::Connection c(m_connectionString);
-        record = db::readStructure(c, m_session->planNumber, m_session->structureNumber);
+        read = onDatabase(
+            window(), QStringLiteral("Чтение сооружения №%1…").arg(number), m_connectionString,
+            [plan, number](db::Connection& c) { return readStructureForForm(c, plan, number); });
     } catch (const Error& e) {
         reportPlanError(window(), QStringLiteral("Не удалось прочитать сооружение из базы данных."),
                         e);
-        return false;
+        return std::nullopt;
     }
-    return showReadStructure(record);
+    if (!read) {
+        if (auto* main = qobject_cast<QMainWindow*>(window())) {
+            main->statusBar()->showMessage(QStringLiteral("Чтение сооружения №%1 отменено. %2")
+                                               .arg(number)
+                                               .arg(formAfterCancel));
+        }
+    }
+    return read;
 }
 
-bool StructureEditor::showReadStructure(const std::optional<db::StructureRecord>& record) {
+std::optional<bool> StructureEditor::showStructure() {
+    const auto read = readNumber(m_session->structureNumber,
+                                 QStringLiteral("Форма показывает то, что было прочитано раньше."));
+    if (!read) {
+        return std::nullopt;
+    }
+    return showReadStructure(*read);
+}
+
+bool StructureEditor::showReadStructure(const StructureRead& read) {
     m_shown.reset();
-    if (!record) {
+    if (!read.record) {
         // A new structure under this number: its corners are typed.
         showOutlineKind(0);
         return false;
     }
-    m_shown = record;
-    showRecord(*record);
+    m_shown = read.record;
+    if (read.typeNumber) {
+        takeKinds(read.record->type, read);
+    }
+    showRecord(*read.record);
+    m_readKinds.reset();
     setShowingState(m_session->structureNumber);
-    emit currentChanged(record->number);
+    emit currentChanged(read.record->number);
     return true;
 }
 
@@ -322,6 +424,7 @@ void StructureEditor::showRecord(const db::StructureRecord& r) {
         const QSignalBlocker block(m_c.kindCombo);
         m_c.kindCombo->clear();
         m_kinds.clear();
+        m_kindsType.clear();
     }
     m_c.kindCombo->setCurrentIndex(m_c.kindCombo->findText(r.kind, Qt::MatchExactly));
     m_c.storeysEdit->setText(r.storeys);
@@ -376,10 +479,20 @@ void StructureEditor::showNumber(int number) {
     if (number < 1 || number > db::kMaxStructureNumber) {
         return;
     }
+    const auto read = readNumber(number, QStringLiteral("Форма показывает прежнее сооружение."));
+    if (read) {
+        showNumber(number, *read);
+    }
+}
+
+void StructureEditor::showNumber(int number, const StructureRead& read) {
+    if (number < 1 || number > db::kMaxStructureNumber) {
+        return;
+    }
     m_session->structureNumber = number;
     m_c.numberEdit->setText(QString::number(number));
     m_c.previousButton->setEnabled(true);
-    if (!showStructure()) {
+    if (!showReadStructure(read)) {
         setOfferingState(number);
         m_c.nextButton->setEnabled(false);
     }
@@ -464,30 +577,40 @@ void StructureEditor::next() {
         m_c.nextButton->setEnabled(false);
         return;
     }
-    m_session->structureNumber += 1;
-    m_c.numberEdit->setText(QString::number(m_session->structureNumber));
-    setOfferingState(m_session->structureNumber);
+    const int number = m_session->structureNumber + 1;
+    const auto read = readNumber(number, QStringLiteral("Форма показывает прежнее сооружение."));
+    if (!read) {
+        return;
+    }
+    m_session->structureNumber = number;
+    m_c.numberEdit->setText(QString::number(number));
+    setOfferingState(number);
     m_c.nextButton->setEnabled(false);
     m_c.previousButton->setEnabled(true);
-    showStructure();
+    showReadStructure(*read);
 }
 
 void StructureEditor::previous() {
     const bool stepBack = m_session->structureNumber - 1 > 0;
+    const int number = stepBack ? m_session->structureNumber - 1 : m_c.numberEdit->text().toInt();
+    const auto read = readNumber(number, QStringLiteral("Форма показывает прежнее сооружение."));
+    if (!read) {
+        return;
+    }
+    m_c.numberEdit->setText(QString::number(number));
     if (stepBack) {
-        m_session->structureNumber -= 1;
-        m_c.numberEdit->setText(QString::number(m_session->structureNumber));
-        setShowingState(m_session->structureNumber);
+        m_session->structureNumber = number;
+        setShowingState(number);
     } else {
         m_c.previousButton->setEnabled(false);
-        setOfferingState(m_c.numberEdit->text().toInt());
+        setOfferingState(number);
         m_c.nextButton->setEnabled(false);
     }
-    m_session->structureNumber = m_c.numberEdit->text().toInt();
-    if (!showStructure() && stepBack) {
+    m_session->structureNumber = number;
+    if (!showReadStructure(*read) && stepBack) {
         // Nothing under this number (another plan became current): offer it instead of
         // changing or deleting a structure that is not there.
-        setOfferingState(m_session->structureNumber);
+        setOfferingState(number);
         m_c.nextButton->setEnabled(false);
     }
 }
@@ -498,7 +621,7 @@ struct StructureEditor::WriteOutcome {
     bool written = false;
     QString error; // why the write failed
     // The structure under the number after the write, as the writer's connection reads it.
-    std::optional<db::StructureRecord> stored;
+    StructureRead stored;
     bool readFailed = false;
 };
 
@@ -522,7 +645,7 @@ StructureEditor::store(WriteKind kind, int number, std::function<void(db::Connec
         }
         outcome->written = true;
         try {
-            outcome->stored = db::readStructure(*c, plan, number);
+            outcome->stored = readStructureForForm(*c, plan, number);
         } catch (const Error&) {
             outcome->readFailed = true; // stored all the same: the form reads it again
         }
@@ -577,7 +700,7 @@ void StructureEditor::cancelledWriteEnded(WriteKind kind, int plan, int number,
     if (shownHere) {
         if (kind == WriteKind::Delete) {
             setOfferingState(number);
-            if (!showStructure()) {
+            if (showStructure() != true) {
                 m_c.nextButton->setEnabled(false);
             }
         } else {
@@ -708,8 +831,9 @@ bool StructureEditor::remove() {
 // Another user changed the plan meanwhile: show what the database holds under the current
 // number now, or offer the number when nothing is there any more.
 void StructureEditor::refreshAfterConflict() {
-    if (showStructure()) {
-        return;
+    const std::optional<bool> shown = showStructure();
+    if (!shown || *shown) {
+        return; // shown, or left as it was when the read did not end
     }
     setOfferingState(m_session->structureNumber);
     m_c.nextButton->setEnabled(false);

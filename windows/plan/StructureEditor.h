@@ -26,6 +26,16 @@ namespace kelmo::plan {
 // and the cause.
 void reportPlanError(QWidget* parent, const QString& what, const std::exception& e);
 
+// A structure as the form shows it: the record under a number and the kinds of its type, read
+// together on one connection.
+struct StructureRead {
+    std::optional<db::StructureRecord> record; // nothing stored under the number
+    // The kinds of the record's type, when the type is in the database.
+    std::optional<int> typeNumber;
+    QList<db::KindEntry> kinds;
+};
+StructureRead readStructureForForm(db::Connection& c, int plan, int number);
+
 // The structures of the current plan, one at a time by number: its type and kind, storeys and
 // staff, the threshold of the chosen damage degree, the four corners with their picture, and
 // stepping, adding, changing and deleting. The controls come from the plan editor's form with
@@ -83,8 +93,11 @@ public:
     bool remove();
 
     // Shows the structure under the number (picked on the map, or touched by an undo); a
-    // number without a structure is offered for adding.
+    // number without a structure is offered for adding. The read runs on a worker; when the
+    // user gives up waiting, the form stays as it was.
     void showNumber(int number);
+    // The same with the structure already read (by the worker that stored it).
+    void showNumber(int number, const StructureRead& read);
     // The number shown; 0 when the editor offers a new one.
     int currentStructure() const;
     // A structure under the number with the form's type, kind, storeys, staff and thresholds,
@@ -108,10 +121,18 @@ protected:
 private:
     void fillTypes();
     void fillKinds();
+    // The kinds of the type just chosen, already read, when the list is to take them.
+    void takeKinds(const QString& type, const StructureRead& read);
     void applyKindRanges();
     void showDegree(int degree);
     void showCornerPicture(int corner);
-    bool showStructure();
+    // Reads the structure under the number on a worker, with the busy sign and «Отмена».
+    // Nothing when the read was cancelled (the status bar says so, with formAfterCancel) or
+    // failed (after a message): the form is then as it was.
+    std::optional<StructureRead> readNumber(int number, const QString& formAfterCancel);
+    // Reads and shows the structure under the current number; false when nothing is stored
+    // there, nothing when the read did not end.
+    std::optional<bool> showStructure();
     void clearFields();
     void setShowingState(int number);
     void setOfferingState(int number);
@@ -124,7 +145,7 @@ private:
     void showOutlineKind(std::size_t vertexCount);
     void refreshAfterConflict();
     // Shows the structure as read; false when nothing is stored under the number.
-    bool showReadStructure(const std::optional<db::StructureRecord>& record);
+    bool showReadStructure(const StructureRead& read);
 
     // A write of the form (add, change or delete of the structure under `number`), done on a
     // thread of its own with the busy sign and «Отмена», and the structure read back on the
@@ -146,6 +167,9 @@ private:
     QString m_connectionString;
     PlanSession* m_session = nullptr;
     QList<db::KindEntry> m_kinds;
+    QString m_kindsType; // the type whose kinds the list shows
+    // Kinds read by a worker beside a structure, for the type the form is about to show.
+    std::optional<std::pair<QString, StructureRead>> m_readKinds;
     // The structure as it was last read from the database: a change or delete goes through
     // only while the database still holds it so.
     std::optional<db::StructureRecord> m_shown;

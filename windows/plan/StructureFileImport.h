@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -13,8 +13,10 @@ QString chooseStructuresFile(QWidget* parent);
 
 // Adds the structures of a CSV file to the plan in one transaction and says
 // how many came in. A file that cannot be read, a bad line or a database error adds nothing:
-// the message names the file, lists the refused lines or gives the cause.
+// the message names the file, lists the refused lines or gives the cause. The file is read and
+// stored on a worker with the busy sign, its progress and «Отмена»; an import given up on while
+// it was being stored is reported when it ends, and storedLate is called if it went through.
 bool importStructuresFile(QWidget* parent, const QString& connectionString, int plan,
-                          const QString& path);
+                          const QString& path, std::function<void()> storedLate = {});
 
 } // namespace kelmo::plan

@@ -22,11 +22,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kelmo;
 
@@ -154,6 +156,37 @@ void bigPlan(const QString& connection, const QString& folder) {
     save(&editor, folder, QStringLiteral("plan-11-big-cancelled"));
 }
 
+// ">" while another connection holds the database's write lock, so that the read waits: the
+// busy sign with «Отмена» taken from the screen, then the form as «Отмена» leaves it.
+void stepWhileTheDatabaseWaits(plan::PlanEditorWindow& editor, const QString& connection,
+                               const QString& folder) {
+    auto locker = std::make_unique<db::Connection>(connection);
+    locker->exec(QStringLiteral("begin exclusive"));
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, &editor, [&] {
+        auto* busy = editor.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+        if (busy == nullptr || !busy->isVisible()) {
+            return;
+        }
+        watch.stop();
+        QTest::qWait(150);
+        const QString path = QDir(folder).filePath(QStringLiteral("plan-12-step-waiting.png"));
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+        busy->cancel();
+    });
+    watch.start();
+    editor.nextStructure();
+    watch.stop();
+    save(&editor, folder, QStringLiteral("plan-13-step-cancelled"));
+    locker->exec(QStringLiteral("rollback"));
+    locker.reset();
+    QTest::qWait(300); // the read given up on ends
+    editor.statusBar()->clearMessage();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +236,7 @@ int main(int argc, char** argv) {
     editor.nextStructure();
     editor.nextStructure();
     save(&editor, folder, QStringLiteral("plan-02-structure"));
+    stepWhileTheDatabaseWaits(editor, connection, folder);
 
     QTest::mouseClick(editor.findChild<QLineEdit*>(QStringLiteral("txtX3")), Qt::LeftButton);
     save(&editor, folder, QStringLiteral("plan-03-corner"));
