@@ -10,6 +10,7 @@
 #include "data/DatabaseFile.h"
 #include "session/SituationSession.h"
 #include "tests/support/PostgresServer.h"
+#include "ui/BackgroundWork.h"
 
 #include <QApplication>
 #include <QSqlQuery>
@@ -20,8 +21,10 @@
 
 #include <cstdio>
 #include <ctime>
+#include <future>
 #include <map>
 #include <memory>
+#include <thread>
 
 using namespace kelmo;
 
@@ -174,8 +177,42 @@ void BM_Connect_File(benchmark::State& s) {
     connectAndRead(s, g_file);
 }
 
+// One read of a window's work on a background thread: on a new thread each time, which logs
+// in anew, and on the threads kept for background work, whose connections stay open.
+void backgroundRead(benchmark::State& bench, const QString& connection, bool kept) {
+    const auto read = [connection] {
+        db::Connection c(connection);
+        QSqlQuery q = c.select(QStringLiteral("select count(*) from MnuPM"));
+        benchmark::DoNotOptimize(q.next());
+    };
+    for (auto _ : bench) {
+        if (kept) {
+            std::promise<void> done;
+            ui::detail::startBackgroundJob([&read, &done] {
+                read();
+                done.set_value();
+            });
+            done.get_future().wait();
+        } else {
+            std::thread(read).join();
+        }
+    }
+}
+void BM_BackgroundReadNewThread_Server(benchmark::State& s) {
+    backgroundRead(s, g_server, false);
+}
+void BM_BackgroundReadKeptThread_Server(benchmark::State& s) {
+    backgroundRead(s, g_server, true);
+}
+
 BENCHMARK(BM_Connect_Server)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Connect_File)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BackgroundReadNewThread_Server)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BackgroundReadKeptThread_Server)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExplosivesGrid_Server)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExplosivesGrid_File)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanStep30000_Server)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,8 @@
 // Work the window must wait for but need not freeze for: it runs on a thread of its own while
 // the window keeps answering, with a «Отмена» dialog after a moment. Cancelling leaves the
 // thread to finish (or hang, inside a library that never returns) on its own; what it makes
-// is then dropped. The work must own everything it touches: capture by value.
+// is then dropped. The work must own everything it touches: capture by value. The threads are
+// kept for the next work, and with them the server connection each keeps.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,6 +25,12 @@
 #include <utility>
 
 namespace kelmo::ui {
+
+namespace detail {
+// Runs the job on one of the threads kept for background work, or on a thread of its own when
+// they are all busy.
+void startBackgroundJob(std::function<void()> job);
+} // namespace detail
 
 // How long work may take before its dialog with «Отмена» shows, in ms. Until then the window
 // goes on painting and running its timers, but holds back clicks and keys for afterwards, so
@@ -61,7 +68,7 @@ auto runInBackground(QWidget* parent, const QString& label, Work work,
         std::exception_ptr error;
     };
     const auto shared = std::make_shared<Shared>();
-    std::thread thread([shared, work = std::move(work)]() mutable {
+    detail::startBackgroundJob([shared, work = std::move(work)]() mutable {
         try {
             shared->result.emplace(work());
         } catch (...) {
@@ -120,12 +127,10 @@ auto runInBackground(QWidget* parent, const QString& label, Work work,
                         }
                     };
                 }
-                thread.detach();
                 return std::nullopt;
             }
         }
     }
-    thread.join();
     if (shared->error) {
         std::rethrow_exception(shared->error);
     }

@@ -847,8 +847,11 @@ private slots:
         test::child<QLineEdit>(&window, "Text16")->setText(QStringLiteral("0"));
         QSignalSpy calculated(&window, &plan::PlanEditorWindow::calculationRequested);
 
-        // The window's own connections stay open; every new one hangs.
+        // The server goes silent: every connection hangs, new ones and those kept open. The
+        // hold ends on its own in any case, so that a window that waits on its own thread gets
+        // the server back and the test fails instead of hanging.
         m_proxy.hold(true);
+        m_proxy.holdTraffic(std::chrono::seconds(20));
         db::setServerTimeout(30);
         int ticks = 0;
         QTimer ticker;
@@ -901,14 +904,24 @@ private slots:
         // The server answers again: the write given up on goes through after all, and the form
         // shows what is stored.
         test::child<QLineEdit>(&window, "Text2")->setText(QStringLiteral("7"));
+        QVERIFY(m_proxy.trafficHeld());
         m_proxy.hold(false);
+        m_proxy.releaseTraffic();
         QTRY_COMPARE_WITH_TIMEOUT(staffStored(), QStringLiteral("41"), 30000);
         QTRY_COMPARE(test::child<QLineEdit>(&window, "Text2")->text(), QStringLiteral("41"));
-        QTRY_COMPARE(m_proxy.heldOpen(), 0);
+        // The cancelled «РАСЧЕТ» ends too, and still sends nothing on.
+        QTest::qWait(200);
+        QCOMPARE(calculated.count(), 0);
 
         // A change that is refused after «Отмена» (the server gave up on the login): the message
-        // says it was not stored, and nothing is.
+        // says it was not stored, and nothing is. The server was restarted meanwhile, so the
+        // connections kept open are gone and the write must log in again.
         m_proxy.hold(true);
+        {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            c.select(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                    "where datname = 'kelmo' and pid <> pg_backend_pid()"));
+        }
         db::setServerTimeout(2);
         test::child<QLineEdit>(&window, "Text2")->setText(QStringLiteral("9"));
         cancelWhenShown();
