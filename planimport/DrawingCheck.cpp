@@ -3,6 +3,7 @@
 #include "planimport/PlanSource.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
@@ -18,7 +19,8 @@ constexpr qint64 kChunkBytes = 1 << 16;
 // A binary drawing starts with these bytes; GDAL reads only text drawings.
 constexpr char kBinarySentinel[] = "AutoCAD Binary DXF";
 
-QByteArray trimmedLine(QByteArray text) {
+// The line without the spaces and tabs CAD programs pad codes and values with.
+QByteArrayView trimmedLine(QByteArrayView text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) {
@@ -27,12 +29,17 @@ QByteArray trimmedLine(QByteArray text) {
     while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
         --end;
     }
-    return text.mid(begin, end - begin);
+    return text.sliced(begin, end - begin);
+}
+
+// Whether the value is the word, in any case (as CAD programs read it).
+bool isWord(QByteArrayView value, const char* word) {
+    return qstrnicmp(value.data(), value.size(), word) == 0;
 }
 
 // A piece of a damaged line for a message: printable ASCII as it is, anything else as «?»,
 // long lines cut.
-QString shown(const QByteArray& text) {
+QString shown(QByteArrayView text) {
     constexpr qsizetype kShown = 20;
     QString out;
     for (qsizetype i = 0; i < text.size() && i < kShown; ++i) {
@@ -53,13 +60,17 @@ DrawingDefect tooLong(qint64 line) {
 class PairChecker final {
 public:
     // Takes the next line (without its line end); a defect stops the check.
-    std::optional<DrawingDefect> line(const QByteArray& text, qint64 number) {
+    std::optional<DrawingDefect> line(QByteArrayView text, qint64 number) {
         if (!m_code) {
             return codeLine(text, number);
         }
         const int code = *m_code;
         m_code.reset();
-        return valueLine(code, trimmedLine(text).toUpper());
+        // Only the values of codes 0 (a record's kind) and 2 (a section's name) matter here.
+        if (code != 0 && (code != 2 || m_place != Place::SectionName)) {
+            return valueLine(code, {});
+        }
+        return valueLine(code, trimmedLine(text));
     }
 
     bool finished() const { return m_finished; }
@@ -86,16 +97,15 @@ public:
 private:
     enum class Place { Outside, SectionName, Inside };
 
-    std::optional<DrawingDefect> codeLine(const QByteArray& text, qint64 number) {
-        const QByteArray code = trimmedLine(text);
+    std::optional<DrawingDefect> codeLine(QByteArrayView text, qint64 number) {
+        const QByteArrayView code = trimmedLine(text);
         if (code.isEmpty()) {
             return DrawingDefect{number, QStringLiteral("пустая строка вместо кода группы")};
         }
-        bool digits = code.size() <= 4;
-        for (const char c : code) {
-            digits = digits && c >= '0' && c <= '9';
+        int value = code.size() <= 4 ? 0 : -1;
+        for (qsizetype i = 0; i < code.size() && value >= 0; ++i) {
+            value = code[i] >= '0' && code[i] <= '9' ? value * 10 + (code[i] - '0') : -1;
         }
-        const int value = digits ? code.toInt() : -1;
         if (value < 0 || value > kMaxGroupCode) {
             return DrawingDefect{number, QStringLiteral("код группы «%1» — ожидается целое число "
                                                         "от 0 до %2")
@@ -107,19 +117,19 @@ private:
         return std::nullopt;
     }
 
-    std::optional<DrawingDefect> valueLine(int code, const QByteArray& value) {
+    std::optional<DrawingDefect> valueLine(int code, QByteArrayView value) {
         constexpr int kComment = 999;
         if (code == kComment) {
             return std::nullopt;
         }
         switch (m_place) {
         case Place::Outside:
-            if (code == 0 && value == "SECTION") {
+            if (code == 0 && isWord(value, "SECTION")) {
                 m_place = Place::SectionName;
                 m_sectionLine = m_codeLine;
                 return std::nullopt;
             }
-            if (code == 0 && value == "EOF") {
+            if (code == 0 && isWord(value, "EOF")) {
                 m_finished = true;
                 return std::nullopt;
             }
@@ -135,15 +145,15 @@ private:
                                                     "(код группы 2)")
                                          .arg(m_sectionLine)};
             }
-            m_section = value;
+            m_section = value.toByteArray();
             m_place = Place::Inside;
             return std::nullopt;
         case Place::Inside:
-            if (code == 0 && value == "ENDSEC") {
+            if (code == 0 && isWord(value, "ENDSEC")) {
                 m_place = Place::Outside;
                 return std::nullopt;
             }
-            if (code == 0 && (value == "SECTION" || value == "EOF")) {
+            if (code == 0 && (isWord(value, "SECTION") || isWord(value, "EOF"))) {
                 return unclosedSection(m_codeLine);
             }
             return std::nullopt;
@@ -177,7 +187,7 @@ std::optional<DrawingDefect> drawingDefect(QIODevice& in) {
 
     // A whole line: no carriage return but the one before its line feed. The last line of the
     // file may go without its line end, but not with a carriage return alone.
-    const auto take = [&](QByteArray& text, bool fed) -> std::optional<DrawingDefect> {
+    const auto take = [&](QByteArrayView text, bool fed) -> std::optional<DrawingDefect> {
         ++number;
         if (fed && text.endsWith('\r')) {
             text.chop(1);
@@ -185,7 +195,7 @@ std::optional<DrawingDefect> drawingDefect(QIODevice& in) {
         if (text.size() > kMaxDrawingLineBytes) {
             return tooLong(number);
         }
-        if (text.contains('\r')) {
+        if (std::memchr(text.data(), '\r', static_cast<std::size_t>(text.size())) != nullptr) {
             return DrawingDefect{number, QStringLiteral("знак возврата каретки (CR) без перевода "
                                                         "строки (LF) — строки чертежа должны "
                                                         "кончаться LF или CR LF")};
@@ -218,15 +228,23 @@ std::optional<DrawingDefect> drawingDefect(QIODevice& in) {
             if (line.size() + (stop - at) > kMaxDrawingLineBytes + 1) {
                 return tooLong(number + 1);
             }
-            line.append(data + at, stop - at);
             if (!feed) {
+                // The line goes on in the next block.
+                line.append(data + at, stop - at);
                 break;
             }
-            at = stop + 1;
-            if (auto defect = take(line, true)) {
+            std::optional<DrawingDefect> defect;
+            if (line.isEmpty()) {
+                defect = take(QByteArrayView(data + at, stop - at), true);
+            } else {
+                line.append(data + at, stop - at);
+                defect = take(line, true);
+                line.truncate(0); // keeps the buffer for the next line
+            }
+            if (defect) {
                 return defect;
             }
-            line.clear();
+            at = stop + 1;
             if (pairs.finished()) {
                 return std::nullopt;
             }
