@@ -79,10 +79,11 @@ planimport::SourceReading readWatched(const QString& path, const planimport::Fie
             } else if (timeoutSeconds > 0 &&
                        now - lastStep >= std::chrono::seconds(timeoutSeconds)) {
                 QTextStream err(stderr);
-                err << QStringLiteral("kelmo-calc: чтение файла «%1» остановлено: за %2 с не "
-                                      "прочитано ни одного объекта. Файл, по-видимому, повреждён "
-                                      "или слишком сложен (например, блоки чертежа вставлены "
-                                      "друг в друга много раз). Ничего не сохранено.")
+                err << QStringLiteral(
+                           "kelmo-calc: чтение файла «%1» остановлено: %2 с подряд "
+                           "не прочитано ни одного объекта. Файл, по-видимому, повреждён "
+                           "или слишком сложен (например, блоки чертежа вставлены "
+                           "друг в друга много раз). Ничего не сохранено.")
                            .arg(QDir::toNativeSeparators(path))
                            .arg(timeoutSeconds)
                     << Qt::endl;

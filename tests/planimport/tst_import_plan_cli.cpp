@@ -192,7 +192,7 @@ private slots:
             << "broken.dxf» повреждён, строка 1: знак возврата каретки (CR)";
         QTest::newRow("блоки, вложенные на сто миллионов квадратов")
             << QStringList{"--from", "@nested", "--kind", "Деревянные дома", "--read-timeout", "1"}
-            << 1 << "nested.dxf» остановлено: за 1 с не прочитано ни одного объекта";
+            << 1 << "nested.dxf» остановлено: 1 с подряд не прочитано ни одного объекта";
         QTest::newRow("--read-timeout не число")
             << QStringList{"--from", drawing, "--kind", "Деревянные дома", "--read-timeout", "-1"}
             << 2 << "--read-timeout: «-1» — нужно целое число секунд";
