@@ -6,7 +6,18 @@
 #include "planimport/PlanImport.h"
 #include "planimport/PlanSource.h"
 
+#include <QDir>
 #include <QTextStream>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace kelmo::cli {
 
@@ -15,6 +26,77 @@ namespace {
 void note(const QString& text) {
     QTextStream err(stderr);
     err << text << Qt::endl;
+}
+
+// How long the reading of a file may go without reading an object before the command gives
+// it up, in seconds. A drawing of hundreds of megabytes opens in well under a minute.
+constexpr int kDefaultReadTimeoutSeconds = 120;
+
+// Reads the file on a thread of its own and watches it: a reading stuck inside GDAL (a drawing
+// whose blocks insert one another into billions of objects keeps GDAL busy for ever) ends the
+// command with a message and exit code 1 once it has made no step for `timeoutSeconds` (0: no
+// limit). A thread inside GDAL cannot be stopped, so the process then ends at once, before the
+// database is opened and without the destructors the stuck thread may still be using.
+planimport::SourceReading readWatched(const QString& path, const planimport::FieldMapping& mapping,
+                                      int timeoutSeconds) {
+    struct Shared {
+        planimport::ReadProgress progress;
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool finished = false; // guarded by mutex
+        std::optional<planimport::SourceReading> result;
+        std::exception_ptr error;
+    };
+    const auto shared = std::make_shared<Shared>();
+    std::thread reader([shared, path, mapping] {
+        std::optional<planimport::SourceReading> result;
+        std::exception_ptr error;
+        try {
+            result = planimport::readPlanSource(path, mapping, &shared->progress);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->result = std::move(result);
+            shared->error = error;
+            shared->finished = true;
+        }
+        shared->ended.notify_all();
+    });
+
+    using Clock = std::chrono::steady_clock;
+    qint64 steps = -1;
+    Clock::time_point lastStep = Clock::now();
+    {
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        while (!shared->ended.wait_for(lock, std::chrono::milliseconds(250),
+                                       [&] { return shared->finished; })) {
+            const Clock::time_point now = Clock::now();
+            if (shared->progress.steps() != steps) {
+                steps = shared->progress.steps();
+                lastStep = now;
+            } else if (timeoutSeconds > 0 &&
+                       now - lastStep >= std::chrono::seconds(timeoutSeconds)) {
+                QTextStream err(stderr);
+                err << QStringLiteral(
+                           "kelmo-calc: чтение файла «%1» остановлено: %2 с подряд "
+                           "не прочитано ни одного объекта. Файл, по-видимому, повреждён "
+                           "или слишком сложен (например, блоки чертежа вставлены "
+                           "друг в друга много раз). Ничего не сохранено.")
+                           .arg(QDir::toNativeSeparators(path))
+                           .arg(timeoutSeconds)
+                    << Qt::endl;
+                std::fflush(stderr);
+                std::_Exit(kExitCalculationError);
+            }
+        }
+    }
+    reader.join();
+    if (shared->error) {
+        std::rethrow_exception(shared->error);
+    }
+    return std::move(*shared->result);
 }
 
 } // namespace
@@ -40,9 +122,16 @@ int runImportPlanCommand(const QStringList& arguments) {
     const QCommandLineOption floorsOption("floors-field", "Поле этажности (по умолчанию 0).", "F");
     const QCommandLineOption replaceOption(
         "replace", "Заменить сооружения плана; без него план с сооружениями не меняется.");
+    const QCommandLineOption timeoutOption(
+        "read-timeout",
+        QStringLiteral("Сколько секунд чтение файла может идти, не прочитав ни одного объекта; "
+                       "дольше — оно прерывается с сообщением (по умолчанию %1; 0 — без "
+                       "ограничения).")
+            .arg(kDefaultReadTimeoutSeconds),
+        "SECONDS");
     DatabaseOptions database;
     parser.addOptions({planOption, fromOption, layerOption, numberOption, kindFieldOption,
-                       kindOption, staffOption, floorsOption, replaceOption});
+                       kindOption, staffOption, floorsOption, replaceOption, timeoutOption});
     database.addTo(parser);
     parseOrThrow(parser, arguments);
     if (parser.isSet("help")) {
@@ -70,6 +159,16 @@ int runImportPlanCommand(const QStringList& arguments) {
         }
     }
     const QString connection = database.connectionString(parser);
+    int timeoutSeconds = kDefaultReadTimeoutSeconds;
+    if (parser.isSet(timeoutOption)) {
+        bool ok = false;
+        timeoutSeconds = parser.value(timeoutOption).trimmed().toInt(&ok);
+        if (!ok || timeoutSeconds < 0) {
+            throw UsageError(QStringLiteral("--read-timeout: «%1» — нужно целое число секунд, не "
+                                            "меньше 0.")
+                                 .arg(parser.value(timeoutOption)));
+        }
+    }
 
     planimport::FieldMapping mapping;
     mapping.layer = parser.value(layerOption);
@@ -78,7 +177,7 @@ int runImportPlanCommand(const QStringList& arguments) {
     mapping.staffField = parser.value(staffOption);
     mapping.storeysField = parser.value(floorsOption);
     const planimport::SourceReading reading =
-        planimport::readPlanSource(parser.value(fromOption), mapping);
+        readWatched(parser.value(fromOption), mapping, timeoutSeconds);
     if (const QString skipped = planimport::skippedSummary(reading.skipped); !skipped.isEmpty()) {
         note(skipped);
     }

@@ -2,6 +2,7 @@
 
 #include "core/NumberText.h"
 #include "data/SitePlan.h"
+#include "planimport/DrawingCheck.h"
 #include "planimport/GdalSupport.h"
 
 #include <QDir>
@@ -27,7 +28,18 @@ QString fromGdal(const char* text) {
     return QString::fromUtf8(text ? text : "");
 }
 
-GDALDatasetUniquePtr openVector(const QString& path) {
+// Whether GDAL would read the file as a DXF drawing: by its name, or by its first bytes
+// whatever its name.
+bool readAsDrawing(const QString& path) {
+    if (QFileInfo(path).suffix().compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    const char* const drawingDriver[] = {"DXF", nullptr};
+    return GDALIdentifyDriverEx(path.toUtf8().constData(), GDAL_OF_VECTOR, drawingDriver,
+                                nullptr) != nullptr;
+}
+
+GDALDatasetUniquePtr openVector(const QString& path, ReadProgress* progress) {
     registerGdal();
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -36,6 +48,9 @@ GDALDatasetUniquePtr openVector(const QString& path) {
                                   .toStdString());
     }
     GdalErrorCapture capture;
+    if (info.isFile() && readAsDrawing(path)) {
+        checkDrawing(path);
+    }
     GDALDatasetUniquePtr ds(GDALDataset::Open(
         path.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!ds || ds->GetLayerCount() == 0) {
@@ -46,6 +61,9 @@ GDALDatasetUniquePtr openVector(const QString& path) {
                 .arg(QDir::toNativeSeparators(path),
                      detail.isEmpty() ? QString() : QStringLiteral(": %1").arg(detail))
                 .toStdString());
+    }
+    if (progress) {
+        progress->step();
     }
     return ds;
 }
@@ -214,8 +232,8 @@ bool isTextObject(OGRFeature& feature) {
 
 } // namespace
 
-SourceContents inspectSource(const QString& path) {
-    GDALDatasetUniquePtr ds = openVector(path);
+SourceContents inspectSource(const QString& path, ReadProgress* progress) {
+    GDALDatasetUniquePtr ds = openVector(path, progress);
     SourceContents out;
     out.format = fromGdal(ds->GetDriver()->GetDescription());
     out.drawing = isDrawing(*ds);
@@ -227,6 +245,9 @@ SourceContents inspectSource(const QString& path) {
         const int layerField = layer->GetLayerDefn()->GetFieldIndex(kDrawingLayerField);
         std::map<QString, qsizetype> position;
         for (const auto& feature : *layer) {
+            if (progress) {
+                progress->step();
+            }
             const QString name = drawingLayerOf(*feature, layerField);
             auto it = position.find(name);
             if (it == position.end()) {
@@ -238,6 +259,9 @@ SourceContents inspectSource(const QString& path) {
         return out;
     }
     for (int i = 0; i < ds->GetLayerCount(); ++i) {
+        if (progress) {
+            progress->step();
+        }
         OGRLayer* layer = ds->GetLayer(i);
         out.layers.append(
             {fromGdal(layer->GetName()), fieldNames(*layer), layer->GetFeatureCount(TRUE)});
@@ -254,8 +278,9 @@ int utmZoneEpsg(double longitude, double latitude) {
     return (latitude >= 0 ? 32600 : 32700) + zone;
 }
 
-SourceReading readPlanSource(const QString& path, const FieldMapping& mapping) {
-    GDALDatasetUniquePtr ds = openVector(path);
+SourceReading readPlanSource(const QString& path, const FieldMapping& mapping,
+                             ReadProgress* progress) {
+    GDALDatasetUniquePtr ds = openVector(path, progress);
     const bool drawing = isDrawing(*ds);
     GdalErrorCapture capture;
 
@@ -271,6 +296,9 @@ SourceReading readPlanSource(const QString& path, const FieldMapping& mapping) {
             const int layerField = layer->GetLayerDefn()->GetFieldIndex(kDrawingLayerField);
             QStringList names;
             for (const auto& feature : *layer) {
+                if (progress) {
+                    progress->step();
+                }
                 const QString name = drawingLayerOf(*feature, layerField);
                 found = found || name == drawingLayer;
                 if (!names.contains(name)) {
@@ -314,6 +342,9 @@ SourceReading readPlanSource(const QString& path, const FieldMapping& mapping) {
     int feature = 0;
     layer->ResetReading();
     for (const auto& object : *layer) {
+        if (progress) {
+            progress->step();
+        }
         if (drawing && !drawingLayer.isEmpty() &&
             drawingLayerOf(*object, layerField) != drawingLayer) {
             continue;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -33,8 +34,21 @@ struct SourceContents {
     QList<SourceLayer> layers;
 };
 
-// Opens the file with GDAL and lists its layers and their fields. Throws PlanSourceError.
-SourceContents inspectSource(const QString& path);
+// The steps a reading has made so far (the file opened, each object read), for a watcher on
+// another thread that tells a long reading from one that is stuck.
+class ReadProgress final {
+public:
+    void step() noexcept { m_steps.fetch_add(1, std::memory_order_relaxed); }
+    qint64 steps() const noexcept { return m_steps.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<qint64> m_steps{0};
+};
+
+// Opens the file with GDAL and lists its layers and their fields. A DXF drawing is checked
+// first (DrawingCheck.h): a damaged one is refused before GDAL sees it. Throws
+// PlanSourceError.
+SourceContents inspectSource(const QString& path, ReadProgress* progress = nullptr);
 
 // What to read: the layer (empty: the only layer, or every layer of a drawing) and the fields
 // that hold each structure's number, kind, staff and storeys (empty: none).
@@ -101,7 +115,8 @@ struct SourceReading {
 // longitude and latitude is projected to the UTM zone of its centre. Throws PlanSourceError
 // for a file GDAL cannot open, a missing layer or field, a coordinate system that is not in
 // metres.
-SourceReading readPlanSource(const QString& path, const FieldMapping& mapping);
+SourceReading readPlanSource(const QString& path, const FieldMapping& mapping,
+                             ReadProgress* progress = nullptr);
 
 // The skipped objects, counted by reason, for a message: "пропущено 5 объектов: открытых
 // линий — 3, текстов — 2". Empty when nothing was skipped.

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace kelmo::testing {
 
@@ -104,6 +105,61 @@ void writeDrawing(const QString& path, const QList<DrawingObject>& objects) {
         throw std::runtime_error("drawing not written");
     }
     file.write(codePage1251(g.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+}
+
+QByteArray nestedBlocksDrawing(int levels, int copies) {
+    QByteArray out;
+    const auto pair = [&out](int code, const QByteArray& value) {
+        out += QByteArray::number(code) + '\n' + value + '\n';
+    };
+    const auto block = [&](int level) {
+        const QByteArray name = "B" + QByteArray::number(level);
+        pair(0, "BLOCK");
+        pair(8, "0");
+        pair(2, name);
+        pair(70, "0");
+        for (const int code : {10, 20, 30}) {
+            pair(code, "0");
+        }
+        pair(3, name);
+    };
+    const auto insert = [&](int level, int x) {
+        pair(0, "INSERT");
+        pair(8, "0");
+        pair(2, "B" + QByteArray::number(level));
+        pair(10, QByteArray::number(x));
+        pair(20, "0");
+        pair(30, "0");
+    };
+    pair(0, "SECTION");
+    pair(2, "HEADER");
+    pair(0, "ENDSEC");
+    pair(0, "SECTION");
+    pair(2, "BLOCKS");
+    block(0);
+    pair(0, "LWPOLYLINE");
+    pair(8, "0");
+    pair(90, "4");
+    pair(70, "1");
+    for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+        pair(10, QByteArray::number(x));
+        pair(20, QByteArray::number(y));
+    }
+    pair(0, "ENDBLK");
+    for (int level = 1; level < levels; ++level) {
+        block(level);
+        for (int i = 0; i < copies; ++i) {
+            insert(level - 1, 2 * i);
+        }
+        pair(0, "ENDBLK");
+    }
+    pair(0, "ENDSEC");
+    pair(0, "SECTION");
+    pair(2, "ENTITIES");
+    insert(levels - 1, 0);
+    pair(0, "ENDSEC");
+    pair(0, "EOF");
+    return out;
 }
 
 void writeGis(const QString& path, const QString& driverName, const QList<GisLayer>& layers) {

@@ -30,6 +30,12 @@ struct DrawingObject {
 // Writes a DXF drawing whose header says ANSI_1251 and whose text is in that code page.
 void writeDrawing(const QString& path, const QList<DrawingObject>& objects);
 
+// A well-formed drawing whose blocks insert one another: block 0 is a square, each block
+// above it holds `copies` inserts of the one below, and the drawing inserts the top block
+// once, so it stands for copies^(levels - 1) squares. GDAL expands every insert while it
+// reads, so deep ones keep it busy for as long as anyone waits.
+QByteArray nestedBlocksDrawing(int levels, int copies);
+
 // A feature of a GIS layer: its shape as WKT and its field values (null QVariant: unset).
 struct GisFeature {
     QString wkt;

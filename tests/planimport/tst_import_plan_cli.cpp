@@ -7,6 +7,7 @@
 #include "tests/planimport/PlanFixtures.h"
 #include "tests/support/CalcRun.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointF>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 using namespace kelmo;
 using namespace kelmo::testing;
@@ -107,6 +109,13 @@ private slots:
         bad.features << GisFeature{QStringLiteral("POLYGON ((40 0, 50 0, 45 9, 40 0))"),
                                    {0, "Деревянные дома", 1, 1}};
         writeGis(m_layers, QStringLiteral("GPKG"), {good, bad});
+        for (const auto& [name, bytes] :
+             {std::pair{QStringLiteral("broken.dxf"), QByteArray("\r\r")},
+              std::pair{QStringLiteral("nested.dxf"), nestedBlocksDrawing(9, 10)}}) {
+            QFile file(m_dir->filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
     }
 
     // The closed polylines of a drawing's layer become structures 1… in the file's order;
@@ -176,6 +185,17 @@ private slots:
                            "--kind-field", "kind", "--kind",  "Деревянные дома"}
             << 2 << "одно из двух";
         QTest::newRow("нет файла") << QStringList{"--kind", "Деревянные дома"} << 2 << "--from";
+        // Both kept the command waiting for ever: a drawing that hangs GDAL's reader is refused
+        // before GDAL sees it; a well-formed one that GDAL expands without end is given up.
+        QTest::newRow("чертёж из двух CR")
+            << QStringList{"--from", "@broken", "--kind", "Деревянные дома"} << 1
+            << "broken.dxf» повреждён, строка 1: знак возврата каретки (CR)";
+        QTest::newRow("блоки, вложенные на сто миллионов квадратов")
+            << QStringList{"--from", "@nested", "--kind", "Деревянные дома", "--read-timeout", "1"}
+            << 1 << "nested.dxf» остановлено: 1 с подряд не прочитано ни одного объекта";
+        QTest::newRow("--read-timeout не число")
+            << QStringList{"--from", drawing, "--kind", "Деревянные дома", "--read-timeout", "-1"}
+            << 2 << "--read-timeout: «-1» — нужно целое число секунд";
     }
     void refusedStoresNothing() {
         QFETCH(QStringList, arguments);
@@ -183,6 +203,10 @@ private slots:
         QFETCH(QString, message);
         arguments.replaceInStrings(QStringLiteral("@drawing"), m_drawing);
         arguments.replaceInStrings(QStringLiteral("@layers"), m_layers);
+        arguments.replaceInStrings(QStringLiteral("@broken"),
+                                   m_dir->filePath(QStringLiteral("broken.dxf")));
+        arguments.replaceInStrings(QStringLiteral("@nested"),
+                                   m_dir->filePath(QStringLiteral("nested.dxf")));
         const Result r =
             import(QStringList{QStringLiteral("--plan"), QStringLiteral("Новый")} + arguments);
         QCOMPARE(r.exitCode, exitCode);

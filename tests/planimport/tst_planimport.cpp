@@ -368,7 +368,116 @@ private slots:
         } catch (const PlanSourceError& e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
         }
-    } // A picture beside its world file is placed by it: each pixel lands where the world file
+    }
+
+    // A damaged drawing is refused before GDAL reads it, with the line at fault, both when it
+    // is listed and when it is read. The rows marked "висло" kept GDAL's reader busy for ever.
+    void damagedDrawings_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray entities("0\nSECTION\n2\nENTITIES\n");
+        const QByteArray line = entities + "0\nLINE\n10\n";
+        const QByteArray end("0\nENDSEC\n0\nEOF\n");
+        const QString cr = QStringLiteral("знак возврата каретки (CR) без перевода строки");
+        QTest::newRow("висло: два CR")
+            << "plan.dxf" << QByteArray("\r\r") << QStringLiteral("строка 1: %1").arg(cr);
+        QTest::newRow("висло: код и два CR")
+            << "plan.dxf" << QByteArray("0\r\r") << QStringLiteral("строка 1: %1").arg(cr);
+        QTest::newRow("висло: значение кончается CR")
+            << "plan.dxf" << line + "1\r" << QStringLiteral("строка 8: %1").arg(cr);
+        QTest::newRow("висло: код кончается двумя CR")
+            << "plan.dxf" << line + "1\n20\r\r" << QStringLiteral("строка 9: %1").arg(cr);
+        QTest::newRow("висло: пустая строка и два CR")
+            << "plan.dxf" << QByteArray("\n\r\r") << "строка 1: пустая строка вместо кода группы";
+        QTest::newRow("висло: чертёж под другим именем")
+            << "plan.txt" << QByteArray("0\nSECTION\n2\nHEADER\n0\nENDSEC\n") + line + "1\r"
+            << QStringLiteral("строка 14: %1").arg(cr);
+        QTest::newRow("код не число")
+            << "plan.dxf" << QByteArray("0\nSECTION\nxx\nENTITIES\n") + end
+            << "строка 3: код группы «xx» — ожидается целое число от 0 "
+               "до 1071";
+        QTest::newRow("код вне пределов")
+            << "plan.dxf" << entities + "5000\nx\n" + end << "строка 5: код группы «5000»";
+        QTest::newRow("обрыв посреди пары") << "plan.dxf" << line + "1\n20\n"
+                                            << "строка 9: чертёж обрывается: у кода группы нет "
+                                               "значения";
+        QTest::newRow("раздел без ENDSEC")
+            << "plan.dxf" << line + "1\n0\nEOF\n"
+            << "строка 9: раздел «ENTITIES», начатый в строке 1, не закрыт записью «0 / ENDSEC»";
+        QTest::newRow("раздел без имени") << "plan.dxf" << QByteArray("0\nSECTION\n") + end
+                                          << "строка 3: у раздела, начатого в строке 1, нет имени";
+        QTest::newRow("объект вне раздела") << "plan.dxf" << QByteArray("0\nLINE\n0\nEOF\n")
+                                            << "строка 1: запись «LINE» вне раздела";
+        QTest::newRow("нет EOF") << "plan.dxf" << entities + "0\nENDSEC\n"
+                                 << "строка 6: чертёж обрывается: нет записи конца чертежа";
+        QTest::newRow("строка в 10 МБ")
+            << "plan.dxf" << entities + "0\nTEXT\n1\n" + QByteArray(10'000'000, 'x') + "\n" + end
+            << "строка 8: строка длиннее 65536 байт";
+        QTest::newRow("пустой файл")
+            << "plan.dxf" << QByteArray() << "plan.dxf» не читается: файл пуст.";
+        QTest::newRow("двоичный DXF")
+            << "plan.dxf" << QByteArray("AutoCAD Binary DXF\r\n\x1a\0\0\0SECTION\0", 30)
+            << "двоичном формате DXF";
+    }
+    void damagedDrawings() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const QString file = path(name);
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        for (const bool listing : {true, false}) {
+            try {
+                if (listing) {
+                    inspectSource(file);
+                } else {
+                    readPlanSource(file, {});
+                }
+                QFAIL("no error");
+            } catch (const PlanSourceError& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
+            }
+        }
+    }
+
+    // Well-formed drawings pass the check whatever their line ends and padding.
+    void wellFormedDrawingsRead_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray rectangle("0\nLWPOLYLINE\n8\nЗдания\n90\n4\n70\n1\n10\n0\n20\n0\n10\n10\n"
+                                   "20\n0\n10\n10\n20\n5\n10\n0\n20\n5\n");
+        const QByteArray plain = "0\nSECTION\n2\nENTITIES\n" + rectangle + "0\nENDSEC\n0\nEOF\n";
+        QByteArray crlf = plain;
+        crlf.replace("\n", "\r\n");
+        QTest::newRow("LF") << plain;
+        QTest::newRow("CR LF") << crlf;
+        QTest::newRow("без конца последней строки") << plain.chopped(1);
+        QTest::newRow("коды с отступом и комментарий")
+            << "999\nкомментарий\n  0\nSECTION\n  2\nENTITIES\n" + rectangle +
+                   "  0\nENDSEC\n  0\nEOF\n";
+        QTest::newRow("после EOF — что угодно") << plain + "\r\r\x1a";
+        // The check reads the file in blocks of 64 KiB: a CR LF split between two blocks.
+        const QByteArray head("999\r\n");
+        QTest::newRow("CR LF на границе блока")
+            << head + QByteArray(65535 - head.size(), 'x') + "\r\n" + crlf;
+    }
+    void wellFormedDrawingsRead() {
+        QFETCH(QByteArray, bytes);
+        const QString file = path(QStringLiteral("plan.dxf"));
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        const SourceReading r = readPlanSource(file, {});
+        QCOMPARE(r.outlines.size(), 1);
+        QCOMPARE(pointsOf(r.outlines.first()), (QList<QPointF>{{0, 0}, {10, 0}, {10, 5}, {0, 5}}));
+    }
+
+    // A picture beside its world file is placed by it: each pixel lands where the world file
     // puts it, the file is kept as it is, and pixels that are not square are made square.
     void worldFilePicture_data() {
         QTest::addColumn<QString>("picture");

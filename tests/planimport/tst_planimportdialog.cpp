@@ -9,6 +9,7 @@
 #include "planimport/GdalSupport.h"
 #include "tests/planimport/PlanFixtures.h"
 #include "tests/support/WidgetLookup.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
@@ -21,8 +22,10 @@
 #include <QFile>
 #include <QGraphicsPolygonItem>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
@@ -198,6 +201,58 @@ private slots:
         child<QComboBox>(&dialog, "cboNumberField")->setCurrentIndex(0); // "(нет)"
         QCOMPARE(dialog.structureCount(), 3);
         QVERIFY(importButton->isEnabled());
+    }
+
+    // A damaged drawing that kept the reading busy for ever (two carriage returns) is refused
+    // at once with the line at fault, and the dialog keeps no file.
+    void damagedDrawingRefused() {
+        const QString broken = m_dir->filePath(QStringLiteral("broken.dxf"));
+        {
+            QFile file(broken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("\r\r");
+        }
+        plan::PlanImportDialog dialog(m_connection, m_plan);
+        QVERIFY(!dialog.openFile(broken));
+        QCOMPARE(m_messages->count(), 1);
+        QVERIFY2(
+            m_messages->last().text.contains(QStringLiteral("broken.dxf» повреждён, строка 1")),
+            qPrintable(m_messages->last().text));
+        QVERIFY(child<QLineEdit>(&dialog, "txtFile")->text().isEmpty());
+    }
+
+    // A well-formed drawing that GDAL expands without end (blocks inserted into one another a
+    // hundred million times): «Отмена» gives the dialog back with no message, a good file
+    // opens after it, and the program still ends (this test's own exit) with the abandoned
+    // reading still inside GDAL.
+    void stuckReadingCancelled() {
+        const QString nested = m_dir->filePath(QStringLiteral("nested.dxf"));
+        {
+            QFile file(nested);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(nestedBlocksDrawing(9, 10));
+        }
+        plan::PlanImportDialog dialog(m_connection, m_plan);
+        QString waitedFor;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &dialog, [&dialog, &waitedFor, &poll] {
+            auto* busy =
+                dialog.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+            if (!busy || !busy->isVisible()) {
+                return;
+            }
+            poll.stop();
+            waitedFor = busy->labelText();
+            const QList<QPushButton*> buttons = busy->findChildren<QPushButton*>();
+            QCOMPARE(buttons.size(), 1);
+            QTest::mouseClick(buttons.first(), Qt::LeftButton);
+        });
+        poll.start(50);
+        QVERIFY(!dialog.openFile(nested));
+        QCOMPARE(waitedFor, QStringLiteral("Чтение файла генплана…"));
+        QCOMPARE(m_messages->count(), 0);
+        QVERIFY(dialog.openFile(m_drawing));
+        QCOMPARE(dialog.structureCount(), 1);
     }
 
     // A drawing: every drawing layer or one of them, one kind for all, and the summary of

@@ -180,8 +180,9 @@ void PlanImportDialog::chooseFile() {
 bool PlanImportDialog::openFile(const QString& path) {
     planimport::SourceContents contents;
     try {
-        // A damaged drawing can keep the reading library busy for ever: the dialog stays
-        // answering and can be cancelled.
+        // Damaged drawings are refused before the reading library sees them, but a well-formed
+        // one can still keep it busy for ever (blocks inserted into one another millions of
+        // times): the dialog stays answering and can be cancelled.
         auto read = ui::runInBackground(this, QStringLiteral("Чтение файла генплана…"),
                                         [path] { return planimport::inspectSource(path); });
         if (!read) {
