@@ -976,6 +976,67 @@ private slots:
         });
     }
 
+    // Closing the plan window while its map is still being read from a server that does not
+    // answer: the window goes at once, and the read that ends later is dropped.
+    void windowClosesWhileItsMapReadWaits() {
+        plan::PlanSession session;
+        session.planNumber = serverPlan(QStringLiteral("Большой склад"), 1);
+        {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            c.exec(QStringLiteral(
+                       "insert into IDPM (NumPrim, NumSoor, Combo2, Combo3, Text1, Text2, optSla, "
+                       "optSre, optSul, optPol, txtSla, txtSre, txtSul, txtPol, txtX1, txtY1, "
+                       "txtX2, txtY2, txtX3, txtY3, txtX4, txtY4) select NumPrim, n, Combo2, "
+                       "Combo3, Text1, Text2, optSla, optSre, optSul, optPol, txtSla, txtSre, "
+                       "txtSul, txtPol, txtX1, txtY1, txtX2, txtY2, txtX3, txtY3, txtX4, txtY4 "
+                       "from IDPM, generate_series(2, ?) n where NumPrim = ? and NumSoor = 1"),
+                   {plan::PlanEditorWindow::kBackgroundLoadFrom, session.planNumber});
+        }
+        // Another session holds the outlines' table: whoever reads it waits, as on a server
+        // that does not answer. It lets go after a while in any case, so that a window that
+        // waits for the read fails the test instead of hanging it.
+        std::atomic<bool> letGo{false};
+        std::atomic<bool> locked{false};
+        std::thread holder([this, &letGo, &locked] {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            db::Transaction t(c);
+            c.select(QStringLiteral("lock table StructureVertex in access exclusive mode"));
+            locked = true;
+            for (int waited = 0; !letGo && waited < 8000; waited += 10) {
+                QThread::msleep(10);
+            }
+        });
+        QTRY_VERIFY(locked.load());
+        const auto readersWaiting = [this] {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            QSqlQuery q = c.select(QStringLiteral(
+                "select count(*) from pg_stat_activity where wait_event_type = 'Lock' and "
+                "datname = 'kelmo'"));
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+
+        ui::MessageRecorder messages;
+        auto window = std::make_unique<plan::PlanEditorWindow>(
+            WindowContext::forDatabase(server(QStringLiteral("kelmo"))), session);
+        // The form's first structure waits for the table too: given up on.
+        QString waitedFor;
+        cancelBusySignAfter(window.get(), &waitedFor);
+        window->showPlanAreas();
+        window->show();
+        QCOMPARE(waitedFor, QStringLiteral("Чтение сооружения №1…"));
+        QVERIFY(window->planLoading());
+        QTRY_COMPARE(readersWaiting(), 2); // the form's read given up on, and the map's
+
+        window.reset();
+        // The map's read still waits: closing did not wait for it.
+        QCOMPARE(readersWaiting(), 2);
+        letGo = true;
+        holder.join();
+        QTRY_COMPARE(readersWaiting(), 0);
+        QTest::qWait(100); // the reads' ends reach the screen thread, and go nowhere
+        QCOMPARE(messages.count(), 0);
+    }
+
     // The server goes silent after the plan window has connected: stepping to the next
     // structure waits on a worker while the window keeps answering, «Отмена» leaves the form on
     // the structure it showed, and the next step after the server is back shows the next one.

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -284,11 +285,10 @@ struct PlanLoad {
 };
 
 PlanEditorWindow::~PlanEditorWindow() {
+    // A read under way ends on its own (or never, with a silent server): the window does not
+    // wait for it, and what it reads is dropped.
     if (m_load) {
         m_load->cancelled = true;
-    }
-    if (m_loader.joinable()) {
-        m_loader.join();
     }
 }
 
@@ -864,7 +864,13 @@ void PlanEditorWindow::startBackgroundLoad(bool fit) {
         }
     });
     const QString connection = m_context.connectionString;
-    m_loader = std::thread([this, load, connection] {
+    // Handed back to the window's thread; dropped when the window has gone meanwhile.
+    auto finished = [window = QPointer<PlanEditorWindow>(this)] {
+        if (window) {
+            window->backgroundLoadFinished();
+        }
+    };
+    ui::detail::startBackgroundJob([load, connection, finished = std::move(finished)] {
         try {
             db::Connection c(connection);
             load->records = db::readStructures(c, load->plan);
@@ -876,19 +882,16 @@ void PlanEditorWindow::startBackgroundLoad(bool fit) {
                     load->model.structures.push_back(*drawn);
                 }
             }
-        } catch (const Error&) {
+        } catch (...) {
             load->failed = true;
         }
-        // Posted to the window's thread; the window waits for this thread before it goes.
-        QMetaObject::invokeMethod(this, &PlanEditorWindow::backgroundLoadFinished,
-                                  Qt::QueuedConnection);
+        if (QCoreApplication::instance() != nullptr) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), finished, Qt::QueuedConnection);
+        }
     });
 }
 
 void PlanEditorWindow::backgroundLoadFinished() {
-    if (m_loader.joinable()) {
-        m_loader.join();
-    }
     const std::shared_ptr<PlanLoad> load = std::move(m_load);
     m_load.reset();
     setBusy(false);

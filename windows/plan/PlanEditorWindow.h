@@ -9,7 +9,6 @@
 #include <QPolygonF>
 
 #include <atomic>
-#include <thread>
 
 #include <memory>
 #include <optional>
@@ -185,7 +184,6 @@ private:
     // The background read of the plan, while one runs. A change of the map meanwhile asks for
     // another read when it ends, as the running one may have missed it.
     std::shared_ptr<PlanLoad> m_load;
-    std::thread m_loader;
     bool m_reloadWanted = false;
     bool m_reloadFit = false;
     QWidget* m_busy = nullptr; // the busy sign with «Отмена»
