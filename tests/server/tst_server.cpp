@@ -28,6 +28,7 @@
 #include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "windows/map/PlanMapView.h"
+#include "windows/plan/CreatePlanDialog.h"
 #include "windows/plan/PlanEditorWindow.h"
 
 #include <QAbstractButton>
@@ -1089,6 +1090,47 @@ private slots:
         QCOMPARE(staff->text(), QStringLiteral("2"));
         QCOMPARE(test::child<QPushButton>(&window, "cmdRec")->text(),
                  QStringLiteral("Изменить №2"));
+    }
+
+    // Creating a plan while the server is silent: the dialog keeps answering behind «Отмена»,
+    // nothing is created, and once the server answers the same name is created.
+    void planCreationWaitsBehindCancelWhenTheServerGoesSilent() {
+        plan::PlanSession session;
+        ui::MessageRecorder messages;
+        plan::CreatePlanDialog dialog(
+            WindowContext::forDatabase(db::serverConnectionString(QStringLiteral("KelmoHeld"))),
+            session);
+        QSignalSpy activated(&dialog, &plan::CreatePlanDialog::planActivated);
+        dialog.show();
+        const QString name = QStringLiteral("Новый склад на сервере");
+        test::child<QLineEdit>(&dialog, "Text1")->setText(name);
+        const auto created = [this, &name] {
+            db::Connection c(server(QStringLiteral("kelmo")));
+            return db::findPlan(c, name).has_value();
+        };
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        m_proxy.holdTraffic(std::chrono::seconds(8));
+        QString waitedFor;
+        cancelBusySignAfter(&dialog, &waitedFor);
+        QTest::mouseClick(test::child<QPushButton>(&dialog, "cmdOk"), Qt::LeftButton);
+        const bool heldStill = m_proxy.trafficHeld();
+        m_proxy.releaseTraffic();
+        QVERIFY2(heldStill, "the dialog must not wait for the server on the window's thread");
+        QCOMPARE(waitedFor, QStringLiteral("Проверка имени плана местности…"));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        QCOMPARE(activated.count(), 0);
+        QCOMPARE(messages.count(), 0);
+        QVERIFY(!created());
+
+        QTest::mouseClick(test::child<QPushButton>(&dialog, "cmdOk"), Qt::LeftButton);
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(activated.count(), 1);
+        QVERIFY(created());
+        QCOMPARE(session.planNumber, activated.first().first().toInt());
     }
 
     // Deleting the plan while the server is silent: the window keeps answering, «Отмена» says

@@ -2,6 +2,7 @@
 
 #include "data/SitePlan.h"
 #include "ui/Messages.h"
+#include "windows/plan/DatabaseWork.h"
 
 #include "ui_CreatePlanDialog.h"
 
@@ -38,10 +39,16 @@ bool CreatePlanDialog::createPlan() {
         m_nameEdit->setFocus();
         return false;
     }
-    int number = 0;
+    const QString connection = m_connectionString;
+    std::optional<int> number;
     try {
-        db::Connection c(m_connectionString);
-        if (db::findPlan(c, name)) {
+        const std::optional<bool> taken =
+            onDatabase(this, QStringLiteral("Проверка имени плана местности…"), connection,
+                       [name](db::Connection& c) { return db::findPlan(c, name).has_value(); });
+        if (!taken) {
+            return false; // given up on: nothing was written
+        }
+        if (*taken) {
             const auto answer = ui::Messages::show(
                 this, {kTitle,
                        QStringLiteral("План «%1» уже есть. Заменить его? Все его сооружения "
@@ -54,15 +61,24 @@ bool CreatePlanDialog::createPlan() {
                 return false;
             }
         }
-        number = db::createPlan(c, name);
+        number = onDatabase(this, QStringLiteral("Создание плана местности…"), connection,
+                            [name](db::Connection& c) { return db::createPlan(c, name); });
     } catch (const Error& e) {
         ui::Messages::critical(this, kTitle,
                                QStringLiteral("План местности не создан.\n") +
                                    QString::fromStdString(e.what()));
         return false;
     }
-    m_session.planNumber = number;
-    emit planActivated(number);
+    if (!number) {
+        ui::Messages::warning(
+            this, kTitle,
+            QStringLiteral("Ожидание сервера базы данных прервано. Неизвестно, создан ли план "
+                           "местности «%1»: проверьте список планов, когда сервер ответит.")
+                .arg(name));
+        return false;
+    }
+    m_session.planNumber = *number;
+    emit planActivated(*number);
     close();
     return true;
 }
