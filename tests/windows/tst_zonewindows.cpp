@@ -8,6 +8,7 @@
 #include "session/ZoneSession.h"
 #include "shell/MainWindow.h"
 #include "shell/Navigator.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Messages.h"
 #include "windows/zone/CalculationParametersWindow.h"
 #include "windows/zone/ZoneInputWindow.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -31,8 +33,11 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QValueAxis>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -83,6 +88,7 @@ private slots:
     void pointCalculation_data();
     void pointCalculation();
     void pointCalculationFailures();
+    void pointCalculationWaitsBehindCancel();
     void rangeChart();
     void validation_data();
     void validation();
@@ -103,6 +109,7 @@ private:
     std::unique_ptr<shell::Navigator> m_navigator;
     CalcState* m_state = nullptr;
     bool m_databaseFails = false;
+    std::atomic<bool> m_databaseStalls{false};
 };
 
 void TestZoneWindows::initTestCase() {
@@ -111,6 +118,7 @@ void TestZoneWindows::initTestCase() {
 
 void TestZoneWindows::init() {
     m_databaseFails = false;
+    m_databaseStalls = false;
     m_navigator = std::make_unique<shell::Navigator>();
     m_state = &m_navigator->zoneSession().state();
     ReferenceLookups s;
@@ -127,6 +135,11 @@ void TestZoneWindows::init() {
         return std::nullopt;
     };
     s.probitsToPercent = [this](const std::array<float, 3>& p) {
+        // A stall ends by itself, so that a window that waits on its own thread fails the
+        // test instead of hanging it.
+        for (int waited = 0; m_databaseStalls && waited < 8000; waited += 5) {
+            QThread::msleep(5);
+        }
         if (m_databaseFails) {
             throw Error("Нет связи с базой данных.");
         }
@@ -499,6 +512,36 @@ void TestZoneWindows::pointCalculationFailures() {
     QCOMPARE(messages.last().icon, QMessageBox::Critical);
     QVERIFY(messages.last().text.contains(QStringLiteral("базе данных")));
     QVERIFY(!child<QGroupBox>(out, "Frame18")->isVisibleTo(out));
+}
+
+// The probit table comes from a database that does not answer: the window keeps answering, the
+// wait can be given up on without a message, and the next try shows the percents.
+void TestZoneWindows::pointCalculationWaitsBehindCancel() {
+    ZoneResultsWindow* out = runWorked(openZone());
+    MessageRecorder messages;
+    type(out, "GOX", QStringLiteral("10"));
+    m_databaseStalls = true;
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(20);
+    QString waitedFor;
+    QTimer::singleShot(600, out, [out, &waitedFor] {
+        auto* busy = out->findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+        QVERIFY(busy && busy->isVisible());
+        waitedFor = busy->labelText();
+        QTest::mouseClick(busy->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    click(out, "Command9");
+    m_databaseStalls = false;
+    QCOMPARE(waitedFor, QStringLiteral("Чтение таблицы вероятностей поражения…"));
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(!child<QGroupBox>(out, "Frame18")->isVisibleTo(out));
+
+    click(out, "Command9");
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(child<QGroupBox>(out, "Frame18")->isVisibleTo(out));
 }
 
 void TestZoneWindows::rangeChart() {

@@ -14,6 +14,7 @@
 #include "reports/ExpertReport.h"
 #include "reports/FullReport.h"
 #include "session/ZoneSession.h"
+#include "ui/BackgroundWork.h"
 #include "ui/FileHandover.h"
 #include "ui/Messages.h"
 #include "ui/ReportAuthorDialog.h"
@@ -46,6 +47,13 @@ namespace kelmo::zone {
 
 namespace {
 
+// The point calculation was given up on while it waited for the probit table.
+class PointCancelled final : public Error {
+public:
+    PointCancelled()
+        : Error("cancelled") {}
+};
+
 const QString kRangeTitle = QStringLiteral("Внимание!!!");
 const QString kPointTitle = QString::fromUtf8(kPointRangeTitle);
 
@@ -68,9 +76,21 @@ ZoneResultsWindow::ZoneResultsWindow(const WindowContext& context, Session& sess
                                      QWidget* parent)
     : QMainWindow(parent)
     , m_session(session)
-    , m_percents(context.reference.probitsToPercent)
     , m_settings(context.settings) {
     m_ui = std::make_unique<Controls>(this);
+    // The probit table is read from the database, which may be a server that does not
+    // answer: the window waits behind «Отмена», not frozen.
+    if (const PercentLookup lookup = context.reference.probitsToPercent) {
+        m_percents = [this, lookup](const std::array<float, 3>& probits) {
+            const auto found =
+                ui::runInBackground(this, QStringLiteral("Чтение таблицы вероятностей поражения…"),
+                                    [lookup, probits] { return lookup(probits); });
+            if (!found) {
+                throw PointCancelled();
+            }
+            return *found;
+        };
+    }
 
     // The kgf/cm² column heads are numbers: written with the locale's decimal separator, as
     // every other number of the window.
@@ -326,6 +346,8 @@ bool ZoneResultsWindow::calculatePoint() {
     } catch (const ArithmeticError& e) {
         ui::Messages::warning(this, kPointTitle, QString::fromStdString(e.what()));
         return false;
+    } catch (const PointCancelled&) {
+        return false; // the user gave up waiting for the database
     } catch (const Error& e) {
         ui::Messages::critical(this, kPointTitle,
                                QStringLiteral("Не удалось определить вероятности поражения по "
