@@ -18,6 +18,7 @@
 #include "map/PlanMapRender.h"
 #include "session/ScenarioSituation.h"
 #include "tests/support/GuiTest.h"
+#include "ui/BackgroundWork.h"
 #include "windows/map/PlanMapPage.h"
 #include "windows/map/PlanMapView.h"
 #include "windows/plan/PlanEditorWindow.h"
@@ -33,15 +34,20 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QXmlStreamReader>
 
+#include <atomic>
 #include <limits>
 #include <map>
 #include <memory>
@@ -773,7 +779,21 @@ private slots:
         struct MemoryStore final : db::PlanPictureStore {
             std::map<int, db::PlanPicture> pictures;
             bool refuse = false;
+            // A store that does not answer; it does after 8 s in any case, so that a page that
+            // waits on the window's thread fails the test instead of hanging it.
+            std::atomic<bool> stall{false};
+            std::atomic<bool> refuseAfterStall{false};
+            std::atomic<int> stalled{0};
             void check() {
+                if (stall) {
+                    for (int waited = 0; stall && waited < 8000; waited += 5) {
+                        QThread::msleep(5);
+                    }
+                    ++stalled;
+                    if (refuseAfterStall) {
+                        throw DatabaseError(QStringLiteral("Сервер недоступен."));
+                    }
+                }
                 if (refuse) {
                     throw DatabaseError(QStringLiteral("Сервер недоступен."));
                 }
@@ -815,8 +835,27 @@ private slots:
         QCOMPARE(page.model().background->picture.size(), QSize(40, 30)); // the old picture
         QCOMPARE(store->pictures.at(7).planX2, 40.0);
 
-        // Another page on the same store shows what was stored.
+        // A store that does not answer: the page waits behind «Отмена», and giving up keeps the
+        // picture it showed.
         store->refuse = false;
+        store->stall = true;
+        QString waitedFor;
+        QTimer::singleShot(600, &page, [&page, &waitedFor] {
+            auto* busy = page.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+            QVERIFY(busy && busy->isVisible());
+            waitedFor = busy->labelText();
+            QTest::mouseClick(busy->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        QVERIFY(!page.setBackgroundPicture(pngBytes(QSize(8, 8), Qt::red), c));
+        QCOMPARE(waitedFor, QStringLiteral("Сохранение рисунка плана…"));
+        QVERIFY(messages().last().text.contains(QStringLiteral("ожидание сервера")));
+        QCOMPARE(page.model().background->picture.size(), QSize(40, 30));
+        // The write given up on fails when the store answers at last.
+        store->refuseAfterStall = true;
+        store->stall = false;
+        QTRY_COMPARE(store->stalled.load(), 1);
+
+        // Another page on the same store shows what was stored.
         PlanMapPage again;
         again.setPictureStore(store, 7);
         QVERIFY(again.model().background);

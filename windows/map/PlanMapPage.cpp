@@ -48,6 +48,19 @@ namespace {
 
 const QString kTitle = QStringLiteral("Карта плана местности");
 
+// One call to the store of the plan's picture, on a worker: the store is the database, which
+// may be a server that does not answer. Throws when the user gives up waiting.
+template <class Call>
+auto onPictureStore(QWidget* parent, const QString& label,
+                    const std::shared_ptr<db::PlanPictureStore>& store, Call call) {
+    auto result = ui::runInBackground(parent, label, [store, call] { return call(*store); });
+    if (!result) {
+        throw Error("ожидание сервера базы данных прервано; чтобы увидеть, что хранит база "
+                    "данных, откройте окно заново, когда сервер ответит.");
+    }
+    return *std::move(result);
+}
+
 QString pressuresText(const QList<double>& values) {
     QStringList parts;
     for (const double v : values) {
@@ -118,7 +131,14 @@ PlanMapPage::PlanMapPage(QWidget* parent)
             return;
         }
         try {
-            if (const auto picture = m_pictures ? m_pictures->read(m_plan) : std::nullopt) {
+            const auto picture =
+                m_pictures
+                    ? onPictureStore(this, QStringLiteral("Чтение рисунка плана…"), m_pictures,
+                                     [plan = m_plan](db::PlanPictureStore& pictures) {
+                                         return pictures.read(plan);
+                                     })
+                    : std::nullopt;
+            if (picture) {
                 setBackgroundPicture(picture->bytes, dialog.result());
             }
         } catch (const std::exception& e) {
@@ -234,7 +254,10 @@ void PlanMapPage::setPictureStore(std::shared_ptr<db::PlanPictureStore> store, i
     m_calibration.reset();
     if (m_plan > 0) {
         try {
-            if (const auto picture = m_pictures->read(plan)) {
+            const auto picture = onPictureStore(
+                this, QStringLiteral("Чтение рисунка плана…"), m_pictures,
+                [plan](db::PlanPictureStore& pictures) { return pictures.read(plan); });
+            if (picture) {
                 m_calibration = calibrationOf(*picture);
                 m_background = backgroundOf(*picture);
             }
@@ -322,7 +345,11 @@ bool PlanMapPage::setBackgroundPicture(const QByteArray& file, const Calibration
         record.opacity = background.opacity;
         record.shown = background.visible;
         try {
-            m_pictures->store(m_plan, record);
+            onPictureStore(this, QStringLiteral("Сохранение рисунка плана…"), m_pictures,
+                           [plan = m_plan, record](db::PlanPictureStore& pictures) {
+                               pictures.store(plan, record);
+                               return true;
+                           });
         } catch (const std::exception& e) {
             ui::Messages::warning(
                 this, kTitle,
@@ -411,7 +438,11 @@ void PlanMapPage::setBackgroundLook(bool shown, double opacity) {
     m_view->setBackgroundLook(shown, opacity);
     if (m_plan > 0) {
         try {
-            m_pictures->setLook(m_plan, opacity, shown);
+            onPictureStore(this, QStringLiteral("Сохранение вида рисунка плана…"), m_pictures,
+                           [plan = m_plan, opacity, shown](db::PlanPictureStore& pictures) {
+                               pictures.setLook(plan, opacity, shown);
+                               return true;
+                           });
         } catch (const std::exception&) {
             // The look is a convenience: the map shows it even when the database is away.
         }
@@ -424,7 +455,11 @@ void PlanMapPage::removeBackgroundPicture() {
     }
     if (m_plan > 0) {
         try {
-            m_pictures->remove(m_plan);
+            onPictureStore(this, QStringLiteral("Удаление рисунка плана…"), m_pictures,
+                           [plan = m_plan](db::PlanPictureStore& pictures) {
+                               pictures.remove(plan);
+                               return true;
+                           });
         } catch (const std::exception& e) {
             ui::Messages::warning(
                 this, kTitle,
