@@ -964,7 +964,9 @@ private slots:
         QSignalSpy loaded(e, &plan::PlanEditorWindow::planLoaded);
         click("cmdMaxN");
         QCOMPARE(text("Text13"), QStringLiteral("2"));
-        QVERIFY(loaded.wait(60000));
+        // The step's read keeps the window's events going, so the map's read may have ended
+        // during it.
+        QVERIFY(!loaded.isEmpty() || loaded.wait(60000));
         QVERIFY(!e->planLoading());
         QCOMPARE(structuresOnMap(), std::size_t(count));
         QCOMPARE(m_messages->count(), 0);
