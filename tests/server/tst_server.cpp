@@ -229,6 +229,15 @@ private:
 
 } // namespace
 
+// What a click showed while the server was silent: whether it came back before the server
+// answered again, the busy sign's text (its «Отмена» pressed), and the ticks of a 20 ms timer
+// of the window's thread meanwhile.
+struct SilentClick {
+    bool returnedWhileSilent = false;
+    QString waitedFor;
+    int ticks = 0;
+};
+
 class TestServer : public QObject {
     Q_OBJECT
 
@@ -963,6 +972,22 @@ private slots:
         return plan;
     }
 
+    // A click while the server is silent (SilentClick says what it showed).
+    SilentClick clickWhileTheServerIsSilent(QWidget* window, QAbstractButton* button) {
+        SilentClick click;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&click] { ++click.ticks; });
+        ticker.start(20);
+        // Let go in any case, so that a window that waits on its own thread gets the server
+        // back and the test fails instead of hanging.
+        m_proxy.holdTraffic(std::chrono::seconds(8));
+        cancelBusySignAfter(window, &click.waitedFor);
+        QTest::mouseClick(button, Qt::LeftButton);
+        click.returnedWhileSilent = m_proxy.trafficHeld();
+        m_proxy.releaseTraffic();
+        return click;
+    }
+
     // After `ms`, presses «Отмена» of the busy sign, which must be showing, and notes its text.
     static void cancelBusySignAfter(QWidget* window, QString* label, int ms = 600) {
         QTimer::singleShot(ms, window, [window, label] {
@@ -1055,21 +1080,12 @@ private slots:
         auto* number = test::child<QLineEdit>(&window, "Text13");
         QCOMPARE(staff->text(), QStringLiteral("1"));
 
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
-        ticker.start(20);
-        // Let go in any case, so that a window that waits on its own thread gets the server
-        // back and the test fails instead of hanging.
-        m_proxy.holdTraffic(std::chrono::seconds(8));
-        QString waitedFor;
-        cancelBusySignAfter(&window, &waitedFor);
-        QTest::mouseClick(test::child<QPushButton>(&window, "cmdMaxN"), Qt::LeftButton);
-        const bool heldStill = m_proxy.trafficHeld();
-        m_proxy.releaseTraffic();
-        QVERIFY2(heldStill, "the step must not wait for the server on the window's thread");
-        QCOMPARE(waitedFor, QStringLiteral("Чтение сооружения №2…"));
-        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        const SilentClick step =
+            clickWhileTheServerIsSilent(&window, test::child<QPushButton>(&window, "cmdMaxN"));
+        QVERIFY2(step.returnedWhileSilent,
+                 "the step must not wait for the server on the window's thread");
+        QCOMPARE(step.waitedFor, QStringLiteral("Чтение сооружения №2…"));
+        QVERIFY2(step.ticks >= 3, qPrintable(QString::number(step.ticks)));
         // The form still shows №1, whole, and says why.
         QCOMPARE(messages.count(), 0);
         QCOMPARE(session.structureNumber, 1);
@@ -1109,19 +1125,12 @@ private slots:
             return db::findPlan(c, name).has_value();
         };
 
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
-        ticker.start(20);
-        m_proxy.holdTraffic(std::chrono::seconds(8));
-        QString waitedFor;
-        cancelBusySignAfter(&dialog, &waitedFor);
-        QTest::mouseClick(test::child<QPushButton>(&dialog, "cmdOk"), Qt::LeftButton);
-        const bool heldStill = m_proxy.trafficHeld();
-        m_proxy.releaseTraffic();
-        QVERIFY2(heldStill, "the dialog must not wait for the server on the window's thread");
-        QCOMPARE(waitedFor, QStringLiteral("Проверка имени плана местности…"));
-        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+        const SilentClick create =
+            clickWhileTheServerIsSilent(&dialog, test::child<QPushButton>(&dialog, "cmdOk"));
+        QVERIFY2(create.returnedWhileSilent,
+                 "the dialog must not wait for the server on the window's thread");
+        QCOMPARE(create.waitedFor, QStringLiteral("Проверка имени плана местности…"));
+        QVERIFY2(create.ticks >= 3, qPrintable(QString::number(create.ticks)));
         QCOMPARE(activated.count(), 0);
         QCOMPARE(messages.count(), 0);
         QVERIFY(!created());
