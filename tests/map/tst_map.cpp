@@ -17,6 +17,7 @@
 #include "map/MapStyle.h"
 #include "map/PlanMapRender.h"
 #include "session/ScenarioSituation.h"
+#include "tests/support/BusySign.h"
 #include "tests/support/GuiTest.h"
 #include "ui/BackgroundWork.h"
 #include "windows/map/PlanMapPage.h"
@@ -840,12 +841,7 @@ private slots:
         store->refuse = false;
         store->stall = true;
         QString waitedFor;
-        QTimer::singleShot(600, &page, [&page, &waitedFor] {
-            auto* busy = page.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-            QVERIFY(busy && busy->isVisible());
-            waitedFor = busy->labelText();
-            QTest::mouseClick(busy->findChild<QPushButton*>(), Qt::LeftButton);
-        });
+        test::cancelBusySignWhenShown(&page, &waitedFor);
         QVERIFY(!page.setBackgroundPicture(pngBytes(QSize(8, 8), Qt::red), c));
         QCOMPARE(waitedFor, QStringLiteral("Сохранение рисунка плана…"));
         QVERIFY(messages().last().text.contains(QStringLiteral("ожидание сервера")));

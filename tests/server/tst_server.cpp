@@ -19,6 +19,7 @@
 #include "data/StructureKinds.h"
 #include "map/PlanMapModel.h"
 #include "shell/Navigator.h"
+#include "tests/support/BusySign.h"
 #include "tests/support/CalcRun.h"
 #include "tests/support/HoldingProxy.h"
 #include "tests/support/LockWait.h"
@@ -34,6 +35,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -870,16 +872,7 @@ private slots:
         // Presses «Отмена» of the busy sign once it shows, noting its text.
         QString waitedFor;
         const auto cancelWhenShown = [&window, &waitedFor] {
-            QTimer::singleShot(600, &window, [&window, &waitedFor] {
-                auto* busy =
-                    window.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-                QVERIFY(busy && busy->isVisible());
-                waitedFor = busy->labelText();
-                const QList<QPushButton*> buttons = busy->findChildren<QPushButton*>();
-                QCOMPARE(buttons.size(), 1);
-                QCOMPARE(buttons.first()->text(), QStringLiteral("Отмена"));
-                QTest::mouseClick(buttons.first(), Qt::LeftButton);
-            });
+            test::cancelBusySignWhenShown(&window, &waitedFor);
         };
 
         cancelWhenShown();
@@ -981,25 +974,11 @@ private slots:
         // Let go in any case, so that a window that waits on its own thread gets the server
         // back and the test fails instead of hanging.
         m_proxy.holdTraffic(std::chrono::seconds(8));
-        cancelBusySignAfter(window, &click.waitedFor);
+        test::cancelBusySignWhenShown(window, &click.waitedFor);
         QTest::mouseClick(button, Qt::LeftButton);
         click.returnedWhileSilent = m_proxy.trafficHeld();
         m_proxy.releaseTraffic();
         return click;
-    }
-
-    // After `ms`, presses «Отмена» of the busy sign, which must be showing, and notes its text.
-    static void cancelBusySignAfter(QWidget* window, QString* label, int ms = 600) {
-        QTimer::singleShot(ms, window, [window, label] {
-            auto* busy =
-                window->findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-            QVERIFY(busy && busy->isVisible());
-            *label = busy->labelText();
-            const QList<QPushButton*> buttons = busy->findChildren<QPushButton*>();
-            QCOMPARE(buttons.size(), 1);
-            QCOMPARE(buttons.first()->text(), QStringLiteral("Отмена"));
-            QTest::mouseClick(buttons.first(), Qt::LeftButton);
-        });
     }
 
     // Closing the plan window while its map is still being read from a server that does not
@@ -1046,7 +1025,7 @@ private slots:
             WindowContext::forDatabase(server(QStringLiteral("kelmo"))), session);
         // The form's first structure waits for the table too: given up on.
         QString waitedFor;
-        cancelBusySignAfter(window.get(), &waitedFor);
+        test::cancelBusySignWhenShown(window.get(), &waitedFor);
         window->showPlanAreas();
         window->show();
         QCOMPARE(waitedFor, QStringLiteral("Чтение сооружения №1…"));
@@ -1176,7 +1155,7 @@ private slots:
         connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
         ticker.start(20);
         QString waitedFor;
-        cancelBusySignAfter(&window, &waitedFor);
+        test::cancelBusySignWhenShown(&window, &waitedFor);
         test::child<QAction>(&window, "mnuDelPM")->trigger();
         const bool heldStill = m_proxy.trafficHeld();
         ui::Messages::setInterceptor(recorder);
@@ -1243,7 +1222,7 @@ private slots:
         ticker.start(20);
         m_proxy.holdTraffic(std::chrono::seconds(8));
         QString waitedFor;
-        cancelBusySignAfter(&window, &waitedFor);
+        test::cancelBusySignWhenShown(&window, &waitedFor);
         const bool imported = window.importStructuresFile(path);
         const bool heldStill = m_proxy.trafficHeld();
         QVERIFY2(heldStill, "the import must not wait for the server on the window's thread");

@@ -14,6 +14,7 @@
 #include "windows/zone/ZoneInputWindow.h"
 #include "windows/zone/ZoneResultsWindow.h"
 
+#include "tests/support/BusySign.h"
 #include "tests/support/GuiTest.h"
 #include <QAbstractItemModel>
 #include <QAction>
@@ -526,12 +527,7 @@ void TestZoneWindows::pointCalculationWaitsBehindCancel() {
     connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
     ticker.start(20);
     QString waitedFor;
-    QTimer::singleShot(600, out, [out, &waitedFor] {
-        auto* busy = out->findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-        QVERIFY(busy && busy->isVisible());
-        waitedFor = busy->labelText();
-        QTest::mouseClick(busy->findChild<QPushButton*>(), Qt::LeftButton);
-    });
+    test::cancelBusySignWhenShown(out, &waitedFor);
     click(out, "Command9");
     m_databaseStalls = false;
     QCOMPARE(waitedFor, QStringLiteral("Чтение таблицы вероятностей поражения…"));
