@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 using namespace kelmo;
@@ -87,6 +88,30 @@ void editOnTheMap(plan::PlanEditorWindow& editor, const QString& folder) {
     editor.resize(size);
 }
 
+// Runs the action and, as soon as its busy sign with «Отмена» shows, takes it from the screen
+// (the sign is a window of its own) under the name given, then presses «Отмена».
+void shootBusySignAndCancel(plan::PlanEditorWindow& editor, const QString& folder,
+                            const QString& name, const std::function<void()>& action) {
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, &editor, [&] {
+        auto* busy = editor.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
+        if (busy == nullptr || !busy->isVisible()) {
+            return;
+        }
+        watch.stop();
+        QTest::qWait(150);
+        const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        }
+        busy->cancel();
+    });
+    watch.start();
+    action();
+    watch.stop();
+}
+
 // A plan of 30,000 structures opened: the window while the plan is read for the map, with its
 // busy sign, and once the map shows it.
 void bigPlan(const QString& connection, const QString& folder) {
@@ -135,24 +160,9 @@ void bigPlan(const QString& connection, const QString& folder) {
     editor.findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("5000"));
     editor.findChild<QLineEdit*>(QStringLiteral("Text15"))->setText(QStringLiteral("0"));
     editor.findChild<QLineEdit*>(QStringLiteral("Text16"))->setText(QStringLiteral("0"));
-    QTimer watch;
-    watch.setInterval(20);
-    QObject::connect(&watch, &QTimer::timeout, &editor, [&] {
-        auto* busy = editor.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-        if (busy == nullptr || !busy->isVisible()) {
-            return;
-        }
-        watch.stop();
-        QTest::qWait(150);
-        const QString path = QDir(folder).filePath(QStringLiteral("plan-10-big-calculating.png"));
-        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        }
-        busy->cancel();
+    shootBusySignAndCancel(editor, folder, QStringLiteral("plan-10-big-calculating"), [&editor] {
+        editor.findChild<QPushButton*>(QStringLiteral("cmdRasch"))->click();
     });
-    watch.start();
-    editor.findChild<QPushButton*>(QStringLiteral("cmdRasch"))->click();
-    watch.stop();
     save(&editor, folder, QStringLiteral("plan-11-big-cancelled"));
 }
 
@@ -162,24 +172,8 @@ void stepWhileTheDatabaseWaits(plan::PlanEditorWindow& editor, const QString& co
                                const QString& folder) {
     auto locker = std::make_unique<db::Connection>(connection);
     locker->exec(QStringLiteral("begin exclusive"));
-    QTimer watch;
-    watch.setInterval(20);
-    QObject::connect(&watch, &QTimer::timeout, &editor, [&] {
-        auto* busy = editor.findChild<QProgressDialog*>(QLatin1String(ui::kBackgroundDialogName));
-        if (busy == nullptr || !busy->isVisible()) {
-            return;
-        }
-        watch.stop();
-        QTest::qWait(150);
-        const QString path = QDir(folder).filePath(QStringLiteral("plan-12-step-waiting.png"));
-        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        }
-        busy->cancel();
-    });
-    watch.start();
-    editor.nextStructure();
-    watch.stop();
+    shootBusySignAndCancel(editor, folder, QStringLiteral("plan-12-step-waiting"),
+                           [&editor] { editor.nextStructure(); });
     save(&editor, folder, QStringLiteral("plan-13-step-cancelled"));
     locker->exec(QStringLiteral("rollback"));
     locker.reset();
